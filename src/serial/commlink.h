@@ -1,0 +1,19 @@
+#pragma once
+// The part of the serial port that the protocol and the engine use. The real
+// one is TCommPortDriver; tests put a scripted port behind the same calls.
+#include <cstdint>
+
+namespace dxu {
+
+class CommLink {
+public:
+    virtual ~CommLink() = default;
+    virtual bool Connect() = 0;
+    virtual void Disconnect() = 0;
+    virtual bool Connected() const = 0;
+    // Writes size bytes; returns the count written (negative when the write
+    // ended late, see TCommPortDriver), 0 when closed or size <= 0.
+    virtual int32_t SendData(const void* data, int32_t size) = 0;
+};
+
+} // namespace dxu

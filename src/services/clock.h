@@ -1,0 +1,40 @@
+#pragma once
+// One clock for the whole program: a 32-bit millisecond tick count that wraps
+// like the platform's, and busy waits on it. Tests install a fake.
+#include <cstdint>
+
+namespace dxu {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint32_t tickCount() = 0;
+    // Busy-waits until ms have passed; processes no events.
+    virtual void waitMs(uint32_t ms);
+};
+
+Clock& clock();
+void setClock(Clock* c); // nullptr restores the real clock; not owned
+
+inline uint32_t tickCount() { return clock().tickCount(); }
+// Busy wait on the tick count; the user interface is frozen meanwhile.
+inline void waitMs(uint32_t ms) { clock().waitMs(ms); }
+// Milliseconds between two tick counts, modulo 2^32.
+inline uint32_t ticksSince(uint32_t then, uint32_t now) { return now - then; }
+
+// A clock that moves only when told to. waitMs advances it at once.
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(uint32_t start = 1000) : now_(start) {}
+    uint32_t tickCount() override { return now_; }
+    void waitMs(uint32_t ms) override { now_ += ms; waited_ += ms; }
+    void advance(uint32_t ms) { now_ += ms; }
+    void set(uint32_t t) { now_ = t; }
+    uint64_t waited() const { return waited_; }
+
+private:
+    uint32_t now_;
+    uint64_t waited_ = 0;
+};
+
+} // namespace dxu

@@ -1,0 +1,93 @@
+#include "services/messages.h"
+
+#include "services/locale.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace dxu {
+namespace {
+
+class BoxService : public MessageService {
+public:
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
+    {
+        QWidget* parent = QApplication::activeWindow();
+        if (buttons == MsgButtons::YesNo) {
+            const auto r = QMessageBox::question(parent, caption, text,
+                                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+            return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+        }
+        QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+        if (caption == QLatin1String("Error") || caption.contains(QLatin1String("Error")))
+            box.setIcon(QMessageBox::Critical);
+        else if (caption == QLatin1String("Warning") || caption == QLatin1String("Incorrect Value")
+                 || caption == QLatin1String("Invalid PRF"))
+            box.setIcon(QMessageBox::Warning);
+        else
+            box.setIcon(QMessageBox::Information);
+        box.exec();
+        return MsgAnswer::Ok;
+    }
+};
+
+BoxService& defaultService()
+{
+    static BoxService s;
+    return s;
+}
+
+MessageService* g_service = nullptr;
+
+} // namespace
+
+MessageService& messages() { return g_service ? *g_service : defaultService(); }
+
+void setMessageService(MessageService* service) { g_service = service; }
+
+void showMessage(const QString& caption, const QString& text)
+{
+    messages().show(caption, text, MsgButtons::Ok);
+}
+
+bool askYesNo(const QString& caption, const QString& text)
+{
+    return messages().show(caption, text, MsgButtons::YesNo) == MsgAnswer::Yes;
+}
+
+bool textToInt(const QString& text, int& out)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok) {
+        showMessage(QStringLiteral("Error"), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+bool textToFloat(const QString& text, float& out)
+{
+    QString t = text.trimmed();
+    const QChar sep = decimalSeparator();
+    bool ok = !t.isEmpty();
+    // Only the user's own decimal separator is accepted.
+    if (ok && sep != QLatin1Char('.') && t.contains(QLatin1Char('.')))
+        ok = false;
+    if (ok) {
+        if (sep != QLatin1Char('.'))
+            t.replace(sep, QLatin1Char('.'));
+        const double v = t.toDouble(&ok);
+        if (ok)
+            out = static_cast<float>(v);
+    }
+    if (!ok) {
+        showMessage(QStringLiteral("Error"),
+                    QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        return false;
+    }
+    return true;
+}
+
+} // namespace dxu

@@ -1,0 +1,32 @@
+#pragma once
+// Modal message boxes go through one service so that tests can answer them
+// without a human.
+#include <QString>
+
+namespace dxu {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    virtual MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) = 0;
+};
+
+// The service in use; by default real QMessageBox dialogs.
+MessageService& messages();
+// Installs another service (nullptr restores the default). Not owned.
+void setMessageService(MessageService* service);
+
+// Shorthands.
+void showMessage(const QString& caption, const QString& text);
+bool askYesNo(const QString& caption, const QString& text); // true only for Yes
+
+// Reads a number typed by the user. On failure shows the standard conversion
+// message ("'%s' is not a valid integer value" / "... floating point value",
+// caption "Error") and returns false; the caller abandons its action.
+bool textToInt(const QString& text, int& out);
+bool textToFloat(const QString& text, float& out);
+
+} // namespace dxu

@@ -1,0 +1,45 @@
+#pragma once
+// Narrow access to the main window's controls by their objectName, for the
+// layers below the window (parser, engine). The window implements it over its
+// real widgets; tests implement it over a plain map.
+#include <cstdint>
+#include <string_view>
+
+namespace dxu {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+namespace colors {
+inline constexpr Rgb Green{0, 128, 0};
+inline constexpr Rgb Silver{192, 192, 192};
+inline constexpr Rgb Red{255, 0, 0};
+inline constexpr Rgb Lime{0, 255, 0};
+inline constexpr Rgb Yellow{255, 255, 0};
+} // namespace colors
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+    // Caption or text of a label, button, edit or menu item.
+    virtual void setText(std::string_view name, std::string_view text) = 0;
+    virtual void setVisible(std::string_view name, bool visible) = 0;
+    virtual bool isVisible(std::string_view name) const = 0;
+    virtual void setEnabled(std::string_view name, bool enabled) = 0;
+    virtual bool isEnabled(std::string_view name) const = 0;
+    virtual void setChecked(std::string_view name, bool checked) = 0;
+    virtual bool isChecked(std::string_view name) const = 0;
+    // Background colour of a lamp or panel.
+    virtual void setColor(std::string_view name, Rgb color) = 0;
+    // Back to the button-face colour of the platform.
+    virtual void setButtonFace(std::string_view name) = 0;
+    // Font style of a button: bold, italic, and the text colour when coloured.
+    virtual void setFontStyle(std::string_view name, bool bold, bool italic, const Rgb* textColor) = 0;
+    virtual void repaint(std::string_view name) = 0;
+    // Status bar panel 0..5.
+    virtual void setStatusPanel(int index, std::string_view text) = 0;
+};
+
+} // namespace dxu

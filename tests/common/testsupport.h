@@ -1,0 +1,141 @@
+#pragma once
+// Test support shared by every test program: scripted message boxes, a fake
+// clock, a control map standing in for the main window, a scripted serial port
+// and hooks that record what the parser and the engine call.
+#include "protocol/hooks.h"
+#include "serial/commlink.h"
+#include "services/clock.h"
+#include "services/messages.h"
+#include "services/ui.h"
+
+#include <QString>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace dxu::test {
+
+// Answers message boxes from a script (default: Yes / Ok) and records them.
+class ScriptedMessages : public MessageService {
+public:
+    struct Shown {
+        QString caption, text;
+        MsgButtons buttons;
+    };
+    ScriptedMessages() { setMessageService(this); }
+    ~ScriptedMessages() override { setMessageService(nullptr); }
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
+    void answerNext(MsgAnswer a) { answers.push_back(a); }
+
+    std::vector<Shown> shown;
+    std::deque<MsgAnswer> answers;
+};
+
+// Installs a FakeClock for the lifetime of the object.
+class FakeClockScope : public FakeClock {
+public:
+    explicit FakeClockScope(uint32_t start = 100000) : FakeClock(start) { setClock(this); }
+    ~FakeClockScope() override { setClock(nullptr); }
+};
+
+// A control map keyed by objectName.
+class FakeUi : public Ui {
+public:
+    struct Control {
+        std::string text;
+        bool visible = true, enabled = true, checked = false;
+        Rgb color{};
+        bool buttonFace = false, bold = false, italic = false;
+        Rgb fontColor{};
+        int repaints = 0;
+    };
+    void setText(std::string_view n, std::string_view t) override { c(n).text = std::string(t); }
+    void setVisible(std::string_view n, bool v) override { c(n).visible = v; }
+    bool isVisible(std::string_view n) const override { return get(n).visible; }
+    void setEnabled(std::string_view n, bool v) override { c(n).enabled = v; }
+    bool isEnabled(std::string_view n) const override { return get(n).enabled; }
+    void setChecked(std::string_view n, bool v) override { c(n).checked = v; }
+    bool isChecked(std::string_view n) const override { return get(n).checked; }
+    void setColor(std::string_view n, Rgb col) override { c(n).color = col; c(n).buttonFace = false; }
+    void setButtonFace(std::string_view n) override { c(n).buttonFace = true; }
+    void setFontStyle(std::string_view n, bool b, bool i, const Rgb* fc) override
+    {
+        c(n).bold = b;
+        c(n).italic = i;
+        c(n).fontColor = fc ? *fc : Rgb{};
+    }
+    void repaint(std::string_view n) override { ++c(n).repaints; }
+    void setStatusPanel(int i, std::string_view t) override { panels[i] = std::string(t); }
+
+    Control& c(std::string_view n) { return controls[std::string(n)]; }
+    Control get(std::string_view n) const
+    {
+        auto it = controls.find(std::string(n));
+        return it == controls.end() ? Control{} : it->second;
+    }
+    std::string text(std::string_view n) const { return get(n).text; }
+
+    std::map<std::string, Control> controls;
+    std::map<int, std::string> panels;
+};
+
+// A serial port that records what is written and is always open unless told.
+class FakePort : public CommLink {
+public:
+    bool Connect() override { ++connects; open = openable; return open; }
+    void Disconnect() override { ++disconnects; open = false; }
+    bool Connected() const override { return open; }
+    int32_t SendData(const void* data, int32_t size) override;
+
+    // Everything written so far, and the lines (each ended by CR) one by one.
+    std::string written;
+    std::vector<std::string> lines() const;
+    void clear() { written.clear(); }
+
+    bool open = true, openable = true;
+    int connects = 0, disconnects = 0, zeroLengthWrites = 0;
+};
+
+// Records the calls the parser and the engine make.
+class RecordingHooks : public Hooks {
+public:
+#define DXU_RECORD_SHOW(code) void show##code() override { calls.push_back("show" #code); }
+    DXU_SHOW_CODES(DXU_RECORD_SHOW)
+#undef DXU_RECORD_SHOW
+    void showRate() override { calls.push_back("showRate"); }
+    void refreshProcessingPanels() override { calls.push_back("refreshProcessingPanels"); }
+    void applyOldFirmwareLimits() override { calls.push_back("applyOldFirmwareLimits"); }
+    void showResult() override { calls.push_back("showResult"); }
+    void drawHistogram() override { calls.push_back("drawHistogram"); }
+    void showVersionText(std::string_view t) override { versionText = std::string(t); }
+    bool captureOpen() const override { return capturing; }
+    void writeCaptureLine(std::string_view l) override { captureLines.emplace_back(l); }
+    void appendTerminal(std::string_view l) override { terminal.emplace_back(l); }
+    bool terminalVisible() const override { return terminalShown; }
+    void addErrorLine(std::string_view t) override { errors.emplace_back(t); ++errCount; }
+    void clearErrors() override { errors.clear(); }
+    int errorCount() const override { return errCount; }
+    void setErrorCount(int n) override { errCount = n; }
+    bool errorWindowVisible() const override { return errorWindowShown; }
+    void showErrorWindow() override { errorWindowShown = true; calls.push_back("showErrorWindow"); }
+    void pbReadClick() override { calls.push_back("pbReadClick"); }
+    void showConnectedControls() override { calls.push_back("showConnectedControls"); }
+    void updatePrevNextButtons() override { calls.push_back("updatePrevNextButtons"); }
+    void updateConnectionTypeLabel() override { calls.push_back("updateConnectionTypeLabel"); }
+    void openAndConnect() override { calls.push_back("openAndConnect"); }
+    void loadPollingInterval() override { calls.push_back("loadPollingInterval"); }
+    void switchPcBaudRate() override { calls.push_back("switchPcBaudRate"); }
+    bool commSetupVisible() const override { return commSetupShown; }
+
+    bool called(const std::string& name) const;
+    int count(const std::string& name) const;
+
+    std::vector<std::string> calls, captureLines, terminal, errors;
+    std::string versionText;
+    bool capturing = false, terminalShown = false, errorWindowShown = false, commSetupShown = false;
+    int errCount = 0;
+};
+
+} // namespace dxu::test
