@@ -1,0 +1,69 @@
+#pragma once
+// Command framing and senders, the reply parser and the device error texts.
+#include "protocol/dxustate.h"
+#include "protocol/hooks.h"
+#include "serial/commlink.h"
+#include "services/ui.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace dxu {
+
+// The parser's verdict.
+enum ReplyResult : int32_t {
+    ReplyNothing = 0,
+    ReplyMeasurement = 1,
+    ReplyFailure = 2,
+    ReplyCompleted = 3,
+};
+
+class Protocol {
+public:
+    Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui);
+
+    // Generic senders: frame, stamp lastSendTick, write, echo in the terminal.
+    void sendCode(const char* code);
+    void sendIntCommand(const char* code, int32_t value);
+    void sendFloatCommand(const char* code, float value);
+    // Sends the item at the queue cursor through the builder of its commandId.
+    void sendWithBuilder();
+    // Fixed plain lines sent directly by user actions.
+    void sendSingleMeasure();    // BM
+    void sendSaveSettings();     // SU
+    void sendCalibrationStore(); // CD,95
+    void sendResetLine();        // CD,30, with lastSendTick = 0
+    // A command typed in the terminal, framed for the current mode.
+    void sendRawCommand(std::string_view text);
+
+    // Parses the reply lines in buffer[0..length); buffer must have one byte
+    // of room after the data. Zeroes the bytes it consumed.
+    ReplyResult parseReplies(char* buffer, int32_t length);
+
+    // "%0.3f" (metres) or "%0.2f" (feet) by editRecord.units, blanks trimmed.
+    // Writes into out (at least 32 bytes) and returns it.
+    const char* formatDistance(float value, char* out, std::size_t size) const;
+
+private:
+    DxuState& st_;
+    CommLink& port_;
+    Hooks& hooks_;
+    Ui& ui_;
+    char sendBuffer_[64] = {};
+};
+
+// Copies one field of source into field (at most 60 characters, NUL-terminated,
+// so field holds at least 61 bytes); returns the number of characters copied.
+int tokenReader(const char* source, char* field);
+// Sets rec.firmwareVersion from an SV text such as "DXU v1.0.5 build 7".
+void parseVersionNumber(const char* text, UnitRecord& rec);
+// Removes leading and trailing blanks in place.
+void trimSpaces(char* text);
+// Replaces the first '.' by ',' when decimalComma is set.
+void toDecimalComma(char* text, bool decimalComma);
+// The device error text of number; false (out untouched) when unknown. Number 49
+// also resets pbContinuous's caption and shows the "Incorrect Value" box.
+bool deviceErrorText(int number, char* out, std::size_t size, Ui* ui);
+
+} // namespace dxu
