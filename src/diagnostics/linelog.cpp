@@ -2,16 +2,26 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCursor>
 
 namespace dxu {
+namespace {
 
-LineLog::LineLog(QWidget* parent, int maxLines) : QPlainTextEdit(parent), max_(maxLines > 0 ? maxLines : 1)
+constexpr qreal HangingIndent = 16;
+
+} // namespace
+
+LineLog::LineLog(QWidget* parent, int maxLines) : QTextEdit(parent), max_(maxLines > 0 ? maxLines : 1)
 {
     setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap, so a narrow window still shows them whole.
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUndoRedoEnabled(false);
+    setAcceptRichText(false);
 }
 
 void LineLog::appendLine(const QString& line)
@@ -33,6 +43,11 @@ void LineLog::appendLine(const QString& line)
     // counting lines ourselves keeps empty lines apart from "no lines".
     if (count_ > 0)
         cursor.insertBlock();
+    // A wrapped line continues indented, so it does not read as a line of its own.
+    QTextBlockFormat hanging;
+    hanging.setLeftMargin(HangingIndent);
+    hanging.setTextIndent(-HangingIndent);
+    cursor.setBlockFormat(hanging);
     cursor.insertText(line);
     cursor.endEditBlock();
     ++count_;

@@ -1,5 +1,5 @@
 #pragma once
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QStringList>
 
 namespace dxu {
@@ -7,7 +7,7 @@ namespace dxu {
 // A read-only, vertically scrolling text box that keeps at most a fixed number
 // of lines: at the limit the oldest line goes before a new one is added. Every
 // append is exactly one line, an empty text included.
-class LineLog : public QPlainTextEdit {
+class LineLog : public QTextEdit {
     Q_OBJECT
 public:
     static constexpr int DefaultMaxLines = 500;

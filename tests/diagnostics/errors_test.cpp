@@ -3,7 +3,7 @@
 #include "common/testsupport.h"
 #include "diagnostics/errors.h"
 
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -19,7 +19,6 @@ namespace {
 
 class ErrorsTest : public ::testing::Test {
 protected:
-    QPushButton* button(const char* name) { return errors.findChild<QPushButton*>(QString::fromLatin1(name)); }
     void addLines(int n)
     {
         for (int i = 1; i <= n; ++i)
@@ -37,7 +36,7 @@ TEST_F(ErrorsTest, ListKeeps500LinesWhileTheCountGoesOn)
     ASSERT_EQ(lines.size(), 500);
     EXPECT_EQ(lines.first(), QStringLiteral("Cannot connect to DXU 2: Address: c"));
     EXPECT_EQ(lines.last(), QStringLiteral("Cannot connect to DXU 501: Address: c"));
-    auto* memo = errors.findChild<QPlainTextEdit*>(QStringLiteral("memErrorList"));
+    auto* memo = errors.findChild<QTextEdit*>(QStringLiteral("memErrorList"));
     ASSERT_NE(memo, nullptr);
     EXPECT_TRUE(memo->isReadOnly());
     EXPECT_EQ(memo->document()->blockCount(), 500);
@@ -80,19 +79,6 @@ TEST_F(ErrorsTest, ClearKeepsTheCountEveryWayOfClosingResetsIt)
         EXPECT_EQ(errors.errorCount(), c.count);
         ASSERT_FALSE(guard.isNull());
     }
-}
-
-TEST_F(ErrorsTest, WindowHasItsCaptionsAndFixedSize)
-{
-    errors.show();
-    EXPECT_EQ(errors.windowTitle(), QStringLiteral("Errors"));
-    EXPECT_EQ(button("pbClear")->text(), QStringLiteral("&Clear"));
-    EXPECT_EQ(button("pbClose")->text(), QStringLiteral("Clo&se"));
-    EXPECT_EQ(errors.minimumSize(), errors.maximumSize());
-    const QSize first = errors.size();
-    errors.hide();
-    errors.show();
-    EXPECT_EQ(errors.size(), first); // later showings do not enlarge it
 }
 
 } // namespace
