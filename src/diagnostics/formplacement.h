@@ -1,0 +1,23 @@
+#pragma once
+#include <QSize>
+
+class QWidget;
+
+namespace dxu {
+
+// Sizes a fixed-size secondary window on its first showing: its design size,
+// enlarged by the screen's logical resolution over 96 pixels per inch (1.25 at
+// 120), truncated toward zero, and centred on its parent's window (or on the
+// screen). Later showings leave size and position as the user left them.
+class FormPlacement {
+public:
+    explicit FormPlacement(QSize design) : design_(design) {}
+    void beforeShow(QWidget* window);
+    QSize scaledSize(const QWidget* window) const;
+
+private:
+    QSize design_;
+    bool placed_ = false;
+};
+
+} // namespace dxu

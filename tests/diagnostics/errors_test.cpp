@@ -1,0 +1,85 @@
+// The error list on real widgets: the capped list, the count kept apart from
+// the lines shown, and what each way of closing does to both.
+#include "common/testsupport.h"
+#include "diagnostics/errors.h"
+
+#include <QTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dxu {
+namespace {
+
+class ErrorsTest : public ::testing::Test {
+protected:
+    void addLines(int n)
+    {
+        for (int i = 1; i <= n; ++i)
+            errors.addErrorLine("Cannot connect to DXU " + std::to_string(i) + ": Address: c");
+    }
+
+    TfrmErrors errors;
+};
+
+TEST_F(ErrorsTest, ListKeeps500LinesWhileTheCountGoesOn)
+{
+    addLines(501); // collected while hidden
+    EXPECT_EQ(errors.errorCount(), 501);
+    const QStringList lines = errors.lines();
+    ASSERT_EQ(lines.size(), 500);
+    EXPECT_EQ(lines.first(), QStringLiteral("Cannot connect to DXU 2: Address: c"));
+    EXPECT_EQ(lines.last(), QStringLiteral("Cannot connect to DXU 501: Address: c"));
+    auto* memo = errors.findChild<QTextEdit*>(QStringLiteral("memErrorList"));
+    ASSERT_NE(memo, nullptr);
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_EQ(memo->document()->blockCount(), 500);
+
+    errors.clearErrors(); // before every connect and disconnect
+    EXPECT_EQ(errors.errorCount(), 0);
+    EXPECT_EQ(errors.lineCount(), 0);
+    errors.addErrorLine("");
+    EXPECT_EQ(errors.lines(), QStringList{QString()});
+    EXPECT_EQ(errors.errorCount(), 1);
+}
+
+TEST_F(ErrorsTest, ClearKeepsTheCountEveryWayOfClosingResetsIt)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TfrmErrors&)> act;
+        bool visible;
+        int lines, count;
+    };
+    auto click = [](TfrmErrors& e, const char* name) {
+        QTest::mouseClick(e.findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+    };
+    const std::vector<Case> cases = {
+        {"Clear", [&](TfrmErrors& e) { click(e, "pbClear"); }, true, 0, 3},
+        {"Close", [&](TfrmErrors& e) { click(e, "pbClose"); }, false, 0, 0},
+        {"close button", [](TfrmErrors& e) { e.close(); }, false, 0, 0},
+        {"Escape", [](TfrmErrors& e) { QTest::keyClick(&e, Qt::Key_Escape); }, false, 0, 0},
+        {"Enter presses nothing", [](TfrmErrors& e) { QTest::keyClick(&e, Qt::Key_Return); }, true, 3, 3},
+    };
+    QPointer<TfrmErrors> guard(&errors);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        errors.clearErrors();
+        addLines(3);
+        errors.show();
+        c.act(errors);
+        EXPECT_EQ(errors.isVisible(), c.visible);
+        EXPECT_EQ(errors.lineCount(), c.lines);
+        EXPECT_EQ(errors.errorCount(), c.count);
+        ASSERT_FALSE(guard.isNull());
+    }
+}
+
+} // namespace
+} // namespace dxu
