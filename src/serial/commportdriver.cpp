@@ -102,6 +102,13 @@ void TCommPortDriver::ApplyCOMSettings()
 {
     if (fd_ < 0)
         return;
+    serialio::applyLineSettings(fd_, lineSettings());
+    // A settings change loses whatever was waiting in either direction.
+    FlushBuffers(true, true);
+}
+
+serialio::LineSettings TCommPortDriver::lineSettings() const
+{
     serialio::LineSettings s;
     s.rate = baudRateValue(speed_);
     s.dataBits = dataBits_ + 5;
@@ -112,9 +119,7 @@ void TCommPortDriver::ApplyCOMSettings()
     s.rtsCts = hw_ == hhRTSCTS;
     s.xonXoff = sw_ == shXONXOFF;
     s.dtrOn = dtrOnOpen_;
-    serialio::applyLineSettings(fd_, s);
-    // A settings change loses whatever was waiting in either direction.
-    FlushBuffers(true, true);
+    return s;
 }
 
 void TCommPortDriver::FlushBuffers(bool inBuffer, bool outBuffer)

@@ -5,6 +5,7 @@
 // from a timer that polls the port on the user-interface thread. It knows
 // nothing of the device protocol.
 #include "serial/commlink.h"
+#include "serial/posixport.h"
 
 #include <QObject>
 #include <QString>
@@ -94,6 +95,9 @@ public:
     bool SendZString(const char* text);
     void ToggleDTR(bool on);
     void ToggleRTS(bool on);
+
+    // The settings ApplyCOMSettings hands to the tty.
+    serialio::LineSettings lineSettings() const;
 
     // The open port's file descriptor, InvalidHandle while closed.
     int ComHandle() const { return fd_; }

@@ -8,14 +8,37 @@
 #include <sys/ioctl.h>
 
 namespace dxu::serialio {
+namespace {
+
+// The rate code a tty reports for a standard rate, so that programs reading
+// the settings with the classic calls see the usual value; other rates are
+// given in bit/s.
+tcflag_t rateCode(uint32_t rate)
+{
+    struct Code {
+        uint32_t rate;
+        tcflag_t code;
+    };
+    static constexpr Code codes[] = {{110, B110},     {300, B300},     {600, B600},
+                                     {1200, B1200},   {2400, B2400},   {4800, B4800},
+                                     {9600, B9600},   {19200, B19200}, {38400, B38400},
+                                     {57600, B57600}, {115200, B115200}};
+    for (const Code& c : codes)
+        if (c.rate == rate)
+            return c.code;
+    return BOTHER;
+}
+
+} // namespace
 
 bool setLineRate(int fd, uint32_t rate)
 {
     struct termios2 t {};
     if (ioctl(fd, TCGETS2, &t) != 0)
         return false;
+    // The input rate follows the output rate (input code 0 means "the same").
     t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    t.c_cflag |= rateCode(rate);
     t.c_ispeed = rate;
     t.c_ospeed = rate;
     return ioctl(fd, TCSETS2, &t) == 0;

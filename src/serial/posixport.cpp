@@ -1,10 +1,10 @@
 #include "serial/posixport.h"
+#include "serial/rawmode.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace dxu::serialio {
@@ -53,12 +53,8 @@ void releasePort(int fd)
     ::close(fd); // also drops the flock
 }
 
-bool applyLineSettings(int fd, const LineSettings& s)
+void makeRaw(termios& t, const LineSettings& s)
 {
-    struct termios t {};
-    if (::tcgetattr(fd, &t) != 0)
-        return false;
-
     // Raw bytes both ways: no line editing, echo, signals, translations or
     // end-of-file character; parity errors are neither checked nor marked.
     t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
@@ -101,7 +97,14 @@ bool applyLineSettings(int fd, const LineSettings& s)
     // A read returns at once with whatever has arrived.
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
+}
 
+bool applyLineSettings(int fd, const LineSettings& s)
+{
+    struct termios t {};
+    if (::tcgetattr(fd, &t) != 0)
+        return false;
+    makeRaw(t, s);
     bool ok = ::tcsetattr(fd, TCSANOW, &t) == 0;
     ok = setLineRate(fd, s.rate) && ok;
     // With handshaking the driver moves RTS itself; without it RTS is held dropped.
