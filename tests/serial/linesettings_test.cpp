@@ -154,29 +154,24 @@ TEST(SerialLineSettings, ControlBytesPassUntouchedBothWays)
     EXPECT_EQ(pty.read(int(bytes.size())), bytes);
 }
 
-TEST(SerialLineSettings, ConnectWhenOpenNeitherReopensNorReapplies)
-{
-    Pty pty(kCom);
-    TCommPortDriver d;
-    d.SetComPort(pnCOM7);
-    ASSERT_TRUE(d.Connect());
-    const int fd = d.ComHandle();
-    // Someone else changes the line; a second Connect must leave it so.
-    termios t{};
-    tcgetattr(pty.master(), &t);
-    t.c_lflag |= ICANON;
-    tcsetattr(pty.master(), TCSANOW, &t);
-    EXPECT_TRUE(d.Connect());
-    EXPECT_EQ(d.ComHandle(), fd);
-    EXPECT_TRUE(seen(pty).t.c_lflag & ICANON);
-}
-
-TEST(SerialLineSettings, PortNumberIsFrozenWhileOpen)
+TEST(SerialLineSettings, ConnectRules)
 {
     Pty first(7), second(9), last(100);
     TCommPortDriver d;
     d.SetComPort(pnCOM7);
     ASSERT_TRUE(d.Connect());
+    const int fd = d.ComHandle();
+    // Connect on an open port neither reopens nor re-applies: a change made by
+    // someone else stays.
+    termios t{};
+    tcgetattr(first.master(), &t);
+    t.c_lflag |= ICANON;
+    tcsetattr(first.master(), TCSANOW, &t);
+    EXPECT_TRUE(d.Connect());
+    EXPECT_EQ(d.ComHandle(), fd);
+    EXPECT_TRUE(seen(first).t.c_lflag & ICANON);
+
+    // The port number is frozen while open, also for the next Connect.
     d.SetComPort(pnCOM9);
     EXPECT_EQ(d.ComPort(), pnCOM7);
     d.Disconnect();
@@ -186,21 +181,19 @@ TEST(SerialLineSettings, PortNumberIsFrozenWhileOpen)
     EXPECT_EQ(second.read(1, 50), "");
 
     d.Disconnect();
-    d.SetComPort(pnCOM100); // "COM100"
+    d.SetComPort(pnCOM100);
     ASSERT_TRUE(d.Connect());
     d.SendString("y");
     EXPECT_EQ(last.read(1), "y");
-}
+    d.Disconnect();
 
-TEST(SerialLineSettings, MissingDeviceLeavesDriverClosed)
-{
-    ::setenv("DXU_COM12", "/dev/nonexistent-serial", 1);
-    TCommPortDriver d;
-    d.SetComPort(pnCOM12);
-    EXPECT_FALSE(d.Connect());
-    EXPECT_FALSE(d.Connected());
-    ::setenv("DXU_COM12", "/dev/null", 1); // exists, but is no serial line
-    EXPECT_FALSE(d.Connect());
+    // A missing device, or one that is no serial line, leaves the driver closed.
+    for (const char* path : {"/dev/nonexistent-serial", "/dev/null"}) {
+        ::setenv("DXU_COM12", path, 1);
+        d.SetComPort(pnCOM12);
+        EXPECT_FALSE(d.Connect()) << path;
+        EXPECT_FALSE(d.Connected());
+    }
     ::unsetenv("DXU_COM12");
 }
 
