@@ -1,0 +1,194 @@
+#pragma once
+// TCommPortDriver: the program's only access to the serial line. It opens a
+// port by number, applies the line settings, writes byte blocks with a bounded
+// wait for room in the transmit queue, and hands received bytes to its owner
+// from a timer that polls the port on the user-interface thread. It knows
+// nothing of the device protocol.
+#include "serial/commlink.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace dxu {
+
+// Port "COM n" is ordinal n-1.
+enum TComPortNumber : uint8_t {
+    pnCOM1, pnCOM2, pnCOM3, pnCOM4, pnCOM5, pnCOM6, pnCOM7, pnCOM8, pnCOM9, pnCOM10, pnCOM11,
+    pnCOM12, pnCOM13, pnCOM14, pnCOM15, pnCOM16, pnCOM17, pnCOM18, pnCOM19, pnCOM20, pnCOM21,
+    pnCOM22, pnCOM23, pnCOM24, pnCOM25, pnCOM26, pnCOM27, pnCOM28, pnCOM29, pnCOM30, pnCOM31,
+    pnCOM32, pnCOM33, pnCOM34, pnCOM35, pnCOM36, pnCOM37, pnCOM38, pnCOM39, pnCOM40, pnCOM41,
+    pnCOM42, pnCOM43, pnCOM44, pnCOM45, pnCOM46, pnCOM47, pnCOM48, pnCOM49, pnCOM50, pnCOM51,
+    pnCOM52, pnCOM53, pnCOM54, pnCOM55, pnCOM56, pnCOM57, pnCOM58, pnCOM59, pnCOM60, pnCOM61,
+    pnCOM62, pnCOM63, pnCOM64, pnCOM65, pnCOM66, pnCOM67, pnCOM68, pnCOM69, pnCOM70, pnCOM71,
+    pnCOM72, pnCOM73, pnCOM74, pnCOM75, pnCOM76, pnCOM77, pnCOM78, pnCOM79, pnCOM80, pnCOM81,
+    pnCOM82, pnCOM83, pnCOM84, pnCOM85, pnCOM86, pnCOM87, pnCOM88, pnCOM89, pnCOM90, pnCOM91,
+    pnCOM92, pnCOM93, pnCOM94, pnCOM95, pnCOM96, pnCOM97, pnCOM98, pnCOM99, pnCOM100
+};
+
+enum TComPortBaudRate : uint8_t {
+    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000,
+    br57600, br115200
+};
+
+enum TComPortDataBits : uint8_t { db5BITS, db6BITS, db7BITS, db8BITS };
+enum TComPortStopBits : uint8_t { sb1BITS, sb1HALFBITS, sb2BITS };
+enum TComPortParity : uint8_t { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+enum TComPortHwHandshaking : uint8_t { hhNONE, hhRTSCTS };
+enum TComPortSwHandshaking : uint8_t { shNONE, shXONXOFF };
+
+class TCommPortDriver;
+
+// Receives (Sender, DataPtr, DataSize). The bytes live in the driver's own
+// receive buffer and are valid only until the handler returns.
+using TComPortReceiveDataEvent =
+    std::function<void(TCommPortDriver* Sender, const char* DataPtr, int32_t DataSize)>;
+
+// The line rate of a rate value in bit/s (0 for a value outside the list).
+uint32_t baudRateValue(TComPortBaudRate rate);
+
+// The device behind "COM n": the environment variable DXU_COM<n> if set, else
+// the path stored for it, else /dev/ttyS<n-1>.
+QString comDevicePath(int comNumber);
+
+// True when port "COM n" exists and no other program holds it. The port is
+// released again before this returns, leaving nothing behind that would stand
+// in the way of the driver opening it.
+bool portIsFree(int comNumber);
+
+class TCommPortDriver : public QObject, public CommLink {
+    Q_OBJECT
+public:
+    // The value of a handle that refers to nothing.
+    static constexpr int InvalidHandle = -1;
+
+    explicit TCommPortDriver(QObject* parent = nullptr);
+    ~TCommPortDriver() override;
+
+    // Opens the port and starts polling; true when open afterwards (also when
+    // it was open already, in which case nothing else happens).
+    bool Connect() override;
+    // Stops polling and closes the port; nothing when closed.
+    void Disconnect() override;
+    // Open exactly while a handle is held (also after the device went away,
+    // until Disconnect).
+    bool Connected() const override;
+
+    // Hands the line settings to the tty and purges both queues. Only while open.
+    void ApplyCOMSettings();
+    void FlushBuffers(bool inBuffer, bool outBuffer);
+    // ComPortOutBufSize minus the bytes waiting to be sent (never below 0);
+    // 65535 when closed.
+    uint16_t OutFreeSpace() const;
+    // Writes DataSize bytes, waiting up to OutputTimeout ms at a time for room.
+    // Returns the count written; the negated count when the last write ended
+    // later than OutputTimeout after the previous one; 0 when closed or
+    // DataSize <= 0. A port that went away ends the send at once.
+    int32_t SendData(const void* DataPtr, int32_t DataSize) override;
+    bool SendString(std::string_view text);
+    bool SendZString(const char* text);
+    void ToggleDTR(bool on);
+    void ToggleRTS(bool on);
+
+    // The open port's file descriptor, InvalidHandle while closed.
+    int ComHandle() const { return fd_; }
+    // Adopts a descriptor opened elsewhere (switched to non-blocking so a poll
+    // never stalls the user interface). The current one: nothing.
+    // InvalidHandle: stop polling and forget the current one without closing
+    // it. 0: close and stay closed. Anything else: close the current port,
+    // adopt the new one and start polling; no line settings are applied.
+    void SetComHandle(int handle);
+
+    // One receive poll, as the timer runs it every ComPortPollingDelay ms:
+    // reads what has arrived (up to ComPortInBufSize bytes) and hands it to
+    // OnReceiveData.
+    void PollReceive();
+
+    // True once the open port has hung up (cable or adapter gone). Polling has
+    // stopped; Disconnect and a later Connect recover.
+    bool LinkLost() const { return lost_; }
+
+    TComPortNumber ComPort() const { return comPort_; }
+    void SetComPort(TComPortNumber v);
+    TComPortBaudRate ComPortSpeed() const { return speed_; }
+    void SetComPortSpeed(TComPortBaudRate v);
+    TComPortDataBits ComPortDataBits() const { return dataBits_; }
+    void SetComPortDataBits(TComPortDataBits v);
+    TComPortStopBits ComPortStopBits() const { return stopBits_; }
+    void SetComPortStopBits(TComPortStopBits v);
+    TComPortParity ComPortParity() const { return parity_; }
+    void SetComPortParity(TComPortParity v);
+    TComPortHwHandshaking ComPortHwHandshaking() const { return hw_; }
+    void SetComPortHwHandshaking(TComPortHwHandshaking v);
+    TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
+    void SetComPortSwHandshaking(TComPortSwHandshaking v);
+    uint16_t ComPortInBufSize() const { return inBufSize_; }
+    void SetComPortInBufSize(uint16_t v);
+    uint16_t ComPortOutBufSize() const { return outBufSize_; }
+    void SetComPortOutBufSize(uint16_t v);
+    uint16_t ComPortPollingDelay() const { return pollingDelay_; }
+    void SetComPortPollingDelay(uint16_t v);
+    bool EnableDTROnOpen() const { return dtrOnOpen_; }
+    void SetEnableDTROnOpen(bool v) { dtrOnOpen_ = v; }
+    uint16_t OutputTimeout() const { return outputTimeout_; }
+    void SetOutputTimeout(uint16_t v) { outputTimeout_ = v; }
+    const TComPortReceiveDataEvent& OnReceiveData() const;
+    // May be called from inside the handler itself; the running call finishes
+    // with the handler it started with.
+    void SetOnReceiveData(TComPortReceiveDataEvent handler);
+
+    // Read and write time-outs in ms. A POSIX port here never blocks: a read
+    // returns what has arrived and a write only what fits, so the values are
+    // kept for the owner but change nothing.
+    uint16_t ReadIntervalTimeout() const { return readInterval_; }
+    void SetReadIntervalTimeout(uint16_t v) { readInterval_ = v; }
+    uint16_t ReadTotalTimeoutMultiplier() const { return readMultiplier_; }
+    void SetReadTotalTimeoutMultiplier(uint16_t v) { readMultiplier_ = v; }
+    uint16_t ReadTotalTimeoutConstant() const { return readConstant_; }
+    void SetReadTotalTimeoutConstant(uint16_t v) { readConstant_ = v; }
+    uint16_t WriteTotalTimeoutMultiplier() const { return writeMultiplier_; }
+    void SetWriteTotalTimeoutMultiplier(uint16_t v) { writeMultiplier_ = v; }
+    uint16_t WriteTotalTimeoutConstant() const { return writeConstant_; }
+    void SetWriteTotalTimeoutConstant(uint16_t v) { writeConstant_ = v; }
+
+signals:
+    // The open port hung up (emitted once per loss).
+    void portLost();
+
+private:
+    void startPolling();
+    template <typename E>
+    void storeAndApply(E& member, E value, E last);
+    void markLost();
+
+    int fd_ = InvalidHandle;
+    bool lost_ = false;
+    QTimer pollTimer_;
+    std::unique_ptr<char[]> inBuf_;
+
+    TComPortNumber comPort_ = pnCOM1;
+    TComPortBaudRate speed_ = br115200;
+    TComPortDataBits dataBits_ = db8BITS;
+    TComPortStopBits stopBits_ = sb1BITS;
+    TComPortParity parity_ = ptNONE;
+    TComPortHwHandshaking hw_ = hhNONE;
+    TComPortSwHandshaking sw_ = shNONE;
+    uint16_t inBufSize_ = 2048;
+    uint16_t outBufSize_ = 2048;
+    uint16_t pollingDelay_ = 50;
+    bool dtrOnOpen_ = true;
+    uint16_t outputTimeout_ = 4000;
+    std::shared_ptr<const TComPortReceiveDataEvent> onReceiveData_;
+    uint16_t readInterval_ = 1;
+    uint16_t readMultiplier_ = 0;
+    uint16_t readConstant_ = 1;
+    uint16_t writeMultiplier_ = 0;
+    uint16_t writeConstant_ = 0;
+};
+
+} // namespace dxu
