@@ -200,7 +200,7 @@ void TfrmCommSetup::showDeviceOf(PcGroup& g)
     }
     const QString fixed = deviceOverride(com);
     g.device->setEnabled(fixed.isEmpty());
-    g.device->setEditText(resolvedDevicePath(com));
+    g.device->setEditText(comDevicePath(com));
     g.deviceNote->setText(QStringLiteral("Set for this run by DXU_COM%1.").arg(com));
     g.deviceNote->setVisible(!fixed.isEmpty());
 }

@@ -65,14 +65,6 @@ QString deviceOverride(int comNumber)
     return qEnvironmentVariable(QStringLiteral("DXU_COM%1").arg(comNumber).toLatin1().constData());
 }
 
-QString resolvedDevicePath(int comNumber)
-{
-    QString path = deviceOverride(comNumber);
-    if (path.isEmpty())
-        path = Store::portPath(comNumber);
-    return path.isEmpty() ? defaultDevicePath(comNumber) : path;
-}
-
 bool storeDevicePath(int comNumber, const QString& path)
 {
     const QString p = path.trimmed();

@@ -11,9 +11,8 @@ namespace dxu {
 namespace {
 
 constexpr std::array<int, RateCount> kRates = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
-// br1200 .. br115200 among br110, br300, br600, br1200, br2400, br4800, br9600,
-// br14400, br19200, br38400, br56000, br57600, br115200.
-constexpr std::array<int, RateCount> kDriverOrdinals = {3, 4, 5, 6, 7, 8, 9, 11, 12};
+constexpr std::array<TComPortBaudRate, RateCount> kDriverRates = {
+    br1200, br2400, br4800, br9600, br14400, br19200, br38400, br57600, br115200};
 
 bool validRateIndex(int index) { return index >= 0 && index < RateCount; }
 int normalRateIndex(int index) { return validRateIndex(index) ? index : DefaultRateIndex; }
@@ -36,7 +35,12 @@ int indexOfRate(int rate)
     return DefaultRateIndex;
 }
 
-int driverRateOrdinal(int index) { return kDriverOrdinals[index >= 0 && index < 8 ? index : 8]; }
+TComPortBaudRate driverRate(int rateIndex) { return kDriverRates[rateIndex >= 0 && rateIndex < 8 ? rateIndex : 8]; }
+
+void DriverPcPort::setComPort(int number)
+{
+    driver_.SetComPort(static_cast<TComPortNumber>(number >= 0 && number < DriverPortCount ? number : 0));
+}
 
 QString rateItemText(int index)
 {
@@ -193,6 +197,12 @@ void switchPcBaudRate(DxuState& st, PcPort& port, const std::function<void(PcLin
     waitMs(200);
     port.Connect();
     savePortSettings(st);
+}
+
+void switchPcBaudRate(DxuState& st, TCommPortDriver& driver, const std::function<void(PcLink, int)>& showRate)
+{
+    DriverPcPort port(driver);
+    switchPcBaudRate(st, port, showRate);
 }
 
 } // namespace dxu

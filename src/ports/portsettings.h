@@ -24,9 +24,6 @@ inline constexpr int DriverPortCount = 100;
 int rateOfIndex(int index);
 // Index of a rate in bit/s; a rate not in the table (56000, 110..600, ...) gives 8.
 int indexOfRate(int rate);
-// Ordinal of the driver's rate value (br110 = 0 ... br115200 = 12) for an index;
-// an index outside 0..7 gives br115200.
-int driverRateOrdinal(int index);
 // The rate list's item text, right-aligned with blanks ("    1200" ... "115200").
 QString rateItemText(int index);
 // The port list's item text ("COM 1" ...), number 0-based.
@@ -71,6 +68,9 @@ bool changeUnitRate(DxuState& st, const Ui& mainUi, UnitPort unitPort, int rateS
 // close, wait 200 ms, take the pending rate index, apply it, show it (through
 // showRate), wait 200 ms, open, save.
 void switchPcBaudRate(DxuState& st, PcPort& port,
+                      const std::function<void(PcLink, int rateIndex)>& showRate);
+// The same on the program's driver.
+void switchPcBaudRate(DxuState& st, TCommPortDriver& driver,
                       const std::function<void(PcLink, int rateIndex)>& showRate);
 
 } // namespace dxu
