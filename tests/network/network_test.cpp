@@ -4,12 +4,12 @@
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
 #include "ports/portsettings.h"
+#include "ports/storedvalues.h"
 #include "services/store.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -21,29 +21,11 @@ using dxu::test::FakeClockScope;
 using dxu::test::FakeUi;
 using dxu::test::RecordingHooks;
 using dxu::test::ScriptedMessages;
+using dxu::test::clearStore;
+using dxu::test::storedInt;
+using dxu::test::storedString;
 
 namespace {
-
-void clearStore()
-{
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"), QStringLiteral("DXU Interface"));
-    s.clear();
-    s.sync();
-}
-
-QByteArray storedString(const char* name)
-{
-    QByteArray v("<absent>");
-    Store::readString(QString::fromLatin1(name), v);
-    return v;
-}
-
-int storedInt(const char* name)
-{
-    int v = -12345;
-    Store::readInt(QString::fromLatin1(name), v);
-    return v;
-}
 
 // The members of a slot string, in slot order.
 std::string members(const SlotString& s)
@@ -350,7 +332,7 @@ TEST_F(NetDialog, NoSelectionIsRefused)
     EXPECT_EQ(msgs.shown[0].caption, "Error");
     EXPECT_EQ(msgs.shown[0].text, "No DXU selected.");
     EXPECT_EQ(msgs.shown[1].text, "No Unit selected.");
-    EXPECT_EQ(storedInt("Count"), -12345);
+    EXPECT_EQ(storedInt("Count"), dxu::test::Absent);
 }
 
 TEST_F(NetDialog, PollingIntervalOnExit)
@@ -383,7 +365,7 @@ TEST_F(NetDialog, PollingIntervalOnExit)
             EXPECT_EQ(msgs.shown[0].text, c.message);
             EXPECT_TRUE(dlg.isVisible());
             EXPECT_EQ(st.pollingInterval, 10);
-            EXPECT_EQ(storedInt("Polling"), -12345);
+            EXPECT_EQ(storedInt("Polling"), dxu::test::Absent);
         } else {
             EXPECT_TRUE(msgs.shown.empty());
             EXPECT_FALSE(dlg.isVisible());

@@ -4,6 +4,7 @@
 #include "ports/commsetup.h"
 #include "ports/devicepaths.h"
 #include "ports/portsettings.h"
+#include "ports/storedvalues.h"
 #include "services/store.h"
 
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -23,22 +23,10 @@ using namespace dxu;
 using dxu::test::FakeClockScope;
 using dxu::test::FakeUi;
 using dxu::test::ScriptedMessages;
+using dxu::test::clearStore;
+using dxu::test::storedInt;
 
 namespace {
-
-void clearStore()
-{
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"), QStringLiteral("DXU Interface"));
-    s.clear();
-    s.sync();
-}
-
-int stored(const char* name, int def = -12345)
-{
-    int v = def;
-    Store::readInt(QString::fromLatin1(name), v);
-    return v;
-}
 
 // Records what is done to the PC port, with the fake clock's time.
 class RecordingPort : public PcPort {
@@ -86,7 +74,7 @@ TEST_F(PortSettings, NothingStoredGivesRs232OnCom1At115200)
     EXPECT_EQ(st.unitTable[1].port232RateIndex, 8);
     EXPECT_EQ(st.unitTable[1].portInUse, 1);
     // A load writes nothing back.
-    EXPECT_EQ(stored("Port232RateIndex"), -12345);
+    EXPECT_EQ(storedInt("Port232RateIndex"), dxu::test::Absent);
 }
 
 TEST_F(PortSettings, StoredValuesReachTheRealDriver)
@@ -138,13 +126,13 @@ TEST_F(PortSettings, SaveWritesTheSevenValuesUnderTheirNames)
     r.port485RateIndex = 6;
     r.portInUse = 2;
     savePortSettings(st);
-    EXPECT_EQ(stored("Network Mode"), 1);
-    EXPECT_EQ(stored("Currrent Port"), 2);
-    EXPECT_EQ(stored("Port232"), 3);
-    EXPECT_EQ(stored("Port485"), 4);
-    EXPECT_EQ(stored("Port232RateIndex"), 5);
-    EXPECT_EQ(stored("Port485RateIndex"), 6);
-    EXPECT_EQ(stored("In Use"), 2);
+    EXPECT_EQ(storedInt("Network Mode"), 1);
+    EXPECT_EQ(storedInt("Currrent Port"), 2);
+    EXPECT_EQ(storedInt("Port232"), 3);
+    EXPECT_EQ(storedInt("Port485"), 4);
+    EXPECT_EQ(storedInt("Port232RateIndex"), 5);
+    EXPECT_EQ(storedInt("Port485RateIndex"), 6);
+    EXPECT_EQ(storedInt("In Use"), 2);
 
     DxuState again;
     loadPortSettings(again, port);
@@ -190,8 +178,8 @@ TEST_F(PcSet, WhileConnectedReopensTheOldPortNumberAtTheNewRate)
     const std::vector<std::string> want = {"0 disconnect", "200 rate 3", "400 connect"};
     EXPECT_EQ(port.events, want); // the port number is not handed over
     EXPECT_EQ(st.unitTable[0].port232, 4);
-    EXPECT_EQ(stored("Port232"), 4);
-    EXPECT_EQ(stored("Port232RateIndex"), 3);
+    EXPECT_EQ(storedInt("Port232"), 4);
+    EXPECT_EQ(storedInt("Port232RateIndex"), 3);
     // The new number is used by the next hand-over.
     applyPortSettings(st, port);
     EXPECT_EQ(port.comPort, 4);
@@ -206,7 +194,7 @@ TEST_F(PcSet, OnlyTheLinkOfTheModeTouchesTheDriver)
         ASSERT_TRUE(setPcPort(st, port, PcLink::Rs485, 2, 5, false));
         EXPECT_TRUE(port.events.empty());
         EXPECT_EQ(st.unitTable[0].port485RateIndex, 5);
-        EXPECT_EQ(stored("Port485RateIndex"), 5);
+        EXPECT_EQ(storedInt("Port485RateIndex"), 5);
     }
     port.open = false;
     ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 1, 2, false));
@@ -223,7 +211,7 @@ TEST_F(PcSet, MissingSelectionsAreRefused)
     EXPECT_EQ(msgs.shown[0].text, "No port selected.");
     EXPECT_EQ(msgs.shown[1].text, "No Baud Rate selected.");
     EXPECT_EQ(st.unitTable[0].port232, 0);
-    EXPECT_EQ(stored("Port232"), -12345);
+    EXPECT_EQ(storedInt("Port232"), dxu::test::Absent);
 }
 
 struct UnitRate : PortsFixture {
@@ -346,7 +334,7 @@ TEST_F(UnitRate, PcRateSwitchAfterTheAnswer)
     EXPECT_EQ(st.unitTable[0].port232RateIndex, 5);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].first, PcLink::Rs232);
-    EXPECT_EQ(stored("Port232RateIndex"), 5);
+    EXPECT_EQ(storedInt("Port232RateIndex"), 5);
 }
 
 // --- the dialog -----------------------------------------------------------
