@@ -1,0 +1,124 @@
+#include "network/netsetup.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace dxu {
+
+TfrmNetSetup::TfrmNetSetup(QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmNetSetup"));
+    setWindowTitle(QStringLiteral("RS-485 Netowrk Setup"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    edPolling_ = new QLineEdit(QStringLiteral("5"), this);
+    edPolling_->setObjectName(QStringLiteral("edPolling"));
+    edPolling_->setMaximumWidth(60);
+    cmbNetworkList_ = new QComboBox(this);
+    cmbNetworkList_->setObjectName(QStringLiteral("cmbNetworkList"));
+    cmbNetworkList_->setMaxVisibleItems(6);
+    cmbNetworkList_->setMinimumContentsLength(6);
+    cmbNetworkList_->addItems(networkListTexts(SlotString{}));
+    pbRemoveDXU_ = new QPushButton(QStringLiteral("&Remove"), this);
+    pbRemoveDXU_->setObjectName(QStringLiteral("pbRemoveDXU"));
+    pbRemoveDXU_->setAutoDefault(false);
+    pbAddDXU_ = new QPushButton(QStringLiteral("&Add"), this);
+    pbAddDXU_->setObjectName(QStringLiteral("pbAddDXU"));
+    pbAddDXU_->setAutoDefault(false);
+    pbExit_ = new QPushButton(QStringLiteral("E&xit"), this);
+    pbExit_->setObjectName(QStringLiteral("pbExit"));
+    pbExit_->setDefault(true);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Polling Interval:"), this), 0, 0);
+    auto* pollRow = new QHBoxLayout;
+    pollRow->addWidget(edPolling_);
+    pollRow->addWidget(new QLabel(QStringLiteral("secs"), this));
+    pollRow->addStretch();
+    grid->addLayout(pollRow, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Select DXU"), this), 1, 0);
+    grid->addWidget(cmbNetworkList_, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(pbRemoveDXU_);
+    buttons->addWidget(pbAddDXU_);
+    buttons->addStretch();
+    buttons->addWidget(pbExit_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(grid);
+    top->addSpacing(8);
+    top->addLayout(buttons);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(pbAddDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbAddDXUClick);
+    connect(pbRemoveDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbRemoveDXUClick);
+    connect(pbExit_, &QPushButton::clicked, this, &TfrmNetSetup::pbExitClick);
+}
+
+void TfrmNetSetup::bind(DxuState& state, Ui& mainUi, Hooks& hooks, NetworkSender send)
+{
+    st_ = &state;
+    mainUi_ = &mainUi;
+    hooks_ = &hooks;
+    send_ = std::move(send);
+}
+
+void TfrmNetSetup::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfrmNetSetup::FormShow()
+{
+    RefreshNetworkList();
+    cmbNetworkList_->setCurrentIndex(0);
+}
+
+void TfrmNetSetup::RefreshNetworkList()
+{
+    if (!st_)
+        return;
+    // Items are replaced in place, so the list keeps its 62 items and the
+    // selection stays where it was.
+    const QStringList texts = networkListTexts(st_->networkSlots);
+    for (int p = 0; p < texts.size() && p < cmbNetworkList_->count(); ++p)
+        cmbNetworkList_->setItemText(p, texts[p]);
+}
+
+void TfrmNetSetup::pbAddDXUClick()
+{
+    if (!st_)
+        return;
+    const int p = cmbNetworkList_->currentIndex();
+    if (!addNetworkMember(*st_, *mainUi_, *hooks_, send_, p))
+        return;
+    RefreshNetworkList();
+    cmbNetworkList_->setCurrentIndex(p);
+}
+
+void TfrmNetSetup::pbRemoveDXUClick()
+{
+    if (!st_)
+        return;
+    const int p = cmbNetworkList_->currentIndex();
+    if (!removeNetworkMember(*st_, *mainUi_, *hooks_, p))
+        return;
+    RefreshNetworkList();
+    cmbNetworkList_->setCurrentIndex(p);
+}
+
+void TfrmNetSetup::pbExitClick()
+{
+    if (st_ && acceptPollingInterval(*st_, edPolling_->text()))
+        accept();
+}
+
+} // namespace dxu

@@ -1,0 +1,198 @@
+#include "network/networkconfig.h"
+
+#include "ports/portsettings.h"
+#include "services/clock.h"
+#include "services/messages.h"
+#include "services/store.h"
+
+#include <algorithm>
+
+namespace dxu {
+namespace {
+
+char addressAt(int p) { return AddressAlphabet[p]; }
+
+bool readSlots(const char* name, SlotString& cells)
+{
+    QByteArray stored;
+    if (!Store::readString(QString::fromLatin1(name), stored))
+        return false;
+    cells = slotsFromStored(stored);
+    return true;
+}
+
+bool validPosition(int p) { return p >= 0 && p < AddressCount; }
+
+} // namespace
+
+int addressPosition(char c)
+{
+    if (c >= 'a' && c <= 'z')
+        return c - 'a';
+    if (c >= 'A' && c <= 'Z')
+        return 26 + (c - 'A');
+    if (c >= '0' && c <= '9')
+        return 52 + (c - '0');
+    return -1;
+}
+
+bool slotsHold(const SlotString& cells, char c) { return std::find(cells.begin(), cells.end(), c) != cells.end(); }
+
+SlotString slotsFromStored(const QByteArray& stored)
+{
+    SlotString cells;
+    cells.fill(EmptySlot);
+    for (char c : stored) {
+        const int p = addressPosition(c);
+        if (p >= 0)
+            cells[p] = c;
+    }
+    return cells;
+}
+
+QByteArray slotsToStored(const SlotString& cells) { return QByteArray(cells.data(), SlotCount); }
+
+void loadNetworkSettings(DxuState& st)
+{
+    st.networkCount = std::clamp(readStoredInt("Count", 0), 0, AddressCount);
+    loadNetworkMode(st);
+    readSlots("Assigned", st.assignedSlots);
+    readSlots("Network", st.networkSlots);
+    rebuildUnitAddresses(st);
+}
+
+void saveCount(const DxuState& st) { Store::writeInt(QStringLiteral("Count"), st.networkCount); }
+void saveNetworkSlots(const DxuState& st) { Store::writeString(QStringLiteral("Network"), slotsToStored(st.networkSlots)); }
+void saveAssignedSlots(const DxuState& st) { Store::writeString(QStringLiteral("Assigned"), slotsToStored(st.assignedSlots)); }
+
+void loadPollingInterval(DxuState& st)
+{
+    const int v = readStoredInt("Polling", DefaultPollingInterval);
+    st.pollingInterval = v > 0 ? v : DefaultPollingInterval;
+}
+
+void savePollingInterval(const DxuState& st) { Store::writeInt(QStringLiteral("Polling"), st.pollingInterval); }
+
+void rebuildUnitAddresses(DxuState& st)
+{
+    int k = 0;
+    for (int p = 0; p < AddressCount; ++p) {
+        if (slotsHold(st.networkSlots, addressAt(p))) {
+            ++k;
+            st.unitTable[k].address = static_cast<unsigned char>(addressAt(p));
+        }
+    }
+    st.networkCount = k;
+}
+
+QStringList networkListTexts(const SlotString& cells)
+{
+    QStringList texts;
+    for (int p = 0; p < AddressCount; ++p) {
+        QString t(QLatin1Char(addressAt(p)));
+        if (slotsHold(cells, addressAt(p)))
+            t += QStringLiteral(" *");
+        texts << t;
+    }
+    return texts;
+}
+
+namespace {
+
+bool selectMode(DxuState& st, Ui& ui, PcPort& port, bool network)
+{
+    if (st.connected)
+        return false;
+    ui.setChecked("MultiDrop1", network);
+    ui.setChecked("Single1", !network);
+    ui.setVisible("ViewNetworkStatus1", network);
+    st.setNetworkMode(network ? 1 : 0);
+    st.currentUnit = network ? 1 : 0;
+    if (network)
+        st.pollTickCount = 0;
+    applyPortSettings(st, port);
+    saveNetworkMode(st);
+    return true;
+}
+
+} // namespace
+
+bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, true); }
+bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, false); }
+
+void showViewingLabels(const DxuState& st, Ui& mainUi, Hooks& hooks)
+{
+    mainUi.setText("lblViewing",
+                   QStringLiteral("Viewing: %1 of %2").arg(st.currentUnit).arg(st.networkCount).toStdString());
+    const char a = st.current().addressChar();
+    std::string address = "Address: ";
+    if (a != 0)
+        address += a;
+    mainUi.setText("lblDXUAddress", address);
+    hooks.updatePrevNextButtons();
+}
+
+bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position)
+{
+    if (!validPosition(position)) {
+        showMessage(QStringLiteral("Error"), QStringLiteral("No DXU selected."));
+        return false;
+    }
+    st.networkSlots[position] = addressAt(position);
+    rebuildUnitAddresses(st);
+    saveCount(st);
+    saveNetworkSlots(st);
+
+    // Continuous output would flood a shared line: switch it off.
+    st.editRecord.continuousOutput = 0;
+    if (st.unit(st.networkCount).continuousOutput) {
+        // Without a connection nothing can be sent; the check box is still
+        // cleared so that the next upload carries CO 0.
+        if (st.connected) {
+            if (send.sendInt)
+                send.sendInt("CO", 0);
+            waitMs(1000);
+            if (send.sendSaveSettings)
+                send.sendSaveSettings();
+        }
+        mainUi.setChecked("cbContinuousOutput", false);
+        mainUi.setEnabled("pbUpload", true);
+    }
+    showViewingLabels(st, mainUi, hooks);
+    return true;
+}
+
+bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position)
+{
+    if (!validPosition(position)) {
+        showMessage(QStringLiteral("Error"), QStringLiteral("No Unit selected."));
+        return false;
+    }
+    st.networkSlots[position] = EmptySlot;
+    rebuildUnitAddresses(st);
+    saveCount(st);
+    saveNetworkSlots(st);
+    showViewingLabels(st, mainUi, hooks);
+    return true;
+}
+
+bool acceptPollingInterval(DxuState& st, const QString& text)
+{
+    const QString intervalMessage = QStringLiteral("Polling Interval has to be greater than 0.");
+    if (text.trimmed().isEmpty()) {
+        showMessage(QStringLiteral("Error"), intervalMessage);
+        return false;
+    }
+    int value = 0;
+    if (!textToInt(text, value))
+        return false;
+    if (value <= 0) {
+        showMessage(QStringLiteral("Error"), intervalMessage);
+        return false;
+    }
+    st.pollingInterval = value;
+    savePollingInterval(st);
+    return true;
+}
+
+} // namespace dxu

@@ -1,0 +1,24 @@
+#pragma once
+// Which device file each "COM n" opens on POSIX, and the serial devices
+// present, so that the user can pick one in the port setup dialog.
+#include <QString>
+#include <QStringList>
+
+namespace dxu {
+
+// The serial devices present under devRoot: the stable names in
+// serial/by-id first, then ttyUSB*, ttyACM* and ttyS*, each group sorted by
+// number. A ttyS entry that sysRoot (the kernel's tty class) reports as a
+// port without hardware is left out; without sysRoot every ttyS is listed.
+QStringList listSerialDevices(const QString& devRoot = QStringLiteral("/dev"),
+                              const QString& sysRoot = QStringLiteral("/sys/class/tty"));
+
+// The device "COM n" (1-based) opens when nothing is chosen: ttyS<n-1>.
+QString defaultDevicePath(int comNumber);
+// The device set for this run by the environment (DXU_COM<n>), or empty.
+QString deviceOverride(int comNumber);
+// Keeps the user's choice for "COM n"; the default or an empty text removes
+// the stored choice. False when the store cannot be written.
+bool storeDevicePath(int comNumber, const QString& path);
+
+} // namespace dxu

@@ -1,0 +1,37 @@
+#pragma once
+// What the port settings need of the PC's serial port: open, close, and the
+// port number and rate used by the next open. DriverPcPort puts the program's
+// TCommPortDriver behind it; tests use a recording fake.
+#include "serial/commportdriver.h"
+
+namespace dxu {
+
+class PcPort {
+public:
+    virtual ~PcPort() = default;
+    virtual bool Connect() = 0;
+    virtual void Disconnect() = 0;
+    virtual bool Connected() const = 0;
+    // 0-based port number (0 = COM1); the driver ignores it while open.
+    virtual void setComPort(int number) = 0;
+    // Line rate by rate index (0..8); applied at once when open.
+    virtual void setRateIndex(int rateIndex) = 0;
+};
+
+// The driver's rate value of a rate index; an index outside 0..7 gives br115200.
+TComPortBaudRate driverRate(int rateIndex);
+
+class DriverPcPort : public PcPort {
+public:
+    explicit DriverPcPort(TCommPortDriver& driver) : driver_(driver) {}
+    bool Connect() override { return driver_.Connect(); }
+    void Disconnect() override { driver_.Disconnect(); }
+    bool Connected() const override { return driver_.Connected(); }
+    void setComPort(int number) override;
+    void setRateIndex(int rateIndex) override { driver_.SetComPortSpeed(driverRate(rateIndex)); }
+
+private:
+    TCommPortDriver& driver_;
+};
+
+} // namespace dxu

@@ -1,0 +1,311 @@
+// Port settings: loading and saving, the driver hand-over, the PC "Set"
+// buttons, the unit rate changes and the PC rate switch that follows them.
+#include "common/testsupport.h"
+#include "ports/commsetup.h"
+#include "ports/devicepaths.h"
+#include "ports/storedvalues.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace dxu;
+using namespace dxu::test;
+
+namespace {
+
+// Records what is done to the PC port, with the fake clock's time.
+class RecordingPort : public PcPort {
+public:
+    explicit RecordingPort(FakeClock& c) : clk(c) {}
+    bool Connect() override { return log("connect"), open = true; }
+    void Disconnect() override { log("disconnect"), open = false; }
+    bool Connected() const override { return open; }
+    void setComPort(int n) override { log("port " + std::to_string(n)); }
+    void setRateIndex(int i) override { log("rate " + std::to_string(i)); }
+    void log(const std::string& what) { events.push_back(std::to_string(clk.tickCount() - start) + " " + what); }
+    void reset() { events.clear(), start = clk.tickCount(); }
+    FakeClock& clk;
+    uint32_t start = clk.tickCount();
+    std::vector<std::string> events;
+    bool open = false;
+};
+
+struct Ports : ::testing::Test {
+    void SetUp() override
+    {
+        clearStore();
+        loadPortSettings(st, port);
+        port.reset();
+        st.current().port0Baud = st.current().port1Baud = 115200;
+        ui.c("pbSaveSettings").enabled = false;
+    }
+    void connect() { st.connected = 1, port.open = true; }
+    bool unitSet(UnitPort p, int index) { return changeUnitRate(st, ui, p, index, [this] { ++uploads; }); }
+    FakeClockScope clk;
+    ScriptedMessages msgs;
+    DxuState st;
+    RecordingPort port{clk};
+    FakeUi ui;
+    int uploads = 0;
+};
+
+TEST(PortLoad, StoredValuesReachTheRealDriver)
+{
+    struct Case {
+        std::vector<std::pair<const char*, int>> stored;
+        TComPortNumber port;
+        TComPortBaudRate speed;
+        int rate232, inUse;
+        const char* name;
+    };
+    const Case cases[] = {
+        {{}, pnCOM1, br115200, 8, 1, "COM1:"}, // nothing stored
+        {{{"Port232", 2}, {"Port232RateIndex", 7}}, pnCOM3, br57600, 7, 1, "COM3:"},
+        {{{"Port232RateIndex", 9}}, pnCOM1, br115200, 8, 1, "COM1:"},
+        {{{"Port232RateIndex", -1}}, pnCOM1, br115200, 8, 1, "COM1:"},
+        {{{"Port232RateIndex", 4}}, pnCOM1, br14400, 4, 1, "COM1:"},
+        {{{"Network Mode", 1}, {"Port485", 5}, {"Port485RateIndex", 0}}, pnCOM6, br1200, 8, 2, "COM6:"},
+        {{{"Network Mode", 5}, {"Port485", 99}}, pnCOM100, br115200, 8, 2, "COM100:"},
+        {{{"Port232", -4}, {"In Use", 2}}, pnCOM1, br115200, 8, 1, "COM1:"}, // the mode decides the link
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearStore();
+        for (const auto& [name, value] : c.stored)
+            Store::writeInt(QString::fromLatin1(name), value);
+        DxuState s;
+        TCommPortDriver driver;
+        DriverPcPort pc(driver);
+        loadPortSettings(s, pc);
+        EXPECT_EQ(driver.ComPort(), c.port);
+        EXPECT_EQ(driver.ComPortSpeed(), c.speed);
+        EXPECT_EQ(s.unitTable[0].port232RateIndex, c.rate232);
+        EXPECT_EQ(s.unitTable[1].port232RateIndex, c.rate232);
+        EXPECT_EQ(s.unitTable[0].portInUse, c.inUse);
+        EXPECT_EQ(s.unitTable[0].currentPort, 0);
+        EXPECT_STREQ(s.unitTable[0].portName, c.name);
+    }
+    EXPECT_EQ(storedInt("Currrent Port"), Absent); // a load writes nothing back
+}
+
+TEST_F(Ports, SaveWritesTheSevenValuesUnderTheirNames)
+{
+    UnitRecord& r = st.unitTable[0];
+    r.networkMode = 1, r.currentPort = 2, r.port232 = 3, r.port485 = 4;
+    r.port232RateIndex = 5, r.port485RateIndex = 6, r.portInUse = 2;
+    savePortSettings(st);
+    const std::pair<const char*, int> want[] = {{"Network Mode", 1}, {"Currrent Port", 2}, {"Port232", 3},
+                                                {"Port485", 4}, {"Port232RateIndex", 5}, {"Port485RateIndex", 6},
+                                                {"In Use", 2}};
+    for (const auto& [name, value] : want)
+        EXPECT_EQ(storedInt(name), value) << name;
+}
+
+TEST(RateTable, IndexesRatesAndTexts)
+{
+    const int rates[] = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+    const char* texts[] = {"    1200", "    2400", "    4800", "    9600", "  14400", "  19200", "  38400", "  57600", "115200"};
+    for (int i = 0; i < RateCount; ++i) {
+        EXPECT_EQ(indexOfRate(rates[i]), i);
+        EXPECT_EQ(rateItemText(i), QString::fromLatin1(texts[i]));
+    }
+    for (int odd : {56000, 110, 300, 600, 0, 230400})
+        EXPECT_EQ(indexOfRate(odd), 8) << odd;
+}
+
+TEST_F(Ports, PcSetWhileConnectedReopensTheOldPortNumberAtTheNewRate)
+{
+    port.open = true;
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 4, 3, true));
+    EXPECT_EQ(port.events, (std::vector<std::string>{"0 disconnect", "200 rate 3", "400 connect"}));
+    EXPECT_EQ(storedInt("Port232"), 4);
+    EXPECT_EQ(storedInt("Port232RateIndex"), 3);
+
+    // The other link's settings are kept for its mode and leave the driver alone.
+    port.reset();
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs485, 2, 5, false));
+    EXPECT_TRUE(port.events.empty());
+    EXPECT_EQ(storedInt("Port485RateIndex"), 5);
+
+    EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, -1, 3, true));
+    EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, 2, -1, true));
+    ASSERT_EQ(msgs.shown.size(), 2u);
+    EXPECT_EQ(msgs.shown[0].text, "No port selected.");
+    EXPECT_EQ(msgs.shown[1].text, "No Baud Rate selected.");
+    EXPECT_EQ(st.unitTable[0].port232, 4);
+}
+
+TEST_F(Ports, UnitRateQuestionsByLinkPortAndAnswer)
+{
+    struct Case {
+        UnitPort unitPort;
+        int currentPort;
+        std::vector<MsgAnswer> answers;
+        const char* question; // nullptr: none asked
+    };
+    const char* uni = "Do you like to change the PC Baud Rate accordingly?";
+    const char* cfg = "Do you want to change the PC Baud Rate accordingly?";
+    const Case cases[] = {
+        {UnitPort::Universal, 1, {MsgAnswer::Yes}, uni},
+        {UnitPort::Universal, 2, {MsgAnswer::No}, uni}, // No still sends BR
+        {UnitPort::Universal, 0, {}, nullptr},
+        {UnitPort::Configuration, 0, {MsgAnswer::Yes}, cfg},
+        {UnitPort::Configuration, 1, {}, nullptr}, // the link runs through the universal port
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.question ? c.question : "none");
+        SetUp();
+        connect();
+        msgs.shown.clear();
+        st.baudChangePending = st.newRateIndex232 = uploads = 0;
+        st.current().port0BaudChanged = st.current().port1BaudChanged = 0;
+        st.current().currentPort = c.currentPort;
+        for (MsgAnswer a : c.answers)
+            msgs.answerNext(a);
+        EXPECT_TRUE(unitSet(c.unitPort, 5));
+        EXPECT_EQ(uploads, 1);
+        const bool uni = c.unitPort == UnitPort::Universal;
+        EXPECT_EQ(uni ? st.editRecord.port1Baud : st.editRecord.port0Baud, 19200);
+        EXPECT_EQ(st.current().port1BaudChanged, uni ? 1 : 0);
+        EXPECT_EQ(st.current().port0BaudChanged, uni ? 0 : 1);
+        ASSERT_EQ(msgs.shown.size(), c.question ? 1u : 0u);
+        if (c.question) {
+            EXPECT_EQ(msgs.shown[0].text, c.question);
+        }
+        const bool yes = !c.answers.empty() && c.answers[0] == MsgAnswer::Yes;
+        EXPECT_EQ(st.baudChangePending, yes ? 1 : 0);
+        EXPECT_EQ(st.newRateIndex232, yes ? 5 : 0);
+    }
+}
+
+TEST_F(Ports, UnitRateChangesThatSendNothing)
+{
+    // The rate the unit has, no selection, no connection, and declined pending changes.
+    connect();
+    st.current().port1Baud = 57600;
+    EXPECT_FALSE(unitSet(UnitPort::Universal, 7));
+    EXPECT_FALSE(unitSet(UnitPort::Universal, -1));
+    EXPECT_TRUE(msgs.shown.empty());
+    st.connected = 0;
+    EXPECT_FALSE(unitSet(UnitPort::Configuration, 3));
+    st.connected = 1;
+    ui.c("pbSaveSettings").enabled = true;
+    msgs.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(unitSet(UnitPort::Universal, 3));
+    ASSERT_EQ(msgs.shown.size(), 1u);
+    EXPECT_TRUE(msgs.shown[0].text.startsWith("Other pending parameter changes will also be saved."));
+    EXPECT_EQ(uploads, 0);
+    EXPECT_EQ(st.current().port0BaudChanged + st.current().port1BaudChanged, 0);
+}
+
+TEST_F(Ports, PcRateFollowsTheUnitOnTheLinkOfTheMode)
+{
+    connect();
+    st.setNetworkMode(1);
+    st.currentUnit = 1;
+    st.current().currentPort = 1;
+    ASSERT_TRUE(unitSet(UnitPort::Universal, 6));
+    EXPECT_EQ(st.newRateIndex485, 6);
+    EXPECT_EQ(st.newRateIndex232, 0);
+
+    std::vector<std::pair<PcLink, int>> shown;
+    switchPcBaudRate(st, port, [&](PcLink l, int i) { shown.emplace_back(l, i); });
+    EXPECT_EQ(port.events, (std::vector<std::string>{"0 disconnect", "200 rate 6", "400 connect"}));
+    EXPECT_EQ(st.baudChangePending, 0);
+    EXPECT_EQ(st.unitTable[0].port485RateIndex, 6);
+    EXPECT_EQ(shown, (std::vector<std::pair<PcLink, int>>{{PcLink::Rs485, 6}}));
+    EXPECT_EQ(storedInt("Port485RateIndex"), 6);
+}
+
+// --- the dialog -----------------------------------------------------------
+
+struct Dialog : Ports {
+    void SetUp() override
+    {
+        Ports::SetUp();
+        dlg.bind(st, port, ui, [this] { ++uploads; });
+    }
+    template <class T> T* w(const char* name) { return dlg.findChild<T*>(QLatin1String(name)); }
+    TfrmCommSetup dlg;
+};
+
+TEST_F(Dialog, ShowsSettingsAndSetsTheUnitRate)
+{
+    connect();
+    UnitRecord& r = st.unitTable[0];
+    r.port485 = 29, r.port485RateIndex = 0, r.portInUse = 2;
+    st.current().port1Baud = 56000;
+    st.current().currentPort = 1;
+    dlg.show();
+    EXPECT_EQ(w<QComboBox>("cmbPC485Port")->currentText(), "COM 30");
+    EXPECT_EQ(w<QComboBox>("cmbPC485Rate")->currentText(), "    1200");
+    EXPECT_EQ(w<QComboBox>("cmbDXUUniversalRate")->currentText(), "115200"); // 56000
+    EXPECT_TRUE(w<QCheckBox>("cbActive485")->isChecked());
+    EXPECT_FALSE(w<QCheckBox>("cbActive232")->isChecked());
+
+    // 115200 is a change for a unit at 56000.
+    msgs.answerNext(MsgAnswer::No);
+    w<QPushButton>("pbUniversalBaudRate")->click();
+    EXPECT_EQ(uploads, 1);
+    EXPECT_EQ(st.editRecord.port1Baud, 115200);
+
+    dlg.hide();
+    st.connected = 0, port.open = false;
+    dlg.show();
+    EXPECT_EQ(w<QComboBox>("cmbDXUUniversalRate")->currentIndex(), -1);
+    EXPECT_FALSE(w<QPushButton>("pbUniversalBaudRate")->isEnabled());
+}
+
+TEST_F(Dialog, PcSetStoresTheChosenDevice)
+{
+    dlg.show();
+    auto* portList = w<QComboBox>("cmbPC232Port");
+    auto* device = w<QComboBox>("cmbPC232Device");
+    portList->setCurrentIndex(1);
+    EXPECT_EQ(device->currentText(), "/dev/ttyS1");
+    device->setEditText(QStringLiteral("/dev/ttyUSB0"));
+    w<QPushButton>("pbSetPC232")->click();
+    EXPECT_EQ(comDevicePath(2), "/dev/ttyUSB0");
+    EXPECT_EQ(st.unitTable[0].port232, 1);
+
+    portList->setCurrentIndex(0);
+    EXPECT_EQ(device->currentText(), "/dev/ttyS0");
+    portList->setCurrentIndex(1);
+    EXPECT_EQ(device->currentText(), "/dev/ttyUSB0");
+    device->setEditText(QStringLiteral("/dev/ttyS1")); // the default removes the choice
+    w<QPushButton>("pbSetPC232")->click();
+    EXPECT_TRUE(Store::portPath(2).isEmpty());
+    EXPECT_TRUE(msgs.shown.empty());
+
+    qputenv("DXU_COM1", "/tmp/dxu-pty-1");
+    portList->setCurrentIndex(0);
+    EXPECT_EQ(device->currentText(), "/tmp/dxu-pty-1");
+    EXPECT_FALSE(device->isEnabled());
+    qunsetenv("DXU_COM1");
+}
+
+TEST(SerialDevices, ListedInGroupsByNumber)
+{
+    QTemporaryDir dev, sys;
+    const QString d = dev.path();
+    QDir(d).mkpath(QStringLiteral("serial/by-id"));
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyS1", "ttyS12", "tty0", "serial/by-id/usb-FTDI"})
+        QFile(d + "/" + n).open(QIODevice::WriteOnly);
+    for (const char* n : {"ttyS0", "ttyS1"}) { // ttyS1 has no UART behind it
+        QDir(sys.path()).mkpath(QString::fromLatin1(n));
+        QFile f(sys.path() + "/" + n + "/type");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(n) == "ttyS1" ? "0\n" : "4\n");
+    }
+    const QStringList want = {d + "/serial/by-id/usb-FTDI", d + "/ttyUSB2", d + "/ttyUSB10", d + "/ttyACM0",
+                              d + "/ttyS0", d + "/ttyS12"};
+    EXPECT_EQ(listSerialDevices(d, sys.path()), want);
+}
+
+} // namespace
