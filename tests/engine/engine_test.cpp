@@ -161,6 +161,7 @@ TEST_F(EngineTest, ConnectSequenceWithLaserOffAndOn)
     for (bool laser : {false, true}) {
         hooks.calls.clear();
         st->resumeMeasuring = 0;
+        ui.c("Calibrate1").enabled = false;
         hooks.openAndConnect();
         receive(laser ? "$US,2\r" : "$US,0\r");
         if (laser) {
@@ -198,12 +199,18 @@ TEST_F(EngineTest, UploadWritesThenReadsBackWhatIsNotDone)
     st->queue.setIntArg(0, 2);
     st->queue.enqueueWithArgs(KindBuilder, "MM", 3, 3, ArgInt);
     st->queue.setIntArg(0, 0);
+    st->queue.setIntArg(1, 12);
+    st->queue.enqueueWithArgs(KindBuilder, "CD", 58, 3, ArgInt); // loop coarse, then fine
+    st->queue.setIntArg(1, 5);
+    st->queue.enqueueWithArgs(KindBuilder, "CD", 59, 3, ArgInt);
     st->queue.setIntArg(1, 9600);
     st->queue.enqueueWithArgs(KindBuilder, "BR", 33, 3, ArgInt);
     st->queue.cursor = 0;
     engine.sendCurrentItem();
     receive("$OK\r");
     receive("$US,0\r");
+    receive("$OK\r");
+    receive("$OK\r");
     receive("$OK\r");
     EXPECT_EQ(st->queue.queueState, QueueUpload);
     receive("$OK\r");
@@ -212,8 +219,10 @@ TEST_F(EngineTest, UploadWritesThenReadsBackWhatIsNotDone)
     EXPECT_TRUE(ui.isEnabled("pbSaveSettings"));
     EXPECT_EQ(ui.get("pbSaveSettings").fontColor, colors::Yellow);
     receive("$MM,2\r");
+    receive("$P4,100,200\r");
     receive("$BR,0,9600\r");
-    EXPECT_EQ(sent(), (Lines{"$ST\r", "$US\r", "$MM,2\r", "$BR,0,9600\r", "$MM\r", "$BR,0\r", "$GO\r"}));
+    EXPECT_EQ(sent(), (Lines{"$ST\r", "$US\r", "$MM,2\r", "$CD,160,0,12\r", "$CD,161,0,5\r", "$BR,0,9600\r",
+                             "$MM\r", "$P4\r", "$BR,0\r", "$GO\r"}));
     EXPECT_EQ(st->queue.queueState, QueueList);
 }
 
@@ -286,7 +295,7 @@ TEST_F(EngineTest, NetworkPollingAsksOneUnitPerTickAfterThePause)
     connect();
     st->pollingInterval = 10;
     Lines polled;
-    for (int t = 1; t <= 26; ++t) {
+    for (int t = 1; t <= 25; ++t) {
         ticks(1);
         for (const std::string& l : sent())
             polled.push_back(std::to_string(t) + l);
@@ -297,7 +306,7 @@ TEST_F(EngineTest, NetworkPollingAsksOneUnitPerTickAfterThePause)
             EXPECT_EQ(st->queue.queueState, QueueIdle);
         }
     }
-    EXPECT_EQ(polled, (Lines{"11#aUS\r", "12#bUS\r", "13#cUS\r", "24#aUS\r", "25#bUS\r", "26#cUS\r"}));
+    EXPECT_EQ(polled, (Lines{"11#aUS\r", "12#bUS\r", "13#cUS\r", "24#aUS\r", "25#bUS\r"}));
     run(QueueList, {{1, "MM", 3, 3}}); // after an unanswered poll the current unit is addressed
     EXPECT_EQ(sent(), Lines{"#aMM\r"});
     EXPECT_EQ(st->pollOtherUnit, 0);
