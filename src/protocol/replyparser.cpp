@@ -331,7 +331,7 @@ void Protocol::handleStatus(FieldReader& fields, int replyUnit)
     UnitRecord* target = &st_.current();
     if (st_.pollOtherUnit) {
         st_.pollOtherUnit = 0;
-        target = &st_.unit(replyUnit >= 0 ? replyUnit : st_.pollIndex);
+        target = &st_.unit(replyUnit >= 0 ? replyUnit : st_.pollTarget > 0 ? st_.pollTarget : st_.pollIndex);
     }
     fields.nextInt(target->status);
     target->laserOn = (target->status & 2) ? 1 : 0;
