@@ -305,6 +305,11 @@ TEST_F(EngineTest, NetworkPollingAsksOneUnitPerTickAfterThePause)
             EXPECT_EQ(st->unit(1).status, 0);
             EXPECT_EQ(st->queue.queueState, QueueIdle);
         }
+        if (t == 13) { // an unframed answer belongs to the unit asked, c
+            receive("$US,6\r");
+            EXPECT_EQ(st->unit(3).status, 6);
+            EXPECT_EQ(st->unit(1).status, 0);
+        }
     }
     EXPECT_EQ(polled, (Lines{"11#aUS\r", "12#bUS\r", "13#cUS\r", "24#aUS\r", "25#bUS\r"}));
     run(QueueList, {{1, "MM", 3, 3}}); // after an unanswered poll the current unit is addressed
