@@ -267,7 +267,8 @@ void Engine::uploadStep()
         // The write was answered; the same item now reads the value back.
         it.kind = KindCode;
         if (it.commandId == IdLoopFine) {
-            q.at(q.cursor - 1).kind = KindDone;
+            if (q.cursor > 0)
+                q.at(q.cursor - 1).kind = KindDone;
             std::memset(it.code, 0, sizeof it.code);
             std::strncpy(it.code, "P4", sizeof it.code - 1);
             it.commandId = IdP4;
