@@ -48,6 +48,9 @@ struct DxuState {
     // Polling (timer ticks).
     int32_t pollOtherUnit = 0;
     int32_t pollIndex = 1;
+    // The network index the status request in flight was sent to (pollIndex
+    // has already moved on); 0 when none was sent.
+    int32_t pollTarget = 0;
     int32_t pollTickCount = 0;
     int32_t pollingInterval = 10;
     int32_t rs232TickCount = 0;

@@ -11,6 +11,11 @@
 
 namespace dxu {
 
+namespace detail {
+class TextBuilder;
+class FieldReader;
+} // namespace detail
+
 // The parser's verdict.
 enum ReplyResult : int32_t {
     ReplyNothing = 0,
@@ -34,8 +39,10 @@ public:
     void sendSaveSettings();     // SU
     void sendCalibrationStore(); // CD,95
     void sendResetLine();        // CD,30, with lastSendTick = 0
-    // A command typed in the terminal, framed for the current mode.
+    // A command typed in the terminal, framed for the current mode. Empty text
+    // and text longer than MaxRawCommandLength are not sent.
     void sendRawCommand(std::string_view text);
+    static constexpr std::size_t MaxRawCommandLength = 60;
 
     // Parses the reply lines in buffer[0..length); buffer must have one byte
     // of room after the data. Zeroes the bytes it consumed.
@@ -46,6 +53,32 @@ public:
     const char* formatDistance(float value, char* out, std::size_t size) const;
 
 private:
+    using TextBuilder = detail::TextBuilder;
+    using FieldReader = detail::FieldReader;
+    enum class Flow { Continue, Stop };
+
+    // Sending.
+    void startLine(TextBuilder& line, char address) const;
+    void transmit(TextBuilder& line, uint32_t stamp);
+    void sendCodeText(std::string_view code);
+    void sendArgs(std::string_view code, int32_t a);
+    void sendArgs(std::string_view code, int32_t a, int32_t b);
+    void sendPlain(std::string_view code);
+    void sendFloat(std::string_view code, float value);
+    char currentAddress() const;
+
+    // Parsing.
+    int addressedUnit(char address) const;
+    Flow handleReply(FieldReader& fields, int replyUnit, ReplyResult& verdict);
+    bool handleSetting(std::string_view code, FieldReader& fields);
+    void handleStatus(FieldReader& fields, int replyUnit);
+    ReplyResult handleError(FieldReader& fields);
+    void handleMeasurement(FieldReader& fields);
+    void handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec);
+    void completeTargetSet();
+    bool handleTimeStream(std::string_view code);
+    void writeCapture(TextBuilder& line);
+
     DxuState& st_;
     CommLink& port_;
     Hooks& hooks_;

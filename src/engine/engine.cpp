@@ -1,0 +1,530 @@
+#include "engine/engine.h"
+
+#include "services/clock.h"
+#include "services/cursor.h"
+#include "services/messages.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace dxu {
+namespace {
+
+constexpr uint32_t IdP4 = 25;
+constexpr uint32_t IdBaud0 = 33;
+constexpr uint32_t IdBaud1 = 34;
+constexpr uint32_t IdGO = 53;
+constexpr uint32_t IdST = 54;
+constexpr uint32_t IdUS = 55;
+constexpr uint32_t IdLoopFine = 59;
+
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// More than limit milliseconds between two tick counts: their absolute
+// difference, taken as a signed 32-bit number so that a wrap of the counter
+// still gives the short interval.
+bool elapsedOver(uint32_t then, uint32_t now, int32_t limit)
+{
+    const int32_t d = static_cast<int32_t>(now - then);
+    const int64_t abs = d < 0 ? -static_cast<int64_t>(d) : d;
+    return abs > limit;
+}
+
+// snprintf into a fixed buffer; the view ends at the first NUL, so an address
+// character of 0 simply leaves the text shorter.
+template <std::size_t N, typename... Args>
+std::string_view format(std::array<char, N>& out, const char* fmt, Args... args)
+{
+    std::snprintf(out.data(), out.size(), fmt, args...);
+    return std::string_view(out.data());
+}
+
+QString text(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui)
+    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), ui_(ui)
+{
+}
+
+// ---------------------------------------------------------------- sending
+
+void Engine::sendCurrentItem()
+{
+    CommandQueue& q = st_.queue;
+    // Only a network status request is addressed to another unit; whatever
+    // else the queue sends goes to the current unit, also after a status
+    // request that was never answered.
+    if (q.queueState != QueuePoll)
+        st_.pollOtherUnit = 0;
+
+    const CommandItem& it = q.atCursor();
+    switch (it.kind) {
+    case KindCode:
+        if (it.commandId != 0)
+            protocol_.sendCode(it.code);
+        else
+            setBusyCursor(false);
+        break;
+    case KindBuilder:
+        if (it.commandId != 0)
+            protocol_.sendWithBuilder();
+        else
+            q.queueState = QueueIdle;
+        break;
+    default:
+        if (it.commandId == 0) {
+            q.queueState = QueueIdle;
+            setBusyCursor(false);
+        }
+        break;
+    }
+}
+
+void Engine::stopMeasurementFirst(int32_t kind)
+{
+    CommandQueue& q = st_.queue;
+    q.resetQueue();
+    // Only the unit the list talks to decides: another unit's lamp must not
+    // make this one stop now and start measuring when the list ends.
+    if (!st_.current().laserOn)
+        return;
+    st_.resumeMeasuring = 1;
+    q.enqueueWithArgs(kind, "ST", IdST, 3, ArgInt);
+    q.enqueueWithArgs(kind, "US", IdUS, 3, ArgInt);
+}
+
+void Engine::resetUnit()
+{
+    protocol_.sendResetLine();
+    waitMs(2000);
+    CommandQueue& q = st_.queue;
+    q.resetQueue();
+    q.queueState = QueueConnect;
+    q.enqueueCommand(KindCode, "US", IdUS, 150);
+    q.cursor = 0;
+    sendCurrentItem();
+}
+
+// ---------------------------------------------------------------- dispatch
+
+void Engine::dispatchReply(int32_t verdict)
+{
+    CommandQueue& q = st_.queue;
+    if (verdict == ReplyFailure && q.queueState != QueueIdle) {
+        CommandItem& it = q.atCursor();
+        if (it.retriesLeft > 0) {
+            --it.retriesLeft;
+            sendCurrentItem();
+            return;
+        }
+        // Failed for good: skipped like a completed item.
+    }
+    switch (q.queueState) {
+    case QueueConnect:
+        connectStep();
+        break;
+    case QueueList:
+    case QueuePoll:
+        listStep();
+        break;
+    case QueueUpload:
+        uploadStep();
+        break;
+    default:
+        break;
+    }
+}
+
+void Engine::connectStep()
+{
+    CommandQueue& q = st_.queue;
+    // The cursor runs one ahead of the item in flight.
+    if (q.atCursor().commandId != 0) {
+        sendCurrentItem();
+        if (q.cursor < CommandQueue::MaxListItems)
+            ++q.cursor;
+        return;
+    }
+    completeConnect();
+}
+
+void Engine::completeConnect()
+{
+    UnitRecord& unit = st_.current();
+    ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
+    ui_.setEnabled("RS2321", false);
+    ui_.setEnabled("MultiDrop1", false);
+    hooks_.updatePrevNextButtons();
+    st_.connected = 1;
+    setBusyCursor(false);
+    ui_.setColor("lblConnected", colors::Green);
+    ui_.setStatusPanel(3, " Connected");
+    ui_.setEnabled("pbUpload", false);
+    ui_.setText("pbConnect", "Dis&connect");
+    ui_.setText("Connect1", "Disco&nnect");
+    ui_.setEnabled("CurrentLoopOn1", true);
+    ui_.setEnabled("DisableFaultCurrent1", true);
+    ui_.setEnabled("SetRanges1", true);
+
+    if (st_.networkMode()) {
+        hooks_.loadPollingInterval();
+        st_.pollTickCount = 0;
+        if (st_.networkCount > 1) {
+            ui_.setVisible("pbPrevDXU", true);
+            ui_.setVisible("pbNextDXU", true);
+        }
+        std::array<char, 64> buf;
+        ui_.setText("lblViewing", format(buf, "Viewing: %d of %d", st_.currentUnit, st_.networkCount));
+        ui_.setText("lblDXUAddress", format(buf, "Address: %c", st_.current().addressChar()));
+        hooks_.updatePrevNextButtons();
+    }
+    if (st_.resumeMeasuring == 0)
+        ui_.setEnabled("Calibrate1", true);
+
+    hooks_.showConnectedControls();
+    hooks_.pbReadClick();
+}
+
+void Engine::listStep()
+{
+    CommandQueue& q = st_.queue;
+    ++q.cursor;
+    while (q.cursor < CommandQueue::MaxListItems && q.atCursor().kind == KindDone)
+        ++q.cursor;
+    if (q.atCursor().commandId != 0) {
+        sendCurrentItem();
+        return;
+    }
+
+    // The list has ended; the queue reads as empty from now on.
+    const bool wasList = q.queueState == QueueList;
+    q.cursor = 0;
+    q.items[0].commandId = 0;
+    if (wasList) {
+        const std::string_view first(q.items[0].code);
+        if (first != "GO" && first != "ST")
+            ui_.setEnabled("pbUpload", false);
+        setBusyCursor(false);
+        st_.current().settingsRead = 1;
+    } else {
+        st_.pollOtherUnit = 0;
+    }
+    q.queueState = QueueIdle;
+
+    askAboutErrors();
+    hooks_.updateConnectionTypeLabel();
+    if (st_.resumeMeasuring)
+        restartMeasuring();
+    st_.readyForStatus = 1;
+}
+
+void Engine::askAboutErrors()
+{
+    const int count = hooks_.errorCount();
+    // A message box runs the event loop; a list that ends meanwhile must not
+    // ask a second time.
+    if (count <= 0 || hooks_.errorWindowVisible() || askingAboutErrors_)
+        return;
+    askingAboutErrors_ = true;
+    std::array<char, 96> buf;
+    const bool view =
+        askYesNo("Error", text(format(buf, "%d errors encountered.\n\nDo you want to view errors?", count)));
+    askingAboutErrors_ = false;
+    if (view) {
+        hooks_.showErrorWindow();
+    } else {
+        hooks_.setErrorCount(0);
+        hooks_.clearErrors();
+    }
+}
+
+void Engine::restartMeasuring()
+{
+    CommandQueue& q = st_.queue;
+    st_.resumeMeasuring = 0;
+    ui_.setText("pbContinuous", "&Stop");
+    ui_.setColor("lblLaserOn", colors::Red);
+    q.queueState = QueueList;
+    q.resetQueue();
+    q.enqueueCommand(KindCode, "GO", IdGO, 0);
+    q.enqueueCommand(KindCode, "US", IdUS, 3);
+    q.cursor = 0;
+    sendCurrentItem();
+}
+
+void Engine::uploadStep()
+{
+    CommandQueue& q = st_.queue;
+    CommandItem& it = q.atCursor();
+    bool restarted = false;
+    if (it.kind == KindBuilder) {
+        // The write was answered; the same item now reads the value back.
+        it.kind = KindCode;
+        if (it.commandId == IdLoopFine) {
+            if (q.cursor > 0)
+                q.at(q.cursor - 1).kind = KindDone;
+            std::memset(it.code, 0, sizeof it.code);
+            std::strncpy(it.code, "P4", sizeof it.code - 1);
+            it.commandId = IdP4;
+        } else if (it.commandId == IdST || it.commandId == IdUS) {
+            it.kind = KindDone;
+        }
+        if (it.commandId == IdBaud0 || it.commandId == IdBaud1) {
+            if (st_.baudChangePending) {
+                st_.baudChangePending = 0;
+                hooks_.switchPcBaudRate();
+            } else {
+                if (st_.resumeMeasuring) {
+                    restartMeasuring();
+                    restarted = true;
+                }
+                st_.readyForStatus = 1;
+            }
+        }
+    } else {
+        it.kind = KindDone;
+    }
+
+    if (hooks_.commSetupVisible()) {
+        ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+        ui_.setEnabled("pbSaveSettings", false);
+    } else {
+        ui_.setEnabled("pbSaveSettings", true);
+        ui_.setFontStyle("pbSaveSettings", true, true, &colors::Yellow);
+    }
+    // Measuring was restarted: its GO is in flight and its list runs on from
+    // there, one command at a time.
+    if (restarted)
+        return;
+
+    ++q.cursor;
+    while (q.cursor < CommandQueue::MaxListItems && q.atCursor().kind == KindDone
+           && q.atCursor().commandId != 0)
+        ++q.cursor;
+    if (q.atCursor().commandId == 0) {
+        // Writes done: read back what was written.
+        q.queueState = QueueList;
+        q.cursor = 0;
+        while (q.cursor < CommandQueue::MaxListItems && q.atCursor().kind == KindDone)
+            ++q.cursor;
+        ui_.setEnabled("pbUpload", false);
+    }
+    sendCurrentItem();
+}
+
+// ---------------------------------------------------------------- receive
+
+void Engine::CommPortReceiveData(const void* data, int32_t size)
+{
+    if (!data || size <= 0)
+        return;
+    const char* bytes = static_cast<const char*>(data);
+    appendReceived(bytes, size);
+    // Only the last byte of a block tells whether the reply is complete.
+    if (!isLineEnd(bytes[size - 1]) || lineLength_ == 0)
+        return;
+
+    const bool echo = hooks_.terminalVisible();
+    int32_t echoLength = 0;
+    if (echo) {
+        echoLength = static_cast<int32_t>(strnlen(lineBuffer_.data(), static_cast<size_t>(lineLength_)));
+        std::memcpy(scratch_.data(), lineBuffer_.data(), static_cast<size_t>(echoLength));
+    }
+    const int32_t length = lineLength_;
+    lineLength_ = 0;
+    const ReplyResult verdict = protocol_.parseReplies(lineBuffer_.data(), length);
+    // The parser clears what it consumed; make sure nothing is left behind.
+    std::memset(lineBuffer_.data(), 0, static_cast<size_t>(length) + 1);
+    if (echo) {
+        echoReceived(scratch_.data(), echoLength);
+        std::memset(scratch_.data(), 0, static_cast<size_t>(echoLength));
+    }
+    if (verdict == ReplyFailure || verdict == ReplyCompleted)
+        dispatchReply(verdict);
+}
+
+// Appends a block to the line buffer. When it does not fit, the oldest bytes
+// give way up to a line end, so that the newest complete lines and the line
+// being received survive; a run longer than the buffer without any line end is
+// dropped whole and reception recovers at the next line.
+void Engine::appendReceived(const char* data, int32_t size)
+{
+    const int64_t total = static_cast<int64_t>(lineLength_) + size;
+    if (total <= LineCapacity) {
+        std::memcpy(lineBuffer_.data() + lineLength_, data, static_cast<size_t>(size));
+        lineLength_ += size;
+        return;
+    }
+    // Keep only what follows the first line end at or after this position.
+    const int64_t minCut = total - LineCapacity - 1;
+    auto byteAt = [&](int64_t i) { return i < lineLength_ ? lineBuffer_[static_cast<size_t>(i)] : data[i - lineLength_]; };
+    int64_t keepFrom = -1;
+    for (int64_t i = minCut; i < total; ++i) {
+        if (isLineEnd(byteAt(i))) {
+            keepFrom = i + 1;
+            break;
+        }
+    }
+    if (keepFrom < 0) {
+        std::memset(lineBuffer_.data(), 0, static_cast<size_t>(lineLength_));
+        lineLength_ = 0;
+        return;
+    }
+    if (keepFrom < lineLength_) {
+        const int32_t kept = lineLength_ - static_cast<int32_t>(keepFrom);
+        std::memmove(lineBuffer_.data(), lineBuffer_.data() + keepFrom, static_cast<size_t>(kept));
+        std::memcpy(lineBuffer_.data() + kept, data, static_cast<size_t>(size));
+        lineLength_ = kept + size;
+    } else {
+        const int32_t skip = static_cast<int32_t>(keepFrom - lineLength_);
+        std::memcpy(lineBuffer_.data(), data + skip, static_cast<size_t>(size - skip));
+        lineLength_ = size - skip;
+    }
+    std::memset(lineBuffer_.data() + lineLength_, 0, lineBuffer_.size() - static_cast<size_t>(lineLength_));
+}
+
+// Shows each piece of text ended by CR as one terminal line, CR included; a
+// piece too long for one line is shown as several, each ended by CR. Text
+// after the last CR is not shown.
+void Engine::echoReceived(const char* text, int32_t length)
+{
+    int32_t start = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        if (text[i] != '\r')
+            continue;
+        int32_t pos = start;
+        do {
+            const int32_t n = std::min(i - pos, static_cast<int32_t>(TerminalPieceChars));
+            std::memcpy(piece_.data(), text + pos, static_cast<size_t>(n));
+            piece_[static_cast<size_t>(n)] = '\r';
+            piece_[static_cast<size_t>(n) + 1] = 0;
+            hooks_.appendTerminal(std::string_view(piece_.data(), static_cast<size_t>(n) + 1));
+            pos += n;
+        } while (pos < i);
+        start = i + 1;
+    }
+}
+
+// ---------------------------------------------------------------- poll timer
+
+void Engine::PollTimerTimer()
+{
+    const uint32_t now = tickCount();
+    if (st_.lastSendTick != 0 && elapsedOver(st_.lastSendTick, now, ReplyTimeoutMs)) {
+        st_.lastSendTick = 0;
+        if (st_.queue.queueState == QueueConnect) {
+            connectFailed();
+        } else {
+            CommandItem& it = st_.queue.atCursor();
+            std::memset(it.failureText, 0, sizeof it.failureText);
+            std::strncpy(it.failureText, "Cmd Timeout", sizeof it.failureText - 1);
+            dispatchReply(ReplyFailure);
+        }
+    }
+    if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
+        ui_.setButtonFace("lblRx");
+        ui_.setText("lblRx", "");
+    }
+    requestStatus();
+}
+
+void Engine::connectFailed()
+{
+    setBusyCursor(false);
+    ui_.setStatusPanel(3, "");
+    port_.Disconnect();
+    std::array<char, 80> buf;
+    const auto unitText = [&] {
+        return format(buf, "Cannot connect to DXU %d: Address: %c", st_.currentUnit, st_.current().addressChar());
+    };
+
+    if (!st_.networkMode()) {
+        showDisconnectedLook();
+        showMessage("Error", "Cannot Connect to DXU");
+    } else if (st_.switchingUnit) {
+        // The user stepped to a silent unit: stay on the line so that Prev
+        // and Next can step on.
+        port_.Connect();
+        ui_.setVisible("pbNextDXU", true);
+        ui_.setVisible("pbPrevDXU", true);
+        showMessage("Error", text(unitText()));
+        std::array<char, 64> viewing;
+        ui_.setText("lblViewing", format(viewing, "Viewing: %d of %d", st_.currentUnit, st_.networkCount));
+        ui_.setText("lblDXUAddress", "Address: ?");
+    } else {
+        // Walk on along the network list until a unit answers.
+        hooks_.addErrorLine(unitText());
+        const char next = hooks_.nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
+        if (next == 0) {
+            showDisconnectedLook();
+            showMessage("Error", "Cannot Connect to DXU units on the network");
+        } else {
+            st_.current().address = static_cast<unsigned char>(next);
+            hooks_.openAndConnect();
+        }
+    }
+    st_.switchingUnit = 0;
+}
+
+// The port stays closed after a failed connect: nothing may look connected.
+void Engine::showDisconnectedLook()
+{
+    st_.connected = 0;
+    ui_.setText("pbConnect", "&Connect");
+    ui_.setText("Connect1", "Co&nnect");
+    ui_.setEnabled("RS2321", true);
+    ui_.setEnabled("MultiDrop1", true);
+}
+
+void Engine::requestStatus()
+{
+    const int32_t state = st_.queue.queueState;
+    if (st_.statusRequests == 0 || st_.connected != 1 || (state != QueueIdle && state != QueuePoll)
+        || st_.networkCount == 0)
+        return;
+
+    if (st_.networkMode()) {
+        // After a pause of pollingInterval ticks, one unit per tick.
+        if (++st_.pollTickCount <= st_.pollingInterval)
+            return;
+        if (st_.pollIndex < 1 || st_.pollIndex > st_.networkCount)
+            st_.pollIndex = 1;
+        if (st_.readyForStatus) {
+            st_.pollOtherUnit = 1;
+            st_.pollTarget = st_.pollIndex;
+            enqueueStatusRequest(0);
+        }
+        if (++st_.pollIndex > st_.networkCount) {
+            st_.pollIndex = 1;
+            st_.pollTickCount = 0;
+        }
+        return;
+    }
+
+    // RS-232: every second tick, and only when the queue is empty or holds
+    // nothing but an earlier status request.
+    if (++st_.rs232TickCount <= 1)
+        return;
+    st_.rs232TickCount = 0;
+    const CommandQueue& q = st_.queue;
+    if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdUS))
+        enqueueStatusRequest(3);
+}
+
+void Engine::enqueueStatusRequest(int32_t retries)
+{
+    CommandQueue& q = st_.queue;
+    q.queueState = QueuePoll;
+    q.resetQueue();
+    q.enqueueCommand(KindCode, "US", IdUS, retries);
+    q.cursor = 0;
+    sendCurrentItem();
+}
+
+} // namespace dxu

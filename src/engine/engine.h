@@ -1,0 +1,78 @@
+#pragma once
+// The transaction engine: runs the command queue one item at a time, gathers
+// received bytes into reply lines for the parser, advances the queue on the
+// parser's verdict, and on every poll-timer tick detects missing replies and
+// sends the periodic status requests.
+#include "protocol/dxustate.h"
+#include "protocol/hooks.h"
+#include "protocol/protocol.h"
+#include "serial/commlink.h"
+#include "services/ui.h"
+
+#include <array>
+#include <cstdint>
+
+namespace dxu {
+
+class Engine {
+public:
+    // Bytes held while a reply line is incomplete.
+    static constexpr int LineCapacity = 50000;
+    // A reply is missing, and the result lamp goes off, after this long.
+    static constexpr int32_t ReplyTimeoutMs = 2000;
+    // Longest received piece shown as one terminal line, without its CR.
+    static constexpr int TerminalPieceChars = 78;
+
+    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Sends the item at the queue cursor, or ends the queue on an empty slot.
+    void sendCurrentItem();
+    // Advances the queue on a verdict: ReplyFailure (2) or ReplyCompleted (3).
+    void dispatchReply(int32_t verdict);
+    // Empties the queue; when the unit measures, queues ST and US with the
+    // caller's kind and marks measuring to be resumed when the list ends.
+    void stopMeasurementFirst(int32_t kind);
+    // Resets the unit to its saved settings and runs the connect sequence.
+    void resetUnit();
+
+    // Receive event of the serial port: gathers bytes until a block ends in
+    // CR or LF, then parses everything gathered.
+    void CommPortReceiveData(const void* data, int32_t size);
+    // The one-second tick: reply time-out, result lamp, status requests.
+    void PollTimerTimer();
+
+    int32_t lineLength() const { return lineLength_; }
+
+private:
+    void connectStep();
+    void completeConnect();
+    void listStep();
+    void uploadStep();
+    void restartMeasuring();
+    void askAboutErrors();
+    void connectFailed();
+    void showDisconnectedLook();
+    void requestStatus();
+    void enqueueStatusRequest(int32_t retries);
+    void appendReceived(const char* data, int32_t size);
+    void echoReceived(const char* text, int32_t length);
+
+    DxuState& st_;
+    Protocol& protocol_;
+    CommLink& port_;
+    Hooks& hooks_;
+    Ui& ui_;
+
+    // One byte beyond the data for the parser's terminating NUL.
+    std::array<char, LineCapacity + 1> lineBuffer_{};
+    int32_t lineLength_ = 0;
+    // What was gathered, kept for the terminal because parsing consumes it.
+    std::array<char, LineCapacity + 1> scratch_{};
+    // One terminal line: up to 78 characters, CR and NUL.
+    std::array<char, 80> piece_{};
+    bool askingAboutErrors_ = false;
+};
+
+} // namespace dxu

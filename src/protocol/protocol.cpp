@@ -1,0 +1,267 @@
+// The senders: every command line leaves through here, framed for the link.
+#include "protocol/protocol.h"
+
+#include "protocol/linetext.h"
+#include "services/clock.h"
+
+#include <cstring>
+
+namespace dxu {
+
+using detail::TextBuilder;
+
+namespace {
+
+// The unit's command ids that have their own line builder.
+enum CommandId : uint32_t {
+    IdPulseRate = 5,
+    IdPulses = 6,
+    IdDither = 11,
+    IdTripTimeout = 18,
+    IdAddress = 31,
+    IdBaudPort0 = 33,
+    IdBaudPort1 = 34,
+    IdDampening = 42,
+    IdGo = 53,
+    IdStop = 54,
+    IdStatus = 55,
+    IdLoopCoarse = 58,
+    IdLoopFine = 59,
+};
+
+std::string_view boundedText(const char* text, std::size_t max)
+{
+    return text ? std::string_view(text, strnlen(text, max)) : std::string_view();
+}
+
+} // namespace
+
+Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui)
+    : st_(state), port_(port), hooks_(hooks), ui_(ui)
+{
+}
+
+char Protocol::currentAddress() const { return st_.current().addressChar(); }
+
+void Protocol::startLine(TextBuilder& line, char address) const
+{
+    if (st_.networkMode())
+        line.put('#').put(address);
+    else
+        line.put('$');
+}
+
+// Ends the line with CR, stamps the send time, writes and echoes it. As on
+// the unit's own terminal side, the line ends at its first NUL: a unit
+// without an address gets only "#". A line that would not fit the send
+// buffer is not written at all; the reply time-out then handles it.
+void Protocol::transmit(TextBuilder& line, uint32_t stamp)
+{
+    line.put('\r');
+    st_.lastSendTick = stamp;
+    if (line.overflowed())
+        return;
+    const auto length = static_cast<int32_t>(strnlen(line.c_str(), line.size()));
+    port_.SendData(line.c_str(), length);
+    hooks_.appendTerminal(std::string_view(line.c_str(), static_cast<std::size_t>(length)));
+}
+
+void Protocol::sendCode(const char* code)
+{
+    sendCodeText(boundedText(code, sizeof sendBuffer_));
+}
+
+void Protocol::sendCodeText(std::string_view code)
+{
+    st_.lastSendTick = tickCount();
+    // A status request of the network poll goes to the polled unit.
+    const char address =
+        (st_.pollOtherUnit ? st_.unit(st_.pollIndex) : st_.current()).addressChar();
+    const uint32_t id = st_.queue.atCursor().commandId;
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, address);
+    if (id == IdBaudPort0 || id == IdBaudPort1)
+        line.put("BR,").putInt(id - IdBaudPort0);
+    else
+        line.put(code);
+    transmit(line, tickCount());
+}
+
+void Protocol::sendArgs(std::string_view code, int32_t a)
+{
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, currentAddress());
+    line.put(code).put(',').putInt(a);
+    transmit(line, tickCount());
+}
+
+void Protocol::sendArgs(std::string_view code, int32_t a, int32_t b)
+{
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, currentAddress());
+    line.put(code).put(',').putInt(a).put(',').putInt(b);
+    transmit(line, tickCount());
+}
+
+void Protocol::sendPlain(std::string_view code)
+{
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, currentAddress());
+    line.put(code);
+    transmit(line, tickCount());
+}
+
+void Protocol::sendIntCommand(const char* code, int32_t value)
+{
+    sendArgs(boundedText(code, sizeof sendBuffer_), value);
+}
+
+void Protocol::sendFloatCommand(const char* code, float value)
+{
+    sendFloat(boundedText(code, sizeof sendBuffer_), value);
+}
+
+void Protocol::sendFloat(std::string_view code, float value)
+{
+    char number[64];
+    formatDistance(value, number, sizeof number);
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, currentAddress());
+    line.put(code).put(',').put(number);
+    transmit(line, tickCount());
+}
+
+void Protocol::sendWithBuilder()
+{
+    const CommandItem& item = st_.queue.atCursor();
+    const std::string_view code = boundedText(item.code, sizeof item.code);
+    const int mode = st_.current().measureMode;
+    const UnitRecord& edit = st_.editRecord;
+    switch (item.commandId) {
+    case IdGo:
+    case IdStop:
+    case IdStatus:
+        sendCodeText(code);
+        return;
+    case IdPulseRate:
+        sendArgs("PF", (mode == 1 || mode == 4) ? edit.prfAveraging
+                       : mode == 2              ? edit.prfBinning
+                                                : edit.prfDetection);
+        return;
+    case IdPulses:
+        if (mode == 1 || mode == 4 || mode == 2) {
+            sendArgs("PO", mode == 2 ? edit.pulsesBinning : edit.pulsesAveraging);
+        } else {
+            // No pulse count belongs to this mode: an empty write and echo.
+            std::memset(sendBuffer_, 0, sizeof sendBuffer_);
+            st_.lastSendTick = tickCount();
+            port_.SendData(sendBuffer_, 0);
+            hooks_.appendTerminal({});
+        }
+        return;
+    case IdDither:
+        sendArgs("DD", edit.ditherOn ? edit.ditherSteps : 0);
+        return;
+    case IdTripTimeout: {
+        TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+        startLine(line, currentAddress());
+        line.put("TT,").putHex(item.args[0]);
+        transmit(line, tickCount());
+        return;
+    }
+    case IdDampening: {
+        char number[64];
+        formatDistance(edit.dampErrorRange, number, sizeof number);
+        TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+        startLine(line, currentAddress());
+        line.put("DR,").putInt(edit.dampErrorTimeout).put(',').put(number);
+        transmit(line, tickCount());
+        return;
+    }
+    case IdLoopCoarse:
+        sendArgs("CD,160", item.intArg(0), item.intArg(1));
+        return;
+    case IdLoopFine:
+        sendArgs("CD,161", item.intArg(0), item.intArg(1));
+        return;
+    case IdBaudPort0:
+    case IdBaudPort1:
+        sendArgs("BR", item.intArg(0), item.intArg(1));
+        return;
+    case IdAddress: {
+        TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+        startLine(line, currentAddress());
+        line.put("UA,").put(static_cast<char>(item.args[0] & 0xFF));
+        transmit(line, tickCount());
+        return;
+    }
+    default:
+        if (item.argType == ArgInt)
+            sendArgs(code, item.intArg(0));
+        else if (item.argType == ArgFloat)
+            sendFloat(code, item.floatArg(0));
+        return;
+    }
+}
+
+void Protocol::sendSingleMeasure() { sendPlain("BM"); }
+void Protocol::sendSaveSettings() { sendPlain("SU"); }
+void Protocol::sendCalibrationStore() { sendPlain("CD,95"); }
+
+void Protocol::sendResetLine()
+{
+    // No reply time-out runs for the reset: the unit restarts.
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    startLine(line, currentAddress());
+    line.put("CD,30");
+    transmit(line, 0);
+}
+
+void Protocol::sendRawCommand(std::string_view text)
+{
+    if (text.empty() || text.size() > MaxRawCommandLength)
+        return;
+    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
+    if (st_.networkMode())
+        startLine(line, currentAddress());
+    else if (text.front() != '$' && text.front() != '#')
+        line.put('$'); // the user may type the frame character or leave it out
+    line.put(text);
+    transmit(line, tickCount());
+}
+
+const char* Protocol::formatDistance(float value, char* out, std::size_t size) const
+{
+    if (!out || size == 0)
+        return out;
+    TextBuilder text(out, size);
+    text.putFixed(value, st_.editRecord.units == 1 ? 3 : 2);
+    if (text.overflowed())
+        out[0] = '\0';
+    trimSpaces(out);
+    return out;
+}
+
+void trimSpaces(char* text)
+{
+    if (!text)
+        return;
+    std::size_t len = std::strlen(text);
+    while (len > 0 && text[len - 1] == ' ')
+        text[--len] = '\0';
+    std::size_t lead = 0;
+    while (text[lead] == ' ')
+        ++lead;
+    if (lead > 0)
+        std::memmove(text, text + lead, len - lead + 1);
+}
+
+void toDecimalComma(char* text, bool decimalComma)
+{
+    if (!text || !decimalComma)
+        return;
+    if (char* dot = std::strchr(text, '.'))
+        *dot = ',';
+}
+
+} // namespace dxu

@@ -1,0 +1,579 @@
+// The reply parser: reply lines from the unit become record values, display
+// changes, capture lines and one verdict for the command queue.
+#include "protocol/linetext.h"
+#include "protocol/protocol.h"
+#include "services/clock.h"
+#include "services/messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dxu {
+
+using detail::FieldReader;
+using detail::readInt;
+using detail::TextBuilder;
+
+namespace {
+
+using ShowFn = void (Hooks::*)();
+
+struct IntSetting {
+    const char* code;
+    int32_t UnitRecord::*field;
+    ShowFn show;
+};
+
+struct FloatSetting {
+    const char* code;
+    float UnitRecord::*field;
+    ShowFn show;
+};
+
+constexpr IntSetting kIntSettings[] = {
+    {"AB", &UnitRecord::averageBounds, &Hooks::showAB},
+    {"AW", &UnitRecord::ditherPulses, &Hooks::showAW},
+    {"BH", &UnitRecord::binHits, &Hooks::showBH},
+    {"BS", &UnitRecord::binSize, &Hooks::showBS},
+    {"CE", &UnitRecord::cosineOn, &Hooks::showCE},
+    {"CG", &UnitRecord::checkGate, &Hooks::showCG},
+    {"CL", &UnitRecord::currentLoopFlags, &Hooks::showCL},
+    {"CO", &UnitRecord::continuousOutput, &Hooks::showCO},
+    {"CT", &UnitRecord::minTripPulses, &Hooks::showCT},
+    {"CV", &UnitRecord::cosineFactor, &Hooks::showCV},
+    {"DD", &UnitRecord::ditherSteps, &Hooks::showDD},
+    {"DM", &UnitRecord::displayMode, &Hooks::showDM},
+    {"DS", &UnitRecord::dampSamples, &Hooks::showDS},
+    {"FA", &UnitRecord::targetSelector, &Hooks::showFA},
+    {"FL", &UnitRecord::cooperativeTarget, &Hooks::showFL},
+    {"FT", &UnitRecord::flyerTrap, &Hooks::showFT},
+    {"IL", &UnitRecord::initialLock, &Hooks::showIL},
+    {"LA", &UnitRecord::detectionReference, &Hooks::showLA},
+    {"MA", &UnitRecord::autostart, &Hooks::showMA},
+    {"MM", &UnitRecord::measureMode, &Hooks::showMM},
+    {"MO", &UnitRecord::measureOutput, &Hooks::showMO},
+    {"MP", &UnitRecord::minIntensity, &Hooks::showMP},
+    {"MU", &UnitRecord::units, &Hooks::showMU},
+    {"MX", &UnitRecord::maxFalsePulses, &Hooks::showMX},
+    {"PL", &UnitRecord::powerLevel, &Hooks::showPL},
+    {"TB", &UnitRecord::outputTBE, &Hooks::showTB},
+    {"TE", &UnitRecord::termination, &Hooks::showTE},
+    {"WT", &UnitRecord::windowErrorTimeout, &Hooks::showWT},
+    {"XP", &UnitRecord::maxIntensity, &Hooks::showXP},
+};
+
+constexpr FloatSetting kFloatSettings[] = {
+    {"AF", &UnitRecord::faultCurrent, &Hooks::showAF},
+    {"AH", &UnitRecord::analogHigh, &Hooks::showAH},
+    {"AL", &UnitRecord::analogLow, &Hooks::showAL},
+    {"AT", &UnitRecord::faultTimeout, &Hooks::showAT},
+    {"LG", &UnitRecord::longGate, &Hooks::showLG},
+    {"OF", &UnitRecord::offsetDistance, &Hooks::showOF},
+    {"SG", &UnitRecord::shortGate, &Hooks::showSG},
+    {"TP", &UnitRecord::tripPoint, &Hooks::showTP},
+    {"WV", &UnitRecord::windowWidth, &Hooks::showWV},
+};
+
+constexpr const char* kProcessingButtons[] = {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"};
+
+constexpr int IdVersion = 2;
+constexpr int IdStatus = 55;
+constexpr int AddressNotAssigned = -82;
+constexpr int InvalidCommand = 1;
+constexpr int DetectionMode = 3;
+constexpr int TargetSlots = static_cast<int>(std::tuple_size_v<decltype(DxuState::targetList)>);
+
+bool averagingMode(int mode) { return mode == 1 || mode == 4; }
+
+void showErrorBars(Ui& ui, bool on)
+{
+    ui.setVisible("lblResult", !on);
+    ui.setVisible("lblError", on);
+    ui.setVisible("lblErrTop", on);
+    ui.setVisible("lblErrBottom", on);
+}
+
+} // namespace
+
+int tokenReader(const char* source, char* field)
+{
+    if (!source || !field)
+        return 0;
+    if (source[0] == '\0') {
+        field[0] = '\0';
+        return 0;
+    }
+    int n = 0;
+    field[n] = source[n]; // the first character is taken whatever it is
+    ++n;
+    while (n < static_cast<int>(FieldReader::MaxField) && source[n] != ',' && source[n] != '\r'
+           && source[n] != '\n' && source[n] != '\0') {
+        field[n] = source[n];
+        ++n;
+    }
+    field[n] = '\0';
+    return n;
+}
+
+void parseVersionNumber(const char* text, UnitRecord& rec)
+{
+    if (!text)
+        return;
+    const char* v = std::strchr(text, 'v');
+    if (!v)
+        v = std::strchr(text, 'V');
+    if (!v)
+        return;
+    const char* major = v + 1;
+    const char* dot1 = std::strchr(major, '.');
+    if (!dot1)
+        return;
+    const char* dot2 = std::strchr(dot1 + 1, '.');
+    if (!dot2)
+        return;
+    const char* blank = std::strchr(dot2 + 1, ' ');
+    if (!blank)
+        return;
+    char digits[8];
+    TextBuilder joined(digits, sizeof digits);
+    joined.put({major, static_cast<std::size_t>(dot1 - major)})
+        .put({dot1 + 1, static_cast<std::size_t>(dot2 - dot1 - 1)})
+        .put({dot2 + 1, static_cast<std::size_t>(blank - dot2 - 1)});
+    if (joined.overflowed()) // longer than any version the unit reports
+        return;
+    readInt(joined.view(), rec.firmwareVersion);
+}
+
+// The record whose address a "#" reply carries, or -1 when it is not to be
+// accepted. While a network status request is out, the polled unit answers
+// with its own address; it is looked up among the network units.
+int Protocol::addressedUnit(char address) const
+{
+    if (address == st_.current().addressChar())
+        return DxuState::index(st_.currentUnit);
+    if (st_.pollOtherUnit) {
+        const int last = std::min<int>(st_.networkCount, static_cast<int>(st_.unitTable.size()) - 1);
+        for (int i = 1; i <= last; ++i)
+            if (st_.unitTable[i].addressChar() == address && address != '\0')
+                return i;
+    }
+    return -1;
+}
+
+ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
+{
+    if (!buffer)
+        return ReplyNothing;
+    if (length < 0)
+        length = 0;
+    buffer[length] = '\0';
+    char* pos = buffer;
+    char* const end = buffer + length;
+    ReplyResult verdict = ReplyNothing;
+    while (pos < end) {
+        int replyUnit = -1;
+        if (*pos == '#') {
+            ++pos;
+            if (pos >= end)
+                break; // the address has not arrived
+            replyUnit = addressedUnit(*pos);
+            if (replyUnit < 0) {
+                verdict = ReplyFailure; // another unit's reply
+                break;
+            }
+            *pos = '$';
+        } else if (*pos != '$') {
+            ++pos; // line ends, noise, NUL bytes
+            continue;
+        }
+        st_.lastSendTick = 0;
+        FieldReader fields(pos + 1, end);
+        const Flow flow = handleReply(fields, replyUnit, verdict);
+        pos = fields.position();
+        if (flow == Flow::Stop)
+            break;
+    }
+    std::memset(buffer, 0, static_cast<std::size_t>(length));
+    return verdict;
+}
+
+Protocol::Flow Protocol::handleReply(FieldReader& fields, int replyUnit, ReplyResult& verdict)
+{
+    const std::string_view code = fields.next();
+    // A polled unit other than the one on screen is only asked for its status.
+    const bool otherUnit = replyUnit >= 0 && replyUnit != DxuState::index(st_.currentUnit);
+    if (otherUnit && code != "US" && code != "ER")
+        return Flow::Continue;
+
+    if (code == "ER") {
+        verdict = handleError(fields);
+        return Flow::Stop;
+    }
+    if (code == "BM") {
+        if (!st_.connected) {
+            verdict = ReplyCompleted;
+            return Flow::Stop;
+        }
+        handleMeasurement(fields);
+        verdict = ReplyMeasurement;
+        return Flow::Continue;
+    }
+    if (code == "US") {
+        handleStatus(fields, replyUnit);
+        verdict = ReplyCompleted;
+        return Flow::Continue;
+    }
+    if (handleSetting(code, fields)) {
+        verdict = ReplyCompleted;
+        return Flow::Continue;
+    }
+    if (handleTimeStream(code))
+        verdict = ReplyMeasurement;
+    return Flow::Continue;
+}
+
+// Setting replies and the display-only replies; false for any other code.
+bool Protocol::handleSetting(std::string_view code, FieldReader& fields)
+{
+    UnitRecord& rec = st_.current();
+    for (const IntSetting& s : kIntSettings) {
+        if (code != s.code)
+            continue;
+        fields.nextInt(rec.*s.field);
+        if (s.field == &UnitRecord::ditherSteps)
+            rec.ditherOn = rec.ditherSteps != 0 ? 1 : 0;
+        (hooks_.*s.show)();
+        return true;
+    }
+    for (const FloatSetting& s : kFloatSettings) {
+        if (code != s.code)
+            continue;
+        fields.nextFloat(rec.*s.field);
+        (hooks_.*s.show)();
+        return true;
+    }
+
+    int32_t n = 0;
+    if (code == "EG") {
+        if (fields.nextInt(n)) {
+            rec.shortGateOn = n & 1;
+            rec.longGateOn = (n >> 1) & 1;
+            rec.successiveGate = (n >> 2) & 1;
+        }
+        hooks_.showEG();
+    } else if (code == "PF") {
+        fields.nextInt(rec.prfAveraging);
+        fields.nextInt(rec.prfBinning);
+        fields.nextInt(rec.prfDetection);
+        hooks_.showPF();
+        hooks_.showRate();
+    } else if (code == "PO") {
+        fields.nextInt(rec.pulsesAveraging);
+        fields.nextInt(rec.pulsesBinning);
+        hooks_.showPO();
+        hooks_.showRate();
+    } else if (code == "DR") {
+        fields.nextInt(rec.dampErrorTimeout);
+        hooks_.showDR();
+        fields.nextFloat(rec.dampErrorRange);
+        hooks_.showDRRange();
+    } else if (code == "OP") {
+        fields.nextInt(rec.outputProcessing);
+        hooks_.showOP();
+        if (rec.outputProcessing >= 0 && rec.outputProcessing < 3)
+            ui_.setChecked(kProcessingButtons[rec.outputProcessing], true);
+        hooks_.refreshProcessingPanels();
+    } else if (code == "P4") {
+        fields.nextInt(rec.loopCalibration4mA);
+        fields.nextInt(rec.loopCalibration20mA);
+    } else if (code == "BR") {
+        int32_t rate = 0;
+        if (fields.nextInt(n) && fields.nextInt(rate)) {
+            if (n == 0)
+                rec.port0Baud = rate;
+            else if (n == 1)
+                rec.port1Baud = rate;
+        }
+    } else if (code == "TT") {
+        uint32_t count = 0;
+        if (fields.nextHex(count) && rec.prfDetection != 0)
+            rec.tripTimeout = static_cast<float>(count / static_cast<uint32_t>(rec.prfDetection));
+        hooks_.showTT();
+    } else if (code == "UA") {
+        fields.nextInt(rec.address);
+        hooks_.showUA();
+    } else if (code == "WP") {
+        fields.nextInt(rec.currentPort);
+    } else if (code == "SV") {
+        const std::string_view text = fields.next();
+        TextBuilder version(st_.versionText, sizeof st_.versionText);
+        version.put(text.substr(0, sizeof st_.versionText - 1));
+        hooks_.showVersionText(version.view());
+        parseVersionNumber(st_.versionText, rec);
+        hooks_.applyOldFirmwareLimits();
+    } else if (code == "BP") {
+        if (fields.nextInt(n) && ui_.isChecked("rbIntensity")) {
+            char text[16];
+            TextBuilder number(text, sizeof text);
+            ui_.setText("lblResult", number.putInt(n).view());
+        }
+    } else if (code == "LD") {
+        if (fields.nextInt(n))
+            ui_.setText("lblResult", n != 0 ? "ON " : "OFF");
+    } else if (code != "OK") {
+        return false;
+    }
+    return true;
+}
+
+void Protocol::handleStatus(FieldReader& fields, int replyUnit)
+{
+    UnitRecord* target = &st_.current();
+    if (st_.pollOtherUnit) {
+        st_.pollOtherUnit = 0;
+        target = &st_.unit(replyUnit >= 0 ? replyUnit : st_.pollTarget > 0 ? st_.pollTarget : st_.pollIndex);
+    }
+    fields.nextInt(target->status);
+    target->laserOn = (target->status & 2) ? 1 : 0;
+
+    UnitRecord& cur = st_.current();
+    cur.laserOn = (cur.status & 2) ? 1 : 0;
+    ui_.setColor("lblLaserOn", cur.laserOn ? colors::Red : colors::Silver);
+
+    CommandQueue& q = st_.queue;
+    if (q.queueState != QueueConnect)
+        return;
+    // Connecting: stop a measuring unit first, then read its version.
+    q.resetQueue();
+    if (cur.laserOn) {
+        st_.resumeMeasuring = 1;
+        q.enqueueCommand(KindCode, "ST", 54, 3);
+        q.enqueueCommand(KindCode, "US", IdStatus, 3);
+    }
+    q.enqueueCommand(KindCode, "SV", IdVersion, 3);
+    q.cursor = 0;
+}
+
+ReplyResult Protocol::handleError(FieldReader& fields)
+{
+    int32_t number = 0; // an unreadable number is reported as ER 00
+    fields.nextInt(number);
+    if (number == AddressNotAssigned) {
+        showMessage(QStringLiteral("RS-485 Error"), QStringLiteral("Unit address is not assigned"));
+        return ReplyFailure;
+    }
+    CommandQueue& q = st_.queue;
+    const CommandItem& examined = (q.cursor == 0 || q.cursor == 1) ? q.at(0) : q.atCursor();
+    if (number == InvalidCommand && examined.commandId == IdVersion)
+        return ReplyCompleted; // an old unit without a version query
+
+    char text[sizeof CommandItem::failureText] = {};
+    const bool quiet = number == InvalidCommand && q.atCursor().commandId == IdStatus;
+    const bool known = deviceErrorText(number, text, sizeof text, &ui_);
+    if (!known) {
+        TextBuilder t(text, sizeof text);
+        t.put("ER ").putInt(number, 2);
+    }
+    if (hooks_.captureOpen() && st_.logAll) {
+        char buf[200];
+        TextBuilder line(buf, sizeof buf);
+        line.putTimeStamp().put("ER ").putInt(number, 2).put(',').put(text);
+        writeCapture(line);
+    }
+    if (quiet)
+        return ReplyCompleted;
+
+    if (known) {
+        showErrorBars(ui_, true);
+        ui_.setText("lblError", text);
+    } else {
+        ui_.setText("lblResult", text);
+    }
+    ui_.setText("lblIntensity", "");
+    CommandItem& item = q.atCursor();
+    std::memcpy(item.failureText, text, sizeof item.failureText);
+    return ReplyFailure;
+}
+
+void Protocol::handleMeasurement(FieldReader& fields)
+{
+    UnitRecord& rec = st_.current();
+    showErrorBars(ui_, false);
+    rec.measurementSeen = 1;
+    ui_.setColor("lblRx", colors::Lime);
+    ui_.setText("lblRx", "BM");
+    st_.lastResultTick = tickCount();
+
+    const std::string_view first = fields.next();
+    st_.noDistance = first.empty() ? 1 : 0;
+    const bool metres = rec.units != 0;
+    char buf[160];
+    TextBuilder line(buf, sizeof buf);
+
+    if (averagingMode(rec.measureMode)) {
+        int32_t n = 0;
+        switch (rec.displayMode) {
+        case 1:
+            detail::readFloat(first, rec.lastDistance);
+            rec.lastIntensity = 0;
+            break;
+        case 3:
+            if (readInt(first, n))
+                rec.lastIntensity = static_cast<float>(n * 0.001);
+            break;
+        default:
+            detail::readFloat(first, rec.lastDistance);
+            if (fields.nextInt(n))
+                rec.lastIntensity = static_cast<float>(n * 0.001);
+            break;
+        }
+        hooks_.showResult();
+        if (!hooks_.captureOpen() || rec.displayMode < 1 || rec.displayMode > 3)
+            return;
+        line.putTimeStamp();
+        if (rec.displayMode != 3)
+            line.putFixed(rec.lastDistance, metres ? 3 : 2).put(metres ? ",m" : ",F");
+        if (rec.displayMode == 2)
+            line.put(", ");
+        if (rec.displayMode != 1)
+            line.putFixed(rec.lastIntensity, 1);
+        writeCapture(line);
+    } else if (rec.measureMode == 2) {
+        handleBinning(first, fields, rec);
+    } else if (rec.measureMode == DetectionMode) {
+        std::string_view result;
+        int32_t n = 0;
+        ui_.setText("lblResult", "");
+        if (readInt(first, n)) {
+            result = n != 0 ? "ON " : "OFF";
+            ui_.setText("lblResult", result);
+            char text[24];
+            TextBuilder mm(text, sizeof text);
+            if (n != 0)
+                mm.putInt(n).put(" mm");
+            ui_.setText("lblIntensity", mm.view());
+        } else {
+            ui_.setText("lblIntensity", "");
+        }
+        if (hooks_.captureOpen()) {
+            line.putTimeStamp().put(result);
+            writeCapture(line);
+        }
+    }
+}
+
+void Protocol::handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec)
+{
+    int32_t index = 0, count = 0, value = 0;
+    float distance = 0;
+    const bool haveIndex = readInt(first, index);
+    if (fields.nextInt(count))
+        st_.targetCount = std::max(count, 0);
+    fields.nextFloat(distance);
+    fields.nextInt(value);
+    if (!haveIndex)
+        return;
+    distance += st_.binOffset;
+    if (index >= 0 && index < TargetSlots) {
+        if (index == 0)
+            for (TargetEntry& e : st_.targetList) {
+                e.distance = 0;
+                e.value = 0;
+            }
+        st_.targetList[static_cast<std::size_t>(index)].distance = distance;
+        st_.targetList[static_cast<std::size_t>(index)].value = value;
+    }
+    if (index == st_.targetCount - 1)
+        completeTargetSet();
+
+    if (!hooks_.captureOpen())
+        return;
+    const bool metres = rec.units != 0;
+    char buf[160];
+    TextBuilder line(buf, sizeof buf);
+    line.putTimeStamp().putInt(index).put(", ").putInt(st_.targetCount).put(", ");
+    line.putFixed(distance, metres ? 3 : 2).put(',').putInt(value).put(metres ? ",m" : ",F");
+    writeCapture(line);
+}
+
+// The last target of a set has arrived: find the nearest and the farthest.
+void Protocol::completeTargetSet()
+{
+    const int n = std::min(st_.targetCount, TargetSlots);
+    st_.targetMinIndex = 0;
+    st_.targetMaxIndex = std::clamp(st_.targetCount - 1, 0, TargetSlots - 1);
+    bool found = false;
+    float lowest = 0, highest = 0;
+    for (int i = 0; i < n; ++i) {
+        const float d = st_.targetList[static_cast<std::size_t>(i)].distance;
+        if (d == 0) // no target in this entry
+            continue;
+        if (!found || d < lowest) {
+            lowest = d;
+            st_.targetMinIndex = i;
+        }
+        if (!found || d > highest) {
+            highest = d;
+            st_.targetMaxIndex = i;
+        }
+        found = true;
+    }
+    const bool any = st_.targetCount != 0;
+    if (any) {
+        char text[16];
+        TextBuilder number(text, sizeof text);
+        ui_.setText("lblTargetCount", number.putInt(st_.targetCount).view());
+    }
+    ui_.setVisible("lblTargetList", any);
+    ui_.setVisible("lblTargetCount", any);
+    hooks_.drawHistogram();
+}
+
+// In detection mode with TBE output the unit streams trip times as bare hex
+// codes: four digits while triggered ("0000" when the counter overflowed),
+// one character when the trip ends.
+bool Protocol::handleTimeStream(std::string_view code)
+{
+    const UnitRecord& rec = st_.current();
+    if (!rec.outputTBE || rec.measureMode != DetectionMode || !rec.laserOn)
+        return false;
+    if (code.size() != 4 && code.size() != 1)
+        return false;
+    showErrorBars(ui_, false);
+    std::string_view result;
+    char text[40];
+    TextBuilder seconds(text, sizeof text);
+    if (code.size() == 4) {
+        result = "ON ";
+        const int prf = rec.prfDetection;
+        uint32_t ticks = 0;
+        if (prf != 0 && code == "0000")
+            seconds.put("> ").putFixed(65536.0f / static_cast<float>(prf), 1).put(" s");
+        else if (prf != 0 && detail::readHex(code, ticks))
+            seconds.putFixed(static_cast<float>(ticks) / static_cast<float>(prf), 3).put(" s");
+        ui_.setText("lblResult", result);
+        ui_.setText("lblIntensity", seconds.view());
+    } else {
+        result = "OFF";
+        ui_.setText("lblResult", result);
+        ui_.setText("lblIntensity", "");
+        ui_.repaint("lblResult");
+        ui_.repaint("lblIntensity");
+    }
+    if (hooks_.captureOpen()) {
+        char buf[160];
+        TextBuilder line(buf, sizeof buf);
+        line.putTimeStamp().put(result).put(',').put(seconds.view());
+        writeCapture(line);
+    }
+    return true;
+}
+
+void Protocol::writeCapture(TextBuilder& line)
+{
+    line.put('\n');
+    if (!line.overflowed())
+        hooks_.writeCaptureLine(line.view());
+}
+
+} // namespace dxu
