@@ -109,6 +109,27 @@ Panel panel(QWidget* parent, const char* name, const QString& caption)
     return {box, body, grid};
 }
 
+// Rows of caption, edit and optional unit label.
+struct Field {
+    const char* labelName;
+    const char* caption;
+    const char* editName;
+    const char* unitName = nullptr;
+    const char* unitText = nullptr;
+};
+
+void addFields(const Panel& p, std::initializer_list<Field> rows)
+{
+    int r = p.grid->rowCount() == 1 && p.grid->count() == 0 ? 0 : p.grid->rowCount();
+    for (const Field& f : rows) {
+        p.grid->addWidget(label(p.body, f.labelName, QString::fromLatin1(f.caption)), r, 0);
+        p.grid->addWidget(edit(p.body, f.editName), r, 1);
+        if (f.unitName)
+            p.grid->addWidget(label(p.body, f.unitName, QString::fromLatin1(f.unitText)), r, 2);
+        ++r;
+    }
+}
+
 // A small captioned group inside a panel.
 QGroupBox* group(QWidget* parent, const char* name, const QString& caption, QBoxLayout::Direction dir,
                  std::initializer_list<QWidget*> widgets)
@@ -613,13 +634,8 @@ void TTopForm::buildPanels()
     // --- more averaging, output processing or detection parameters ----------
     Panel more = panel(central, "pnlMoreAveraging", QStringLiteral("MORE AVERAGING PARAMETERS"));
     {
-        QWidget* b = more.body;
-        more.grid->addWidget(label(b, "lblAverageBounds", QStringLiteral("Average Bounds")), 0, 0);
-        more.grid->addWidget(edit(b, "edAverageBounds"), 0, 1);
-        more.grid->addWidget(label(b, "lblAverageBoundsUnits", QStringLiteral("psecs")), 0, 2);
-        more.grid->addWidget(label(b, "lblInitialLock", QStringLiteral("Initial Lock")), 1, 0);
-        more.grid->addWidget(edit(b, "edInitialLock"), 1, 1);
-        more.grid->addWidget(label(b, "lblInitialLockUnits", QStringLiteral("psecs")), 1, 2);
+        addFields(more, {{"lblAverageBounds", "Average Bounds", "edAverageBounds", "lblAverageBoundsUnits", "psecs"},
+                         {"lblInitialLock", "Initial Lock", "edInitialLock", "lblInitialLockUnits", "psecs"}});
         finishGrid(more.grid);
         // Drawn over the output-processing panel that shares its place.
         more.box->setAutoFillBackground(true);
@@ -639,17 +655,12 @@ void TTopForm::buildPanels()
     }
     Panel detectionParameters = panel(central, "pnlDetectionParameters", QStringLiteral("DETECTION PARAMETERS"));
     {
-        QWidget* b = detectionParameters.body;
+        addFields(detectionParameters, {{"lblTripTimeout", "Trip Timeout (secs)", "edTripTimeout"},
+                                        {"lblFlyerTrap", "Flyer Trap (mm)", "edFlyerTrap"},
+                                        {"lblMaxFalsePulses", "Max False Pulses", "edMaxFalsePulses"},
+                                        {"lblMinTripPulses", "Min Trip Pulses in Detection", "edMinTripPulses"}});
         QGridLayout* g = detectionParameters.grid;
-        g->addWidget(label(b, "lblTripTimeout", QStringLiteral("Trip Timeout (secs)")), 0, 0);
-        g->addWidget(edit(b, "edTripTimeout"), 0, 1);
-        g->addWidget(label(b, "lblFlyerTrap", QStringLiteral("Flyer Trap (mm)")), 1, 0);
-        g->addWidget(edit(b, "edFlyerTrap"), 1, 1);
-        g->addWidget(label(b, "lblMaxFalsePulses", QStringLiteral("Max False Pulses")), 2, 0);
-        g->addWidget(edit(b, "edMaxFalsePulses"), 2, 1);
-        g->addWidget(label(b, "lblMinTripPulses", QStringLiteral("Min Trip Pulses in Detection")), 3, 0);
-        g->addWidget(edit(b, "edMinTripPulses"), 3, 1);
-        g->addWidget(check(b, "cbOutputTBE", QStringLiteral("Output TBE")), 4, 0, 1, 2);
+        g->addWidget(check(detectionParameters.body, "cbOutputTBE", QStringLiteral("Output TBE")), 4, 0, 1, 2);
         finishGrid(g);
     }
     right->addWidget(stackedPlace(rightColumn, {processing.box, detectionParameters.box, more.box}, false));
@@ -659,27 +670,19 @@ void TTopForm::buildPanels()
     auto* off = named(new QWidget(central), "pnlOff");
     Panel windowing = panel(central, "pnlWindowing", QString());
     {
-        QWidget* b = windowing.body;
-        windowing.grid->addWidget(
-            label(b, "lblWindowErrorTimeout", QStringLiteral("Error Timeout (Measurement Cycles)")), 0, 0);
-        windowing.grid->addWidget(edit(b, "edErrorTimeout"), 0, 1);
-        windowing.grid->addWidget(
-            label(b, "lblWindowWidth", QStringLiteral("Error Range Difference (+/-)")), 1, 0);
-        windowing.grid->addWidget(edit(b, "edWindowWidth"), 1, 1);
-        windowing.grid->addWidget(label(b, "lblWindowWidthUnits", QStringLiteral("F")), 1, 2);
+        addFields(windowing,
+                  {{"lblWindowErrorTimeout", "Error Timeout (Measurement Cycles)", "edErrorTimeout"},
+                   {"lblWindowWidth", "Error Range Difference (+/-)", "edWindowWidth", "lblWindowWidthUnits", "F"}});
         finishGrid(windowing.grid);
     }
     Panel dampening = panel(central, "pnlDampening", QString());
     {
-        QWidget* b = dampening.body;
+        addFields(dampening,
+                  {{"lblNumberofSamples", "Number of Samples", "edNumberofSamples"},
+                   {"lblNumberofErrors", "Error Timeout (Measurement Cycles)", "edNumberofErrors"},
+                   {"lblErrorRangeDifference", "Error Range Difference (+/-)", "edErrorRangeDifference",
+                    "lblErrorRangeUnits", "F"}});
         QGridLayout* g = dampening.grid;
-        g->addWidget(label(b, "lblNumberofSamples", QStringLiteral("Number of Samples")), 0, 0);
-        g->addWidget(edit(b, "edNumberofSamples"), 0, 1);
-        g->addWidget(label(b, "lblNumberofErrors", QStringLiteral("Error Timeout (Measurement Cycles)")), 1, 0);
-        g->addWidget(edit(b, "edNumberofErrors"), 1, 1);
-        g->addWidget(label(b, "lblErrorRangeDifference", QStringLiteral("Error Range Difference (+/-)")), 2, 0);
-        g->addWidget(edit(b, "edErrorRangeDifference"), 2, 1);
-        g->addWidget(label(b, "lblErrorRangeUnits", QStringLiteral("F")), 2, 2);
         finishGrid(g);
     }
     right->addWidget(stackedPlace(rightColumn, {off, windowing.box, dampening.box}, true));
