@@ -1,6 +1,14 @@
 #include "app/application.h"
 
-#include "app/topform.h"
+#include "capture/viewcapture.h"
+#include "currentloop/clcalibration.h"
+#include "currentloop/clsettings.h"
+#include "diagnostics/about.h"
+#include "diagnostics/errors.h"
+#include "diagnostics/terminal.h"
+#include "network/assignaddress.h"
+#include "network/netsetup.h"
+#include "ports/commsetup.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,16 +23,107 @@ void showException(const QString& what)
     QMessageBox::critical(nullptr, QStringLiteral("DXU Interface"), what);
 }
 
+// Shows an exception thrown by a handler and carries on with the next event,
+// as the program's standard exception display does; nothing is left to
+// unwind through the toolkit.
+class DxuApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            showException(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            showException(QStringLiteral("Unknown error"));
+        }
+        return false;
+    }
+};
+
+template <typename W>
+W* create(TTopForm& top, std::vector<QWidget*>& order)
+{
+    auto* w = new W(&top);
+    order.push_back(w);
+    return w;
+}
+
+// A look at the connected window for screenshots and layout checks:
+// DXU_SHOW_ALL_PANELS=<measurement mode>[,<output processing>[,n (network) m (more)]].
+void previewConnectedLook(TTopForm& top, const QByteArray& spec)
+{
+    const QList<QByteArray> parts = spec.split(',');
+    const int mode = parts.value(0).toInt();
+    const int processing = parts.value(1).toInt();
+    const QByteArray flags = parts.value(2);
+    top.state().current().measureMode = mode > 0 ? mode : 1;
+    if (flags.contains('n')) {
+        top.setChecked("MultiDrop1", true);
+        top.setChecked("RS2321", false);
+    }
+    top.showConnectedControls();
+    if (flags.contains('m'))
+        top.pbMoreClick();
+    top.setEnabled("pbPrevDXU", true);
+    top.setEnabled("pbNextDXU", true);
+    top.setText("lblViewing", "Viewing: 1 of 3");
+    top.setText("lblDXUAddress", "Address: a");
+    top.setVisible("pnlOff", processing == 0 && mode != 3);
+    top.setVisible("pnlWindowing", processing == 1 && mode != 3);
+    top.setVisible("pnlDampening", processing == 2 && mode != 3);
+    top.setVisible("pbSingleMeasure", true);
+    for (const char* n : {"edShortGate", "edLongGate", "lblShortUnits", "lblLongUnits", "lblResult", "lblRate",
+                          "rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblIntensity"})
+        top.setVisible(n, true);
+    top.setText("lblResult", "123.456  F");
+    top.setText("lblIntensity", "10230");
+    top.setText("lblRate", "31.3 Hz");
+    top.setText("lblConnectionType", "RS232:COM1->Configuration");
+    if (mode == 2) {
+        top.setVisible("lblIntensity", false);
+        top.setVisible("imgBinning", true);
+        top.setVisible("rgDisplay", false);
+    }
+    top.setColor("lblConnected", colors::Green);
+    top.setStatusPanel(3, " Connected");
+}
+
 } // namespace
+
+AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTopForm>())
+{
+    top_->setDpiQuery(std::move(dpiQuery));
+    order_.push_back(top_.get());
+    TTopForm::Windows w;
+    w.viewCapture = create<TfrmViewCapture>(*top_, order_);
+    w.about = create<TfrmAbout>(*top_, order_);
+    w.clSettings = create<TfrmCLSettings>(*top_, order_);
+    w.clCalibration = create<TfrmCLCalibration>(*top_, order_);
+    w.commSetup = create<TfrmCommSetup>(*top_, order_);
+    w.netSetup = create<TfrmNetSetup>(*top_, order_);
+    w.assignAddress = create<TfrmAssignAddress>(*top_, order_);
+    w.terminal = create<TfrmTerminal>(*top_, order_);
+    w.errors = create<TfrmErrors>(*top_, order_);
+    top_->attachWindows(w);
+}
+
+// The secondary windows belong to the main window and go with it.
+AppWindows::~AppWindows() = default;
 
 int runApplication(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    DxuApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DXU Interface"));
     QApplication::setApplicationDisplayName(QStringLiteral("DXU Interface"));
     try {
-        TTopForm top;
-        top.show();
+        AppWindows windows;
+        QObject::connect(&windows.top(), &TTopForm::terminateRequested, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        windows.top().show();
+        if (const QByteArray preview = qgetenv("DXU_SHOW_ALL_PANELS"); !preview.isEmpty())
+            previewConnectedLook(windows.top(), preview);
         QApplication::exec();
     } catch (const std::exception& e) {
         showException(QString::fromLocal8Bit(e.what()));

@@ -1,11 +1,610 @@
 #include "app/topform.h"
 
+#include "capture/viewcapture.h"
+#include "currentloop/clcalibration.h"
+#include "currentloop/clsettings.h"
+#include "diagnostics/about.h"
+#include "diagnostics/errors.h"
+#include "diagnostics/terminal.h"
+#include "network/assignaddress.h"
+#include "network/netsetup.h"
+#include "ports/commsetup.h"
+#include "serial/commlink.h"
+#include "services/locale.h"
+#include "services/messages.h"
+#include "services/store.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
+
 namespace dxu {
+namespace {
+
+QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+QColor toColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+// The analog group of the output panel is out of sight and has no behaviour;
+// its edits share their names with the current-loop settings window, which
+// is where those names lead.
+bool insideHiddenAnalogGroup(const QObject* o)
+{
+    for (const QObject* p = o->parent(); p; p = p->parent())
+        if (p->objectName() == QLatin1String("GroupBox1"))
+            return true;
+    return false;
+}
+
+const QString kUnsavedText = QStringLiteral(
+    "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n");
+
+} // namespace
 
 TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TopForm"));
     setWindowTitle(QStringLiteral("DXU Interface"));
+    // Single border: system menu and minimise box only; the size is fixed
+    // when the window is shown.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    buildMenu();
+    buildStatusBar();
+    buildPanels();
+    buildDialogs();
+    wireSettingChanged();
+    connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
+            &TTopForm::pbMoreClick);
+    connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
+            &TTopForm::pbResetClick);
+    FormCreate();
+}
+
+TTopForm::~TTopForm() = default;
+
+void TTopForm::attachWindows(const Windows& windows)
+{
+    windows_ = windows;
+    lookup_.clear();
+}
+
+// ----------------------------------------------------------------------------
+// Start-up
+
+void TTopForm::FormCreate()
+{
+    DxuState& s = state_;
+    s.currentUnit = 0;
+    s.decimalComma = 0;
+    s.statusRequests = 1;
+    setChecked("DXUStatusRequests1", true);
+    s.logAll = 0;
+    setChecked("CaptureAll1", false);
+
+    loadPortSettings();
+    loadNetworkSettings();
+    selectStartupMode();
+
+    if (decimalSeparator() == QLatin1Char(','))
+        s.decimalComma = 1;
+
+    s.connected = 0;
+    resetDisplay();
+    hideResultWidgets();
+    showDisconnectedControls();
+
+    setChecked("rbDistance", true);
+    setVisible("lblResult", false);
+    s.selectedTarget = 0;
+    s.switchingUnit = 0;
+    setEnabled("StopCapture1", false);
+    setEnabled("Open1", false);
+    s.rs232TickCount = 0;
+    setStatusPanel(5, " Off");
+    s.noDistance = 1;
+    s.readyForStatus = 1;
+
+    readStoredOption("Status Requests", s.statusRequests, action("DXUStatusRequests1"));
+    readStoredOption("Log All", s.logAll, action("CaptureAll1"));
+
+    setEnabled("pbUpload", false);
+}
+
+void TTopForm::loadPortSettings()
+{
+    // The stored port configuration is read into record 0 by the port setup;
+    // until then record 0 keeps its defaults. Record 1 starts as a copy of it.
+    state_.unitTable[1] = state_.unitTable[0];
+}
+
+void TTopForm::loadNetworkSettings()
+{
+    // The stored network members are read by the network setup.
+}
+
+void TTopForm::selectStartupMode()
+{
+    const bool network = state_.networkMode() != 0;
+    setChecked("MultiDrop1", network);
+    setChecked("RS2321", !network);
+}
+
+void TTopForm::readStoredOption(const char* valueName, int32_t& flag, QAction* mirror)
+{
+    const QString name = QString::fromLatin1(valueName);
+    int stored = 0;
+    if (Store::readInt(name, stored)) {
+        flag = stored;
+        if (mirror)
+            mirror->setChecked(stored != 0);
+    } else {
+        Store::writeInt(name, flag);
+    }
+}
+
+void TTopForm::FormShow()
+{
+    const double dpi = dpiQuery_ ? dpiQuery_()
+                                 : (screen() ? screen()->logicalDotsPerInch() : 96.0);
+    int w = 800;
+    int h = 600;
+    if (qRound(dpi) == 120) {
+        w = static_cast<int>(w * 1.25);
+        h = static_cast<int>(h * 1.25);
+    }
+    // Never smaller than the controls need, whatever the screen's fonts.
+    const QSize least = minimumSizeHint();
+    w = std::max(w, least.width());
+    h = std::max(h, least.height());
+    setFixedSize(w, h);
+    if (QScreen* sc = screen()) {
+        const QRect area = sc->availableGeometry();
+        move(area.center() - QPoint(w / 2, h / 2));
+    }
+}
+
+void TTopForm::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        FormShow();
+    QMainWindow::showEvent(event);
+}
+
+// ----------------------------------------------------------------------------
+// Fixed control sets
+
+void TTopForm::setShown(std::initializer_list<const char*> names, bool shown)
+{
+    for (const char* n : names)
+        setVisible(n, shown);
+}
+
+void TTopForm::setUsable(std::initializer_list<const char*> names, bool usable)
+{
+    for (const char* n : names)
+        setEnabled(n, usable);
+}
+
+void TTopForm::showDisconnectedControls()
+{
+    setShown({"pnlBasicSetup", "pnlOutputSetup", "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget",
+              "pnlDetectionMode", "pnlDetectionParameters", "pnlMoreAveraging"},
+             false);
+    setUsable({"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous"}, false);
+    setVisible("pbSingleMeasure", false);
+    setEnabled("pbSingleMeasure", false);
+    setEnabled("AssignAddress1", false);
+    setShown({"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+}
+
+void TTopForm::showConnectedControls()
+{
+    setShown({"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
+
+    struct ModeRow {
+        int mode;
+        bool averaging, lastTarget, binning, detection, processing;
+    };
+    static constexpr ModeRow rows[] = {
+        {1, true, false, false, false, true},
+        {4, false, true, false, false, true},
+        {2, false, false, true, false, true},
+        {3, false, false, false, true, false},
+    };
+    const int mode = state_.current().measureMode;
+    for (const ModeRow& r : rows) {
+        if (r.mode != mode)
+            continue;
+        if (mode != 3)
+            setVisible("lblRate", true);
+        setVisible("pnlAveraging", r.averaging);
+        setVisible("pnlLastTarget", r.lastTarget);
+        setVisible("pnlBinning", r.binning);
+        setShown({"pnlDetectionMode", "pnlDetectionParameters"}, r.detection);
+        setShown({"pnlOutputProcessing", "pnlOff"}, r.processing);
+    }
+
+    setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
+              true);
+    setVisible("edOffsetDistance", true);
+
+    setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+}
+
+void TTopForm::resetDisplay()
+{
+    const bool metres = state_.current().units != 0;
+    QString zero = metres ? QStringLiteral("0.000") : QStringLiteral("0.00");
+    QString longest = metres ? QStringLiteral("1700.000") : QStringLiteral("5576.00");
+    if (state_.decimalComma) {
+        zero.replace(QLatin1Char('.'), QLatin1Char(','));
+        longest.replace(QLatin1Char('.'), QLatin1Char(','));
+    }
+    setText("edOffsetDistance", zero.toStdString());
+    setText("edShortGate", zero.toStdString());
+    setText("edLongGate", longest.toStdString());
+
+    setChecked("cbUnitsFeet", false);
+    setChecked("cbUnitsMeters", true);
+    setChecked("cbShortGate", false);
+    setChecked("cbLongGate", false);
+
+    setShown({"edShortGate", "edLongGate", "edOffsetDistance", "lblShortUnits", "lblLongUnits", "pnlBasicSetup",
+              "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget", "pnlDetectionMode",
+              "pnlDetectionParameters", "pnlOutputSetup", "pnlOutputProcessing", "pnlOff", "pnlDampening",
+              "pnlWindowing"},
+             false);
+
+    for (const char* lampName : {"lblConnected", "lblLaserOn", "lblG", "lblF", "lblO"})
+        setColor(lampName, colors::Silver);
+    setVisible("lblCurrent", false);
+    setButtonFace("lblRx");
+    setText("lblRx", "");
+
+    setText("lblResult", "");
+    setText("lblIntensity", "");
+    setText("lblError", "");
+    setVisible("imgBinning", false);
+    setEnabled("pbUpload", false);
+}
+
+void TTopForm::hideResultWidgets()
+{
+    setShown({"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
+              "lblResult", "lblError", "lblErrTop", "lblErrBottom", "lblIntensity"},
+             false);
+}
+
+// ----------------------------------------------------------------------------
+// Handlers
+
+void TTopForm::wireSettingChanged()
+{
+    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
+                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
+                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
+                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure"}) {
+        if (auto* e = qobject_cast<QLineEdit*>(widget(n)))
+            connect(e, &QLineEdit::textChanged, this, &TTopForm::SettingChanged);
+    }
+    // A choice set from code runs no handler; the user's choice or typing does.
+    for (const char* n : {"cmbBinSize", "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF"}) {
+        if (auto* c = qobject_cast<QComboBox*>(widget(n))) {
+            connect(c, &QComboBox::activated, this, &TTopForm::SettingChanged);
+            if (c->lineEdit())
+                connect(c->lineEdit(), &QLineEdit::textEdited, this, &TTopForm::SettingChanged);
+        }
+    }
+    // A check box runs its handler whenever its state changes.
+    for (const char* n : {"cbOutputTBE", "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination",
+                          "cbCheckGate", "cbContinuousOutput", "cbAutostart"}) {
+        if (auto* b = qobject_cast<QAbstractButton*>(widget(n)))
+            connect(b, &QAbstractButton::toggled, this, &TTopForm::SettingChanged);
+    }
+}
+
+void TTopForm::SettingChanged() { setEnabled("pbUpload", true); }
+
+void TTopForm::pbMoreClick()
+{
+    if (isVisible("pnlMoreAveraging")) {
+        setVisible("pnlMoreAveraging", false);
+        setText("pbMore", "&More>>");
+    } else {
+        setVisible("pnlMoreAveraging", true);
+        setText("pbMore", "<<&Less");
+    }
+}
+
+void TTopForm::pbResetClick()
+{
+    if (!askYesNo(QStringLiteral("Warning"),
+                  QStringLiteral("This action will reset the unit to previously saved settings.\n\n"
+                                 "Do you want to continue?")))
+        return;
+    setFontStyle("pbSaveSettings", false, false, nullptr);
+    repaint("pbSaveSettings");
+    setEnabled("pbSaveSettings", false);
+    sendResetAndReconnect();
+    setEnabled("pbUpload", false);
+}
+
+void TTopForm::sendResetAndReconnect()
+{
+    // The reset command CD,30 and the reconnect after it run through the
+    // command queue, which the engine drives.
+}
+
+bool TTopForm::unsavedChangesPrompt(int kind)
+{
+    if (!isEnabled("pbSaveSettings"))
+        return true;
+    switch (kind) {
+    case 1:
+        return askYesNo(QStringLiteral("Warning"), kUnsavedText + QStringLiteral("Do you want to terminate program?"));
+    case 2:
+        return askYesNo(QStringLiteral("Warning"), kUnsavedText + QStringLiteral("Do you want to disconnect DXU?"));
+    default:
+        return true;
+    }
+}
+
+void TTopForm::closeCaptureFile()
+{
+    // The capture log is closed by the capture module once it is open.
+}
+
+void TTopForm::releaseForExit()
+{
+    if (commPort_)
+        commPort_->Disconnect();
+    closeCaptureFile();
+}
+
+void TTopForm::Exit1Click()
+{
+    if (!unsavedChangesPrompt(1))
+        return;
+    releaseForExit();
+    setText("lblResult", "");
+    setText("lblIntensity", "");
+    emit terminateRequested();
+}
+
+void TTopForm::closeEvent(QCloseEvent* event)
+{
+    if (!unsavedChangesPrompt(1)) {
+        event->ignore();
+        return;
+    }
+    setText("pbContinuous", "Measurement &Start");
+    setColor("lblLaserOn", colors::Silver);
+    releaseForExit();
+    state_.connected = 0;
+    event->accept();
+    // Closing the main window ends the program even while a modeless window
+    // such as the terminal is still open.
+    emit terminateRequested();
+}
+
+namespace {
+void showModeless(QWidget* w)
+{
+    if (!w)
+        return;
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+} // namespace
+
+void TTopForm::About1Click() { showModeless(windows_.about); }
+
+void TTopForm::Terminal1Click() { showModeless(windows_.terminal); }
+
+// ----------------------------------------------------------------------------
+// Hooks answered here
+
+void TTopForm::showVersionText(std::string_view text)
+{
+    if (windows_.about)
+        windows_.about->setVersionText(qs(text));
+}
+
+bool TTopForm::terminalVisible() const { return windows_.terminal && windows_.terminal->isVisible(); }
+
+bool TTopForm::errorWindowVisible() const { return windows_.errors && windows_.errors->isVisible(); }
+
+void TTopForm::showErrorWindow() { showModeless(windows_.errors); }
+
+bool TTopForm::commSetupVisible() const { return windows_.commSetup && windows_.commSetup->isVisible(); }
+
+// ----------------------------------------------------------------------------
+// Controls by name
+
+QObject* TTopForm::control(std::string_view name) const
+{
+    const QString key = qs(name);
+    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
+        return it.value();
+
+    QObject* found = nullptr;
+    for (QObject* o : findChildren<QObject*>(key)) {
+        if (!insideHiddenAnalogGroup(o)) {
+            found = o;
+            break;
+        }
+    }
+    if (!found) {
+        const QWidget* others[] = {windows_.viewCapture, windows_.about,     windows_.clSettings,
+                                   windows_.clCalibration, windows_.commSetup, windows_.netSetup,
+                                   windows_.assignAddress, windows_.terminal,  windows_.errors};
+        for (const QWidget* w : others) {
+            if (w && (found = w->findChild<QObject*>(key)))
+                break;
+        }
+    }
+    if (found)
+        lookup_.insert(key, found);
+    return found;
+}
+
+QWidget* TTopForm::widget(std::string_view name) const { return qobject_cast<QWidget*>(control(name)); }
+
+QAction* TTopForm::action(std::string_view name) const { return qobject_cast<QAction*>(control(name)); }
+
+void TTopForm::setText(std::string_view name, std::string_view text)
+{
+    QObject* o = control(name);
+    const QString t = qs(text);
+    if (auto* l = qobject_cast<QLabel*>(o))
+        l->setText(t);
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->setText(t);
+    else if (auto* e = qobject_cast<QLineEdit*>(o))
+        e->setText(t);
+    else if (auto* c = qobject_cast<QComboBox*>(o)) {
+        if (c->isEditable())
+            c->setEditText(t);
+        else if (const int i = c->findText(t); i >= 0)
+            c->setCurrentIndex(i);
+    } else if (auto* a = qobject_cast<QAction*>(o))
+        a->setText(t);
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        g->setTitle(t);
+    else if (auto* w = qobject_cast<QWidget*>(o))
+        w->setWindowTitle(t);
+}
+
+void TTopForm::setVisible(std::string_view name, bool visible)
+{
+    QObject* o = control(name);
+    if (auto* w = qobject_cast<QWidget*>(o))
+        w->setVisible(visible);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setVisible(visible);
+}
+
+bool TTopForm::isVisible(std::string_view name) const
+{
+    QObject* o = control(name);
+    // A control's own visibility, whether or not its window is on screen.
+    if (auto* w = qobject_cast<QWidget*>(o))
+        return !w->isHidden();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->isVisible();
+    return false;
+}
+
+void TTopForm::setEnabled(std::string_view name, bool enabled)
+{
+    QObject* o = control(name);
+    if (auto* w = qobject_cast<QWidget*>(o))
+        w->setEnabled(enabled);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setEnabled(enabled);
+}
+
+bool TTopForm::isEnabled(std::string_view name) const
+{
+    QObject* o = control(name);
+    // The control's own setting, not whether a hidden or disabled panel
+    // around it makes it unusable right now.
+    if (auto* w = qobject_cast<QWidget*>(o))
+        return !w->testAttribute(Qt::WA_ForceDisabled);
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->isEnabled();
+    return false;
+}
+
+void TTopForm::setChecked(std::string_view name, bool checked)
+{
+    QObject* o = control(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->setChecked(checked);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setChecked(checked);
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        g->setChecked(checked);
+}
+
+bool TTopForm::isChecked(std::string_view name) const
+{
+    QObject* o = control(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        return b->isChecked();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->isChecked();
+    if (auto* g = qobject_cast<QGroupBox*>(o))
+        return g->isChecked();
+    return false;
+}
+
+void TTopForm::setColor(std::string_view name, Rgb color)
+{
+    QWidget* w = widget(name);
+    if (!w)
+        return;
+    QPalette p = w->palette();
+    if (qobject_cast<QAbstractButton*>(w)) {
+        p.setColor(QPalette::Button, toColor(color));
+    } else {
+        w->setAutoFillBackground(true);
+        p.setColor(QPalette::Window, toColor(color));
+    }
+    w->setPalette(p);
+}
+
+void TTopForm::setButtonFace(std::string_view name)
+{
+    QWidget* w = widget(name);
+    if (!w)
+        return;
+    const QPalette standard = QApplication::palette(w);
+    QPalette p = w->palette();
+    if (qobject_cast<QAbstractButton*>(w))
+        p.setColor(QPalette::Button, standard.color(QPalette::Button));
+    else
+        p.setColor(QPalette::Window, standard.color(QPalette::Button));
+    w->setPalette(p);
+}
+
+void TTopForm::setFontStyle(std::string_view name, bool bold, bool italic, const Rgb* textColor)
+{
+    QWidget* w = widget(name);
+    if (!w)
+        return;
+    QFont f = w->font();
+    f.setBold(bold);
+    f.setItalic(italic);
+    w->setFont(f);
+    const QPalette standard = QApplication::palette(w);
+    QPalette p = w->palette();
+    for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText})
+        p.setColor(role, textColor ? toColor(*textColor) : standard.color(role));
+    w->setPalette(p);
+}
+
+void TTopForm::repaint(std::string_view name)
+{
+    if (QWidget* w = widget(name))
+        w->repaint();
+}
+
+void TTopForm::setStatusPanel(int index, std::string_view text)
+{
+    if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
+        statusPanels_[static_cast<size_t>(index)]->setText(qs(text));
 }
 
 } // namespace dxu

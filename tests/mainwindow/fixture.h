@@ -1,0 +1,80 @@
+#pragma once
+// Shared set-up for the main-window tests: a clean store, scripted message
+// boxes and direct access to controls by name.
+#include "app/topform.h"
+#include "common/testsupport.h"
+#include "services/locale.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace dxu::test {
+
+inline void clearStore()
+{
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
+                QStringLiteral("DXU Interface"));
+    s.clear();
+    s.sync();
+}
+
+inline QVariant storedValue(const char* name)
+{
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
+                QStringLiteral("DXU Interface"));
+    return s.value(QString::fromLatin1(name));
+}
+
+inline void storeValue(const char* name, int value)
+{
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
+                QStringLiteral("DXU Interface"));
+    s.setValue(QString::fromLatin1(name), value);
+    s.sync();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { clearStore(); }
+    void TearDown() override { setDecimalSeparatorOverride(QChar()); }
+
+    TTopForm& form()
+    {
+        if (!top)
+            top = std::make_unique<TTopForm>();
+        return *top;
+    }
+    template <typename T = QWidget>
+    T* get(const char* name)
+    {
+        auto* t = qobject_cast<T*>(form().control(name));
+        EXPECT_NE(t, nullptr) << name;
+        return t;
+    }
+    QString text(const char* name)
+    {
+        QObject* o = form().control(name);
+        if (auto* l = qobject_cast<QLabel*>(o))
+            return l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(o))
+            return b->text();
+        if (auto* e = qobject_cast<QLineEdit*>(o))
+            return e->text();
+        if (auto* a = qobject_cast<QAction*>(o))
+            return a->text();
+        ADD_FAILURE() << "no text control " << name;
+        return {};
+    }
+
+    ScriptedMessages messages;
+    std::unique_ptr<TTopForm> top;
+};
+
+} // namespace dxu::test

@@ -1,0 +1,167 @@
+// Ending the program, the unsaved-settings question, reset and the modeless windows.
+#include "app/application.h"
+#include "diagnostics/about.h"
+#include "diagnostics/terminal.h"
+#include "fixture.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace dxu;
+using namespace dxu::test;
+
+namespace {
+
+const QString kTerminateQuestion =
+    "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n"
+    "Do you want to terminate program?";
+
+struct EndCase {
+    const char* label;
+    bool viaCloseButton;
+    bool unsaved;        // pbSaveSettings enabled
+    MsgAnswer answer;    // used only when asked
+    bool expectAsked;
+    bool expectEnded;
+};
+
+class Ending : public MainWindowTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(Ending, AsksOnlyWhenSettingsAreUnsavedAndKeepsRunningOnNo)
+{
+    const EndCase& c = GetParam();
+    TTopForm& top = form();
+    FakePort port;
+    port.open = true;
+    top.setCommPort(&port);
+    top.state().connected = 1;
+    top.setEnabled("pbSaveSettings", c.unsaved);
+    top.setText("pbContinuous", "&Stop");
+    top.setText("lblResult", "12.00 F");
+    top.show();
+    QSignalSpy ended(&top, &TTopForm::terminateRequested);
+    messages.answerNext(c.answer);
+
+    if (c.viaCloseButton)
+        top.close();
+    else
+        top.Exit1Click();
+
+    ASSERT_EQ(messages.shown.size(), c.expectAsked ? 1u : 0u);
+    if (c.expectAsked) {
+        EXPECT_EQ(messages.shown[0].caption, "Warning");
+        EXPECT_EQ(messages.shown[0].text, kTerminateQuestion);
+        EXPECT_EQ(messages.shown[0].buttons, MsgButtons::YesNo);
+    }
+    EXPECT_EQ(ended.count(), c.expectEnded ? 1 : 0);
+    EXPECT_EQ(port.disconnects, c.expectEnded ? 1 : 0);
+    EXPECT_EQ(port.open, !c.expectEnded);
+    if (!c.expectEnded) {
+        // Still running and connected, nothing touched.
+        EXPECT_TRUE(top.QWidget::isVisible());
+        EXPECT_EQ(top.state().connected, 1);
+        EXPECT_EQ(text("pbContinuous"), "&Stop");
+        EXPECT_EQ(text("lblResult"), "12.00 F");
+    } else if (c.viaCloseButton) {
+        EXPECT_FALSE(top.QWidget::isVisible());
+        EXPECT_EQ(top.state().connected, 0);
+        EXPECT_EQ(text("pbContinuous"), "Measurement &Start");
+        EXPECT_EQ(get("lblLaserOn")->palette().color(QPalette::Window), QColor(192, 192, 192));
+    } else {
+        EXPECT_EQ(text("lblResult"), "");
+        EXPECT_EQ(text("lblIntensity"), "");
+    }
+    top.setCommPort(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExitAndClose, Ending,
+    ::testing::Values(EndCase{"exitSaved", false, false, MsgAnswer::No, false, true},
+                      EndCase{"exitUnsavedYes", false, true, MsgAnswer::Yes, true, true},
+                      EndCase{"exitUnsavedNo", false, true, MsgAnswer::No, true, false},
+                      EndCase{"closeSaved", true, false, MsgAnswer::No, false, true},
+                      EndCase{"closeUnsavedYes", true, true, MsgAnswer::Yes, true, true},
+                      EndCase{"closeUnsavedNo", true, true, MsgAnswer::No, true, false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(MainWindowTest, UnsavedPromptKinds)
+{
+    TTopForm& top = form();
+    EXPECT_TRUE(top.unsavedChangesPrompt(1)); // nothing unsaved: no question
+    EXPECT_TRUE(messages.shown.empty());
+
+    top.setEnabled("pbSaveSettings", true);
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(top.unsavedChangesPrompt(2));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n"
+              "Do you want to disconnect DXU?");
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_TRUE(top.unsavedChangesPrompt(3)); // unknown kinds are not asked
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, ResetAsksFirstAndDropsTheSaveHighlight)
+{
+    TTopForm& top = form();
+    const Rgb yellowText{255, 255, 0};
+    top.setEnabled("pbSaveSettings", true);
+    top.setFontStyle("pbSaveSettings", true, true, &yellowText);
+    top.setEnabled("pbUpload", true);
+
+    messages.answerNext(MsgAnswer::No);
+    top.pbResetClick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Warning");
+    EXPECT_EQ(messages.shown[0].text,
+              "This action will reset the unit to previously saved settings.\n\nDo you want to continue?");
+    EXPECT_TRUE(top.isEnabled("pbSaveSettings"));
+    EXPECT_TRUE(top.isEnabled("pbUpload"));
+
+    messages.answerNext(MsgAnswer::Yes);
+    top.pbResetClick();
+    EXPECT_FALSE(top.isEnabled("pbSaveSettings"));
+    EXPECT_FALSE(top.isEnabled("pbUpload"));
+    const QFont f = get("pbSaveSettings")->font();
+    EXPECT_FALSE(f.bold());
+    EXPECT_FALSE(f.italic());
+}
+
+TEST(Windows, AboutAndTerminalOpenModelessAndTheAboutBoxHidesOnOk)
+{
+    clearStore();
+    AppWindows windows;
+    TTopForm& top = windows.top();
+    const TTopForm::Windows& w = top.windows();
+    top.show();
+
+    top.findChild<QAction*>(QStringLiteral("About1"))->trigger();
+    EXPECT_TRUE(w.about->isVisible());
+    EXPECT_FALSE(w.about->isModal());
+    EXPECT_TRUE(top.QWidget::isVisible());
+
+    top.showVersionText("DXU V1.07 2004");
+    EXPECT_EQ(w.about->findChild<QLabel*>(QStringLiteral("lblDXUVersion"))->text(), "DXU V1.07 2004");
+    bool programVersionShown = false;
+    for (QLabel* l : w.about->findChildren<QLabel*>())
+        programVersionShown |= l->text() == QLatin1String("DXU Interface v2.0.0.4");
+    EXPECT_TRUE(programVersionShown);
+
+    QPushButton* ok = nullptr;
+    for (QPushButton* b : w.about->findChildren<QPushButton*>())
+        if (b->text() == QLatin1String("&Ok"))
+            ok = b;
+    ASSERT_NE(ok, nullptr);
+    ok->click();
+    EXPECT_FALSE(w.about->isVisible());
+
+    EXPECT_FALSE(top.terminalVisible());
+    top.findChild<QAction*>(QStringLiteral("Terminal1"))->trigger();
+    EXPECT_TRUE(w.terminal->isVisible());
+    EXPECT_TRUE(top.terminalVisible());
+    w.terminal->hide();
+    top.hide();
+}
+
+} // namespace
