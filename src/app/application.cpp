@@ -61,7 +61,7 @@ void previewConnectedLook(TTopForm& top, const QByteArray& spec)
     top.state().current().measureMode = mode > 0 ? mode : 1;
     if (flags.contains('n')) {
         top.setChecked("MultiDrop1", true);
-        top.setChecked("RS2321", false);
+        top.setChecked("Single1", false);
     }
     top.showConnectedControls();
     if (flags.contains('m'))

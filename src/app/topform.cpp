@@ -136,7 +136,7 @@ void TTopForm::selectStartupMode()
 {
     const bool network = state_.networkMode() != 0;
     setChecked("MultiDrop1", network);
-    setChecked("RS2321", !network);
+    setChecked("Single1", !network);
 }
 
 void TTopForm::readStoredOption(const char* valueName, int32_t& flag, QAction* mirror)

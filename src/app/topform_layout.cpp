@@ -251,14 +251,14 @@ void TTopForm::buildMenu()
                 {"CaptureAll1", "Ca&pture All", QKeySequence(QStringLiteral("Ctrl+A")), true, false, true, true},
                 {"StartCapture1", "Start &Capture...", QKeySequence(QStringLiteral("Ctrl+C")), false, false, true, true},
                 {"StopCapture1", "S&top Capture", QKeySequence(QStringLiteral("Ctrl+T")), false, false, true, true},
-                {"ViewCapture1", "&View Capture...", QKeySequence(QStringLiteral("Ctrl+V")), false, false, true, true},
+                {"OpenCapture1", "&View Capture...", QKeySequence(QStringLiteral("Ctrl+V")), false, false, true, true},
                 sep,
                 {"Exit1", "&Exit", QKeySequence(QStringLiteral("Ctrl+X")), false, false, true, true}});
 
     auto* conn = named(bar->addMenu(QStringLiteral("C&onnections")), "Connections1");
     fill(conn, {{"Connect1", "Co&nnect", {}, false, false, true, true},
                 sep,
-                {"RS2321", "R&S-232", {}, true, true, true, true},
+                {"Single1", "R&S-232", {}, true, true, true, true},
                 sep,
                 {"MultiDrop1", "&RS-485 Network", {}, true, false, true, true},
                 {"AssignAddress1", "&Assign DXU Address...", {}, false, false, true, true},

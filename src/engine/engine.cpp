@@ -158,7 +158,7 @@ void Engine::completeConnect()
 {
     UnitRecord& unit = st_.current();
     ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
-    ui_.setEnabled("RS2321", false);
+    ui_.setEnabled("Single1", false);
     ui_.setEnabled("MultiDrop1", false);
     hooks_.updatePrevNextButtons();
     st_.connected = 1;
@@ -478,7 +478,7 @@ void Engine::showDisconnectedLook()
     st_.connected = 0;
     ui_.setText("pbConnect", "&Connect");
     ui_.setText("Connect1", "Co&nnect");
-    ui_.setEnabled("RS2321", true);
+    ui_.setEnabled("Single1", true);
     ui_.setEnabled("MultiDrop1", true);
 }
 

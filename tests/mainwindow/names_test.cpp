@@ -149,10 +149,10 @@ const Named kControls[] = {
     {"CaptureAll1", Kind::Action, "Ca&pture All"},
     {"StartCapture1", Kind::Action, "Start &Capture..."},
     {"StopCapture1", Kind::Action, "S&top Capture"},
-    {"ViewCapture1", Kind::Action, "&View Capture..."},
+    {"OpenCapture1", Kind::Action, "&View Capture..."},
     {"Exit1", Kind::Action, "&Exit"},
     {"Connect1", Kind::Action, "Co&nnect"},
-    {"RS2321", Kind::Action, "R&S-232"},
+    {"Single1", Kind::Action, "R&S-232"},
     {"MultiDrop1", Kind::Action, "&RS-485 Network"},
     {"AssignAddress1", Kind::Action, "&Assign DXU Address..."},
     {"ModifyNetwork1", Kind::Action, "&Modify RS-485 Network...."},
@@ -276,9 +276,9 @@ TEST_F(MainWindowTest, MenuShortcutsCheckMarksAndDesignStates)
     };
     const Item items[] = {{"Open1", "Ctrl+O", false},        {"Save1", "Ctrl+S", false},
                           {"CaptureAll1", "Ctrl+A", true},   {"StartCapture1", "Ctrl+C", false},
-                          {"StopCapture1", "Ctrl+T", false}, {"ViewCapture1", "Ctrl+V", false},
+                          {"StopCapture1", "Ctrl+T", false}, {"OpenCapture1", "Ctrl+V", false},
                           {"Exit1", "Ctrl+X", false},        {"Saveas1", "", false},
-                          {"RS2321", "", true},              {"MultiDrop1", "", true},
+                          {"Single1", "", true},              {"MultiDrop1", "", true},
                           {"DXUStatusRequests1", "", true},  {"CurrentLoopOn1", "", true},
                           {"DisableFaultCurrent1", "", true}};
     for (const Item& i : items) {

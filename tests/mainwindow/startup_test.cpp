@@ -71,12 +71,12 @@ TEST_F(MainWindowTest, StartsInTheDisconnectedLook)
                                  "pbSingleMeasure", "AssignAddress1", "StopCapture1", "Open1", "CurrentLoopOn1",
                                  "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1"})
         EXPECT_FALSE(top.isEnabled(disabled)) << disabled;
-    for (const char* usable : {"pbConnect", "Connect1", "RS2321", "MultiDrop1", "Exit1", "StartCapture1"})
+    for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1"})
         EXPECT_TRUE(top.isEnabled(usable)) << usable;
 
     EXPECT_TRUE(top.isVisible("pnlDisplay"));
     EXPECT_TRUE(top.isChecked("rbDistance"));
-    EXPECT_TRUE(top.isChecked("RS2321"));
+    EXPECT_TRUE(top.isChecked("Single1"));
     EXPECT_FALSE(top.isChecked("MultiDrop1"));
     EXPECT_EQ(text("StatusBar1Panel5"), " Off");
     EXPECT_EQ(top.state().connected, 0);
@@ -163,7 +163,7 @@ TEST(Windows, TenWindowsAreCreatedInTheirOrderAndStay)
 
     const std::vector<QString> titles = {"DXU Interface", "View Capture File", "About", "Settings", "Calibration",
                                          "Comm Ports Setup", "RS-485 Netowrk Setup", "Assign RS-485 Address",
-                                         "Terminal", "Errors"};
+                                         "DXU Terminal", "Errors"};
     for (size_t i = 0; i < titles.size(); ++i)
         EXPECT_EQ(windows.creationOrder()[i]->windowTitle(), titles[i]);
 }
