@@ -1,0 +1,141 @@
+#include "e2e/simprocess.h"
+
+#include <QDir>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef DXU_SIM_PATH
+#define DXU_SIM_PATH "dxu-sim"
+#endif
+
+namespace dxu::test {
+
+SimProcess::~SimProcess() { stop(); }
+
+bool SimProcess::start(const QStringList& options)
+{
+    char dirTemplate[] = "/tmp/dxu-e2e-XXXXXX";
+    if (!mkdtemp(dirTemplate))
+        return false;
+    stateDir_ = dirTemplate;
+    logFile_ = stateDir_ + "/wire.log";
+
+    std::vector<std::string> args{DXU_SIM_PATH, "--log", logFile_};
+    for (const QString& o : options)
+        args.push_back(o.toStdString());
+
+    int out[2];
+    if (pipe(out) != 0)
+        return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    outFd_ = out[0];
+    if (pid_ < 0)
+        return false;
+
+    // The first line names the device.
+    std::string line;
+    for (int waited = 0; waited < 5000;) {
+        pollfd p{outFd_, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) {
+            waited += 100;
+            continue;
+        }
+        char c;
+        const ssize_t n = read(outFd_, &c, 1);
+        if (n <= 0)
+            break;
+        if (c == '\n') {
+            path_ = line;
+            return !path_.empty();
+        }
+        line.push_back(c);
+    }
+    stop();
+    return false;
+}
+
+void SimProcess::stop()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                break;
+            }
+            usleep(20000);
+        }
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+    if (outFd_ >= 0) {
+        close(outFd_);
+        outFd_ = -1;
+    }
+}
+
+void SimProcess::kill()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+}
+
+void SimProcess::exportAs(int comNumber) const
+{
+    setenv(("DXU_COM" + std::to_string(comNumber)).c_str(), path_.c_str(), 1);
+}
+
+std::string SimProcess::logText() const
+{
+    std::ifstream in(logFile_);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> SimProcess::logLines(const char* dir) const
+{
+    // Each log line: a time stamp, the direction, then the line as it went
+    // over the wire (without its CR).
+    std::vector<std::string> out;
+    std::istringstream in(logText());
+    std::string line;
+    const std::string tag = std::string(" ") + dir + " ";
+    while (std::getline(in, line)) {
+        const auto at = line.find(tag);
+        if (at != std::string::npos)
+            out.push_back(line.substr(at + tag.size()));
+    }
+    return out;
+}
+
+} // namespace dxu::test
