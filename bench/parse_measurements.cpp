@@ -1,5 +1,6 @@
 // Measurement replies through the reply parser with a window that does
 // nothing: lines per second on one core, and heap allocations per line.
+#include "protocol/headless.h"
 #include "protocol/protocol.h"
 
 #include <benchmark/benchmark.h>
@@ -31,30 +32,6 @@ namespace {
 
 using namespace dxu;
 
-class NullUi : public Ui {
-public:
-    void setText(std::string_view, std::string_view) override {}
-    void setVisible(std::string_view, bool) override {}
-    bool isVisible(std::string_view) const override { return true; }
-    void setEnabled(std::string_view, bool) override {}
-    bool isEnabled(std::string_view) const override { return true; }
-    void setChecked(std::string_view, bool) override {}
-    bool isChecked(std::string_view) const override { return false; }
-    void setColor(std::string_view, Rgb) override {}
-    void setButtonFace(std::string_view) override {}
-    void setFontStyle(std::string_view, bool, bool, const Rgb*) override {}
-    void repaint(std::string_view) override {}
-    void setStatusPanel(int, std::string_view) override {}
-};
-
-class NullPort : public CommLink {
-public:
-    bool Connect() override { return true; }
-    void Disconnect() override {}
-    bool Connected() const override { return true; }
-    int32_t SendData(const void*, int32_t size) override { return size; }
-};
-
 // One parser call per line, as when the unit streams at its own pace.
 void parseLines(benchmark::State& state, int mode, int display, const char* line)
 {
@@ -63,8 +40,8 @@ void parseLines(benchmark::State& state, int mode, int display, const char* line
     st->current().measureMode = mode;
     st->current().displayMode = display;
     st->current().units = 1;
-    NullUi ui;
-    NullPort port;
+    HeadlessUi ui;
+    HeadlessLink port;
     Hooks hooks;
     Protocol protocol(*st, port, hooks, ui);
     const std::size_t length = std::strlen(line);
@@ -93,8 +70,8 @@ void BM_BlockOf100Lines(benchmark::State& state)
     st->connected = 1;
     st->current().measureMode = 1;
     st->current().displayMode = 2;
-    NullUi ui;
-    NullPort port;
+    HeadlessUi ui;
+    HeadlessLink port;
     Hooks hooks;
     Protocol protocol(*st, port, hooks, ui);
     std::string block;

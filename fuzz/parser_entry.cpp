@@ -1,5 +1,6 @@
 #include "parser_entry.h"
 
+#include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "services/messages.h"
 
@@ -11,31 +12,6 @@
 
 namespace dxu::fuzz {
 namespace {
-
-class NullUi : public Ui {
-public:
-    void setText(std::string_view, std::string_view) override {}
-    void setVisible(std::string_view, bool) override {}
-    bool isVisible(std::string_view) const override { return true; }
-    void setEnabled(std::string_view, bool) override {}
-    bool isEnabled(std::string_view) const override { return true; }
-    void setChecked(std::string_view, bool) override {}
-    bool isChecked(std::string_view) const override { return checked; }
-    void setColor(std::string_view, Rgb) override {}
-    void setButtonFace(std::string_view) override {}
-    void setFontStyle(std::string_view, bool, bool, const Rgb*) override {}
-    void repaint(std::string_view) override {}
-    void setStatusPanel(int, std::string_view) override {}
-    bool checked = false;
-};
-
-class NullPort : public CommLink {
-public:
-    bool Connect() override { return true; }
-    void Disconnect() override {}
-    bool Connected() const override { return true; }
-    int32_t SendData(const void*, int32_t size) override { return size; }
-};
 
 // Checks that every capture line is one complete line.
 class CheckingHooks : public Hooks {
@@ -54,7 +30,7 @@ public:
     MsgAnswer show(const QString&, const QString&, MsgButtons) override { return MsgAnswer::Ok; }
 };
 
-void configure(DxuState& st, CheckingHooks& hooks, NullUi& ui, const uint8_t* cfg)
+void configure(DxuState& st, CheckingHooks& hooks, HeadlessUi& ui, const uint8_t* cfg)
 {
     st.setNetworkMode(cfg[0] & 1);
     st.connected = (cfg[0] >> 1) & 1;
@@ -99,8 +75,8 @@ int runParserInput(const uint8_t* data, std::size_t size)
     setMessageService(&silent);
 
     auto st = std::make_unique<DxuState>();
-    NullUi ui;
-    NullPort port;
+    HeadlessUi ui;
+    HeadlessLink port;
     CheckingHooks hooks;
     configure(*st, hooks, ui, cfg);
     Protocol protocol(*st, port, hooks, ui);
