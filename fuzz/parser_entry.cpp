@@ -110,9 +110,6 @@ int runParserInput(const uint8_t* data, std::size_t size)
     }
     parseVersionNumber(text.get(), st->current());
 
-    // Typed terminal text goes out bounded.
-    protocol.sendRawCommand(std::string_view(text.get(), std::min<std::size_t>(size, 80)));
-
     setMessageService(previous);
     return 0;
 }

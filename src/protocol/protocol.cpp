@@ -217,19 +217,6 @@ void Protocol::sendResetLine()
     transmit(line, 0);
 }
 
-void Protocol::sendRawCommand(std::string_view text)
-{
-    if (text.empty() || text.size() > MaxRawCommandLength)
-        return;
-    TextBuilder line(sendBuffer_, sizeof sendBuffer_);
-    if (st_.networkMode())
-        startLine(line, currentAddress());
-    else if (text.front() != '$' && text.front() != '#')
-        line.put('$'); // the user may type the frame character or leave it out
-    line.put(text);
-    transmit(line, tickCount());
-}
-
 const char* Protocol::formatDistance(float value, char* out, std::size_t size) const
 {
     if (!out || size == 0)

@@ -39,10 +39,6 @@ public:
     void sendSaveSettings();     // SU
     void sendCalibrationStore(); // CD,95
     void sendResetLine();        // CD,30, with lastSendTick = 0
-    // A command typed in the terminal, framed for the current mode. Empty text
-    // and text longer than MaxRawCommandLength are not sent.
-    void sendRawCommand(std::string_view text);
-    static constexpr std::size_t MaxRawCommandLength = 60;
 
     // Parses the reply lines in buffer[0..length); buffer must have one byte
     // of room after the data. Zeroes the bytes it consumed.

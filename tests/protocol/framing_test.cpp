@@ -183,37 +183,6 @@ TEST_F(FramingTest, WireNumbersIgnoreTheDisplayLocale)
     EXPECT_EQ(port.written, "$SG,12.500\r");
 }
 
-TEST_F(FramingTest, TypedCommands)
-{
-    struct Case {
-        bool net;
-        std::string typed;
-        std::string line; // empty: nothing is sent
-    };
-    const std::vector<Case> cases = {
-        {true, "SU", "#bSU\r"},
-        {false, "$SU", "$SU\r"},
-        {false, "SU", "$SU\r"},
-        {false, "#cMM", "#cMM\r"},
-        {false, "", ""},
-        {true, std::string(Protocol::MaxRawCommandLength, 'A'), "#b" + std::string(Protocol::MaxRawCommandLength, 'A') + "\r"},
-        {false, std::string(Protocol::MaxRawCommandLength + 1, 'A'), ""},
-        {true, std::string(500, 'A'), ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed.substr(0, 20));
-        *state = DxuState{};
-        if (c.net)
-            network();
-        port.clear();
-        hooks.terminal.clear();
-        protocol.sendRawCommand(c.typed);
-        EXPECT_EQ(port.written, c.line);
-        EXPECT_EQ(hooks.terminal.size(), c.line.empty() ? 0u : 1u);
-        EXPECT_EQ(st.lastSendTick, c.line.empty() ? 0u : clock.tickCount());
-    }
-}
-
 TEST_F(FramingTest, OverlongCodeIsNotWritten)
 {
     protocol.sendIntCommand(std::string(100, 'Q').c_str(), 1);
