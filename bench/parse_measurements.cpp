@@ -3,6 +3,8 @@
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 
+#include "alloccount.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -12,21 +14,7 @@
 #include <new>
 #include <string>
 
-namespace {
-
-std::atomic<uint64_t> g_allocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+using benchsupport::g_allocations;
 
 namespace {
 

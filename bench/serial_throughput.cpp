@@ -7,6 +7,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "alloccount.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -23,19 +25,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t n)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+using benchsupport::g_allocations;
 
 namespace {
 
