@@ -4,6 +4,7 @@
 #include "ttyrate.h"
 #include "wire.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace dxusim;
@@ -25,6 +27,29 @@ void onStopSignal(int) { stopRequested = 1; }
 {
     std::fprintf(stderr, "dxu-sim: %s: %s\n", what, std::strerror(errno));
     std::exit(1);
+}
+
+// Follows the opens and closes of the device; returns the users left.
+int deviceUsers(int watch, int device, int users, Log& log)
+{
+    alignas(inotify_event) char buf[4096];
+    ssize_t n;
+    while ((n = read(watch, buf, sizeof buf)) > 0) {
+        for (char* p = buf; p < buf + n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(p);
+            if (ev->mask & IN_OPEN) {
+                ++users;
+            } else if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                users = std::max(0, users - 1);
+                if (users == 0) {
+                    releaseDevice(device);
+                    log.write(monotonicNow(), "NOTE", "the device was closed");
+                }
+            }
+            p += sizeof(inotify_event) + ev->len;
+        }
+    }
+    return users;
 }
 
 } // namespace
@@ -52,6 +77,14 @@ int main(int argc, char** argv)
     const int device = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (device < 0)
         die(path.c_str());
+
+    // Opens and closes of the device by others: when the last one closes it,
+    // the exclusive mode it set must end, or the next open would be refused
+    // while we hold the device open.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch >= 0 && inotify_add_watch(watch, path.c_str(), IN_OPEN | IN_CLOSE) < 0)
+        std::fprintf(stderr, "dxu-sim: cannot watch %s: %s\n", path.c_str(), std::strerror(errno));
+    int users = 0;
 
     Wire wire(opt, master, device, log, start);
     setRawRate(device, wire.units().front()->linkRate());
@@ -91,14 +124,16 @@ int main(int argc, char** argv)
             timeout.tv_nsec = long(d % 1000000) * 1000;
             wait = &timeout;
         }
-        pollfd pfd{master, short(POLLIN | (wire.wantsWritable() ? POLLOUT : 0)), 0};
-        const int r = ppoll(&pfd, 1, wait, &waitMask);
+        pollfd pfd[2] = {{master, short(POLLIN | (wire.wantsWritable() ? POLLOUT : 0)), 0}, {watch, POLLIN, 0}};
+        const int r = ppoll(pfd, watch >= 0 ? 2 : 1, wait, &waitMask);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             die("poll");
         }
-        if (r > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (r > 0 && (pfd[1].revents & POLLIN))
+            users = deviceUsers(watch, device, users, log);
+        if (r > 0 && (pfd[0].revents & (POLLIN | POLLHUP | POLLERR))) {
             wire.readAvailable(monotonicNow());
             if (wire.hungUp()) {
                 std::fprintf(stderr, "dxu-sim: the pseudo-terminal closed\n");
@@ -108,6 +143,8 @@ int main(int argc, char** argv)
         }
     }
     log.write(monotonicNow(), "NOTE", stopRequested ? "stopped by a signal" : "exiting");
+    if (watch >= 0)
+        close(watch);
     close(device);
     close(master);
     return rc;

@@ -31,4 +31,10 @@ unsigned lineRate(int fd)
     return t.c_ospeed;
 }
 
+void releaseDevice(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    ioctl(fd, TCFLSH, TCIFLUSH);
+}
+
 } // namespace dxusim

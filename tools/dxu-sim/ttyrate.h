@@ -9,4 +9,8 @@ bool setRawRate(int fd, unsigned rate);
 // The output rate now set on the terminal, 0 when it cannot be read.
 unsigned lineRate(int fd);
 
+// After the last user of the device closed it: end the exclusive mode it may
+// have set and drop what it left unread, as a real port does when closed.
+void releaseDevice(int fd);
+
 } // namespace dxusim
