@@ -47,7 +47,7 @@ const std::vector<Spec>& table()
         {"XP", Kind::Int, {1000}, 0, 100000},
         {"MM", Kind::Int, {1}, 1, 4, ErrInvalidMode},
         {"LA", Kind::Int, {1}, 0, 1},
-        {"AW", Kind::Int, {100}, 0, 65535, ErrInvalidAverageWeight},
+        {"AW", Kind::Int, {50}, 0, 65535, ErrInvalidAverageWeight},
         {"AB", Kind::Int, {500}, 0, 1000000},
         {"IL", Kind::Int, {1000}, 0, 1000000},
         {"BS", Kind::Int, {3}, 0, 7},
