@@ -31,6 +31,7 @@ std::string errorText(int n) { return "ER," + std::to_string(n); }
 
 constexpr Micros kDetectionPeriod = 100000;  // detection reports ten times a second
 constexpr Micros kLongestSingle = 1000000;   // a single measurement takes at most 1 s
+constexpr Micros kCongestedWait = 10000;
 
 } // namespace
 
@@ -217,12 +218,18 @@ void Unit::tick(Micros now)
         measure(singleFrame_, now, true);
     }
     if (measuring_ && work_.getInt("CO") != 0 && nextMeasure_ <= now) {
-        if (line_.backlog() < 2)
-            measure(streamFrame_, now, false);
         const Micros p = period();
-        nextMeasure_ = std::max(nextMeasure_ + p, line_.lineFreeAt());
-        if (nextMeasure_ <= now - p)
-            nextMeasure_ = now + p;
+        if (line_.backlog() < 2) {
+            measure(streamFrame_, now, false);
+            nextMeasure_ = std::max(nextMeasure_ + p, line_.lineFreeAt());
+            if (nextMeasure_ <= now - p)
+                nextMeasure_ = now + p;
+        } else {
+            // The line cannot take more: this measurement is not sent, and
+            // the next one waits for the line (or a while, if it is stuck).
+            const Micros free = line_.lineFreeAt();
+            nextMeasure_ = free > now ? std::max(nextMeasure_ + p, free) : now + kCongestedWait;
+        }
     }
 }
 
