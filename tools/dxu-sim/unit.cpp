@@ -39,6 +39,7 @@ Unit::Unit(int index, const Options& opt, const Settings& saved, Line& line, Mic
     : index_(index), opt_(opt), line_(line), work_(saved), saved_(saved), rate_(saved.linkRate()),
       rng_(opt.seed + unsigned(index) * 7919u)
 {
+    poweredAt_ = now;
     restartedAt_ = now;  // power-up: autostart is looked at on the first tick
 }
 
@@ -240,7 +241,7 @@ std::vector<double> Unit::targets(Micros now)
         d += index_;
     if (opt_.blinkOnMs > 0) {
         const Micros cycle = Micros(opt_.blinkOnMs + opt_.blinkOffMs) * 1000;
-        if (now % cycle < Micros(opt_.blinkOnMs) * 1000)
+        if ((now - poweredAt_) % cycle >= Micros(opt_.blinkOffMs) * 1000)
             t.push_back(opt_.blinkDistance);
     }
     std::uniform_real_distribution<double> spread(-opt_.distanceNoise, opt_.distanceNoise);
