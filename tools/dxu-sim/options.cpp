@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "settings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -93,28 +95,10 @@ double toReal(std::string_view opt, const std::string& text)
     return v;
 }
 
-std::vector<std::string> splitList(const std::string& text)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        parts.push_back(text.substr(start, comma - start));
-        if (comma == std::string::npos)
-            return parts;
-        start = comma + 1;
-    }
-}
-
-bool isAddressChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 std::vector<char> toAddresses(std::string_view opt, const std::string& text)
 {
     std::vector<char> list;
-    for (const auto& part : splitList(text)) {
+    for (const auto& part : splitCommas(text)) {
         if (part.size() != 1 || !isAddressChar(part[0]))
             fail(std::string(opt) + ": '" + part + "' is not an address (a-z, A-Z, 0-9)");
         if (std::find(list.begin(), list.end(), part[0]) != list.end())
@@ -185,10 +169,10 @@ Options parseOptions(int argc, char** argv)
             o.intensity = int(toInt(opt, val, 0, 1000000));
         } else if (flag("--targets")) {
             o.targets.clear();
-            for (const auto& t : splitList(val))
+            for (const auto& t : splitCommas(val))
                 o.targets.push_back(toReal(opt, t));
         } else if (flag("--blink")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() != 3)
                 fail("--blink takes M,ON,OFF");
             o.blinkDistance = toReal(opt, p[0]);
@@ -197,7 +181,7 @@ Options parseOptions(int argc, char** argv)
         } else if (flag("--drop")) {
             o.dropEvery = int(toInt(opt, val, 1, 1000000));
         } else if (flag("--late")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() != 2)
                 fail("--late takes N,MS");
             o.lateEvery = int(toInt(opt, p[0], 1, 1000000));
@@ -218,7 +202,7 @@ Options parseOptions(int argc, char** argv)
         } else if (flag("--noise-bytes")) {
             o.noiseBytes = int(toInt(opt, val, 0, 100000));
         } else if (flag("--overlong")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() > 2)
                 fail("--overlong takes N[,LEN]");
             o.overlongAfter = int(toInt(opt, p[0], 1, 1000000));

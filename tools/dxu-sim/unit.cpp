@@ -8,19 +8,6 @@ namespace dxusim {
 
 namespace {
 
-std::vector<std::string> splitFields(const std::string& body)
-{
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = body.find(',', start);
-        f.push_back(body.substr(start, comma - start));
-        if (comma == std::string::npos)
-            return f;
-        start = comma + 1;
-    }
-}
-
 bool isCode(const std::string& c)
 {
     return c.size() == 2 && std::isupper(static_cast<unsigned char>(c[0]))
@@ -53,7 +40,7 @@ void Unit::handle(const std::string& frame, const std::string& body, Micros now)
 
 void Unit::command(const std::string& frame, const std::string& body, Micros now)
 {
-    auto fields = splitFields(body);
+    auto fields = splitCommas(body);
     const std::string code = fields[0];
     fields.erase(fields.begin());
     if (!isCode(code)) {
