@@ -127,3 +127,18 @@ TEST(SimStream, ASingleMeasurementAnswersOnceInEveryMode)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimStream, WithoutContinuousOutputTheUnitMeasuresSilently)
+{
+    Sim sim({"--distance", "2.5", "--distance-noise", "0"});
+    for (const char* s : {"$CO,0", "$AW,10", "$PO,20", "$GO"})
+        ASSERT_EQ(sim.ask(s), "$OK") << s;
+    EXPECT_EQ(sim.readFor(200), "");
+    EXPECT_EQ(sim.ask("$US"), "$US,2");
+    EXPECT_EQ(sim.ask("$BM"), "$BM,2.500");
+    EXPECT_EQ(sim.readFor(100), "");
+}
+
+} // namespace

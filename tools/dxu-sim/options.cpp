@@ -40,7 +40,7 @@ const char kHelp[] =
     "  --log FILE          log every line received (RX) and every reply sent (TX)\n"
     "                      with a time stamp in seconds; RX! and TX! mark lines\n"
     "                      garbled by a rate mismatch, DROP a dropped reply,\n"
-    "                      NOTE an event\n"
+    "                      JUNK noise bytes, LONG an over-long line, NOTE an event\n"
     "  --reply-delay MS    delay before each reply (default: random 0..5 ms)\n"
     "  --restart-ms MS     how long CD,30 keeps a unit silent (default 1000)\n"
     "  --seed N            seed of the random numbers (default 1)\n"
@@ -66,7 +66,18 @@ const char kHelp[] =
     "                      that never ends\n"
     "  --wrong-address N   every N-th reply comes from an address no unit has\n"
     "  --exit-after-bm N   exit after the N-th measurement reply (the cable pulled)\n"
-    "  --help              this text\n";
+    "  --help              this text\n"
+    "\n"
+    "The unit: every setting code answers its query and takes its set line; SU\n"
+    "saves the settings, CD,30 restarts on them (silent, no reply), CD,160/161\n"
+    "trim the loop calibration that P4 reports and CD,95 stores it. GO streams\n"
+    "measurements at PF/PO a second (detection: ten a second) while CO is 1;\n"
+    "with CO 0 the unit measures without streaming and BM gives one result.\n"
+    "US reports 2 while measuring, plus 4 while the pointer is on. No target\n"
+    "(gated out) gives an empty distance: \"$BM,,\", or \"$BM,,0\" with intensity.\n"
+    "A BR for the port the link runs through takes effect after its OK; lines\n"
+    "sent at another rate than the unit's are garbage to it, and so are its\n"
+    "replies to the program.\n";
 
 [[noreturn]] void fail(const std::string& what)
 {
