@@ -126,10 +126,6 @@ TEST(SimStream, ASingleMeasurementAnswersOnceInEveryMode)
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(SimStream, WithoutContinuousOutputTheUnitMeasuresSilently)
 {
     Sim sim({"--distance", "2.5", "--distance-noise", "0"});
