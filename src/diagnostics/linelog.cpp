@@ -10,6 +10,18 @@ namespace {
 
 constexpr qreal HangingIndent = 16;
 
+// A character the text box would take as the start of a new line shows as a
+// blank, so that one append stays one line and the line limit holds.
+QString oneLine(QString text)
+{
+    for (QChar& ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u'\r' || u == u'\n' || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
+            ch = QLatin1Char(' ');
+    }
+    return text;
+}
+
 } // namespace
 
 LineLog::LineLog(QWidget* parent, int maxLines) : QTextEdit(parent), max_(maxLines > 0 ? maxLines : 1)
@@ -48,7 +60,7 @@ void LineLog::appendLine(const QString& line)
     hanging.setLeftMargin(HangingIndent);
     hanging.setTextIndent(-HangingIndent);
     cursor.setBlockFormat(hanging);
-    cursor.insertText(line);
+    cursor.insertText(oneLine(line));
     cursor.endEditBlock();
     ++count_;
 

@@ -6,7 +6,8 @@ namespace dxu {
 
 // A read-only, vertically scrolling text box that keeps at most a fixed number
 // of lines: at the limit the oldest line goes before a new one is added. Every
-// append is exactly one line, an empty text included.
+// append is exactly one line, an empty text included: a line break inside the
+// text shows as a blank.
 class LineLog : public QTextEdit {
     Q_OBJECT
 public:

@@ -28,19 +28,14 @@ constexpr QSize DesignSize(520, 400);
 
 // A line as the log shows it: the CR that ends every command and reply goes,
 // and so does the LF of a CR LF pair that the receive path leaves at the start
-// of the next piece. Any other line break would split one line into two, so it
-// shows as a blank.
+// of the next piece. The log shows any other line break as a blank.
 QString logText(std::string_view text)
 {
     if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);
     while (!text.empty() && text.front() == '\n')
         text.remove_prefix(1);
-    QString line = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    for (QChar& ch : line)
-        if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
-            ch = QLatin1Char(' ');
-    return line;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool isPrintableAscii(const QString& text)

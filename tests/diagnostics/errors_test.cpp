@@ -49,6 +49,41 @@ TEST_F(ErrorsTest, ListKeeps500LinesWhileTheCountGoesOn)
     EXPECT_EQ(errors.errorCount(), 1);
 }
 
+TEST_F(ErrorsTest, EveryAddedTextIsOneLineWhateverItHolds)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        QString shown;
+    };
+    const std::vector<Case> cases = {
+        {"plain", "Cannot connect to DXU 3: Address: c", QStringLiteral("Cannot connect to DXU 3: Address: c")},
+        {"line feed inside", "Cannot connect\nto DXU 3", QStringLiteral("Cannot connect to DXU 3")},
+        {"carriage return inside", "Cannot connect\rto DXU 3", QStringLiteral("Cannot connect to DXU 3")},
+        {"CR LF at the end", "Cannot connect to DXU 3\r\n", QStringLiteral("Cannot connect to DXU 3  ")},
+        {"address byte above 127", "Address: \xE9", QStringLiteral("Address: \u00e9")},
+    };
+    auto* memo = errors.findChild<QTextEdit*>(QStringLiteral("memErrorList"));
+    ASSERT_NE(memo, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        errors.clearErrors();
+        errors.addErrorLine("first");
+        errors.addErrorLine(c.text);
+        EXPECT_EQ(errors.lines(), QStringList({QStringLiteral("first"), c.shown}));
+        EXPECT_EQ(memo->document()->blockCount(), 2);
+    }
+
+    // The cap still holds when the lines carry line breaks.
+    errors.clearErrors();
+    for (int i = 1; i <= 501; ++i)
+        errors.addErrorLine("unit " + std::to_string(i) + "\nnot answering");
+    EXPECT_EQ(errors.lineCount(), 500);
+    EXPECT_EQ(memo->document()->blockCount(), 500);
+    EXPECT_EQ(errors.lines().first(), QStringLiteral("unit 2 not answering"));
+    EXPECT_EQ(errors.errorCount(), 501);
+}
+
 TEST_F(ErrorsTest, ClearKeepsTheCountEveryWayOfClosingResetsIt)
 {
     struct Case {
