@@ -4,12 +4,22 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-namespace dxu {
+#include <algorithm>
 
-TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(QSize(247, 414))
+namespace dxu {
+namespace {
+
+constexpr QSize DesignSize(247, 414);
+// The longest line the connect sequence adds.
+const char* const WidestLine = "Cannot connect to DXU 62: Address: W";
+
+} // namespace
+
+TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(DesignSize)
 {
     setObjectName(QStringLiteral("frmErrors"));
     setWindowTitle(QStringLiteral("Errors"));
@@ -35,6 +45,15 @@ TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(QSize(247,
     row->addWidget(pbClose);
     row->addStretch(1);
     column->addLayout(row);
+
+    // Wide enough that a failure line reads on one line with the fonts of
+    // this desktop; never narrower than the design.
+    const QMargins m = column->contentsMargins();
+    const int needed = memErrorList->fontMetrics().horizontalAdvance(QString::fromLatin1(WidestLine))
+                       + 2 * static_cast<int>(memErrorList->document()->documentMargin())
+                       + 2 * memErrorList->frameWidth() + memErrorList->verticalScrollBar()->sizeHint().width()
+                       + m.left() + m.right() + 4;
+    placement_.setDesignSize(QSize(std::max(DesignSize.width(), needed), DesignSize.height()));
 
     connect(pbClear, &QPushButton::clicked, this, &TfrmErrors::pbClearClick);
     connect(pbClose, &QPushButton::clicked, this, &TfrmErrors::pbCloseClick);

@@ -12,6 +12,8 @@ namespace dxu {
 class FormPlacement {
 public:
     explicit FormPlacement(QSize design) : design_(design) {}
+    // Takes effect at the first showing.
+    void setDesignSize(QSize design) { design_ = design; }
     void beforeShow(QWidget* window);
     QSize scaledSize(const QWidget* window) const;
 

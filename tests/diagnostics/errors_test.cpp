@@ -3,7 +3,11 @@
 #include "common/testsupport.h"
 #include "diagnostics/errors.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -82,6 +86,22 @@ TEST_F(ErrorsTest, EveryAddedTextIsOneLineWhateverItHolds)
     EXPECT_EQ(memo->document()->blockCount(), 500);
     EXPECT_EQ(errors.lines().first(), QStringLiteral("unit 2 not answering"));
     EXPECT_EQ(errors.errorCount(), 501);
+}
+
+TEST_F(ErrorsTest, AFailureLineFitsOnOneLineOfTheWindow)
+{
+    errors.addErrorLine("Cannot connect to DXU 62: Address: W");
+    errors.show();
+    QApplication::processEvents();
+    auto* memo = errors.findChild<QTextEdit*>(QStringLiteral("memErrorList"));
+    ASSERT_NE(memo, nullptr);
+    QTextBlock block = memo->document()->firstBlock();
+    memo->document()->documentLayout()->blockBoundingRect(block); // lays the block out
+    ASSERT_NE(block.layout(), nullptr);
+    EXPECT_EQ(block.layout()->lineCount(), 1);
+    EXPECT_GE(errors.width(), 247);
+    EXPECT_GE(errors.height(), 414);
+    EXPECT_GT(errors.height(), errors.width()); // still a narrow list
 }
 
 TEST_F(ErrorsTest, ClearKeepsTheCountEveryWayOfClosingResetsIt)
