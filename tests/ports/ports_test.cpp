@@ -119,7 +119,7 @@ TEST(RateTable, IndexesRatesAndTexts)
         EXPECT_EQ(indexOfRate(odd), 8) << odd;
 }
 
-TEST_F(Ports, PcSetWhileConnectedReopensTheOldPortNumberAtTheNewRate)
+TEST_F(Ports, PcSetReachesTheDriverOnlyForTheLinkInUse)
 {
     port.open = true;
     ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 4, 3, true));
@@ -133,12 +133,24 @@ TEST_F(Ports, PcSetWhileConnectedReopensTheOldPortNumberAtTheNewRate)
     EXPECT_TRUE(port.events.empty());
     EXPECT_EQ(storedInt("Port485RateIndex"), 5);
 
+    // Disconnected, the driver takes the new number too, so that the next
+    // connection opens the port the dialog shows (and the connect check tests).
+    port.open = false;
+    port.reset();
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 6, 2, true));
+    EXPECT_EQ(port.events, (std::vector<std::string>{"0 port 6", "0 rate 2"}));
+    EXPECT_STREQ(st.unitTable[0].portName, "COM7:");
+    port.reset();
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs485, 3, 1, false));
+    EXPECT_TRUE(port.events.empty()) << "the link not in use leaves the driver alone";
+    EXPECT_STREQ(st.unitTable[0].portName, "COM7:");
+
     EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, -1, 3, true));
     EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, 2, -1, true));
     ASSERT_EQ(msgs.shown.size(), 2u);
     EXPECT_EQ(msgs.shown[0].text, "No port selected.");
     EXPECT_EQ(msgs.shown[1].text, "No Baud Rate selected.");
-    EXPECT_EQ(st.unitTable[0].port232, 4);
+    EXPECT_EQ(st.unitTable[0].port232, 6);
 }
 
 TEST_F(Ports, UnitRateQuestionsByLinkPortAndAnswer)
