@@ -14,6 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
 using namespace dxu;
 using namespace dxu::test;
 
@@ -300,6 +306,75 @@ TEST_F(Dialog, PcSetStoresTheChosenDevice)
     EXPECT_EQ(device->currentText(), "/tmp/dxu-pty-1");
     EXPECT_FALSE(device->isEnabled());
     qunsetenv("DXU_COM1");
+}
+
+// A USB adapter the technician types in (a pseudo-terminal stands in for
+// /dev/ttyUSB0): chosen for COM 3 in the dialog, kept under Ports/COM3, and
+// opened by the real driver for "COM 3", now and after a restart.
+TEST(PortDevice, ChosenAdapterIsOpenedForItsComNumber)
+{
+    clearStore();
+    ::unsetenv("DXU_COM3");
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    const QString adapter = QString::fromLocal8Bit(name);
+    const auto farEndReads = [master](int count) {
+        QByteArray got;
+        char buf[64];
+        for (int i = 0; i < 100 && got.size() < count; ++i) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 10) > 0) {
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0)
+                    got.append(buf, n);
+            }
+        }
+        return got;
+    };
+
+    FakeClockScope clk;
+    ScriptedMessages msgs;
+    FakeUi ui;
+    {
+        DxuState st;
+        TCommPortDriver driver;
+        DriverPcPort pc(driver);
+        loadPortSettings(st, pc);
+        TfrmCommSetup dlg;
+        dlg.bind(st, pc, ui, {});
+        dlg.show();
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Port"))->setCurrentIndex(2);
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Rate"))->setCurrentIndex(3);
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Device"))->setEditText(QLatin1Char(' ') + adapter);
+        dlg.findChild<QPushButton*>(QStringLiteral("pbSetPC232"))->click();
+        EXPECT_TRUE(msgs.shown.empty());
+        dlg.hide();
+
+        EXPECT_EQ(Store::portPath(3), adapter);
+        EXPECT_EQ(storedInt("Port232"), 2);
+        EXPECT_TRUE(portIsFree(3)) << "the connect check looks at the adapter";
+        ASSERT_TRUE(driver.Connect());
+        EXPECT_EQ(driver.ComPort(), pnCOM3);
+        EXPECT_EQ(driver.ComPortSpeed(), br9600);
+        EXPECT_FALSE(portIsFree(3));
+        EXPECT_TRUE(driver.SendString("US\r"));
+        EXPECT_EQ(farEndReads(3), "US\r");
+        driver.Disconnect();
+    }
+    {
+        // The next start.
+        DxuState st;
+        TCommPortDriver driver;
+        DriverPcPort pc(driver);
+        loadPortSettings(st, pc);
+        EXPECT_STREQ(st.unitTable[0].portName, "COM3:");
+        ASSERT_TRUE(driver.Connect());
+        EXPECT_TRUE(driver.SendString("SV\r"));
+        EXPECT_EQ(farEndReads(3), "SV\r");
+    }
+    ::close(master);
 }
 
 TEST(SerialDevices, ListedInGroupsByNumber)
