@@ -296,6 +296,9 @@ TEST_F(Dialog, PcSetStoresTheChosenDevice)
     EXPECT_EQ(device->currentText(), "/dev/ttyS0");
     portList->setCurrentIndex(1);
     EXPECT_EQ(device->currentText(), "/dev/ttyUSB0");
+    device->setEditText(QStringLiteral(" ttyACM0 ")); // a bare name is a device in /dev
+    w<QPushButton>("pbSetPC232")->click();
+    EXPECT_EQ(comDevicePath(2), "/dev/ttyACM0");
     device->setEditText(QStringLiteral("/dev/ttyS1")); // the default removes the choice
     w<QPushButton>("pbSetPC232")->click();
     EXPECT_TRUE(Store::portPath(2).isEmpty());
