@@ -87,10 +87,14 @@ void TfrmNetSetup::RefreshNetworkList()
     if (!st_)
         return;
     // Items are replaced in place, so the list keeps its 62 items and the
-    // selection stays where it was.
+    // selection stays where it was. The count follows the marked items.
     const QStringList texts = networkListTexts(st_->networkSlots);
-    for (int p = 0; p < texts.size() && p < cmbNetworkList_->count(); ++p)
+    int marked = 0;
+    for (int p = 0; p < texts.size() && p < cmbNetworkList_->count(); ++p) {
         cmbNetworkList_->setItemText(p, texts[p]);
+        marked += texts[p].endsWith(QLatin1Char('*')) ? 1 : 0;
+    }
+    st_->networkCount = marked;
 }
 
 void TfrmNetSetup::pbAddDXUClick()

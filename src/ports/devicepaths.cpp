@@ -67,7 +67,11 @@ QString deviceOverride(int comNumber)
 
 bool storeDevicePath(int comNumber, const QString& path)
 {
-    const QString p = path.trimmed();
+    QString p = path.trimmed();
+    // A bare name such as "ttyUSB0" means the device of that name; relative to
+    // the working folder it would open nothing.
+    if (!p.isEmpty() && !p.startsWith(QLatin1Char('/')))
+        p.prepend(QStringLiteral("/dev/"));
     return Store::setPortPath(comNumber, p == defaultDevicePath(comNumber) ? QString() : p);
 }
 

@@ -17,8 +17,8 @@ QStringList listSerialDevices(const QString& devRoot = QStringLiteral("/dev"),
 QString defaultDevicePath(int comNumber);
 // The device set for this run by the environment (DXU_COM<n>), or empty.
 QString deviceOverride(int comNumber);
-// Keeps the user's choice for "COM n"; the default or an empty text removes
-// the stored choice. False when the store cannot be written.
+// Keeps the user's choice for "COM n" (a bare name is taken from /dev); the
+// default or an empty text removes the stored choice. False when the store cannot be written.
 bool storeDevicePath(int comNumber, const QString& path);
 
 } // namespace dxu

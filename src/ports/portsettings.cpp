@@ -18,6 +18,13 @@ bool validRateIndex(int index) { return index >= 0 && index < RateCount; }
 int normalRateIndex(int index) { return validRateIndex(index) ? index : DefaultRateIndex; }
 int normalPort(int number) { return number >= 0 && number < DriverPortCount ? number : 0; }
 
+// The driver's port number and the record's name for it, always together.
+void handOverPort(UnitRecord& r, PcPort& port, int number)
+{
+    port.setComPort(number);
+    std::snprintf(r.portName, sizeof r.portName, "COM%d:", number + 1);
+}
+
 int& rateIndexOf(UnitRecord& rec, PcLink link)
 {
     return link == PcLink::Rs485 ? rec.port485RateIndex : rec.port232RateIndex;
@@ -98,10 +105,8 @@ void applyPortSettings(DxuState& st, PcPort& port)
     UnitRecord& r = st.unitTable[0];
     const PcLink link = linkOfMode(st);
     r.portInUse = static_cast<int>(link);
-    const int number = normalPort(link == PcLink::Rs485 ? r.port485 : r.port232);
-    port.setComPort(number);
+    handOverPort(r, port, normalPort(link == PcLink::Rs485 ? r.port485 : r.port232));
     port.setRateIndex(normalRateIndex(rateIndexOf(r, link)));
-    std::snprintf(r.portName, sizeof r.portName, "COM%d:", number + 1);
 }
 
 bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
@@ -125,12 +130,17 @@ bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int r
     // link's settings take effect when its mode is selected.
     if (link == linkOfMode(st)) {
         if (port.Connected()) {
+            // The open port stays the one in use; a new number waits for the
+            // next mode selection or start.
             port.Disconnect();
             waitMs(200);
             port.setRateIndex(rateSelection);
             waitMs(200);
             port.Connect();
         } else {
+            // Nothing is open, so the next connection opens the port shown
+            // here, the one the connect check looks at, not the previous one.
+            handOverPort(r, port, portSelection);
             port.setRateIndex(rateSelection);
         }
     }

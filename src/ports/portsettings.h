@@ -51,7 +51,8 @@ void applyPortSettings(DxuState& st, PcPort& port);
 
 // A PC group's "Set": stores port and rate of the link (messages for missing
 // selections, then false). When the link is the one the driver carries, the
-// new rate goes to the driver, re-opening the port when it was open. Saves.
+// new rate goes to the driver: an open port is re-opened at it under its old
+// number; a closed driver also takes the new port number. Saves.
 bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
                bool inUseChecked);
 

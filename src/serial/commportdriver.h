@@ -74,7 +74,8 @@ public:
     // Opens the port and starts polling; true when open afterwards (also when
     // it was open already, in which case nothing else happens).
     bool Connect() override;
-    // Stops polling and closes the port; nothing when closed.
+    // Stops polling and closes the port at once (bytes still waiting to be
+    // sent are dropped); nothing when closed.
     void Disconnect() override;
     // Open exactly while a handle is held (also after the device went away,
     // until Disconnect).

@@ -50,6 +50,11 @@ void releasePort(int fd)
     if (fd < 0)
         return;
     ::ioctl(fd, TIOCNXCL);
+    // A serial tty's close waits (up to half a minute) until the transmit
+    // queue has gone out, also on a non-blocking descriptor; with the line
+    // held off by flow control or a slow rate that would freeze the user
+    // interface. What was not sent by now is dropped instead.
+    ::tcflush(fd, TCOFLUSH);
     ::close(fd); // also drops the flock
 }
 

@@ -27,9 +27,10 @@ struct LineSettings {
 // exclusive flag that turns away other non-root openers. Returns the file
 // descriptor, or -1 when the path is missing, not a tty or held by another.
 int openExclusive(const QByteArray& path);
-// Gives up the claim and closes fd. The exclusive flag is cleared first: it
-// belongs to the tty, not to this descriptor, and can outlive the close (a
-// pseudo-terminal whose other side stays open keeps it).
+// Gives up the claim and closes fd without waiting for unsent bytes (they are
+// discarded). The exclusive flag is cleared first: it belongs to the tty, not
+// to this descriptor, and can outlive the close (a pseudo-terminal whose other
+// side stays open keeps it).
 void releasePort(int fd);
 
 // Raw transfer with the given format, rate and handshaking; parity is

@@ -222,8 +222,11 @@ TEST_F(NetDialog, ListKeepsItsItemsAndMarksMembers)
     }
     EXPECT_EQ(st.networkCount, 2);
     dlg.hide();
+    st.networkSlots[5] = 'f'; // a member the count has not seen yet
     dlg.show();
     EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(list->itemText(5), "f *");
+    EXPECT_EQ(st.networkCount, 3) << "the list's marks give the count";
 
     list->setCurrentIndex(-1);
     click("pbAddDXU");
@@ -231,7 +234,7 @@ TEST_F(NetDialog, ListKeepsItsItemsAndMarksMembers)
     ASSERT_EQ(msgs.shown.size(), 2u);
     EXPECT_EQ(msgs.shown[0].text, "No DXU selected.");
     EXPECT_EQ(msgs.shown[1].text, "No Unit selected.");
-    EXPECT_EQ(st.networkCount, 2);
+    EXPECT_EQ(st.networkCount, 3);
 }
 
 TEST_F(NetDialog, PollingIntervalOnExit)

@@ -14,6 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
 using namespace dxu;
 using namespace dxu::test;
 
@@ -119,7 +125,7 @@ TEST(RateTable, IndexesRatesAndTexts)
         EXPECT_EQ(indexOfRate(odd), 8) << odd;
 }
 
-TEST_F(Ports, PcSetWhileConnectedReopensTheOldPortNumberAtTheNewRate)
+TEST_F(Ports, PcSetReachesTheDriverOnlyForTheLinkInUse)
 {
     port.open = true;
     ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 4, 3, true));
@@ -133,12 +139,24 @@ TEST_F(Ports, PcSetWhileConnectedReopensTheOldPortNumberAtTheNewRate)
     EXPECT_TRUE(port.events.empty());
     EXPECT_EQ(storedInt("Port485RateIndex"), 5);
 
+    // Disconnected, the driver takes the new number too, so that the next
+    // connection opens the port the dialog shows (and the connect check tests).
+    port.open = false;
+    port.reset();
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs232, 6, 2, true));
+    EXPECT_EQ(port.events, (std::vector<std::string>{"0 port 6", "0 rate 2"}));
+    EXPECT_STREQ(st.unitTable[0].portName, "COM7:");
+    port.reset();
+    ASSERT_TRUE(setPcPort(st, port, PcLink::Rs485, 3, 1, false));
+    EXPECT_TRUE(port.events.empty()) << "the link not in use leaves the driver alone";
+    EXPECT_STREQ(st.unitTable[0].portName, "COM7:");
+
     EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, -1, 3, true));
     EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, 2, -1, true));
     ASSERT_EQ(msgs.shown.size(), 2u);
     EXPECT_EQ(msgs.shown[0].text, "No port selected.");
     EXPECT_EQ(msgs.shown[1].text, "No Baud Rate selected.");
-    EXPECT_EQ(st.unitTable[0].port232, 4);
+    EXPECT_EQ(st.unitTable[0].port232, 6);
 }
 
 TEST_F(Ports, UnitRateQuestionsByLinkPortAndAnswer)
@@ -278,6 +296,9 @@ TEST_F(Dialog, PcSetStoresTheChosenDevice)
     EXPECT_EQ(device->currentText(), "/dev/ttyS0");
     portList->setCurrentIndex(1);
     EXPECT_EQ(device->currentText(), "/dev/ttyUSB0");
+    device->setEditText(QStringLiteral(" ttyACM0 ")); // a bare name is a device in /dev
+    w<QPushButton>("pbSetPC232")->click();
+    EXPECT_EQ(comDevicePath(2), "/dev/ttyACM0");
     device->setEditText(QStringLiteral("/dev/ttyS1")); // the default removes the choice
     w<QPushButton>("pbSetPC232")->click();
     EXPECT_TRUE(Store::portPath(2).isEmpty());
@@ -288,6 +309,75 @@ TEST_F(Dialog, PcSetStoresTheChosenDevice)
     EXPECT_EQ(device->currentText(), "/tmp/dxu-pty-1");
     EXPECT_FALSE(device->isEnabled());
     qunsetenv("DXU_COM1");
+}
+
+// A USB adapter the technician types in (a pseudo-terminal stands in for
+// /dev/ttyUSB0): chosen for COM 3 in the dialog, kept under Ports/COM3, and
+// opened by the real driver for "COM 3", now and after a restart.
+TEST(PortDevice, ChosenAdapterIsOpenedForItsComNumber)
+{
+    clearStore();
+    ::unsetenv("DXU_COM3");
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    const QString adapter = QString::fromLocal8Bit(name);
+    const auto farEndReads = [master](int count) {
+        QByteArray got;
+        char buf[64];
+        for (int i = 0; i < 100 && got.size() < count; ++i) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 10) > 0) {
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0)
+                    got.append(buf, n);
+            }
+        }
+        return got;
+    };
+
+    FakeClockScope clk;
+    ScriptedMessages msgs;
+    FakeUi ui;
+    {
+        DxuState st;
+        TCommPortDriver driver;
+        DriverPcPort pc(driver);
+        loadPortSettings(st, pc);
+        TfrmCommSetup dlg;
+        dlg.bind(st, pc, ui, {});
+        dlg.show();
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Port"))->setCurrentIndex(2);
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Rate"))->setCurrentIndex(3);
+        dlg.findChild<QComboBox*>(QStringLiteral("cmbPC232Device"))->setEditText(QLatin1Char(' ') + adapter);
+        dlg.findChild<QPushButton*>(QStringLiteral("pbSetPC232"))->click();
+        EXPECT_TRUE(msgs.shown.empty());
+        dlg.hide();
+
+        EXPECT_EQ(Store::portPath(3), adapter);
+        EXPECT_EQ(storedInt("Port232"), 2);
+        EXPECT_TRUE(portIsFree(3)) << "the connect check looks at the adapter";
+        ASSERT_TRUE(driver.Connect());
+        EXPECT_EQ(driver.ComPort(), pnCOM3);
+        EXPECT_EQ(driver.ComPortSpeed(), br9600);
+        EXPECT_FALSE(portIsFree(3));
+        EXPECT_TRUE(driver.SendString("US\r"));
+        EXPECT_EQ(farEndReads(3), "US\r");
+        driver.Disconnect();
+    }
+    {
+        // The next start.
+        DxuState st;
+        TCommPortDriver driver;
+        DriverPcPort pc(driver);
+        loadPortSettings(st, pc);
+        EXPECT_STREQ(st.unitTable[0].portName, "COM3:");
+        ASSERT_TRUE(driver.Connect());
+        EXPECT_TRUE(driver.SendString("SV\r"));
+        EXPECT_EQ(farEndReads(3), "SV\r");
+    }
+    ::close(master);
 }
 
 TEST(SerialDevices, ListedInGroupsByNumber)

@@ -58,11 +58,13 @@ public:
         int ready[2], release[2];
         EXPECT_EQ(::pipe(ready), 0);
         EXPECT_EQ(::pipe(release), 0);
+        // Built before the fork: the child of a threaded process must not allocate.
+        const QByteArray path = QByteArray::fromStdString(pty.slavePath());
         pid_ = ::fork();
         if (pid_ == 0) {
             ::close(release[1]); // so that the parent's close reads as the end
             ::close(ready[0]);
-            const int fd = serialio::openExclusive(QByteArray::fromStdString(pty.slavePath()));
+            const int fd = serialio::openExclusive(path);
             const char ok = fd >= 0 ? '1' : '0';
             (void)!::write(ready[1], &ok, 1);
             char c;
