@@ -258,6 +258,7 @@ TEST_F(EngineTest, ReplyTimeOutIsMoreThanTwoSeconds)
         {100000, 1900, 2500, false}, {100000, 0, 2000, false},
         {100000, 0, 2001, true},     {0xFFFFFC00u, 0, 2100, true}, // across the counter's wrap
         {0xFFFFFC00u, 0, 1500, false},
+        {0, 0, 2100, true}, // sent when the counter read 0
     };
     for (const Case& c : cases) {
         clock.set(c.start);
