@@ -430,14 +430,12 @@ void Engine::echoReceived(const char* text, int32_t length)
 void Engine::PollTimerTimer()
 {
     const uint32_t now = tickCount();
-    if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
-        ui_.setButtonFace("lblRx");
-        ui_.setText("lblRx", "");
-    }
     // A message box of the reply or tick in hand is open: time-outs and
     // status requests wait for the next tick after it.
-    if (busy_)
+    if (busy_) {
+        tendResultLamp(now);
         return;
+    }
     busy_ = true;
     if (st_.lastSendTick != 0 && elapsedOver(st_.lastSendTick, now, ReplyTimeoutMs)) {
         st_.lastSendTick = 0;
@@ -450,9 +448,19 @@ void Engine::PollTimerTimer()
             dispatchReply(ReplyFailure);
         }
     }
+    tendResultLamp(now);
     requestStatus();
     busy_ = false;
     handleGatheredReplies();
+}
+
+// The result lamp goes off when no measurement has arrived for a while.
+void Engine::tendResultLamp(uint32_t now)
+{
+    if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
+        ui_.setButtonFace("lblRx");
+        ui_.setText("lblRx", "");
+    }
 }
 
 void Engine::connectFailed()

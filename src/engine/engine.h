@@ -54,6 +54,7 @@ private:
     void askAboutErrors();
     void connectFailed();
     void showDisconnectedLook();
+    void tendResultLamp(uint32_t now);
     void requestStatus();
     void enqueueStatusRequest(int32_t retries);
     void handleGatheredReplies();
