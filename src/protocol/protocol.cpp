@@ -208,6 +208,8 @@ void Protocol::sendWithBuilder()
             sendArgs(code, item.intArg(0));
         else if (item.argType == ArgFloat)
             sendFloat(code, item.floatArg(0));
+        else // nothing to send: the reply time-out moves the queue on
+            st_.lastSendTick = sendStamp();
         return;
     }
 }

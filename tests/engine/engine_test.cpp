@@ -163,11 +163,17 @@ TEST_F(EngineTest, FailuresUseRetriesThenSkip)
             receive("$ER,5\r");
         EXPECT_EQ(sent(), c.expected) << c.first.code << " x" << c.failures;
     }
-    // A missing reply is a failure too, marked "Cmd Timeout".
+    // A missing reply is a failure too, marked "Cmd Timeout"; so is the
+    // reply to an item that had nothing to send.
     run(QueueList, {{1, "MM", 3, 0}, {1, "MU", 4, 3}});
     ticks(3);
     EXPECT_STREQ(st->queue.items[0].failureText, "Cmd Timeout");
     EXPECT_EQ(sent(), (Lines{"$MM\r", "$MU\r"}));
+    st->lastSendTick = 0;
+    run(QueueList, {{2, "XX", 9, 1}, {1, "MU", 4, 3}});
+    ticks(6);
+    EXPECT_STREQ(st->queue.items[0].failureText, "Cmd Timeout");
+    EXPECT_EQ(sent(), (Lines{"$MU\r"}));
 }
 
 TEST_F(EngineTest, ConnectSequenceWithLaserOffAndOn)
