@@ -324,23 +324,37 @@ void Engine::CommPortReceiveData(const void* data, int32_t size)
 {
     if (!data || size <= 0)
         return;
-    const char* bytes = static_cast<const char*>(data);
-    appendReceived(bytes, size);
-    // Only the last byte of a block tells whether the reply is complete.
-    if (!isLineEnd(bytes[size - 1]) || lineLength_ == 0)
-        return;
+    appendReceived(static_cast<const char*>(data), size);
+    handleGatheredReplies();
+}
+
+// Only the last byte of a block tells whether the reply is complete; after
+// appending, that is the last byte gathered.
+void Engine::handleGatheredReplies()
+{
+    while (!busy_ && lineLength_ > 0 && isLineEnd(lineBuffer_[static_cast<size_t>(lineLength_) - 1])) {
+        busy_ = true;
+        handleReplies();
+        busy_ = false;
+    }
+}
+
+void Engine::handleReplies()
+{
+    const int32_t length = lineLength_;
+    std::memcpy(parseBuffer_.data(), lineBuffer_.data(), static_cast<size_t>(length));
+    std::memset(lineBuffer_.data(), 0, static_cast<size_t>(length));
+    lineLength_ = 0;
 
     const bool echo = hooks_.terminalVisible();
     int32_t echoLength = 0;
     if (echo) {
-        echoLength = static_cast<int32_t>(strnlen(lineBuffer_.data(), static_cast<size_t>(lineLength_)));
-        std::memcpy(scratch_.data(), lineBuffer_.data(), static_cast<size_t>(echoLength));
+        echoLength = static_cast<int32_t>(strnlen(parseBuffer_.data(), static_cast<size_t>(length)));
+        std::memcpy(scratch_.data(), parseBuffer_.data(), static_cast<size_t>(echoLength));
     }
-    const int32_t length = lineLength_;
-    lineLength_ = 0;
-    const ReplyResult verdict = protocol_.parseReplies(lineBuffer_.data(), length);
+    const ReplyResult verdict = protocol_.parseReplies(parseBuffer_.data(), length);
     // The parser clears what it consumed; make sure nothing is left behind.
-    std::memset(lineBuffer_.data(), 0, static_cast<size_t>(length) + 1);
+    std::memset(parseBuffer_.data(), 0, static_cast<size_t>(length) + 1);
     if (echo) {
         echoReceived(scratch_.data(), echoLength);
         std::memset(scratch_.data(), 0, static_cast<size_t>(echoLength));
@@ -416,6 +430,13 @@ void Engine::echoReceived(const char* text, int32_t length)
 void Engine::PollTimerTimer()
 {
     const uint32_t now = tickCount();
+    // A message box of the reply or tick in hand is open: time-outs and
+    // status requests wait for the next tick after it.
+    if (busy_) {
+        tendResultLamp(now);
+        return;
+    }
+    busy_ = true;
     if (st_.lastSendTick != 0 && elapsedOver(st_.lastSendTick, now, ReplyTimeoutMs)) {
         st_.lastSendTick = 0;
         if (st_.queue.queueState == QueueConnect) {
@@ -427,11 +448,19 @@ void Engine::PollTimerTimer()
             dispatchReply(ReplyFailure);
         }
     }
+    tendResultLamp(now);
+    requestStatus();
+    busy_ = false;
+    handleGatheredReplies();
+}
+
+// The result lamp goes off when no measurement has arrived for a while.
+void Engine::tendResultLamp(uint32_t now)
+{
     if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
         ui_.setButtonFace("lblRx");
         ui_.setText("lblRx", "");
     }
-    requestStatus();
 }
 
 void Engine::connectFailed()

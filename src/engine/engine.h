@@ -54,8 +54,11 @@ private:
     void askAboutErrors();
     void connectFailed();
     void showDisconnectedLook();
+    void tendResultLamp(uint32_t now);
     void requestStatus();
     void enqueueStatusRequest(int32_t retries);
+    void handleGatheredReplies();
+    void handleReplies();
     void appendReceived(const char* data, int32_t size);
     void echoReceived(const char* text, int32_t length);
 
@@ -68,11 +71,19 @@ private:
     // One byte beyond the data for the parser's terminating NUL.
     std::array<char, LineCapacity + 1> lineBuffer_{};
     int32_t lineLength_ = 0;
+    // What was gathered, handed to the parser; the line buffer meanwhile
+    // gathers what arrives while a message box is open.
+    std::array<char, LineCapacity + 1> parseBuffer_{};
     // What was gathered, kept for the terminal because parsing consumes it.
     std::array<char, LineCapacity + 1> scratch_{};
     // One terminal line: up to 78 characters, CR and NUL.
     std::array<char, 80> piece_{};
     bool askingAboutErrors_ = false;
+    // Set while a reply or a tick is being handled. A message box shown
+    // meanwhile runs the event loop: bytes that arrive then are only gathered
+    // and ticks only tend the result lamp, so that nothing overtakes the
+    // reply in hand; the gathered replies are handled when it is done.
+    bool busy_ = false;
 };
 
 } // namespace dxu

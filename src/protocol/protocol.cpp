@@ -29,6 +29,14 @@ enum CommandId : uint32_t {
     IdLoopFine = 59,
 };
 
+// The send time of a line that awaits a reply. 0 means that none is awaited,
+// so a line sent when the counter reads 0 is stamped 1 ms later.
+uint32_t sendStamp()
+{
+    const uint32_t now = tickCount();
+    return now != 0 ? now : 1;
+}
+
 std::string_view boundedText(const char* text, std::size_t max)
 {
     return text ? std::string_view(text, strnlen(text, max)) : std::string_view();
@@ -73,7 +81,7 @@ void Protocol::sendCode(const char* code)
 
 void Protocol::sendCodeText(std::string_view code)
 {
-    st_.lastSendTick = tickCount();
+    st_.lastSendTick = sendStamp();
     // A status request of the network poll goes to the polled unit.
     const char address =
         (st_.pollOtherUnit ? st_.unit(st_.pollIndex) : st_.current()).addressChar();
@@ -84,7 +92,7 @@ void Protocol::sendCodeText(std::string_view code)
         line.put("BR,").putInt(id - IdBaudPort0);
     else
         line.put(code);
-    transmit(line, tickCount());
+    transmit(line, sendStamp());
 }
 
 void Protocol::sendArgs(std::string_view code, int32_t a)
@@ -92,7 +100,7 @@ void Protocol::sendArgs(std::string_view code, int32_t a)
     TextBuilder line(sendBuffer_, sizeof sendBuffer_);
     startLine(line, currentAddress());
     line.put(code).put(',').putInt(a);
-    transmit(line, tickCount());
+    transmit(line, sendStamp());
 }
 
 void Protocol::sendArgs(std::string_view code, int32_t a, int32_t b)
@@ -100,7 +108,7 @@ void Protocol::sendArgs(std::string_view code, int32_t a, int32_t b)
     TextBuilder line(sendBuffer_, sizeof sendBuffer_);
     startLine(line, currentAddress());
     line.put(code).put(',').putInt(a).put(',').putInt(b);
-    transmit(line, tickCount());
+    transmit(line, sendStamp());
 }
 
 void Protocol::sendPlain(std::string_view code)
@@ -108,7 +116,7 @@ void Protocol::sendPlain(std::string_view code)
     TextBuilder line(sendBuffer_, sizeof sendBuffer_);
     startLine(line, currentAddress());
     line.put(code);
-    transmit(line, tickCount());
+    transmit(line, sendStamp());
 }
 
 void Protocol::sendIntCommand(const char* code, int32_t value)
@@ -128,7 +136,7 @@ void Protocol::sendFloat(std::string_view code, float value)
     TextBuilder line(sendBuffer_, sizeof sendBuffer_);
     startLine(line, currentAddress());
     line.put(code).put(',').put(number);
-    transmit(line, tickCount());
+    transmit(line, sendStamp());
 }
 
 void Protocol::sendWithBuilder()
@@ -154,7 +162,7 @@ void Protocol::sendWithBuilder()
         } else {
             // No pulse count belongs to this mode: an empty write and echo.
             std::memset(sendBuffer_, 0, sizeof sendBuffer_);
-            st_.lastSendTick = tickCount();
+            st_.lastSendTick = sendStamp();
             port_.SendData(sendBuffer_, 0);
             hooks_.appendTerminal({});
         }
@@ -166,7 +174,7 @@ void Protocol::sendWithBuilder()
         TextBuilder line(sendBuffer_, sizeof sendBuffer_);
         startLine(line, currentAddress());
         line.put("TT,").putHex(item.args[0]);
-        transmit(line, tickCount());
+        transmit(line, sendStamp());
         return;
     }
     case IdDampening: {
@@ -175,7 +183,7 @@ void Protocol::sendWithBuilder()
         TextBuilder line(sendBuffer_, sizeof sendBuffer_);
         startLine(line, currentAddress());
         line.put("DR,").putInt(edit.dampErrorTimeout).put(',').put(number);
-        transmit(line, tickCount());
+        transmit(line, sendStamp());
         return;
     }
     case IdLoopCoarse:
@@ -192,7 +200,7 @@ void Protocol::sendWithBuilder()
         TextBuilder line(sendBuffer_, sizeof sendBuffer_);
         startLine(line, currentAddress());
         line.put("UA,").put(static_cast<char>(item.args[0] & 0xFF));
-        transmit(line, tickCount());
+        transmit(line, sendStamp());
         return;
     }
     default:
@@ -200,6 +208,8 @@ void Protocol::sendWithBuilder()
             sendArgs(code, item.intArg(0));
         else if (item.argType == ArgFloat)
             sendFloat(code, item.floatArg(0));
+        else // nothing to send: the reply time-out moves the queue on
+            st_.lastSendTick = sendStamp();
         return;
     }
 }

@@ -7,14 +7,28 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dxu::test {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// Message boxes that run a piece of the event loop while they are open, as a
+// modal box does: bytes and timer ticks can arrive before it is answered.
+struct NestedLoopMessages : ScriptedMessages {
+    std::function<void()> whileOpen;
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
+    {
+        if (auto loop = std::exchange(whileOpen, nullptr))
+            loop();
+        return ScriptedMessages::show(caption, text, buttons);
+    }
+};
 
 // Hooks that walk the network list and reconnect as the main window does.
 struct WindowHooks : RecordingHooks {
@@ -107,7 +121,7 @@ protected:
     void ticks(int n) { for (int i = 0; i < n; ++i) { clock.advance(1000); engine.PollTimerTimer(); } }
 
     FakeClockScope clock;
-    ScriptedMessages msgs;
+    NestedLoopMessages msgs;
     FakeUi ui;
     FakePort port;
     WindowHooks hooks;
@@ -149,11 +163,17 @@ TEST_F(EngineTest, FailuresUseRetriesThenSkip)
             receive("$ER,5\r");
         EXPECT_EQ(sent(), c.expected) << c.first.code << " x" << c.failures;
     }
-    // A missing reply is a failure too, marked "Cmd Timeout".
+    // A missing reply is a failure too, marked "Cmd Timeout"; so is the
+    // reply to an item that had nothing to send.
     run(QueueList, {{1, "MM", 3, 0}, {1, "MU", 4, 3}});
     ticks(3);
     EXPECT_STREQ(st->queue.items[0].failureText, "Cmd Timeout");
     EXPECT_EQ(sent(), (Lines{"$MM\r", "$MU\r"}));
+    st->lastSendTick = 0;
+    run(QueueList, {{2, "XX", 9, 1}, {1, "MU", 4, 3}});
+    ticks(6);
+    EXPECT_STREQ(st->queue.items[0].failureText, "Cmd Timeout");
+    EXPECT_EQ(sent(), (Lines{"$MU\r"}));
 }
 
 TEST_F(EngineTest, ConnectSequenceWithLaserOffAndOn)
@@ -244,6 +264,7 @@ TEST_F(EngineTest, ReplyTimeOutIsMoreThanTwoSeconds)
         {100000, 1900, 2500, false}, {100000, 0, 2000, false},
         {100000, 0, 2001, true},     {0xFFFFFC00u, 0, 2100, true}, // across the counter's wrap
         {0xFFFFFC00u, 0, 1500, false},
+        {0, 0, 2100, true}, // sent when the counter read 0
     };
     for (const Case& c : cases) {
         clock.set(c.start);
@@ -423,6 +444,44 @@ TEST_F(EngineTest, ListsNeverOverrunTheQueue)
         receive("$OK\r");
     EXPECT_EQ(sent().size(), 99u);
     EXPECT_EQ(st->queue.queueState, QueueIdle);
+}
+
+TEST_F(EngineTest, WhatArrivesWhileABoxIsOpenWaitsForTheReplyInHand)
+{
+    st->networkCount = 1;
+    connect();
+    struct Case {
+        const char* name;
+        std::function<void()> whileOpen, after;
+    };
+    const Case cases[] = {
+        // The box belongs to the failed MM: it is retried before the later
+        // reply moves the list on.
+        {"later reply", [&] { receive("$MM,2\r"); }, [] {}},
+        // The start of a reply gathered meanwhile survives the box.
+        {"partial reply", [&] { receive("$MM"); }, [&] { receive(",2\r"); }},
+    };
+    for (const char* error : {"$ER,-82\r", "$ER,49\r"}) {
+        for (const Case& c : cases) {
+            st->current().measureMode = 1;
+            run(QueueList, {{1, "MM", 3, 3}, {1, "MU", 4, 3}});
+            port.clear();
+            msgs.whileOpen = c.whileOpen;
+            receive(error);
+            c.after();
+            EXPECT_EQ(sent(), (Lines{"$MM\r", "$MU\r"})) << error << c.name;
+            EXPECT_EQ(st->current().measureMode, 2) << error << c.name;
+            EXPECT_EQ(engine.lineLength(), 0) << error << c.name;
+        }
+    }
+    // With the queue idle, ticks during the box send nothing; the next ones do.
+    receive("$MU,1\r");
+    ASSERT_EQ(st->queue.queueState, QueueIdle);
+    msgs.whileOpen = [&] { ticks(2); };
+    receive("$ER,-82\r");
+    EXPECT_EQ(sent(), Lines{});
+    ticks(2);
+    EXPECT_EQ(sent(), Lines{"$US\r"});
 }
 
 TEST_F(EngineTest, OnlyTheCurrentUnitDecidesWhetherToStopFirst)
