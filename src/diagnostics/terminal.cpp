@@ -183,7 +183,7 @@ void TfrmTerminal::pbSendClick()
     line += typed.toStdString();
     line.push_back('\r');
 
-    state_->lastSendTick = tickCount();
+    state_->lastSendTick = sendStamp();
     port_->SendData(line.data(), static_cast<int32_t>(line.size()));
     AppendLine(line);
 }

@@ -29,14 +29,6 @@ enum CommandId : uint32_t {
     IdLoopFine = 59,
 };
 
-// The send time of a line that awaits a reply. 0 means that none is awaited,
-// so a line sent when the counter reads 0 is stamped 1 ms later.
-uint32_t sendStamp()
-{
-    const uint32_t now = tickCount();
-    return now != 0 ? now : 1;
-}
-
 std::string_view boundedText(const char* text, std::size_t max)
 {
     return text ? std::string_view(text, strnlen(text, max)) : std::string_view();

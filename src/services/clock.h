@@ -19,6 +19,13 @@ void setClock(Clock* c); // nullptr restores the real clock; not owned
 inline uint32_t tickCount() { return clock().tickCount(); }
 // Busy wait on the tick count; the user interface is frozen meanwhile.
 inline void waitMs(uint32_t ms) { clock().waitMs(ms); }
+// The send time of a line that awaits a reply. 0 means that none is awaited,
+// so a line sent when the counter reads 0 is stamped 1 ms later.
+inline uint32_t sendStamp()
+{
+    const uint32_t now = tickCount();
+    return now != 0 ? now : 1;
+}
 // Milliseconds between two tick counts, modulo 2^32.
 inline uint32_t ticksSince(uint32_t then, uint32_t now) { return now - then; }
 
