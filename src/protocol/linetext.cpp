@@ -98,11 +98,18 @@ bool isFieldEnd(char c) { return c == ',' || c == '\r' || c == '\n' || c == '\0'
 
 } // namespace
 
-bool readInt(std::string_view field, int32_t& out)
+// Where a signed decimal number starts: after blanks and a plus sign.
+static std::string_view signedNumber(std::string_view field)
 {
     std::string_view s = skipBlanks(field);
-    if (!s.empty() && s.front() == '+' && s.size() > 1 && s[1] != '-')
+    if (s.size() > 1 && s.front() == '+' && s[1] != '-')
         s.remove_prefix(1);
+    return s;
+}
+
+bool readInt(std::string_view field, int32_t& out)
+{
+    const std::string_view s = signedNumber(field);
     int32_t v = 0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc())
@@ -113,9 +120,7 @@ bool readInt(std::string_view field, int32_t& out)
 
 bool readFloat(std::string_view field, float& out)
 {
-    std::string_view s = skipBlanks(field);
-    if (!s.empty() && s.front() == '+' && s.size() > 1 && s[1] != '-')
-        s.remove_prefix(1);
+    const std::string_view s = signedNumber(field);
     float v = 0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc() || !std::isfinite(v))
