@@ -23,6 +23,7 @@ SimProcess::~SimProcess() { stop(); }
 
 bool SimProcess::start(const QStringList& options)
 {
+    stop();
     char dirTemplate[] = "/tmp/dxu-e2e-XXXXXX";
     if (!mkdtemp(dirTemplate))
         return false;
