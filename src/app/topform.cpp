@@ -611,8 +611,14 @@ void TTopForm::setFontStyle(std::string_view name, bool bold, bool italic, const
     w->setFont(f);
     const QPalette standard = QApplication::palette(w);
     QPalette p = w->palette();
-    for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText})
-        p.setColor(role, textColor ? toColor(*textColor) : standard.color(role));
+    // A coloured text is for the usable button; disabled, it looks like any
+    // other disabled button.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
+            const bool coloured = textColor && group != QPalette::Disabled;
+            p.setColor(group, role, coloured ? toColor(*textColor) : standard.color(group, role));
+        }
+    }
     w->setPalette(p);
 }
 

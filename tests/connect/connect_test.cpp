@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QSettings>
 
@@ -196,6 +197,10 @@ TEST_F(ConnectWindow, PrevAndNextShowReadUnitsWithoutTrafficAndConnectToOthers)
 TEST_F(ConnectWindow, DisconnectAsksWhenSettingsAreUnsavedAndFreesTheModeChoice)
 {
     connectUnit("$");
+    // Nothing unsaved: the button looks like any disabled button.
+    auto* save = qobject_cast<QWidget*>(form().control("pbSaveSettings"));
+    EXPECT_EQ(save->palette().color(QPalette::Disabled, QPalette::ButtonText),
+              QApplication::palette(save).color(QPalette::Disabled, QPalette::ButtonText));
     form().setEnabled("pbSaveSettings", true);
     messages.answerNext(MsgAnswer::No);
     click("pbConnect");
