@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -26,10 +25,7 @@ class ConnectWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
-                    QStringLiteral("DXU Interface"));
-        s.clear();
-        s.sync();
+        clearStore();
         port.open = false;
     }
     void TearDown() override
@@ -57,17 +53,7 @@ protected:
         else
             ADD_FAILURE() << "nothing to click: " << name;
     }
-    QString text(const char* name)
-    {
-        QObject* o = form().control(name);
-        if (auto* l = qobject_cast<QLabel*>(o))
-            return l->text();
-        if (auto* b = qobject_cast<QAbstractButton*>(o))
-            return b->text();
-        if (auto* a = qobject_cast<QAction*>(o))
-            return a->text();
-        return {};
-    }
+    QString text(const char* name) { return controlText(form().control(name)); }
     void reply(const char* line) { form().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
     Lines sent()
     {

@@ -12,7 +12,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
-#include <QSettings>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,10 +30,7 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
-                    QStringLiteral("DXU Interface"));
-        s.clear();
-        s.sync();
+        clearStore();
     }
     void TearDown() override
     {
@@ -71,17 +67,7 @@ protected:
             FAIL() << "nothing to click: " << name;
         }
     }
-    QString text(const char* name)
-    {
-        QObject* o = top().control(name);
-        if (auto* l = qobject_cast<QLabel*>(o))
-            return l->text();
-        if (auto* b = qobject_cast<QAbstractButton*>(o))
-            return b->text();
-        if (auto* a = qobject_cast<QAction*>(o))
-            return a->text();
-        return {};
-    }
+    QString text(const char* name) { return controlText(top().control(name)); }
     QString statusPanel(int i) { return text(QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1().constData()); }
     QColor lamp(const char* name)
     {
