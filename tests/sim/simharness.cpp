@@ -84,7 +84,8 @@ Sim::Sim(std::vector<std::string> args)
     while (poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n')
         first += c;
     close(out[0]);
-    path_ = first;
+    firstLine_ = first;
+    path_ = first.substr(first.find('=') + 1);
     if (path_.empty())
         throw std::runtime_error("dxu-sim printed no device path");
     openPort();
@@ -224,11 +225,11 @@ int Sim::waitExit(int timeoutMs)
     }
 }
 
-int Sim::stop()
+int Sim::stop(int signal)
 {
     if (pid_ <= 0)
         return -1;
-    kill(pid_, SIGTERM);
+    kill(pid_, signal);
     return waitExit(3000);
 }
 

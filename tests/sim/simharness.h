@@ -16,6 +16,7 @@ public:
     Sim& operator=(const Sim&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& firstLine() const { return firstLine_; }
     const std::string& dir() const { return dir_; }
     int fd() const { return fd_; }
 
@@ -36,8 +37,8 @@ public:
     bool readUntilHangup(int timeoutMs, std::string& got);
 
     std::string log() const;
-    // SIGTERM and wait; the exit status, or -1 when it did not exit normally.
-    int stop();
+    // Signal and wait; the exit status, or -1 when it did not exit normally.
+    int stop(int signal = 15);
     int waitExit(int timeoutMs);
 
 private:
@@ -45,7 +46,7 @@ private:
 
     pid_t pid_ = -1;
     int fd_ = -1;
-    std::string path_, dir_, logPath_, pending_;
+    std::string path_, firstLine_, dir_, logPath_, pending_;
 };
 
 std::string readFile(const std::string& path);

@@ -74,16 +74,21 @@ TEST(SimStream, EveryModeStreamsItsReplyFormAtItsRate)
 
 TEST(SimStream, AnObjectThatComesAndGoesIsDetectedAndLost)
 {
-    Sim sim({"--distance", "12", "--distance-noise", "0", "--blink", "3,100,100"});
-    for (const char* s : {"$MM,3", "$LA,1", "$TP,5", "$GO"})
-        ASSERT_EQ(sim.ask(s), "$OK") << s;
-    int on = 0, off = 0;
-    for (const auto& l : sim.linesFor(600)) {
-        on += l == "$BM,3000";
-        off += l == "$BM,0";
+    // Absolute: nearer than the trip point. Relative: nearer than the range
+    // when measuring began (12) minus the trip point.
+    for (const char* reference : {"$LA,1", "$LA,0"}) {
+        SCOPED_TRACE(reference);
+        Sim sim({"--distance", "12", "--distance-noise", "0", "--blink", "3,150,150"});
+        for (const char* s : {"$MM,3", reference, "$TP,5", "$GO"})
+            ASSERT_EQ(sim.ask(s), "$OK") << s;
+        int on = 0, off = 0;
+        for (const auto& l : sim.linesFor(600)) {
+            on += l == "$BM,3000";
+            off += l == "$BM,0";
+        }
+        EXPECT_GE(on, 2);
+        EXPECT_GE(off, 2);
     }
-    EXPECT_GE(on, 2) << "nearer than the trip point";
-    EXPECT_GE(off, 2);
 }
 
 TEST(SimStream, NeverFasterThanTheLineCarries)
@@ -119,6 +124,17 @@ TEST(SimStream, ASingleMeasurementAnswersOnceInEveryMode)
             EXPECT_EQ(sim.readLine().substr(0, r.size()), r);
         EXPECT_EQ(sim.readFor(150), "");
     }
+}
+
+TEST(SimStream, WithoutContinuousOutputTheUnitMeasuresSilently)
+{
+    Sim sim({"--distance", "2.5", "--distance-noise", "0"});
+    for (const char* s : {"$CO,0", "$AW,10", "$PO,20", "$GO"})
+        ASSERT_EQ(sim.ask(s), "$OK") << s;
+    EXPECT_EQ(sim.readFor(200), "");
+    EXPECT_EQ(sim.ask("$US"), "$US,2");
+    EXPECT_EQ(sim.ask("$BM"), "$BM,2.500");
+    EXPECT_EQ(sim.readFor(100), "");
 }
 
 } // namespace

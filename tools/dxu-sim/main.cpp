@@ -87,6 +87,7 @@ int main(int argc, char** argv)
     int users = 0;
 
     Wire wire(opt, master, device, log, start);
+    wire.setListening(watch < 0);
     setRawRate(device, wire.units().front()->linkRate());
 
     sigset_t stopSignals, waitMask;
@@ -131,8 +132,12 @@ int main(int argc, char** argv)
                 continue;
             die("poll");
         }
-        if (r > 0 && (pfd[1].revents & POLLIN))
+        if (r > 0 && (pfd[1].revents & POLLIN)) {
             users = deviceUsers(watch, device, users, log);
+            wire.setListening(users > 0);
+        }
+        if (r > 0 && (pfd[0].revents & POLLOUT))
+            wire.writable();
         if (r > 0 && (pfd[0].revents & (POLLIN | POLLHUP | POLLERR))) {
             wire.readAvailable(monotonicNow());
             if (wire.hungUp()) {

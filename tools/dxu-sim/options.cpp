@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "settings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -38,7 +40,7 @@ const char kHelp[] =
     "  --log FILE          log every line received (RX) and every reply sent (TX)\n"
     "                      with a time stamp in seconds; RX! and TX! mark lines\n"
     "                      garbled by a rate mismatch, DROP a dropped reply,\n"
-    "                      NOTE an event\n"
+    "                      JUNK noise bytes, LONG an over-long line, NOTE an event\n"
     "  --reply-delay MS    delay before each reply (default: random 0..5 ms)\n"
     "  --restart-ms MS     how long CD,30 keeps a unit silent (default 1000)\n"
     "  --seed N            seed of the random numbers (default 1)\n"
@@ -49,9 +51,9 @@ const char kHelp[] =
     "  --distance-noise M  random spread of every distance, +/- M (default 0.002)\n"
     "  --intensity N       intensity of the echo (default 1500)\n"
     "  --targets M1,M2,..  targets of a binning measurement (default: the target)\n"
-    "  --blink M,ON,OFF    an object at M that is there for ON ms and gone for\n"
-    "                      OFF ms, again and again; while there it is the nearest\n"
-    "                      target\n"
+    "  --blink M,ON,OFF    an object at M that is gone for OFF ms from the start,\n"
+    "                      then there for ON ms, again and again; while there it\n"
+    "                      is the nearest target\n"
     "\n"
     "Faults:\n"
     "  --drop N            drop every N-th reply\n"
@@ -64,7 +66,18 @@ const char kHelp[] =
     "                      that never ends\n"
     "  --wrong-address N   every N-th reply comes from an address no unit has\n"
     "  --exit-after-bm N   exit after the N-th measurement reply (the cable pulled)\n"
-    "  --help              this text\n";
+    "  --help              this text\n"
+    "\n"
+    "The unit: every setting code answers its query and takes its set line; SU\n"
+    "saves the settings, CD,30 restarts on them (silent, no reply), CD,160/161\n"
+    "trim the loop calibration that P4 reports and CD,95 stores it. GO streams\n"
+    "measurements at PF/PO a second (detection: ten a second) while CO is 1;\n"
+    "with CO 0 the unit measures without streaming and BM gives one result.\n"
+    "US reports 2 while measuring, plus 4 while the pointer is on. No target\n"
+    "(gated out) gives an empty distance: \"$BM,,\", or \"$BM,,0\" with intensity.\n"
+    "A BR for the port the link runs through takes effect after its OK; lines\n"
+    "sent at another rate than the unit's are garbage to it, and so are its\n"
+    "replies to the program.\n";
 
 [[noreturn]] void fail(const std::string& what)
 {
@@ -93,28 +106,10 @@ double toReal(std::string_view opt, const std::string& text)
     return v;
 }
 
-std::vector<std::string> splitList(const std::string& text)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        parts.push_back(text.substr(start, comma - start));
-        if (comma == std::string::npos)
-            return parts;
-        start = comma + 1;
-    }
-}
-
-bool isAddressChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 std::vector<char> toAddresses(std::string_view opt, const std::string& text)
 {
     std::vector<char> list;
-    for (const auto& part : splitList(text)) {
+    for (const auto& part : splitCommas(text)) {
         if (part.size() != 1 || !isAddressChar(part[0]))
             fail(std::string(opt) + ": '" + part + "' is not an address (a-z, A-Z, 0-9)");
         if (std::find(list.begin(), list.end(), part[0]) != list.end())
@@ -185,10 +180,10 @@ Options parseOptions(int argc, char** argv)
             o.intensity = int(toInt(opt, val, 0, 1000000));
         } else if (flag("--targets")) {
             o.targets.clear();
-            for (const auto& t : splitList(val))
+            for (const auto& t : splitCommas(val))
                 o.targets.push_back(toReal(opt, t));
         } else if (flag("--blink")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() != 3)
                 fail("--blink takes M,ON,OFF");
             o.blinkDistance = toReal(opt, p[0]);
@@ -197,7 +192,7 @@ Options parseOptions(int argc, char** argv)
         } else if (flag("--drop")) {
             o.dropEvery = int(toInt(opt, val, 1, 1000000));
         } else if (flag("--late")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() != 2)
                 fail("--late takes N,MS");
             o.lateEvery = int(toInt(opt, p[0], 1, 1000000));
@@ -218,7 +213,7 @@ Options parseOptions(int argc, char** argv)
         } else if (flag("--noise-bytes")) {
             o.noiseBytes = int(toInt(opt, val, 0, 100000));
         } else if (flag("--overlong")) {
-            auto p = splitList(val);
+            auto p = splitCommas(val);
             if (p.size() > 2)
                 fail("--overlong takes N[,LEN]");
             o.overlongAfter = int(toInt(opt, p[0], 1, 1000000));

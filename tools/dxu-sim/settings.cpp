@@ -100,11 +100,6 @@ const Spec* find(const std::string& code)
 
 const unsigned kRates[] = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
 
-bool isAddressChar(int c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 // Index of the PF value that belongs to a mode, -1 for none.
 int prfIndex(int mode) { return (mode == 1 || mode == 4) ? 0 : mode == 2 ? 1 : mode == 3 ? 2 : -1; }
 int prfLimit(int mode) { return mode == 2 ? 1000 : mode == 3 ? 4500 : 4000; }
@@ -273,6 +268,24 @@ std::vector<std::string> settingCodes()
     for (const auto& sp : table())
         codes.push_back(sp.code);
     return codes;
+}
+
+bool isAddressChar(int c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+std::vector<std::string> splitCommas(const std::string& text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
 }
 
 bool parseInt(const std::string& text, long& out, int base)

@@ -68,6 +68,10 @@ bool writeStateFile(const std::string& path, const std::vector<Settings>& saved)
 // Overwrites the values found in the file; false when it cannot be read.
 bool readStateFile(const std::string& path, std::vector<Settings>& saved);
 
+// RS-485 addresses: a-z, A-Z, 0-9.
+bool isAddressChar(int c);
+// "a,b,,c" -> {"a", "b", "", "c"}
+std::vector<std::string> splitCommas(const std::string& text);
 bool parseInt(const std::string& text, long& out, int base = 10);
 bool parseReal(const std::string& text, double& out);
 

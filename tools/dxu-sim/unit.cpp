@@ -8,19 +8,6 @@ namespace dxusim {
 
 namespace {
 
-std::vector<std::string> splitFields(const std::string& body)
-{
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = body.find(',', start);
-        f.push_back(body.substr(start, comma - start));
-        if (comma == std::string::npos)
-            return f;
-        start = comma + 1;
-    }
-}
-
 bool isCode(const std::string& c)
 {
     return c.size() == 2 && std::isupper(static_cast<unsigned char>(c[0]))
@@ -31,6 +18,7 @@ std::string errorText(int n) { return "ER," + std::to_string(n); }
 
 constexpr Micros kDetectionPeriod = 100000;  // detection reports ten times a second
 constexpr Micros kLongestSingle = 1000000;   // a single measurement takes at most 1 s
+constexpr Micros kCongestedWait = 10000;
 
 } // namespace
 
@@ -38,6 +26,7 @@ Unit::Unit(int index, const Options& opt, const Settings& saved, Line& line, Mic
     : index_(index), opt_(opt), line_(line), work_(saved), saved_(saved), rate_(saved.linkRate()),
       rng_(opt.seed + unsigned(index) * 7919u)
 {
+    poweredAt_ = now;
     restartedAt_ = now;  // power-up: autostart is looked at on the first tick
 }
 
@@ -51,7 +40,7 @@ void Unit::handle(const std::string& frame, const std::string& body, Micros now)
 
 void Unit::command(const std::string& frame, const std::string& body, Micros now)
 {
-    auto fields = splitFields(body);
+    auto fields = splitCommas(body);
     const std::string code = fields[0];
     fields.erase(fields.begin());
     if (!isCode(code)) {
@@ -217,12 +206,18 @@ void Unit::tick(Micros now)
         measure(singleFrame_, now, true);
     }
     if (measuring_ && work_.getInt("CO") != 0 && nextMeasure_ <= now) {
-        if (line_.backlog() < 2)
-            measure(streamFrame_, now, false);
         const Micros p = period();
-        nextMeasure_ = std::max(nextMeasure_ + p, line_.lineFreeAt());
-        if (nextMeasure_ <= now - p)
-            nextMeasure_ = now + p;
+        if (line_.backlog() < 2) {
+            measure(streamFrame_, now, false);
+            nextMeasure_ = std::max(nextMeasure_ + p, line_.lineFreeAt());
+            if (nextMeasure_ <= now - p)
+                nextMeasure_ = now + p;
+        } else {
+            // The line cannot take more: this measurement is not sent, and
+            // the next one waits for the line (or a while, if it is stuck).
+            const Micros free = line_.lineFreeAt();
+            nextMeasure_ = free > now ? std::max(nextMeasure_ + p, free) : now + kCongestedWait;
+        }
     }
 }
 
@@ -233,7 +228,7 @@ std::vector<double> Unit::targets(Micros now)
         d += index_;
     if (opt_.blinkOnMs > 0) {
         const Micros cycle = Micros(opt_.blinkOnMs + opt_.blinkOffMs) * 1000;
-        if (now % cycle < Micros(opt_.blinkOnMs) * 1000)
+        if ((now - poweredAt_) % cycle >= Micros(opt_.blinkOffMs) * 1000)
             t.push_back(opt_.blinkDistance);
     }
     std::uniform_real_distribution<double> spread(-opt_.distanceNoise, opt_.distanceNoise);

@@ -74,6 +74,7 @@ private:
     Micros nextMeasure_ = kNever;
     Micros singleAt_ = kNever;
     std::string singleFrame_;
+    Micros poweredAt_ = 0;
     Micros silentUntil_ = 0;
     Micros restartedAt_ = kNever;
     double reference_ = 0;       // relative detection: range when measuring began

@@ -42,6 +42,10 @@ public:
     void tick(Micros now);
     Micros nextEvent() const;
     bool wantsWritable() const { return blocked_; }
+    void writable() { blocked_ = false; }
+    // Whether the program has the device open; bytes sent while nobody
+    // listens are lost, as on a real line.
+    void setListening(bool on) { listening_ = on; }
     bool exitRequested() const { return exit_; }
     bool hungUp() const { return hungUp_; }
     const std::vector<std::unique_ptr<Unit>>& units() const { return units_; }
@@ -79,7 +83,7 @@ private:
     bool rxOverrun_ = false;
     std::deque<Chunk> queue_;
     Micros lineFreeAt_ = 0, lastWrite_ = 0;
-    bool blocked_ = false, exit_ = false, hungUp_ = false;
+    bool blocked_ = false, exit_ = false, hungUp_ = false, listening_ = true;
     long replies_ = 0, measurementsSent_ = 0;
     std::mt19937 rng_;
 };
