@@ -6,10 +6,15 @@
 #include "diagnostics/about.h"
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
+#include "display/resultdisplay.h"
+#include "engine/engine.h"
 #include "network/assignaddress.h"
 #include "network/netsetup.h"
+#include "network/networkconfig.h"
 #include "ports/commsetup.h"
-#include "serial/commlink.h"
+#include "ports/portsettings.h"
+#include "protocol/protocol.h"
+#include "serial/commportdriver.h"
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/store.h"
@@ -58,11 +63,24 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
+    // The serial port as designed: COM7 at 115200 bit/s until the stored
+    // port settings are applied.
+    CommPort = new TCommPortDriver(this);
+    CommPort->setObjectName(QStringLiteral("CommPort"));
+    CommPort->SetComPort(pnCOM7);
+    CommPort->SetComPortSpeed(br115200);
+    commPort_ = CommPort;
+    portCheck_ = portIsFree;
+    protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
+    display_ = std::make_unique<ResultDisplay>(state_, *this);
+
     buildMenu();
     buildStatusBar();
     buildPanels();
     buildDialogs();
     wireSettingChanged();
+    wireConnection();
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -70,13 +88,30 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     FormCreate();
 }
 
-TTopForm::~TTopForm() = default;
+TTopForm::~TTopForm()
+{
+    // Nothing may reach the engine once it is gone.
+    CommPort->SetOnReceiveData(nullptr);
+    CommPort->Disconnect();
+}
 
 void TTopForm::attachWindows(const Windows& windows)
 {
     windows_ = windows;
     lookup_.clear();
+    if (windows_.terminal)
+        windows_.terminal->attach(&state_, &relay_);
+    if (windows_.commSetup)
+        windows_.commSetup->bind(state_, relay_, *this, {});
+    if (windows_.netSetup) {
+        NetworkSender send;
+        send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };
+        send.sendSaveSettings = [this] { protocol_->sendSaveSettings(); };
+        windows_.netSetup->bind(state_, *this, *this, std::move(send));
+    }
 }
+
+void TTopForm::setCommPort(CommLink* port) { commPort_ = port ? port : CommPort; }
 
 // ----------------------------------------------------------------------------
 // Start-up
@@ -91,9 +126,15 @@ void TTopForm::FormCreate()
     s.logAll = 0;
     setChecked("CaptureAll1", false);
 
-    loadPortSettings();
-    loadNetworkSettings();
-    selectStartupMode();
+    // The stored port configuration into record 0 (and its copy in record 1)
+    // and onto the driver; the network members; then the mode exactly as the
+    // menu selects it.
+    dxu::loadPortSettings(s, relay_);
+    dxu::loadNetworkSettings(s);
+    if (s.networkMode())
+        selectNetworkMode(s, *this, relay_);
+    else
+        selectPointToPointMode(s, *this, relay_);
 
     if (decimalSeparator() == QLatin1Char(','))
         s.decimalComma = 1;
@@ -118,25 +159,6 @@ void TTopForm::FormCreate()
     readStoredOption("Log All", s.logAll, action("CaptureAll1"));
 
     setEnabled("pbUpload", false);
-}
-
-void TTopForm::loadPortSettings()
-{
-    // The stored port configuration is read into record 0 by the port setup;
-    // until then record 0 keeps its defaults. Record 1 starts as a copy of it.
-    state_.unitTable[1] = state_.unitTable[0];
-}
-
-void TTopForm::loadNetworkSettings()
-{
-    // The stored network members are read by the network setup.
-}
-
-void TTopForm::selectStartupMode()
-{
-    const bool network = state_.networkMode() != 0;
-    setChecked("MultiDrop1", network);
-    setChecked("Single1", !network);
 }
 
 void TTopForm::readStoredOption(const char* valueName, int32_t& flag, QAction* mirror)
@@ -210,7 +232,16 @@ void TTopForm::showDisconnectedControls()
 void TTopForm::showConnectedControls()
 {
     setShown({"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
+    showModeGroups();
+    setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
+              true);
+    setVisible("edOffsetDistance", true);
 
+    setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+}
+
+void TTopForm::showModeGroups()
+{
     struct ModeRow {
         int mode;
         bool averaging, lastTarget, binning, detection, processing;
@@ -233,12 +264,6 @@ void TTopForm::showConnectedControls()
         setShown({"pnlDetectionMode", "pnlDetectionParameters"}, r.detection);
         setShown({"pnlOutputProcessing", "pnlOff"}, r.processing);
     }
-
-    setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
-              true);
-    setVisible("edOffsetDistance", true);
-
-    setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
 
 void TTopForm::resetDisplay()
@@ -339,11 +364,7 @@ void TTopForm::pbResetClick()
     setEnabled("pbUpload", false);
 }
 
-void TTopForm::sendResetAndReconnect()
-{
-    // The reset command CD,30 and the reconnect after it run through the
-    // command queue, which the engine drives.
-}
+void TTopForm::sendResetAndReconnect() { engine_->resetUnit(); }
 
 bool TTopForm::unsavedChangesPrompt(int kind)
 {
@@ -590,8 +611,14 @@ void TTopForm::setFontStyle(std::string_view name, bool bold, bool italic, const
     w->setFont(f);
     const QPalette standard = QApplication::palette(w);
     QPalette p = w->palette();
-    for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText})
-        p.setColor(role, textColor ? toColor(*textColor) : standard.color(role));
+    // A coloured text is for the usable button; disabled, it looks like any
+    // other disabled button.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
+            const bool coloured = textColor && group != QPalette::Disabled;
+            p.setColor(group, role, coloured ? toColor(*textColor) : standard.color(group, role));
+        }
+    }
     w->setPalette(p);
 }
 

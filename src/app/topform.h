@@ -3,8 +3,10 @@
 // the menus and the status bar. It owns the state that the protocol and the
 // engine share, gives them access to its controls by name (Ui) and receives
 // their calls (Hooks).
+#include "ports/pcport.h"
 #include "protocol/dxustate.h"
 #include "protocol/hooks.h"
+#include "serial/commlink.h"
 #include "services/ui.h"
 
 #include <QHash>
@@ -13,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QFileDialog;
@@ -21,7 +24,10 @@ class QTimer;
 
 namespace dxu {
 
-class CommLink;
+class Engine;
+class Protocol;
+class ResultDisplay;
+class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
 class TfrmCLCalibration;
@@ -58,14 +64,27 @@ public:
 
     void attachWindows(const Windows& windows);
     const Windows& windows() const { return windows_; }
-    // The serial link the window closes on exit; not owned.
-    void setCommPort(CommLink* port) { commPort_ = port; }
+    // The serial link everything goes through. By default the window's own
+    // driver CommPort; a test may put another link in its place (not owned;
+    // nullptr puts the driver back).
+    void setCommPort(CommLink* port);
     CommLink* commPort() const { return commPort_; }
+    TCommPortDriver& driver() { return *CommPort; }
+    // Whether port "COM n" can be opened now (by default: it exists and no
+    // other program holds it).
+    using PortCheck = std::function<bool(int comNumber)>;
+    void setPortCheck(PortCheck check) { portCheck_ = std::move(check); }
     void setDpiQuery(DpiQuery query) { dpiQuery_ = std::move(query); }
+
+    Protocol& protocol() { return *protocol_; }
+    Engine& engine() { return *engine_; }
+    ResultDisplay& resultDisplay() { return *display_; }
 
     // Fixed control sets.
     void showDisconnectedControls();
     void showConnectedControls() override;
+    // The mode groups of the connected look, by the current unit's MM.
+    void showModeGroups();
     void resetDisplay();
     void hideResultWidgets();
     // kind 1: the program ends, kind 2: the unit is disconnected. True for Yes.
@@ -99,6 +118,25 @@ public:
     bool errorWindowVisible() const override;
     void showErrorWindow() override;
     bool commSetupVisible() const override;
+    void showResult() override;
+    void showRate() override;
+    void appendTerminal(std::string_view line) override;
+    void addErrorLine(std::string_view text) override;
+    void clearErrors() override;
+    int errorCount() const override;
+    void setErrorCount(int count) override;
+    void updatePrevNextButtons() override;
+    void updateConnectionTypeLabel() override;
+    void openAndConnect() override;
+    char nextAssignedAddress(char address, int direction) override;
+    void loadPollingInterval() override;
+    void switchPcBaudRate() override;
+    // Every show function, so that the panels hold the current unit's settings.
+    void showSettings();
+    // The unit's measurement mode and display choice as far as the connected
+    // look and the result display show them.
+    void showMM() override;
+    void showDM() override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
     QObject* control(std::string_view name) const;
@@ -116,25 +154,70 @@ public slots:
     void About1Click();
     void Terminal1Click();
 
+    // Connection and unit switching.
+    void pbConnectClick();
+    void pbPrevDXUClick();
+    void pbNextDXUClick();
+    // Measuring.
+    void pbContinuousClick();
+    void pbSingleMeasureClick();
+    void pbPointerClick();
+    // The full settings read; also the last step of every connect.
+    void pbReadClick() override;
+    // Display choice.
+    void rbDistanceClick();
+    void rbIntensityClick();
+    void rbBothNumbersClick();
+    // Menu items; the checkable ones act on the check mark the click has set.
+    void Single1Click();
+    void MultiDrop1Click();
+    void ModifyNetwork1Click();
+    void ViewNetworkStatus1Click();
+    void CommPortSetup1Click();
+    void DXUStatusRequests1Click();
+    void CaptureAll1Click();
+    // The one-second tick and the receive event of CommPort.
+    void PollTimerTimer();
+    void CommPortReceiveData(const char* data, int32_t size);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What the protocol and the engine write to and the port setup opens:
+    // the link in use (commPort_) for the line, the driver for port and rate.
+    class PortRelay : public CommLink, public PcPort {
+    public:
+        explicit PortRelay(TTopForm& top) : top_(top) {}
+        bool Connect() override;
+        void Disconnect() override;
+        bool Connected() const override;
+        int32_t SendData(const void* data, int32_t size) override;
+        void setComPort(int number) override;
+        void setRateIndex(int rateIndex) override;
+
+    private:
+        TTopForm& top_;
+    };
+
     void buildMenu();
     void buildStatusBar();
     void buildPanels();
     void buildDialogs();
     void wireSettingChanged();
     void FormCreate();
-    // Start-up steps that read the port and network configuration.
-    void loadPortSettings();
-    void loadNetworkSettings();
-    void selectStartupMode();
     void readStoredOption(const char* valueName, int32_t& flag, QAction* mirror);
     // The reset command and the reconnect that follows it.
     void sendResetAndReconnect();
     void closeCaptureFile();
+    // Connection steps.
+    void wireConnection();
+    void disconnectUnit();
+    void onPortLost();
+    int comNumberInUse() const;
+    void showViewingLabels();
+    void switchUnit(int direction);
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
     QWidget* widget(std::string_view name) const;
@@ -144,7 +227,13 @@ private:
 
     DxuState state_;
     Windows windows_;
+    TCommPortDriver* CommPort = nullptr;
     CommLink* commPort_ = nullptr;
+    PortRelay relay_{*this};
+    std::unique_ptr<Protocol> protocol_;
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<ResultDisplay> display_;
+    PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 

@@ -514,8 +514,10 @@ void Engine::showDisconnectedLook()
 void Engine::requestStatus()
 {
     const int32_t state = st_.queue.queueState;
-    if (st_.statusRequests == 0 || st_.connected != 1 || (state != QueueIdle && state != QueuePoll)
-        || st_.networkCount == 0)
+    // On RS-232 the one unit at the end of the cable is asked, whatever the
+    // network list holds; on RS-485 the members of the list are.
+    const int32_t units = st_.networkMode() ? st_.networkCount : 1;
+    if (st_.statusRequests == 0 || st_.connected != 1 || (state != QueueIdle && state != QueuePoll) || units == 0)
         return;
 
     if (st_.networkMode()) {

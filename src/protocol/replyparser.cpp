@@ -215,7 +215,10 @@ Protocol::Flow Protocol::handleReply(FieldReader& fields, int replyUnit, ReplyRe
             return Flow::Stop;
         }
         handleMeasurement(fields);
-        verdict = ReplyMeasurement;
+        // A result that follows a command's reply in the same block must not
+        // hide that reply: the queue waits for it.
+        if (verdict == ReplyNothing)
+            verdict = ReplyMeasurement;
         return Flow::Continue;
     }
     if (code == "US") {
@@ -227,7 +230,7 @@ Protocol::Flow Protocol::handleReply(FieldReader& fields, int replyUnit, ReplyRe
         verdict = ReplyCompleted;
         return Flow::Continue;
     }
-    if (handleTimeStream(code))
+    if (handleTimeStream(code) && verdict == ReplyNothing)
         verdict = ReplyMeasurement;
     return Flow::Continue;
 }

@@ -1,8 +1,35 @@
 #include "common/testsupport.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+
 #include <algorithm>
 
 namespace dxu::test {
+
+void clearStore()
+{
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
+                QStringLiteral("DXU Interface"));
+    s.clear();
+    s.sync();
+}
+
+QString controlText(const QObject* o)
+{
+    if (auto* l = qobject_cast<const QLabel*>(o))
+        return l->text();
+    if (auto* b = qobject_cast<const QAbstractButton*>(o))
+        return b->text();
+    if (auto* e = qobject_cast<const QLineEdit*>(o))
+        return e->text();
+    if (auto* a = qobject_cast<const QAction*>(o))
+        return a->text();
+    return {};
+}
 
 MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, MsgButtons buttons)
 {

@@ -15,7 +15,14 @@
 #include <string>
 #include <vector>
 
+class QObject;
+
 namespace dxu::test {
+
+// Empties the program's store of values (the test's own configuration folder).
+void clearStore();
+// The caption or text of a label, button, edit or menu item; empty for others.
+QString controlText(const QObject* control);
 
 // Answers message boxes from a script (default: Yes / Ok) and records them.
 class ScriptedMessages : public MessageService {

@@ -23,6 +23,7 @@ SimProcess::~SimProcess() { stop(); }
 
 bool SimProcess::start(const QStringList& options)
 {
+    stop();
     char dirTemplate[] = "/tmp/dxu-e2e-XXXXXX";
     if (!mkdtemp(dirTemplate))
         return false;
@@ -78,6 +79,7 @@ bool SimProcess::start(const QStringList& options)
 void SimProcess::stop()
 {
     if (pid_ > 0) {
+        ::kill(pid_, SIGCONT);
         ::kill(pid_, SIGTERM);
         int status = 0;
         for (int i = 0; i < 50; ++i) {
@@ -107,6 +109,12 @@ void SimProcess::kill()
         waitpid(pid_, &status, 0);
         pid_ = -1;
     }
+}
+
+void SimProcess::pause(bool frozen)
+{
+    if (pid_ > 0)
+        ::kill(pid_, frozen ? SIGSTOP : SIGCONT);
 }
 
 void SimProcess::exportAs(int comNumber) const

@@ -23,6 +23,9 @@ public:
     void stop();
     // Ends the simulator at once, as a pulled cable would.
     void kill();
+    // Freezes the simulator (a unit that stops answering while its port stays
+    // open) or lets it go on.
+    void pause(bool frozen);
     bool running() const { return pid_ > 0; }
 
     const std::string& devicePath() const { return path_; }

@@ -288,7 +288,7 @@ TEST_F(EngineTest, Rs232StatusRequestsEverySecondTickWhenIdle)
     const Case cases[] = {
         {1, 1, 1, {"$US\r", "$US\r"}},
         {0, 1, 1, {}},
-        {1, 0, 1, {}},
+        {1, 0, 1, {"$US\r", "$US\r"}}, // the unit on the cable, with no network list
         {1, 1, 0, {}},
     };
     for (const Case& c : cases) {

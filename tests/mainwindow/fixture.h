@@ -17,14 +17,6 @@
 
 namespace dxu::test {
 
-inline void clearStore()
-{
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
-                QStringLiteral("DXU Interface"));
-    s.clear();
-    s.sync();
-}
-
 inline QVariant storedValue(const char* name)
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vez"),
@@ -61,16 +53,8 @@ protected:
     QString text(const char* name)
     {
         QObject* o = form().control(name);
-        if (auto* l = qobject_cast<QLabel*>(o))
-            return l->text();
-        if (auto* b = qobject_cast<QAbstractButton*>(o))
-            return b->text();
-        if (auto* e = qobject_cast<QLineEdit*>(o))
-            return e->text();
-        if (auto* a = qobject_cast<QAction*>(o))
-            return a->text();
-        ADD_FAILURE() << "no text control " << name;
-        return {};
+        EXPECT_NE(o, nullptr) << "no text control " << name;
+        return controlText(o);
     }
 
     ScriptedMessages messages;

@@ -62,8 +62,10 @@ TEST_F(ParserTest, Replies)
         {"addressed line matching unit 0", [](ParserTest&, DxuState& s) { s.unit(0).address = 'x'; }, "#xMM,2\r",
          ReplyCompleted, [](ParserTest&, DxuState& s) { EXPECT_EQ(s.current().measureMode, 2); }},
         {"code must match whole", none, "$MMX,2\r", ReplyNothing, mode2Unchanged},
-        {"last reply decides", [](ParserTest& t, DxuState&) { t.measuring(1, 2); }, "$OK\r$BM,12.345,678\r",
-         ReplyMeasurement, [](ParserTest&, DxuState& s) {
+        // A streamed result in the same block must not hide the reply the
+        // queue waits for.
+        {"reply then result", [](ParserTest& t, DxuState&) { t.measuring(1, 2); }, "$OK\r$BM,12.345,678\r",
+         ReplyCompleted, [](ParserTest&, DxuState& s) {
              EXPECT_FLOAT_EQ(s.current().lastDistance, 12.345f);
              EXPECT_FLOAT_EQ(s.current().lastIntensity, 0.678f);
              EXPECT_EQ(s.noDistance, 0);

@@ -1,0 +1,195 @@
+// Connect and stream against dxu-sim, with the real main window and driver.
+//
+//   bench_connect_stream [stream seconds, default 60]
+//
+// 1. Connect to a unit that answers at once: the time from the click to the
+//    end of the settings read, against 53 exchanges of one 50 ms receive poll.
+// 2. The unit measuring as fast as it can, its results filling the line at
+//    115200 bit/s: results shown against results sent, the program's share of
+//    one core, and the growth of its resident memory after a warm-up.
+// A driver, not a timed test: it prints the figures and exits 0 when they are
+// within their bounds (1.2 x, none lost, < 10 % CPU, < 1 MB), 1 otherwise.
+#include "app/topform.h"
+#include "e2e/simprocess.h"
+#include "engine/engine.h"
+#include "protocol/protocol.h"
+#include "serial/commportdriver.h"
+#include "services/messages.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+using namespace dxu;
+
+// Every result the parser hands to the display.
+class CountingTopForm : public TTopForm {
+public:
+    void showResult() override
+    {
+        ++shown;
+        TTopForm::showResult();
+    }
+    long shown = 0;
+};
+
+class PrintedMessages : public MessageService {
+public:
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
+    {
+        std::fprintf(stderr, "message [%s] %s\n", qPrintable(caption), qPrintable(text));
+        ++count;
+        return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    }
+    int count = 0;
+};
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long residentKb()
+{
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    while (in >> key) {
+        if (key == "VmRSS:") {
+            long kb = 0;
+            in >> kb;
+            return kb;
+        }
+        in.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
+void click(TTopForm& top, const char* name)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(top.control(name)))
+        b->click();
+}
+
+long countSent(const test::SimProcess& sim, const std::string& prefix)
+{
+    long n = 0;
+    for (const std::string& l : sim.sent())
+        if (l.compare(0, prefix.size(), prefix) == 0)
+            ++n;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int streamSeconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Never the user's stored settings.
+    QTemporaryDir config(QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX"));
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    PrintedMessages messages;
+    setMessageService(&messages);
+
+    test::SimProcess sim;
+    if (!sim.start({"--reply-delay", "0"})) {
+        std::fprintf(stderr, "dxu-sim did not start\n");
+        return 1;
+    }
+    sim.exportAs(1);
+
+    CountingTopForm top;
+    top.show();
+    DxuState& st = top.state();
+    const auto readDone = [&] {
+        return st.connected == 1 && st.current().settingsRead == 1 && st.queue.queueState == QueueIdle;
+    };
+
+    // 1. Connect and read.
+    QElapsedTimer clock;
+    clock.start();
+    click(top, "pbConnect");
+    if (!waitFor(readDone, 20000)) {
+        std::fprintf(stderr, "the connect did not complete\n");
+        return 1;
+    }
+    const double connectMs = double(clock.nsecsElapsed()) / 1e6;
+    const double budgetMs = 53 * 50.0;
+    const double ratio = connectMs / budgetMs;
+    std::printf("connect + read: %.0f ms for %zu exchanges, %.2f x of 53 x 50 ms (bound 1.2)\n", connectMs,
+                sim.received().size(), ratio);
+
+    // 2. The fastest measurement rate: one pulse per result at the highest
+    // pulse rate, so that the line's 115200 bit/s is the limit.
+    for (auto [code, value] : {std::pair{"AW", 0}, std::pair{"PO", 1}, std::pair{"PF", 4000}, std::pair{"DM", 1}}) {
+        top.protocol().sendIntCommand(code, value);
+        runFor(120);
+    }
+    const long sentBefore = countSent(sim, "$BM");
+    const long shownBefore = top.shown;
+    click(top, "pbContinuous");
+    runFor(5000); // warm-up: allocations that happen once are behind us
+    const long rssStart = residentKb();
+    const double cpuStart = cpuSeconds();
+    clock.restart();
+    runFor((streamSeconds - 5) * 1000);
+    const double wallS = double(clock.nsecsElapsed()) / 1e9;
+    const double cpuS = cpuSeconds() - cpuStart;
+    const long rssEnd = residentKb();
+
+    click(top, "pbContinuous");
+    waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);
+    runFor(500); // the last results on the line
+    const long sent = countSent(sim, "$BM") - sentBefore;
+    const long shown = top.shown - shownBefore;
+    const double cpuShare = cpuS / wallS;
+    const long growthKb = rssEnd - rssStart;
+    std::printf("stream %d s: %ld results sent, %ld shown (%ld lost), %.0f results/s\n", streamSeconds, sent, shown,
+                sent - shown, double(sent) / streamSeconds);
+    std::printf("processor: %.2f s in %.1f s = %.1f %% of one core (bound 10 %%)\n", cpuS, wallS, 100 * cpuShare);
+    std::printf("resident memory: %ld kB -> %ld kB, growth %ld kB (bound 1024 kB)\n", rssStart, rssEnd, growthKb);
+
+    click(top, "pbConnect");
+    setMessageService(nullptr);
+    const bool ok = ratio <= 1.2 && shown == sent && sent > 0 && cpuShare < 0.10 && growthKb < 1024
+                    && messages.count == 0;
+    std::printf("%s\n", ok ? "within bounds" : "OUT OF BOUNDS");
+    return ok ? 0 : 1;
+}

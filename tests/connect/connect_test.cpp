@@ -1,0 +1,336 @@
+// The main window's connection handling on a scripted port and a fake clock:
+// the unit search of a network, Prev/Next, connect and disconnect rules, the
+// connection label, the pointer, the menu options and the display choice.
+#include "app/topform.h"
+#include "common/testsupport.h"
+#include "engine/engine.h"
+#include "services/store.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace dxu::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class ConnectWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearStore();
+        port.open = false;
+    }
+    void TearDown() override
+    {
+        if (top)
+            top->setCommPort(nullptr);
+    }
+    TTopForm& form()
+    {
+        if (!top) {
+            top = std::make_unique<TTopForm>();
+            top->setCommPort(&port);
+            top->setPortCheck([](int) { return true; });
+        }
+        return *top;
+    }
+    DxuState& st() { return form().state(); }
+    void click(const char* name)
+    {
+        QObject* o = form().control(name);
+        if (auto* b = qobject_cast<QAbstractButton*>(o))
+            b->click();
+        else if (auto* a = qobject_cast<QAction*>(o))
+            a->trigger();
+        else
+            ADD_FAILURE() << "nothing to click: " << name;
+    }
+    QString text(const char* name) { return controlText(form().control(name)); }
+    void reply(const char* line) { form().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
+    Lines sent()
+    {
+        Lines l = port.lines();
+        port.clear();
+        return l;
+    }
+    // A network whose members sit in the given slots (slot, address).
+    void network(std::initializer_list<std::pair<int, char>> members)
+    {
+        form().MultiDrop1Click();
+        form().setChecked("MultiDrop1", true);
+        int unit = 0;
+        for (auto [slot, address] : members) {
+            st().networkSlots[static_cast<size_t>(slot)] = address;
+            st().unit(++unit).address = static_cast<unsigned char>(address);
+        }
+        st().networkCount = unit;
+    }
+    // Runs the connect sequence of a unit that does not measure.
+    void connectUnit(const std::string& frame)
+    {
+        click("pbConnect");
+        ASSERT_EQ(sent(), Lines{frame + "US\r"});
+        reply((frame + "US,0\r").c_str());
+        ASSERT_EQ(sent(), Lines{frame + "SV\r"});
+        reply((frame + "SV,DXU v1.0.5 build 7\r").c_str());
+        ASSERT_EQ(st().connected, 1);
+        ASSERT_EQ(sent(), Lines{frame + "SV\r"}); // the read has begun
+    }
+
+    FakeClockScope clock;
+    ScriptedMessages messages;
+    FakePort port;
+    std::unique_ptr<TTopForm> top;
+};
+
+TEST_F(ConnectWindow, NextAssignedAddressSearchesTheSlotsBothWays)
+{
+    struct Case {
+        char address;
+        int direction, unitBefore;
+        char found;
+        int unitAfter;
+    };
+    const Case cases[] = {
+        {0, 1, 0, 'f', 1},   {'f', 1, 1, 'j', 2}, {'j', 1, 2, 0, 2},   {'j', 2, 2, 'f', 1},
+        {'f', 2, 1, 0, 1},   {'f', 3, 1, 0, 1},   {'x', 1, 0, 'f', 1}, // an address not in the list: from the start
+        {'j', 2, 1, 'f', 1}, // unit 1 is the lowest
+    };
+    network({{5, 'f'}, {9, 'j'}});
+    for (const Case& c : cases) {
+        st().currentUnit = c.unitBefore;
+        EXPECT_EQ(form().nextAssignedAddress(c.address, c.direction), c.found) << c.address << c.direction;
+        EXPECT_EQ(st().currentUnit, c.unitAfter) << c.address << c.direction;
+    }
+}
+
+TEST_F(ConnectWindow, ConnectInNetworkModeNeedsMembers)
+{
+    network({});
+    click("pbConnect");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Error");
+    EXPECT_EQ(messages.shown[0].text, "There are no DXU units assigned to this network.");
+    EXPECT_EQ(port.connects, 0);
+    EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(ConnectWindow, SingleMemberNetworkShowsBothStepButtonsDisabled)
+{
+    network({{0, 'a'}});
+    connectUnit("#a");
+    EXPECT_TRUE(form().isVisible("pbPrevDXU"));
+    EXPECT_TRUE(form().isVisible("pbNextDXU"));
+    EXPECT_FALSE(form().isEnabled("pbPrevDXU"));
+    EXPECT_FALSE(form().isEnabled("pbNextDXU"));
+    EXPECT_EQ(text("lblViewing"), "Viewing: 1 of 1");
+    EXPECT_EQ(text("lblDXUAddress"), "Address: a");
+}
+
+// Slots 5 and 9: Next and Prev show a unit read in this connection at once and
+// connect to one that was not.
+TEST_F(ConnectWindow, PrevAndNextShowReadUnitsWithoutTrafficAndConnectToOthers)
+{
+    network({{5, 'f'}, {9, 'j'}});
+    connectUnit("#f");
+    EXPECT_EQ(text("lblViewing"), "Viewing: 1 of 2");
+    EXPECT_FALSE(form().isEnabled("pbPrevDXU"));
+    EXPECT_TRUE(form().isEnabled("pbNextDXU"));
+
+    // j not read yet: a new connect to j.
+    st().queue.queueState = QueueIdle;
+    const int disconnects = port.disconnects;
+    click("pbNextDXU");
+    EXPECT_EQ(st().currentUnit, 2);
+    EXPECT_EQ(st().switchingUnit, 1);
+    EXPECT_EQ(port.disconnects, disconnects + 1);
+    EXPECT_EQ(sent(), Lines{"#jUS\r"});
+    EXPECT_FALSE(form().isEnabled("pbNextDXU"));
+    EXPECT_TRUE(form().isEnabled("pbPrevDXU"));
+
+    // Both read: stepping sends nothing.
+    st().unit(1).settingsRead = 1;
+    st().unit(2).settingsRead = 1;
+    st().queue.queueState = QueueIdle;
+    click("pbPrevDXU");
+    EXPECT_EQ(st().currentUnit, 1);
+    EXPECT_EQ(text("lblViewing"), "Viewing: 1 of 2");
+    EXPECT_EQ(text("lblDXUAddress"), "Address: f");
+    click("pbNextDXU");
+    EXPECT_EQ(text("lblViewing"), "Viewing: 2 of 2");
+    EXPECT_EQ(text("lblDXUAddress"), "Address: j");
+    EXPECT_TRUE(sent().empty());
+    click("pbNextDXU"); // already the last
+    EXPECT_EQ(st().currentUnit, 2);
+
+    // A new connection reads every unit again.
+    st().queue.queueState = QueueIdle;
+    click("pbConnect"); // disconnect
+    click("pbConnect");
+    EXPECT_EQ(st().unit(1).settingsRead, 0);
+    EXPECT_EQ(st().unit(2).settingsRead, 0);
+    EXPECT_EQ(sent(), Lines{"#fUS\r"});
+}
+
+TEST_F(ConnectWindow, DisconnectAsksWhenSettingsAreUnsavedAndFreesTheModeChoice)
+{
+    connectUnit("$");
+    // Nothing unsaved: the button looks like any disabled button.
+    auto* save = qobject_cast<QWidget*>(form().control("pbSaveSettings"));
+    EXPECT_EQ(save->palette().color(QPalette::Disabled, QPalette::ButtonText),
+              QApplication::palette(save).color(QPalette::Disabled, QPalette::ButtonText));
+    form().setEnabled("pbSaveSettings", true);
+    messages.answerNext(MsgAnswer::No);
+    click("pbConnect");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "The most recent changes to DXU settings are not saved,\nand will be lost after "
+                                      "cycling the power.\nDo you want to disconnect DXU?");
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(text("pbConnect"), "Dis&connect");
+
+    messages.answerNext(MsgAnswer::Yes);
+    click("pbConnect");
+    EXPECT_FALSE(port.open);
+    EXPECT_TRUE(sent().empty()); // nothing is sent to the unit
+    EXPECT_EQ(text("pbConnect"), "&Connect");
+    EXPECT_EQ(text("Connect1"), "Co&nnect");
+    EXPECT_EQ(text("lblConnectionType"), "");
+    EXPECT_FALSE(form().pollTimer()->isActive());
+    EXPECT_EQ(st().connected, 0);
+    for (const char* off : {"CurrentLoopOn1", "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "pbRead"})
+        EXPECT_FALSE(form().isEnabled(off)) << off;
+    // The mode can be changed now.
+    click("MultiDrop1");
+    EXPECT_TRUE(form().isChecked("MultiDrop1"));
+    EXPECT_EQ(st().networkMode(), 1);
+}
+
+TEST_F(ConnectWindow, ConnectionTypeLabel)
+{
+    struct Case {
+        int portInUse, port232, port485, currentPort;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 0, 3, 0, "RS232:COM1->Configuration"},
+        {1, 4, 3, 1, "RS232:COM5->Universal"},
+        {2, 0, 3, 2, "RS485:COM4->Universal"},
+        {2, 0, 11, 0, "RS485:COM12->Configuration"},
+    };
+    for (const Case& c : cases) {
+        UnitRecord& pc = st().unitTable[0];
+        pc.portInUse = c.portInUse;
+        pc.port232 = c.port232;
+        pc.port485 = c.port485;
+        st().currentUnit = 1;
+        st().unit(1).currentPort = c.currentPort;
+        form().updateConnectionTypeLabel();
+        EXPECT_EQ(text("lblConnectionType"), c.text);
+    }
+}
+
+TEST_F(ConnectWindow, PointerCaptionIsItsStateAcrossADisconnect)
+{
+    connectUnit("$");
+    sent();
+    click("pbPointer");
+    EXPECT_EQ(text("pbPointer"), "&Pointer Off");
+    EXPECT_EQ(sent(), Lines{"$PT,1\r"});
+    st().queue.queueState = QueueIdle;
+    click("pbConnect");
+    EXPECT_EQ(text("pbPointer"), "&Pointer Off");
+    connectUnit("$");
+    sent();
+    click("pbPointer");
+    EXPECT_EQ(text("pbPointer"), "&Pointer On");
+    click("pbSingleMeasure");
+    EXPECT_EQ(port.lines(), (Lines{"$PT,0\r", "$BM\r"}));
+}
+
+TEST_F(ConnectWindow, StatusRequestsFollowTheLinkInUse)
+{
+    struct Case {
+        bool network;
+        int members;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {false, 0, {"$US\r"}}, // the unit on the cable, no network list stored
+        {true, 0, {}},
+    };
+    for (const Case& c : cases) {
+        st().connected = 0;
+        if (c.network)
+            network({});
+        ASSERT_EQ(st().networkMode(), c.network ? 1 : 0);
+        port.open = true;
+        st().connected = 1;
+        st().networkCount = c.members;
+        st().pollingInterval = 0;
+        st().queue.resetQueue();
+        st().queue.queueState = QueueIdle;
+        st().lastSendTick = 0;
+        form().PollTimerTimer();
+        form().PollTimerTimer();
+        EXPECT_EQ(sent(), c.expected) << c.network;
+    }
+}
+
+TEST_F(ConnectWindow, StoredMenuOptionsFollowTheirCheckMarks)
+{
+    struct Case {
+        const char* item;
+        const char* value;
+        int32_t DxuState::*flag;
+    };
+    const Case cases[] = {{"DXUStatusRequests1", "Status Requests", &DxuState::statusRequests},
+                          {"CaptureAll1", "Log All", &DxuState::logAll}};
+    for (const Case& c : cases) {
+        const int32_t before = st().*c.flag;
+        click(c.item);
+        EXPECT_EQ(st().*c.flag, before ? 0 : 1) << c.item;
+        int stored = -1;
+        EXPECT_TRUE(Store::readInt(QString::fromLatin1(c.value), stored));
+        EXPECT_EQ(stored, st().*c.flag) << c.value;
+        click(c.item);
+        EXPECT_EQ(st().*c.flag, before) << c.item;
+    }
+}
+
+TEST_F(ConnectWindow, DisplayChoiceEnablesUploadAndBlanksTheResult)
+{
+    for (const char* button : {"rbIntensity", "rbBothNumbers", "rbDistance"}) {
+        form().setEnabled("pbUpload", false);
+        form().setText("lblResult", "12.345 M");
+        form().setText("lblIntensity", "1.5");
+        click(button);
+        EXPECT_TRUE(form().isEnabled("pbUpload")) << button;
+        EXPECT_TRUE(form().isChecked(button));
+        EXPECT_EQ(text("lblResult"), "");
+        EXPECT_EQ(text("lblIntensity"), "");
+    }
+}
+
+TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
+{
+    connectUnit("$");
+    st().queue.queueState = QueueIdle;
+    const uint64_t waitedBefore = clock.waited();
+    click("pbReset");
+    EXPECT_EQ(sent(), (Lines{"$CD,30\r", "$US\r"}));
+    EXPECT_EQ(clock.waited() - waitedBefore, 2000u);
+    EXPECT_EQ(st().queue.queueState, QueueConnect);
+    EXPECT_EQ(st().queue.items[0].retriesLeft, 150);
+    EXPECT_FALSE(form().isEnabled("pbUpload"));
+}
+
+} // namespace
+} // namespace dxu::test

@@ -1,0 +1,131 @@
+// Connecting to a simulated unit on RS-232 and working with it: the connect
+// sequence and the full read on the wire, the periodic status requests,
+// measuring, and a unit that was left measuring.
+#include "e2e/e2efixture.h"
+
+#include "diagnostics/terminal.h"
+#include "services/cursor.h"
+
+namespace dxu::test {
+namespace {
+
+const QColor kGreen(0, 128, 0), kSilver(192, 192, 192), kRed(255, 0, 0), kLime(0, 255, 0);
+
+TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
+{
+    startSim();
+    EXPECT_EQ(text("lblConnectionType"), "");
+    connectAndRead();
+
+    // Status request, firmware version, then the 50 queries of the read.
+    EXPECT_EQ(sim.received(), concat({"$US", "$SV"}, readLines("$")));
+
+    EXPECT_EQ(statusPanel(3), " Connected");
+    EXPECT_EQ(text("pbConnect"), "Dis&connect");
+    EXPECT_EQ(text("Connect1"), "Disco&nnect");
+    EXPECT_EQ(lamp("lblConnected"), kGreen);
+    EXPECT_EQ(text("lblConnectionType"), "RS232:COM1->Configuration");
+    EXPECT_FALSE(top().isEnabled("Single1"));
+    EXPECT_FALSE(top().isEnabled("MultiDrop1"));
+    for (const char* usable : {"pbRead", "pbContinuous", "pbPointer", "pbReset", "pbSingleMeasure"})
+        EXPECT_TRUE(top().isEnabled(usable)) << usable;
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
+    EXPECT_FALSE(top().isEnabled("pbSaveSettings"));
+    // The simulated unit averages (MM 1): its panels are the ones shown.
+    EXPECT_TRUE(top().isVisible("pnlAveraging"));
+    EXPECT_FALSE(top().isVisible("pnlBinning"));
+    EXPECT_TRUE(windows->top().windows().terminal->sendEnabled());
+    EXPECT_FALSE(busyCursor());
+    EXPECT_TRUE(messages.shown.empty());
+
+    // Every second tick the unit is asked for its status, with no network
+    // list stored at all.
+    const int before = static_cast<int>(sim.received().size());
+    ASSERT_TRUE(waitFor([&] { return static_cast<int>(sim.received().size()) > before; }, 3500));
+    EXPECT_EQ(sim.received().back(), "$US");
+    ASSERT_TRUE(waitFor([&] { return static_cast<int>(sim.received().size()) > before + 1; }, 3500));
+    EXPECT_EQ(sim.received().back(), "$US");
+}
+
+// Start, results streaming in, a single measurement and the pointer while
+// measuring, stop, and disconnect.
+TEST_F(EndToEnd, MeasuresAndStopsThenDisconnects)
+{
+    startSim();
+    connectAndRead();
+    const size_t afterRead = sim.received().size();
+
+    click("pbContinuous");
+    EXPECT_EQ(text("pbContinuous"), "&Stop");
+    // The simulated unit is 12.345 m away and reports in metres.
+    ASSERT_TRUE(waitFor([&] { return text("lblResult").startsWith("12.3") && text("lblResult").endsWith(" M"); },
+                        3000))
+        << text("lblResult").toStdString();
+    EXPECT_EQ(lamp("lblRx"), kLime);
+    EXPECT_EQ(text("lblRx"), "BM");
+    ASSERT_TRUE(waitFor([&] { return lamp("lblLaserOn") == kRed; }, 2000));
+    EXPECT_FALSE(top().isEnabled("Calibrate1"));
+
+    click("pbSingleMeasure");
+    click("pbPointer");
+    EXPECT_EQ(text("pbPointer"), "&Pointer Off");
+    click("pbPointer");
+    EXPECT_EQ(text("pbPointer"), "&Pointer On");
+    ASSERT_TRUE(waitFor([&] { return countReceived("$PT,0") == 1; }, 2000));
+
+    click("pbContinuous");
+    EXPECT_EQ(text("pbContinuous"), "Measurement &Start");
+    ASSERT_TRUE(waitFor([&] { return lamp("lblLaserOn") == kSilver; }, 2000));
+    EXPECT_FALSE(top().isEnabled("pbSingleMeasure"));
+    EXPECT_TRUE(top().isEnabled("Calibrate1"));
+
+    const Lines all = sim.received();
+    Lines sent(all.begin() + static_cast<long>(afterRead), all.end());
+    sent.erase(std::remove(sent.begin(), sent.end(), std::string("$US")), sent.end());
+    EXPECT_EQ(sent, (Lines{"$GO", "$BM", "$PT,1", "$PT,0", "$ST"}));
+
+    // After the stop the results stop and the result lamp goes out.
+    ASSERT_TRUE(waitFor([&] { return text("lblRx").isEmpty(); }, 4000));
+
+    click("pbConnect");
+    EXPECT_EQ(text("pbConnect"), "&Connect");
+    EXPECT_EQ(text("Connect1"), "Co&nnect");
+    EXPECT_EQ(statusPanel(3), "");
+    EXPECT_FALSE(top().driver().Connected());
+    EXPECT_FALSE(top().pollTimer()->isActive());
+    EXPECT_FALSE(windows->top().windows().terminal->sendEnabled());
+    EXPECT_FALSE(top().isVisible("pnlBasicSetup"));
+    EXPECT_FALSE(top().isEnabled("pbContinuous"));
+    EXPECT_EQ(lamp("lblConnected"), kSilver);
+    // The mode can be chosen again.
+    EXPECT_TRUE(top().isEnabled("Single1"));
+    click("MultiDrop1");
+    EXPECT_TRUE(top().isChecked("MultiDrop1"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A unit found measuring is stopped for the read and measures again after it;
+// the program learns it from the unit, having been disconnected meanwhile.
+TEST_F(EndToEnd, UnitLeftMeasuringIsStoppedForTheReadAndRestarted)
+{
+    startSim();
+    connectAndRead();
+    click("pbContinuous");
+    ASSERT_TRUE(waitFor([&] { return countReceived("$US") >= 2 && lamp("lblLaserOn") == kRed; }, 3000));
+    click("pbConnect"); // the unit goes on measuring
+    const size_t before = sim.received().size();
+
+    connectAndRead();
+    ASSERT_TRUE(waitFor([&] { return st().queue.queueState == QueueIdle && countReceived("$GO") == 2; }, 3000))
+        << ::testing::PrintToString(sim.received());
+    const Lines all = sim.received();
+    const Lines second(all.begin() + static_cast<long>(before), all.end());
+    const Lines expected = concat(concat({"$US", "$ST", "$US", "$SV"}, readLines("$")), {"$GO", "$US"});
+    ASSERT_GE(second.size(), expected.size());
+    EXPECT_EQ(Lines(second.begin(), second.begin() + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(text("pbContinuous"), "&Stop");
+    ASSERT_TRUE(waitFor([&] { return lamp("lblLaserOn") == kRed && lamp("lblRx") == kLime; }, 3000));
+}
+
+} // namespace
+} // namespace dxu::test
