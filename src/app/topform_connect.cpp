@@ -186,6 +186,10 @@ void TTopForm::openAndConnect()
     }
     if (!s.networkMode())
         setShown({"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress"}, false);
+    // Open the port that was just checked. A port number changed while the
+    // link was open reached only the store; the closed driver takes it now.
+    if (!CommPort->Connected())
+        CommPort->SetComPort(static_cast<TComPortNumber>(com - 1));
     if (!relay_.Connect())
         return;
 

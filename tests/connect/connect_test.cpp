@@ -213,6 +213,27 @@ TEST_F(ConnectWindow, DisconnectAsksWhenSettingsAreUnsavedAndFreesTheModeChoice)
     EXPECT_EQ(st().networkMode(), 1);
 }
 
+TEST_F(ConnectWindow, ConnectOpensThePortItChecked)
+{
+    // The PC port was changed while the link was open: the store and record 0
+    // hold COM5, the driver still the old number. The next connect checks
+    // COM5 and must open COM5 too.
+    int checked = 0;
+    form().setPortCheck([&](int com) { checked = com; return true; });
+    st().unitTable[0].port232 = 4;
+    form().openAndConnect();
+    EXPECT_EQ(checked, 5);
+    EXPECT_EQ(form().driver().ComPort(), pnCOM5);
+
+    // In network mode the RS-485 port is the one.
+    form().pbConnectClick(); // disconnect
+    st().unitTable[0].port485 = 8;
+    network({{0, 'a'}});
+    form().openAndConnect();
+    EXPECT_EQ(checked, 9);
+    EXPECT_EQ(form().driver().ComPort(), pnCOM9);
+}
+
 TEST_F(ConnectWindow, ConnectionTypeLabel)
 {
     struct Case {
