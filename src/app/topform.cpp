@@ -18,6 +18,7 @@
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/store.h"
+#include "settings/settingspanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace dxu {
@@ -81,6 +83,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     buildDialogs();
     wireSettingChanged();
     wireConnection();
+    panel_ = std::make_unique<SettingsPanel>(state_, *this);
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -340,16 +343,7 @@ void TTopForm::wireSettingChanged()
 
 void TTopForm::SettingChanged() { setEnabled("pbUpload", true); }
 
-void TTopForm::pbMoreClick()
-{
-    if (isVisible("pnlMoreAveraging")) {
-        setVisible("pnlMoreAveraging", false);
-        setText("pbMore", "&More>>");
-    } else {
-        setVisible("pnlMoreAveraging", true);
-        setText("pbMore", "<<&Less");
-    }
-}
+void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
 
 void TTopForm::pbResetClick()
 {
@@ -632,6 +626,118 @@ void TTopForm::setStatusPanel(int index, std::string_view text)
 {
     if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
         statusPanels_[static_cast<size_t>(index)]->setText(qs(text));
+}
+
+std::string TTopForm::text(std::string_view name) const
+{
+    QObject* o = control(name);
+    QString t;
+    if (auto* l = qobject_cast<QLabel*>(o))
+        t = l->text();
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+        t = b->text();
+    else if (auto* e = qobject_cast<QLineEdit*>(o))
+        t = e->text();
+    else if (auto* c = qobject_cast<QComboBox*>(o))
+        t = c->currentText();
+    else if (auto* a = qobject_cast<QAction*>(o))
+        t = a->text();
+    return t.toStdString();
+}
+
+void TTopForm::setHint(std::string_view name, std::string_view hint)
+{
+    QObject* o = control(name);
+    if (auto* w = qobject_cast<QWidget*>(o))
+        w->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
+}
+
+std::string TTopForm::hint(std::string_view name) const
+{
+    QObject* o = control(name);
+    if (auto* w = qobject_cast<QWidget*>(o))
+        return w->toolTip().toStdString();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->toolTip().toStdString();
+    return {};
+}
+
+namespace {
+
+// Runs change on a combo box; an editable box keeps the text in its edit,
+// whatever happens to its items.
+template <typename Change>
+void changeItems(QComboBox* c, Change change)
+{
+    if (!c)
+        return;
+    const QSignalBlocker quiet(c);
+    const bool keepText = c->isEditable();
+    const QString text = keepText ? c->currentText() : QString();
+    change(c);
+    if (keepText && c->currentText() != text)
+        c->setEditText(text);
+}
+
+} // namespace
+
+void TTopForm::setItemIndex(std::string_view name, int index)
+{
+    if (auto* c = qobject_cast<QComboBox*>(control(name)))
+        c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
+}
+
+int TTopForm::itemIndex(std::string_view name) const
+{
+    auto* c = qobject_cast<QComboBox*>(control(name));
+    return c ? c->currentIndex() : -1;
+}
+
+int TTopForm::itemCount(std::string_view name) const
+{
+    auto* c = qobject_cast<QComboBox*>(control(name));
+    return c ? c->count() : 0;
+}
+
+std::string TTopForm::itemText(std::string_view name, int index) const
+{
+    auto* c = qobject_cast<QComboBox*>(control(name));
+    return c ? c->itemText(index).toStdString() : std::string();
+}
+
+void TTopForm::setItemText(std::string_view name, int index, std::string_view text)
+{
+    const QString t = qs(text);
+    changeItems(qobject_cast<QComboBox*>(control(name)), [&](QComboBox* c) {
+        if (index == c->count())
+            c->addItem(t);
+        else if (index >= 0 && index < c->count())
+            c->setItemText(index, t);
+    });
+}
+
+void TTopForm::removeItem(std::string_view name, int index)
+{
+    changeItems(qobject_cast<QComboBox*>(control(name)), [&](QComboBox* c) { c->removeItem(index); });
+}
+
+void TTopForm::onChange(std::string_view name, std::function<void()> handler)
+{
+    QObject* o = control(name);
+    auto run = [handler = std::move(handler)] { handler(); };
+    if (auto* b = qobject_cast<QAbstractButton*>(o)) {
+        connect(b, &QAbstractButton::toggled, this, run);
+    } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
+        connect(e, &QLineEdit::textChanged, this, run);
+    } else if (auto* c = qobject_cast<QComboBox*>(o)) {
+        connect(c, &QComboBox::activated, this, run);
+        if (c->lineEdit())
+            connect(c->lineEdit(), &QLineEdit::textEdited, this, run);
+    } else if (auto* a = qobject_cast<QAction*>(o)) {
+        connect(a, &QAction::toggled, this, run);
+    }
 }
 
 } // namespace dxu

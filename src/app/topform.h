@@ -27,6 +27,7 @@ namespace dxu {
 class Engine;
 class Protocol;
 class ResultDisplay;
+class SettingsPanel;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -79,6 +80,7 @@ public:
     Protocol& protocol() { return *protocol_; }
     Engine& engine() { return *engine_; }
     ResultDisplay& resultDisplay() { return *display_; }
+    SettingsPanel& settingsPanel() { return *panel_; }
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -111,6 +113,16 @@ public:
     void setFontStyle(std::string_view name, bool bold, bool italic, const Rgb* textColor) override;
     void repaint(std::string_view name) override;
     void setStatusPanel(int index, std::string_view text) override;
+    std::string text(std::string_view name) const override;
+    void setHint(std::string_view name, std::string_view hint) override;
+    std::string hint(std::string_view name) const override;
+    void setItemIndex(std::string_view name, int index) override;
+    int itemIndex(std::string_view name) const override;
+    int itemCount(std::string_view name) const override;
+    std::string itemText(std::string_view name, int index) const override;
+    void setItemText(std::string_view name, int index, std::string_view text) override;
+    void removeItem(std::string_view name, int index) override;
+    void onChange(std::string_view name, std::function<void()> handler) override;
 
     // Calls from the parser and the engine that this window answers itself.
     void showVersionText(std::string_view text) override;
@@ -131,12 +143,13 @@ public:
     char nextAssignedAddress(char address, int direction) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
-    // Every show function, so that the panels hold the current unit's settings.
+    // The settings panel's show functions: one per setting, and all of them.
+#define DXU_TOPFORM_SHOW(code) void show##code() override;
+    DXU_SHOW_CODES(DXU_TOPFORM_SHOW)
+#undef DXU_TOPFORM_SHOW
     void showSettings();
-    // The unit's measurement mode and display choice as far as the connected
-    // look and the result display show them.
-    void showMM() override;
-    void showDM() override;
+    void refreshProcessingPanels() override;
+    void applyOldFirmwareLimits() override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
     QObject* control(std::string_view name) const;
@@ -233,6 +246,7 @@ private:
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
+    std::unique_ptr<SettingsPanel> panel_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

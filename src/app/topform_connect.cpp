@@ -19,6 +19,7 @@
 #include "services/messages.h"
 #include "services/store.h"
 #include "settings/settingsread.h"
+#include "settings/settingspanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -305,18 +306,12 @@ void TTopForm::switchUnit(int direction)
     if (s.current().settingsRead) {
         showViewingLabels();
         showSettings();
+        panel_->updateBinOffset();
         return;
     }
     s.switchingUnit = 1;
     relay_.Disconnect();
     openAndConnect();
-}
-
-void TTopForm::showSettings()
-{
-#define DXU_RUN_SHOW(code) show##code();
-    DXU_SHOW_CODES(DXU_RUN_SHOW)
-#undef DXU_RUN_SHOW
 }
 
 void TTopForm::updateConnectionTypeLabel()
@@ -433,22 +428,16 @@ void TTopForm::CaptureAll1Click()
 // ----------------------------------------------------------------------------
 // Calls from the parser and the engine
 
-void TTopForm::showMM()
-{
-    if (state_.connected)
-        showModeGroups();
-}
+#define DXU_TOPFORM_SHOW(code)                                                                           \
+    void TTopForm::show##code() { panel_->show##code(); }
+DXU_SHOW_CODES(DXU_TOPFORM_SHOW)
+#undef DXU_TOPFORM_SHOW
 
-void TTopForm::showDM()
-{
-    static const char* const buttons[] = {"rbDistance", "rbBothNumbers", "rbIntensity"};
-    const int dm = state_.current().displayMode;
-    if (dm >= 1 && dm <= 3) {
-        for (int i = 0; i < 3; ++i)
-            setChecked(buttons[i], i == dm - 1);
-    }
-    display_->showResultWidgets();
-}
+void TTopForm::showSettings() { panel_->showSettings(); }
+
+void TTopForm::refreshProcessingPanels() { panel_->refreshProcessingPanels(); }
+
+void TTopForm::applyOldFirmwareLimits() { panel_->applyOldFirmwareLimits(); }
 
 void TTopForm::showResult() { display_->showResult(); }
 

@@ -3,6 +3,8 @@
 // layers below the window (parser, engine). The window implements it over its
 // real widgets; tests implement it over a plain map.
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace dxu {
@@ -40,6 +42,29 @@ public:
     virtual void repaint(std::string_view name) = 0;
     // Status bar panel 0..5.
     virtual void setStatusPanel(int index, std::string_view text) = 0;
+
+    // Text of a label, button, edit or menu item; of a combo box the edit
+    // text (editable) or the selected item's text.
+    virtual std::string text(std::string_view /*name*/) const { return {}; }
+    // Hint (tooltip) of a control.
+    virtual void setHint(std::string_view /*name*/, std::string_view /*hint*/) {}
+    virtual std::string hint(std::string_view /*name*/) const { return {}; }
+
+    // Combo boxes. Selecting an item from code runs no handler; -1 selects
+    // nothing. An editable box keeps its edit text when its items change.
+    virtual void setItemIndex(std::string_view /*name*/, int /*index*/) {}
+    virtual int itemIndex(std::string_view /*name*/) const { return -1; }
+    virtual int itemCount(std::string_view /*name*/) const { return 0; }
+    virtual std::string itemText(std::string_view /*name*/, int /*index*/) const { return {}; }
+    // Replaces the text of item index; index == itemCount appends an item.
+    virtual void setItemText(std::string_view /*name*/, int /*index*/, std::string_view /*text*/) {}
+    virtual void removeItem(std::string_view /*name*/, int /*index*/) {}
+
+    // Runs handler whenever the control's value changes, whether the user or
+    // the program changed it: the state of a check box, radio button or
+    // checkable menu item, the text of an edit. Of a combo box only the
+    // user's choice or typing counts.
+    virtual void onChange(std::string_view /*name*/, std::function<void()> /*handler*/) {}
 };
 
 } // namespace dxu

@@ -42,6 +42,76 @@ MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, Ms
     return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
 }
 
+void FakeUi::changed(std::string_view n)
+{
+    auto it = handlers.find(std::string(n));
+    if (it == handlers.end())
+        return;
+    const std::vector<std::function<void()>> run = it->second;
+    for (const auto& h : run)
+        h();
+}
+
+void FakeUi::setText(std::string_view n, std::string_view t)
+{
+    if (c(n).text == t)
+        return;
+    c(n).text = std::string(t);
+    changed(n);
+}
+
+void FakeUi::setChecked(std::string_view n, bool v)
+{
+    if (c(n).checked == v)
+        return;
+    c(n).checked = v;
+    if (v) {
+        for (const auto& group : radioGroups) {
+            if (std::find(group.begin(), group.end(), n) == group.end())
+                continue;
+            for (const std::string& other : group)
+                if (other != n && c(other).checked) {
+                    c(other).checked = false;
+                    changed(other);
+                }
+        }
+    }
+    changed(n);
+}
+
+std::string FakeUi::itemText(std::string_view n, int i) const
+{
+    const Control k = get(n);
+    return (i >= 0 && i < static_cast<int>(k.items.size())) ? k.items[static_cast<size_t>(i)] : std::string();
+}
+
+void FakeUi::setItemText(std::string_view n, int i, std::string_view t)
+{
+    auto& items = c(n).items;
+    if (i == static_cast<int>(items.size()))
+        items.emplace_back(t);
+    else if (i >= 0 && i < static_cast<int>(items.size()))
+        items[static_cast<size_t>(i)] = std::string(t);
+}
+
+void FakeUi::removeItem(std::string_view n, int i)
+{
+    Control& k = c(n);
+    if (i < 0 || i >= static_cast<int>(k.items.size()))
+        return;
+    k.items.erase(k.items.begin() + i);
+    if (k.itemIndex == i)
+        k.itemIndex = -1;
+    else if (k.itemIndex > i)
+        --k.itemIndex;
+}
+
+void FakeUi::setItems(std::string_view n, std::vector<std::string> items)
+{
+    c(n).items = std::move(items);
+    c(n).itemIndex = -1;
+}
+
 int32_t FakePort::SendData(const void* data, int32_t size)
 {
     if (!open || size < 0)

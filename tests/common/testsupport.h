@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,7 +48,9 @@ public:
     ~FakeClockScope() override { setClock(nullptr); }
 };
 
-// A control map keyed by objectName.
+// A control map keyed by objectName. Like the window, it runs the handlers
+// registered with onChange when a check state or a text changes, and checks
+// only one radio button of each group in radioGroups.
 class FakeUi : public Ui {
 public:
     struct Control {
@@ -57,13 +60,16 @@ public:
         bool buttonFace = false, bold = false, italic = false;
         Rgb fontColor{};
         int repaints = 0;
+        std::string hint;
+        std::vector<std::string> items;
+        int itemIndex = -1;
     };
-    void setText(std::string_view n, std::string_view t) override { c(n).text = std::string(t); }
+    void setText(std::string_view n, std::string_view t) override;
     void setVisible(std::string_view n, bool v) override { c(n).visible = v; }
     bool isVisible(std::string_view n) const override { return get(n).visible; }
     void setEnabled(std::string_view n, bool v) override { c(n).enabled = v; }
     bool isEnabled(std::string_view n) const override { return get(n).enabled; }
-    void setChecked(std::string_view n, bool v) override { c(n).checked = v; }
+    void setChecked(std::string_view n, bool v) override;
     bool isChecked(std::string_view n) const override { return get(n).checked; }
     void setColor(std::string_view n, Rgb col) override { c(n).color = col; c(n).buttonFace = false; }
     void setButtonFace(std::string_view n) override { c(n).buttonFace = true; }
@@ -75,6 +81,19 @@ public:
     }
     void repaint(std::string_view n) override { ++c(n).repaints; }
     void setStatusPanel(int i, std::string_view t) override { panels[i] = std::string(t); }
+    std::string text(std::string_view n) const override { return get(n).text; }
+    void setHint(std::string_view n, std::string_view h) override { c(n).hint = std::string(h); }
+    std::string hint(std::string_view n) const override { return get(n).hint; }
+    void setItemIndex(std::string_view n, int i) override
+    {
+        c(n).itemIndex = (i >= 0 && i < static_cast<int>(c(n).items.size())) ? i : -1;
+    }
+    int itemIndex(std::string_view n) const override { return get(n).itemIndex; }
+    int itemCount(std::string_view n) const override { return static_cast<int>(get(n).items.size()); }
+    std::string itemText(std::string_view n, int i) const override;
+    void setItemText(std::string_view n, int i, std::string_view t) override;
+    void removeItem(std::string_view n, int i) override;
+    void onChange(std::string_view n, std::function<void()> h) override { handlers[std::string(n)].push_back(h); }
 
     Control& c(std::string_view n) { return controls[std::string(n)]; }
     Control get(std::string_view n) const
@@ -82,10 +101,16 @@ public:
         auto it = controls.find(std::string(n));
         return it == controls.end() ? Control{} : it->second;
     }
-    std::string text(std::string_view n) const { return get(n).text; }
+    // A combo box with these items and nothing selected.
+    void setItems(std::string_view n, std::vector<std::string> items);
 
     std::map<std::string, Control> controls;
     std::map<int, std::string> panels;
+    std::map<std::string, std::vector<std::function<void()>>> handlers;
+    std::vector<std::vector<std::string>> radioGroups;
+
+private:
+    void changed(std::string_view n);
 };
 
 // A serial port that records what is written and is always open unless told.

@@ -1,0 +1,88 @@
+#pragma once
+// The settings panels of the main window, from the unit's side: one show
+// function per setting writes the current unit's record into its controls,
+// the mode view arranges the panels for the unit's measurement mode, and the
+// handlers of the units, gate, laser-power, dithering, processing and
+// detection-reference controls keep the panel consistent. Everything goes
+// through the controls' names, so the same code runs on the real window and
+// on a control map in tests.
+#include "display/resultdisplay.h"
+#include "protocol/dxustate.h"
+#include "protocol/hooks.h"
+#include "services/ui.h"
+
+#include <string>
+
+namespace dxu {
+
+class SettingsPanel {
+public:
+    // Registers the handlers with the controls of ui.
+    SettingsPanel(DxuState& state, Ui& ui);
+    SettingsPanel(const SettingsPanel&) = delete;
+    SettingsPanel& operator=(const SettingsPanel&) = delete;
+
+#define DXU_PANEL_SHOW(code) void show##code();
+    DXU_SHOW_CODES(DXU_PANEL_SHOW)
+#undef DXU_PANEL_SHOW
+
+    // Every show function, in the order that lets later ones rely on earlier ones.
+    void showSettings();
+    void showDitherLabels();
+    void applyOldFirmwareLimits();
+    // Unit letters and the bin-size texts.
+    void showUnits();
+
+    // The panels, the PRF list and the mode's values for the unit's mode.
+    void refreshModeView();
+    void fillPrfList(int mode);
+    void refreshProcessingPanels();
+    // binOffset from the bin-size choice and the unit's units.
+    void updateBinOffset();
+    // Size of one bin for a bin-size index; false for an index outside 0..7.
+    static bool binOffset(int index, bool metres, float& out);
+
+    // Handlers.
+    void cbUnitsFeetClick();
+    void cbUnitsMetersClick();
+    void cbShortGateClick();
+    void cbLongGateClick();
+    void rbHighClick() { selectPower("rbHigh"); }
+    void rbMediumClick() { selectPower("rbMedium"); }
+    void rbLowClick() { selectPower("rbLow"); }
+    void cbDitherClick();
+    void rbProcessingOffClick();
+    void rbWindowingOnClick();
+    void rbDampeningOnClick();
+    void rbAbsoluteClick();
+    void rbRelativeClick();
+    void edNumberofSamplesChange();
+    void pbMoreClick();
+    void SettingChanged();
+
+    // A distance as the panel shows it: three decimals in metres, two in
+    // feet, with the locale's decimal comma.
+    std::string distanceText(float value, bool metres) const;
+
+private:
+    const UnitRecord& rec() const { return st_.current(); }
+    void wireHandlers();
+    void setInt(const char* name, int32_t value);
+    void setDistance(const char* name, float value);
+    void setTenths(const char* name, float value);
+    // Checks the button of index among names (others unchecked); an index
+    // outside the list changes nothing.
+    void selectRadio(std::initializer_list<const char*> names, int32_t index);
+    void selectPower(const char* button);
+    void gateClicked(const char* check, const char* edit, const char* unitLabel, float value);
+    void showProcessingPanel(int32_t processing);
+    void show(std::initializer_list<const char*> names, bool shown);
+    void enable(std::initializer_list<const char*> names, bool enabled);
+    void emptyResultTexts();
+
+    DxuState& st_;
+    Ui& ui_;
+    ResultDisplay display_;
+};
+
+} // namespace dxu
