@@ -160,6 +160,9 @@ void SettingsPanel::showMU()
 {
     ui_.setChecked(rec().units == 1 ? "cbUnitsMeters" : "cbUnitsFeet", true);
     showUnits();
+    // A read shows the mode before the units and the bin size: the bin
+    // size that binning distances are corrected by follows the unit's own.
+    updateBinOffset();
 }
 
 void SettingsPanel::showEG()
@@ -220,7 +223,11 @@ void SettingsPanel::showAB() { setInt("edAverageBounds", rec().averageBounds); }
 void SettingsPanel::showIL() { setInt("edInitialLock", rec().initialLock); }
 void SettingsPanel::showFA() { ui_.setItemIndex("cmbTargetSelector", rec().targetSelector); }
 void SettingsPanel::showBH() { setInt("edBinHits", rec().binHits); }
-void SettingsPanel::showBS() { ui_.setItemIndex("cmbBinSize", rec().binSize); }
+void SettingsPanel::showBS()
+{
+    ui_.setItemIndex("cmbBinSize", rec().binSize);
+    updateBinOffset();
+}
 
 void SettingsPanel::showLA()
 {

@@ -180,6 +180,43 @@ TEST_F(ConnectWindow, PrevAndNextShowReadUnitsWithoutTrafficAndConnectToOthers)
     EXPECT_EQ(sent(), Lines{"#fUS\r"});
 }
 
+// Stepping to a unit read before shows its own settings and bin size.
+TEST_F(ConnectWindow, PrevAndNextShowTheSettingsOfTheUnitSteppedTo)
+{
+    network({{5, 'f'}, {9, 'j'}});
+    connectUnit("#f");
+    UnitRecord& f = st().unit(1);
+    f.measureMode = 1;
+    f.prfAveraging = 2000;
+    f.pulsesAveraging = 200;
+    f.continuousOutput = 1;
+    UnitRecord& j = st().unit(2);
+    j.measureMode = 2;
+    j.units = 0;
+    j.prfBinning = 500;
+    j.pulsesBinning = 50;
+    j.binSize = 3;
+    j.continuousOutput = 0;
+    f.settingsRead = j.settingsRead = 1;
+    st().queue.queueState = QueueIdle;
+    st().binOffset = 0;
+
+    click("pbNextDXU");
+    EXPECT_EQ(form().text("cmbPRF"), "500");
+    EXPECT_EQ(form().text("edPulsesperMeasure"), "50");
+    EXPECT_TRUE(form().isVisible("pnlBinning"));
+    EXPECT_FALSE(form().isVisible("pnlAveraging"));
+    EXPECT_TRUE(form().isVisible("pbSingleMeasure"));
+    EXPECT_NEAR(st().binOffset, 1.0 / 3, 1e-6);
+
+    click("pbPrevDXU");
+    EXPECT_EQ(form().text("cmbPRF"), "2000");
+    EXPECT_EQ(form().itemCount("cmbPRF"), 9);
+    EXPECT_TRUE(form().isVisible("pnlAveraging"));
+    EXPECT_FALSE(form().isVisible("pbSingleMeasure"));
+    EXPECT_TRUE(sent().empty());
+}
+
 TEST_F(ConnectWindow, DisconnectAsksWhenSettingsAreUnsavedAndFreesTheModeChoice)
 {
     connectUnit("$");

@@ -6,6 +6,9 @@
 #include "diagnostics/terminal.h"
 #include "services/cursor.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace dxu::test {
 namespace {
 
@@ -31,9 +34,15 @@ TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
         EXPECT_TRUE(top().isEnabled(usable)) << usable;
     EXPECT_FALSE(top().isEnabled("pbUpload"));
     EXPECT_FALSE(top().isEnabled("pbSaveSettings"));
-    // The simulated unit averages (MM 1): its panels are the ones shown.
+    // The simulated unit averages (MM 1): its panels are the ones shown,
+    // with its values (PF 2000, PO 200), and it streams (CO 1), so no single
+    // measurement is offered.
     EXPECT_TRUE(top().isVisible("pnlAveraging"));
     EXPECT_FALSE(top().isVisible("pnlBinning"));
+    EXPECT_EQ(top().text("cmbPRF"), "2000");
+    EXPECT_EQ(top().text("edPulsesperMeasure"), "200");
+    EXPECT_EQ(text("lblRate"), "10.0 Hz");
+    EXPECT_FALSE(top().isVisible("pbSingleMeasure"));
     EXPECT_TRUE(windows->top().windows().terminal->sendEnabled());
     EXPECT_FALSE(busyCursor());
     EXPECT_TRUE(messages.shown.empty());
@@ -45,6 +54,34 @@ TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
     EXPECT_EQ(sim.received().back(), "$US");
     ASSERT_TRUE(waitFor([&] { return static_cast<int>(sim.received().size()) > before + 1; }, 3500));
     EXPECT_EQ(sim.received().back(), "$US");
+}
+
+// A unit kept in binning mode without continuous output: the read shows its
+// binning values and offers the single measurement.
+TEST_F(EndToEnd, ReadShowsAUnitsOwnModeAndOffersSingleMeasurementWithoutContinuousOutput)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString state = dir.filePath(QStringLiteral("unit.state"));
+    {
+        QFile f(state);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+        f.write("unit 0\nMM 2\nCO 0\nPF 2000 750 1000\nPO 200 25\nBS 3\n");
+    }
+    startSim({QStringLiteral("--state"), state});
+    connectAndRead();
+
+    EXPECT_TRUE(top().isVisible("pnlBinning"));
+    EXPECT_FALSE(top().isVisible("pnlAveraging"));
+    EXPECT_EQ(top().text("cmbPRF"), "750");
+    EXPECT_EQ(top().itemCount("cmbPRF"), 6);
+    EXPECT_EQ(top().text("edPulsesperMeasure"), "25");
+    EXPECT_EQ(text("lblRate"), "30.0 Hz");
+    EXPECT_TRUE(top().isVisible("pbSingleMeasure"));
+    EXPECT_FLOAT_EQ(st().binOffset, 0.104f);
+    // Showing the values enabled Upload; the end of the read disabled it.
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 // Start, results streaming in, a single measurement and the pointer while

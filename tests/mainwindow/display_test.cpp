@@ -60,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(Locale, ResetTexts,
                                            ResetCase{QLatin1Char('.'), 1, "0.000", "0.000", "1700.000"},
                                            ResetCase{QLatin1Char(','), 0, "0,00", "0,00", "5576,00"},
                                            ResetCase{QLatin1Char(','), 1, "0,000", "0,000", "1700,000"},
-                                           ResetCase{QLatin1Char(','), 7, "0,000", "0,000", "1700,000"}));
+                                           // The short gate box is written again by its check box's
+                                           // handler, which, like the unit letters, takes only 1 as metres.
+                                           ResetCase{QLatin1Char(','), 7, "0,000", "0,00", "1700,000"}));
 
 struct ModeCase {
     int mode;
@@ -180,10 +182,12 @@ TEST_F(MainWindowTest, SettingChangesEnableUploadOnlyForTheSettingControls)
         "edShortGate", "edLongGate", "edOffsetDistance", "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure",
         "cmbBinSize", "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
         "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate", "cbContinuousOutput",
-        "cbAutostart"};
-    // These have handlers of their own.
-    const char* others[] = {"cbUnitsFeet", "cbUnitsMeters", "cbShortGate", "cbLongGate", "rbHigh", "cbDither",
-                            "cmbMeasureMode", "edNumberofSamples", "rbProcessingOff", "rbAbsolute", "pbMore"};
+        "cbAutostart",
+        // These have handlers of their own that count as a change too.
+        "cbUnitsFeet", "cbUnitsMeters", "cbShortGate", "cbLongGate", "rbHigh", "cbDither", "edNumberofSamples",
+        "rbProcessingOff", "rbAbsolute"};
+    // The mode is written to the unit at once; More only opens a panel.
+    const char* others[] = {"cmbMeasureMode", "pbMore"};
     TTopForm& top = form();
     for (const char* n : triggers) {
         top.setEnabled("pbUpload", false);

@@ -362,3 +362,26 @@ TEST_F(PanelTest, OldFirmwareGetsFixedValuesAndLockedControls)
 
 } // namespace
 } // namespace dxu::test
+
+namespace dxu::test {
+namespace {
+
+// A read answers MM before MU and BS: the bin size that binning distances
+// are corrected by is the unit's own once its settings are shown.
+TEST_F(PanelTest, BinOffsetFollowsTheUnitsAndBinSizeReadAfterTheMode)
+{
+    showMode(2);
+    EXPECT_NEAR(st.binOffset, 1.0f / 24, 1e-6);
+    rec().units = 1;
+    panel->showMU();
+    EXPECT_NEAR(st.binOffset, 0.013f, 1e-6);
+    rec().binSize = 3;
+    panel->showBS();
+    EXPECT_NEAR(st.binOffset, 0.104f, 1e-6);
+    // The user's choice waits for the next mode view.
+    ui.setItemIndex("cmbBinSize", 5);
+    EXPECT_NEAR(st.binOffset, 0.104f, 1e-6);
+}
+
+} // namespace
+} // namespace dxu::test

@@ -1,0 +1,147 @@
+// The settings panel on the real window: values written by the show
+// functions run the same handlers as the user's clicks and typing, choices
+// set from code run none, and the editable PRF box keeps its value while its
+// list changes.
+#include "mainwindow/fixture.h"
+
+#include "settings/settingspanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+
+namespace dxu::test {
+namespace {
+
+class PanelWindow : public MainWindowTest {
+protected:
+    UnitRecord& rec() { return form().state().current(); }
+    QComboBox* box(const char* name) { return get<QComboBox>(name); }
+    QStringList items(const char* name)
+    {
+        QStringList out;
+        QComboBox* c = box(name);
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+        return out;
+    }
+};
+
+TEST_F(PanelWindow, PrfBoxKeepsTheUnitsValueWhileItsListFollowsTheMode)
+{
+    rec().prfAveraging = 2000;
+    rec().prfDetection = 4200;
+    rec().prfBinning = 700;
+    rec().measureMode = 3;
+    form().showMM();
+    EXPECT_EQ(items("cmbPRF"), QStringList({"10", "50", "100", "200", "500", "1000", "2000", "3000", "4000", "4500"}));
+    EXPECT_EQ(box("cmbPRF")->currentText(), "4200");
+
+    rec().measureMode = 1;
+    form().showMM();
+    EXPECT_EQ(box("cmbPRF")->count(), 9);
+    EXPECT_EQ(box("cmbPRF")->itemText(8), "4000");
+    EXPECT_EQ(box("cmbPRF")->currentText(), "2000");
+    EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Averaging");
+
+    rec().measureMode = 2;
+    form().showMM();
+    EXPECT_EQ(box("cmbPRF")->count(), 6);
+    EXPECT_EQ(box("cmbPRF")->currentText(), "700");
+    form().showPF();
+    EXPECT_EQ(box("cmbPRF")->toolTip(), "Allowed 10..1000");
+    EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Binning");
+}
+
+TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
+{
+    form().setEnabled("pbUpload", false);
+    // Choices set from code are no user change.
+    rec().targetSelector = 1;
+    form().showFA();
+    rec().measureOutput = 2;
+    form().showMO();
+    EXPECT_EQ(box("cmbTargetSelector")->currentIndex(), 1);
+    EXPECT_EQ(box("cmbMeasureOutput")->currentIndex(), 2);
+    EXPECT_FALSE(form().isEnabled("pbUpload"));
+
+    // A check box set from code acts as if clicked.
+    rec().units = 1;
+    rec().shortGateOn = 1;
+    rec().shortGate = 2.5f;
+    form().showEG();
+    EXPECT_TRUE(form().isVisible("edShortGate"));
+    EXPECT_EQ(text("edShortGate"), "2.500");
+    EXPECT_TRUE(form().isEnabled("pbUpload"));
+
+    // Radio buttons stay exclusive and their handlers run once chosen.
+    rec().powerLevel = 2;
+    form().showPL();
+    EXPECT_TRUE(get<QRadioButton>("rbLow")->isChecked());
+    EXPECT_FALSE(get<QRadioButton>("rbHigh")->isChecked());
+    rec().measureMode = 1;
+    rec().outputProcessing = 1;
+    form().showOP();
+    EXPECT_TRUE(form().isVisible("pnlWindowing"));
+    EXPECT_FALSE(form().isVisible("pnlOff"));
+
+    // The sample limit speaks once per change, also for a value from the unit.
+    rec().dampSamples = 12;
+    form().showDS();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Maximum of 10 Samples allowed.");
+}
+
+TEST_F(PanelWindow, UsersClicksRunEachHandlerOnce)
+{
+    rec().measureMode = 1;
+    form().showMM();
+    auto* dither = get<QCheckBox>("cbDither");
+    box("cmbDitherSteps")->setCurrentIndex(0);
+    dither->click();
+    EXPECT_TRUE(dither->isChecked());
+    EXPECT_EQ(box("cmbDitherSteps")->currentIndex(), 1);
+    EXPECT_EQ(text("lblRequired"), "Required");
+    dither->click();
+    EXPECT_EQ(box("cmbDitherSteps")->currentIndex(), 0);
+    EXPECT_EQ(text("lblDitherPulses"), "Good Pulses");
+
+    get<QCheckBox>("cbUnitsMeters")->setChecked(true);
+    get<QCheckBox>("cbUnitsFeet")->click();
+    EXPECT_FALSE(get<QCheckBox>("cbUnitsMeters")->isChecked());
+    EXPECT_EQ(form().state().editRecord.units, 0);
+}
+
+TEST_F(PanelWindow, UnitsRewriteTheBinSizeListInPlace)
+{
+    rec().units = 0;
+    rec().binSize = 4;
+    form().showMU();
+    EXPECT_EQ(box("cmbBinSize")->count(), 8);
+    EXPECT_EQ(box("cmbBinSize")->currentIndex(), 4);
+    EXPECT_EQ(box("cmbBinSize")->currentText(), "  16       (672)");
+    EXPECT_EQ(text("lblBinUnits"), "inches (F)");
+    EXPECT_EQ(text("lblODUnits"), "F");
+    rec().units = 1;
+    form().showMU();
+    EXPECT_EQ(box("cmbBinSize")->currentText(), "  40.8    (208)");
+    EXPECT_EQ(text("lblWindowWidthUnits"), "M");
+}
+
+// The analog boxes of the output panel are out of sight; the current-loop
+// values never land there.
+TEST_F(PanelWindow, CurrentLoopValuesDoNotLandInTheHiddenAnalogGroup)
+{
+    rec().analogLow = 1.5f;
+    rec().faultCurrent = 3.6f;
+    form().showAL();
+    form().showAF();
+    auto* group = form().findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
+    ASSERT_NE(group, nullptr);
+    for (QLineEdit* e : group->findChildren<QLineEdit*>())
+        EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
+}
+
+} // namespace
+} // namespace dxu::test
