@@ -444,72 +444,52 @@ void SettingsPanel::showProcessingPanel(int32_t processing)
     ui_.setVisible("pnlDampening", processing == 2);
 }
 
+void SettingsPanel::showRangingMode(int mode, int modeItem, std::string_view modePanel, int32_t prf, int32_t pulses)
+{
+    ui_.setVisible("lblRate", true);
+    fillPrfList(mode);
+    ui_.setItemIndex("cmbMeasureMode", modeItem);
+    emptyResultTexts();
+    show({"lblPulses", "lblMeasure"}, true);
+    ui_.setVisible("imgBinning", mode == 2);
+    for (const char* p : {"pnlAveraging", "pnlLastTarget", "pnlBinning"})
+        ui_.setVisible(p, p == modePanel);
+    show({"pnlDetectionMode", "pnlDetectionParameters"}, false);
+    ui_.setVisible("pnlOutputProcessing", true);
+    // The short gate is free in every ranging mode; a relative detection
+    // view before may have disabled its check box.
+    enable({"cbShortGate", "edShortGate"}, true);
+    ui_.setVisible("edPulsesperMeasure", true);
+    showProcessingPanel(rec().outputProcessing);
+    setInt("cmbPRF", prf);
+    setInt("edPulsesperMeasure", pulses);
+}
+
 void SettingsPanel::refreshModeView()
 {
     display_.showRate();
     const UnitRecord& r = rec();
     switch (r.measureMode) {
     case 1:
-        ui_.setVisible("lblRate", true);
-        fillPrfList(1);
-        ui_.setItemIndex("cmbMeasureMode", 0);
-        emptyResultTexts();
-        show({"lblPulses", "lblMeasure"}, true);
-        ui_.setVisible("imgBinning", false);
-        ui_.setVisible("pnlAveraging", true);
-        show({"pnlLastTarget", "pnlBinning", "pnlDetectionMode", "pnlDetectionParameters"}, false);
-        ui_.setVisible("pnlOutputProcessing", true);
-        enable({"cbShortGate", "edShortGate"}, true);
-        ui_.setVisible("edPulsesperMeasure", true);
+        showRangingMode(1, 0, "pnlAveraging", r.prfAveraging, r.pulsesAveraging);
         enable({"edPulsesRequired", "cbDither", "cmbDitherSteps"}, true);
-        showProcessingPanel(r.outputProcessing);
-        setInt("cmbPRF", r.prfAveraging);
-        setInt("edPulsesperMeasure", r.pulsesAveraging);
         setInt("edPulsesRequired", r.ditherPulses);
         showDitherLabels();
         break;
     case 4:
         if (ui_.isVisible("pnlMoreAveraging"))
             pbMoreClick();
-        ui_.setVisible("lblRate", true);
-        fillPrfList(4);
-        ui_.setItemIndex("cmbMeasureMode", 1);
-        emptyResultTexts();
-        show({"lblPulses", "lblMeasure"}, true);
-        show({"imgBinning", "pnlAveraging"}, false);
-        ui_.setVisible("pnlLastTarget", true);
-        show({"pnlBinning", "pnlDetectionMode", "pnlDetectionParameters"}, false);
-        ui_.setVisible("pnlOutputProcessing", true);
-        // The short gate is free in this mode as in the other ranging modes;
-        // a relative detection view before may have disabled its check box.
-        enable({"cbShortGate", "edShortGate"}, true);
-        ui_.setVisible("edPulsesperMeasure", true);
+        showRangingMode(4, 1, "pnlLastTarget", r.prfAveraging, r.pulsesAveraging);
         enable({"edPulsesRequired", "cbDither", "cmbDitherSteps"}, false);
-        showProcessingPanel(r.outputProcessing);
-        setInt("cmbPRF", r.prfAveraging);
-        setInt("edPulsesperMeasure", r.pulsesAveraging);
         ui_.setText("lblRequired", "Minimum");
         ui_.setText("lblDitherPulses", "Good Pulses");
         break;
     case 2:
-        ui_.setVisible("lblRate", true);
-        fillPrfList(2);
         ui_.setHint("edPulsesperMeasure", "Must be greater than Required Dither Pulses");
         ui_.setHint("edPulsesRequired", "Must be smaller than Pulses/Measure");
-        ui_.setItemIndex("cmbMeasureMode", 2);
-        emptyResultTexts();
+        showRangingMode(2, 2, "pnlBinning", r.prfBinning, r.pulsesBinning);
         ui_.setVisible("lblIntensity", false);
-        show({"lblPulses", "lblMeasure", "imgBinning"}, true);
-        show({"pnlAveraging", "pnlLastTarget"}, false);
-        ui_.setVisible("pnlBinning", true);
-        show({"pnlDetectionMode", "pnlDetectionParameters"}, false);
-        ui_.setVisible("pnlOutputProcessing", true);
-        enable({"cbShortGate", "edShortGate"}, true);
-        ui_.setVisible("edPulsesperMeasure", true);
-        showProcessingPanel(r.outputProcessing);
         ui_.setButtonFace("imgBinning");
-        setInt("cmbPRF", r.prfBinning);
-        setInt("edPulsesperMeasure", r.pulsesBinning);
         setInt("edBinHits", r.binHits);
         ui_.setItemIndex("cmbBinSize", r.binSize >= 0 && r.binSize < 8 ? r.binSize : -1);
         updateBinOffset();
@@ -583,19 +563,7 @@ void SettingsPanel::refreshProcessingPanels()
         showProcessingPanel(2);
 }
 
-void SettingsPanel::rbProcessingOffClick()
-{
-    SettingChanged();
-    refreshProcessingPanels();
-}
-
-void SettingsPanel::rbWindowingOnClick()
-{
-    SettingChanged();
-    refreshProcessingPanels();
-}
-
-void SettingsPanel::rbDampeningOnClick()
+void SettingsPanel::processingClicked()
 {
     SettingChanged();
     refreshProcessingPanels();

@@ -12,6 +12,7 @@
 #include "services/ui.h"
 
 #include <string>
+#include <string_view>
 
 namespace dxu {
 
@@ -51,9 +52,9 @@ public:
     void rbMediumClick() { selectPower("rbMedium"); }
     void rbLowClick() { selectPower("rbLow"); }
     void cbDitherClick();
-    void rbProcessingOffClick();
-    void rbWindowingOnClick();
-    void rbDampeningOnClick();
+    void rbProcessingOffClick() { processingClicked(); }
+    void rbWindowingOnClick() { processingClicked(); }
+    void rbDampeningOnClick() { processingClicked(); }
     void rbAbsoluteClick();
     void rbRelativeClick();
     void edNumberofSamplesChange();
@@ -76,6 +77,9 @@ private:
     void selectPower(const char* button);
     void gateClicked(const char* check, const char* edit, const char* unitLabel, float value);
     void showProcessingPanel(int32_t processing);
+    void processingClicked();
+    // What the averaging, last-target and binning views have in common.
+    void showRangingMode(int mode, int modeItem, std::string_view modePanel, int32_t prf, int32_t pulses);
     void show(std::initializer_list<const char*> names, bool shown);
     void enable(std::initializer_list<const char*> names, bool enabled);
     void emptyResultTexts();

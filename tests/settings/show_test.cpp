@@ -109,24 +109,6 @@ TEST_F(PanelTest, DistancesFollowTheUnitsBoxAndTheDecimalComma)
     EXPECT_EQ(ui.text("edTripTimeout"), "2,5");
 }
 
-TEST_F(PanelTest, ListChoicesSelectTheirItemWithoutCountingAsAChange)
-{
-    rec().targetSelector = 2;
-    panel->showFA();
-    EXPECT_EQ(ui.itemIndex("cmbTargetSelector"), 2);
-    rec().binSize = 5;
-    panel->showBS();
-    EXPECT_EQ(ui.itemIndex("cmbBinSize"), 5);
-    rec().measureOutput = 2;
-    panel->showMO();
-    EXPECT_EQ(ui.itemIndex("cmbMeasureOutput"), 2);
-    // A port the list does not know leaves the choice as it is.
-    rec().measureOutput = 3;
-    panel->showMO();
-    EXPECT_EQ(ui.itemIndex("cmbMeasureOutput"), 2);
-    EXPECT_FALSE(uploadEnabled());
-}
-
 TEST_F(PanelTest, OutOfRangeChoicesChangeNothing)
 {
     ui.setChecked("rbMedium", true);
@@ -138,27 +120,6 @@ TEST_F(PanelTest, OutOfRangeChoicesChangeNothing)
     panel->showLA();
     EXPECT_TRUE(ui.isChecked("rbAbsolute"));
     EXPECT_FALSE(ui.isChecked("rbRelative"));
-}
-
-TEST_F(PanelTest, CooperativeTargetLampFollowsTheSetting)
-{
-    rec().cooperativeTarget = 1;
-    panel->showFL();
-    EXPECT_EQ(ui.get("lblF").color, colors::Green);
-    rec().cooperativeTarget = 0;
-    panel->showFL();
-    EXPECT_EQ(ui.get("lblF").color, colors::Silver);
-    EXPECT_FALSE(ui.isChecked("cbTarget"));
-}
-
-TEST_F(PanelTest, SingleMeasurementIsOfferedOnlyWithoutContinuousOutput)
-{
-    rec().continuousOutput = 1;
-    panel->showCO();
-    EXPECT_FALSE(ui.isVisible("pbSingleMeasure"));
-    rec().continuousOutput = 0;
-    panel->showCO();
-    EXPECT_TRUE(ui.isVisible("pbSingleMeasure"));
 }
 
 TEST_F(PanelTest, PrfAndPulsesShowTheFieldsOfTheUnitsMode)
@@ -232,6 +193,8 @@ TEST_F(PanelTest, ShowingAWholeRecordActsLikeTheUsersChanges)
     EXPECT_TRUE(ui.isVisible("pnlDampening"));
     EXPECT_FALSE(ui.isVisible("pnlOff"));
     EXPECT_TRUE(ui.isChecked("rbBothNumbers"));
+    EXPECT_EQ(ui.get("lblF").color, colors::Silver);
+    EXPECT_TRUE(ui.isVisible("pbSingleMeasure"));
     EXPECT_EQ(ui.itemIndex("cmbBinSize"), 4);
     EXPECT_EQ(ui.itemText("cmbBinSize", 4), "  16       (672)");
     EXPECT_TRUE(messages.shown.empty());
@@ -282,15 +245,6 @@ TEST_F(PanelTest, UnitBoxesActAsAPair)
     EXPECT_FALSE(ui.isChecked("cbUnitsMeters"));
     EXPECT_EQ(st.editRecord.units, 0);
     EXPECT_FALSE(uploadEnabled());
-}
-
-TEST_F(PanelTest, LaserPowerButtonsAreExclusiveAndCountAsChanges)
-{
-    panel->rbLowClick();
-    EXPECT_TRUE(ui.isChecked("rbLow"));
-    ui.setChecked("rbHigh", true);
-    EXPECT_FALSE(ui.isChecked("rbLow"));
-    EXPECT_TRUE(uploadEnabled());
 }
 
 } // namespace
