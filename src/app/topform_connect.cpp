@@ -5,6 +5,8 @@
 // window, forwarded to the modules that own them.
 #include "app/topform.h"
 
+#include "protocol/commandids.h"
+
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
@@ -31,9 +33,6 @@
 namespace dxu {
 namespace {
 
-constexpr uint32_t IdGO = 53;
-constexpr uint32_t IdST = 54;
-constexpr uint32_t IdUS = 55;
 
 // Slots searched for network members; a slot holding EmptySlot is free.
 constexpr int SearchedSlots = 64;
@@ -203,7 +202,7 @@ void TTopForm::openAndConnect()
     CommandQueue& q = s.queue;
     q.resetQueue();
     q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdUS, 3);
+    q.enqueueCommand(KindCode, "US", IdStatus, 3);
     q.cursor = 0;
     engine_->sendCurrentItem();
     PollTimer->start();
@@ -338,8 +337,8 @@ void TTopForm::pbContinuousClick()
         s.resumeMeasuring = 0;
         q.queueState = QueueList;
         q.resetQueue();
-        q.enqueueCommand(KindCode, "ST", IdST, 3);
-        q.enqueueCommand(KindCode, "US", IdUS, 3);
+        q.enqueueCommand(KindCode, "ST", IdStop, 3);
+        q.enqueueCommand(KindCode, "US", IdStatus, 3);
         q.cursor = 0;
         engine_->sendCurrentItem();
         setEnabled("Calibrate1", true);
@@ -354,8 +353,8 @@ void TTopForm::pbContinuousClick()
     setText("lblIntensity", "");
     q.queueState = QueueList;
     q.resetQueue();
-    q.enqueueCommand(KindCode, "GO", IdGO, 0);
-    q.enqueueCommand(KindCode, "US", IdUS, 3);
+    q.enqueueCommand(KindCode, "GO", IdGo, 0);
+    q.enqueueCommand(KindCode, "US", IdStatus, 3);
     q.cursor = 0;
     engine_->sendCurrentItem();
     setEnabled("Calibrate1", false);

@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include "protocol/commandids.h"
+
 #include "services/clock.h"
 #include "services/cursor.h"
 #include "services/messages.h"
@@ -14,13 +16,6 @@
 namespace dxu {
 namespace {
 
-constexpr uint32_t IdP4 = 25;
-constexpr uint32_t IdBaud0 = 33;
-constexpr uint32_t IdBaud1 = 34;
-constexpr uint32_t IdGO = 53;
-constexpr uint32_t IdST = 54;
-constexpr uint32_t IdUS = 55;
-constexpr uint32_t IdLoopFine = 59;
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
@@ -95,8 +90,8 @@ void Engine::stopMeasurementFirst(int32_t kind)
     if (!st_.current().laserOn)
         return;
     st_.resumeMeasuring = 1;
-    q.enqueueWithArgs(kind, "ST", IdST, 3, ArgInt);
-    q.enqueueWithArgs(kind, "US", IdUS, 3, ArgInt);
+    q.enqueueWithArgs(kind, "ST", IdStop, 3, ArgInt);
+    q.enqueueWithArgs(kind, "US", IdStatus, 3, ArgInt);
 }
 
 void Engine::resetUnit()
@@ -106,7 +101,7 @@ void Engine::resetUnit()
     CommandQueue& q = st_.queue;
     q.resetQueue();
     q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdUS, 150);
+    q.enqueueCommand(KindCode, "US", IdStatus, 150);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -252,8 +247,8 @@ void Engine::restartMeasuring()
     ui_.setColor("lblLaserOn", colors::Red);
     q.queueState = QueueList;
     q.resetQueue();
-    q.enqueueCommand(KindCode, "GO", IdGO, 0);
-    q.enqueueCommand(KindCode, "US", IdUS, 3);
+    q.enqueueCommand(KindCode, "GO", IdGo, 0);
+    q.enqueueCommand(KindCode, "US", IdStatus, 3);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -271,11 +266,11 @@ void Engine::uploadStep()
                 q.at(q.cursor - 1).kind = KindDone;
             std::memset(it.code, 0, sizeof it.code);
             std::strncpy(it.code, "P4", sizeof it.code - 1);
-            it.commandId = IdP4;
-        } else if (it.commandId == IdST || it.commandId == IdUS) {
+            it.commandId = IdLoopCalibration;
+        } else if (it.commandId == IdStop || it.commandId == IdStatus) {
             it.kind = KindDone;
         }
-        if (it.commandId == IdBaud0 || it.commandId == IdBaud1) {
+        if (it.commandId == IdBaudPort0 || it.commandId == IdBaudPort1) {
             if (st_.baudChangePending) {
                 st_.baudChangePending = 0;
                 hooks_.switchPcBaudRate();
@@ -544,7 +539,7 @@ void Engine::requestStatus()
         return;
     st_.rs232TickCount = 0;
     const CommandQueue& q = st_.queue;
-    if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdUS))
+    if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdStatus))
         enqueueStatusRequest(3);
 }
 
@@ -553,7 +548,7 @@ void Engine::enqueueStatusRequest(int32_t retries)
     CommandQueue& q = st_.queue;
     q.queueState = QueuePoll;
     q.resetQueue();
-    q.enqueueCommand(KindCode, "US", IdUS, retries);
+    q.enqueueCommand(KindCode, "US", IdStatus, retries);
     q.cursor = 0;
     sendCurrentItem();
 }

@@ -1,6 +1,8 @@
 // The senders: every command line leaves through here, framed for the link.
 #include "protocol/protocol.h"
 
+#include "protocol/commandids.h"
+
 #include "protocol/linetext.h"
 #include "services/clock.h"
 
@@ -12,22 +14,6 @@ using detail::TextBuilder;
 
 namespace {
 
-// The unit's command ids that have their own line builder.
-enum CommandId : uint32_t {
-    IdPulseRate = 5,
-    IdPulses = 6,
-    IdDither = 11,
-    IdTripTimeout = 18,
-    IdAddress = 31,
-    IdBaudPort0 = 33,
-    IdBaudPort1 = 34,
-    IdDampening = 42,
-    IdGo = 53,
-    IdStop = 54,
-    IdStatus = 55,
-    IdLoopCoarse = 58,
-    IdLoopFine = 59,
-};
 
 std::string_view boundedText(const char* text, std::size_t max)
 {

@@ -1,5 +1,6 @@
 // The reply parser: reply lines from the unit become record values, display
 // changes, capture lines and one verdict for the command queue.
+#include "protocol/commandids.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
 #include "services/clock.h"
@@ -76,8 +77,6 @@ constexpr FloatSetting kFloatSettings[] = {
 
 constexpr const char* kProcessingButtons[] = {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"};
 
-constexpr int IdVersion = 2;
-constexpr int IdStatus = 55;
 constexpr int AddressNotAssigned = -82;
 constexpr int InvalidCommand = 1;
 constexpr int DetectionMode = 3;

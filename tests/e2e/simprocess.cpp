@@ -1,5 +1,7 @@
 #include "e2e/simprocess.h"
 
+#include "common/childprocess.h"
+
 #include <QDir>
 
 #include <cerrno>
@@ -34,43 +36,11 @@ bool SimProcess::start(const QStringList& options)
     for (const QString& o : options)
         args.push_back(o.toStdString());
 
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    outFd_ = out[0];
-    if (pid_ < 0)
-        return false;
-
-    // The first line names the device.
     std::string line;
-    for (int waited = 0; waited < 5000;) {
-        pollfd p{outFd_, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0) {
-            waited += 100;
-            continue;
-        }
-        char c;
-        const ssize_t n = read(outFd_, &c, 1);
-        if (n <= 0)
-            break;
-        if (c == '\n') {
-            path_ = line;
-            return !path_.empty();
-        }
-        line.push_back(c);
+    pid_ = startReadingFirstLine(args, line, 5000, &outFd_);
+    if (pid_ > 0 && !line.empty()) {
+        path_ = line;
+        return true;
     }
     stop();
     return false;

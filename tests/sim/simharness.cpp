@@ -2,6 +2,8 @@
 
 #include "ttyrate.h"
 
+#include "common/childprocess.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -62,28 +64,10 @@ Sim::Sim(std::vector<std::string> args)
     logPath_ = dir_ + "/traffic.log";
     args.insert(args.begin(), {DXU_SIM_PATH, "--log", logPath_});
 
-    int out[2];
-    if (pipe(out) != 0)
-        throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
     std::string first;
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n')
-        first += c;
-    close(out[0]);
+    pid_ = dxu::test::startReadingFirstLine(args, first, 5000);
+    if (pid_ < 0)
+        throw std::runtime_error("cannot start dxu-sim");
     firstLine_ = first;
     path_ = first.substr(first.find('=') + 1);
     if (path_.empty())
