@@ -113,6 +113,9 @@ void TTopForm::pbConnectClick()
 
     DxuState& s = state_;
     s.currentUnit = 0;
+    // A connect the user starts is never a unit switch, whatever the last
+    // switch left behind: a silent first unit walks on along the network.
+    s.switchingUnit = 0;
     // What was read belongs to the last connection: a unit visited again is
     // read again.
     for (UnitRecord& r : s.unitTable)

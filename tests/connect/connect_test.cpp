@@ -377,6 +377,34 @@ TEST_F(ConnectWindow, DisplayChoiceEnablesUploadAndBlanksTheResult)
     }
 }
 
+// A unit switch that succeeded must not make a later connect behave like one:
+// the first unit's silence walks on to the next member.
+TEST_F(ConnectWindow, ConnectAfterASwitchWalksOnFromASilentUnit)
+{
+    network({{5, 'f'}, {9, 'j'}});
+    connectUnit("#f");
+    st().queue.queueState = QueueIdle;
+    st().lastSendTick = 0;
+    click("pbNextDXU");
+    ASSERT_EQ(sent(), Lines{"#jUS\r"});
+    reply("#jUS,0\r");
+    ASSERT_EQ(sent(), Lines{"#jSV\r"});
+    reply("#jSV,DXU v1.0.5 build 7\r");
+    ASSERT_EQ(st().connected, 1);
+    ASSERT_EQ(st().currentUnit, 2);
+    sent();
+    st().queue.queueState = QueueIdle;
+
+    click("pbConnect"); // disconnect
+    click("pbConnect");
+    ASSERT_EQ(sent(), Lines{"#fUS\r"});
+    clock.advance(2500);
+    form().PollTimerTimer();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(sent(), Lines{"#jUS\r"});
+    EXPECT_EQ(st().currentUnit, 2);
+}
+
 TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
 {
     connectUnit("$");
