@@ -297,6 +297,13 @@ void TTopForm::pbPrevDXUClick()
 void TTopForm::switchUnit(int direction)
 {
     DxuState& s = state_;
+    // A list for the unit on screen is still answered: the rest of a read, of
+    // an upload or of a connect, and a restart of measuring at its end, would
+    // go to the unit stepped to. A switch whose connect failed has no reply
+    // outstanding and can be stepped on from.
+    const int32_t state = s.queue.queueState;
+    if (s.lastSendTick != 0 && (state == QueueList || state == QueueUpload || state == QueueConnect))
+        return;
     s.lastDirection = direction;
     const char c = nextAssignedAddress(s.current().addressChar(), direction);
     if (c == 0)

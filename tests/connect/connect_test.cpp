@@ -405,6 +405,48 @@ TEST_F(ConnectWindow, ConnectAfterASwitchWalksOnFromASilentUnit)
     EXPECT_EQ(st().currentUnit, 2);
 }
 
+// While a list for the unit on screen is answered, Prev and Next wait: the
+// rest of a read, an upload or a restart of measuring must not go to the unit
+// stepped to. A switch whose connect failed can be stepped on from at once.
+TEST_F(ConnectWindow, StepButtonsWaitForTheListInFlight)
+{
+    network({{5, 'f'}, {9, 'j'}});
+    connectUnit("#f"); // the read of f is in flight
+    st().unit(2).settingsRead = 1;
+    click("pbNextDXU");
+    EXPECT_EQ(st().currentUnit, 1);
+    EXPECT_EQ(text("lblViewing"), "Viewing: 1 of 2");
+    reply("#fSV,DXU v1.0.5 build 7\r");
+    EXPECT_EQ(sent(), Lines{"#fUA\r"});
+
+    // Measuring restarts on f after an upload: still f.
+    st().queue.queueState = QueueUpload;
+    click("pbNextDXU");
+    EXPECT_EQ(st().currentUnit, 1);
+
+    // The list has ended: Next steps to j, which was read, without traffic.
+    st().queue.queueState = QueueIdle;
+    click("pbNextDXU");
+    EXPECT_EQ(st().currentUnit, 2);
+    EXPECT_EQ(text("lblViewing"), "Viewing: 2 of 2");
+    EXPECT_TRUE(sent().empty());
+
+    // A switch back to f (not read now) whose connect is unanswered.
+    st().unit(1).settingsRead = 0;
+    click("pbPrevDXU");
+    ASSERT_EQ(sent(), Lines{"#fUS\r"});
+    click("pbNextDXU"); // the connect of f is in flight
+    EXPECT_EQ(st().currentUnit, 1);
+    EXPECT_TRUE(sent().empty());
+    clock.advance(2500);
+    form().PollTimerTimer();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Cannot connect to DXU 1: Address: f");
+    click("pbNextDXU"); // the failed switch: step on
+    EXPECT_EQ(st().currentUnit, 2);
+    EXPECT_EQ(text("lblDXUAddress"), "Address: j");
+}
+
 TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
 {
     connectUnit("$");
