@@ -227,6 +227,7 @@ private:
     // Connection steps.
     void wireConnection();
     void disconnectUnit();
+    void abandonSwitch();
     void onPortLost();
     int comNumberInUse() const;
     void showViewingLabels();

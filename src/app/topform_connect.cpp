@@ -173,6 +173,7 @@ void TTopForm::openAndConnect()
 
     const int com = comNumberInUse();
     if (!portCheck_ || !portCheck_(com)) {
+        abandonSwitch();
         // A "COM n" that leads to no device is named as such: telling the
         // user that another program holds it would send them looking for one.
         const QString device = comDevicePath(com);
@@ -193,8 +194,10 @@ void TTopForm::openAndConnect()
     // link was open reached only the store; the closed driver takes it now.
     if (!CommPort->Connected())
         CommPort->SetComPort(static_cast<TComPortNumber>(com - 1));
-    if (!relay_.Connect())
+    if (!relay_.Connect()) {
+        abandonSwitch();
         return;
+    }
 
     setFontStyle("pbSaveSettings", false, false, nullptr);
     setBusyCursor(true);
@@ -209,6 +212,17 @@ void TTopForm::openAndConnect()
     q.cursor = 0;
     engine_->sendCurrentItem();
     PollTimer->start();
+}
+
+// A unit switch closed the port of the connection on screen; when it cannot
+// be opened again, the window shows that nothing is connected any more rather
+// than a connection whose port is closed.
+void TTopForm::abandonSwitch()
+{
+    if (!state_.switchingUnit)
+        return;
+    state_.switchingUnit = 0;
+    disconnectUnit();
 }
 
 // The device went away under an open port (a USB adapter pulled, the far end

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -445,6 +446,39 @@ TEST_F(ConnectWindow, StepButtonsWaitForTheListInFlight)
     click("pbNextDXU"); // the failed switch: step on
     EXPECT_EQ(st().currentUnit, 2);
     EXPECT_EQ(text("lblDXUAddress"), "Address: j");
+}
+
+// A unit switch closes the port and opens it again. When it cannot be opened
+// again, the window must not go on looking connected to a closed port.
+TEST_F(ConnectWindow, SwitchThatCannotReopenThePortShowsTheDisconnectedLook)
+{
+    struct Case {
+        bool checkPasses, opens;
+        size_t messages;
+    };
+    for (const Case c : {Case{false, true, 1u}, Case{true, false, 0u}}) {
+        messages.shown.clear();
+        form().setPortCheck([](int) { return true; });
+        port.openable = true;
+        if (st().networkMode() == 0)
+            network({{5, 'f'}, {9, 'j'}});
+        connectUnit("#f");
+        st().queue.queueState = QueueIdle;
+        st().lastSendTick = 0;
+        form().setPortCheck([&](int) { return c.checkPasses; });
+        port.openable = c.opens;
+        click("pbNextDXU");
+        EXPECT_EQ(messages.shown.size(), c.messages) << c.checkPasses;
+        EXPECT_FALSE(port.open);
+        EXPECT_EQ(st().connected, 0);
+        EXPECT_EQ(st().switchingUnit, 0);
+        EXPECT_FALSE(form().pollTimer()->isActive());
+        EXPECT_EQ(text("pbConnect"), "&Connect");
+        EXPECT_EQ(text("Connect1"), "Co&nnect");
+        EXPECT_FALSE(form().isVisible("pbNextDXU"));
+        EXPECT_TRUE(form().isEnabled("MultiDrop1"));
+        EXPECT_TRUE(sent().empty());
+    }
 }
 
 TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
