@@ -381,6 +381,9 @@ void TTopForm::closeCaptureFile()
 
 void TTopForm::releaseForExit()
 {
+    // Nothing is awaited any more: no time-out may report on a window that
+    // has gone.
+    PollTimer->stop();
     if (commPort_)
         commPort_->Disconnect();
     closeCaptureFile();

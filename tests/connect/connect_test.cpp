@@ -481,6 +481,17 @@ TEST_F(ConnectWindow, SwitchThatCannotReopenThePortShowsTheDisconnectedLook)
     }
 }
 
+// Closing the window ends the heartbeat: no time-out of the connect in flight
+// may show a message after the window has gone.
+TEST_F(ConnectWindow, ClosingWhileConnectingStopsThePollTimer)
+{
+    click("pbConnect");
+    ASSERT_TRUE(form().pollTimer()->isActive());
+    form().close();
+    EXPECT_FALSE(form().pollTimer()->isActive());
+    EXPECT_FALSE(port.open);
+}
+
 TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
 {
     connectUnit("$");
