@@ -52,9 +52,9 @@ W* create(TTopForm& top, std::vector<QWidget*>& order)
 
 // A look at the connected window for screenshots and layout checks:
 // DXU_SHOW_ALL_PANELS=<measurement mode>[,<output processing>[,n (network) m (more)]].
-void previewConnectedLook(TTopForm& top, const QByteArray& spec)
+void previewConnectedLook(TTopForm& top, const QByteArray& choice)
 {
-    const QList<QByteArray> parts = spec.split(',');
+    const QList<QByteArray> parts = choice.split(',');
     const int mode = parts.value(0).toInt();
     const int processing = parts.value(1).toInt();
     const QByteArray flags = parts.value(2);

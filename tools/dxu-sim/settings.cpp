@@ -27,7 +27,7 @@ enum class Kind {
     Calib,   // loop calibration, query only (set through CD,160 and CD,161)
 };
 
-struct Spec {
+struct CodeInfo {
     const char* code;
     Kind kind;
     std::vector<double> defaults;
@@ -35,9 +35,9 @@ struct Spec {
     int error = ErrInvalidCommand;  // answer to a value outside lo..hi
 };
 
-const std::vector<Spec>& table()
+const std::vector<CodeInfo>& table()
 {
-    static const std::vector<Spec> t = {
+    static const std::vector<CodeInfo> t = {
         {"MU", Kind::Int, {1}, 0, 1},
         {"CG", Kind::Int, {0}, 0, 1},
         {"PL", Kind::Int, {0}, 0, 2},
@@ -90,7 +90,7 @@ const std::vector<Spec>& table()
     return t;
 }
 
-const Spec* find(const std::string& code)
+const CodeInfo* find(const std::string& code)
 {
     for (const auto& s : table())
         if (code == s.code)
@@ -109,7 +109,7 @@ std::string intText(double v)
     return std::to_string(static_cast<long long>(std::llround(v)));
 }
 
-std::string reply(const Settings& s, const Spec& sp)
+std::string reply(const Settings& s, const CodeInfo& sp)
 {
     const auto& v = s.values.at(sp.code);
     std::string out = std::string(sp.code) + ",";
@@ -131,7 +131,7 @@ std::string reply(const Settings& s, const Spec& sp)
     }
 }
 
-Answer query(const Settings& s, const Spec& sp, const std::vector<std::string>& args)
+Answer query(const Settings& s, const CodeInfo& sp, const std::vector<std::string>& args)
 {
     if (sp.kind == Kind::Baud) {
         long port = -1;
@@ -142,7 +142,7 @@ Answer query(const Settings& s, const Spec& sp, const std::vector<std::string>& 
     return {0, reply(s, sp)};
 }
 
-Answer setValue(Settings& s, const Spec& sp, const std::vector<std::string>& args)
+Answer setValue(Settings& s, const CodeInfo& sp, const std::vector<std::string>& args)
 {
     const std::string code = sp.code;
     long n = 0;
@@ -254,7 +254,7 @@ std::string Settings::number(double u) const
 
 std::optional<Answer> settingCommand(Settings& s, const std::string& code, const std::vector<std::string>& args)
 {
-    const Spec* sp = find(code);
+    const CodeInfo* sp = find(code);
     if (!sp)
         return std::nullopt;
     if (args.empty() || (sp->kind == Kind::Baud && args.size() == 1))
