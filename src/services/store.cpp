@@ -78,6 +78,4 @@ bool Store::setPortPath(int comNumber, const QString& path)
     return s.status() == QSettings::NoError;
 }
 
-QString Store::fileName() { return open().fileName(); }
-
 } // namespace dxu

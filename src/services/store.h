@@ -17,8 +17,6 @@ public:
     // The device path stored for "COM n" under the sub-key Ports, or empty.
     static QString portPath(int comNumber);
     static bool setPortPath(int comNumber, const QString& path);
-    // Where the user's values live (for the README and diagnostics).
-    static QString fileName();
 };
 
 } // namespace dxu
