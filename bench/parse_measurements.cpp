@@ -31,7 +31,8 @@ void parseLines(benchmark::State& state, int mode, int display, const char* line
     HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    Protocol protocol(*st, port, hooks, ui);
+    HeadlessViews views;
+    Protocol protocol(*st, port, hooks, ui, views, views);
     const std::size_t length = std::strlen(line);
     char buffer[128];
 
@@ -61,7 +62,8 @@ void BM_BlockOf100Lines(benchmark::State& state)
     HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    Protocol protocol(*st, port, hooks, ui);
+    HeadlessViews views;
+    Protocol protocol(*st, port, hooks, ui, views, views);
     std::string block;
     for (int i = 0; i < 100; ++i)
         block += "$BM," + std::to_string(10 + i) + ".345," + std::to_string(600 + i) + "\r";

@@ -1,6 +1,7 @@
 #include "parser_entry.h"
 
 #include "protocol/headless.h"
+#include "protocol/linetext.h"
 #include "protocol/protocol.h"
 #include "services/messages.h"
 
@@ -79,7 +80,8 @@ int runParserInput(const uint8_t* data, std::size_t size)
     HeadlessLink port;
     CheckingHooks hooks;
     configure(*st, hooks, ui, cfg);
-    Protocol protocol(*st, port, hooks, ui);
+    HeadlessViews views;
+    Protocol protocol(*st, port, hooks, ui, views, views);
 
     // The parser, on a buffer with exactly one spare byte.
     auto buffer = std::make_unique<char[]>(size + 1);

@@ -8,6 +8,7 @@
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
 #include "engine/engine.h"
+#include "engine/session.h"
 #include "network/assignaddress.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
@@ -37,8 +38,6 @@ namespace dxu {
 namespace {
 
 QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
-QColor toColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 // The analog group of the output panel is out of sight and has no behaviour;
 // its edits share their names with the current-loop settings window, which
@@ -73,8 +72,6 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     CommPort->SetComPortSpeed(br115200);
     commPort_ = CommPort;
     portCheck_ = portIsFree;
-    protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this);
-    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
     display_ = std::make_unique<ResultDisplay>(state_, *this);
 
     buildMenu();
@@ -84,6 +81,10 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     wireSettingChanged();
     wireConnection();
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
+    // The parser shows what it stores straight on the panel and the display.
+    protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
+    session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -481,266 +482,10 @@ QWidget* TTopForm::widget(std::string_view name) const { return qobject_cast<QWi
 
 QAction* TTopForm::action(std::string_view name) const { return qobject_cast<QAction*>(control(name)); }
 
-void TTopForm::setText(std::string_view name, std::string_view text)
-{
-    QObject* o = control(name);
-    const QString t = qs(text);
-    if (auto* l = qobject_cast<QLabel*>(o))
-        l->setText(t);
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-        b->setText(t);
-    else if (auto* e = qobject_cast<QLineEdit*>(o))
-        e->setText(t);
-    else if (auto* c = qobject_cast<QComboBox*>(o)) {
-        if (c->isEditable())
-            c->setEditText(t);
-        else if (const int i = c->findText(t); i >= 0)
-            c->setCurrentIndex(i);
-    } else if (auto* a = qobject_cast<QAction*>(o))
-        a->setText(t);
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-        g->setTitle(t);
-    else if (auto* w = qobject_cast<QWidget*>(o))
-        w->setWindowTitle(t);
-}
-
-void TTopForm::setVisible(std::string_view name, bool visible)
-{
-    QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        w->setVisible(visible);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setVisible(visible);
-}
-
-bool TTopForm::isVisible(std::string_view name) const
-{
-    QObject* o = control(name);
-    // A control's own visibility, whether or not its window is on screen.
-    if (auto* w = qobject_cast<QWidget*>(o))
-        return !w->isHidden();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->isVisible();
-    return false;
-}
-
-void TTopForm::setEnabled(std::string_view name, bool enabled)
-{
-    QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        w->setEnabled(enabled);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setEnabled(enabled);
-}
-
-bool TTopForm::isEnabled(std::string_view name) const
-{
-    QObject* o = control(name);
-    // The control's own setting, not whether a hidden or disabled panel
-    // around it makes it unusable right now.
-    if (auto* w = qobject_cast<QWidget*>(o))
-        return !w->testAttribute(Qt::WA_ForceDisabled);
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->isEnabled();
-    return false;
-}
-
-void TTopForm::setChecked(std::string_view name, bool checked)
-{
-    QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        b->setChecked(checked);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setChecked(checked);
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-        g->setChecked(checked);
-}
-
-bool TTopForm::isChecked(std::string_view name) const
-{
-    QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        return b->isChecked();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->isChecked();
-    if (auto* g = qobject_cast<QGroupBox*>(o))
-        return g->isChecked();
-    return false;
-}
-
-void TTopForm::setColor(std::string_view name, Rgb color)
-{
-    QWidget* w = widget(name);
-    if (!w)
-        return;
-    QPalette p = w->palette();
-    if (qobject_cast<QAbstractButton*>(w)) {
-        p.setColor(QPalette::Button, toColor(color));
-    } else {
-        w->setAutoFillBackground(true);
-        p.setColor(QPalette::Window, toColor(color));
-    }
-    w->setPalette(p);
-}
-
-void TTopForm::setButtonFace(std::string_view name)
-{
-    QWidget* w = widget(name);
-    if (!w)
-        return;
-    const QPalette standard = QApplication::palette(w);
-    QPalette p = w->palette();
-    if (qobject_cast<QAbstractButton*>(w))
-        p.setColor(QPalette::Button, standard.color(QPalette::Button));
-    else
-        p.setColor(QPalette::Window, standard.color(QPalette::Button));
-    w->setPalette(p);
-}
-
-void TTopForm::setFontStyle(std::string_view name, bool bold, bool italic, const Rgb* textColor)
-{
-    QWidget* w = widget(name);
-    if (!w)
-        return;
-    QFont f = w->font();
-    f.setBold(bold);
-    f.setItalic(italic);
-    w->setFont(f);
-    const QPalette standard = QApplication::palette(w);
-    QPalette p = w->palette();
-    // A coloured text is for the usable button; disabled, it looks like any
-    // other disabled button.
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
-            const bool coloured = textColor && group != QPalette::Disabled;
-            p.setColor(group, role, coloured ? toColor(*textColor) : standard.color(group, role));
-        }
-    }
-    w->setPalette(p);
-}
-
-void TTopForm::repaint(std::string_view name)
-{
-    if (QWidget* w = widget(name))
-        w->repaint();
-}
-
 void TTopForm::setStatusPanel(int index, std::string_view text)
 {
     if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
         statusPanels_[static_cast<size_t>(index)]->setText(qs(text));
-}
-
-std::string TTopForm::text(std::string_view name) const
-{
-    QObject* o = control(name);
-    QString t;
-    if (auto* l = qobject_cast<QLabel*>(o))
-        t = l->text();
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-        t = b->text();
-    else if (auto* e = qobject_cast<QLineEdit*>(o))
-        t = e->text();
-    else if (auto* c = qobject_cast<QComboBox*>(o))
-        t = c->currentText();
-    else if (auto* a = qobject_cast<QAction*>(o))
-        t = a->text();
-    return t.toStdString();
-}
-
-void TTopForm::setHint(std::string_view name, std::string_view hint)
-{
-    QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        w->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
-}
-
-std::string TTopForm::hint(std::string_view name) const
-{
-    QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        return w->toolTip().toStdString();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->toolTip().toStdString();
-    return {};
-}
-
-namespace {
-
-// Runs change on a combo box; an editable box keeps the text in its edit,
-// whatever happens to its items.
-template <typename Change>
-void changeItems(QComboBox* c, Change change)
-{
-    if (!c)
-        return;
-    const QSignalBlocker quiet(c);
-    const bool keepText = c->isEditable();
-    const QString text = keepText ? c->currentText() : QString();
-    change(c);
-    if (keepText && c->currentText() != text)
-        c->setEditText(text);
-}
-
-} // namespace
-
-void TTopForm::setItemIndex(std::string_view name, int index)
-{
-    if (auto* c = qobject_cast<QComboBox*>(control(name)))
-        c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
-}
-
-int TTopForm::itemIndex(std::string_view name) const
-{
-    auto* c = qobject_cast<QComboBox*>(control(name));
-    return c ? c->currentIndex() : -1;
-}
-
-int TTopForm::itemCount(std::string_view name) const
-{
-    auto* c = qobject_cast<QComboBox*>(control(name));
-    return c ? c->count() : 0;
-}
-
-std::string TTopForm::itemText(std::string_view name, int index) const
-{
-    auto* c = qobject_cast<QComboBox*>(control(name));
-    return c ? c->itemText(index).toStdString() : std::string();
-}
-
-void TTopForm::setItemText(std::string_view name, int index, std::string_view text)
-{
-    const QString t = qs(text);
-    changeItems(qobject_cast<QComboBox*>(control(name)), [&](QComboBox* c) {
-        if (index == c->count())
-            c->addItem(t);
-        else if (index >= 0 && index < c->count())
-            c->setItemText(index, t);
-    });
-}
-
-void TTopForm::removeItem(std::string_view name, int index)
-{
-    changeItems(qobject_cast<QComboBox*>(control(name)), [&](QComboBox* c) { c->removeItem(index); });
-}
-
-void TTopForm::onChange(std::string_view name, std::function<void()> handler)
-{
-    QObject* o = control(name);
-    auto run = [handler = std::move(handler)] { handler(); };
-    if (auto* b = qobject_cast<QAbstractButton*>(o)) {
-        connect(b, &QAbstractButton::toggled, this, run);
-    } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
-        connect(e, &QLineEdit::textChanged, this, run);
-    } else if (auto* c = qobject_cast<QComboBox*>(o)) {
-        connect(c, &QComboBox::activated, this, run);
-        if (c->lineEdit())
-            connect(c->lineEdit(), &QLineEdit::textEdited, this, run);
-    } else if (auto* a = qobject_cast<QAction*>(o)) {
-        connect(a, &QAction::toggled, this, run);
-    }
 }
 
 } // namespace dxu

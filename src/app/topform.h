@@ -7,7 +7,7 @@
 #include "protocol/dxustate.h"
 #include "protocol/hooks.h"
 #include "serial/commlink.h"
-#include "services/ui.h"
+#include "app/widgetui.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -27,6 +27,7 @@ namespace dxu {
 class Engine;
 class Protocol;
 class ResultDisplay;
+class Session;
 class SettingsPanel;
 class TCommPortDriver;
 class TfrmAbout;
@@ -39,7 +40,7 @@ class TfrmNetSetup;
 class TfrmTerminal;
 class TfrmViewCapture;
 
-class TTopForm : public QMainWindow, public Ui, public Hooks {
+class TTopForm : public QMainWindow, public WidgetUi, public Hooks {
     Q_OBJECT
 public:
     // The secondary windows; they are created after the main window.
@@ -81,6 +82,7 @@ public:
     Engine& engine() { return *engine_; }
     ResultDisplay& resultDisplay() { return *display_; }
     SettingsPanel& settingsPanel() { return *panel_; }
+    Session& session() { return *session_; }
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -101,58 +103,36 @@ public:
     using QMainWindow::repaint;
     using QMainWindow::setEnabled;
     using QMainWindow::setVisible;
-    void setText(std::string_view name, std::string_view text) override;
-    void setVisible(std::string_view name, bool visible) override;
-    bool isVisible(std::string_view name) const override;
-    void setEnabled(std::string_view name, bool enabled) override;
-    bool isEnabled(std::string_view name) const override;
-    void setChecked(std::string_view name, bool checked) override;
-    bool isChecked(std::string_view name) const override;
-    void setColor(std::string_view name, Rgb color) override;
-    void setButtonFace(std::string_view name) override;
-    void setFontStyle(std::string_view name, bool bold, bool italic, const Rgb* textColor) override;
-    void repaint(std::string_view name) override;
+    using WidgetUi::isEnabled;
+    using WidgetUi::isVisible;
+    using WidgetUi::repaint;
+    using WidgetUi::setEnabled;
+    using WidgetUi::setVisible;
     void setStatusPanel(int index, std::string_view text) override;
-    std::string text(std::string_view name) const override;
-    void setHint(std::string_view name, std::string_view hint) override;
-    std::string hint(std::string_view name) const override;
-    void setItemIndex(std::string_view name, int index) override;
-    int itemIndex(std::string_view name) const override;
-    int itemCount(std::string_view name) const override;
-    std::string itemText(std::string_view name, int index) const override;
-    void setItemText(std::string_view name, int index, std::string_view text) override;
-    void removeItem(std::string_view name, int index) override;
-    void onChange(std::string_view name, std::function<void()> handler) override;
 
-    // Calls from the parser and the engine that this window answers itself.
+    // Calls from the parser, the engine and the session that this window answers.
     void showVersionText(std::string_view text) override;
     bool terminalVisible() const override;
     bool errorWindowVisible() const override;
     void showErrorWindow() override;
     bool commSetupVisible() const override;
-    void showResult() override;
-    void showRate() override;
     void appendTerminal(std::string_view line) override;
     void addErrorLine(std::string_view text) override;
     void clearErrors() override;
     int errorCount() const override;
     void setErrorCount(int count) override;
-    void updatePrevNextButtons() override;
-    void updateConnectionTypeLabel() override;
-    void openAndConnect() override;
-    char nextAssignedAddress(char address, int direction) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
-    // The settings panel's show functions: one per setting, and all of them.
-#define DXU_TOPFORM_SHOW(code) void show##code() override;
-    DXU_SHOW_CODES(DXU_TOPFORM_SHOW)
-#undef DXU_TOPFORM_SHOW
-    void showSettings();
-    void refreshProcessingPanels() override;
-    void applyOldFirmwareLimits() override;
+    void showDisconnectedPanels() override;
+    bool claimPort(int comNumber) override;
+    bool confirmDisconnect() override { return unsavedChangesPrompt(2); }
+    void updatePrevNextButtons() override;
+    void startPolling() override;
+    void stopPolling() override;
+    void setTerminalSend(bool enabled) override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
-    QObject* control(std::string_view name) const;
+    QObject* control(std::string_view name) const override;
     QTimer* pollTimer() const { return PollTimer; }
 
 signals:
@@ -176,7 +156,7 @@ public slots:
     void pbSingleMeasureClick();
     void pbPointerClick();
     // The full settings read; also the last step of every connect.
-    void pbReadClick() override;
+    void pbReadClick();
     // Display choice.
     void rbDistanceClick();
     void rbIntensityClick();
@@ -226,12 +206,7 @@ private:
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();
-    void disconnectUnit();
-    void abandonSwitch();
     void onPortLost();
-    int comNumberInUse() const;
-    void showViewingLabels();
-    void switchUnit(int direction);
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
     QWidget* widget(std::string_view name) const;
@@ -248,6 +223,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
+    std::unique_ptr<Session> session_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

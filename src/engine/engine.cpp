@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include "engine/session.h"
+
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
@@ -90,8 +92,8 @@ void Engine::stopMeasurementFirst(int32_t kind)
     if (!st_.current().laserOn)
         return;
     st_.resumeMeasuring = 1;
-    q.enqueueWithArgs(kind, "ST", IdStop, 3, ArgInt);
-    q.enqueueWithArgs(kind, "US", IdStatus, 3, ArgInt);
+    q.enqueueWithArgs(kind, "ST", IdStop, ListRetries, ArgInt);
+    q.enqueueWithArgs(kind, "US", IdStatus, ListRetries, ArgInt);
 }
 
 void Engine::resetUnit()
@@ -101,7 +103,7 @@ void Engine::resetUnit()
     CommandQueue& q = st_.queue;
     q.resetQueue();
     q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdStatus, 150);
+    q.enqueueCommand(KindCode, "US", IdStatus, RestartRetries);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -146,44 +148,8 @@ void Engine::connectStep()
             ++q.cursor;
         return;
     }
-    completeConnect();
-}
-
-void Engine::completeConnect()
-{
-    UnitRecord& unit = st_.current();
-    ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
-    ui_.setEnabled("Single1", false);
-    ui_.setEnabled("MultiDrop1", false);
-    hooks_.updatePrevNextButtons();
-    st_.connected = 1;
-    setBusyCursor(false);
-    ui_.setColor("lblConnected", colors::Green);
-    ui_.setStatusPanel(3, " Connected");
-    ui_.setEnabled("pbUpload", false);
-    ui_.setText("pbConnect", "Dis&connect");
-    ui_.setText("Connect1", "Disco&nnect");
-    ui_.setEnabled("CurrentLoopOn1", true);
-    ui_.setEnabled("DisableFaultCurrent1", true);
-    ui_.setEnabled("SetRanges1", true);
-
-    if (st_.networkMode()) {
-        hooks_.loadPollingInterval();
-        st_.pollTickCount = 0;
-        if (st_.networkCount > 1) {
-            ui_.setVisible("pbPrevDXU", true);
-            ui_.setVisible("pbNextDXU", true);
-        }
-        std::array<char, 64> buf;
-        ui_.setText("lblViewing", format(buf, "Viewing: %d of %d", st_.currentUnit, st_.networkCount));
-        ui_.setText("lblDXUAddress", format(buf, "Address: %c", st_.current().addressChar()));
-        hooks_.updatePrevNextButtons();
-    }
-    if (st_.resumeMeasuring == 0)
-        ui_.setEnabled("Calibrate1", true);
-
-    hooks_.showConnectedControls();
-    hooks_.pbReadClick();
+    if (session_)
+        session_->connectCompleted();
 }
 
 void Engine::listStep()
@@ -213,7 +179,8 @@ void Engine::listStep()
     q.queueState = QueueIdle;
 
     askAboutErrors();
-    hooks_.updateConnectionTypeLabel();
+    if (session_)
+        session_->updateConnectionTypeLabel();
     if (st_.resumeMeasuring)
         restartMeasuring();
     st_.readyForStatus = 1;
@@ -247,8 +214,8 @@ void Engine::restartMeasuring()
     ui_.setColor("lblLaserOn", colors::Red);
     q.queueState = QueueList;
     q.resetQueue();
-    q.enqueueCommand(KindCode, "GO", IdGo, 0);
-    q.enqueueCommand(KindCode, "US", IdStatus, 3);
+    q.enqueueCommand(KindCode, "GO", IdGo, NoRetries);
+    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -460,50 +427,8 @@ void Engine::tendResultLamp(uint32_t now)
 
 void Engine::connectFailed()
 {
-    setBusyCursor(false);
-    ui_.setStatusPanel(3, "");
-    port_.Disconnect();
-    std::array<char, 80> buf;
-    const auto unitText = [&] {
-        return format(buf, "Cannot connect to DXU %d: Address: %c", st_.currentUnit, st_.current().addressChar());
-    };
-
-    if (!st_.networkMode()) {
-        showDisconnectedLook();
-        showMessage("Error", "Cannot Connect to DXU");
-    } else if (st_.switchingUnit) {
-        // The user stepped to a silent unit: stay on the line so that Prev
-        // and Next can step on.
-        port_.Connect();
-        ui_.setVisible("pbNextDXU", true);
-        ui_.setVisible("pbPrevDXU", true);
-        showMessage("Error", text(unitText()));
-        std::array<char, 64> viewing;
-        ui_.setText("lblViewing", format(viewing, "Viewing: %d of %d", st_.currentUnit, st_.networkCount));
-        ui_.setText("lblDXUAddress", "Address: ?");
-    } else {
-        // Walk on along the network list until a unit answers.
-        hooks_.addErrorLine(unitText());
-        const char next = hooks_.nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
-        if (next == 0) {
-            showDisconnectedLook();
-            showMessage("Error", "Cannot Connect to DXU units on the network");
-        } else {
-            st_.current().address = static_cast<unsigned char>(next);
-            hooks_.openAndConnect();
-        }
-    }
-    st_.switchingUnit = 0;
-}
-
-// The port stays closed after a failed connect: nothing may look connected.
-void Engine::showDisconnectedLook()
-{
-    st_.connected = 0;
-    ui_.setText("pbConnect", "&Connect");
-    ui_.setText("Connect1", "Co&nnect");
-    ui_.setEnabled("Single1", true);
-    ui_.setEnabled("MultiDrop1", true);
+    if (session_)
+        session_->connectFailed();
 }
 
 void Engine::requestStatus()
@@ -524,7 +449,7 @@ void Engine::requestStatus()
         if (st_.readyForStatus) {
             st_.pollOtherUnit = 1;
             st_.pollTarget = st_.pollIndex;
-            enqueueStatusRequest(0);
+            enqueueStatusRequest(NoRetries);
         }
         if (++st_.pollIndex > st_.networkCount) {
             st_.pollIndex = 1;
@@ -540,7 +465,7 @@ void Engine::requestStatus()
     st_.rs232TickCount = 0;
     const CommandQueue& q = st_.queue;
     if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdStatus))
-        enqueueStatusRequest(3);
+        enqueueStatusRequest(ListRetries);
 }
 
 void Engine::enqueueStatusRequest(int32_t retries)

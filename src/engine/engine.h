@@ -14,6 +14,8 @@
 
 namespace dxu {
 
+class Session;
+
 class Engine {
 public:
     // Bytes held while a reply line is incomplete.
@@ -44,16 +46,16 @@ public:
     void PollTimerTimer();
 
     int32_t lineLength() const { return lineLength_; }
+    // The session that ends a connect list and walks on when a unit is silent.
+    void setSession(Session* session) { session_ = session; }
 
 private:
     void connectStep();
-    void completeConnect();
     void listStep();
     void uploadStep();
     void restartMeasuring();
     void askAboutErrors();
     void connectFailed();
-    void showDisconnectedLook();
     void tendResultLamp(uint32_t now);
     void requestStatus();
     void enqueueStatusRequest(int32_t retries);
@@ -67,6 +69,7 @@ private:
     CommLink& port_;
     Hooks& hooks_;
     Ui& ui_;
+    Session* session_ = nullptr;
 
     // One byte beyond the data for the parser's terminating NUL.
     std::array<char, LineCapacity + 1> lineBuffer_{};

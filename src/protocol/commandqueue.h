@@ -24,6 +24,11 @@ enum ItemKind : int32_t {
 
 enum ArgType : int32_t { ArgInt = 1, ArgFloat = 3 };
 
+// Retries of an item whose reply does not come or reports an error.
+inline constexpr int32_t ListRetries = 3; // every item of a list
+inline constexpr int32_t NoRetries = 0;   // GO, and a network status request
+inline constexpr int32_t RestartRetries = 150; // the status request that waits for a reset unit
+
 struct CommandItem {
     int32_t kind = 0;
     char code[12] = {};

@@ -2,7 +2,7 @@
 // The state that the main window owns and that the senders, the parser and
 // the engine share: the unit table, the working copy, the queue and the flags.
 #include "protocol/commandqueue.h"
-#include "settings/unitrecord.h"
+#include "protocol/unitrecord.h"
 
 #include <array>
 #include <cstdint>

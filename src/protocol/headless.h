@@ -1,6 +1,7 @@
 #pragma once
 // A window and a serial link that ignore everything, for running the protocol
 // layer without widgets or a port (benchmarks, the parser fuzzer).
+#include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/ui.h"
 
@@ -31,5 +32,8 @@ public:
     bool Connected() const override { return true; }
     int32_t SendData(const void*, int32_t size) override { return size > 0 ? size : 0; }
 };
+
+// A settings panel and a result display that show nothing.
+class HeadlessViews : public SettingsView, public ResultView {};
 
 } // namespace dxu

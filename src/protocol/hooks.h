@@ -6,27 +6,10 @@
 
 namespace dxu {
 
-// The settings codes that have a show function, in the order showSettings runs them.
-#define DXU_SHOW_CODES(X)                                                                         \
-    X(UA) X(MM) X(MU) X(EG) X(SG) X(LG) X(CG) X(OF) X(PL) X(FL) X(MP) X(XP) X(TE) X(PF) X(PO)     \
-    X(AW) X(DD) X(AB) X(IL) X(FA) X(BH) X(BS) X(LA) X(TP) X(TT) X(FT) X(MX) X(CT) X(TB) X(OP)     \
-    X(CE) X(CV) X(WT) X(WV) X(DRRange) X(DS) X(DR) X(AL) X(AH) X(AF) X(AT) X(CL) X(MO) X(CO)     \
-    X(MA) X(DM)
-
 class Hooks {
 public:
     virtual ~Hooks() = default;
 
-#define DXU_DECLARE_SHOW(code) virtual void show##code() {}
-    DXU_SHOW_CODES(DXU_DECLARE_SHOW)
-#undef DXU_DECLARE_SHOW
-
-    // Settings panel, modes and display.
-    virtual void showRate() {}
-    virtual void refreshProcessingPanels() {}
-    virtual void applyOldFirmwareLimits() {}
-    virtual void showResult() {}
-    virtual void drawHistogram() {}
     virtual void showVersionText(std::string_view /*text*/) {} // the about box's lblDXUVersion
 
     // Capture file.
@@ -45,14 +28,21 @@ public:
     virtual bool errorWindowVisible() const { return false; }
     virtual void showErrorWindow() {}
 
-    // Main window steps that the engine runs.
-    virtual void pbReadClick() {}
+    // Main window steps that the engine and the session run.
     virtual void showConnectedControls() {}
+    // The disconnected look of the panels and the result widgets.
+    virtual void showDisconnectedPanels() {}
+    // Whether port "COM n" can be opened now; when it cannot, the user has
+    // been told why. A closed port is pointed at it.
+    virtual bool claimPort(int /*comNumber*/) { return true; }
+    // True when the unit may be disconnected (the user was asked about
+    // changes not saved in the unit).
+    virtual bool confirmDisconnect() { return true; }
+    // Prev and Next usable as the unit on screen allows (the session's rule).
     virtual void updatePrevNextButtons() {}
-    virtual void updateConnectionTypeLabel() {}
-    virtual void openAndConnect() {}
-    // Returns the address character, 0 when there is none; moves currentUnit.
-    virtual char nextAssignedAddress(char /*address*/, int /*direction*/) { return 0; }
+    virtual void startPolling() {}
+    virtual void stopPolling() {}
+    virtual void setTerminalSend(bool /*enabled*/) {}
     // Loads "Polling" from the store into the state.
     virtual void loadPollingInterval() {}
     // The PC side of a unit baud-rate change, after its BR write was answered.

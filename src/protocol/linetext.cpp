@@ -175,3 +175,27 @@ std::string_view FieldReader::next()
 }
 
 } // namespace dxu::detail
+
+namespace dxu {
+
+int tokenReader(const char* source, char* field)
+{
+    if (!source || !field)
+        return 0;
+    if (source[0] == '\0') {
+        field[0] = '\0';
+        return 0;
+    }
+    int n = 0;
+    field[n] = source[n]; // the first character is taken whatever it is
+    ++n;
+    while (n < static_cast<int>(detail::FieldReader::MaxField) && source[n] != ',' && source[n] != '\r'
+           && source[n] != '\n' && source[n] != '\0') {
+        field[n] = source[n];
+        ++n;
+    }
+    field[n] = '\0';
+    return n;
+}
+
+} // namespace dxu

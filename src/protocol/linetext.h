@@ -76,3 +76,11 @@ private:
 };
 
 } // namespace dxu::detail
+
+namespace dxu {
+
+// Copies one field of source into field (at most 60 characters, NUL-terminated,
+// so field holds at least 61 bytes); returns the number of characters copied.
+int tokenReader(const char* source, char* field);
+
+} // namespace dxu

@@ -22,8 +22,9 @@ std::string_view boundedText(const char* text, std::size_t max)
 
 } // namespace
 
-Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui)
-    : st_(state), port_(port), hooks_(hooks), ui_(ui)
+Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui, SettingsView& settings,
+                   ResultView& results)
+    : st_(state), port_(port), hooks_(hooks), ui_(ui), settings_(settings), results_(results)
 {
 }
 

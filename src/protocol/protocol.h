@@ -2,6 +2,7 @@
 // Command framing and senders, the reply parser and the device error texts.
 #include "protocol/dxustate.h"
 #include "protocol/hooks.h"
+#include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/ui.h"
 
@@ -10,6 +11,8 @@
 #include <string_view>
 
 namespace dxu {
+
+struct SettingCode;
 
 namespace detail {
 class TextBuilder;
@@ -26,7 +29,7 @@ enum ReplyResult : int32_t {
 
 class Protocol {
 public:
-    Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui);
+    Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui, SettingsView& settings, ResultView& results);
 
     // Generic senders: frame, stamp lastSendTick, write, echo in the terminal.
     void sendCode(const char* code);
@@ -67,6 +70,7 @@ private:
     int addressedUnit(char address) const;
     Flow handleReply(FieldReader& fields, int replyUnit, ReplyResult& verdict);
     bool handleSetting(std::string_view code, FieldReader& fields);
+    void storeSetting(const SettingCode& setting, FieldReader& fields);
     void handleStatus(FieldReader& fields, int replyUnit);
     ReplyResult handleError(FieldReader& fields);
     void handleMeasurement(FieldReader& fields);
@@ -79,12 +83,11 @@ private:
     CommLink& port_;
     Hooks& hooks_;
     Ui& ui_;
+    SettingsView& settings_;
+    ResultView& results_;
     char sendBuffer_[64] = {};
 };
 
-// Copies one field of source into field (at most 60 characters, NUL-terminated,
-// so field holds at least 61 bytes); returns the number of characters copied.
-int tokenReader(const char* source, char* field);
 // Sets rec.firmwareVersion from an SV text such as "DXU v1.0.5 build 7".
 void parseVersionNumber(const char* text, UnitRecord& rec);
 // Removes leading and trailing blanks in place.

@@ -3,6 +3,7 @@
 #include "protocol/commandids.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
+#include "protocol/settingcodes.h"
 #include "services/clock.h"
 #include "services/messages.h"
 
@@ -16,64 +17,6 @@ using detail::readInt;
 using detail::TextBuilder;
 
 namespace {
-
-using ShowFn = void (Hooks::*)();
-
-struct IntSetting {
-    const char* code;
-    int32_t UnitRecord::*field;
-    ShowFn show;
-};
-
-struct FloatSetting {
-    const char* code;
-    float UnitRecord::*field;
-    ShowFn show;
-};
-
-constexpr IntSetting kIntSettings[] = {
-    {"AB", &UnitRecord::averageBounds, &Hooks::showAB},
-    {"AW", &UnitRecord::ditherPulses, &Hooks::showAW},
-    {"BH", &UnitRecord::binHits, &Hooks::showBH},
-    {"BS", &UnitRecord::binSize, &Hooks::showBS},
-    {"CE", &UnitRecord::cosineOn, &Hooks::showCE},
-    {"CG", &UnitRecord::checkGate, &Hooks::showCG},
-    {"CL", &UnitRecord::currentLoopFlags, &Hooks::showCL},
-    {"CO", &UnitRecord::continuousOutput, &Hooks::showCO},
-    {"CT", &UnitRecord::minTripPulses, &Hooks::showCT},
-    {"CV", &UnitRecord::cosineFactor, &Hooks::showCV},
-    {"DD", &UnitRecord::ditherSteps, &Hooks::showDD},
-    {"DM", &UnitRecord::displayMode, &Hooks::showDM},
-    {"DS", &UnitRecord::dampSamples, &Hooks::showDS},
-    {"FA", &UnitRecord::targetSelector, &Hooks::showFA},
-    {"FL", &UnitRecord::cooperativeTarget, &Hooks::showFL},
-    {"FT", &UnitRecord::flyerTrap, &Hooks::showFT},
-    {"IL", &UnitRecord::initialLock, &Hooks::showIL},
-    {"LA", &UnitRecord::detectionReference, &Hooks::showLA},
-    {"MA", &UnitRecord::autostart, &Hooks::showMA},
-    {"MM", &UnitRecord::measureMode, &Hooks::showMM},
-    {"MO", &UnitRecord::measureOutput, &Hooks::showMO},
-    {"MP", &UnitRecord::minIntensity, &Hooks::showMP},
-    {"MU", &UnitRecord::units, &Hooks::showMU},
-    {"MX", &UnitRecord::maxFalsePulses, &Hooks::showMX},
-    {"PL", &UnitRecord::powerLevel, &Hooks::showPL},
-    {"TB", &UnitRecord::outputTBE, &Hooks::showTB},
-    {"TE", &UnitRecord::termination, &Hooks::showTE},
-    {"WT", &UnitRecord::windowErrorTimeout, &Hooks::showWT},
-    {"XP", &UnitRecord::maxIntensity, &Hooks::showXP},
-};
-
-constexpr FloatSetting kFloatSettings[] = {
-    {"AF", &UnitRecord::faultCurrent, &Hooks::showAF},
-    {"AH", &UnitRecord::analogHigh, &Hooks::showAH},
-    {"AL", &UnitRecord::analogLow, &Hooks::showAL},
-    {"AT", &UnitRecord::faultTimeout, &Hooks::showAT},
-    {"LG", &UnitRecord::longGate, &Hooks::showLG},
-    {"OF", &UnitRecord::offsetDistance, &Hooks::showOF},
-    {"SG", &UnitRecord::shortGate, &Hooks::showSG},
-    {"TP", &UnitRecord::tripPoint, &Hooks::showTP},
-    {"WV", &UnitRecord::windowWidth, &Hooks::showWV},
-};
 
 constexpr const char* kProcessingButtons[] = {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"};
 
@@ -93,26 +36,6 @@ void showErrorBars(Ui& ui, bool on)
 }
 
 } // namespace
-
-int tokenReader(const char* source, char* field)
-{
-    if (!source || !field)
-        return 0;
-    if (source[0] == '\0') {
-        field[0] = '\0';
-        return 0;
-    }
-    int n = 0;
-    field[n] = source[n]; // the first character is taken whatever it is
-    ++n;
-    while (n < static_cast<int>(FieldReader::MaxField) && source[n] != ',' && source[n] != '\r'
-           && source[n] != '\n' && source[n] != '\0') {
-        field[n] = source[n];
-        ++n;
-    }
-    field[n] = '\0';
-    return n;
-}
 
 void parseVersionNumber(const char* text, UnitRecord& rec)
 {
@@ -237,83 +160,12 @@ Protocol::Flow Protocol::handleReply(FieldReader& fields, int replyUnit, ReplyRe
 // Setting replies and the display-only replies; false for any other code.
 bool Protocol::handleSetting(std::string_view code, FieldReader& fields)
 {
-    UnitRecord& rec = st_.current();
-    for (const IntSetting& s : kIntSettings) {
-        if (code != s.code)
-            continue;
-        fields.nextInt(rec.*s.field);
-        if (s.field == &UnitRecord::ditherSteps)
-            rec.ditherOn = rec.ditherSteps != 0 ? 1 : 0;
-        (hooks_.*s.show)();
+    if (const SettingCode* setting = findSetting(code)) {
+        storeSetting(*setting, fields);
         return true;
     }
-    for (const FloatSetting& s : kFloatSettings) {
-        if (code != s.code)
-            continue;
-        fields.nextFloat(rec.*s.field);
-        (hooks_.*s.show)();
-        return true;
-    }
-
     int32_t n = 0;
-    if (code == "EG") {
-        if (fields.nextInt(n)) {
-            rec.shortGateOn = n & 1;
-            rec.longGateOn = (n >> 1) & 1;
-            rec.successiveGate = (n >> 2) & 1;
-        }
-        hooks_.showEG();
-    } else if (code == "PF") {
-        fields.nextInt(rec.prfAveraging);
-        fields.nextInt(rec.prfBinning);
-        fields.nextInt(rec.prfDetection);
-        hooks_.showPF();
-        hooks_.showRate();
-    } else if (code == "PO") {
-        fields.nextInt(rec.pulsesAveraging);
-        fields.nextInt(rec.pulsesBinning);
-        hooks_.showPO();
-        hooks_.showRate();
-    } else if (code == "DR") {
-        fields.nextInt(rec.dampErrorTimeout);
-        hooks_.showDR();
-        fields.nextFloat(rec.dampErrorRange);
-        hooks_.showDRRange();
-    } else if (code == "OP") {
-        fields.nextInt(rec.outputProcessing);
-        hooks_.showOP();
-        if (rec.outputProcessing >= 0 && rec.outputProcessing < 3)
-            ui_.setChecked(kProcessingButtons[rec.outputProcessing], true);
-        hooks_.refreshProcessingPanels();
-    } else if (code == "P4") {
-        fields.nextInt(rec.loopCalibration4mA);
-        fields.nextInt(rec.loopCalibration20mA);
-    } else if (code == "BR") {
-        int32_t rate = 0;
-        if (fields.nextInt(n) && fields.nextInt(rate)) {
-            if (n == 0)
-                rec.port0Baud = rate;
-            else if (n == 1)
-                rec.port1Baud = rate;
-        }
-    } else if (code == "TT") {
-        uint32_t count = 0;
-        if (fields.nextHex(count) && rec.prfDetection != 0)
-            rec.tripTimeout = static_cast<float>(count / static_cast<uint32_t>(rec.prfDetection));
-        hooks_.showTT();
-    } else if (code == "UA") {
-        fields.nextInt(rec.address);
-        hooks_.showUA();
-    } else if (code == "WP") {
-        fields.nextInt(rec.currentPort);
-    } else if (code == "SV") {
-        const std::string_view text = fields.next();
-        TextBuilder version(st_.versionText, sizeof st_.versionText);
-        version.put(text.substr(0, sizeof st_.versionText - 1));
-        hooks_.showVersionText(version.view());
-        parseVersionNumber(st_.versionText, rec);
-        hooks_.applyOldFirmwareLimits();
-    } else if (code == "BP") {
+    if (code == "BP") {
         if (fields.nextInt(n) && ui_.isChecked("rbIntensity")) {
             char text[16];
             TextBuilder number(text, sizeof text);
@@ -326,6 +178,71 @@ bool Protocol::handleSetting(std::string_view code, FieldReader& fields)
         return false;
     }
     return true;
+}
+
+// Stores a setting reply in the current record as its row says, then runs
+// the row's show functions.
+void Protocol::storeSetting(const SettingCode& setting, FieldReader& fields)
+{
+    UnitRecord& rec = st_.current();
+    const auto& f = setting.fields;
+    int32_t n = 0;
+    switch (setting.form) {
+    case ReplyForm::Int:
+        fields.nextInt(rec.*f[0].intField);
+        break;
+    case ReplyForm::Float:
+        fields.nextFloat(rec.*f[0].floatField);
+        break;
+    case ReplyForm::Ints:
+        for (int i = 0; i < setting.fieldCount(); ++i)
+            fields.nextInt(rec.*f[static_cast<std::size_t>(i)].intField);
+        break;
+    case ReplyForm::IntFloat:
+        fields.nextInt(rec.*f[0].intField);
+        fields.nextFloat(rec.*f[1].floatField);
+        break;
+    case ReplyForm::GateBits:
+        if (fields.nextInt(n))
+            for (std::size_t bit = 0; bit < 3; ++bit)
+                rec.*f[bit].intField = (n >> bit) & 1;
+        break;
+    case ReplyForm::Dither:
+        fields.nextInt(rec.*f[0].intField);
+        rec.*f[1].intField = rec.*f[0].intField != 0 ? 1 : 0;
+        break;
+    case ReplyForm::PulseCount: {
+        uint32_t count = 0;
+        if (fields.nextHex(count) && rec.prfDetection != 0)
+            rec.*f[0].floatField = static_cast<float>(count / static_cast<uint32_t>(rec.prfDetection));
+        break;
+    }
+    case ReplyForm::Baud: {
+        int32_t rate = 0;
+        if (fields.nextInt(n) && fields.nextInt(rate) && (n == 0 || n == 1))
+            rec.*settingById(IdBaudPort0 + static_cast<uint32_t>(n))->fields[0].intField = rate;
+        break;
+    }
+    case ReplyForm::Version: {
+        const std::string_view text = fields.next();
+        TextBuilder version(st_.versionText, sizeof st_.versionText);
+        version.put(text.substr(0, sizeof st_.versionText - 1));
+        hooks_.showVersionText(version.view());
+        parseVersionNumber(st_.versionText, rec);
+        settings_.applyOldFirmwareLimits();
+        break;
+    }
+    }
+    for (ShowFunction show : setting.show)
+        if (show)
+            (settings_.*show)();
+    if (setting.showsRate)
+        results_.showRate();
+    if (setting.commandId == IdProcessing) {
+        if (rec.outputProcessing >= 0 && rec.outputProcessing < 3)
+            ui_.setChecked(kProcessingButtons[rec.outputProcessing], true);
+        settings_.refreshProcessingPanels();
+    }
 }
 
 void Protocol::handleStatus(FieldReader& fields, int replyUnit)
@@ -349,10 +266,10 @@ void Protocol::handleStatus(FieldReader& fields, int replyUnit)
     q.resetQueue();
     if (cur.laserOn) {
         st_.resumeMeasuring = 1;
-        q.enqueueCommand(KindCode, "ST", 54, 3);
-        q.enqueueCommand(KindCode, "US", IdStatus, 3);
+        q.enqueueCommand(KindCode, "ST", IdStop, ListRetries);
+        q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
     }
-    q.enqueueCommand(KindCode, "SV", IdVersion, 3);
+    q.enqueueCommand(KindCode, "SV", IdVersion, ListRetries);
     q.cursor = 0;
 }
 
@@ -429,7 +346,7 @@ void Protocol::handleMeasurement(FieldReader& fields)
                 rec.lastIntensity = static_cast<float>(n * 0.001);
             break;
         }
-        hooks_.showResult();
+        results_.showResult();
         if (!hooks_.captureOpen() || rec.displayMode < 1 || rec.displayMode > 3)
             return;
         line.putTimeStamp();
@@ -528,7 +445,7 @@ void Protocol::completeTargetSet()
     }
     ui_.setVisible("lblTargetList", any);
     ui_.setVisible("lblTargetCount", any);
-    hooks_.drawHistogram();
+    results_.drawHistogram();
 }
 
 // In detection mode with TBE output the unit streams trip times as bare hex

@@ -1,5 +1,7 @@
 #include "settings/settingspanel.h"
 
+#include "protocol/settingcodes.h"
+
 #include "services/messages.h"
 
 #include <QString>
@@ -136,13 +138,16 @@ void SettingsPanel::enable(std::initializer_list<const char*> names, bool enable
 void SettingsPanel::SettingChanged() { ui_.setEnabled("pbUpload", true); }
 
 // ----------------------------------------------------------------------------
-// Show functions, in the order showSettings runs them
+// Show functions
 
+// In the order of the setting-code table, which lets later ones rely on
+// earlier ones (MM before PF and PO, MU before every distance).
 void SettingsPanel::showSettings()
 {
-#define DXU_PANEL_RUN(code) show##code();
-    DXU_SHOW_CODES(DXU_PANEL_RUN)
-#undef DXU_PANEL_RUN
+    for (const SettingCode& code : settingCodes())
+        for (ShowFunction show : code.show)
+            if (show)
+                (this->*show)();
 }
 
 void SettingsPanel::showUA()

@@ -8,7 +8,7 @@
 // on a control map in tests.
 #include "display/resultdisplay.h"
 #include "protocol/dxustate.h"
-#include "protocol/hooks.h"
+#include "protocol/settingsview.h"
 #include "services/ui.h"
 
 #include <string>
@@ -16,30 +16,30 @@
 
 namespace dxu {
 
-class SettingsPanel {
+class SettingsPanel : public SettingsView {
 public:
     // Registers the handlers with the controls of ui.
     SettingsPanel(DxuState& state, Ui& ui);
     SettingsPanel(const SettingsPanel&) = delete;
     SettingsPanel& operator=(const SettingsPanel&) = delete;
 
-#define DXU_PANEL_SHOW(code) void show##code();
-    DXU_SHOW_CODES(DXU_PANEL_SHOW)
+#define DXU_PANEL_SHOW(code) void show##code() override;
+    DXU_SHOW_FUNCTIONS(DXU_PANEL_SHOW)
 #undef DXU_PANEL_SHOW
 
     // Every show function, in the order that lets later ones rely on earlier ones.
-    void showSettings();
+    void showSettings() override;
     void showDitherLabels();
-    void applyOldFirmwareLimits();
+    void applyOldFirmwareLimits() override;
     // Unit letters and the bin-size texts.
     void showUnits();
 
     // The panels, the PRF list and the mode's values for the unit's mode.
     void refreshModeView();
     void fillPrfList(int mode);
-    void refreshProcessingPanels();
+    void refreshProcessingPanels() override;
     // binOffset from the bin-size choice and the unit's units.
-    void updateBinOffset();
+    void updateBinOffset() override;
     // Size of one bin for a bin-size index; false for an index outside 0..7.
     static bool binOffset(int index, bool metres, float& out);
 

@@ -3,6 +3,7 @@
 // clock, a control map standing in for the main window, a scripted serial port
 // and hooks that record what the parser and the engine call.
 #include "protocol/hooks.h"
+#include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/clock.h"
 #include "services/messages.h"
@@ -130,11 +131,12 @@ public:
     int connects = 0, disconnects = 0, zeroLengthWrites = 0;
 };
 
-// Records the calls the parser and the engine make.
-class RecordingHooks : public Hooks {
+// Records the calls the parser, the engine and the session make on the
+// window, the settings panel and the result display.
+class RecordingHooks : public Hooks, public SettingsView, public ResultView {
 public:
 #define DXU_RECORD_SHOW(code) void show##code() override { calls.push_back("show" #code); }
-    DXU_SHOW_CODES(DXU_RECORD_SHOW)
+    DXU_SHOW_FUNCTIONS(DXU_RECORD_SHOW)
 #undef DXU_RECORD_SHOW
     void showRate() override { calls.push_back("showRate"); }
     void refreshProcessingPanels() override { calls.push_back("refreshProcessingPanels"); }
@@ -152,11 +154,8 @@ public:
     void setErrorCount(int n) override { errCount = n; }
     bool errorWindowVisible() const override { return errorWindowShown; }
     void showErrorWindow() override { errorWindowShown = true; calls.push_back("showErrorWindow"); }
-    void pbReadClick() override { calls.push_back("pbReadClick"); }
     void showConnectedControls() override { calls.push_back("showConnectedControls"); }
     void updatePrevNextButtons() override { calls.push_back("updatePrevNextButtons"); }
-    void updateConnectionTypeLabel() override { calls.push_back("updateConnectionTypeLabel"); }
-    void openAndConnect() override { calls.push_back("openAndConnect"); }
     void loadPollingInterval() override { calls.push_back("loadPollingInterval"); }
     void switchPcBaudRate() override { calls.push_back("switchPcBaudRate"); }
     bool commSetupVisible() const override { return commSetupShown; }

@@ -4,6 +4,7 @@
 #include "app/topform.h"
 #include "common/testsupport.h"
 #include "engine/engine.h"
+#include "engine/session.h"
 #include "services/store.h"
 
 #include <QAbstractButton>
@@ -108,7 +109,7 @@ TEST_F(ConnectWindow, NextAssignedAddressSearchesTheSlotsBothWays)
     network({{5, 'f'}, {9, 'j'}});
     for (const Case& c : cases) {
         st().currentUnit = c.unitBefore;
-        EXPECT_EQ(form().nextAssignedAddress(c.address, c.direction), c.found) << c.address << c.direction;
+        EXPECT_EQ(form().session().nextAssignedAddress(c.address, c.direction), c.found) << c.address << c.direction;
         EXPECT_EQ(st().currentUnit, c.unitAfter) << c.address << c.direction;
     }
 }
@@ -259,7 +260,7 @@ TEST_F(ConnectWindow, ConnectOpensThePortItChecked)
     int checked = 0;
     form().setPortCheck([&](int com) { checked = com; return true; });
     st().unitTable[0].port232 = 4;
-    form().openAndConnect();
+    form().session().openAndConnect();
     EXPECT_EQ(checked, 5);
     EXPECT_EQ(form().driver().ComPort(), pnCOM5);
 
@@ -267,7 +268,7 @@ TEST_F(ConnectWindow, ConnectOpensThePortItChecked)
     form().pbConnectClick(); // disconnect
     st().unitTable[0].port485 = 8;
     network({{0, 'a'}});
-    form().openAndConnect();
+    form().session().openAndConnect();
     EXPECT_EQ(checked, 9);
     EXPECT_EQ(form().driver().ComPort(), pnCOM9);
 }
@@ -291,7 +292,7 @@ TEST_F(ConnectWindow, ConnectionTypeLabel)
         pc.port485 = c.port485;
         st().currentUnit = 1;
         st().unit(1).currentPort = c.currentPort;
-        form().updateConnectionTypeLabel();
+        form().session().updateConnectionTypeLabel();
         EXPECT_EQ(text("lblConnectionType"), c.text);
     }
 }

@@ -7,7 +7,7 @@
 #include "e2e/simprocess.h"
 #include "engine/engine.h"
 #include "serial/commportdriver.h"
-#include "settings/settingsread.h"
+#include "protocol/settingcodes.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -99,11 +99,11 @@ protected:
     static Lines readLines(const std::string& prefix)
     {
         Lines out;
-        for (const ReadQuery& q : kSettingsReadList) {
-            std::string code = q.code;
-            if (q.commandId == 33)
+        for (const SettingCode* q : settingsReadList()) {
+            std::string code = q->code;
+            if (q->commandId == 33)
                 code = "BR,0";
-            else if (q.commandId == 34)
+            else if (q->commandId == 34)
                 code = "BR,1";
             out.push_back(prefix + code);
         }

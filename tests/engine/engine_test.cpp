@@ -2,10 +2,12 @@
 // with the real parser and senders behind it.
 #include "common/testsupport.h"
 #include "engine/engine.h"
+#include "engine/session.h"
 #include "protocol/protocol.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -30,45 +32,6 @@ struct NestedLoopMessages : ScriptedMessages {
     }
 };
 
-// Hooks that walk the network list and reconnect as the main window does.
-struct WindowHooks : RecordingHooks {
-    DxuState* st = nullptr;
-    Engine* engine = nullptr;
-    FakePort* port = nullptr;
-    char nextAssignedAddress(char address, int direction) override
-    {
-        int p = -1;
-        for (int i = 0; address && i < 64 && p < 0; ++i)
-            if (st->networkSlots[i] == address) p = i;
-        for (int i = p + (direction == 1 ? 1 : -1); i >= 0 && i < 64; i += (direction == 1 ? 1 : -1)) {
-            if (st->networkSlots[i] == EmptySlot) continue;
-            st->currentUnit += direction == 1 ? 1 : (st->currentUnit > 1 ? -1 : 0);
-            return st->networkSlots[i];
-        }
-        return 0;
-    }
-    void openAndConnect() override
-    {
-        RecordingHooks::openAndConnect();
-        port->Connect();
-        st->queue.resetQueue();
-        st->queue.queueState = QueueConnect;
-        st->queue.enqueueCommand(KindCode, "US", 55, 3);
-        st->queue.cursor = 0;
-        engine->sendCurrentItem();
-    }
-    void pbReadClick() override // a one-query settings read
-    {
-        RecordingHooks::pbReadClick();
-        engine->stopMeasurementFirst(KindCode);
-        st->queue.queueState = QueueList;
-        st->queue.enqueueCommand(KindCode, "MM", 3, 3);
-        st->queue.cursor = 0;
-        st->readyForStatus = 0;
-        engine->sendCurrentItem();
-    }
-};
-
 struct Item {
     int kind;
     const char* code;
@@ -80,12 +43,6 @@ struct Item {
 
 class EngineTest : public ::testing::Test {
 protected:
-    EngineTest()
-    {
-        hooks.st = st.get();
-        hooks.engine = &engine;
-        hooks.port = &port;
-    }
     void receive(std::string_view s) { engine.CommPortReceiveData(s.data(), static_cast<int32_t>(s.size())); }
     Lines sent() { Lines l = port.lines(); port.clear(); return l; }
     void run(int state, std::initializer_list<Item> items)
@@ -112,11 +69,17 @@ protected:
     {
         st->currentUnit = st->networkMode() ? 1 : 0;
         const std::string frame = st->networkMode() ? "#a" : "$";
-        hooks.openAndConnect();
+        session.openAndConnect();
         receive(frame + "US,0\r");
         receive(frame + "SV,DXU v1.0.5 build 7\r");
-        receive(frame + "MM,1\r");
+        answerList(frame);
         port.clear();
+    }
+    // Answers every item of the list in the queue with OK.
+    void answerList(const std::string& frame)
+    {
+        for (int i = 0; i < CommandQueue::Capacity && st->queue.queueState != QueueIdle; ++i)
+            receive(frame + "OK\r");
     }
     void ticks(int n) { for (int i = 0; i < n; ++i) { clock.advance(1000); engine.PollTimerTimer(); } }
 
@@ -124,10 +87,11 @@ protected:
     NestedLoopMessages msgs;
     FakeUi ui;
     FakePort port;
-    WindowHooks hooks;
+    RecordingHooks hooks;
     std::unique_ptr<DxuState> st = std::make_unique<DxuState>();
-    Protocol protocol{*st, port, hooks, ui};
+    Protocol protocol{*st, port, hooks, ui, hooks, hooks};
     Engine engine{*st, protocol, port, hooks, ui};
+    Session session{*st, engine, port, hooks, ui, hooks};
 };
 
 TEST_F(EngineTest, RepliesAreParsedWhenABlockEndsALine)
@@ -182,15 +146,16 @@ TEST_F(EngineTest, ConnectSequenceWithLaserOffAndOn)
         hooks.calls.clear();
         st->resumeMeasuring = 0;
         ui.c("Calibrate1").enabled = false;
-        hooks.openAndConnect();
+        session.openAndConnect();
         receive(laser ? "$US,2\r" : "$US,0\r");
         if (laser) {
             receive("$OK\r");   // ST
             receive("$US,0\r"); // the laser is off now
         }
         receive("$SV,DXU v1.0.5 build 7\r");
-        const Lines expected = laser ? Lines{"$US\r", "$ST\r", "$US\r", "$SV\r", "$MM\r"}
-                                     : Lines{"$US\r", "$SV\r", "$MM\r"};
+        // The connect list, then the settings read starts.
+        const Lines expected = laser ? Lines{"$US\r", "$ST\r", "$US\r", "$SV\r", "$SV\r"}
+                                     : Lines{"$US\r", "$SV\r", "$SV\r"};
         EXPECT_EQ(sent(), expected);
         EXPECT_EQ(st->connected, 1);
         EXPECT_EQ(ui.panels[3], " Connected");
@@ -201,8 +166,11 @@ TEST_F(EngineTest, ConnectSequenceWithLaserOffAndOn)
         EXPECT_FALSE(ui.isEnabled("pbUpload"));
         EXPECT_TRUE(hooks.called("showConnectedControls"));
         EXPECT_EQ(ui.isEnabled("Calibrate1"), !laser);
-        receive("$MM,1\r"); // the settings read ends; measuring resumes if it ran
-        EXPECT_EQ(sent(), laser ? Lines{"$GO\r"} : Lines{});
+        answerList("$"); // the settings read ends; measuring resumes if it ran
+        const Lines read = sent();
+        ASSERT_GE(read.size(), 49u);
+        EXPECT_EQ(read[48], "$DM\r");
+        EXPECT_EQ(std::count(read.begin(), read.end(), "$GO\r"), laser ? 1 : 0);
         EXPECT_EQ(ui.text("pbContinuous"), laser ? "&Stop" : "Measurement &Start");
         EXPECT_EQ(st->readyForStatus, 1);
         ui.controls.clear();
@@ -340,7 +308,7 @@ TEST_F(EngineTest, NetworkPollingAsksOneUnitPerTickAfterThePause)
 
 TEST_F(EngineTest, ConnectFailures)
 {
-    hooks.openAndConnect(); // RS-232
+    session.openAndConnect(); // RS-232
     ticks(3);
     ASSERT_EQ(msgs.shown.size(), 1u);
     EXPECT_EQ(msgs.shown[0].text, "Cannot Connect to DXU");
@@ -350,7 +318,7 @@ TEST_F(EngineTest, ConnectFailures)
     msgs.shown.clear();
     network("abc"); // first connect: b and c are tried in turn, none answers
     st->currentUnit = 1;
-    hooks.openAndConnect();
+    session.openAndConnect();
     ticks(9);
     EXPECT_EQ(hooks.errors, (Lines{"Cannot connect to DXU 1: Address: a", "Cannot connect to DXU 2: Address: b",
                                    "Cannot connect to DXU 3: Address: c"}));
@@ -361,7 +329,7 @@ TEST_F(EngineTest, ConnectFailures)
     hooks.errors.clear();
     st->currentUnit = 2; // Next to a silent unit
     st->switchingUnit = 1;
-    hooks.openAndConnect();
+    session.openAndConnect();
     ticks(3);
     ASSERT_EQ(msgs.shown.size(), 1u);
     EXPECT_EQ(msgs.shown[0].text, "Cannot connect to DXU 2: Address: b");

@@ -34,22 +34,22 @@ TEST_F(PanelWindow, PrfBoxKeepsTheUnitsValueWhileItsListFollowsTheMode)
     rec().prfDetection = 4200;
     rec().prfBinning = 700;
     rec().measureMode = 3;
-    form().showMM();
+    form().settingsPanel().showMM();
     EXPECT_EQ(items("cmbPRF"), QStringList({"10", "50", "100", "200", "500", "1000", "2000", "3000", "4000", "4500"}));
     EXPECT_EQ(box("cmbPRF")->currentText(), "4200");
 
     rec().measureMode = 1;
-    form().showMM();
+    form().settingsPanel().showMM();
     EXPECT_EQ(box("cmbPRF")->count(), 9);
     EXPECT_EQ(box("cmbPRF")->itemText(8), "4000");
     EXPECT_EQ(box("cmbPRF")->currentText(), "2000");
     EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Averaging");
 
     rec().measureMode = 2;
-    form().showMM();
+    form().settingsPanel().showMM();
     EXPECT_EQ(box("cmbPRF")->count(), 6);
     EXPECT_EQ(box("cmbPRF")->currentText(), "700");
-    form().showPF();
+    form().settingsPanel().showPF();
     EXPECT_EQ(box("cmbPRF")->toolTip(), "Allowed 10..1000");
     EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Binning");
 }
@@ -59,9 +59,9 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
     form().setEnabled("pbUpload", false);
     // Choices set from code are no user change.
     rec().targetSelector = 1;
-    form().showFA();
+    form().settingsPanel().showFA();
     rec().measureOutput = 2;
-    form().showMO();
+    form().settingsPanel().showMO();
     EXPECT_EQ(box("cmbTargetSelector")->currentIndex(), 1);
     EXPECT_EQ(box("cmbMeasureOutput")->currentIndex(), 2);
     EXPECT_FALSE(form().isEnabled("pbUpload"));
@@ -70,25 +70,25 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
     rec().units = 1;
     rec().shortGateOn = 1;
     rec().shortGate = 2.5f;
-    form().showEG();
+    form().settingsPanel().showEG();
     EXPECT_TRUE(form().isVisible("edShortGate"));
     EXPECT_EQ(text("edShortGate"), "2.500");
     EXPECT_TRUE(form().isEnabled("pbUpload"));
 
     // Radio buttons stay exclusive and their handlers run once chosen.
     rec().powerLevel = 2;
-    form().showPL();
+    form().settingsPanel().showPL();
     EXPECT_TRUE(get<QRadioButton>("rbLow")->isChecked());
     EXPECT_FALSE(get<QRadioButton>("rbHigh")->isChecked());
     rec().measureMode = 1;
     rec().outputProcessing = 1;
-    form().showOP();
+    form().settingsPanel().showOP();
     EXPECT_TRUE(form().isVisible("pnlWindowing"));
     EXPECT_FALSE(form().isVisible("pnlOff"));
 
     // The sample limit speaks once per change, also for a value from the unit.
     rec().dampSamples = 12;
-    form().showDS();
+    form().settingsPanel().showDS();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Maximum of 10 Samples allowed.");
 }
@@ -96,7 +96,7 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
 TEST_F(PanelWindow, UsersClicksRunEachHandlerOnce)
 {
     rec().measureMode = 1;
-    form().showMM();
+    form().settingsPanel().showMM();
     auto* dither = get<QCheckBox>("cbDither");
     box("cmbDitherSteps")->setCurrentIndex(0);
     dither->click();
@@ -117,14 +117,14 @@ TEST_F(PanelWindow, UnitsRewriteTheBinSizeListInPlace)
 {
     rec().units = 0;
     rec().binSize = 4;
-    form().showMU();
+    form().settingsPanel().showMU();
     EXPECT_EQ(box("cmbBinSize")->count(), 8);
     EXPECT_EQ(box("cmbBinSize")->currentIndex(), 4);
     EXPECT_EQ(box("cmbBinSize")->currentText(), "  16       (672)");
     EXPECT_EQ(text("lblBinUnits"), "inches (F)");
     EXPECT_EQ(text("lblODUnits"), "F");
     rec().units = 1;
-    form().showMU();
+    form().settingsPanel().showMU();
     EXPECT_EQ(box("cmbBinSize")->currentText(), "  40.8    (208)");
     EXPECT_EQ(text("lblWindowWidthUnits"), "M");
 }
@@ -135,8 +135,8 @@ TEST_F(PanelWindow, CurrentLoopValuesDoNotLandInTheHiddenAnalogGroup)
 {
     rec().analogLow = 1.5f;
     rec().faultCurrent = 3.6f;
-    form().showAL();
-    form().showAF();
+    form().settingsPanel().showAL();
+    form().settingsPanel().showAF();
     auto* group = form().findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
     ASSERT_NE(group, nullptr);
     for (QLineEdit* e : group->findChildren<QLineEdit*>())

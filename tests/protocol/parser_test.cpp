@@ -1,5 +1,6 @@
 // Reply lines from the unit: what they store, show, log and which verdict they give.
 #include "protocolfixture.h"
+#include "protocol/linetext.h"
 
 #include <QRegularExpression>
 

@@ -21,7 +21,7 @@ public:
     FakePort port;
     FakeUi ui;
     RecordingHooks hooks;
-    Protocol protocol{st, port, hooks, ui};
+    Protocol protocol{st, port, hooks, ui, hooks, hooks};
 
     // Hands text to the parser the way the receive handler does, and checks
     // that the parser consumed (zeroed) every byte and nothing beyond.

@@ -1,4 +1,4 @@
-#include "settings/unitrecord.h"
+#include "protocol/unitrecord.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,367 @@
+#include "engine/session.h"
+
+#include "engine/engine.h"
+#include "protocol/commandids.h"
+#include "protocol/settingcodes.h"
+#include "services/cursor.h"
+#include "services/messages.h"
+
+#include <cstdio>
+
+namespace dxu {
+namespace {
+
+// Slots searched for network members; a slot holding EmptySlot is free.
+constexpr int SearchedSlots = 64;
+
+void setEach(Ui& ui, std::initializer_list<const char*> names, void (Ui::*set)(std::string_view, bool), bool on)
+{
+    for (const char* n : names)
+        (ui.*set)(n, on);
+}
+
+} // namespace
+
+Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings)
+    : st_(state), engine_(engine), link_(link), hooks_(hooks), ui_(ui), settings_(settings)
+{
+    engine_.setSession(this);
+}
+
+int Session::comNumberInUse() const
+{
+    const UnitRecord& pc = st_.unitTable[0];
+    return (st_.networkMode() ? pc.port485 : pc.port232) + 1;
+}
+
+// ----------------------------------------------------------------------------
+// Connect and disconnect
+
+void Session::connectClicked()
+{
+    hooks_.clearErrors();
+    hooks_.setErrorCount(0);
+    if (link_.Connected()) {
+        if (!hooks_.confirmDisconnect())
+            return;
+        disconnectUnit();
+        return;
+    }
+
+    st_.currentUnit = 0;
+    // A connect the user starts is never a unit switch, whatever the last
+    // switch left behind: a silent first unit walks on along the network.
+    st_.switchingUnit = 0;
+    // What was read belongs to the last connection: a unit visited again is
+    // read again.
+    for (UnitRecord& r : st_.unitTable)
+        r.settingsRead = 0;
+    if (st_.networkMode()) {
+        st_.unitTable[0].address = 0;
+        st_.lastDirection = StepNext;
+        const char first = nextAssignedAddress(0, StepNext);
+        if (first == 0) {
+            showMessage("Error", "There are no DXU units assigned to this network.");
+            return;
+        }
+        st_.current().address = static_cast<unsigned char>(first);
+    }
+    openAndConnect();
+}
+
+void Session::disconnectUnit()
+{
+    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+    ui_.repaint("pbSaveSettings");
+    hooks_.stopPolling();
+    ui_.setButtonFace("lblRx");
+    ui_.setText("lblRx", "");
+    setBusyCursor(false);
+    ui_.setEnabled("Open1", false);
+
+    link_.Disconnect();
+    showDisconnectedLook();
+    hooks_.showDisconnectedPanels();
+    hooks_.setTerminalSend(false);
+    setEach(ui_, {"lblIntensity", "lblError", "lblErrTop", "lblErrBottom"}, &Ui::setVisible, false);
+    ui_.setText("lblConnectionType", "");
+    setEach(ui_, {"lblCurrent", "lblTargetList", "lblTargetCount", "imgBinning"}, &Ui::setVisible, false);
+    ui_.setText("lblResult", "");
+
+    ui_.setText("pbContinuous", "Measurement &Start");
+    ui_.setStatusPanel(3, "");
+    setEach(ui_, {"CurrentLoopOn1", "DisableFaultCurrent1", "SetRanges1", "Calibrate1"}, &Ui::setEnabled, false);
+}
+
+// Nothing is connected: the mode can be chosen again and the buttons say so.
+void Session::showDisconnectedLook()
+{
+    st_.connected = 0;
+    ui_.setText("pbConnect", "&Connect");
+    ui_.setText("Connect1", "Co&nnect");
+    setEach(ui_, {"Single1", "MultiDrop1"}, &Ui::setEnabled, true);
+}
+
+void Session::openAndConnect()
+{
+    st_.noDistance = 1;
+    const int com = comNumberInUse();
+    if (!hooks_.claimPort(com)) {
+        abandonSwitch();
+        return;
+    }
+    if (!st_.networkMode())
+        setEach(ui_, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress"}, &Ui::setVisible, false);
+    if (!link_.Connect()) {
+        abandonSwitch();
+        return;
+    }
+
+    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+    setBusyCursor(true);
+    ui_.setStatusPanel(3, " Connecting");
+    hooks_.setTerminalSend(true);
+
+    CommandQueue& q = st_.queue;
+    q.resetQueue();
+    q.queueState = QueueConnect;
+    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
+    q.cursor = 0;
+    engine_.sendCurrentItem();
+    hooks_.startPolling();
+}
+
+// A unit switch closed the port of the connection on screen; when it cannot
+// be opened again, the window shows that nothing is connected any more rather
+// than a connection whose port is closed.
+void Session::abandonSwitch()
+{
+    if (!st_.switchingUnit)
+        return;
+    st_.switchingUnit = 0;
+    disconnectUnit();
+}
+
+// The device went away under an open port (a USB adapter pulled, the far end
+// of a pseudo-terminal closed). Nothing will arrive or leave any more: close
+// the port and show the disconnected look, so that the user sees it at once
+// and can connect again when the device is back.
+void Session::portLost(int comNumber)
+{
+    disconnectUnit();
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Serial port: COM%d is no longer available.\nCheck the cable or adapter, then connect again.",
+                  comNumber);
+    showMessage("DXU Interface", text);
+}
+
+void Session::connectCompleted()
+{
+    UnitRecord& unit = st_.current();
+    ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
+    setEach(ui_, {"Single1", "MultiDrop1"}, &Ui::setEnabled, false);
+    updatePrevNextButtons();
+    st_.connected = 1;
+    setBusyCursor(false);
+    ui_.setColor("lblConnected", colors::Green);
+    ui_.setStatusPanel(3, " Connected");
+    ui_.setEnabled("pbUpload", false);
+    ui_.setText("pbConnect", "Dis&connect");
+    ui_.setText("Connect1", "Disco&nnect");
+    setEach(ui_, {"CurrentLoopOn1", "DisableFaultCurrent1", "SetRanges1"}, &Ui::setEnabled, true);
+
+    if (st_.networkMode()) {
+        hooks_.loadPollingInterval();
+        st_.pollTickCount = 0;
+        if (st_.networkCount > 1)
+            setEach(ui_, {"pbPrevDXU", "pbNextDXU"}, &Ui::setVisible, true);
+        showViewingLabels();
+        updatePrevNextButtons();
+    }
+    if (st_.resumeMeasuring == 0)
+        ui_.setEnabled("Calibrate1", true);
+
+    hooks_.showConnectedControls();
+    readSettings();
+}
+
+void Session::connectFailed()
+{
+    setBusyCursor(false);
+    ui_.setStatusPanel(3, "");
+    link_.Disconnect();
+    char unitText[80];
+    std::snprintf(unitText, sizeof unitText, "Cannot connect to DXU %d: Address: %c", st_.currentUnit,
+                  st_.current().addressChar());
+
+    if (!st_.networkMode()) {
+        showDisconnectedLook();
+        showMessage("Error", "Cannot Connect to DXU");
+    } else if (st_.switchingUnit) {
+        // The user stepped to a silent unit: stay on the line so that Prev
+        // and Next can step on.
+        link_.Connect();
+        setEach(ui_, {"pbNextDXU", "pbPrevDXU"}, &Ui::setVisible, true);
+        showMessage("Error", unitText);
+        showViewingLabels();
+        ui_.setText("lblDXUAddress", "Address: ?");
+    } else {
+        // Walk on along the network list until a unit answers.
+        hooks_.addErrorLine(unitText);
+        const char next = nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
+        if (next == 0) {
+            showDisconnectedLook();
+            showMessage("Error", "Cannot Connect to DXU units on the network");
+        } else {
+            st_.current().address = static_cast<unsigned char>(next);
+            openAndConnect();
+        }
+    }
+    st_.switchingUnit = 0;
+}
+
+// ----------------------------------------------------------------------------
+// Units of a network
+
+char Session::nextAssignedAddress(char address, int direction)
+{
+    int p = -1;
+    if (address != 0) {
+        for (int i = 0; i < SearchedSlots; ++i) {
+            if (st_.networkSlots[static_cast<size_t>(i)] == address) {
+                p = i;
+                break;
+            }
+        }
+    }
+    if (direction == StepNext) {
+        for (int i = p + 1; i < SearchedSlots; ++i) {
+            const char c = st_.networkSlots[static_cast<size_t>(i)];
+            if (c != EmptySlot) {
+                ++st_.currentUnit;
+                return c;
+            }
+        }
+    } else if (direction == StepPrevious) {
+        for (int i = p - 1; i >= 0; --i) {
+            const char c = st_.networkSlots[static_cast<size_t>(i)];
+            if (c != EmptySlot) {
+                if (st_.currentUnit > 1)
+                    --st_.currentUnit;
+                return c;
+            }
+        }
+    }
+    return 0;
+}
+
+void Session::updatePrevNextButtons()
+{
+    setEach(ui_, {"pbPrevDXU", "pbNextDXU"}, &Ui::setEnabled, true);
+    if (st_.currentUnit == 1)
+        ui_.setEnabled("pbPrevDXU", false);
+    if (st_.currentUnit == st_.networkCount)
+        ui_.setEnabled("pbNextDXU", false);
+}
+
+void Session::showViewingLabels()
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Viewing: %d of %d", st_.currentUnit, st_.networkCount);
+    ui_.setText("lblViewing", text);
+    std::snprintf(text, sizeof text, "Address: %c", st_.current().addressChar());
+    ui_.setText("lblDXUAddress", text);
+}
+
+void Session::switchUnit(int direction)
+{
+    if (direction == StepNext ? st_.currentUnit >= st_.networkCount : st_.currentUnit <= 1)
+        return;
+    // A list for the unit on screen is still answered: the rest of a read, of
+    // an upload or of a connect, and a restart of measuring at its end, would
+    // go to the unit stepped to. A switch whose connect failed has no reply
+    // outstanding and can be stepped on from.
+    const int32_t state = st_.queue.queueState;
+    if (st_.lastSendTick != 0 && (state == QueueList || state == QueueUpload || state == QueueConnect))
+        return;
+    st_.lastDirection = direction;
+    const char c = nextAssignedAddress(st_.current().addressChar(), direction);
+    if (c == 0)
+        return;
+    // Going back, the record of a unit visited before holds its address.
+    if (direction == StepNext)
+        st_.current().address = static_cast<unsigned char>(c);
+    updatePrevNextButtons();
+    if (st_.current().settingsRead) {
+        showViewingLabels();
+        settings_.showSettings();
+        settings_.updateBinOffset();
+        return;
+    }
+    st_.switchingUnit = 1;
+    link_.Disconnect();
+    openAndConnect();
+}
+
+void Session::updateConnectionTypeLabel()
+{
+    const UnitRecord& pc = st_.unitTable[0];
+    const bool rs232 = pc.portInUse == 1;
+    char text[64];
+    std::snprintf(text, sizeof text, "%sCOM%d->%s", rs232 ? "RS232:" : "RS485:", (rs232 ? pc.port232 : pc.port485) + 1,
+                  st_.current().currentPort != 0 ? "Universal" : "Configuration");
+    ui_.setText("lblConnectionType", text);
+}
+
+// ----------------------------------------------------------------------------
+// Lists
+
+void Session::startList(std::initializer_list<const char*> codes)
+{
+    CommandQueue& q = st_.queue;
+    q.queueState = QueueList;
+    q.resetQueue();
+    for (const char* code : codes) {
+        const std::string_view c(code);
+        const uint32_t id = c == "GO" ? IdGo : c == "ST" ? IdStop : IdStatus;
+        q.enqueueCommand(KindCode, code, id, id == IdGo ? NoRetries : ListRetries);
+    }
+    q.cursor = 0;
+    engine_.sendCurrentItem();
+}
+
+void Session::continuousClicked()
+{
+    if (st_.current().laserOn) {
+        ui_.setEnabled("pbSingleMeasure", false);
+        ui_.setText("pbContinuous", "Measurement &Start");
+        ui_.setButtonFace("lblRx");
+        st_.resumeMeasuring = 0;
+        startList({"ST", "US"});
+        ui_.setEnabled("Calibrate1", true);
+        return;
+    }
+    ui_.setVisible("lblResult", true);
+    setEach(ui_, {"lblError", "lblErrTop", "lblErrBottom"}, &Ui::setVisible, false);
+    ui_.setEnabled("pbSingleMeasure", true);
+    st_.current().laserOn = 1;
+    ui_.setText("pbContinuous", "&Stop");
+    ui_.setText("lblResult", "");
+    ui_.setText("lblIntensity", "");
+    startList({"GO", "US"});
+    ui_.setEnabled("Calibrate1", false);
+}
+
+void Session::readSettings()
+{
+    st_.readyForStatus = 0;
+    setBusyCursor(true);
+    st_.queue.queueState = QueueList;
+    engine_.stopMeasurementFirst(KindCode);
+    enqueueSettingsRead(st_.queue);
+    st_.queue.cursor = 0;
+    engine_.sendCurrentItem();
+}
+
+} // namespace dxu

@@ -1,0 +1,67 @@
+#pragma once
+// The session with the units: connect and disconnect, stepping through the
+// units of a network, the start/stop and settings-read lists, and what the
+// window shows of it (the viewing labels, the connection type, the
+// disconnected look). It runs without a window: everything it shows goes
+// through the controls' names, the window's hooks and the settings view.
+#include "protocol/dxustate.h"
+#include "protocol/hooks.h"
+#include "protocol/settingsview.h"
+#include "serial/commlink.h"
+#include "services/ui.h"
+
+namespace dxu {
+
+class Engine;
+class Protocol;
+
+// Directions of a unit step.
+enum StepDirection : int32_t { StepNext = 1, StepPrevious = 2 };
+
+class Session {
+public:
+    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Connect, or disconnect after asking about unsaved changes.
+    void connectClicked();
+    void disconnectUnit();
+    // Opens the port of the link in use and starts the connect list.
+    void openAndConnect();
+    // The next (StepNext) or previous (StepPrevious) assigned address after
+    // address (0: from the start); moves currentUnit. 0 when there is none.
+    char nextAssignedAddress(char address, int direction);
+    // Prev and Next: show a unit read before, or connect to it and read it.
+    void switchUnit(int direction);
+    // Measurement start and stop.
+    void continuousClicked();
+    // The full settings read; also the last step of every connect.
+    void readSettings();
+    // The port went away under the connection.
+    void portLost(int comNumber);
+
+    // Steps the engine runs at the end of a connect list.
+    void connectCompleted();
+    void connectFailed();
+    void updatePrevNextButtons();
+    void updateConnectionTypeLabel();
+
+    // "COM n" of the link in use.
+    int comNumberInUse() const;
+
+private:
+    void showViewingLabels();
+    void showDisconnectedLook();
+    void abandonSwitch();
+    void startList(std::initializer_list<const char*> codes);
+
+    DxuState& st_;
+    Engine& engine_;
+    CommLink& link_;
+    Hooks& hooks_;
+    Ui& ui_;
+    SettingsView& settings_;
+};
+
+} // namespace dxu
