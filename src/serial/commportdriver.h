@@ -57,10 +57,20 @@ uint32_t baudRateValue(TComPortBaudRate rate);
 // the path stored for it, else /dev/ttyS<n-1>.
 QString comDevicePath(int comNumber);
 
+// The driver's rate value of the program's rate index 0..8 (1200, 2400, 4800,
+// 9600, 14400, 19200, 38400, 57600, 115200); an index outside 0..7 gives br115200.
+TComPortBaudRate rateOfRateIndex(int rateIndex);
+
 // True when port "COM n" exists and no other program holds it. The port is
 // released again before this returns, leaving nothing behind that would stand
 // in the way of the driver opening it.
 bool portIsFree(int comNumber);
+// What the user is told when "COM n" (the device at path) failed to open as
+// the attempt says: held by another program, missing, no permission (and how
+// to get it), not a serial device.
+QString openFailureText(int comNumber, const QString& device, const serialio::OpenAttempt& attempt);
+// Tries port "COM n" once more and tells why it cannot be opened.
+QString portOpenFailureText(int comNumber);
 
 class TCommPortDriver : public QObject, public CommLink {
     Q_OBJECT
