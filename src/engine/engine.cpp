@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 
+#include "engine/connectdetails.h"
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
@@ -452,6 +453,7 @@ void Engine::PollTimerTimer()
 // The result lamp goes off when no measurement has arrived for a while.
 void Engine::tendResultLamp(uint32_t now)
 {
+    hooks_.showResultAge(now);
     if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
         ui_.setButtonFace("lblRx");
         ui_.setText("lblRx", "");
@@ -470,14 +472,14 @@ void Engine::connectFailed()
 
     if (!st_.networkMode()) {
         showDisconnectedLook();
-        showMessage("Error", "Cannot Connect to DXU");
+        showMessage("Error", "Cannot Connect to DXU", connectFailureDetails(st_));
     } else if (st_.switchingUnit) {
         // The user stepped to a silent unit: stay on the line so that Prev
         // and Next can step on.
         port_.Connect();
         ui_.setVisible("pbNextDXU", true);
         ui_.setVisible("pbPrevDXU", true);
-        showMessage("Error", text(unitText()));
+        showMessage("Error", text(unitText()), connectFailureDetails(st_));
         std::array<char, 64> viewing;
         ui_.setText("lblViewing", format(viewing, "Viewing: %d of %d", st_.currentUnit, st_.networkCount));
         ui_.setText("lblDXUAddress", "Address: ?");
@@ -487,7 +489,8 @@ void Engine::connectFailed()
         const char next = hooks_.nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
         if (next == 0) {
             showDisconnectedLook();
-            showMessage("Error", "Cannot Connect to DXU units on the network");
+            showMessage("Error", "Cannot Connect to DXU units on the network",
+                        connectFailureDetails(st_, TriedUnits::WholeNetwork));
         } else {
             st_.current().address = static_cast<unsigned char>(next);
             hooks_.openAndConnect();
