@@ -131,6 +131,7 @@ public:
     void showErrorWindow() override;
     bool commSetupVisible() const override;
     void showResult() override;
+    void showResultAge(uint32_t now) override;
     void showRate() override;
     void appendTerminal(std::string_view line) override;
     void addErrorLine(std::string_view text) override;

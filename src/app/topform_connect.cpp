@@ -174,18 +174,7 @@ void TTopForm::openAndConnect()
     const int com = comNumberInUse();
     if (!portCheck_ || !portCheck_(com)) {
         abandonSwitch();
-        // A "COM n" that leads to no device is named as such: telling the
-        // user that another program holds it would send them looking for one.
-        const QString device = comDevicePath(com);
-        if (QFileInfo::exists(device))
-            showMessage(kCaption, QStringLiteral("Serial port: COM%1 is in use by other program.\n"
-                                                 "Please select another serial port")
-                                      .arg(com));
-        else
-            showMessage(kCaption, QStringLiteral("Serial port: COM%1 (%2) was not found.\n"
-                                                 "Please select another serial port")
-                                      .arg(com)
-                                      .arg(device));
+        showMessage(kCaption, portOpenFailureText(com));
         return;
     }
     if (!s.networkMode())
@@ -463,6 +452,7 @@ void TTopForm::refreshProcessingPanels() { panel_->refreshProcessingPanels(); }
 void TTopForm::applyOldFirmwareLimits() { panel_->applyOldFirmwareLimits(); }
 
 void TTopForm::showResult() { display_->showResult(); }
+void TTopForm::showResultAge(uint32_t now) { display_->showResultAge(now); }
 
 void TTopForm::showRate() { display_->showRate(); }
 
