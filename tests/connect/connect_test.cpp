@@ -525,6 +525,9 @@ TEST_F(ConnectWindow, LastReadingTurnsStaleWhenResultsStop)
     tick(1);
     EXPECT_FALSE(live()) << "three seconds without a result";
     EXPECT_EQ(form().hint("lblResult"), "Last result 3 s ago");
+    const QPalette& look = qobject_cast<QWidget*>(form().control("lblResult"))->palette();
+    EXPECT_NE(look.color(QPalette::Disabled, QPalette::WindowText), look.color(QPalette::Active, QPalette::WindowText))
+        << "a stale result looks different";
     EXPECT_EQ(text("lblResult"), "12.345 M") << "the value stays";
     reply("$BM,12.346\r");
     EXPECT_TRUE(live());
