@@ -7,6 +7,7 @@
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
+#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "network/assignaddress.h"
 #include "network/netsetup.h"
@@ -429,6 +430,13 @@ void showModeless(QWidget* w)
 void TTopForm::About1Click() { showModeless(windows_.about); }
 
 void TTopForm::Terminal1Click() { showModeless(windows_.terminal); }
+
+void TTopForm::Trend1Click()
+{
+    if (!trend_)
+        trend_ = new TfrmTrend(this);
+    showModeless(trend_);
+}
 
 // ----------------------------------------------------------------------------
 // Hooks answered here

@@ -37,6 +37,7 @@ class TfrmCommSetup;
 class TfrmErrors;
 class TfrmNetSetup;
 class TfrmTerminal;
+class TfrmTrend;
 class TfrmViewCapture;
 
 class TTopForm : public QMainWindow, public Ui, public Hooks {
@@ -131,6 +132,7 @@ public:
     void showErrorWindow() override;
     bool commSetupVisible() const override;
     void showResult() override;
+    void drawHistogram() override;
     void showRate() override;
     void appendTerminal(std::string_view line) override;
     void addErrorLine(std::string_view text) override;
@@ -166,6 +168,8 @@ public slots:
     void Exit1Click();
     void About1Click();
     void Terminal1Click();
+    // The live trend of the results, a window of its own made on first use.
+    void Trend1Click();
 
     // Connection and unit switching.
     void pbConnectClick();
@@ -248,6 +252,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
+    TfrmTrend* trend_ = nullptr;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

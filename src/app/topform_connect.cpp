@@ -9,7 +9,9 @@
 
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
+#include "display/histogramview.h"
 #include "display/resultdisplay.h"
+#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
@@ -462,7 +464,20 @@ void TTopForm::refreshProcessingPanels() { panel_->refreshProcessingPanels(); }
 
 void TTopForm::applyOldFirmwareLimits() { panel_->applyOldFirmwareLimits(); }
 
-void TTopForm::showResult() { display_->showResult(); }
+void TTopForm::showResult()
+{
+    display_->showResult();
+    if (trend_)
+        trend_->addResult(state_.current(), state_.noDistance != 0);
+}
+
+void TTopForm::drawHistogram()
+{
+    if (auto* img = qobject_cast<HistogramView*>(widget("imgBinning")))
+        img->drawHistogram();
+    if (trend_)
+        trend_->addResult(state_.current(), state_.noDistance != 0 || state_.targetCount <= 0);
+}
 
 void TTopForm::showRate() { display_->showRate(); }
 

@@ -1,6 +1,8 @@
 // The controls of the main window: menus, status bar, the settings panels,
 // the display panel and the file dialogs. Behaviour lives in topform.cpp.
 #include "app/topform.h"
+#include "display/histogramview.h"
+#include "display/resultdisplay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -278,10 +280,13 @@ void TTopForm::buildMenu()
 
     // Two items of the bar act at once instead of opening a menu.
     auto* terminal = named(new QAction(QStringLiteral("&Terminal"), this), "Terminal1");
+    auto* trend = named(new QAction(QStringLiteral("T&rend"), this), "Trend1");
     auto* about = named(new QAction(QStringLiteral("&About"), this), "About1");
     bar->addAction(terminal);
+    bar->addAction(trend);
     bar->addAction(about);
     connect(terminal, &QAction::triggered, this, &TTopForm::Terminal1Click);
+    connect(trend, &QAction::triggered, this, &TTopForm::Trend1Click);
     connect(about, &QAction::triggered, this, &TTopForm::About1Click);
     connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
 }
@@ -447,11 +452,7 @@ void TTopForm::buildPanels()
         blackBar(result, 64, Qt::AlignRight | Qt::AlignVCenter);
         auto* intensity = label(screen, "lblIntensity", QStringLiteral("10230"));
         blackBar(intensity, 64, Qt::AlignRight | Qt::AlignVCenter);
-        auto* img = label(screen, "imgBinning", QString());
-        img->setFixedSize(341, 89);
-        QPixmap blank(341, 89);
-        blank.fill(QApplication::palette().color(QPalette::Button));
-        img->setPixmap(blank);
+        auto* img = new HistogramView(state_, [this] { display_->showResult(); }, screen);
         // Digits have no descent: the lines keep only a little of it.
         const int lineHeight = result->fontMetrics().ascent() + result->fontMetrics().descent() / 2;
         result->setFixedHeight(lineHeight);
