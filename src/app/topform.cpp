@@ -7,6 +7,7 @@
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
+#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/assignaddress.h"
@@ -73,6 +74,10 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     commPort_ = CommPort;
     portCheck_ = portIsFree;
     display_ = std::make_unique<ResultDisplay>(state_, *this);
+    display_->setResultListener([this](bool noResult) {
+        if (trend_)
+            trend_->addResult(state_.current(), noResult);
+    });
 
     buildMenu();
     buildStatusBar();
@@ -426,6 +431,13 @@ void showModeless(QWidget* w)
 void TTopForm::About1Click() { showModeless(windows_.about); }
 
 void TTopForm::Terminal1Click() { showModeless(windows_.terminal); }
+
+void TTopForm::Trend1Click()
+{
+    if (!trend_)
+        trend_ = new TfrmTrend(this);
+    showModeless(trend_);
+}
 
 // ----------------------------------------------------------------------------
 // Hooks answered here

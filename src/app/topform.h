@@ -38,6 +38,7 @@ class TfrmCommSetup;
 class TfrmErrors;
 class TfrmNetSetup;
 class TfrmTerminal;
+class TfrmTrend;
 class TfrmViewCapture;
 
 class TTopForm : public QMainWindow, public WidgetUi, public Hooks {
@@ -147,6 +148,8 @@ public slots:
     void Exit1Click();
     void About1Click();
     void Terminal1Click();
+    // The live trend of the results, a window of its own made on first use.
+    void Trend1Click();
 
     // Connection and unit switching.
     void pbConnectClick();
@@ -225,6 +228,7 @@ private:
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
+    TfrmTrend* trend_ = nullptr;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

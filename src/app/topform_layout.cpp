@@ -2,6 +2,8 @@
 // dialogs; the panels come from settings/panelwidgets. Behaviour lives in
 // topform.cpp.
 #include "app/topform.h"
+#include "display/histogramview.h"
+#include "display/resultdisplay.h"
 
 #include "settings/panelwidgets.h"
 
@@ -92,10 +94,13 @@ void TTopForm::buildMenu()
 
     // Two items of the bar act at once instead of opening a menu.
     auto* terminal = named(new QAction(QStringLiteral("&Terminal"), this), "Terminal1");
+    auto* trend = named(new QAction(QStringLiteral("T&rend"), this), "Trend1");
     auto* about = named(new QAction(QStringLiteral("&About"), this), "About1");
     bar->addAction(terminal);
+    bar->addAction(trend);
     bar->addAction(about);
     connect(terminal, &QAction::triggered, this, &TTopForm::Terminal1Click);
+    connect(trend, &QAction::triggered, this, &TTopForm::Trend1Click);
     connect(about, &QAction::triggered, this, &TTopForm::About1Click);
     connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
 }
@@ -157,7 +162,11 @@ void TTopForm::buildPanels()
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("TopFormClient"));
     setCentralWidget(central);
-    buildPanelWidgets(central);
+    buildPanelWidgets(central, [this](QWidget* parent) {
+        auto* img = new HistogramView(state_, [this] { display_->showResultLines(); }, parent);
+        display_->setHistogram(img);
+        return img;
+    });
 }
 
 } // namespace dxu

@@ -1,5 +1,7 @@
 #include "display/resultdisplay.h"
 
+#include "display/histogramview.h"
+
 #include "services/locale.h"
 #include "services/clock.h"
 
@@ -29,6 +31,21 @@ void ResultDisplay::showResultAge(uint32_t now)
 }
 
 void ResultDisplay::showResult()
+{
+    showResultLines();
+    if (listener_)
+        listener_(st_.noDistance != 0);
+}
+
+void ResultDisplay::drawHistogram()
+{
+    if (histogram_)
+        histogram_->drawHistogram();
+    if (listener_)
+        listener_(st_.noDistance != 0 || st_.targetCount <= 0);
+}
+
+void ResultDisplay::showResultLines()
 {
     showResultAge(tickCount());
     const UnitRecord& r = st_.current();

@@ -5,8 +5,11 @@
 #include "services/ui.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace dxu {
+
+class HistogramView;
 
 class ResultDisplay : public ResultView {
 public:
@@ -15,8 +18,16 @@ public:
     // A result older than this no longer looks live.
     static constexpr int32_t StaleAfterMs = 2000;
 
-    // Lamps and result texts from the current unit's record.
+    // Lamps and result texts from the current unit's record, for a result
+    // that just came: it also goes to the result listener.
     void showResult() override;
+    // The same without telling the listener (a target chosen again).
+    void showResultLines();
+    // The binning image; draws the last binning reply.
+    void setHistogram(HistogramView* view) { histogram_ = view; }
+    void drawHistogram() override;
+    // Told of every result that came, and whether it held no value.
+    void setResultListener(std::function<void(bool noResult)> listener) { listener_ = std::move(listener); }
     // How fresh the result on screen is at tick count now: live while the
     // unit measures and a result came within StaleAfterMs; otherwise greyed,
     // its tooltip telling how long ago the last result came.
@@ -36,6 +47,8 @@ private:
 
     DxuState& st_;
     Ui& ui_;
+    HistogramView* histogram_ = nullptr;
+    std::function<void(bool)> listener_;
 };
 
 } // namespace dxu

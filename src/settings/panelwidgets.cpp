@@ -207,7 +207,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QStr
     return named(new QLabel(text, parent), name, hint);
 }
 
-void buildPanelWidgets(QWidget* central)
+void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>& makeHistogram)
 {
     auto* columns = new QHBoxLayout(central);
     columns->setContentsMargins(4, 4, 4, 2);
@@ -313,11 +313,7 @@ void buildPanelWidgets(QWidget* central)
         blackBar(result, 64, Qt::AlignRight | Qt::AlignVCenter);
         auto* intensity = label(screen, "lblIntensity", QStringLiteral("10230"));
         blackBar(intensity, 64, Qt::AlignRight | Qt::AlignVCenter);
-        auto* img = label(screen, "imgBinning", QString());
-        img->setFixedSize(341, 89);
-        QPixmap blank(341, 89);
-        blank.fill(QApplication::palette().color(QPalette::Button));
-        img->setPixmap(blank);
+        QWidget* img = makeHistogram(screen);
         // Digits have no descent: the lines keep only a little of it.
         const int lineHeight = result->fontMetrics().ascent() + result->fontMetrics().descent() / 2;
         result->setFixedHeight(lineHeight);

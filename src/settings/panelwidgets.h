@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <type_traits>
 
 namespace dxu {
@@ -26,6 +27,7 @@ W* named(W* w, const char* name, const QString& hint = {})
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QString& hint = {});
 
 // Builds the panels of the main window into central, in two columns.
-void buildPanelWidgets(QWidget* central);
+// makeHistogram makes the binning image imgBinning in the given parent.
+void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>& makeHistogram);
 
 } // namespace dxu

@@ -3,6 +3,8 @@
 // connection label, the pointer, the menu options and the display choice.
 #include "app/topform.h"
 #include "common/testsupport.h"
+#include "display/histogramview.h"
+#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "serial/commportdriver.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -564,6 +567,64 @@ TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
     EXPECT_EQ(st().queue.queueState, QueueConnect);
     EXPECT_EQ(st().queue.items[0].retriesLeft, 150);
     EXPECT_FALSE(form().isEnabled("pbUpload"));
+}
+
+} // namespace
+} // namespace dxu::test
+
+namespace dxu::test {
+namespace {
+
+// Results reach the trend window as the display shows them: both lines where
+// the display mode gives an intensity, the chosen target in Binning; a jump
+// shows in the standard deviation at once.
+TEST_F(ConnectWindow, TrendTakesTheResultsTheDisplayShows)
+{
+    connectUnit("$");
+    click("Trend1");
+    auto* trend = form().findChild<TfrmTrend*>();
+    ASSERT_NE(trend, nullptr);
+    UnitRecord& r = st().current();
+    r.measureMode = 1;
+    r.displayMode = 2;
+    r.units = 1;
+    for (int i = 0; i < 10; ++i) {
+        clock.advance(100);
+        reply("$BM,12.345,1500\r");
+    }
+    EXPECT_EQ(text("lblResult"), "12.345 M");
+    auto d = trend->stats().distance();
+    EXPECT_EQ(d.values, 10u);
+    EXPECT_DOUBLE_EQ(d.stdDev, 0.0);
+    EXPECT_NEAR(d.rate, 10.0, 1e-9);
+    EXPECT_NEAR(trend->stats().intensity().mean, 1.5, 1e-6);
+    clock.advance(100);
+    reply("$BM,14.345,1500\r");
+    d = trend->stats().distance();
+    EXPECT_NEAR(d.max, 14.345, 1e-5);
+    EXPECT_GT(d.stdDev, 0.5);
+
+    // Binning: the nearest target (FA 0) is the result and the trend's value;
+    // a click on a bar changes the result but adds no result to the trend.
+    r.measureMode = 2;
+    r.binSize = 3;
+    trend->pbTrendClearClick();
+    clock.advance(100);
+    reply("$BM,0,2,9.000,10\r$BM,1,2,4.000,40\r");
+    EXPECT_EQ(text("lblResult"), "4.000 M");
+    EXPECT_EQ(text("lblTargetCount"), "2");
+    EXPECT_EQ(trend->stats().distance().values, 1u);
+    EXPECT_FLOAT_EQ(static_cast<float>(trend->stats().distance().mean), 4.0f);
+    auto* img = form().findChild<HistogramView*>();
+    const auto& bar = img->histogram().picture().lines[3]; // entry 0, at 9 m
+    QTest::mouseClick(img, Qt::LeftButton, {}, QPoint(bar.x1, bar.y1 - 6));
+    EXPECT_EQ(text("lblResult"), "9.000 M");
+    EXPECT_EQ(trend->stats().distance().values, 1u);
+
+    // Paused, nothing is taken.
+    trend->findChild<QAbstractButton*>(QStringLiteral("pbTrendPause"))->click();
+    reply("$BM,0,1,7.000,10\r");
+    EXPECT_EQ(trend->stats().distance().values, 1u);
 }
 
 } // namespace

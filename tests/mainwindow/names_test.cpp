@@ -1,6 +1,7 @@
 // Every control that the window's behaviour refers to by name exists, with
 // its caption, hint, shortcut and grouping.
 #include "fixture.h"
+#include "display/histogramview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,14 +165,15 @@ const Named kControls[] = {
     {"SetRanges1", Kind::Action, "&Set Ranges..."},
     {"Calibrate1", Kind::Action, "&Calibrate..."},
     {"Terminal1", Kind::Action, "&Terminal"},
+    {"Trend1", Kind::Action, "T&rend"},
     {"About1", Kind::Action, "&About"},
 };
 
 bool isKind(QObject* o, Kind k)
 {
     switch (k) {
-    case Kind::Label:
-    case Kind::Image: return qobject_cast<QLabel*>(o) != nullptr;
+    case Kind::Label: return qobject_cast<QLabel*>(o) != nullptr;
+    case Kind::Image: return qobject_cast<HistogramView*>(o) != nullptr;
     case Kind::Edit: return qobject_cast<QLineEdit*>(o) != nullptr;
     case Kind::Check: return qobject_cast<QCheckBox*>(o) != nullptr;
     case Kind::Radio: return qobject_cast<QRadioButton*>(o) != nullptr;
@@ -293,7 +295,7 @@ TEST_F(MainWindowTest, MenuShortcutsCheckMarksAndDesignStates)
     QStringList titles;
     for (QAction* a : bar->actions())
         titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&File", "C&onnections", "Current &Loop", "&Terminal", "&About"}));
+    EXPECT_EQ(titles, QStringList({"&File", "C&onnections", "Current &Loop", "&Terminal", "T&rend", "&About"}));
 }
 
 TEST_F(MainWindowTest, StatusBarPanelsAndFileDialogs)

@@ -138,3 +138,22 @@ TEST(SimStream, WithoutContinuousOutputTheUnitMeasuresSilently)
 }
 
 } // namespace
+
+TEST(SimStream, BinningSceneOptionsGiveHitCountsEmptyEntriesAndTheStartMode)
+{
+    // Starts in Binning: three targets with their hit counts, two empty entries between them.
+    Sim sim({"--mode", "2", "--targets", "5,9,20", "--hits", "100,40,400", "--empty-bins", "2",
+             "--distance-noise", "0"});
+    EXPECT_EQ(sim.ask("$MM"), "$MM,2");
+    sim.send("$BM");
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"$BM,0,5,4.992,", 100}, {"$BM,1,5,0.000,0", 0}, {"$BM,2,5,8.944,", 40},
+        {"$BM,3,5,0.000,0", 0},  {"$BM,4,5,19.968,", 400}};
+    for (const auto& [head, hits] : expected) {
+        const std::string line = sim.readLine();
+        ASSERT_EQ(line.substr(0, head.size()), head) << line;
+        const int got = std::stoi(line.substr(line.rfind(',') + 1));
+        EXPECT_NEAR(got, hits, hits / 10 + 1) << line;
+    }
+    EXPECT_EQ(sim.readFor(150), "");
+}

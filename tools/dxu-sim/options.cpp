@@ -51,6 +51,12 @@ const char kHelp[] =
     "  --distance-noise M  random spread of every distance, +/- M (default 0.002)\n"
     "  --intensity N       intensity of the echo (default 1500)\n"
     "  --targets M1,M2,..  targets of a binning measurement (default: the target)\n"
+    "  --hits H1,H2,..     hit counts of those targets, nearest first, each +/- 10 %\n"
+    "                      (default: 60..90 % of the pulses per measurement)\n"
+    "  --empty-bins N      N empty entries (distance 0, no hits) among the targets\n"
+    "                      of every binning reply; at most 10 entries in all\n"
+    "  --mode N            measurement mode at start: 1 Averaging, 2 Binning,\n"
+    "                      3 Detection, 4 LastTarget (default: the stored one)\n"
     "  --blink M,ON,OFF    an object at M that is gone for OFF ms from the start,\n"
     "                      then there for ON ms, again and again; while there it\n"
     "                      is the nearest target\n"
@@ -182,6 +188,14 @@ Options parseOptions(int argc, char** argv)
             o.targets.clear();
             for (const auto& t : splitCommas(val))
                 o.targets.push_back(toReal(opt, t));
+        } else if (flag("--hits")) {
+            o.hits.clear();
+            for (const auto& h : splitCommas(val))
+                o.hits.push_back(int(toInt(opt, h, 0, 1000000)));
+        } else if (flag("--empty-bins")) {
+            o.emptyBins = int(toInt(opt, val, 0, 9));
+        } else if (flag("--mode")) {
+            o.mode = int(toInt(opt, val, 1, 4));
         } else if (flag("--blink")) {
             auto p = splitCommas(val);
             if (p.size() != 3)

@@ -30,6 +30,9 @@ struct Options {
     double distanceNoise = 0.002;
     int intensity = 1500;
     std::vector<double> targets;     // binning targets; empty: the main distance
+    std::vector<int> hits;           // hit counts of the binning targets, in order; empty: random
+    int emptyBins = 0;               // empty entries among the targets of a binning reply
+    int mode = 0;                    // measurement mode at start (MM 1..4); 0: the stored one
     double blinkDistance = 0;        // an object that comes and goes
     int blinkOnMs = 0, blinkOffMs = 0;
 

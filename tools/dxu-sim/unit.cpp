@@ -28,6 +28,11 @@ Unit::Unit(int index, const Options& opt, const Settings& saved, Line& line, Mic
 {
     poweredAt_ = now;
     restartedAt_ = now;  // power-up: autostart is looked at on the first tick
+    if (opt.mode != 0) {
+        // As if the unit had been saved in that mode.
+        work_.set("MM", 0, opt.mode);
+        saved_.set("MM", 0, opt.mode);
+    }
 }
 
 void Unit::handle(const std::string& frame, const std::string& body, Micros now)
@@ -256,16 +261,31 @@ void Unit::measure(const std::string& frameIn, Micros now, bool single)
     switch (work_.mode()) {
     case 2: {
         const double bin = (work_.metres() ? 0.013 : 1.0 / 24.0) * double(1 << std::clamp(work_.getInt("BS"), 0, 7));
-        const size_t n = std::min<size_t>(t.size(), 10);
+        // The targets nearest first, each followed by an empty entry while
+        // empties are asked for; at most ten entries.
+        std::uniform_real_distribution<double> share(0.6, 0.9);
+        std::uniform_real_distribution<double> jitter(0.9, 1.1);
+        struct Entry {
+            double units;
+            int hits;
+        };
+        std::vector<Entry> entries;
+        int empties = opt_.emptyBins;
+        for (size_t i = 0; i < t.size() && entries.size() < 10; ++i) {
+            const int hits = i < opt_.hits.size() ? int(std::lround(opt_.hits[i] * jitter(rng_)))
+                                                  : std::max(1, int(work_.get("PO", 1) * share(rng_)));
+            entries.push_back({std::floor(work_.toUnits(t[i] + offset) / bin) * bin, hits});
+            if (empties > 0 && entries.size() < 10) {
+                entries.push_back({0, 0});
+                --empties;
+            }
+        }
+        const size_t n = entries.size();
         if (n == 0)
             return send("BM,0,0," + work_.number(0) + ",0");
-        std::uniform_real_distribution<double> share(0.6, 0.9);
-        for (size_t i = 0; i < n; ++i) {
-            const double u = work_.toUnits(t[i] + offset);
-            const int hits = std::max(1, int(work_.get("PO", 1) * share(rng_)));
-            send("BM," + std::to_string(i) + "," + std::to_string(n) + "," + work_.number(std::floor(u / bin) * bin)
-                 + "," + std::to_string(hits));
-        }
+        for (size_t i = 0; i < n; ++i)
+            send("BM," + std::to_string(i) + "," + std::to_string(n) + "," + work_.number(entries[i].units) + ","
+                 + std::to_string(entries[i].hits));
         return;
     }
     case 3: {
