@@ -1,5 +1,6 @@
 #include "app/topform.h"
 
+#include "capture/capturelog.h"
 #include "capture/viewcapture.h"
 #include "currentloop/clcalibration.h"
 #include "currentloop/clsettings.h"
@@ -84,6 +85,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     wireSettingChanged();
     wireConnection();
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
+    capture_ = std::make_unique<CaptureLog>(*this, this);
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -374,10 +376,7 @@ bool TTopForm::unsavedChangesPrompt(int kind)
     }
 }
 
-void TTopForm::closeCaptureFile()
-{
-    // The capture log is closed by the capture module once it is open.
-}
+void TTopForm::closeCaptureFile() { capture_->stop(); }
 
 void TTopForm::releaseForExit()
 {

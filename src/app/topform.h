@@ -24,6 +24,7 @@ class QTimer;
 
 namespace dxu {
 
+class CaptureLog;
 class Engine;
 class Protocol;
 class ResultDisplay;
@@ -143,6 +144,8 @@ public:
     char nextAssignedAddress(char address, int direction) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
+    bool captureOpen() const override;
+    void writeCaptureLine(std::string_view line) override;
     // The settings panel's show functions: one per setting, and all of them.
 #define DXU_TOPFORM_SHOW(code) void show##code() override;
     DXU_SHOW_CODES(DXU_TOPFORM_SHOW)
@@ -189,6 +192,9 @@ public slots:
     void CommPortSetup1Click();
     void DXUStatusRequests1Click();
     void CaptureAll1Click();
+    void StartCapture1Click();
+    void StopCapture1Click();
+    void OpenCapture1Click();
     // The one-second tick and the receive event of CommPort.
     void PollTimerTimer();
     void CommPortReceiveData(const char* data, int32_t size);
@@ -248,6 +254,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
+    std::unique_ptr<CaptureLog> capture_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

@@ -1,12 +1,136 @@
 #include "capture/viewcapture.h"
 
-namespace dxu {
+#include "capture/capturelog.h"
+#include "services/messages.h"
 
-TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent)
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace dxu {
+namespace {
+
+// The lines at the designed width, a plot beside them.
+constexpr QSize DesignSize(720, 547);
+
+} // namespace
+
+TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(DesignSize)
 {
     setObjectName(QStringLiteral("frmViewCapture"));
     setWindowTitle(QStringLiteral("View Capture File"));
-    setFixedSize(233, 547);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    CapContent = new QPlainTextEdit(this);
+    CapContent->setObjectName(QStringLiteral("CapContent"));
+    CapContent->setReadOnly(true);
+    CapContent->setLineWrapMode(QPlainTextEdit::NoWrap);
+    CapContent->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    CapContent->setFixedWidth(221);
+
+    cmbPlotValue = new QComboBox(this);
+    cmbPlotValue->setObjectName(QStringLiteral("cmbPlotValue"));
+    cmbPlotValue->addItems({QStringLiteral("Distance"), QStringLiteral("Intensity")});
+    connect(cmbPlotValue, &QComboBox::currentIndexChanged, this, &TfrmViewCapture::showPlot);
+    auto* plotLabel = new QLabel(QStringLiteral("&Plot:"), this);
+    plotLabel->setBuddy(cmbPlotValue);
+
+    pbExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
+    pbExport->setObjectName(QStringLiteral("pbExport"));
+    pbExport->setAutoDefault(false);
+    connect(pbExport, &QPushButton::clicked, this, &TfrmViewCapture::pbExportClick);
+
+    pbClose = new QPushButton(QStringLiteral("&Close"), this);
+    pbClose->setObjectName(QStringLiteral("pbClose"));
+    pbClose->setDefault(true);
+    pbClose->setFixedSize(75, 25);
+    connect(pbClose, &QPushButton::clicked, this, &TfrmViewCapture::pbCloseClick);
+
+    auto* plotColumn = new QVBoxLayout;
+    plotColumn->setObjectName(QStringLiteral("plotColumn"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(CapContent);
+    top->addLayout(plotColumn, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(plotLabel);
+    buttons->addWidget(cmbPlotValue);
+    buttons->addStretch();
+    buttons->addWidget(pbExport);
+    buttons->addWidget(pbClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 10, 10);
+    layout->addLayout(top, 1);
+    layout->addLayout(buttons);
+    showPlot();
+}
+
+void TfrmViewCapture::pbCloseClick() { hide(); }
+
+void TfrmViewCapture::FormShow() { placement_.beforeShow(this); }
+
+PlotValue TfrmViewCapture::plotValue() const
+{
+    return cmbPlotValue->currentIndex() == 1 ? PlotValue::Intensity : PlotValue::Distance;
+}
+
+bool TfrmViewCapture::showFile(const QString& path)
+{
+    CaptureContents c = readCaptureFile(path);
+    if (!c.read) {
+        showMessage(QStringLiteral("Error"),
+                    QStringLiteral("File %1 cannot be read.\n\n%2").arg(QDir::toNativeSeparators(path), c.error));
+        return false;
+    }
+    viewName_ = path;
+    contents_ = std::move(c);
+    CapContent->setPlainText(contents_.lines.join(QLatin1Char('\n')));
+    setWindowTitle(QStringLiteral("Viewing  ") + viewName_);
+
+    // Plot what the capture holds: intensities only when it has no distances.
+    bool distances = false, intensities = false;
+    for (const CaptureSample& s : contents_.samples) {
+        distances = distances || s.distance.has_value();
+        intensities = intensities || s.intensity.has_value();
+    }
+    cmbPlotValue->setCurrentIndex(!distances && intensities ? 1 : 0);
+    pbExport->setEnabled(distances || intensities);
+    showPlot();
+
+    FormShow();
+    show();
+    raise();
+    activateWindow();
+    return true;
+}
+
+void TfrmViewCapture::showPlot()
+{
+    // The plot itself comes with the shared plot view.
+}
+
+void TfrmViewCapture::pbExportClick()
+{
+    const QFileInfo source(viewName_);
+    const QString path = chooseCaptureFile(
+        {QStringLiteral("CsvSave"), source.absolutePath(), source.completeBaseName() + QStringLiteral(".csv")}, this);
+    if (path.isEmpty())
+        return;
+    QSaveFile out(path);
+    const QByteArray csv = captureCsv(contents_, plotValue()).toUtf8();
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text) || out.write(csv) != csv.size() || !out.commit()) {
+        showMessage(QStringLiteral("Error"), QStringLiteral("Cannot write the file %1.\n\n%2")
+                                                 .arg(QDir::toNativeSeparators(path), out.errorString()));
+    }
 }
 
 } // namespace dxu
