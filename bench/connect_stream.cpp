@@ -5,11 +5,13 @@
 // 1. Connect to a unit that answers at once: the time from the click to the
 //    end of the settings read, against 53 exchanges of one 50 ms receive poll.
 // 2. The unit measuring as fast as it can, its results filling the line at
-//    115200 bit/s: results shown against results sent, the program's share of
-//    one core, and the growth of its resident memory after a warm-up.
+//    115200 bit/s, with a capture running: results shown and lines in the
+//    capture file against results sent, the program's share of one core, and
+//    the growth of its resident memory after a warm-up.
 // A driver, not a timed test: it prints the figures and exits 0 when they are
 // within their bounds (1.2 x, none lost, < 10 % CPU, < 1 MB), 1 otherwise.
 #include "app/topform.h"
+#include "capture/capturelog.h"
 #include "e2e/simprocess.h"
 #include "engine/engine.h"
 #include "protocol/protocol.h"
@@ -21,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -162,6 +165,9 @@ int main(int argc, char** argv)
         top.protocol().sendIntCommand(code, value);
         runFor(120);
     }
+    const QString capturePath = config.filePath(QStringLiteral("dxu0001.log"));
+    setCaptureFileDialog([&](const FileChoice&) { return capturePath; });
+    top.StartCapture1Click();
     const long sentBefore = countSent(sim, "$BM");
     const long shownBefore = top.shown;
     click(top, "pbContinuous");
@@ -177,18 +183,25 @@ int main(int argc, char** argv)
     click(top, "pbContinuous");
     waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);
     runFor(500); // the last results on the line
+    top.StopCapture1Click();
+    setCaptureFileDialog({});
     const long sent = countSent(sim, "$BM") - sentBefore;
     const long shown = top.shown - shownBefore;
+    long captured = 0;
+    QFile file(capturePath);
+    if (file.open(QIODevice::ReadOnly))
+        captured = file.readAll().count('\n');
     const double cpuShare = cpuS / wallS;
     const long growthKb = rssEnd - rssStart;
     std::printf("stream %d s: %ld results sent, %ld shown (%ld lost), %.0f results/s\n", streamSeconds, sent, shown,
                 sent - shown, double(sent) / streamSeconds);
+    std::printf("capture file: %ld lines for %ld results sent (%ld lost)\n", captured, sent, sent - captured);
     std::printf("processor: %.2f s in %.1f s = %.1f %% of one core (bound 10 %%)\n", cpuS, wallS, 100 * cpuShare);
     std::printf("resident memory: %ld kB -> %ld kB, growth %ld kB (bound 1024 kB)\n", rssStart, rssEnd, growthKb);
 
     click(top, "pbConnect");
     setMessageService(nullptr);
-    const bool ok = ratio <= 1.2 && shown == sent && sent > 0 && cpuShare < 0.10 && growthKb < 1024
+    const bool ok = ratio <= 1.2 && shown == sent && captured == sent && sent > 0 && cpuShare < 0.10 && growthKb < 1024
                     && messages.count == 0;
     std::printf("%s\n", ok ? "within bounds" : "OUT OF BOUNDS");
     return ok ? 0 : 1;

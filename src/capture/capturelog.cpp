@@ -122,10 +122,12 @@ void CaptureLog::showState()
 
 void CaptureLog::start()
 {
+    if (file_.isOpen())
+        return;
     const QString folder = QDir::currentPath();
     captureName_ = proposedCaptureName(folder);
     const QString path = chooseCaptureFile({QStringLiteral("CaptureSave"), folder, captureName_}, owner_);
-    if (path.isEmpty() || file_.isOpen())
+    if (path.isEmpty())
         return;
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {

@@ -45,6 +45,8 @@ TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(
     pbExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
     pbExport->setObjectName(QStringLiteral("pbExport"));
     pbExport->setAutoDefault(false);
+    pbExport->setFixedHeight(25);
+    pbExport->setMinimumWidth(pbExport->sizeHint().width() + 12);
     connect(pbExport, &QPushButton::clicked, this, &TfrmViewCapture::pbExportClick);
 
     pbClose = new QPushButton(QStringLiteral("&Close"), this);
@@ -65,6 +67,7 @@ TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(
     buttons->addWidget(cmbPlotValue);
     buttons->addStretch();
     buttons->addWidget(pbExport);
+    buttons->addSpacing(6);
     buttons->addWidget(pbClose);
 
     auto* layout = new QVBoxLayout(this);
