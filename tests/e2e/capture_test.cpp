@@ -4,10 +4,6 @@
 
 #include "capture/capturelog.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdio>
 
 namespace dxu::test {
@@ -15,17 +11,13 @@ namespace {
 
 TEST_F(EndToEnd, CaptureOfTheFastestStreamHoldsEveryResultInOrder)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString state = dir.filePath(QStringLiteral("unit.state"));
-    {
-        QFile f(state);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        f.write("unit 0\nMM 1\nCO 1\nDM 1\nMU 1\nPF 2000 750 1000\nPO 1 25\nAW 1\n");
-    }
-    const QString path = dir.filePath(QStringLiteral("dxu0001.log"));
+    // One pulse per result: the line's 115200 bit/s is the limit.
+    startSimWithSettings("MM 1\nCO 1\nDM 1\nMU 1\nPF 2000 750 1000\nPO 1 25\nAW 1\n");
+    const QString path = folder.filePath(QStringLiteral("dxu0001.log"));
     setCaptureFileDialog([&](const FileChoice&) { return path; });
-    startSim({QStringLiteral("--state"), state});
+    struct RealDialogsAfterwards {
+        ~RealDialogsAfterwards() { setCaptureFileDialog({}); }
+    } afterwards;
     connectAndRead();
 
     click("StartCapture1");
@@ -38,7 +30,6 @@ TEST_F(EndToEnd, CaptureOfTheFastestStreamHoldsEveryResultInOrder)
     ASSERT_TRUE(waitFor([&] { return lamp("lblLaserOn") == silver; }, 3000));
     QTest::qWait(300);
     click("StopCapture1");
-    setCaptureFileDialog({});
 
     std::vector<std::string> results;
     for (const std::string& l : sim.sent()) {

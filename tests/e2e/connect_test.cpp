@@ -6,9 +6,6 @@
 #include "diagnostics/terminal.h"
 #include "services/cursor.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 namespace dxu::test {
 namespace {
 
@@ -60,15 +57,7 @@ TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
 // binning values and offers the single measurement.
 TEST_F(EndToEnd, ReadShowsAUnitsOwnModeAndOffersSingleMeasurementWithoutContinuousOutput)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString state = dir.filePath(QStringLiteral("unit.state"));
-    {
-        QFile f(state);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        f.write("unit 0\nMM 2\nCO 0\nPF 2000 750 1000\nPO 200 25\nBS 3\n");
-    }
-    startSim({QStringLiteral("--state"), state});
+    startSimWithSettings("MM 2\nCO 0\nPF 2000 750 1000\nPO 200 25\nBS 3\n");
     connectAndRead();
 
     EXPECT_TRUE(top().isVisible("pnlBinning"));
