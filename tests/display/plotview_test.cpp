@@ -1,0 +1,80 @@
+#include "display/plotview.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace dxu;
+
+TEST(PlotView, TicksAreRoundStepsInsideTheRange)
+{
+    struct Case {
+        double min, max;
+        int count;
+        std::vector<double> expected;
+    } cases[] = {
+        {0, 10, 5, {0, 2, 4, 6, 8, 10}},
+        {-0.3, 0.75, 6, {-0.2, 0, 0.2, 0.4, 0.6}},
+        {12.341, 12.349, 4, {12.342, 12.344, 12.346, 12.348}},
+        {-60, 0, 6, {-60, -50, -40, -30, -20, -10, 0}},
+        {5, 5, 4, {}},     // empty span
+        {10, 0, 4, {}},    // inverted
+        {0, 1, 0, {}},     // no ticks wanted
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.min << ".." << c.max);
+        const auto t = PlotView::ticks(c.min, c.max, c.count);
+        ASSERT_EQ(t.size(), c.expected.size());
+        for (std::size_t i = 0; i < t.size(); ++i)
+            EXPECT_NEAR(t[i], c.expected[i], 1e-9);
+    }
+}
+
+TEST(PlotView, ScalesToTheDataKeepsFixedRangesAndShowsASpikeAmongManyPoints)
+{
+    PlotView plot;
+    plot.resize(400, 200);
+    const int s = plot.addSeries(QStringLiteral("Distance"), Qt::red);
+    // Empty: a drawable range all the same.
+    EXPECT_GT(plot.viewRange().width(), 0);
+    EXPECT_GT(plot.viewRange().height(), 0);
+
+    // 20000 points on 12.0, one spike to 13.0 at x = 7.5.
+    for (int i = 0; i < 20000; ++i)
+        plot.append(s, i * 0.001, i == 7500 ? 13.0 : 12.0);
+    QRectF r = plot.viewRange();
+    EXPECT_DOUBLE_EQ(r.left(), 0.0);
+    EXPECT_NEAR(r.right(), 19.999, 1e-9);
+    EXPECT_LT(r.top(), 12.0);
+    EXPECT_GT(r.bottom(), 13.0);
+
+    // A fixed window drops older points from the scale; removeBefore from the store.
+    plot.setXRange(10, 20);
+    EXPECT_LT(plot.viewRange().bottom(), 13.0) << "the spike is outside the window";
+    plot.removeBefore(10);
+    EXPECT_EQ(plot.pointCount(s), 10000u);
+    plot.setXRange(0, 0);
+    EXPECT_DOUBLE_EQ(plot.viewRange().left(), 10.0);
+
+    // The spike survives the thinning to pixel columns.
+    plot.clearPoints();
+    for (int i = 0; i < 20000; ++i)
+        plot.append(s, i * 0.001, i == 7500 ? 13.0 : 12.0);
+    QImage image(plot.size(), QImage::Format_RGB32);
+    plot.render(&image);
+    const QRectF range = plot.viewRange();
+    int top = image.height();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (QColor(image.pixel(x, y)) == QColor(Qt::red))
+                top = std::min(top, y);
+    // The spike reaches within a few pixels of the top of the data.
+    const double spikeFraction = (13.0 - range.top()) / range.height();
+    EXPECT_LT(top, image.height() / 2);
+    EXPECT_GT(spikeFraction, 0.9);
+
+    // Zoom by the wheel equivalent and back.
+    plot.resetView();
+    EXPECT_FALSE(plot.zoomed());
+}
