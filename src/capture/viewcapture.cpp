@@ -1,6 +1,7 @@
 #include "capture/viewcapture.h"
 
 #include "capture/capturelog.h"
+#include "display/plotview.h"
 #include "services/messages.h"
 
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace dxu {
@@ -55,12 +57,18 @@ TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(
     pbClose->setFixedSize(75, 25);
     connect(pbClose, &QPushButton::clicked, this, &TfrmViewCapture::pbCloseClick);
 
-    auto* plotColumn = new QVBoxLayout;
-    plotColumn->setObjectName(QStringLiteral("plotColumn"));
+    CapPlot = new PlotView(this);
+    CapPlot->setObjectName(QStringLiteral("CapPlot"));
+    CapPlot->addSeries(QStringLiteral("Capture"), QColor(0, 0, 160));
+    CapPlot->setXLabelFormat([](double seconds) {
+        const auto ms = static_cast<long long>(seconds * 1000 + 0.5);
+        return QTime::fromMSecsSinceStartOfDay(static_cast<int>(((ms % 86400000) + 86400000) % 86400000))
+            .toString(QStringLiteral("HH:mm:ss"));
+    });
 
     auto* top = new QHBoxLayout;
     top->addWidget(CapContent);
-    top->addLayout(plotColumn, 1);
+    top->addWidget(CapPlot, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(plotLabel);
@@ -118,7 +126,24 @@ bool TfrmViewCapture::showFile(const QString& path)
 
 void TfrmViewCapture::showPlot()
 {
-    // The plot itself comes with the shared plot view.
+    const bool distance = plotValue() == PlotValue::Distance;
+    const std::vector<double> seconds = sampleSeconds(contents_.samples);
+    std::vector<QPointF> points;
+    char unit = 0;
+    for (std::size_t i = 0; i < contents_.samples.size(); ++i) {
+        const CaptureSample& s = contents_.samples[i];
+        const std::optional<double>& v = distance ? s.distance : s.intensity;
+        if (!v)
+            continue;
+        points.emplace_back(seconds[i], *v);
+        unit = unit ? unit : s.unit;
+    }
+    CapPlot->setPoints(0, points);
+    CapPlot->resetView();
+    QString title = QStringLiteral("Intensity");
+    if (distance)
+        title = unit == 'F' ? QStringLiteral("Distance (ft)") : QStringLiteral("Distance (m)");
+    CapPlot->setAxisTitles(QStringLiteral("Time"), title);
 }
 
 void TfrmViewCapture::pbExportClick()

@@ -13,6 +13,8 @@ class QPushButton;
 
 namespace dxu {
 
+class PlotView;
+
 class TfrmViewCapture : public QDialog {
     Q_OBJECT
 public:
@@ -35,6 +37,7 @@ private:
 
     FormPlacement placement_;
     QPlainTextEdit* CapContent = nullptr;
+    PlotView* CapPlot = nullptr;
     QComboBox* cmbPlotValue = nullptr;
     QPushButton* pbExport = nullptr;
     QPushButton* pbClose = nullptr;

@@ -3,6 +3,7 @@
 // line reader and CSV export.
 #include "capture/capturelog.h"
 #include "capture/viewcapture.h"
+#include "display/plotview.h"
 #include "mainwindow/fixture.h"
 
 #include <QComboBox>
@@ -263,7 +264,11 @@ TEST_F(CaptureWindowTest, ExportsTheChosenValueAsCsvWithTheCapturesDate)
     answers = {file};
     form().OpenCapture1Click();
     auto* plotValue = viewer->findChild<QComboBox*>("cmbPlotValue");
+    auto* plot = viewer->findChild<PlotView*>("CapPlot");
     EXPECT_EQ(plotValue->currentText(), "Distance");
+    EXPECT_EQ(plot->pointCount(0), 2u);
+    // Past midnight the time runs on: the two results are under a second apart.
+    EXPECT_LT(plot->viewRange().width(), 60);
 
     const QString csv = dir.filePath("out.csv");
     answers = {csv};
