@@ -65,7 +65,7 @@ bool portIsFree(int comNumber)
 }
 
 TCommPortDriver::TCommPortDriver(QObject* parent)
-    : QObject(parent), inBuf_(new char[inBufSize_])
+    : QObject(parent)
 {
     connect(&pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollReceive);
 }
@@ -223,14 +223,14 @@ void TCommPortDriver::SetComHandle(int handle)
 
 void TCommPortDriver::PollReceive()
 {
-    if (fd_ < 0 || lost_ || inBufSize_ == 0)
+    if (fd_ < 0 || lost_ || inBuf_.empty())
         return;
-    const ssize_t n = ::read(fd_, inBuf_.get(), inBufSize_);
+    const ssize_t n = ::read(fd_, inBuf_.data(), inBuf_.size());
     if (n > 0) {
         // Held for the call, so the handler may replace itself.
         const auto handler = onReceiveData_;
         if (handler && *handler)
-            (*handler)(this, inBuf_.get(), int32_t(n));
+            (*handler)(this, inBuf_.data(), int32_t(n));
         return;
     }
     if (n < 0 ? !wouldBlock(errno) : hungUp(fd_))
@@ -299,9 +299,7 @@ void TCommPortDriver::SetComPortInBufSize(uint16_t v)
 {
     if (fd_ >= 0)
         return;
-    inBuf_.reset();
-    inBuf_.reset(new char[v ? v : 1]);
-    inBufSize_ = v;
+    inBuf_.assign(v, '\0');
 }
 
 void TCommPortDriver::SetComPortOutBufSize(uint16_t v)

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace dxu {
 
@@ -67,6 +68,8 @@ class TCommPortDriver : public QObject, public CommLink {
 public:
     // The value of a handle that refers to nothing.
     static constexpr int InvalidHandle = -1;
+    // ComPortInBufSize until the owner sets another.
+    static constexpr uint16_t DefaultInBufSize = 2048;
 
     explicit TCommPortDriver(QObject* parent = nullptr);
     ~TCommPortDriver() override;
@@ -132,7 +135,7 @@ public:
     void SetComPortHwHandshaking(TComPortHwHandshaking v);
     TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
     void SetComPortSwHandshaking(TComPortSwHandshaking v);
-    uint16_t ComPortInBufSize() const { return inBufSize_; }
+    uint16_t ComPortInBufSize() const { return uint16_t(inBuf_.size()); }
     void SetComPortInBufSize(uint16_t v);
     uint16_t ComPortOutBufSize() const { return outBufSize_; }
     void SetComPortOutBufSize(uint16_t v);
@@ -174,7 +177,9 @@ private:
     int fd_ = InvalidHandle;
     bool lost_ = false;
     QTimer pollTimer_;
-    std::unique_ptr<char[]> inBuf_;
+    // The receive buffer; its size is the ComPortInBufSize, so the two can
+    // never disagree.
+    std::vector<char> inBuf_ = std::vector<char>(DefaultInBufSize);
 
     TComPortNumber comPort_ = pnCOM1;
     TComPortBaudRate speed_ = br115200;
@@ -183,7 +188,6 @@ private:
     TComPortParity parity_ = ptNONE;
     TComPortHwHandshaking hw_ = hhNONE;
     TComPortSwHandshaking sw_ = shNONE;
-    uint16_t inBufSize_ = 2048;
     uint16_t outBufSize_ = 2048;
     uint16_t pollingDelay_ = 50;
     bool dtrOnOpen_ = true;
