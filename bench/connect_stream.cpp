@@ -5,14 +5,16 @@
 // 1. Connect to a unit that answers at once: the time from the click to the
 //    end of the settings read, against 53 exchanges of one 50 ms receive poll.
 // 2. The unit measuring as fast as it can, its results filling the line at
-//    115200 bit/s: results shown against results sent, the program's share of
-//    one core, and the growth of its resident memory after a warm-up.
+//    115200 bit/s, with a capture running: results shown and lines in the
+//    capture file against results sent, the program's share of one core,
+//    and the growth of its resident memory after a warm-up.
 // "binning" streams binning sets of three targets and an empty entry into the
 // histogram; "trend" streams with the trend window open.
 // A driver, not a timed test: it prints the figures and exits 0 when they are
 // within their bounds (1.2 x, none lost, < 10 % CPU and < 1 MB plain, < 15 %
 // and < 2 MB with the histogram or the trend), 1 otherwise.
 #include "app/topform.h"
+#include "capture/capturelog.h"
 #include "e2e/simprocess.h"
 #include "engine/engine.h"
 #include "protocol/protocol.h"
@@ -25,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -183,6 +186,9 @@ int main(int argc, char** argv)
     auto results = [&] { return top.shown; }; // a binning set shows its chosen target
     const long sentBefore = countSent(sim, resultLine);
     const long shownBefore = results();
+    const QString capturePath = config.filePath(QStringLiteral("dxu0001.log"));
+    setCaptureFileDialog([&](const FileChoice&) { return capturePath; });
+    top.StartCapture1Click();
     click(top, "pbContinuous");
     runFor(5000); // warm-up: allocations that happen once are behind us
     const long rssStart = residentKb();
@@ -196,8 +202,14 @@ int main(int argc, char** argv)
     click(top, "pbContinuous");
     waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);
     runFor(500); // the last results on the line
+    top.StopCapture1Click();
+    setCaptureFileDialog({});
     const long sent = countSent(sim, resultLine) - sentBefore;
     const long shown = results() - shownBefore;
+    long captured = 0;
+    QFile file(capturePath);
+    if (file.open(QIODevice::ReadOnly))
+        captured = file.readAll().count('\n');
     const double cpuShare = cpuS / wallS;
     const long growthKb = rssEnd - rssStart;
     const double cpuBound = binning || trend ? 0.15 : 0.10;
@@ -210,9 +222,12 @@ int main(int argc, char** argv)
     std::printf("resident memory: %ld kB -> %ld kB, growth %ld kB (bound %ld kB)\n", rssStart, rssEnd, growthKb,
                 memoryBoundKb);
 
+    std::printf("capture file: %ld lines for %ld results sent\n", captured, sent);
+
     click(top, "pbConnect");
     setMessageService(nullptr);
-    const bool ok = ratio <= 1.2 && shown == sent && sent > 0 && cpuShare < cpuBound && growthKb < memoryBoundKb
+    const bool ok = ratio <= 1.2 && shown == sent && (binning || captured == sent) && sent > 0
+                    && cpuShare < cpuBound && growthKb < memoryBoundKb
                     && messages.count == 0;
     std::printf("%s\n", ok ? "within bounds" : "OUT OF BOUNDS");
     return ok ? 0 : 1;

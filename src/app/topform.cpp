@@ -1,5 +1,6 @@
 #include "app/topform.h"
 
+#include "capture/capturelog.h"
 #include "capture/viewcapture.h"
 #include "currentloop/clcalibration.h"
 #include "currentloop/clsettings.h"
@@ -90,6 +91,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
+    capture_ = std::make_unique<CaptureLog>(*this, this);
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -376,10 +378,7 @@ bool TTopForm::unsavedChangesPrompt(int kind)
     }
 }
 
-void TTopForm::closeCaptureFile()
-{
-    // The capture log is closed by the capture module once it is open.
-}
+void TTopForm::closeCaptureFile() { capture_->stop(); }
 
 void TTopForm::releaseForExit()
 {

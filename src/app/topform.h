@@ -24,6 +24,7 @@ class QTimer;
 
 namespace dxu {
 
+class CaptureLog;
 class Engine;
 class Protocol;
 class ResultDisplay;
@@ -132,6 +133,8 @@ public:
     void startPolling() override;
     void stopPolling() override;
     void setTerminalSend(bool enabled) override;
+    bool captureOpen() const override;
+    void writeCaptureLine(std::string_view line) override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
     QObject* control(std::string_view name) const override;
@@ -173,6 +176,9 @@ public slots:
     void CommPortSetup1Click();
     void DXUStatusRequests1Click();
     void CaptureAll1Click();
+    void StartCapture1Click();
+    void StopCapture1Click();
+    void OpenCapture1Click();
     // The one-second tick and the receive event of CommPort.
     void PollTimerTimer();
     void CommPortReceiveData(const char* data, int32_t size);
@@ -229,6 +235,7 @@ private:
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
     TfrmTrend* trend_ = nullptr;
+    std::unique_ptr<CaptureLog> capture_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

@@ -4,6 +4,7 @@
 // engine and the session make on the window.
 #include "app/topform.h"
 
+#include "capture/capturelog.h"
 #include "protocol/commandids.h"
 
 #include "diagnostics/errors.h"
@@ -81,6 +82,9 @@ void TTopForm::wireConnection()
     onTrigger("CommPortSetup1", &TTopForm::CommPortSetup1Click);
     onTrigger("DXUStatusRequests1", &TTopForm::DXUStatusRequests1Click);
     onTrigger("CaptureAll1", &TTopForm::CaptureAll1Click);
+    onTrigger("StartCapture1", &TTopForm::StartCapture1Click);
+    onTrigger("StopCapture1", &TTopForm::StopCapture1Click);
+    onTrigger("OpenCapture1", &TTopForm::OpenCapture1Click);
 }
 
 void TTopForm::PollTimerTimer() { engine_->PollTimerTimer(); }
@@ -185,6 +189,16 @@ void TTopForm::CaptureAll1Click()
     state_.logAll = isChecked("CaptureAll1") ? 1 : 0;
     Store::writeInt(QStringLiteral("Log All"), state_.logAll);
 }
+
+void TTopForm::StartCapture1Click() { capture_->start(); }
+
+void TTopForm::StopCapture1Click() { capture_->stop(); }
+
+void TTopForm::OpenCapture1Click() { capture_->view(windows_.viewCapture); }
+
+bool TTopForm::captureOpen() const { return capture_->isOpen(); }
+
+void TTopForm::writeCaptureLine(std::string_view line) { capture_->write(line); }
 
 // ----------------------------------------------------------------------------
 // Calls from the parser and the engine

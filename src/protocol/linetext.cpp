@@ -1,11 +1,10 @@
 #include "protocol/linetext.h"
 
 #include "protocol/protocol.h"
+#include "services/clock.h"
 
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <ctime>
 
 namespace dxu::detail {
 
@@ -70,14 +69,9 @@ TextBuilder& TextBuilder::putFixed(double value, int decimals)
 
 TextBuilder& TextBuilder::putTimeStamp()
 {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t secs = system_clock::to_time_t(now);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&secs, &local);
-    putInt(local.tm_hour, 2).put(':').putInt(local.tm_min, 2).put(':').putInt(local.tm_sec, 2);
-    return put(':').putInt(ms / 10, 2).put(",   ");
+    const TimeOfDay t = clock().timeOfDay();
+    putInt(t.hour, 2).put(':').putInt(t.minute, 2).put(':').putInt(t.second, 2);
+    return put(':').putInt(t.millisecond / 10, 2).put(",   ");
 }
 
 namespace {

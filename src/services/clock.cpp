@@ -1,6 +1,7 @@
 #include "services/clock.h"
 
 #include <chrono>
+#include <ctime>
 
 namespace dxu {
 namespace {
@@ -30,6 +31,17 @@ void Clock::waitMs(uint32_t ms)
     const uint32_t start = tickCount();
     while (ticksSince(start, tickCount()) < ms) {
     }
+}
+
+TimeOfDay Clock::timeOfDay()
+{
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t secs = system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&secs, &local);
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    return {local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms)};
 }
 
 Clock& clock() { return g_clock ? *g_clock : realClock(); }

@@ -5,10 +5,17 @@
 
 namespace dxu {
 
+// The local time of day, as capture lines stamp it.
+struct TimeOfDay {
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual uint32_t tickCount() = 0;
+    // The local wall-clock time now.
+    virtual TimeOfDay timeOfDay();
     // Busy-waits until ms have passed; processes no events.
     virtual void waitMs(uint32_t ms);
 };
@@ -35,9 +42,13 @@ public:
     explicit FakeClock(uint32_t start = 1000) : now_(start) {}
     uint32_t tickCount() override { return now_; }
     void waitMs(uint32_t ms) override { now_ += ms; waited_ += ms; }
+    // A fixed wall-clock time: 14:05:09.370 unless set.
+    TimeOfDay timeOfDay() override { return wallTime; }
     void advance(uint32_t ms) { now_ += ms; }
     void set(uint32_t t) { now_ = t; }
     uint64_t waited() const { return waited_; }
+
+    TimeOfDay wallTime{14, 5, 9, 370};
 
 private:
     uint32_t now_;

@@ -6,9 +6,6 @@
 #include "diagnostics/terminal.h"
 #include "services/cursor.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 namespace dxu::test {
 namespace {
 

@@ -11,7 +11,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -43,6 +45,17 @@ protected:
     {
         ASSERT_TRUE(sim.start(options)) << "dxu-sim did not start";
         sim.exportAs(1);
+    }
+    // Starts the simulator as COM1 with a unit that keeps these settings
+    // (lines of its state file, such as "MM 2").
+    void startSimWithSettings(const char* settings)
+    {
+        const QString state = folder.filePath(QStringLiteral("unit.state"));
+        QFile f(state);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+        f.write(QByteArray("unit 0\n") + settings);
+        f.close();
+        startSim({QStringLiteral("--state"), state});
     }
     TTopForm& top()
     {
@@ -115,6 +128,7 @@ protected:
         return a;
     }
 
+    QTemporaryDir folder; // for files of the test
     ScriptedMessages messages;
     SimProcess sim;
     std::unique_ptr<AppWindows> windows;
