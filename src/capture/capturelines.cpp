@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <charconv>
+#include <cmath>
 
 namespace dxu {
 namespace {
@@ -48,7 +49,8 @@ std::optional<double> number(std::string_view s)
     double v = 0;
     const char* end = s.data() + s.size();
     const auto r = std::from_chars(s.data(), end, v);
-    if (s.empty() || r.ec != std::errc() || r.ptr != end)
+    // "inf" and "nan" read as numbers but are no measurement.
+    if (s.empty() || r.ec != std::errc() || r.ptr != end || !std::isfinite(v))
         return std::nullopt;
     return v;
 }
