@@ -19,6 +19,7 @@
 #include "engine/engine.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
+#include "services/filedialogs.h"
 #include "services/messages.h"
 
 #include <QAbstractButton>
@@ -52,6 +53,17 @@ public:
         TTopForm::setText(name, text);
     }
     long shown = 0;
+};
+
+// Answers every file dialog with one path.
+class AnsweredFileDialogs : public FileDialogService {
+public:
+    explicit AnsweredFileDialogs(QString path) : path_(std::move(path)) { setFileDialogService(this); }
+    ~AnsweredFileDialogs() override { setFileDialogService(nullptr); }
+    QString choose(QFileDialog&) override { return path_; }
+
+private:
+    QString path_;
 };
 
 class PrintedMessages : public MessageService {
@@ -187,7 +199,7 @@ int main(int argc, char** argv)
     const long sentBefore = countSent(sim, resultLine);
     const long shownBefore = results();
     const QString capturePath = config.filePath(QStringLiteral("dxu0001.log"));
-    setCaptureFileDialog([&](const FileChoice&) { return capturePath; });
+    AnsweredFileDialogs dialogs(capturePath);
     top.StartCapture1Click();
     click(top, "pbContinuous");
     runFor(5000); // warm-up: allocations that happen once are behind us
@@ -203,7 +215,6 @@ int main(int argc, char** argv)
     waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);
     runFor(500); // the last results on the line
     top.StopCapture1Click();
-    setCaptureFileDialog({});
     const long sent = countSent(sim, resultLine) - sentBefore;
     const long shown = results() - shownBefore;
     long captured = 0;

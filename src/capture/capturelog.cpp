@@ -1,5 +1,7 @@
 #include "capture/capturelog.h"
 
+#include "services/filedialogs.h"
+
 #include "capture/viewcapture.h"
 #include "services/messages.h"
 #include "services/ui.h"
@@ -20,12 +22,6 @@ namespace dxu {
 namespace {
 
 constexpr int FlushIntervalMs = 1000;
-
-CaptureFileDialog& dialogOverride()
-{
-    static CaptureFileDialog d;
-    return d;
-}
 
 bool sameFile(const QString& a, const QString& b)
 {
@@ -77,24 +73,19 @@ QString proposedCaptureName(const QString& folder)
     return QStringLiteral("dxu%1.log").arg(nextCaptureNumber(matching), 4, 10, QLatin1Char('0'));
 }
 
-void setCaptureFileDialog(CaptureFileDialog dialog) { dialogOverride() = std::move(dialog); }
-
 QString chooseCaptureFile(const FileChoice& choice, QWidget* owner)
 {
-    if (dialogOverride())
-        return dialogOverride()(choice);
     auto* d = owner ? owner->findChild<QFileDialog*>(choice.dialog) : nullptr;
     if (!d) {
-        const bool csv = choice.dialog == QLatin1String("CsvSave");
-        return QFileDialog::getSaveFileName(owner, QStringLiteral("Export Capture"),
-                                            QDir(choice.folder).filePath(choice.fileName),
-                                            csv ? QStringLiteral("CSV File (*.csv)") : QString());
+        // The viewer's export dialog is made on first use.
+        d = new QFileDialog(owner, QStringLiteral("Export Capture"), QString(), QStringLiteral("CSV File (*.csv)"));
+        d->setObjectName(choice.dialog);
+        d->setAcceptMode(QFileDialog::AcceptSave);
+        d->setDefaultSuffix(QStringLiteral("csv"));
     }
     d->setDirectory(choice.folder);
     d->selectFile(choice.fileName);
-    if (d->exec() != QDialog::Accepted || d->selectedFiles().isEmpty())
-        return {};
-    return d->selectedFiles().constFirst();
+    return chooseFile(*d);
 }
 
 CaptureLog::CaptureLog(Ui& ui, QWidget* owner) : ui_(ui), owner_(owner), flushTimer_(new QTimer(this))

@@ -32,16 +32,14 @@ QString proposedCaptureName(const QString& folder);
 
 // A file dialog asked for a path: the dialog's objectName ("CaptureSave",
 // "OpenCapture" or "CsvSave"), its start folder and proposed file name.
-// Returns the chosen path, empty when cancelled.
 struct FileChoice {
     QString dialog;
     QString folder;
     QString fileName;
 };
-using CaptureFileDialog = std::function<QString(const FileChoice&)>;
-// Tests answer the dialogs with their own function; an empty one puts the
-// real dialogs back.
-void setCaptureFileDialog(CaptureFileDialog dialog);
+// Runs owner's file dialog of that name, through the file-dialog service,
+// starting in the folder with the name proposed. Returns the chosen path,
+// empty when cancelled.
 QString chooseCaptureFile(const FileChoice& choice, QWidget* owner);
 
 class CaptureLog : public QObject {

@@ -100,10 +100,6 @@ protected:
         MainWindowTest::SetUp();
         previousDir = QDir::currentPath();
         QDir::setCurrent(dir.path());
-        setCaptureFileDialog([this](const FileChoice& c) {
-            asked.push_back(c);
-            return answers.empty() ? QString() : answers.takeFirst();
-        });
         viewer = std::make_unique<TfrmViewCapture>(&form());
         TTopForm::Windows w;
         w.viewCapture = viewer.get();
@@ -115,7 +111,6 @@ protected:
     }
     void TearDown() override
     {
-        setCaptureFileDialog({});
         QDir::setCurrent(previousDir);
         MainWindowTest::TearDown();
     }
@@ -132,8 +127,12 @@ protected:
     FakeClockScope clock;
     QTemporaryDir dir;
     QString previousDir;
-    QStringList answers;
-    std::vector<FileChoice> asked;
+    ScriptedFileDialogs dialogs;
+    void answer(std::initializer_list<QString> paths)
+    {
+        for (const QString& p : paths)
+            dialogs.answerNext(p);
+    }
     std::unique_ptr<TfrmViewCapture> viewer;
 };
 
@@ -141,13 +140,13 @@ TEST_F(CaptureWindowTest, CapturesWhileMeasuringAndIsOnDiskWithinASecondAndAtExi
 {
     writeFile(dir.filePath("dxu0002.log"), "");
     const QString path = dir.filePath("run.log");
-    answers = {path};
+    answer({path});
     expectCapturing(false);
     form().StartCapture1Click();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].dialog, "CaptureSave");
-    EXPECT_EQ(asked[0].folder, QDir::currentPath());
-    EXPECT_EQ(asked[0].fileName, "dxu0003.log");
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].name, "CaptureSave");
+    EXPECT_EQ(dialogs.asked[0].directory, QDir::currentPath());
+    EXPECT_EQ(dialogs.asked[0].proposed, "dxu0003.log");
     expectCapturing(true);
 
     receive("$BM,12.345\r");
@@ -167,7 +166,7 @@ TEST_F(CaptureWindowTest, CancelledOrUncreatableFileRunsNoCapture)
     form().StartCapture1Click(); // cancelled
     expectCapturing(false);
 
-    answers = {dir.filePath("no such folder/dxu0001.log")};
+    answer({dir.filePath("no such folder/dxu0001.log")});
     form().StartCapture1Click();
     expectCapturing(false);
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -180,7 +179,10 @@ TEST_F(CaptureWindowTest, CancelledOrUncreatableFileRunsNoCapture)
 
 TEST_F(CaptureWindowTest, FullDiskStopsTheCaptureAndSaysSoOnce)
 {
-    answers = {QStringLiteral("/dev/full")};
+    // A name with a suffix, as the dialog hands back: a full disk behind it.
+    const QString full = dir.filePath("full.log");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), full));
+    answer({full});
     form().StartCapture1Click();
     expectCapturing(true);
     receive("$BM,12.345\r");
@@ -188,13 +190,13 @@ TEST_F(CaptureWindowTest, FullDiskStopsTheCaptureAndSaysSoOnce)
     expectCapturing(false);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Error");
-    EXPECT_TRUE(messages.shown[0].text.startsWith("Writing the capture file /dev/full failed, and the capture has stopped."));
+    EXPECT_TRUE(messages.shown[0].text.startsWith("Writing the capture file " + full + " failed, and the capture has stopped."));
     receive("$BM,12.345\r");
     form().StopCapture1Click();
     EXPECT_EQ(messages.shown.size(), 1u);
 
     // Also when the failure shows only as the capture stops.
-    answers = {QStringLiteral("/dev/full")};
+    answer({full});
     form().StartCapture1Click();
     receive("$BM,12.345\r");
     form().StopCapture1Click();
@@ -205,12 +207,12 @@ TEST_F(CaptureWindowTest, FullDiskStopsTheCaptureAndSaysSoOnce)
 TEST_F(CaptureWindowTest, RunningCaptureIsInUseForTheViewerUntilStopped)
 {
     const QString path = dir.filePath("dxu0001.log");
-    answers = {path, path};
+    answer({path, path});
     form().StartCapture1Click();
     receive("$BM,12.345\r");
     form().OpenCapture1Click();
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[1].dialog, "OpenCapture");
+    ASSERT_EQ(dialogs.asked.size(), 2u);
+    EXPECT_EQ(dialogs.asked[1].name, "OpenCapture");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Error");
     EXPECT_EQ(messages.shown[0].text, "File " + path + " is in use.\n\nSelect another file to view.");
@@ -218,7 +220,7 @@ TEST_F(CaptureWindowTest, RunningCaptureIsInUseForTheViewerUntilStopped)
 
     form().StopCapture1Click();
     expectCapturing(false);
-    answers = {path};
+    answer({path});
     form().OpenCapture1Click();
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->windowTitle(), "Viewing  " + path);
@@ -235,7 +237,7 @@ TEST_F(CaptureWindowTest, ViewerShowsLongLinesWholeAndSaysWhenAFileCannotBeRead)
     writeFile(file, (longLine + "\r\n14:05:09:38,   1.000,m\n").toLatin1());
     const QString empty = dir.filePath("empty.log");
     writeFile(empty, "");
-    answers = {file, dir.filePath("missing.log"), empty};
+    answer({file, dir.filePath("missing.log"), empty});
     form().OpenCapture1Click();
     auto* content = viewer->findChild<QPlainTextEdit*>("CapContent");
     EXPECT_EQ(content->toPlainText(), longLine + "\n14:05:09:38,   1.000,m");
@@ -261,7 +263,7 @@ TEST_F(CaptureWindowTest, ExportsTheChosenValueAsCsvWithTheCapturesDate)
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2026, 3, 1), QTime(0, 1)), QFileDevice::FileModificationTime));
     f.close();
-    answers = {file};
+    answer({file});
     form().OpenCapture1Click();
     auto* plotValue = viewer->findChild<QComboBox*>("cmbPlotValue");
     auto* plot = viewer->findChild<PlotView*>("CapPlot");
@@ -271,16 +273,16 @@ TEST_F(CaptureWindowTest, ExportsTheChosenValueAsCsvWithTheCapturesDate)
     EXPECT_LT(plot->viewRange().width(), 60);
 
     const QString csv = dir.filePath("out.csv");
-    answers = {csv};
+    answer({csv});
     viewer->findChild<QPushButton*>("pbExport")->click();
-    EXPECT_EQ(asked.back().dialog, "CsvSave");
-    EXPECT_EQ(asked.back().fileName, "dxu0001.csv");
+    EXPECT_EQ(dialogs.asked.back().name, "CsvSave");
+    EXPECT_EQ(dialogs.asked.back().proposed, "dxu0001.csv");
     EXPECT_EQ(fileText(csv), "time,distance,unit\n"
                              "2026-02-28T23:59:59.50,1.500,m\n"
                              "2026-03-01T00:00:00.25,40.50,F\n");
 
     plotValue->setCurrentIndex(1);
-    answers = {csv};
+    answer({csv});
     viewer->findChild<QPushButton*>("pbExport")->click();
     EXPECT_EQ(fileText(csv), "time,intensity,unit\n"
                              "2026-02-28T23:59:59.50,12.3,\n"

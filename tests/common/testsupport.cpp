@@ -162,7 +162,8 @@ int RecordingHooks::count(const std::string& name) const
 QString ScriptedFileDialogs::choose(QFileDialog& dialog)
 {
     asked.push_back({dialog.objectName(), dialog.windowTitle(), dialog.directory().absolutePath(),
-                     dialog.acceptMode() == QFileDialog::AcceptSave});
+                     dialog.acceptMode() == QFileDialog::AcceptSave,
+                     QFileInfo(dialog.selectedFiles().value(0)).fileName()});
     if (answers.empty())
         return {};
     QString path = answers.front();

@@ -54,6 +54,8 @@ public:
     struct Asked {
         QString name, title, directory;
         bool save;
+        QString proposed; // the file name the dialog proposes
+
     };
     ScriptedFileDialogs() { setFileDialogService(this); }
     ~ScriptedFileDialogs() override { setFileDialogService(nullptr); }

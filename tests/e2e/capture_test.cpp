@@ -14,10 +14,8 @@ TEST_F(EndToEnd, CaptureOfTheFastestStreamHoldsEveryResultInOrder)
     // One pulse per result: the line's 115200 bit/s is the limit.
     startSimWithSettings("MM 1\nCO 1\nDM 1\nMU 1\nPF 2000 750 1000\nPO 1 25\nAW 1\n");
     const QString path = folder.filePath(QStringLiteral("dxu0001.log"));
-    setCaptureFileDialog([&](const FileChoice&) { return path; });
-    struct RealDialogsAfterwards {
-        ~RealDialogsAfterwards() { setCaptureFileDialog({}); }
-    } afterwards;
+    ScriptedFileDialogs dialogs;
+    dialogs.answerNext(path);
     connectAndRead();
 
     click("StartCapture1");
