@@ -29,6 +29,7 @@ class Protocol;
 class ResultDisplay;
 class Session;
 class SettingsPanel;
+class SettingsTransfer;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -83,6 +84,9 @@ public:
     ResultDisplay& resultDisplay() { return *display_; }
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
+    SettingsTransfer& settingsTransfer() { return *transfer_; }
+    // Writes every setting whose changed flag is set, then reads them back.
+    void queueUpload();
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -157,6 +161,9 @@ public slots:
     void pbPointerClick();
     // The full settings read; also the last step of every connect.
     void pbReadClick();
+    void pbUploadClick();
+    void pbSaveSettingsClick();
+    void cmbMeasureModeChange();
     // Display choice.
     void rbDistanceClick();
     void rbIntensityClick();
@@ -206,6 +213,7 @@ private:
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();
+    void wireSettingsTransfer();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
@@ -224,6 +232,7 @@ private:
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
+    std::unique_ptr<SettingsTransfer> transfer_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
