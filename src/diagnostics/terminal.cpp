@@ -1,5 +1,7 @@
 #include "diagnostics/terminal.h"
 
+#include "services/filedialogs.h"
+
 #include "diagnostics/linelog.h"
 #include "protocol/dxustate.h"
 #include "serial/commlink.h"
@@ -235,11 +237,9 @@ void TfrmTerminal::Copy1Click()
 void TfrmTerminal::LogStart1Click()
 {
     LogSave->setDirectory(QDir::currentPath());
-    if (LogSave->exec() != QDialog::Accepted)
-        return;
-    const QStringList chosen = LogSave->selectedFiles();
+    const QString chosen = chooseFile(*LogSave);
     if (!chosen.isEmpty())
-        saveLog(chosen.first());
+        saveLog(chosen);
 }
 
 bool TfrmTerminal::saveLog(const QString& path)

@@ -1,5 +1,8 @@
 #include "common/testsupport.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
@@ -148,6 +151,20 @@ bool RecordingHooks::called(const std::string& name) const
 int RecordingHooks::count(const std::string& name) const
 {
     return static_cast<int>(std::count(calls.begin(), calls.end(), name));
+}
+
+QString ScriptedFileDialogs::choose(QFileDialog& dialog)
+{
+    asked.push_back({dialog.objectName(), dialog.windowTitle(), dialog.directory().absolutePath(),
+                     dialog.acceptMode() == QFileDialog::AcceptSave});
+    if (answers.empty())
+        return {};
+    QString path = answers.front();
+    answers.pop_front();
+    // As the dialog does: a name typed without suffix gets the default one.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && !dialog.defaultSuffix().isEmpty())
+        path += QLatin1Char('.') + dialog.defaultSuffix();
+    return path;
 }
 
 } // namespace dxu::test

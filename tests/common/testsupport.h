@@ -6,6 +6,7 @@
 #include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/clock.h"
+#include "services/filedialogs.h"
 #include "services/messages.h"
 #include "services/ui.h"
 
@@ -40,6 +41,24 @@ public:
 
     std::vector<Shown> shown;
     std::deque<MsgAnswer> answers;
+};
+
+// Answers file dialogs from a script (default: cancelled) and records which
+// dialog was asked, by objectName, with the folder it would have opened in.
+// A name answered without suffix gets the dialog's default suffix.
+class ScriptedFileDialogs : public FileDialogService {
+public:
+    struct Asked {
+        QString name, title, directory;
+        bool save;
+    };
+    ScriptedFileDialogs() { setFileDialogService(this); }
+    ~ScriptedFileDialogs() override { setFileDialogService(nullptr); }
+    QString choose(QFileDialog& dialog) override;
+    void answerNext(const QString& path) { answers.push_back(path); }
+
+    std::vector<Asked> asked;
+    std::deque<QString> answers;
 };
 
 // Installs a FakeClock for the lifetime of the object.

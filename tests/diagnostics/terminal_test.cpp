@@ -54,21 +54,16 @@ protected:
     // Runs "&Save..." and answers its file dialog with path.
     void saveThroughDialog(const QString& path)
     {
-        QTimer::singleShot(0, &term, [this, path] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(dialog && dialog->objectName() == QStringLiteral("LogSave"));
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-            if (dialog->isVisible()) { // the dialog refused the name: give up
-                ADD_FAILURE() << "file dialog did not take " << path.toStdString();
-                dialog->reject();
-            }
-        });
+        dialogs.answerNext(path);
         action("LogStart1")->trigger();
+        ASSERT_FALSE(dialogs.asked.empty());
+        EXPECT_EQ(dialogs.asked.back().name, QStringLiteral("LogSave"));
+        EXPECT_TRUE(dialogs.asked.back().save);
     }
 
     FakeClockScope clock;
     ScriptedMessages msgs;
+    test::ScriptedFileDialogs dialogs;
     DxuState state;
     FakePort port;
     TfrmTerminal term;

@@ -56,34 +56,6 @@ TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
     EXPECT_EQ(sim.received().back(), "$US");
 }
 
-// A unit kept in binning mode without continuous output: the read shows its
-// binning values and offers the single measurement.
-TEST_F(EndToEnd, ReadShowsAUnitsOwnModeAndOffersSingleMeasurementWithoutContinuousOutput)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString state = dir.filePath(QStringLiteral("unit.state"));
-    {
-        QFile f(state);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        f.write("unit 0\nMM 2\nCO 0\nPF 2000 750 1000\nPO 200 25\nBS 3\n");
-    }
-    startSim({QStringLiteral("--state"), state});
-    connectAndRead();
-
-    EXPECT_TRUE(top().isVisible("pnlBinning"));
-    EXPECT_FALSE(top().isVisible("pnlAveraging"));
-    EXPECT_EQ(top().text("cmbPRF"), "750");
-    EXPECT_EQ(top().itemCount("cmbPRF"), 6);
-    EXPECT_EQ(top().text("edPulsesperMeasure"), "25");
-    EXPECT_EQ(text("lblRate"), "30.0 Hz");
-    EXPECT_TRUE(top().isVisible("pbSingleMeasure"));
-    EXPECT_FLOAT_EQ(st().binOffset, 0.104f);
-    // Showing the values enabled Upload; the end of the read disabled it.
-    EXPECT_FALSE(top().isEnabled("pbUpload"));
-    EXPECT_TRUE(messages.shown.empty());
-}
-
 // Start, results streaming in, a single measurement and the pointer while
 // measuring, stop, and disconnect.
 TEST_F(EndToEnd, MeasuresAndStopsThenDisconnects)
@@ -139,29 +111,6 @@ TEST_F(EndToEnd, MeasuresAndStopsThenDisconnects)
     click("MultiDrop1");
     EXPECT_TRUE(top().isChecked("MultiDrop1"));
     EXPECT_TRUE(messages.shown.empty());
-}
-
-// A unit found measuring is stopped for the read and measures again after it;
-// the program learns it from the unit, having been disconnected meanwhile.
-TEST_F(EndToEnd, UnitLeftMeasuringIsStoppedForTheReadAndRestarted)
-{
-    startSim();
-    connectAndRead();
-    click("pbContinuous");
-    ASSERT_TRUE(waitFor([&] { return countReceived("$US") >= 2 && lamp("lblLaserOn") == kRed; }, 3000));
-    click("pbConnect"); // the unit goes on measuring
-    const size_t before = sim.received().size();
-
-    connectAndRead();
-    ASSERT_TRUE(waitFor([&] { return st().queue.queueState == QueueIdle && countReceived("$GO") == 2; }, 3000))
-        << ::testing::PrintToString(sim.received());
-    const Lines all = sim.received();
-    const Lines second(all.begin() + static_cast<long>(before), all.end());
-    const Lines expected = concat(concat({"$US", "$ST", "$US", "$SV"}, readLines("$")), {"$GO", "$US"});
-    ASSERT_GE(second.size(), expected.size());
-    EXPECT_EQ(Lines(second.begin(), second.begin() + static_cast<long>(expected.size())), expected);
-    EXPECT_EQ(text("pbContinuous"), "&Stop");
-    ASSERT_TRUE(waitFor([&] { return lamp("lblLaserOn") == kRed && lamp("lblRx") == kLime; }, 3000));
 }
 
 } // namespace
