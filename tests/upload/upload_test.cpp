@@ -3,7 +3,7 @@
 // checks that stop an upload, Save and the mode choice.
 #include "app/topform.h"
 #include "common/testsupport.h"
-#include "simlink.h"
+#include "common/simlink.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -31,27 +31,42 @@ public:
 
     // Connects to a unit with these settings changed from the simulator's
     // defaults and reads them; the wire is then clear.
-    using Changes = std::vector<std::pair<const char*, std::vector<double>>>;
+    using Changes = SimLink::Values;
+    // Connects to a unit whose settings differ from the simulator's defaults
+    // by changes and reads them; the wire is then clear.
     void connect(const Changes& changes = {})
     {
-        dxusim::Settings s = dxusim::Settings::defaults('a', 0, 115200);
-        for (const auto& [code, values] : changes)
-            s.values[code] = values;
-        link = std::make_unique<SimLink>(s);
+        if (top)
+            top->setCommPort(nullptr);
+        dxusim::Options quick;
+        quick.replyDelayMs = 0;
+        link = std::make_unique<SimLink>(quick, changes);
         top = std::make_unique<TTopForm>();
         top->setCommPort(link.get());
         top->setPortCheck([](int) { return true; });
+        link->onReceive = [this](const char* data, int32_t size) { top->CommPortReceiveData(data, size); };
         click("pbConnect");
         pump();
         ASSERT_EQ(top->state().connected, 1);
         ASSERT_FALSE(top->isEnabled("pbUpload"));
-        link->takeLines();
+        link->received.clear();
     }
+    // Lets the unit answer until the queue has run out.
     void pump()
     {
-        link->deliver([this](const std::string& r) {
-            top->CommPortReceiveData(r.data(), static_cast<int32_t>(r.size()));
-        });
+        for (int t = 0; t < 20000; t += 10) {
+            clock.advance(10);
+            link->pump();
+            if (top->state().queue.queueState == QueueIdle && top->state().connected)
+                return;
+        }
+        ADD_FAILURE() << "the queue never ran out";
+    }
+    Lines takeLines()
+    {
+        Lines l = std::move(link->received);
+        link->received.clear();
+        return l;
     }
     void click(const char* name)
     {
@@ -84,9 +99,10 @@ public:
     {
         top->pbUploadClick();
         pump();
-        return link->takeLines();
+        return takeLines();
     }
-    double unitValue(const char* code, size_t k = 0) const { return link->unit().settings().get(code, k); }
+    const dxusim::Settings& unit() const { return link->unit(0).settings(); }
+    double unitValue(const char* code, size_t k = 0) const { return unit().get(code, k); }
 
     FakeClockScope clock;
     ScriptedMessages messages;
@@ -169,7 +185,7 @@ TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
     ASSERT_GE(wire.size(), 11u);
     EXPECT_EQ(wire[0], "$MU,1");
     EXPECT_EQ(wire[9], "$OF,3.000");
-    EXPECT_NEAR(link->unit().settings().get("OF"), 3.0, 1e-9);
+    EXPECT_NEAR(unit().get("OF"), 3.0, 1e-9);
 }
 
 TEST_F(UploadWindow, DetectionModeWritesTripTimeoutAsPulsesAndNoPulseCount)
@@ -190,7 +206,7 @@ TEST_F(UploadWindow, FailedChecksShowTheirMessageAndSendNothing)
 {
     struct Case {
         const char* what;
-        std::vector<std::pair<const char*, std::vector<double>>> unit;
+        SimLink::Values unit;
         std::function<void(UploadWindow&)> edit;
         const char* caption;
         const char* message;
@@ -260,7 +276,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_TRUE(save->font().italic());
-    EXPECT_EQ(link->unit().saved().get("MP"), 0);
+    EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
 
     // Leaving now asks first; No keeps the program running.
     messages.answerNext(MsgAnswer::No);
@@ -270,8 +286,8 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 
     click("pbSaveSettings");
     pump();
-    EXPECT_EQ(link->takeLines(), Lines{"$SU"});
-    EXPECT_EQ(link->unit().saved().get("MP"), 11);
+    EXPECT_EQ(takeLines(), Lines{"$SU"});
+    EXPECT_EQ(link->unit(0).saved().get("MP"), 11);
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
@@ -283,7 +299,7 @@ TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
     connect();
     choose("cmbMeasureMode", 2);
     pump();
-    EXPECT_EQ(link->takeLines(), (Lines{"$MM,2", "$MM"}));
+    EXPECT_EQ(takeLines(), (Lines{"$MM,2", "$MM"}));
     EXPECT_EQ(unitValue("MM"), 2);
     EXPECT_EQ(top->itemCount("cmbPRF"), 6);
     EXPECT_EQ(top->hint("cmbPRF"), "Allowed 10..1000");
@@ -291,7 +307,7 @@ TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
 
     choose("cmbMeasureMode", 3);
     pump();
-    EXPECT_EQ(link->takeLines(), (Lines{"$MM,3", "$MM"}));
+    EXPECT_EQ(takeLines(), (Lines{"$MM,3", "$MM"}));
     EXPECT_EQ(top->itemCount("cmbPRF"), 10);
     EXPECT_EQ(top->itemText("cmbPRF", 9), "4500");
 }
