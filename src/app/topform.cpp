@@ -14,6 +14,7 @@
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
+#include "ports/ratefollow.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/locale.h"
@@ -110,7 +111,7 @@ void TTopForm::attachWindows(const Windows& windows)
     if (windows_.terminal)
         windows_.terminal->attach(&state_, &relay_);
     if (windows_.commSetup)
-        windows_.commSetup->bind(state_, relay_, *this, [this] { queueUpload(); });
+        windows_.commSetup->bind(state_, relay_, *this, [this] { unitRateUpload(); });
     if (windows_.netSetup) {
         NetworkSender send;
         send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };

@@ -30,6 +30,7 @@ class ResultDisplay;
 class Session;
 class SettingsPanel;
 class SettingsTransfer;
+class PcRateFollow;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -127,6 +128,8 @@ public:
     void setErrorCount(int count) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
+    void unitAnswered() override;
+    bool unitUnanswered() override;
     void showDisconnectedPanels() override;
     bool claimPort(int comNumber) override;
     bool confirmDisconnect() override { return unsavedChangesPrompt(2); }
@@ -214,6 +217,8 @@ private:
     // Connection steps.
     void wireConnection();
     void wireSettingsTransfer();
+    // The upload of a unit-rate Set button, watched for the rate the link loses.
+    void unitRateUpload();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
@@ -233,6 +238,7 @@ private:
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<SettingsTransfer> transfer_;
+    std::unique_ptr<PcRateFollow> rateFollow_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

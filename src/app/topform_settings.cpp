@@ -2,6 +2,9 @@
 // mode choice, each handed to the settings transfer.
 #include "app/topform.h"
 
+#include "engine/session.h"
+#include "ports/commsetup.h"
+#include "ports/ratefollow.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -11,6 +14,10 @@ namespace dxu {
 
 void TTopForm::wireSettingsTransfer()
 {
+    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
+        if (windows_.commSetup)
+            windows_.commSetup->selectPcRate(link, rateIndex);
+    });
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbUpload")))
         connect(b, &QAbstractButton::clicked, this, &TTopForm::pbUploadClick);
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbSaveSettings")))
@@ -24,5 +31,18 @@ void TTopForm::pbUploadClick() { transfer_->uploadClicked(); }
 void TTopForm::pbSaveSettingsClick() { transfer_->saveClicked(); }
 void TTopForm::cmbMeasureModeChange() { transfer_->measureModeChanged(); }
 void TTopForm::queueUpload() { transfer_->queueUpload(); }
+
+void TTopForm::unitRateUpload()
+{
+    rateFollow_->arm();
+    transfer_->queueUpload();
+}
+
+void TTopForm::unitAnswered() { rateFollow_->answered(); }
+
+bool TTopForm::unitUnanswered()
+{
+    return rateFollow_->unanswered([this] { session_->readSettings(); }, [this] { session_->disconnectUnit(); });
+}
 
 } // namespace dxu
