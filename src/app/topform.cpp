@@ -278,15 +278,11 @@ void TTopForm::showModeGroups()
 void TTopForm::resetDisplay()
 {
     const bool metres = state_.current().units != 0;
-    QString zero = metres ? QStringLiteral("0.000") : QStringLiteral("0.00");
-    QString longest = metres ? QStringLiteral("1700.000") : QStringLiteral("5576.00");
-    if (state_.decimalComma) {
-        zero.replace(QLatin1Char('.'), QLatin1Char(','));
-        longest.replace(QLatin1Char('.'), QLatin1Char(','));
-    }
-    setText("edOffsetDistance", zero.toStdString());
-    setText("edShortGate", zero.toStdString());
-    setText("edLongGate", longest.toStdString());
+    const std::string zero = panel_->distanceText(0, metres);
+    setText("edOffsetDistance", zero);
+    setText("edShortGate", zero);
+    // The longest range of the unit: 1700 m, 5576 ft.
+    setText("edLongGate", panel_->distanceText(metres ? 1700.0f : 5576.0f, metres));
 
     setChecked("cbUnitsFeet", false);
     setChecked("cbUnitsMeters", true);

@@ -1,24 +1,10 @@
 #include "display/resultdisplay.h"
 
+#include "services/locale.h"
+
 #include <cstdio>
 
 namespace dxu {
-namespace {
-
-// The first '.' of a displayed number becomes ',' for a decimal-comma locale.
-void commaIfNeeded(char* text, bool decimalComma)
-{
-    if (!decimalComma)
-        return;
-    for (char* p = text; *p; ++p) {
-        if (*p == '.') {
-            *p = ',';
-            return;
-        }
-    }
-}
-
-} // namespace
 
 void ResultDisplay::lamp(const char* name, bool on)
 {
@@ -57,10 +43,10 @@ void ResultDisplay::showResult()
     char distance[64];
     std::snprintf(distance, sizeof distance, r.units ? "%0.3f %s" : "%0.2f %s",
                   static_cast<double>(r.lastDistance), unit);
-    commaIfNeeded(distance, comma);
+    toDecimalComma(distance, comma);
     char intensity[64];
     std::snprintf(intensity, sizeof intensity, "%0.1f", static_cast<double>(r.lastIntensity));
-    commaIfNeeded(intensity, comma);
+    toDecimalComma(intensity, comma);
 
     switch (r.measureMode) {
     case 1:
@@ -120,7 +106,7 @@ void ResultDisplay::showRate()
         return;
     char text[48];
     std::snprintf(text, sizeof text, "%0.1f Hz", static_cast<double>(prf) / pulses);
-    commaIfNeeded(text, st_.decimalComma != 0);
+    toDecimalComma(text, st_.decimalComma != 0);
     ui_.setText("lblRate", text);
 }
 

@@ -232,12 +232,4 @@ void trimSpaces(char* text)
         std::memmove(text, text + lead, len - lead + 1);
 }
 
-void toDecimalComma(char* text, bool decimalComma)
-{
-    if (!text || !decimalComma)
-        return;
-    if (char* dot = std::strchr(text, '.'))
-        *dot = ',';
-}
-
 } // namespace dxu

@@ -92,8 +92,6 @@ private:
 void parseVersionNumber(const char* text, UnitRecord& rec);
 // Removes leading and trailing blanks in place.
 void trimSpaces(char* text);
-// Replaces the first '.' by ',' when decimalComma is set.
-void toDecimalComma(char* text, bool decimalComma);
 // The device error text of number; false (out untouched) when unknown. Number 49
 // also resets pbContinuous's caption and shows the "Incorrect Value" box.
 bool deviceErrorText(int number, char* out, std::size_t size, Ui* ui);

@@ -1,5 +1,7 @@
 #include "services/locale.h"
 
+#include <cstring>
+
 #include <QLocale>
 
 namespace dxu {
@@ -16,5 +18,13 @@ QChar decimalSeparator()
 }
 
 void setDecimalSeparatorOverride(QChar sep) { g_override = sep; }
+
+void toDecimalComma(char* text, bool decimalComma)
+{
+    if (!text || !decimalComma)
+        return;
+    if (char* dot = std::strchr(text, '.'))
+        *dot = ',';
+}
 
 } // namespace dxu

@@ -2,6 +2,7 @@
 
 #include "protocol/settingcodes.h"
 
+#include "services/locale.h"
 #include "services/messages.h"
 
 #include <QString>
@@ -45,14 +46,11 @@ constexpr std::array<int32_t, 6> kDitherSteps = {0, 1, 2, 4, 8, 16};
 
 constexpr std::array<const char*, 6> kPrfItems = {"10", "50", "100", "200", "500", "1000"};
 
-std::string commaText(QString text, bool decimalComma)
+std::string commaText(const QString& text, bool decimalComma)
 {
-    if (decimalComma) {
-        const qsizetype dot = text.indexOf(QLatin1Char('.'));
-        if (dot >= 0)
-            text[dot] = QLatin1Char(',');
-    }
-    return text.toStdString();
+    std::string out = text.toStdString();
+    toDecimalComma(out.data(), decimalComma);
+    return out;
 }
 
 } // namespace
