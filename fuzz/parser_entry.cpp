@@ -1,4 +1,4 @@
-#include "parser_entry.h"
+#include "entries.h"
 
 #include "protocol/headless.h"
 #include "protocol/linetext.h"

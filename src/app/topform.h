@@ -121,6 +121,7 @@ public:
     bool errorWindowVisible() const override;
     void showErrorWindow() override;
     bool commSetupVisible() const override;
+    void showResultAge(uint32_t now) override;
     void appendTerminal(std::string_view line) override;
     void addErrorLine(std::string_view text) override;
     void clearErrors() override;

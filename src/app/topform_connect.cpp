@@ -100,18 +100,7 @@ void TTopForm::pbReadClick() { session_->readSettings(); }
 bool TTopForm::claimPort(int com)
 {
     if (!portCheck_ || !portCheck_(com)) {
-        // A "COM n" that leads to no device is named as such: telling the
-        // user that another program holds it would send them looking for one.
-        const QString device = comDevicePath(com);
-        if (QFileInfo::exists(device))
-            showMessage(kCaption, QStringLiteral("Serial port: COM%1 is in use by other program.\n"
-                                                 "Please select another serial port")
-                                      .arg(com));
-        else
-            showMessage(kCaption, QStringLiteral("Serial port: COM%1 (%2) was not found.\n"
-                                                 "Please select another serial port")
-                                      .arg(com)
-                                      .arg(device));
+        showMessage(kCaption, portOpenFailureText(com));
         return false;
     }
     // Open the port that was just checked. A port number changed while the
@@ -200,6 +189,8 @@ void TTopForm::CaptureAll1Click()
 
 // ----------------------------------------------------------------------------
 // Calls from the parser and the engine
+
+void TTopForm::showResultAge(uint32_t now) { display_->showResultAge(now); }
 
 void TTopForm::appendTerminal(std::string_view line)
 {

@@ -1,8 +1,10 @@
 #include "display/resultdisplay.h"
 
 #include "services/locale.h"
+#include "services/clock.h"
 
 #include <cstdio>
+#include <string>
 
 namespace dxu {
 
@@ -11,8 +13,24 @@ void ResultDisplay::lamp(const char* name, bool on)
     ui_.setColor(name, on ? colors::Green : colors::Silver);
 }
 
+void ResultDisplay::showResultAge(uint32_t now)
+{
+    // A signed difference: a wrap of the tick counter still gives the short interval.
+    const int32_t age = static_cast<int32_t>(now - st_.lastResultTick);
+    const bool live = st_.current().laserOn && st_.lastResultTick != 0 && age >= 0 && age <= StaleAfterMs;
+    std::string hint;
+    if (!live)
+        hint = st_.lastResultTick == 0 || age < 0 ? "No result yet"
+                                                  : "Last result " + std::to_string(age / 1000) + " s ago";
+    for (const char* n : {"lblResult", "lblIntensity"}) {
+        ui_.setEnabled(n, live);
+        ui_.setHint(n, hint);
+    }
+}
+
 void ResultDisplay::showResult()
 {
+    showResultAge(tickCount());
     const UnitRecord& r = st_.current();
     const bool comma = st_.decimalComma != 0;
     lamp("lblConnected", st_.connected == 1);

@@ -4,14 +4,23 @@
 #include "protocol/settingsview.h"
 #include "services/ui.h"
 
+#include <cstdint>
+
 namespace dxu {
 
 class ResultDisplay : public ResultView {
 public:
     ResultDisplay(DxuState& state, Ui& ui) : st_(state), ui_(ui) {}
 
+    // A result older than this no longer looks live.
+    static constexpr int32_t StaleAfterMs = 2000;
+
     // Lamps and result texts from the current unit's record.
     void showResult() override;
+    // How fresh the result on screen is at tick count now: live while the
+    // unit measures and a result came within StaleAfterMs; otherwise greyed,
+    // its tooltip telling how long ago the last result came.
+    void showResultAge(uint32_t now);
     // The widgets that suit the current unit's measurement mode.
     void showResultWidgets();
     // Results per second, "%0.1f Hz"; empty outside the averaging and binning modes.

@@ -422,6 +422,7 @@ void Engine::PollTimerTimer()
 // The result lamp goes off when no measurement has arrived for a while.
 void Engine::tendResultLamp(uint32_t now)
 {
+    hooks_.showResultAge(now);
     if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
         ui_.setButtonFace("lblRx");
         ui_.setText("lblRx", "");

@@ -1,5 +1,7 @@
 #include "engine/session.h"
 
+#include "engine/connectdetails.h"
+
 #include "engine/engine.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
@@ -197,13 +199,13 @@ void Session::connectFailed()
 
     if (!st_.networkMode()) {
         showDisconnectedLook();
-        showMessage("Error", "Cannot Connect to DXU");
+        showMessage("Error", "Cannot Connect to DXU", connectFailureDetails(st_));
     } else if (st_.switchingUnit) {
         // The user stepped to a silent unit: stay on the line so that Prev
         // and Next can step on.
         link_.Connect();
         setEach(ui_, {"pbNextDXU", "pbPrevDXU"}, &Ui::setVisible, true);
-        showMessage("Error", unitText);
+        showMessage("Error", unitText, connectFailureDetails(st_));
         showViewingLabels();
         ui_.setText("lblDXUAddress", "Address: ?");
     } else {
@@ -212,7 +214,8 @@ void Session::connectFailed()
         const char next = nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
         if (next == 0) {
             showDisconnectedLook();
-            showMessage("Error", "Cannot Connect to DXU units on the network");
+            showMessage("Error", "Cannot Connect to DXU units on the network",
+                        connectFailureDetails(st_, TriedUnits::WholeNetwork));
         } else {
             st_.current().address = static_cast<unsigned char>(next);
             openAndConnect();

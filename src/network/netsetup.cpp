@@ -78,6 +78,8 @@ void TfrmNetSetup::showEvent(QShowEvent* event)
 
 void TfrmNetSetup::FormShow()
 {
+    // The interval in force, so that Exit without typing keeps it.
+    edPolling_->setText(QString::number(storedPollingInterval()));
     RefreshNetworkList();
     cmbNetworkList_->setCurrentIndex(0);
 }

@@ -65,11 +65,13 @@ void saveCount(const DxuState& st) { Store::writeInt(QStringLiteral("Count"), st
 void saveNetworkSlots(const DxuState& st) { Store::writeString(QStringLiteral("Network"), slotsToStored(st.networkSlots)); }
 void saveAssignedSlots(const DxuState& st) { Store::writeString(QStringLiteral("Assigned"), slotsToStored(st.assignedSlots)); }
 
-void loadPollingInterval(DxuState& st)
+int storedPollingInterval()
 {
     const int v = readStoredInt("Polling", DefaultPollingInterval);
-    st.pollingInterval = v > 0 ? v : DefaultPollingInterval;
+    return v > 0 ? v : DefaultPollingInterval;
 }
+
+void loadPollingInterval(DxuState& st) { st.pollingInterval = storedPollingInterval(); }
 
 void savePollingInterval(const DxuState& st) { Store::writeInt(QStringLiteral("Polling"), st.pollingInterval); }
 

@@ -36,6 +36,8 @@ void saveNetworkSlots(const DxuState& st);
 void saveAssignedSlots(const DxuState& st);
 // "Polling": absent or not above 0 gives 10.
 void loadPollingInterval(DxuState& st);
+// The stored "Polling" value as loadPollingInterval takes it.
+int storedPollingInterval();
 void savePollingInterval(const DxuState& st);
 
 // Records 1..k get the members' addresses in alphabet order; networkCount = k.

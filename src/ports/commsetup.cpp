@@ -200,9 +200,10 @@ void TfrmCommSetup::showDeviceOf(PcGroup& g)
     }
     const QString fixed = deviceOverride(com);
     g.device->setEnabled(fixed.isEmpty());
-    g.device->setEditText(comDevicePath(com));
-    g.deviceNote->setText(QStringLiteral("Set for this run by DXU_COM%1.").arg(com));
-    g.deviceNote->setVisible(!fixed.isEmpty());
+    const QString path = comDevicePath(com);
+    g.device->setEditText(path);
+    g.deviceNote->setText(deviceNote(com, path));
+    g.deviceNote->setVisible(!g.deviceNote->text().isEmpty());
 }
 
 void TfrmCommSetup::cbActive232Click()

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -63,6 +64,17 @@ QString defaultDevicePath(int comNumber) { return QStringLiteral("/dev/ttyS%1").
 QString deviceOverride(int comNumber)
 {
     return qEnvironmentVariable(QStringLiteral("DXU_COM%1").arg(comNumber).toLatin1().constData());
+}
+
+QString deviceNote(int comNumber, const QString& path)
+{
+    if (!deviceOverride(comNumber).isEmpty())
+        return QStringLiteral("Set for this run by DXU_COM%1.").arg(comNumber);
+    if (!path.isEmpty() && !QFileInfo::exists(path))
+        return QStringLiteral("%1 is not present now; COM%2 will open it once it is plugged in.")
+            .arg(path)
+            .arg(comNumber);
+    return {};
 }
 
 bool storeDevicePath(int comNumber, const QString& path)

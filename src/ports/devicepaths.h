@@ -17,6 +17,10 @@ QStringList listSerialDevices(const QString& devRoot = QStringLiteral("/dev"),
 QString defaultDevicePath(int comNumber);
 // The device set for this run by the environment (DXU_COM<n>), or empty.
 QString deviceOverride(int comNumber);
+// The note beside the device of "COM n": where the environment sets it for
+// this run, or that the device is not there now (it is kept all the same: an
+// adapter may be plugged in later). Empty when there is nothing to say.
+QString deviceNote(int comNumber, const QString& path);
 // Keeps the user's choice for "COM n" (a bare name is taken from /dev); the
 // default or an empty text removes the stored choice. False when the store cannot be written.
 bool storeDevicePath(int comNumber, const QString& path);

@@ -11,8 +11,6 @@ namespace dxu {
 namespace {
 
 constexpr std::array<int, RateCount> kRates = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
-constexpr std::array<TComPortBaudRate, RateCount> kDriverRates = {
-    br1200, br2400, br4800, br9600, br14400, br19200, br38400, br57600, br115200};
 
 bool validRateIndex(int index) { return index >= 0 && index < RateCount; }
 int normalRateIndex(int index) { return validRateIndex(index) ? index : DefaultRateIndex; }
@@ -42,7 +40,7 @@ int indexOfRate(int rate)
     return DefaultRateIndex;
 }
 
-TComPortBaudRate driverRate(int rateIndex) { return kDriverRates[rateIndex >= 0 && rateIndex < 8 ? rateIndex : 8]; }
+TComPortBaudRate driverRate(int rateIndex) { return rateOfRateIndex(rateIndex); }
 
 void DriverPcPort::setComPort(int number)
 {

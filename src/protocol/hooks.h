@@ -2,6 +2,7 @@
 // What the parser and the engine call on the window and on the other feature
 // modules. Every call has a harmless default so that tests override only what
 // they observe. The main window implements all of it.
+#include <cstdint>
 #include <string_view>
 
 namespace dxu {
@@ -10,6 +11,8 @@ class Hooks {
 public:
     virtual ~Hooks() = default;
 
+    // Shows whether the result on screen is still live at tick count now.
+    virtual void showResultAge(uint32_t /*now*/) {}
     virtual void showVersionText(std::string_view /*text*/) {} // the about box's lblDXUVersion
 
     // Capture file.

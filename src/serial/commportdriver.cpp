@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -55,6 +56,13 @@ QString comDevicePath(int comNumber)
     return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
 }
 
+TComPortBaudRate rateOfRateIndex(int rateIndex)
+{
+    static constexpr TComPortBaudRate kIndexRates[] = {br1200,  br2400,  br4800,  br9600,  br14400,
+                                                       br19200, br38400, br57600, br115200};
+    return kIndexRates[rateIndex >= 0 && rateIndex < 8 ? rateIndex : 8];
+}
+
 bool portIsFree(int comNumber)
 {
     const int fd = serialio::openExclusive(QFile::encodeName(comDevicePath(comNumber)));
@@ -64,8 +72,41 @@ bool portIsFree(int comNumber)
     return true;
 }
 
+QString openFailureText(int comNumber, const QString& device, const serialio::OpenAttempt& attempt)
+{
+    using serialio::OpenFailure;
+    const QString another = QStringLiteral("\nPlease select another serial port");
+    const QString port = QStringLiteral("Serial port: COM%1 (%2)").arg(comNumber).arg(device);
+    switch (attempt.failure) {
+    case OpenFailure::NotFound:
+        return port + QStringLiteral(" was not found.") + another;
+    case OpenFailure::NoPermission:
+        return port + QStringLiteral(" cannot be opened: permission denied.\n"
+                                     "Give your user access to serial ports with\n"
+                                     "    sudo usermod -aG dialout $USER\n"
+                                     "then log out and log in again.");
+    case OpenFailure::NotSerial:
+        return port + QStringLiteral(" is not a serial device.") + another;
+    case OpenFailure::Other:
+        return port + QStringLiteral(" cannot be opened: %1.").arg(QString::fromLocal8Bit(std::strerror(attempt.error)))
+               + another;
+    case OpenFailure::None: // it opens now: it was held a moment ago
+    case OpenFailure::Busy:
+        break;
+    }
+    return QStringLiteral("Serial port: COM%1 is in use by other program.").arg(comNumber) + another;
+}
+
+QString portOpenFailureText(int comNumber)
+{
+    const QString device = comDevicePath(comNumber);
+    const serialio::OpenAttempt attempt = serialio::tryOpenExclusive(QFile::encodeName(device));
+    serialio::releasePort(attempt.fd);
+    return openFailureText(comNumber, device, attempt);
+}
+
 TCommPortDriver::TCommPortDriver(QObject* parent)
-    : QObject(parent), inBuf_(new char[inBufSize_])
+    : QObject(parent)
 {
     connect(&pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollReceive);
 }
@@ -223,14 +264,14 @@ void TCommPortDriver::SetComHandle(int handle)
 
 void TCommPortDriver::PollReceive()
 {
-    if (fd_ < 0 || lost_ || inBufSize_ == 0)
+    if (fd_ < 0 || lost_ || inBuf_.empty())
         return;
-    const ssize_t n = ::read(fd_, inBuf_.get(), inBufSize_);
+    const ssize_t n = ::read(fd_, inBuf_.data(), inBuf_.size());
     if (n > 0) {
         // Held for the call, so the handler may replace itself.
         const auto handler = onReceiveData_;
         if (handler && *handler)
-            (*handler)(this, inBuf_.get(), int32_t(n));
+            (*handler)(this, inBuf_.data(), int32_t(n));
         return;
     }
     if (n < 0 ? !wouldBlock(errno) : hungUp(fd_))
@@ -299,9 +340,7 @@ void TCommPortDriver::SetComPortInBufSize(uint16_t v)
 {
     if (fd_ >= 0)
         return;
-    inBuf_.reset();
-    inBuf_.reset(new char[v ? v : 1]);
-    inBufSize_ = v;
+    inBuf_.assign(v, '\0');
 }
 
 void TCommPortDriver::SetComPortOutBufSize(uint16_t v)

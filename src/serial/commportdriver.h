@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace dxu {
 
@@ -57,16 +58,28 @@ uint32_t baudRateValue(TComPortBaudRate rate);
 // the path stored for it, else /dev/ttyS<n-1>.
 QString comDevicePath(int comNumber);
 
+// The driver's rate value of the program's rate index 0..8 (1200, 2400, 4800,
+// 9600, 14400, 19200, 38400, 57600, 115200); an index outside 0..7 gives br115200.
+TComPortBaudRate rateOfRateIndex(int rateIndex);
+
 // True when port "COM n" exists and no other program holds it. The port is
 // released again before this returns, leaving nothing behind that would stand
 // in the way of the driver opening it.
 bool portIsFree(int comNumber);
+// What the user is told when "COM n" (the device at path) failed to open as
+// the attempt says: held by another program, missing, no permission (and how
+// to get it), not a serial device.
+QString openFailureText(int comNumber, const QString& device, const serialio::OpenAttempt& attempt);
+// Tries port "COM n" once more and tells why it cannot be opened.
+QString portOpenFailureText(int comNumber);
 
 class TCommPortDriver : public QObject, public CommLink {
     Q_OBJECT
 public:
     // The value of a handle that refers to nothing.
     static constexpr int InvalidHandle = -1;
+    // ComPortInBufSize until the owner sets another.
+    static constexpr uint16_t DefaultInBufSize = 2048;
 
     explicit TCommPortDriver(QObject* parent = nullptr);
     ~TCommPortDriver() override;
@@ -132,7 +145,7 @@ public:
     void SetComPortHwHandshaking(TComPortHwHandshaking v);
     TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
     void SetComPortSwHandshaking(TComPortSwHandshaking v);
-    uint16_t ComPortInBufSize() const { return inBufSize_; }
+    uint16_t ComPortInBufSize() const { return uint16_t(inBuf_.size()); }
     void SetComPortInBufSize(uint16_t v);
     uint16_t ComPortOutBufSize() const { return outBufSize_; }
     void SetComPortOutBufSize(uint16_t v);
@@ -174,7 +187,9 @@ private:
     int fd_ = InvalidHandle;
     bool lost_ = false;
     QTimer pollTimer_;
-    std::unique_ptr<char[]> inBuf_;
+    // The receive buffer; its size is the ComPortInBufSize, so the two can
+    // never disagree.
+    std::vector<char> inBuf_ = std::vector<char>(DefaultInBufSize);
 
     TComPortNumber comPort_ = pnCOM1;
     TComPortBaudRate speed_ = br115200;
@@ -183,7 +198,6 @@ private:
     TComPortParity parity_ = ptNONE;
     TComPortHwHandshaking hw_ = hhNONE;
     TComPortSwHandshaking sw_ = shNONE;
-    uint16_t inBufSize_ = 2048;
     uint16_t outBufSize_ = 2048;
     uint16_t pollingDelay_ = 50;
     bool dtrOnOpen_ = true;

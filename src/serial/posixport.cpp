@@ -25,25 +25,61 @@ tcflag_t sizeFlag(int dataBits)
     }
 }
 
+OpenFailure failureOfOpen(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:  // a device node without its device (a UART not fitted, an adapter gone)
+    case ENODEV:
+    case EIO:
+        return OpenFailure::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return OpenFailure::NoPermission;
+    case EISDIR:
+        return OpenFailure::NotSerial;
+    case EBUSY: // the tty's exclusive flag, set by another holder
+        return OpenFailure::Busy;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+int systemOpen(const char* path, int flags) { return ::open(path, flags); }
+
 } // namespace
 
-int openExclusive(const QByteArray& path)
+OpenAttempt tryOpenExclusive(const QByteArray& path, OpenCall openCall)
 {
     if (path.isEmpty())
-        return -1;
+        return {-1, OpenFailure::NotFound, ENOENT};
+    if (!openCall)
+        openCall = systemOpen;
     int fd;
     do
-        fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd = openCall(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return -1;
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd < 0) {
+        const int err = errno;
+        return {-1, failureOfOpen(err), err};
+    }
+    if (!::isatty(fd)) {
+        const int err = errno;
         ::close(fd);
-        return -1;
+        return {-1, OpenFailure::NotSerial, err};
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return {-1, err == EWOULDBLOCK ? OpenFailure::Busy : OpenFailure::Other, err};
     }
     ::ioctl(fd, TIOCEXCL);
-    return fd;
+    return {fd, OpenFailure::None, 0};
 }
+
+int openExclusive(const QByteArray& path) { return tryOpenExclusive(path).fd; }
 
 void releasePort(int fd)
 {

@@ -21,11 +21,32 @@ struct LineSettings {
     bool dtrOn = true;       // DTR held raised while open
 };
 
+// Why a port could not be opened.
+enum class OpenFailure {
+    None,         // it opened
+    NotFound,     // no such path, or no device behind it
+    NoPermission, // the user may not open it
+    NotSerial,    // it opened, but is no tty (a directory, /dev/null, a file)
+    Busy,         // another program holds it
+    Other         // anything else; the error number tells
+};
+
+struct OpenAttempt {
+    int fd = -1;                             // the claimed port, -1 on failure
+    OpenFailure failure = OpenFailure::None;
+    int error = 0;                           // errno of the failing call
+};
+
+// The open(2) call used to open a port; tests put a failing one in its place.
+using OpenCall = int (*)(const char* path, int flags);
+
 // Opens the tty at path for reading and writing, non-blocking, without making
 // it the controlling terminal, and claims it for this process: a whole-file
 // lock that every other opener using this code (or flock) sees, plus the tty's
-// exclusive flag that turns away other non-root openers. Returns the file
-// descriptor, or -1 when the path is missing, not a tty or held by another.
+// exclusive flag that turns away other non-root openers. On failure nothing
+// stays open and the attempt says why.
+OpenAttempt tryOpenExclusive(const QByteArray& path, OpenCall openCall = nullptr);
+// The descriptor of tryOpenExclusive, or -1.
 int openExclusive(const QByteArray& path);
 // Gives up the claim and closes fd without waiting for unsent bytes (they are
 // discarded). The exclusive flag is cleared first: it belongs to the tty, not

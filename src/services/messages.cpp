@@ -12,6 +12,12 @@ class BoxService : public MessageService {
 public:
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
     {
+        return showDetailed(caption, text, QString(), buttons);
+    }
+
+    MsgAnswer showDetailed(const QString& caption, const QString& text, const QString& details,
+                           MsgButtons buttons) override
+    {
         QWidget* parent = QApplication::activeWindow();
         if (buttons == MsgButtons::YesNo) {
             const auto r = QMessageBox::question(parent, caption, text,
@@ -19,6 +25,7 @@ public:
             return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
         }
         QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+        box.setInformativeText(details);
         if (caption == QLatin1String("Error") || caption.contains(QLatin1String("Error")))
             box.setIcon(QMessageBox::Critical);
         else if (caption == QLatin1String("Warning") || caption == QLatin1String("Incorrect Value")
@@ -48,6 +55,11 @@ void setMessageService(MessageService* service) { g_service = service; }
 void showMessage(const QString& caption, const QString& text)
 {
     messages().show(caption, text, MsgButtons::Ok);
+}
+
+void showMessage(const QString& caption, const QString& text, const QString& details)
+{
+    messages().showDetailed(caption, text, details, MsgButtons::Ok);
 }
 
 bool askYesNo(const QString& caption, const QString& text)

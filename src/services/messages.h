@@ -12,6 +12,14 @@ class MessageService {
 public:
     virtual ~MessageService() = default;
     virtual MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) = 0;
+    // A box with details for the curious beside its text (the informative
+    // text under it). A service that cannot show them shows the box without.
+    virtual MsgAnswer showDetailed(const QString& caption, const QString& text, const QString& details,
+                                   MsgButtons buttons)
+    {
+        (void)details;
+        return show(caption, text, buttons);
+    }
 };
 
 // The service in use; by default real QMessageBox dialogs.
@@ -21,6 +29,7 @@ void setMessageService(MessageService* service);
 
 // Shorthands.
 void showMessage(const QString& caption, const QString& text);
+void showMessage(const QString& caption, const QString& text, const QString& details);
 bool askYesNo(const QString& caption, const QString& text); // true only for Yes
 
 // Reads a number typed by the user. On failure shows the standard conversion

@@ -179,6 +179,7 @@ void blackBar(QLabel* l, int pixelSize, Qt::Alignment align)
     QPalette p = l->palette();
     p.setColor(QPalette::Window, Qt::black);
     p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, Qt::darkGray); // a stale result
     l->setPalette(p);
 }
 

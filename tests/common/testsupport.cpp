@@ -36,7 +36,13 @@ QString controlText(const QObject* o)
 
 MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, MsgButtons buttons)
 {
-    shown.push_back({caption, text, buttons});
+    return showDetailed(caption, text, QString(), buttons);
+}
+
+MsgAnswer ScriptedMessages::showDetailed(const QString& caption, const QString& text, const QString& details,
+                                         MsgButtons buttons)
+{
+    shown.push_back({caption, text, buttons, details});
     if (!answers.empty()) {
         const MsgAnswer a = answers.front();
         answers.pop_front();

@@ -33,10 +33,13 @@ public:
     struct Shown {
         QString caption, text;
         MsgButtons buttons;
+        QString details; // the informative text beside the text
     };
     ScriptedMessages() { setMessageService(this); }
     ~ScriptedMessages() override { setMessageService(nullptr); }
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
+    MsgAnswer showDetailed(const QString& caption, const QString& text, const QString& details,
+                           MsgButtons buttons) override;
     void answerNext(MsgAnswer a) { answers.push_back(a); }
 
     std::vector<Shown> shown;

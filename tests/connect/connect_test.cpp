@@ -5,6 +5,7 @@
 #include "common/testsupport.h"
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "serial/commportdriver.h"
 #include "services/store.h"
 
 #include <QAbstractButton>
@@ -480,6 +481,65 @@ TEST_F(ConnectWindow, SwitchThatCannotReopenThePortShowsTheDisconnectedLook)
         EXPECT_TRUE(form().isEnabled("MultiDrop1"));
         EXPECT_TRUE(sent().empty());
     }
+}
+
+// A port that opens but is no serial device is named as such, not as one
+// another program holds.
+TEST_F(ConnectWindow, PortThatIsNoSerialDeviceIsNamedAsSuch)
+{
+    form().setPortCheck(portIsFree);
+    for (const char* device : {"/tmp", "/dev/null"}) {
+        messages.shown.clear();
+        qputenv("DXU_COM1", device);
+        click("pbConnect");
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text,
+                  QString("Serial port: COM1 (%1) is not a serial device.\nPlease select another serial port").arg(device));
+        EXPECT_FALSE(port.open);
+    }
+    qunsetenv("DXU_COM1");
+}
+
+// A unit that freezes while measuring: its last reading must not look live
+// for long, nor after Stop; a new result is live at once.
+TEST_F(ConnectWindow, LastReadingTurnsStaleWhenResultsStop)
+{
+    connectUnit("$");
+    st().queue.queueState = QueueIdle;
+    st().lastSendTick = 0;
+    st().current().measureMode = 1;
+    st().current().displayMode = 1;
+    st().current().units = 1;
+    click("pbContinuous");
+    reply("$OK\r$US,2\r");
+    const auto live = [&] { return form().isEnabled("lblResult") && form().hint("lblResult").empty(); };
+    const auto tick = [&](int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            clock.advance(1000);
+            form().PollTimerTimer();
+        }
+    };
+    reply("$BM,12.345\r");
+    EXPECT_TRUE(live());
+    tick(2);
+    EXPECT_TRUE(live()) << "within the reply time-out a reading is live";
+    tick(1);
+    EXPECT_FALSE(live()) << "three seconds without a result";
+    EXPECT_EQ(form().hint("lblResult"), "Last result 3 s ago");
+    const QPalette& look = qobject_cast<QWidget*>(form().control("lblResult"))->palette();
+    EXPECT_NE(look.color(QPalette::Disabled, QPalette::WindowText), look.color(QPalette::Active, QPalette::WindowText))
+        << "a stale result looks different";
+    EXPECT_EQ(text("lblResult"), "12.345 M") << "the value stays";
+    reply("$BM,12.346\r");
+    EXPECT_TRUE(live());
+
+    click("pbContinuous"); // Stop
+    reply("$OK\r$US,0\r");
+    ASSERT_EQ(st().current().laserOn, 0);
+    tick(1);
+    EXPECT_FALSE(live());
+    EXPECT_EQ(form().hint("lblResult"), "Last result 1 s ago");
+    EXPECT_EQ(text("lblResult"), "12.346 M");
 }
 
 // Closing the window ends the heartbeat: no time-out of the connect in flight

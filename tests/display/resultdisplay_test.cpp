@@ -131,3 +131,30 @@ TEST(ResultDisplay, DisplayButtonsAndWidgetsPerMode)
     f.display.showResultWidgets();
     EXPECT_FALSE(f.ui.isVisible("lblTargetList"));
 }
+
+TEST(ResultDisplay, ResultLooksLiveOnlyWhileMeasuringWithinTheReplyTimeOut)
+{
+    struct Case {
+        int laserOn;
+        uint32_t lastResult, now;
+        const char* hint; // empty: live
+    } cases[] = {
+        {1, 1000, 3000, ""},
+        {1, 1000, 3001, "Last result 2 s ago"},
+        {1, 1000, 8999, "Last result 7 s ago"},
+        {0, 1000, 1500, "Last result 0 s ago"}, // stopped: the last value is no longer live
+        {1, 0, 500, "No result yet"},
+        {1, 0xFFFFFF00u, 0x100, ""}, // across a wrap of the tick counter
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lastResult << " -> " << c.now << " laser " << c.laserOn);
+        Fixture f;
+        f.rec().laserOn = c.laserOn;
+        f.st.lastResultTick = c.lastResult;
+        f.display.showResultAge(c.now);
+        for (const char* n : {"lblResult", "lblIntensity"}) {
+            EXPECT_EQ(f.ui.isEnabled(n), *c.hint == 0) << n;
+            EXPECT_EQ(f.ui.hint(n), c.hint) << n;
+        }
+    }
+}

@@ -308,10 +308,20 @@ TEST_F(EngineTest, NetworkPollingAsksOneUnitPerTickAfterThePause)
 
 TEST_F(EngineTest, ConnectFailures)
 {
+    UnitRecord& pc = st->unitTable[0];
+    pc.port232 = 6;
+    pc.port232RateIndex = 3;
+    pc.port485 = 1;
+    pc.port485RateIndex = 4;
     session.openAndConnect(); // RS-232
     ticks(3);
     ASSERT_EQ(msgs.shown.size(), 1u);
     EXPECT_EQ(msgs.shown[0].text, "Cannot Connect to DXU");
+    EXPECT_EQ(msgs.shown[0].details,
+              "Port: COM7 (/dev/ttyS6) at 9600 bit/s\n"
+              "Mode: RS-232 (one unit)\n\n"
+              "Check that the unit is set to 9600 bit/s: a wrong rate is the most common cause.\n"
+              "Check that the unit is powered and the cable is connected: a silent line is the other.");
     EXPECT_FALSE(port.open);
     EXPECT_EQ(ui.text("pbConnect"), "&Connect");
 
@@ -324,6 +334,9 @@ TEST_F(EngineTest, ConnectFailures)
                                    "Cannot connect to DXU 3: Address: c"}));
     ASSERT_EQ(msgs.shown.size(), 1u);
     EXPECT_EQ(msgs.shown[0].text, "Cannot Connect to DXU units on the network");
+    EXPECT_TRUE(msgs.shown[0].details.startsWith("Port: COM2 (/dev/ttyS1) at 14400 bit/s\n"
+                                                 "Mode: RS-485 network, every assigned address (see the error list)\n"))
+        << msgs.shown[0].details.toStdString();
 
     msgs.shown.clear();
     hooks.errors.clear();
@@ -333,6 +346,9 @@ TEST_F(EngineTest, ConnectFailures)
     ticks(3);
     ASSERT_EQ(msgs.shown.size(), 1u);
     EXPECT_EQ(msgs.shown[0].text, "Cannot connect to DXU 2: Address: b");
+    EXPECT_TRUE(msgs.shown[0].details.contains("Mode: RS-485 network, address b\n\n"
+                                               "Check that the unit with address b is set to 14400 bit/s"))
+        << msgs.shown[0].details.toStdString();
     EXPECT_EQ(ui.text("lblDXUAddress"), "Address: ?");
     EXPECT_EQ(ui.text("lblViewing"), "Viewing: 2 of 3");
     EXPECT_TRUE(port.open);

@@ -4,6 +4,7 @@
 #include "network/netsetup.h"
 #include "ports/portsettings.h"
 #include "ports/storedvalues.h"
+#include "services/store.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -247,7 +248,7 @@ TEST_F(NetDialog, PollingIntervalOnExit)
         {"99999999999", "'99999999999' is not a valid integer value"},
         {"7", nullptr},
     };
-    EXPECT_EQ(edit->text(), "5");
+    EXPECT_EQ(edit->text(), "10") << "nothing stored: the interval in force";
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
         msgs.shown.clear();
@@ -264,6 +265,13 @@ TEST_F(NetDialog, PollingIntervalOnExit)
     }
     dlg.show();
     EXPECT_EQ(edit->text(), "7"); // the text typed last survives
+    // Exit without typing keeps what is stored.
+    dlg.hide();
+    Store::writeInt(QStringLiteral("Polling"), 12);
+    dlg.show();
+    EXPECT_EQ(edit->text(), "12");
+    click("pbExit");
+    EXPECT_EQ(storedInt("Polling"), 12);
 }
 
 } // namespace

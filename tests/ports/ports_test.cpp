@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -309,6 +310,28 @@ TEST_F(Dialog, PcSetStoresTheChosenDevice)
     EXPECT_EQ(device->currentText(), "/tmp/dxu-pty-1");
     EXPECT_FALSE(device->isEnabled());
     qunsetenv("DXU_COM1");
+}
+
+// A typed device that is not there now is kept (the adapter may be plugged in
+// later), and the dialog says so without standing in the way.
+TEST_F(Dialog, DeviceNotPresentIsKeptWithANote)
+{
+    dlg.show();
+    w<QComboBox>("cmbPC232Port")->setCurrentIndex(2);
+    auto* device = w<QComboBox>("cmbPC232Device");
+    auto* note = w<QLabel>("lblPC232DeviceNote");
+    const std::pair<QString, QString> cases[] = {
+        {"/dev/dxu-adapter-later", "/dev/dxu-adapter-later is not present now; COM3 will open it once it is plugged in."},
+        {"/dev/null", ""},
+    };
+    for (const auto& [typed, text] : cases) {
+        device->setEditText(typed);
+        w<QPushButton>("pbSetPC232")->click();
+        EXPECT_EQ(comDevicePath(3), typed);
+        EXPECT_EQ(note->text(), text);
+        EXPECT_EQ(note->isHidden(), text.isEmpty()) << typed.toStdString();
+    }
+    EXPECT_TRUE(msgs.shown.empty());
 }
 
 // A USB adapter the technician types in (a pseudo-terminal stands in for

@@ -196,3 +196,83 @@ TEST(SerialOwnership, SendNoticesLossBeforeAnyPoll)
     EXPECT_TRUE(lost.wait(200));
     d.Disconnect();
 }
+
+namespace {
+
+// How opening path fails for a user without rights to it: the path is made
+// unreadable, and root tries as an ordinary user in a child process (root
+// itself may open anything).
+serialio::OpenFailure failureForOrdinaryUser(const std::string& path)
+{
+    struct stat before {};
+    ::stat(path.c_str(), &before);
+    ::chmod(path.c_str(), 0);
+    const QByteArray p = QByteArray::fromStdString(path);
+    serialio::OpenFailure failure;
+    if (::geteuid() != 0) {
+        const serialio::OpenAttempt a = serialio::tryOpenExclusive(p);
+        serialio::releasePort(a.fd);
+        failure = a.failure;
+    } else {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(100);
+            ::_exit(int(serialio::tryOpenExclusive(p).failure));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 100) << "cannot drop privileges";
+        failure = serialio::OpenFailure(WEXITSTATUS(status));
+    }
+    ::chmod(path.c_str(), before.st_mode & 07777);
+    return failure;
+}
+
+} // namespace
+
+// Every way a port can fail to open is told apart, in the words the user reads.
+TEST(SerialOwnership, OpenFailuresAreToldApart)
+{
+    using serialio::OpenFailure;
+    Pty free(kCom);
+    Pty held(kCom + 1);
+    OtherProgram other(held);
+    const QString another = "\nPlease select another serial port";
+    const QString port = QString("Serial port: COM%1 (%2)").arg(kCom);
+    struct Case {
+        std::string path;
+        serialio::OpenCall call;
+        OpenFailure failure;
+        QString text;
+    };
+    const serialio::OpenCall denied = [](const char*, int) { errno = EACCES; return -1; };
+    const QString noPermission = port.arg(QString::fromStdString(free.slavePath()))
+                                 + " cannot be opened: permission denied.\n"
+                                   "Give your user access to serial ports with\n"
+                                   "    sudo usermod -aG dialout $USER\n"
+                                   "then log out and log in again.";
+    const Case cases[] = {
+        {free.slavePath(), nullptr, OpenFailure::None, ""},
+        {held.slavePath(), nullptr, OpenFailure::Busy, "Serial port: COM3 is in use by other program." + another},
+        {"/dev/dxu-no-such-port", nullptr, OpenFailure::NotFound,
+         port.arg("/dev/dxu-no-such-port") + " was not found." + another},
+        {"/tmp", nullptr, OpenFailure::NotSerial, port.arg("/tmp") + " is not a serial device." + another},
+        {"/dev/null", nullptr, OpenFailure::NotSerial, port.arg("/dev/null") + " is not a serial device." + another},
+        {free.slavePath(), denied, OpenFailure::NoPermission, noPermission},
+    };
+    for (const Case& c : cases) {
+        const serialio::OpenAttempt a = serialio::tryOpenExclusive(QByteArray::fromStdString(c.path), c.call);
+        serialio::releasePort(a.fd);
+        EXPECT_EQ(a.failure, c.failure) << c.path;
+        EXPECT_EQ(a.fd >= 0, c.failure == OpenFailure::None) << c.path;
+        if (c.failure != OpenFailure::None) {
+            EXPECT_EQ(openFailureText(kCom, QString::fromStdString(c.path), a), c.text) << c.path;
+        }
+    }
+    // The same without the stand-in: a device the user has no rights to.
+    EXPECT_EQ(failureForOrdinaryUser(free.slavePath()), OpenFailure::NoPermission);
+    // The text the window shows comes from a fresh look at the mapped device.
+    EXPECT_EQ(portOpenFailureText(kCom + 1), "Serial port: COM4 is in use by other program." + another);
+    EXPECT_TRUE(portIsFree(kCom)) << "looking leaves nothing behind";
+}

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <memory>
 #include <termios.h>
 #include <thread>
 #include <utility>
@@ -174,6 +176,29 @@ TEST(SerialTransfer, ReceivePollDeliversOnlyRealBytesInBufferSizedPieces)
     o.d.SetOnReceiveData(nullptr);
     o.pty.write("nobody listens");
     dxu::test::runEventsFor(60); // no handler: bytes are read and dropped, no crash
+}
+
+// A driver on the heap with nothing changed: the receive buffer must hold the
+// default size from the start (under AddressSanitizer with zero-filled fresh
+// memory, a buffer sized from a not-yet-set member reads past its end here).
+TEST(SerialTransfer, DefaultReceiveBufferTakesAFullPoll)
+{
+    Pty pty{kCom};
+    auto d = std::make_unique<TCommPortDriver>();
+    d->SetComPort(pnCOM5);
+    QByteArray received;
+    int32_t largest = 0;
+    d->SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) {
+        received.append(p, n);
+        largest = std::max(largest, n);
+    });
+    ASSERT_EQ(d->ComPortInBufSize(), 2048);
+    ASSERT_TRUE(d->Connect());
+    const QByteArray burst = pattern(3000);
+    pty.write(burst);
+    dxu::test::runEventsFor(300);
+    EXPECT_EQ(received, burst);
+    EXPECT_LE(largest, 2048);
 }
 
 TEST(SerialTransfer, HandlerMayReplaceItselfOrDisconnect)

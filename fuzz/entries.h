@@ -1,0 +1,17 @@
+#pragma once
+// The entry functions of the fuzz targets listed in targets.def, shared by
+// the libFuzzer programs and the corpus replay test.
+#include <cstddef>
+#include <cstdint>
+
+namespace dxu::fuzz {
+
+#define DXU_FUZZ_TARGET(name, entry) int entry(const uint8_t* data, std::size_t size);
+#include "targets.def"
+#undef DXU_FUZZ_TARGET
+
+// Replaces the program's settings file with the given bytes, as if someone had
+// edited it by hand; the next read of any stored value parses it afresh.
+void writeStoreFile(const uint8_t* data, std::size_t size);
+
+} // namespace dxu::fuzz
