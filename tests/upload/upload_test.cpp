@@ -169,6 +169,23 @@ TEST_F(UploadWindow, NothingEditedSendsNothing)
     EXPECT_EQ(top->state().readyForStatus, 1);
 }
 
+// A loaded setup file is uploaded as it is; the next upload looks at the
+// panel again.
+TEST_F(UploadWindow, SetupFileIsUploadedWithoutGatheringThePanel)
+{
+    connect();
+    DxuState& st = top->state();
+    st.editRecord = st.current();
+    st.editRecord.maxIntensity = 900;
+    st.current().maxIntensityChanged = 1;
+    st.setupFileLoaded = 1;
+    type("edMinIntensity", "5"); // not part of the file
+    EXPECT_EQ(upload(), (Lines{"$XP,900", "$XP"}));
+    EXPECT_EQ(st.setupFileLoaded, 0);
+    type("edMinIntensity", "6");
+    EXPECT_EQ(upload(), (Lines{"$MP,6", "$MP"}));
+}
+
 // The unit converts its distances; they are read back in the new units
 // before the typed distances are written in them.
 TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
@@ -305,7 +322,10 @@ TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
     EXPECT_EQ(top->hint("cmbPRF"), "Allowed 10..1000");
     EXPECT_FALSE(top->isEnabled("pbUpload"));
 
+    // Relative detection has no short gate, from the choice on.
+    top->state().current().detectionReference = 0;
     choose("cmbMeasureMode", 3);
+    EXPECT_FALSE(top->isEnabled("cbShortGate"));
     pump();
     EXPECT_EQ(takeLines(), (Lines{"$MM,3", "$MM"}));
     EXPECT_EQ(top->itemCount("cmbPRF"), 10);
