@@ -5,6 +5,7 @@
 #include "engine/session.h"
 #include "ports/commsetup.h"
 #include "ports/ratefollow.h"
+#include "settings/gather.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,8 @@ void TTopForm::unitRateUpload()
     rateFollow_->arm();
     transfer_->queueUpload();
 }
+
+void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
 

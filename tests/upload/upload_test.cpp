@@ -281,6 +281,28 @@ TEST_F(UploadWindow, PrfOutsideTheModesRangeIsClampedWithItsMessage)
     }
 }
 
+// What Upload would send is marked in bold until the unit holds it.
+TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
+{
+    connect();
+    const auto bold = [this](const char* name) { return qobject_cast<QWidget*>(top->control(name))->font().bold(); };
+    type("edMinIntensity", "7");
+    click("cbCosineOn");
+    type("edMaxIntensity", "x");
+    EXPECT_TRUE(bold("edMinIntensity"));
+    EXPECT_TRUE(bold("cbCosineOn"));
+    EXPECT_TRUE(bold("edMaxIntensity")); // not a number: Upload would refuse it
+    EXPECT_FALSE(bold("edOffsetDistance"));
+    type("edMaxIntensity", "1000"); // the unit's own value again
+    EXPECT_FALSE(bold("edMaxIntensity"));
+    EXPECT_TRUE(messages.shown.empty());
+
+    upload();
+    top->PollTimerTimer(); // the marks follow the unit's replies within a tick
+    EXPECT_FALSE(bold("edMinIntensity"));
+    EXPECT_FALSE(bold("cbCosineOn"));
+}
+
 TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 {
     connect();
