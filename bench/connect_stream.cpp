@@ -15,7 +15,7 @@
 // and < 2 MB with the histogram or the trend), 1 otherwise.
 #include "app/topform.h"
 #include "capture/capturelog.h"
-#include "e2e/simprocess.h"
+#include "simdriver.h"
 #include "engine/engine.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -42,6 +42,7 @@
 namespace {
 
 using namespace dxu;
+using bench::waitFor;
 
 // Every result the display writes into the result line.
 class CountingTopForm : public TTopForm {
@@ -82,19 +83,6 @@ void runFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
 }
 
 double cpuSeconds()
@@ -142,24 +130,15 @@ int main(int argc, char** argv)
     const std::string kind = argc > 2 ? argv[2] : "plain";
     const bool binning = kind == "binning";
     const bool trend = kind == "trend";
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never the user's stored settings.
-    QTemporaryDir config(QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX"));
-    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    QStringList scene;
+    if (binning)
+        scene << "--mode" << "2" << "--targets" << "5,9,20" << "--empty-bins" << "1";
+    bench::SimDriver driver(argc, argv, scene);
+    if (!driver.started())
+        return 1;
+    test::SimProcess& sim = driver.sim;
     PrintedMessages messages;
     setMessageService(&messages);
-
-    test::SimProcess sim;
-    QStringList simOptions = {"--reply-delay", "0"};
-    if (binning)
-        simOptions << "--mode" << "2" << "--targets" << "5,9,20" << "--empty-bins" << "1";
-    if (!sim.start(simOptions)) {
-        std::fprintf(stderr, "dxu-sim did not start\n");
-        return 1;
-    }
-    sim.exportAs(1);
 
     CountingTopForm top;
     top.show();
@@ -198,7 +177,7 @@ int main(int argc, char** argv)
     auto results = [&] { return top.shown; }; // a binning set shows its chosen target
     const long sentBefore = countSent(sim, resultLine);
     const long shownBefore = results();
-    const QString capturePath = config.filePath(QStringLiteral("dxu0001.log"));
+    const QString capturePath = driver.filePath(QStringLiteral("dxu0001.log"));
     AnsweredFileDialogs dialogs(capturePath);
     top.StartCapture1Click();
     click(top, "pbContinuous");

@@ -16,6 +16,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -30,6 +32,8 @@ class Protocol;
 class ResultDisplay;
 class Session;
 class SettingsPanel;
+class SettingsTransfer;
+class PcRateFollow;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -85,6 +89,9 @@ public:
     ResultDisplay& resultDisplay() { return *display_; }
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
+    SettingsTransfer& settingsTransfer() { return *transfer_; }
+    // Writes every setting whose changed flag is set, then reads them back.
+    void queueUpload();
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -126,6 +133,8 @@ public:
     void setErrorCount(int count) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
+    void unitAnswered() override;
+    bool unitUnanswered() override;
     void showDisconnectedPanels() override;
     bool claimPort(int comNumber) override;
     bool confirmDisconnect() override { return unsavedChangesPrompt(2); }
@@ -164,6 +173,9 @@ public slots:
     void pbPointerClick();
     // The full settings read; also the last step of every connect.
     void pbReadClick();
+    void pbUploadClick();
+    void pbSaveSettingsClick();
+    void cmbMeasureModeChange();
     // Display choice.
     void rbDistanceClick();
     void rbIntensityClick();
@@ -216,6 +228,11 @@ private:
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();
+    void wireSettingsTransfer();
+    // The upload of a unit-rate Set button, watched for the rate the link loses.
+    void unitRateUpload();
+    // Bold for every settings control that differs from the unit.
+    void markChangedControls();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
@@ -236,6 +253,9 @@ private:
     std::unique_ptr<Session> session_;
     TfrmTrend* trend_ = nullptr;
     std::unique_ptr<CaptureLog> capture_;
+    std::unique_ptr<SettingsTransfer> transfer_;
+    std::unique_ptr<PcRateFollow> rateFollow_;
+    std::vector<std::string> changeMarks_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

@@ -16,6 +16,7 @@
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
+#include "ports/ratefollow.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/cursor.h"
@@ -87,7 +88,11 @@ void TTopForm::wireConnection()
     onTrigger("OpenCapture1", &TTopForm::OpenCapture1Click);
 }
 
-void TTopForm::PollTimerTimer() { engine_->PollTimerTimer(); }
+void TTopForm::PollTimerTimer()
+{
+    engine_->PollTimerTimer();
+    markChangedControls();
+}
 
 void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
 
@@ -233,12 +238,6 @@ void TTopForm::setErrorCount(int count)
 
 void TTopForm::loadPollingInterval() { dxu::loadPollingInterval(state_); }
 
-void TTopForm::switchPcBaudRate()
-{
-    dxu::switchPcBaudRate(state_, relay_, [this](PcLink link, int rateIndex) {
-        if (windows_.commSetup)
-            windows_.commSetup->selectPcRate(link, rateIndex);
-    });
-}
+void TTopForm::switchPcBaudRate() { rateFollow_->switchPc(); }
 
 } // namespace dxu
