@@ -22,6 +22,7 @@
 #include "services/store.h"
 #include "settings/gather.h"
 #include "settings/settingspanel.h"
+#include "settings/setupfile.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -90,6 +91,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
     transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
     wireSettingsTransfer();
+    wireSetupFiles();
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -343,7 +345,13 @@ void TTopForm::wireSettingChanged()
     }
 }
 
-void TTopForm::SettingChanged() { setEnabled("pbUpload", true); }
+void TTopForm::SettingChanged()
+{
+    setEnabled("pbUpload", true);
+    // An edit after opening a setup file: the next Upload gathers the panel,
+    // which holds the file's settings and the edit.
+    state_.setupFileLoaded = 0;
+}
 
 void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
 
