@@ -57,11 +57,12 @@ void TfrmCompare::showDifferences(const std::vector<CompareRow>& rows, const QSt
     setWindowTitle(QStringLiteral("Compare - ") + file);
     lblCompareFile_->setText(
         rows.empty() ? QStringLiteral("\"%1\" holds the same settings as the unit: there is nothing to upload.").arg(file)
-                     : QStringLiteral("%1 setting(s) of \"%2\" differ from the unit's. They are shown in the panel; "
+                     : QStringLiteral("%1 of \"%2\" differ from the unit's. They are shown in the panel; "
                                       "\"Upload\" sends them to the unit now, \"Close\" leaves them for "
                                       "\"Upload Settings\".")
-                           .arg(rows.size())
-                           .arg(file));
+                           .arg(rows.size() == 1 ? QStringLiteral("1 setting")
+                                                 : QStringLiteral("%1 settings").arg(rows.size()),
+                                file));
     grdCompare_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const CompareRow& r = rows[static_cast<size_t>(i)];
