@@ -77,26 +77,16 @@ private:
         if (empty(name))
             ui_.setText(name, text);
     }
-    bool readInt(const char* name, int& out) const
-    {
-        return textToInt(QString::fromStdString(ui_.text(name)), out);
-    }
-    bool readFloat(const char* name, float& out) const
+    bool read(const char* name, int& out) const { return textToInt(QString::fromStdString(ui_.text(name)), out); }
+    bool read(const char* name, float& out) const
     {
         return textToFloat(QString::fromStdString(ui_.text(name)), out);
     }
-    bool gatherInt(int32_t R::*field, const char* box)
+    template <typename T>
+    bool gather(T R::*field, const char* box)
     {
-        int v = 0;
-        if (!readInt(box, v))
-            return false;
-        set(field, v);
-        return true;
-    }
-    bool gatherFloat(float R::*field, const char* box)
-    {
-        float v = 0;
-        if (!readFloat(box, v))
+        T v{};
+        if (!read(box, v))
             return false;
         set(field, v);
         return true;
@@ -104,7 +94,7 @@ private:
     bool gatherInts(std::initializer_list<std::pair<int32_t R::*, const char*>> rows)
     {
         for (const auto& [field, box] : rows)
-            if (!gatherInt(field, box))
+            if (!gather(field, box))
                 return false;
         return true;
     }
@@ -124,7 +114,7 @@ bool Gathering::gate(int32_t R::*on, float R::*distance, const char* box, const 
 {
     const bool isOn = checked(box);
     float value = edit_.*distance;
-    if (isOn && !readFloat(edit, value))
+    if (isOn && !read(edit, value))
         return false;
     if (emptyIsZero && empty(edit))
         value = 0;
@@ -164,11 +154,11 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
         return true;
     case 2: {
         set(&R::prfBinning, prf);
-        if (!gatherInt(&R::pulsesBinning, "edPulsesperMeasure"))
+        if (!gather(&R::pulsesBinning, "edPulsesperMeasure"))
             return false;
         set(&R::binSize, ui_.itemIndex("cmbBinSize"));
         int hits = 0;
-        if (!readInt("edBinHits", hits))
+        if (!read("edBinHits", hits))
             return false;
         if (hits > 255) {
             showMessage(QStringLiteral("Error"), QStringLiteral("Bin Hits cannot excced 255"));
@@ -191,13 +181,13 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
         const int reference = radio({"rbRelative", "rbAbsolute"});
         if (reference >= 0)
             set(&R::detectionReference, reference);
-        if (!gatherFloat(&R::tripPoint, "edTripPoint"))
+        if (!gather(&R::tripPoint, "edTripPoint"))
             return false;
         if (!gatherInts({{&R::maxFalsePulses, "edMaxFalsePulses"},
                          {&R::minTripPulses, "edMinTripPulses"},
                          {&R::flyerTrap, "edFlyerTrap"}}))
             return false;
-        if (!gatherFloat(&R::tripTimeout, "edTripTimeout"))
+        if (!gather(&R::tripTimeout, "edTripTimeout"))
             return false;
         setChecked(&R::outputTBE, "cbOutputTBE");
         return true;
@@ -220,7 +210,7 @@ int Gathering::run()
         const bool metres = edit_.units == 1;
         ui_.setText("edOffsetDistance", st_.decimalComma ? (metres ? "0,000" : "0,00") : (metres ? "0.000" : "0.00"));
     }
-    if (!gatherFloat(&R::offsetDistance, "edOffsetDistance"))
+    if (!gather(&R::offsetDistance, "edOffsetDistance"))
         return 0;
 
     if (const int power = radio({"rbHigh", "rbMedium", "rbLow"}); power >= 0)
@@ -240,24 +230,24 @@ int Gathering::run()
     fillEmpty("edBinHits", "4");
 
     int prf = 0;
-    if (!readInt("cmbPRF", prf))
+    if (!read("cmbPRF", prf))
         return 0;
     checkPrf(ui_, prf, mode);
-    if (!readInt("cmbPRF", prf))
+    if (!read("cmbPRF", prf))
         return 0;
     if (!modeSettings(mode, prf))
         return 0;
 
     setChecked(&R::cosineOn, "cbCosineOn");
-    if (!gatherInt(&R::cosineFactor, "edCosineFactor"))
+    if (!gather(&R::cosineFactor, "edCosineFactor"))
         return 0;
     if (const int processing = radio({"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"}); processing >= 0)
         set(&R::outputProcessing, processing);
-    if (!gatherFloat(&R::dampErrorRange, "edErrorRangeDifference") || !gatherFloat(&R::windowWidth, "edWindowWidth")
+    if (!gather(&R::dampErrorRange, "edErrorRangeDifference") || !gather(&R::windowWidth, "edWindowWidth")
         || !gatherInts({{&R::dampSamples, "edNumberofSamples"}, {&R::dampErrorTimeout, "edNumberofErrors"}}))
         return 0;
     float cycles = 0;
-    if (!readFloat("edErrorTimeout", cycles))
+    if (!read("edErrorTimeout", cycles))
         return 0;
     set(&R::windowErrorTimeout, static_cast<int32_t>(std::trunc(cycles)));
     const int output = ui_.itemIndex("cmbMeasureOutput");
