@@ -92,6 +92,7 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
     top->Saveas1Click();
     const QString saved = path("unitA.dxu");
     EXPECT_EQ(fileBytes(saved), imageOf(top->state().current()));
+    EXPECT_TRUE(readSetupFile(saved).record == top->state().current());
     EXPECT_EQ(top->windowTitle(), QStringLiteral("DXU Interface - unitA.dxu"));
     EXPECT_EQ(top->setupFiles().setupFileName(), saved);
 
