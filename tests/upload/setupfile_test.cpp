@@ -169,6 +169,21 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     EXPECT_EQ(unit().mode(), 2);
 }
 
+// An edit of the panel after opening a file goes to the unit with the file's
+// settings: the next Upload gathers the panel, which shows both.
+TEST_F(SetupFileWindow, AnEditAfterOpeningIsUploadedWithTheFile)
+{
+    connect();
+    UnitRecord file = top->state().current();
+    file.maxIntensity = 900;
+    writeBytes(path("xp.dxu"), imageOf(file));
+    openFile(path("xp.dxu"));
+    type("edMinIntensity", "7");
+    EXPECT_EQ(writes(upload()), (Lines{"$MP,7", "$XP,900"}));
+    EXPECT_EQ(unit().getInt("MP"), 7);
+    EXPECT_EQ(unit().getInt("XP"), 900);
+}
+
 // A file that cannot be used is refused with a message naming it and what is
 // wrong; the window, the record and the working copy stay as they were.
 TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
@@ -298,6 +313,8 @@ TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
     for (const char* line : {"Short Gate,1.250,m", "Laser Power Level,Medium,", "PRF (Detection Mode),1000,Hz",
                              "Trip Timeout,1.00,secs"})
         EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line << "\n" << text.toStdString();
+    for (const QString& l : lines) // every setting has its panel name
+        EXPECT_FALSE(l.front().isDigit()) << l.toStdString();
     EXPECT_TRUE(messages.shown.empty());
 }
 
