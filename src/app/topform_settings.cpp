@@ -36,7 +36,12 @@ void TTopForm::wireSettingsTransfer()
 void TTopForm::wireSetupFiles()
 {
     compare_ = new TfrmCompare(this);
-    connect(compare_, &TfrmCompare::uploadRequested, this, &TTopForm::pbUploadClick);
+    // The Compare view's Upload is the panel's, while that one can be used
+    // (not after a disconnect, nor twice).
+    connect(compare_, &TfrmCompare::uploadRequested, this, [this] {
+        if (isEnabled("pbUpload") && state_.connected)
+            pbUploadClick();
+    });
     SetupFiles::Calls calls;
     calls.chooseOpen = [this] { return chooseFile(*CfgOpen); };
     calls.chooseSave = [this] { return chooseFile(*CfgSave); };
