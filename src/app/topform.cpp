@@ -348,9 +348,7 @@ void TTopForm::wireSettingChanged()
 void TTopForm::SettingChanged()
 {
     setEnabled("pbUpload", true);
-    // An edit after opening a setup file: the next Upload gathers the panel,
-    // which holds the file's settings and the edit.
-    state_.setupFileLoaded = 0;
+    markChangedControls();
 }
 
 void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }

@@ -7,6 +7,7 @@
 #include "ports/ratefollow.h"
 #include "services/filedialogs.h"
 #include "settings/compareview.h"
+#include "settings/gather.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
@@ -74,6 +75,8 @@ void TTopForm::unitRateUpload()
     rateFollow_->arm();
     transfer_->queueUpload();
 }
+
+void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
 

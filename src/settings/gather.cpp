@@ -1,9 +1,11 @@
 #include "settings/gather.h"
 
 #include "protocol/settingcodes.h"
+#include "services/locale.h"
 #include "services/messages.h"
 #include "settings/moderules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -32,7 +34,13 @@ int32_t R::*changedFlagOf(T R::*field)
 
 class Gathering {
 public:
-    Gathering(DxuState& st, Ui& ui) : st_(st), ui_(ui), unit_(st.current()), edit_(st.editRecord) {}
+    // Flags go to flags, values to edit. With marks the gathering is a quiet
+    // look: it shows no message, writes no control and lists the controls
+    // whose value differs from the unit (or cannot be read) in marks.
+    Gathering(DxuState& st, Ui& ui, UnitRecord& flags, UnitRecord& edit, std::vector<std::string>* marks = nullptr)
+        : st_(st), ui_(ui), unit_(st.current()), flags_(flags), edit_(edit), marks_(marks)
+    {
+    }
 
     int run();
 
@@ -55,18 +63,30 @@ private:
     void flag_(int32_t R::*flag)
     {
         if (flag)
-            unit_.*flag = 1;
+            flags_.*flag = 1;
         changed_ = true;
+        mark(at_);
+    }
+    void mark(const char* control)
+    {
+        if (marks_ && control)
+            marks_->emplace_back(control);
     }
     bool checked(const char* name) const { return ui_.isChecked(name); }
-    void setChecked(int32_t R::*field, const char* box) { set(field, checked(box) ? 1 : 0); }
+    void setChecked(int32_t R::*field, const char* box)
+    {
+        at_ = box;
+        set(field, checked(box) ? 1 : 0);
+    }
     // Index of the first checked radio button of names; -1 for none.
-    int radio(std::initializer_list<const char*> names) const
+    int radio(std::initializer_list<const char*> names)
     {
         int i = 0;
         for (const char* n : names) {
-            if (checked(n))
+            if (checked(n)) {
+                at_ = n;
                 return i;
+            }
             ++i;
         }
         return -1;
@@ -74,18 +94,39 @@ private:
     bool empty(const char* name) const { return ui_.text(name).empty(); }
     void fillEmpty(const char* name, const char* text)
     {
-        if (empty(name))
+        if (!marks_ && empty(name))
             ui_.setText(name, text);
     }
-    bool read(const char* name, int& out) const { return textToInt(QString::fromStdString(ui_.text(name)), out); }
-    bool read(const char* name, float& out) const
+    // A number typed in a control. Quietly, a text that is not one marks the
+    // control and leaves out as it was.
+    template <typename T>
+    bool read(const char* name, T& out)
     {
-        return textToFloat(QString::fromStdString(ui_.text(name)), out);
+        at_ = name;
+        const QString text = QString::fromStdString(ui_.text(name));
+        if (!marks_) {
+            if constexpr (std::is_same_v<T, float>)
+                return textToFloat(text, out);
+            else
+                return textToInt(text, out);
+        }
+        QString t = text.trimmed();
+        bool ok = false;
+        T v{};
+        if constexpr (std::is_same_v<T, float>)
+            v = t.replace(decimalSeparator(), QLatin1Char('.')).toFloat(&ok);
+        else
+            v = t.toInt(&ok, 10);
+        if (ok)
+            out = v;
+        else
+            mark(name);
+        return true;
     }
     template <typename T>
     bool gather(T R::*field, const char* box)
     {
-        T v{};
+        T v = edit_.*field;
         if (!read(box, v))
             return false;
         set(field, v);
@@ -105,7 +146,10 @@ private:
     DxuState& st_;
     Ui& ui_;
     UnitRecord& unit_;
+    UnitRecord& flags_;
     UnitRecord& edit_;
+    std::vector<std::string>* marks_;
+    const char* at_ = nullptr; // the control being gathered
     bool changed_ = false;
     bool forced_ = false;
 };
@@ -118,7 +162,9 @@ bool Gathering::gate(int32_t R::*on, float R::*distance, const char* box, const 
         return false;
     if (emptyIsZero && empty(edit))
         value = 0;
+    at_ = box;
     set(on, isOn ? 1 : 0);
+    at_ = edit;
     set(distance, value);
     return true;
 }
@@ -132,6 +178,7 @@ void Gathering::dither()
     if (on && item >= 1 && item <= 5)
         steps = kSteps[item];
     int32_t R::*flag = changedFlagOf(&R::ditherSteps); // one flag for both
+    at_ = "cbDither";
     set(&R::ditherOn, on, flag);
     set(&R::ditherSteps, steps, flag);
 }
@@ -156,16 +203,20 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
         set(&R::prfBinning, prf);
         if (!gather(&R::pulsesBinning, "edPulsesperMeasure"))
             return false;
+        at_ = "cmbBinSize";
         set(&R::binSize, ui_.itemIndex("cmbBinSize"));
-        int hits = 0;
+        int hits = edit_.binHits;
         if (!read("edBinHits", hits))
             return false;
-        if (hits > 255) {
+        if (hits > 255 && marks_) {
+            mark("edBinHits");
+        } else if (hits > 255) {
             showMessage(QStringLiteral("Error"), QStringLiteral("Bin Hits cannot excced 255"));
             return false;
         }
         set(&R::binHits, hits);
         const int selector = ui_.itemIndex("cmbTargetSelector");
+        at_ = "cmbTargetSelector";
         set(&R::targetSelector, selector < 0 ? 0 : selector);
         // Without a choice the selector is written as "First" in any case.
         forced_ = forced_ || selector < 0;
@@ -200,13 +251,14 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
 int Gathering::run()
 {
     edit_ = unit_;
+    at_ = "cbUnitsMeters";
     set(&R::units, checked("cbUnitsMeters") ? 1 : 0);
     if (!gate(&R::shortGateOn, &R::shortGate, "cbShortGate", "edShortGate", true)
         || !gate(&R::longGateOn, &R::longGate, "cbLongGate", "edLongGate", false))
         return 0;
     setChecked(&R::checkGate, "cbCheckGate");
 
-    if (empty("edOffsetDistance")) {
+    if (!marks_ && empty("edOffsetDistance")) {
         const bool metres = edit_.units == 1;
         ui_.setText("edOffsetDistance", st_.decimalComma ? (metres ? "0,000" : "0,00") : (metres ? "0.000" : "0.00"));
     }
@@ -223,6 +275,7 @@ int Gathering::run()
     static constexpr int32_t kModeOfItem[] = {1, 4, 2, 3};
     const int item = ui_.itemIndex("cmbMeasureMode");
     const int32_t mode = kModeOfItem[item >= 0 && item <= 3 ? item : 0];
+    at_ = "cmbMeasureMode";
     set(&R::measureMode, mode);
 
     fillEmpty("edPulsesperMeasure", "32");
@@ -232,9 +285,14 @@ int Gathering::run()
     int prf = 0;
     if (!read("cmbPRF", prf))
         return 0;
-    checkPrf(ui_, prf, mode);
-    if (!read("cmbPRF", prf))
-        return 0;
+    if (!marks_) {
+        checkPrf(ui_, prf, mode);
+        if (!read("cmbPRF", prf))
+            return 0;
+    } else if (maxPrf(mode) != 0) {
+        prf = std::clamp(prf, MinPrf, maxPrf(mode));
+    }
+    at_ = "cmbPRF";
     if (!modeSettings(mode, prf))
         return 0;
 
@@ -251,9 +309,11 @@ int Gathering::run()
         return 0;
     set(&R::windowErrorTimeout, static_cast<int32_t>(std::trunc(cycles)));
     const int output = ui_.itemIndex("cmbMeasureOutput");
+    at_ = "cmbMeasureOutput";
     set(&R::measureOutput, output < 0 ? 0 : output);
     setChecked(&R::continuousOutput, "cbContinuousOutput");
     setChecked(&R::autostart, "cbAutostart");
+    at_ = nullptr; // the menu's check marks
     set(&R::currentLoopFlags, (checked("CurrentLoopOn1") ? 1 : 0) + 2 * (checked("DisableFaultCurrent1") ? 1 : 0));
     static constexpr int32_t kDisplayOfButton[] = {1, 3, 2};
     if (const int display = radio({"rbDistance", "rbIntensity", "rbBothNumbers"}); display >= 0)
@@ -266,7 +326,28 @@ int Gathering::run()
 
 int gatherSettings(DxuState& state, Ui& ui)
 {
-    return Gathering(state, ui).run();
+    return Gathering(state, ui, state.current(), state.editRecord).run();
+}
+
+std::vector<std::string> controlsDifferingFromUnit(DxuState& state, Ui& ui)
+{
+    std::vector<std::string> marks;
+    UnitRecord flags = state.current(), edit;
+    Gathering(state, ui, flags, edit, &marks).run();
+    return marks;
+}
+
+void markChangedControls(DxuState& state, Ui& ui, std::vector<std::string>& marked)
+{
+    std::vector<std::string> now;
+    if (state.connected && state.current().settingsRead)
+        now = controlsDifferingFromUnit(state, ui);
+    for (const std::string& name : marked)
+        if (std::find(now.begin(), now.end(), name) == now.end())
+            ui.setFontStyle(name, false, false, nullptr);
+    for (const std::string& name : now)
+        ui.setFontStyle(name, true, false, nullptr);
+    marked = std::move(now);
 }
 
 } // namespace dxu

@@ -356,8 +356,8 @@ void SetupFiles::open()
         calls_.showSettings();
     if (calls_.showConnectedControls)
         calls_.showConnectedControls();
-    // Set after the panel shows the file: an edit of the panel from here on
-    // clears it again, so that the next Upload gathers the panel.
+    // Only a file that brings something skips the gathering of the next
+    // Upload; otherwise that Upload sends what the panel holds.
     st_.setupFileLoaded = any ? 1 : 0;
     ui_.setEnabled("pbUpload", any || uploadWas);
     if (calls_.showCompare)

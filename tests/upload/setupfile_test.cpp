@@ -169,21 +169,6 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     EXPECT_EQ(unit().mode(), 2);
 }
 
-// An edit of the panel after opening a file goes to the unit with the file's
-// settings: the next Upload gathers the panel, which shows both.
-TEST_F(SetupFileWindow, AnEditAfterOpeningIsUploadedWithTheFile)
-{
-    connect();
-    UnitRecord file = top->state().current();
-    file.maxIntensity = 900;
-    writeBytes(path("xp.dxu"), imageOf(file));
-    openFile(path("xp.dxu"));
-    type("edMinIntensity", "7");
-    EXPECT_EQ(writes(upload()), (Lines{"$MP,7", "$XP,900"}));
-    EXPECT_EQ(unit().getInt("MP"), 7);
-    EXPECT_EQ(unit().getInt("XP"), 900);
-}
-
 // A file that cannot be used is refused with a message naming it and what is
 // wrong; the window, the record and the working copy stay as they were.
 TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
