@@ -24,6 +24,7 @@
 #include "services/store.h"
 #include "settings/gather.h"
 #include "settings/settingspanel.h"
+#include "settings/setupfile.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -97,6 +98,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
     wireSettingsTransfer();
+    wireSetupFiles();
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,

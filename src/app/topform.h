@@ -33,6 +33,8 @@ class ResultDisplay;
 class Session;
 class SettingsPanel;
 class SettingsTransfer;
+class SetupFiles;
+class TfrmCompare;
 class PcRateFollow;
 class TCommPortDriver;
 class TfrmAbout;
@@ -90,6 +92,8 @@ public:
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
     SettingsTransfer& settingsTransfer() { return *transfer_; }
+    SetupFiles& setupFiles() { return *setupFiles_; }
+    TfrmCompare* compareView() const { return compare_; }
     // Writes every setting whose changed flag is set, then reads them back.
     void queueUpload();
 
@@ -175,6 +179,11 @@ public slots:
     void pbReadClick();
     void pbUploadClick();
     void pbSaveSettingsClick();
+    // Setup files and the settings report.
+    void Open1Click();
+    void Save1Click();
+    void Saveas1Click();
+    void SettingsReport1Click();
     void cmbMeasureModeChange();
     // Display choice.
     void rbDistanceClick();
@@ -229,6 +238,7 @@ private:
     // Connection steps.
     void wireConnection();
     void wireSettingsTransfer();
+    void wireSetupFiles();
     // The upload of a unit-rate Set button, watched for the rate the link loses.
     void unitRateUpload();
     // Bold for every settings control that differs from the unit.
@@ -255,6 +265,8 @@ private:
     std::unique_ptr<CaptureLog> capture_;
     std::unique_ptr<SettingsTransfer> transfer_;
     std::unique_ptr<PcRateFollow> rateFollow_;
+    std::unique_ptr<SetupFiles> setupFiles_;
+    TfrmCompare* compare_ = nullptr;
     std::vector<std::string> changeMarks_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
@@ -264,6 +276,7 @@ private:
     QTimer* PollTimer = nullptr;
     QFileDialog* CfgOpen = nullptr;
     QFileDialog* CfgSave = nullptr;
+    QFileDialog* ReportSave = nullptr;
     QFileDialog* CaptureSave = nullptr;
     QFileDialog* OpenCapture = nullptr;
 };

@@ -63,6 +63,7 @@ void TTopForm::buildMenu()
     fill(file, {{"Open1", "&Open Setup...", QKeySequence(QStringLiteral("Ctrl+O")), false, false, true, true},
                 {"Save1", "&Save Setup", QKeySequence(QStringLiteral("Ctrl+S")), false, false, true, true},
                 {"Saveas1", "Save Setup &As...", {}, false, false, true, true},
+                {"SettingsReport1", "Settings &Report...", {}, false, false, true, true},
                 sep,
                 {"CaptureAll1", "Ca&pture All", QKeySequence(QStringLiteral("Ctrl+A")), true, false, true, true},
                 {"StartCapture1", "Start &Capture...", QKeySequence(QStringLiteral("Ctrl+C")), false, false, true, true},
@@ -146,8 +147,10 @@ void TTopForm::buildDialogs()
     };
     const QString setupFilter = QStringLiteral("DXU Files (*.dxu)");
     const QString captureFilter = QStringLiteral("Capture File (*.log)");
-    CfgOpen = fileDialog("CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("bis"), false);
-    CfgSave = fileDialog("CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("uis"), true);
+    CfgOpen = fileDialog("CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("dxu"), false);
+    CfgSave = fileDialog("CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("dxu"), true);
+    ReportSave = fileDialog("ReportSave", QStringLiteral("Settings Report"), QStringLiteral("CSV Files (*.csv)"),
+                            QStringLiteral("csv"), true);
     CaptureSave = fileDialog("CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
                              QStringLiteral("log"), true);
     OpenCapture = fileDialog("OpenCapture", QStringLiteral("View Capture File"), captureFilter,

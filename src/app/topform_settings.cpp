@@ -5,11 +5,17 @@
 #include "engine/session.h"
 #include "ports/commsetup.h"
 #include "ports/ratefollow.h"
+#include "services/filedialogs.h"
+#include "settings/compareview.h"
 #include "settings/gather.h"
+#include "settings/settingspanel.h"
+#include "settings/setupfile.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 
 namespace dxu {
 
@@ -27,6 +33,37 @@ void TTopForm::wireSettingsTransfer()
     if (auto* c = qobject_cast<QComboBox*>(widget("cmbMeasureMode")))
         connect(c, &QComboBox::activated, this, &TTopForm::cmbMeasureModeChange);
 }
+
+void TTopForm::wireSetupFiles()
+{
+    compare_ = new TfrmCompare(this);
+    // The Compare view's Upload is the panel's, while that one can be used
+    // (not after a disconnect, nor twice).
+    connect(compare_, &TfrmCompare::uploadRequested, this, [this] {
+        if (isEnabled("pbUpload") && state_.connected)
+            pbUploadClick();
+    });
+    SetupFiles::Calls calls;
+    calls.chooseOpen = [this] { return chooseFile(*CfgOpen); };
+    calls.chooseSave = [this] { return chooseFile(*CfgSave); };
+    calls.chooseReport = [this] { return chooseFile(*ReportSave); };
+    calls.showSettings = [this] { panel_->showSettings(); };
+    calls.showConnectedControls = [this] { showConnectedControls(); };
+    calls.showCompare = [this](const std::vector<CompareRow>& rows, const QString& path) {
+        compare_->showDifferences(rows, path);
+    };
+    calls.setTitle = [this](const QString& title) { setWindowTitle(title); };
+    setupFiles_ = std::make_unique<SetupFiles>(state_, *this, std::move(calls));
+    connect(action("Open1"), &QAction::triggered, this, &TTopForm::Open1Click);
+    connect(action("Save1"), &QAction::triggered, this, &TTopForm::Save1Click);
+    connect(action("Saveas1"), &QAction::triggered, this, &TTopForm::Saveas1Click);
+    connect(action("SettingsReport1"), &QAction::triggered, this, &TTopForm::SettingsReport1Click);
+}
+
+void TTopForm::Open1Click() { setupFiles_->open(); }
+void TTopForm::Save1Click() { setupFiles_->save(); }
+void TTopForm::Saveas1Click() { setupFiles_->saveAs(); }
+void TTopForm::SettingsReport1Click() { setupFiles_->saveReport(); }
 
 void TTopForm::pbUploadClick() { transfer_->uploadClicked(); }
 void TTopForm::pbSaveSettingsClick() { transfer_->saveClicked(); }

@@ -324,8 +324,8 @@ TEST_F(MainWindowTest, StatusBarPanelsAndFileDialogs)
         QFileDialog::AcceptMode mode;
     };
     const Dialog dialogs[] = {
-        {"CfgOpen", "Open File", "DXU Files (*.dxu)", "bis", QFileDialog::AcceptOpen},
-        {"CfgSave", "Save As", "DXU Files (*.dxu)", "uis", QFileDialog::AcceptSave},
+        {"CfgOpen", "Open File", "DXU Files (*.dxu)", "dxu", QFileDialog::AcceptOpen},
+        {"CfgSave", "Save As", "DXU Files (*.dxu)", "dxu", QFileDialog::AcceptSave},
         {"CaptureSave", "Capture Filename", "Capture File (*.log)", "log", QFileDialog::AcceptSave},
         {"OpenCapture", "View Capture File", "Capture File (*.log)", "log", QFileDialog::AcceptOpen},
     };

@@ -1,0 +1,415 @@
+#include "settings/setupfile.h"
+
+#include "protocol/settingcodes.h"
+#include "services/locale.h"
+#include "services/messages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+namespace dxu {
+namespace {
+
+using R = UnitRecord;
+
+// How the panel names a setting field and how its value reads. Keyed by the
+// field's image offset. unit nullptr: a distance in the record's own units;
+// choices: texts for the values first, first+1, ...
+struct FieldName {
+    uint16_t offset;
+    const char* name;
+    const char* unit;
+    std::array<const char*, 8> choices = {};
+    int32_t first = 0;
+};
+
+const char* const kDistance = nullptr;
+
+// clang-format off
+const FieldName kNames[] = {
+    {108, "Units", "", {"Feet", "Meters"}},
+    {112, "Short Gate", "", {"Off", "On"}},
+    {116, "Long Gate", "", {"Off", "On"}},
+    {120, "Check Gate", "", {"Off", "On"}},
+    {124, "Short Gate", kDistance},
+    {128, "Long Gate", kDistance},
+    {132, "Offset Distance", kDistance},
+    {136, "Laser Power Level", "", {"High", "Medium", "Low"}},
+    {140, "Cooperative Target", "", {"Off", "On"}},
+    {144, "RS485 Termination", "", {"Off", "On"}},
+    {148, "Intensity Rejection Min", "ns"},
+    {152, "Intensity Rejection Max", "ns"},
+    {204, "Measurement Mode", "", {"Averaging", "Binning", "Detection Mode", "LastTarget"}, 1},
+    {208, "PRF (Binning)", "Hz"},
+    {212, "Pulses/Measure (Binning)", ""},
+    {216, "PRF (Averaging, LastTarget)", "Hz"},
+    {220, "Pulses/Measure (Averaging, LastTarget)", ""},
+    {224, "PRF (Detection Mode)", "Hz"},
+    {228, "Detection Reference", "", {"Relative", "Absolute"}},
+    {232, "Trip Point", kDistance},
+    {268, "Dithering", "", {"Off", "On"}},
+    {272, "Dither Steps", ""},
+    {276, "Required Dither Pulses", ""},
+    {280, "Average Bounds", "psecs"},
+    {284, "Initial Lock", "psecs"},
+    {288, "Successive Gating", "", {"Off", "On"}},
+    {292, "Bin Size (Range)", "cm (M)", {"2.5 (13)", "5.1 (26)", "10.2 (52)", "20.4 (104)", "40.8 (213)",
+                                          "81.6 (416)", "163.2 (832)", "325.1 (1664)"}},
+    {296, "Bin Hits", ""},
+    {300, "Target", "", {"First", "Last", "Most", "All"}},
+    {304, "Trip Timeout", "secs"},
+    {308, "Flyer Trap", "mm"},
+    {312, "Max False Pulses", ""},
+    {316, "Min Trip Pulses in Detection", ""},
+    {320, "Output TBE", "", {"Off", "On"}},
+    {380, "Cosine On", "", {"Off", "On"}},
+    {384, "Cosine Factor", ""},
+    {388, "Output Processing", "", {"Off", "Windowing", "Dampening"}},
+    {392, "Dampening Error Range Difference (+/-)", kDistance},
+    {396, "Windowing Error Range Difference (+/-)", kDistance},
+    {400, "Dampening Number of Samples", ""},
+    {404, "Dampening Error Timeout", "Measurement Cycles"},
+    {408, "Windowing Error Timeout", "Measurement Cycles"},
+    {444, "Measurement Output Port", "", {"RS232 Configuration Port", "RS232 Universal Port", "RS485 Universal Port"}},
+    {448, "Current Loop (bit 0 on, bit 1 no fault current)", ""},
+    {452, "Analog Low (4 mA)", kDistance},
+    {456, "Analog High (20 mA)", kDistance},
+    {460, "Fault Timeout", "secs"},
+    {464, "Fault Current", "mA"},
+    {468, "Continuous Output", "", {"Off", "On"}},
+    {472, "DXU Autostart", "", {"Off", "On"}},
+    {476, "Display", "", {"Distance", "Both", "Intensity"}, 1},
+};
+// clang-format on
+
+const FieldName* nameOf(const SettingField& f)
+{
+    for (const FieldName& n : kNames)
+        if (n.offset == f.offset)
+            return &n;
+    return nullptr;
+}
+
+// The rows whose values a file carries to a unit: every setting with a changed
+// flag except the address and the unit's port rates, which belong to the unit
+// and its place on the line.
+bool carriedByFile(const SettingCode& row)
+{
+    std::string_view code = row.code;
+    return row.fields[0].changed && code != "UA" && code != "BR";
+}
+
+template <typename Visit>
+void forEachFileField(Visit&& visit)
+{
+    for (const SettingCode& row : settingCodes())
+        if (carriedByFile(row))
+            for (int i = 0; i < row.fieldCount(); ++i)
+                visit(row, row.fields[static_cast<size_t>(i)]);
+}
+
+bool differs(const SettingField& f, const R& a, const R& b)
+{
+    return f.intField ? a.*f.intField != b.*f.intField : floatDiffers(a.*f.floatField, b.*f.floatField);
+}
+
+void copy(const SettingField& f, const R& from, R& to)
+{
+    if (f.intField)
+        to.*f.intField = from.*f.intField;
+    else
+        to.*f.floatField = from.*f.floatField;
+}
+
+QString number(double v, int decimals, bool comma)
+{
+    QByteArray text = QByteArray::number(v, 'f', decimals);
+    toDecimalComma(text.data(), comma);
+    return QString::fromLatin1(text);
+}
+
+bool userComma() { return decimalSeparator() == QLatin1Char(','); }
+
+// A value as the panel shows it; with its units unless they go in a column
+// of their own (and then with a decimal point, as a file is read anywhere).
+QString valueText(const SettingField& f, const R& r, bool withUnit = true)
+{
+    const bool comma = withUnit && userComma();
+    const FieldName* n = nameOf(f);
+    if (f.floatField) {
+        float v = r.*f.floatField;
+        if (n && n->unit == kDistance) {
+            QString t = number(v, r.units == 1 ? 3 : 2, comma);
+            return withUnit ? t + (r.units == 1 ? QStringLiteral(" m") : QStringLiteral(" ft")) : t;
+        }
+        QString t = number(v, 2, comma);
+        return withUnit && n && *n->unit ? t + QLatin1Char(' ') + QLatin1String(n->unit) : t;
+    }
+    int32_t v = r.*f.intField;
+    if (n) {
+        int32_t i = v - n->first;
+        if (i >= 0 && i < static_cast<int32_t>(n->choices.size()) && n->choices[static_cast<size_t>(i)])
+            return QLatin1String(n->choices[static_cast<size_t>(i)]);
+    }
+    QString t = QString::number(v);
+    return withUnit && n && n->unit && *n->unit ? t + QLatin1Char(' ') + QLatin1String(n->unit) : t;
+}
+
+QString settingName(const SettingField& f)
+{
+    const FieldName* n = nameOf(f);
+    return n ? QLatin1String(n->name) : QString::number(f.offset);
+}
+
+QString unitName(const SettingField& f, const R& r)
+{
+    const FieldName* n = nameOf(f);
+    if (!n)
+        return {};
+    if (n->unit == kDistance)
+        return r.units == 1 ? QStringLiteral("m") : QStringLiteral("ft");
+    return QLatin1String(n->unit);
+}
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// Why no unit can have these settings; empty when a unit can.
+QString implausible(const R& r)
+{
+    if (r.measureMode < 1 || r.measureMode > 4)
+        return QStringLiteral("its measurement mode %1 is not one a DXU knows").arg(r.measureMode);
+    QString why;
+    forEachFileField([&](const SettingCode& row, const SettingField& f) {
+        if (!why.isEmpty())
+            return;
+        if (f.floatField && !std::isfinite(r.*f.floatField))
+            why = QStringLiteral("its %1 is not a number").arg(settingName(f));
+        else if (row.commandId == IdPulseRate && r.*f.intField < 0)
+            why = QStringLiteral("its %1 is negative (%2 Hz)").arg(settingName(f)).arg(r.*f.intField);
+    });
+    // The unit takes the trip timeout as a count of detection pulses.
+    if (why.isEmpty()
+        && (r.tripTimeout < 0
+            || std::trunc(double(r.tripTimeout)) * std::max(r.prfDetection, 0) > double(INT32_MAX)))
+        why = QStringLiteral("its Trip Timeout of %1 secs is more than a unit can count").arg(double(r.tripTimeout));
+    return why;
+}
+
+} // namespace
+
+SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name)
+{
+    SetupImage image;
+    if (size != R::ImageSize) {
+        image.error = QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
+                          .arg(shown(name))
+                          .arg(size)
+                          .arg(R::ImageSize);
+        return image;
+    }
+    R::fromBytes(data, size, image.record);
+    QString why = implausible(image.record);
+    if (!why.isEmpty())
+        image.error = QStringLiteral("\"%1\" cannot be loaded: %2.").arg(shown(name), why);
+    return image;
+}
+
+SetupImage readSetupFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        SetupImage image;
+        image.error = QStringLiteral("Cannot open the setup file \"%1\": %2.").arg(shown(path), file.errorString());
+        return image;
+    }
+    // One byte more than a record tells a longer file from a record.
+    QByteArray bytes = file.read(static_cast<qint64>(R::ImageSize) + 1);
+    return parseSetupImage(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()),
+                           path);
+}
+
+QString writeSetupFile(const QString& path, const UnitRecord& record)
+{
+    QSaveFile file(path);
+    const R::Image image = record.toBytes();
+    if (file.open(QIODevice::WriteOnly)
+        && file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()))
+               == static_cast<qint64>(image.size())
+        && file.commit())
+        return {};
+    return QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), file.errorString());
+}
+
+UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file)
+{
+    UnitRecord merged = unit;
+    forEachFileField([&](const SettingCode&, const SettingField& f) { copy(f, file, merged); });
+    return merged;
+}
+
+bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
+{
+    bool any = false;
+    // Rows are visited in table order, PF before TT: a trip timeout pulled in
+    // with a new detection PRF compares equal when its own row comes.
+    for (const SettingCode& row : settingCodes()) {
+        if (!carriedByFile(row))
+            continue;
+        if (row.form == ReplyForm::Dither) {
+            // The steps and the on/off state are one write; only the steps
+            // are kept in the record, the state goes out from edit.
+            const SettingField& steps = row.fields[0];
+            if (differs(steps, unit, edit) || differs(row.fields[1], unit, edit)) {
+                copy(steps, edit, unit);
+                unit.*steps.changed = 1;
+                any = true;
+            }
+            continue;
+        }
+        for (int i = 0; i < row.fieldCount(); ++i) {
+            const SettingField& f = row.fields[static_cast<size_t>(i)];
+            if (!differs(f, unit, edit))
+                continue;
+            copy(f, edit, unit);
+            unit.*f.changed = 1;
+            any = true;
+            if (f.intField == &R::prfDetection) {
+                // The unit takes the trip timeout as a count of these pulses.
+                unit.tripTimeout = edit.tripTimeout;
+                unit.tripTimeoutChanged = 1;
+            }
+        }
+    }
+    return any;
+}
+
+std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file)
+{
+    std::vector<CompareRow> rows;
+    forEachFileField([&](const SettingCode&, const SettingField& f) {
+        if (differs(f, unit, file))
+            rows.push_back({settingName(f), valueText(f, unit), valueText(f, file)});
+    });
+    return rows;
+}
+
+QString settingsReport(const UnitRecord& record, const QString& versionText)
+{
+    auto csv = [](QString field) {
+        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')))
+            field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        return field;
+    };
+    QString out = QStringLiteral("Setting,Value,Unit\n");
+    auto line = [&](const QString& a, const QString& b, const QString& c) {
+        out += csv(a) + QLatin1Char(',') + csv(b) + QLatin1Char(',') + csv(c) + QLatin1Char('\n');
+    };
+    if (!versionText.isEmpty())
+        line(QStringLiteral("Version"), versionText.trimmed(), {});
+    if (record.addressChar() != 0)
+        line(QStringLiteral("Address"), QString(QLatin1Char(record.addressChar())), {});
+    forEachFileField([&](const SettingCode&, const SettingField& f) {
+        line(settingName(f), valueText(f, record, false), unitName(f, record));
+    });
+    return out;
+}
+
+// ----------------------------------------------------------------------------
+
+SetupFiles::SetupFiles(DxuState& state, Ui& ui, Calls calls) : st_(state), ui_(ui), calls_(std::move(calls)) {}
+
+void SetupFiles::named(const QString& path)
+{
+    fileName_ = path;
+    if (calls_.setTitle)
+        calls_.setTitle(QStringLiteral("DXU Interface - ") + QFileInfo(path).fileName());
+}
+
+void SetupFiles::open()
+{
+    const QString path = calls_.chooseOpen ? calls_.chooseOpen() : QString();
+    if (path.isEmpty())
+        return;
+    SetupImage image = readSetupFile(path);
+    if (!image.ok()) {
+        showMessage(QStringLiteral("Error"), image.error);
+        return;
+    }
+    named(path);
+    // Showing the settings marks the panel as edited; Upload keeps its state
+    // unless the file brings something new.
+    const bool uploadWas = ui_.isEnabled("pbUpload");
+    UnitRecord& unit = st_.current();
+    st_.editRecord = withFileSettings(unit, image.record);
+    const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
+    const bool any = adoptSetupImage(unit, st_.editRecord);
+    if (calls_.showSettings)
+        calls_.showSettings();
+    if (calls_.showConnectedControls)
+        calls_.showConnectedControls();
+    // Only a file that brings something skips the gathering of the next
+    // Upload; otherwise that Upload sends what the panel holds.
+    st_.setupFileLoaded = any ? 1 : 0;
+    ui_.setEnabled("pbUpload", any || uploadWas);
+    if (calls_.showCompare)
+        calls_.showCompare(rows, path);
+}
+
+void SetupFiles::saveAs()
+{
+    const QString path = calls_.chooseSave ? calls_.chooseSave() : QString();
+    if (path.isEmpty())
+        return;
+    QString error = writeSetupFile(path, st_.current());
+    if (!error.isEmpty()) {
+        showMessage(QStringLiteral("Error"), error);
+        return;
+    }
+    named(path);
+}
+
+void SetupFiles::save()
+{
+    if (fileName_.isEmpty()) {
+        saveAs();
+        return;
+    }
+    QString error;
+    if (!QFileInfo::exists(fileName_))
+        error = QStringLiteral("The setup file \"%1\" is no longer there; nothing was saved. "
+                               "Use \"Save Setup As...\" to save it again.")
+                    .arg(shown(fileName_));
+    else
+        error = writeSetupFile(fileName_, st_.current());
+    if (!error.isEmpty())
+        showMessage(QStringLiteral("Error"), error);
+}
+
+void SetupFiles::saveReport()
+{
+    if (!st_.current().settingsRead) {
+        showMessage(QStringLiteral("Error"), QStringLiteral("There are no settings to report yet: connect to the "
+                                                            "unit so that its settings are read, then try again."));
+        return;
+    }
+    const QString path = calls_.chooseReport ? calls_.chooseReport() : QString();
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray text = settingsReport(st_.current(), QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))).toUtf8();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text) == text.size() && file.commit())
+        return;
+    showMessage(QStringLiteral("Error"),
+                QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), file.errorString()));
+}
+
+} // namespace dxu

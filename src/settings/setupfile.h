@@ -1,0 +1,81 @@
+#pragma once
+// Setup files: one unit's settings on disk as the 556-byte record image, read
+// with a check that the image is one a unit can have, merged into a unit's
+// record through the setting-code table, compared setting by setting, and a
+// settings report as CSV. No widgets: the window hands in its dialogs and
+// show functions.
+#include "protocol/dxustate.h"
+#include "services/ui.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace dxu {
+
+// One setting that differs between the unit and a file, as the panel names
+// it, each value with its units.
+struct CompareRow {
+    QString setting, unitValue, fileValue;
+};
+
+// An image read from a file, or why it was refused (a sentence naming the file).
+struct SetupImage {
+    UnitRecord record{};
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Checks bytes claimed to be a setup file called name.
+SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name);
+// Reads the setup file at path.
+SetupImage readSetupFile(const QString& path);
+// Writes the image of record to path, replacing the file whole or not at all.
+// Empty on success, else a sentence naming the file and what went wrong.
+QString writeSetupFile(const QString& path, const UnitRecord& record);
+
+// The unit's record with the settings of a file put in, and nothing else of
+// the file: address, port block and rates, calibration and status stay the
+// unit's. This is what an upload after opening the file sends from.
+UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
+// Copies every setting of edit that differs from unit into unit and sets its
+// changed flag (a new detection PRF brings the trip timeout with it; dithering
+// copies the steps only). True when anything differed.
+bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
+// The settings in which file differs from unit, in the panel's order.
+std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
+// The settings of record as CSV lines "setting,value,unit" under a heading.
+QString settingsReport(const UnitRecord& record, const QString& versionText);
+
+// The File menu's setup-file items and the settings report.
+class SetupFiles {
+public:
+    struct Calls {
+        std::function<QString()> chooseOpen, chooseSave, chooseReport;
+        std::function<void()> showSettings, showConnectedControls;
+        // The settings a file would change, shown before they go to the unit.
+        std::function<void(const std::vector<CompareRow>&, const QString& path)> showCompare;
+        std::function<void(const QString&)> setTitle;
+    };
+
+    SetupFiles(DxuState& state, Ui& ui, Calls calls);
+
+    void open();   // "&Open Setup..."
+    void save();   // "&Save Setup"
+    void saveAs(); // "Save Setup &As..."
+    void saveReport();
+
+    // The setup file last opened or saved; empty at start.
+    const QString& setupFileName() const { return fileName_; }
+
+private:
+    void named(const QString& path);
+
+    DxuState& st_;
+    Ui& ui_;
+    Calls calls_;
+    QString fileName_;
+};
+
+} // namespace dxu

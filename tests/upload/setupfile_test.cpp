@@ -1,0 +1,307 @@
+// Setup files through the real window against the simulator's core: a unit's
+// settings saved, opened into another unit, compared and uploaded; files that
+// cannot be used refused with nothing changed; the merge rules; the report.
+#include "uploadwindow.h"
+
+#include "protocol/settingcodes.h"
+#include "settings/compareview.h"
+#include "settings/setupfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace dxu::test {
+namespace {
+
+// The codes whose changed flags are set in a record.
+std::set<std::string> flagged(const UnitRecord& r)
+{
+    std::set<std::string> codes;
+    for (const SettingCode& row : settingCodes())
+        for (const SettingField& f : row.fields)
+            if (f.changed && r.*f.changed)
+                codes.insert(row.code);
+    return codes;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray imageOf(const UnitRecord& r)
+{
+    const auto image = r.toBytes();
+    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
+}
+
+class SetupFileWindow : public UploadWindow {
+public:
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void openFile(const QString& file)
+    {
+        dialogs.answerNext(file);
+        top->Open1Click();
+    }
+    // The write lines of an upload (its read-back queries left out).
+    Lines writes(const Lines& wire)
+    {
+        Lines w;
+        for (const std::string& l : wire)
+            if (l.find(',') != std::string::npos)
+                w.push_back(l);
+        return w;
+    }
+    std::vector<std::vector<QString>> compareRows()
+    {
+        auto* grid = top->compareView()->findChild<QTableWidget*>(QStringLiteral("grdCompare"));
+        std::vector<std::vector<QString>> rows;
+        for (int r = 0; grid && r < grid->rowCount(); ++r)
+            rows.push_back({grid->item(r, 0)->text(), grid->item(r, 1)->text(), grid->item(r, 2)->text()});
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    ScriptedFileDialogs dialogs;
+};
+
+// Unit A saved, its file opened into unit B and uploaded: B holds A's
+// settings, never A's address or port rates; only the differences go on the
+// wire, and the Upload after that gathers the panel again.
+TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
+{
+    const Changes a = {{"SG", {1.25}}, {"XP", {900}}, {"FA", {2}}, {"AB", {600}}, {"DS", {7}},
+                       {"UA", {'c'}},  {"BR", {115200, 9600}}};
+    connect(a);
+    dialogs.answerNext(path("unitA")); // typed without an extension
+    top->Saveas1Click();
+    const QString saved = path("unitA.dxu");
+    EXPECT_EQ(fileBytes(saved), imageOf(top->state().current()));
+    EXPECT_TRUE(readSetupFile(saved).record == top->state().current());
+    EXPECT_EQ(top->windowTitle(), QStringLiteral("DXU Interface - unitA.dxu"));
+    EXPECT_EQ(top->setupFiles().setupFileName(), saved);
+
+    connect();
+    openFile(saved);
+    const UnitRecord& b = top->state().current();
+    EXPECT_EQ(flagged(b), (std::set<std::string>{"SG", "XP", "FA", "AB", "DS"}));
+    EXPECT_EQ(b.addressChar(), 'a');
+    EXPECT_EQ(b.port1Baud, 115200);
+    EXPECT_TRUE(top->isEnabled("pbUpload"));
+    EXPECT_EQ(top->state().setupFileLoaded, 1);
+    EXPECT_EQ(compareRows().size(), 5u);
+
+    EXPECT_EQ(writes(upload()), (Lines{"$SG,1.250", "$XP,900", "$FA,2", "$AB,600", "$DS,7"}));
+    for (const auto& [code, values] : a) {
+        if (code != "UA" && code != "BR") {
+            EXPECT_DOUBLE_EQ(unitValue(code.c_str()), values[0]) << code;
+        }
+    }
+    EXPECT_EQ(unit().address(), 'a');
+    EXPECT_DOUBLE_EQ(unitValue("BR", 1), 115200);
+    EXPECT_TRUE(flagged(top->state().current()).empty());
+
+    type("edMinIntensity", "7");
+    EXPECT_EQ(upload(), (Lines{"$MP,7", "$MP"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A file with the unit's own settings changes nothing; Save writes the same
+// name again without asking.
+TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
+{
+    connect();
+    dialogs.answerNext(path("same.dxu"));
+    top->Saveas1Click();
+    openFile(path("same.dxu"));
+    EXPECT_FALSE(top->isEnabled("pbUpload"));
+    EXPECT_TRUE(flagged(top->state().current()).empty());
+    EXPECT_EQ(top->state().setupFileLoaded, 0);
+    EXPECT_TRUE(compareRows().empty());
+    auto* said = top->compareView()->findChild<QLabel*>(QStringLiteral("lblCompareFile"));
+    ASSERT_NE(said, nullptr);
+    EXPECT_TRUE(said->text().contains(QStringLiteral("same settings")));
+
+    ASSERT_TRUE(QFile::remove(path("same.dxu")));
+    top->Save1Click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("same.dxu"))) << messages.shown[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(path("same.dxu")));
+    EXPECT_EQ(dialogs.asked.size(), 2u); // Save did not ask for a name
+}
+
+// The Compare view lists each differing setting as the panel names it, with
+// the unit's and the file's values; its Upload sends them.
+TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
+{
+    connect();
+    UnitRecord file = top->state().current();
+    file.shortGate = 1.25f;
+    file.measureMode = 2;
+    file.binHits = 20;
+    writeBytes(path("three.dxu"), imageOf(file));
+    openFile(path("three.dxu"));
+    ASSERT_TRUE(top->compareView()->isVisible());
+    using Row = std::vector<QString>;
+    EXPECT_EQ(compareRows(), (std::vector<Row>{{"Measurement Mode", "Averaging", "Binning"},
+                                               {"Short Gate", "0.500 m", "1.250 m"},
+                                               {"Bin Hits", "10", "20"}}));
+    auto* upload = top->compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"));
+    ASSERT_NE(upload, nullptr);
+    upload->click();
+    pump();
+    EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$SG,1.250", "$BH,20"}));
+    EXPECT_EQ(unit().mode(), 2);
+}
+
+// A file that cannot be used is refused with a message naming it and what is
+// wrong; the window, the record and the working copy stay as they were.
+TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
+{
+    connect();
+    const UnitRecord good = top->state().current();
+    auto with = [&](auto change) {
+        UnitRecord r = good;
+        change(r);
+        return imageOf(r);
+    };
+    const struct {
+        const char* name;
+        QByteArray bytes; // empty: the file is not there
+        const char* says;
+    } cases[] = {
+        {"missing.dxu", {}, "Cannot open"},
+        {"short.dxu", imageOf(good).left(100), "holds 100 bytes"},
+        {"long.dxu", imageOf(good) + QByteArray(1, '\0'), "holds 557 bytes"},
+        {"mode.dxu", with([](UnitRecord& r) { r.measureMode = 7; }), "measurement mode 7"},
+        {"prf.dxu", with([](UnitRecord& r) { r.prfDetection = -5; }), "PRF (Detection Mode) is negative"},
+        {"nan.dxu", with([](UnitRecord& r) { r.longGate = std::numeric_limits<float>::quiet_NaN(); }),
+         "Long Gate is not a number"},
+        {"trip.dxu", with([](UnitRecord& r) { r.tripTimeout = 1e9f; }), "Trip Timeout"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.bytes.isEmpty())
+            writeBytes(path(c.name), c.bytes);
+        const UnitRecord edit = top->state().editRecord;
+        messages.shown.clear();
+        openFile(path(c.name));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error"));
+        EXPECT_TRUE(messages.shown[0].text.contains(QString::fromLatin1(c.name)));
+        EXPECT_TRUE(messages.shown[0].text.contains(QString::fromLatin1(c.says)))
+            << messages.shown[0].text.toStdString();
+        EXPECT_TRUE(top->state().current() == good);
+        EXPECT_TRUE(top->state().editRecord == edit);
+        EXPECT_FALSE(top->isEnabled("pbUpload"));
+        EXPECT_EQ(top->state().setupFileLoaded, 0);
+        EXPECT_EQ(top->windowTitle(), QStringLiteral("DXU Interface"));
+        EXPECT_TRUE(top->setupFiles().setupFileName().isEmpty());
+    }
+
+    // A save that cannot be written says so and leaves the name as it was.
+    messages.shown.clear();
+    dialogs.answerNext(path("no/such/folder/x.dxu"));
+    top->Saveas1Click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("x.dxu")));
+    EXPECT_TRUE(top->setupFiles().setupFileName().isEmpty());
+}
+
+// The merge takes settings only: floats within 0.0001 are equal, a new
+// detection PRF brings the trip timeout, dithering copies the steps, and
+// address, port block, rates and calibration are never taken.
+TEST(SetupFileMerge, TakesSettingsByTheRules)
+{
+    UnitRecord unit{};
+    unit.measureMode = 1;
+    unit.shortGate = 1.0f;
+    unit.prfDetection = 1000;
+    unit.tripTimeout = 2.0f;
+    unit.ditherOn = 1;
+    unit.ditherSteps = 4;
+    unit.address = 'a';
+    unit.port232 = 2;
+    unit.port0Baud = 115200;
+    unit.loopCalibration4mA = 0x1010;
+    const struct {
+        const char* what;
+        void (*change)(UnitRecord&);
+        std::set<std::string> flags;
+        void (*expect)(const UnitRecord& merged);
+    } cases[] = {
+        {"a float within tolerance", [](UnitRecord& f) { f.shortGate = 1.00005f; }, {},
+         [](const UnitRecord& m) { EXPECT_FLOAT_EQ(m.shortGate, 1.0f); }},
+        {"a float beyond tolerance", [](UnitRecord& f) { f.shortGate = 1.001f; }, {"SG"},
+         [](const UnitRecord& m) { EXPECT_FLOAT_EQ(m.shortGate, 1.001f); }},
+        {"detection PRF pulls the trip timeout",
+         [](UnitRecord& f) {
+             f.prfDetection = 500;
+             f.tripTimeout = 2.00001f;
+         },
+         {"PF", "TT"}, [](const UnitRecord& m) { EXPECT_FLOAT_EQ(m.tripTimeout, 2.00001f); }},
+        {"dithering switched off copies the steps only", [](UnitRecord& f) { f.ditherOn = 0; }, {"DD"},
+         [](const UnitRecord& m) { EXPECT_EQ(m.ditherOn, 1); }},
+        {"identity, ports and calibration are not settings",
+         [](UnitRecord& f) {
+             f.address = 'z';
+             f.port232 = 5;
+             f.port0Baud = 9600;
+             f.loopCalibration4mA = 0x2020;
+             f.firmwareVersion = 200;
+         },
+         {}, [](const UnitRecord& m) {
+             EXPECT_EQ(m.addressChar(), 'a');
+             EXPECT_EQ(m.port232, 2);
+             EXPECT_EQ(m.port0Baud, 115200);
+             EXPECT_EQ(m.loopCalibration4mA, 0x1010);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        UnitRecord file = unit;
+        c.change(file);
+        UnitRecord merged = unit;
+        const UnitRecord edit = withFileSettings(merged, file);
+        EXPECT_EQ(adoptSetupImage(merged, edit), !c.flags.empty());
+        EXPECT_EQ(flagged(merged), c.flags);
+        EXPECT_EQ(edit.addressChar(), 'a');
+        c.expect(merged);
+    }
+}
+
+// The settings report: one CSV line per setting with its value and unit.
+TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
+{
+    connect({{"SG", {1.25}}, {"PL", {1}}});
+    dialogs.answerNext(path("report"));
+    top->SettingsReport1Click();
+    const QString text = QString::fromUtf8(fileBytes(path("report.csv")));
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], QStringLiteral("Setting,Value,Unit"));
+    for (const char* line : {"Short Gate,1.250,m", "Laser Power Level,Medium,", "PRF (Detection Mode),1000,Hz",
+                             "Trip Timeout,1.00,secs"})
+        EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line << "\n" << text.toStdString();
+    for (const QString& l : lines) // every setting has its panel name
+        EXPECT_FALSE(l.front().isDigit()) << l.toStdString();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+} // namespace
+} // namespace dxu::test
