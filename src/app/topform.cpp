@@ -14,12 +14,15 @@
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
+#include "ports/ratefollow.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/store.h"
+#include "settings/gather.h"
 #include "settings/settingspanel.h"
+#include "settings/transfer.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -85,6 +88,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
+    transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
+    wireSettingsTransfer();
     connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
             &TTopForm::pbMoreClick);
     connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
@@ -106,7 +111,7 @@ void TTopForm::attachWindows(const Windows& windows)
     if (windows_.terminal)
         windows_.terminal->attach(&state_, &relay_);
     if (windows_.commSetup)
-        windows_.commSetup->bind(state_, relay_, *this, {});
+        windows_.commSetup->bind(state_, relay_, *this, [this] { unitRateUpload(); });
     if (windows_.netSetup) {
         NetworkSender send;
         send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };

@@ -29,6 +29,8 @@ class Protocol;
 class ResultDisplay;
 class Session;
 class SettingsPanel;
+class SettingsTransfer;
+class PcRateFollow;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -83,6 +85,9 @@ public:
     ResultDisplay& resultDisplay() { return *display_; }
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
+    SettingsTransfer& settingsTransfer() { return *transfer_; }
+    // Writes every setting whose changed flag is set, then reads them back.
+    void queueUpload();
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -124,6 +129,8 @@ public:
     void setErrorCount(int count) override;
     void loadPollingInterval() override;
     void switchPcBaudRate() override;
+    void unitAnswered() override;
+    bool unitUnanswered() override;
     void showDisconnectedPanels() override;
     bool claimPort(int comNumber) override;
     bool confirmDisconnect() override { return unsavedChangesPrompt(2); }
@@ -158,6 +165,9 @@ public slots:
     void pbPointerClick();
     // The full settings read; also the last step of every connect.
     void pbReadClick();
+    void pbUploadClick();
+    void pbSaveSettingsClick();
+    void cmbMeasureModeChange();
     // Display choice.
     void rbDistanceClick();
     void rbIntensityClick();
@@ -207,6 +217,9 @@ private:
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();
+    void wireSettingsTransfer();
+    // The upload of a unit-rate Set button, watched for the rate the link loses.
+    void unitRateUpload();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
@@ -225,6 +238,8 @@ private:
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
+    std::unique_ptr<SettingsTransfer> transfer_;
+    std::unique_ptr<PcRateFollow> rateFollow_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

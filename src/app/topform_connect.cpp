@@ -15,6 +15,7 @@
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
+#include "ports/ratefollow.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/cursor.h"
@@ -219,12 +220,6 @@ void TTopForm::setErrorCount(int count)
 
 void TTopForm::loadPollingInterval() { dxu::loadPollingInterval(state_); }
 
-void TTopForm::switchPcBaudRate()
-{
-    dxu::switchPcBaudRate(state_, relay_, [this](PcLink link, int rateIndex) {
-        if (windows_.commSetup)
-            windows_.commSetup->selectPcRate(link, rateIndex);
-    });
-}
+void TTopForm::switchPcBaudRate() { rateFollow_->switchPc(); }
 
 } // namespace dxu

@@ -113,6 +113,8 @@ void Engine::resetUnit()
 void Engine::dispatchReply(int32_t verdict)
 {
     CommandQueue& q = st_.queue;
+    if (verdict == ReplyCompleted)
+        hooks_.unitAnswered();
     if (verdict == ReplyFailure && q.queueState != QueueIdle) {
         CommandItem& it = q.atCursor();
         if (it.retriesLeft > 0) {
@@ -407,7 +409,8 @@ void Engine::PollTimerTimer()
             CommandItem& it = st_.queue.atCursor();
             std::memset(it.failureText, 0, sizeof it.failureText);
             std::strncpy(it.failureText, "Cmd Timeout", sizeof it.failureText - 1);
-            dispatchReply(ReplyFailure);
+            if (it.retriesLeft > 0 || !hooks_.unitUnanswered())
+                dispatchReply(ReplyFailure);
         }
     }
     tendResultLamp(now);

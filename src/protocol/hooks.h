@@ -51,6 +51,11 @@ public:
     // The PC side of a unit baud-rate change, after its BR write was answered.
     virtual void switchPcBaudRate() {}
     virtual bool commSetupVisible() const { return false; }
+    // A reply arrived for the item in flight.
+    virtual void unitAnswered() {}
+    // The last try of the item in flight went unanswered; true when the
+    // window has taken over (the queue is stopped).
+    virtual bool unitUnanswered() { return false; }
 };
 
 } // namespace dxu

@@ -1,0 +1,113 @@
+// An upload of every writable setting and its read-back against dxu-sim with
+// no reply delay, with the real main window and driver.
+//
+//   bench_upload
+//
+// Every changed flag is set and the upload started: 47 writes, the 8
+// distance queries after the units write and 47 read-backs, 102 exchanges.
+// Each exchange waits at most one 50 ms receive poll; the driver prints the
+// time against that bound and exits 0 when it is within 1.2 x, 1 otherwise.
+#include "app/topform.h"
+#include "e2e/simprocess.h"
+#include "protocol/settingcodes.h"
+#include "services/messages.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+using namespace dxu;
+
+class PrintedMessages : public MessageService {
+public:
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons) override
+    {
+        std::fprintf(stderr, "message [%s] %s\n", qPrintable(caption), qPrintable(text));
+        ++count;
+        return MsgAnswer::No;
+    }
+    int count = 0;
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+long countReceived(const test::SimProcess& sim)
+{
+    return static_cast<long>(sim.received().size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Never the user's stored settings.
+    QTemporaryDir config(QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX"));
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    PrintedMessages messages;
+    setMessageService(&messages);
+
+    test::SimProcess sim;
+    if (!sim.start({"--reply-delay", "0"})) {
+        std::fprintf(stderr, "dxu-sim did not start\n");
+        return 1;
+    }
+    sim.exportAs(1);
+
+    TTopForm top;
+    top.show();
+    DxuState& st = top.state();
+    const auto idle = [&] {
+        return st.connected == 1 && st.current().settingsRead == 1 && st.queue.queueState == QueueIdle;
+    };
+    if (auto* b = qobject_cast<QAbstractButton*>(top.control("pbConnect")))
+        b->click();
+    if (!waitFor(idle, 20000)) {
+        std::fprintf(stderr, "the connect did not finish\n");
+        return 1;
+    }
+
+    // Every writable setting is written with the value the unit holds.
+    UnitRecord& unit = st.current();
+    st.editRecord = unit;
+    for (const SettingCode* row : uploadOrder())
+        for (const SettingField& f : row->fields)
+            if (f.changed)
+                unit.*f.changed = 1;
+
+    const long before = countReceived(sim);
+    QElapsedTimer clock;
+    clock.start();
+    top.queueUpload();
+    if (!waitFor(idle, 60000)) {
+        std::fprintf(stderr, "the upload did not finish\n");
+        return 1;
+    }
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    const long exchanges = countReceived(sim) - before;
+    const double bound = double(exchanges) * 0.050;
+    const double ratio = seconds / bound;
+    std::printf("upload and read-back: %ld exchanges in %.2f s; bound %.2f s; ratio %.2f (limit 1.20)\n", exchanges,
+                seconds, bound, ratio);
+    return ratio <= 1.2 && messages.count == 0 && exchanges == 102 ? 0 : 1;
+}

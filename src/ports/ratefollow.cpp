@@ -1,0 +1,114 @@
+#include "ports/ratefollow.h"
+
+#include "protocol/commandids.h"
+#include "services/clock.h"
+#include "services/cursor.h"
+#include "services/messages.h"
+
+namespace dxu {
+
+PcRateFollow::PcRateFollow(DxuState& state, PcPort& port, ShowRate showRate)
+    : st_(state), port_(port), showRate_(std::move(showRate))
+{
+}
+
+int PcRateFollow::pcRateIndex() const
+{
+    const UnitRecord& r = st_.unitTable[0];
+    return linkOfMode(st_) == PcLink::Rs485 ? r.port485RateIndex : r.port232RateIndex;
+}
+
+void PcRateFollow::arm()
+{
+    watchedId_ = 0;
+    retried_ = false;
+    const UnitRecord& unit = st_.current();
+    const bool throughUniversal = unit.currentPort == 1 || unit.currentPort == 2;
+    if (throughUniversal && unit.port1BaudChanged) {
+        watchedId_ = IdBaudPort1;
+        otherRateIndex_ = indexOfRate(st_.editRecord.port1Baud);
+    } else if (!throughUniversal && unit.port0BaudChanged) {
+        watchedId_ = IdBaudPort0;
+        otherRateIndex_ = indexOfRate(st_.editRecord.port0Baud);
+    }
+}
+
+bool PcRateFollow::written() const
+{
+    if (watchedId_ == 0)
+        return false;
+    for (const CommandItem& it : st_.queue.items) {
+        if (it.commandId == 0)
+            break;
+        if (it.commandId == watchedId_)
+            return it.kind != KindBuilder;
+    }
+    return false;
+}
+
+void PcRateFollow::switchPc()
+{
+    const int before = pcRateIndex();
+    switchPcBaudRate(st_, port_, showRate_);
+    otherRateIndex_ = before;
+}
+
+void PcRateFollow::answered()
+{
+    if (written())
+        watchedId_ = 0; // heard at the new rate
+}
+
+void PcRateFollow::setPcRate(int rateIndex)
+{
+    (linkOfMode(st_) == PcLink::Rs232 ? st_.newRateIndex232 : st_.newRateIndex485) = rateIndex;
+    switchPcBaudRate(st_, port_, showRate_);
+}
+
+void PcRateFollow::stopQueue()
+{
+    st_.queue.resetQueue();
+    st_.queue.queueState = QueueIdle;
+    st_.lastSendTick = 0;
+    st_.resumeMeasuring = 0;
+    st_.readyForStatus = 1;
+    setBusyCursor(false);
+}
+
+bool PcRateFollow::unanswered(const std::function<void()>& readBack, const std::function<void()>& giveUp)
+{
+    if (!written())
+        return false;
+    const int pcRate = rateOfIndex(pcRateIndex());
+    const int other = otherRateIndex_;
+    stopQueue();
+    if (retried_ || other < 0 || rateOfIndex(other) == pcRate) {
+        watchedId_ = 0;
+        showMessage(QStringLiteral("Baud Rate Change"),
+                    QStringLiteral("The DXU does not answer at %1 Baud either.\n\n"
+                                   "The DXU is disconnected. Check its baud rate and connect again.")
+                        .arg(pcRate));
+        giveUp();
+        return true;
+    }
+    if (!askYesNo(QStringLiteral("Baud Rate Change"),
+                  QStringLiteral("The DXU does not answer at %1 Baud.\n\n"
+                                 "Do you want to set the PC to %2 Baud and read the DXU settings again?\n"
+                                 "(No disconnects the DXU.)")
+                      .arg(pcRate)
+                      .arg(rateOfIndex(other)))) {
+        watchedId_ = 0;
+        giveUp();
+        return true;
+    }
+    retried_ = true;
+    otherRateIndex_ = pcRateIndex();
+    setPcRate(other);
+    readBack();
+    // The read replaces the upload's queue; the watched item is gone from it,
+    // so watch the read's first item instead.
+    watchedId_ = st_.queue.items[0].commandId;
+    return true;
+}
+
+} // namespace dxu

@@ -1,0 +1,17 @@
+#pragma once
+// Gathering the settings panel into the working copy: every control of the
+// current mode is read back into editRecord (empty boxes get their defaults
+// first), the PRF is held to the mode's limits, and the changed flag of every
+// field that differs from the unit's record is set.
+#include "protocol/dxustate.h"
+#include "services/ui.h"
+
+namespace dxu {
+
+// 1 when at least one changed flag was set (or the target selector had no
+// choice, which is always written); 0 when nothing differs, a number could
+// not be read or a check failed; the user has then been told why. Flags set
+// before a failure stay set.
+int gatherSettings(DxuState& state, Ui& ui);
+
+} // namespace dxu

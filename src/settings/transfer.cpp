@@ -1,0 +1,158 @@
+#include "settings/transfer.h"
+
+#include "engine/engine.h"
+#include "protocol/settingcodes.h"
+#include "services/cursor.h"
+
+#include <cmath>
+
+namespace dxu {
+namespace {
+
+// Read back right after a units write, so that every distance shows in the
+// new units before any typed distance is written.
+constexpr struct {
+    const char* code;
+    uint32_t id;
+} kDistanceQueries[] = {{"SG", IdShortGate},  {"LG", IdLongGate},    {"OF", IdOffset},
+                        {"TP", IdTripPoint},   {"WV", IdWindowWidth}, {"DR", IdDampening},
+                        {"AL", IdAnalogLow},   {"AH", IdAnalogHigh}};
+
+bool pulsesBelongToMode(int32_t mode) { return mode == 1 || mode == 4 || mode == 2; }
+
+} // namespace
+
+SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
+    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+{
+}
+
+void SettingsTransfer::uploadClicked()
+{
+    st_.readyForStatus = 0;
+    if (st_.setupFileLoaded) {
+        st_.setupFileLoaded = 0;
+    } else if (!gather_ || gather_() == 0) {
+        st_.readyForStatus = 1;
+        ui_.setEnabled("pbUpload", false);
+        return;
+    }
+    queueUpload();
+}
+
+bool SettingsTransfer::queueWrite(const SettingCode& row)
+{
+    UnitRecord& unit = st_.current();
+    if (row.commandId == IdPulses && !pulsesBelongToMode(unit.measureMode))
+        return false; // no pulse count in this mode; its flags wait for one
+    bool changed = false;
+    for (const SettingField& f : row.fields)
+        if (f.changed && unit.*f.changed) {
+            changed = true;
+            unit.*f.changed = 0;
+        }
+    if (!changed)
+        return false;
+
+    CommandQueue& q = st_.queue;
+    const UnitRecord& edit = st_.editRecord;
+    switch (row.form) {
+    case ReplyForm::GateBits:
+        q.setIntArg(0, edit.shortGateOn + 2 * edit.longGateOn + 4 * edit.successiveGate);
+        break;
+    case ReplyForm::PulseCount:
+        // The unit counts the trip timeout in pulses of the detection rate.
+        q.setIntArg(0, static_cast<int32_t>(std::trunc(edit.tripTimeout)) * edit.prfDetection);
+        break;
+    case ReplyForm::Baud:
+        q.setIntArg(0, row.commandId == IdBaudPort0 ? 0 : 1);
+        q.setIntArg(1, edit.*row.fields[0].intField);
+        break;
+    default:
+        for (int i = 0; i < row.fieldCount(); ++i) {
+            const SettingField& f = row.fields[static_cast<size_t>(i)];
+            if (f.intField)
+                q.setIntArg(i, edit.*f.intField);
+            else
+                q.setFloatArg(i, edit.*f.floatField);
+        }
+        break;
+    }
+    q.enqueueWithArgs(KindBuilder, row.code, row.commandId, ListRetries, row.argType);
+    if (row.commandId == IdUnits)
+        for (const auto& d : kDistanceQueries)
+            q.enqueueCommand(KindCode, d.code, d.id, ListRetries);
+    return true;
+}
+
+void SettingsTransfer::queueUpload()
+{
+    engine_.stopMeasurementFirst(KindBuilder);
+    for (const SettingCode* row : uploadOrder())
+        if (queueWrite(*row))
+            st_.uploadQueued = 1;
+
+    if (!st_.uploadQueued) {
+        st_.readyForStatus = 1;
+        ui_.setEnabled("pbUpload", false);
+        return;
+    }
+    setBusyCursor(true);
+    st_.uploadQueued = 0;
+    st_.queue.queueState = QueueUpload;
+    st_.queue.cursor = 0;
+    engine_.sendCurrentItem();
+}
+
+void SettingsTransfer::saveClicked()
+{
+    setBusyCursor(true);
+    st_.queue.queueState = QueueList;
+    engine_.stopMeasurementFirst(KindCode);
+    st_.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
+    st_.queue.cursor = 0;
+    engine_.sendCurrentItem();
+    showSaveState(ui_, false);
+}
+
+void SettingsTransfer::showSaveState(Ui& ui, bool unsaved)
+{
+    ui.setEnabled("pbSaveSettings", unsaved);
+    ui.setFontStyle("pbSaveSettings", unsaved, unsaved, unsaved ? &colors::Yellow : nullptr);
+}
+
+void SettingsTransfer::measureModeChanged()
+{
+    static constexpr struct {
+        int32_t mode;
+        const char* hint;
+    } kModes[] = {{1, "Allowed 10..4000"}, {4, "Allowed 10..4000"}, {2, "Allowed 10..1000"}, {3, "Allowed 10..4500"}};
+    int index = ui_.itemIndex("cmbMeasureMode");
+    if (index < 0 || index > 3)
+        index = 0;
+    const auto& m = kModes[index];
+    ui_.setHint("cmbPRF", m.hint);
+    st_.editRecord.measureMode = m.mode;
+    UnitRecord& unit = st_.current();
+    unit.measureMode = m.mode;
+
+    if (m.mode != 3) {
+        ui_.setEnabled("cbShortGate", true);
+        if (ui_.isChecked("cbShortGate"))
+            ui_.setVisible("edShortGate", true);
+    } else if (unit.detectionReference == 0) {
+        // Relative detection has no short gate.
+        ui_.setEnabled("cbShortGate", false);
+        ui_.setVisible("edShortGate", false);
+        ui_.setVisible("lblShortUnits", false);
+    }
+
+    engine_.stopMeasurementFirst(KindBuilder);
+    st_.queue.setIntArg(0, m.mode);
+    st_.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
+    st_.queue.queueState = QueueUpload;
+    st_.queue.cursor = 0;
+    engine_.sendCurrentItem();
+}
+
+} // namespace dxu

@@ -1,0 +1,52 @@
+#pragma once
+// Moving settings between the panel and the unit: the upload of every changed
+// setting (in the setting-code table's upload order, each write read back
+// afterwards by the engine), Save in the unit (SU), and the mode write that
+// does not wait for Upload. Runs without widgets: the controls are reached by
+// name and the gathering of the panel is handed in.
+#include "protocol/dxustate.h"
+#include "services/ui.h"
+
+#include <functional>
+
+namespace dxu {
+
+class Engine;
+
+class SettingsTransfer {
+public:
+    // gather fills editRecord from the panel and sets the changed flags; it
+    // returns 1 when something is to be written, 0 when nothing differs or a
+    // check failed (and said so).
+    using Gather = std::function<int()>;
+
+    SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather);
+    SettingsTransfer(const SettingsTransfer&) = delete;
+    SettingsTransfer& operator=(const SettingsTransfer&) = delete;
+
+    // pbUpload: gather (unless a setup file was loaded into editRecord) and
+    // upload what differs.
+    void uploadClicked();
+    // Queues one write per changed setting, clearing its flags, and starts the
+    // queue; with nothing to write Upload is greyed instead.
+    void queueUpload();
+    // pbSaveSettings: the unit stores its working settings.
+    void saveClicked();
+    // cmbMeasureMode: the chosen mode is written at once.
+    void measureModeChanged();
+
+    // The look of pbSaveSettings: unsaved (enabled, bold italic, yellow) or
+    // saved (disabled, regular).
+    static void showSaveState(Ui& ui, bool unsaved);
+
+private:
+    // Queues the write of one row of the upload; false when nothing of it changed.
+    bool queueWrite(const struct SettingCode& row);
+
+    DxuState& st_;
+    Engine& engine_;
+    Ui& ui_;
+    Gather gather_;
+};
+
+} // namespace dxu

@@ -1,0 +1,316 @@
+// Changing a unit's settings through the real window against the simulator's
+// core: what an edit puts on the wire, what the unit ends up holding, the
+// checks that stop an upload, Save and the mode choice.
+#include "app/topform.h"
+#include "common/testsupport.h"
+#include "common/simlink.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFont>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace dxu::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class UploadWindow : public ::testing::Test {
+public:
+    void SetUp() override { clearStore(); }
+    void TearDown() override
+    {
+        if (top)
+            top->setCommPort(nullptr);
+    }
+
+    // Connects to a unit with these settings changed from the simulator's
+    // defaults and reads them; the wire is then clear.
+    using Changes = SimLink::Values;
+    // Connects to a unit whose settings differ from the simulator's defaults
+    // by changes and reads them; the wire is then clear.
+    void connect(const Changes& changes = {})
+    {
+        if (top)
+            top->setCommPort(nullptr);
+        dxusim::Options quick;
+        quick.replyDelayMs = 0;
+        link = std::make_unique<SimLink>(quick, changes);
+        top = std::make_unique<TTopForm>();
+        top->setCommPort(link.get());
+        top->setPortCheck([](int) { return true; });
+        link->onReceive = [this](const char* data, int32_t size) { top->CommPortReceiveData(data, size); };
+        click("pbConnect");
+        pump();
+        ASSERT_EQ(top->state().connected, 1);
+        ASSERT_FALSE(top->isEnabled("pbUpload"));
+        link->received.clear();
+    }
+    // Lets the unit answer until the queue has run out.
+    void pump()
+    {
+        for (int t = 0; t < 20000; t += 10) {
+            clock.advance(10);
+            link->pump();
+            if (top->state().queue.queueState == QueueIdle && top->state().connected)
+                return;
+        }
+        ADD_FAILURE() << "the queue never ran out";
+    }
+    Lines takeLines()
+    {
+        Lines l = std::move(link->received);
+        link->received.clear();
+        return l;
+    }
+    void click(const char* name)
+    {
+        auto* b = qobject_cast<QAbstractButton*>(top->control(name));
+        ASSERT_NE(b, nullptr) << name;
+        b->click();
+    }
+    void type(const char* name, const char* text)
+    {
+        auto* e = qobject_cast<QLineEdit*>(top->control(name));
+        ASSERT_NE(e, nullptr) << name;
+        e->setText(QString::fromLatin1(text));
+    }
+    void choose(const char* name, int index)
+    {
+        auto* c = qobject_cast<QComboBox*>(top->control(name));
+        ASSERT_NE(c, nullptr) << name;
+        c->setCurrentIndex(index);
+        emit c->activated(index);
+    }
+    void typePrf(const char* text)
+    {
+        auto* c = qobject_cast<QComboBox*>(top->control("cmbPRF"));
+        ASSERT_NE(c, nullptr);
+        c->setEditText(QString::fromLatin1(text));
+        top->SettingChanged();
+    }
+    // Upload and every reply to it; the lines it wrote.
+    Lines upload()
+    {
+        top->pbUploadClick();
+        pump();
+        return takeLines();
+    }
+    const dxusim::Settings& unit() const { return link->unit(0).settings(); }
+    double unitValue(const char* code, size_t k = 0) const { return unit().get(code, k); }
+
+    FakeClockScope clock;
+    ScriptedMessages messages;
+    std::unique_ptr<SimLink> link;
+    std::unique_ptr<TTopForm> top;
+};
+
+// Every kind of control gives exactly its write, in table order, and the
+// read-back of what was written; the unit ends up holding it.
+TEST_F(UploadWindow, EachKindOfEditWritesItsSettingAndReadsItBack)
+{
+    struct Case {
+        const char* what;
+        std::function<void(UploadWindow&)> edit;
+        Lines wire;
+        const char* code;
+        size_t field;
+        double unitHolds;
+    };
+    const Case cases[] = {
+        {"distance edit", [](UploadWindow& t) { t.type("edOffsetDistance", "1.250"); },
+         {"$OF,1.250", "$OF"}, "OF", 0, 1.25},
+        {"integer edit", [](UploadWindow& t) { t.type("edMinIntensity", "7"); }, {"$MP,7", "$MP"}, "MP", 0, 7},
+        {"combo box", [](UploadWindow& t) { t.choose("cmbMeasureOutput", 1); }, {"$MO,1", "$MO"}, "MO", 0, 1},
+        {"check box", [](UploadWindow& t) { t.click("cbCosineOn"); }, {"$CE,1", "$CE"}, "CE", 0, 1},
+        {"radio button", [](UploadWindow& t) { t.click("rbLow"); }, {"$PL,2", "$PL"}, "PL", 0, 2},
+        {"two dampening edits, one DR",
+         [](UploadWindow& t) {
+             t.type("edNumberofErrors", "4");
+             t.type("edErrorRangeDifference", "0.750");
+         },
+         {"$DR,4,0.750", "$DR"}, "DR", 0, 4},
+        {"two gates, one EG",
+         [](UploadWindow& t) {
+             t.click("cbShortGate");
+             t.click("cbLongGate");
+         },
+         {"$EG,3", "$EG"}, "EG", 0, 3},
+        {"several kinds, in upload order",
+         [](UploadWindow& t) {
+             t.type("edMinIntensity", "9");
+             t.click("rbMedium");
+             t.type("edOffsetDistance", "2.000");
+         },
+         {"$PL,1", "$OF,2.000", "$MP,9", "$PL", "$OF", "$MP"}, "MP", 0, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        c.edit(*this);
+        EXPECT_EQ(upload(), c.wire);
+        EXPECT_DOUBLE_EQ(unitValue(c.code, c.field), c.unitHolds);
+        EXPECT_FALSE(top->isEnabled("pbUpload"));
+        EXPECT_TRUE(messages.shown.empty());
+    }
+}
+
+TEST_F(UploadWindow, NothingEditedSendsNothing)
+{
+    connect();
+    top->SettingChanged();
+    EXPECT_TRUE(upload().empty());
+    EXPECT_FALSE(top->isEnabled("pbUpload"));
+    EXPECT_EQ(top->state().readyForStatus, 1);
+}
+
+// The unit converts its distances; they are read back in the new units
+// before the typed distances are written in them.
+TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
+{
+    connect();
+    click("cbUnitsFeet");
+    EXPECT_EQ(upload(), (Lines{"$MU,0", "$SG", "$LG", "$OF", "$TP", "$WV", "$DR", "$AL", "$AH", "$MU"}));
+    EXPECT_EQ(unitValue("MU"), 0);
+    EXPECT_EQ(top->text("edOffsetDistance"), "0.00");
+
+    click("cbUnitsMeters");
+    type("edOffsetDistance", "3.000");
+    const Lines wire = upload();
+    ASSERT_GE(wire.size(), 11u);
+    EXPECT_EQ(wire[0], "$MU,1");
+    EXPECT_EQ(wire[9], "$OF,3.000");
+    EXPECT_NEAR(unit().get("OF"), 3.0, 1e-9);
+}
+
+TEST_F(UploadWindow, DetectionModeWritesTripTimeoutAsPulsesAndNoPulseCount)
+{
+    connect({{"MM", {3}}, {"PF", {2000, 500, 1000}}});
+    type("edTripTimeout", "2.7");
+    EXPECT_EQ(upload(), (Lines{"$TT,7D0", "$TT"}));
+    EXPECT_EQ(unitValue("TT"), 2000);
+
+    // A new detection rate rewrites the trip timeout as a count of its pulses.
+    typePrf("2000");
+    type("edPulsesperMeasure", "64"); // not this mode's: never written
+    EXPECT_EQ(upload(), (Lines{"$PF,2000", "$TT,FA0", "$PF", "$TT"}));
+    EXPECT_EQ(unitValue("PF", 2), 2000);
+}
+
+TEST_F(UploadWindow, FailedChecksShowTheirMessageAndSendNothing)
+{
+    struct Case {
+        const char* what;
+        SimLink::Values unit;
+        std::function<void(UploadWindow&)> edit;
+        const char* caption;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"integer", {}, [](UploadWindow& t) { t.type("edMinIntensity", "abc"); }, "Error",
+         "'abc' is not a valid integer value"},
+        {"distance", {}, [](UploadWindow& t) { t.type("edOffsetDistance", "1,5"); }, "Error",
+         "'1,5' is not a valid floating point value"},
+        {"bin hits", {{"MM", {2}}}, [](UploadWindow& t) { t.type("edBinHits", "256"); }, "Error",
+         "Bin Hits cannot excced 255"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect(c.unit);
+        messages.shown.clear();
+        c.edit(*this);
+        EXPECT_TRUE(upload().empty());
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].caption, c.caption);
+        EXPECT_EQ(messages.shown[0].text, c.message);
+        EXPECT_FALSE(top->isEnabled("pbUpload"));
+    }
+}
+
+TEST_F(UploadWindow, PrfOutsideTheModesRangeIsClampedWithItsMessage)
+{
+    struct Case {
+        int mode;
+        const char* typed;
+        const char* written;
+        const char* message;
+    };
+    const Case cases[] = {
+        {1, "5", "$PF,10", "PRF value has to be larger than\n or equal to 10.\n\nSetting minimum value."},
+        {1, "4200", "$PF,4000", "PRF may not be larger than 4000.\n\nSetting maximum value."},
+        {2, "1200", "$PF,1000", "PRF may not be larger than 1000.\n\nSetting maximum value."},
+        {3, "4200", "$PF,4200", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        connect({{"MM", {double(c.mode)}}});
+        messages.shown.clear();
+        typePrf(c.typed);
+        const Lines wire = upload();
+        ASSERT_FALSE(wire.empty());
+        EXPECT_EQ(wire[0], c.written);
+        if (c.message) {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].caption, "Invalid PRF");
+            EXPECT_EQ(messages.shown[0].text, c.message);
+        } else {
+            EXPECT_TRUE(messages.shown.empty());
+        }
+    }
+}
+
+TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
+{
+    connect();
+    auto* save = qobject_cast<QAbstractButton*>(top->control("pbSaveSettings"));
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(save->isEnabled());
+
+    type("edMinIntensity", "11");
+    upload();
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(save->font().bold());
+    EXPECT_TRUE(save->font().italic());
+    EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
+
+    // Leaving now asks first; No keeps the program running.
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(top->unsavedChangesPrompt(1));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Warning");
+
+    click("pbSaveSettings");
+    pump();
+    EXPECT_EQ(takeLines(), Lines{"$SU"});
+    EXPECT_EQ(link->unit(0).saved().get("MP"), 11);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_FALSE(save->font().bold());
+    EXPECT_FALSE(save->font().italic());
+    EXPECT_TRUE(top->unsavedChangesPrompt(1));
+}
+
+TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
+{
+    connect();
+    choose("cmbMeasureMode", 2);
+    pump();
+    EXPECT_EQ(takeLines(), (Lines{"$MM,2", "$MM"}));
+    EXPECT_EQ(unitValue("MM"), 2);
+    EXPECT_EQ(top->itemCount("cmbPRF"), 6);
+    EXPECT_EQ(top->hint("cmbPRF"), "Allowed 10..1000");
+    EXPECT_FALSE(top->isEnabled("pbUpload"));
+
+    choose("cmbMeasureMode", 3);
+    pump();
+    EXPECT_EQ(takeLines(), (Lines{"$MM,3", "$MM"}));
+    EXPECT_EQ(top->itemCount("cmbPRF"), 10);
+    EXPECT_EQ(top->itemText("cmbPRF", 9), "4500");
+}
+
+} // namespace
+} // namespace dxu::test
