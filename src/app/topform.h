@@ -31,6 +31,7 @@ class Session;
 class SettingsPanel;
 class SettingsTransfer;
 class PcRateFollow;
+class RateSearch;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -138,6 +139,9 @@ public:
     void startPolling() override;
     void stopPolling() override;
     void setTerminalSend(bool enabled) override;
+    bool tryAnotherRate() override;
+    bool keepConnectRate() override;
+    void connectAbandoned() override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
     QObject* control(std::string_view name) const override;
@@ -176,6 +180,12 @@ public slots:
     void Single1Click();
     void MultiDrop1Click();
     void ModifyNetwork1Click();
+    void AssignAddress1Click();
+    // The current loop: the two switches upload at once; ranges and calibration.
+    void CurrentLoopOn1Click();
+    void DisableFaultCurrent1Click();
+    void SetRanges1Click();
+    void Calibrate1Click();
     void ViewNetworkStatus1Click();
     void CommPortSetup1Click();
     void DXUStatusRequests1Click();
@@ -240,6 +250,7 @@ private:
     std::unique_ptr<Session> session_;
     std::unique_ptr<SettingsTransfer> transfer_;
     std::unique_ptr<PcRateFollow> rateFollow_;
+    std::unique_ptr<RateSearch> rateSearch_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

@@ -5,6 +5,7 @@
 #include "engine/session.h"
 #include "ports/commsetup.h"
 #include "ports/ratefollow.h"
+#include "ports/ratesearch.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -18,6 +19,7 @@ void TTopForm::wireSettingsTransfer()
         if (windows_.commSetup)
             windows_.commSetup->selectPcRate(link, rateIndex);
     });
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbUpload")))
         connect(b, &QAbstractButton::clicked, this, &TTopForm::pbUploadClick);
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbSaveSettings")))
@@ -37,6 +39,10 @@ void TTopForm::unitRateUpload()
     rateFollow_->arm();
     transfer_->queueUpload();
 }
+
+bool TTopForm::tryAnotherRate() { return rateSearch_->tryNextRate(); }
+bool TTopForm::keepConnectRate() { return rateSearch_->keepFoundRate(); }
+void TTopForm::connectAbandoned() { rateSearch_->abandon(); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
 
