@@ -10,7 +10,7 @@
 // A driver, not a timed test: it prints the figures and exits 0 when they are
 // within their bounds (1.2 x, none lost, < 10 % CPU, < 1 MB), 1 otherwise.
 #include "app/topform.h"
-#include "e2e/simprocess.h"
+#include "simdriver.h"
 #include "engine/engine.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -34,6 +34,7 @@
 namespace {
 
 using namespace dxu;
+using bench::waitFor;
 
 // Every result the display writes into the result line.
 class CountingTopForm : public TTopForm {
@@ -63,19 +64,6 @@ void runFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
 }
 
 double cpuSeconds()
@@ -120,21 +108,12 @@ long countSent(const test::SimProcess& sim, const std::string& prefix)
 int main(int argc, char** argv)
 {
     const int streamSeconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never the user's stored settings.
-    QTemporaryDir config(QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX"));
-    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::SimDriver driver(argc, argv);
+    if (!driver.started())
+        return 1;
+    test::SimProcess& sim = driver.sim;
     PrintedMessages messages;
     setMessageService(&messages);
-
-    test::SimProcess sim;
-    if (!sim.start({"--reply-delay", "0"})) {
-        std::fprintf(stderr, "dxu-sim did not start\n");
-        return 1;
-    }
-    sim.exportAs(1);
 
     CountingTopForm top;
     top.show();

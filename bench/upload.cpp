@@ -8,15 +8,12 @@
 // Each exchange waits at most one 50 ms receive poll; the driver prints the
 // time against that bound and exits 0 when it is within 1.2 x, 1 otherwise.
 #include "app/topform.h"
-#include "e2e/simprocess.h"
+#include "simdriver.h"
 #include "protocol/settingcodes.h"
 #include "services/messages.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -24,6 +21,7 @@
 namespace {
 
 using namespace dxu;
+using bench::waitFor;
 
 class PrintedMessages : public MessageService {
 public:
@@ -36,19 +34,6 @@ public:
     int count = 0;
 };
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
 long countReceived(const test::SimProcess& sim)
 {
     return static_cast<long>(sim.received().size());
@@ -58,21 +43,12 @@ long countReceived(const test::SimProcess& sim)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never the user's stored settings.
-    QTemporaryDir config(QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX"));
-    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    bench::SimDriver driver(argc, argv);
+    if (!driver.started())
+        return 1;
+    const test::SimProcess& sim = driver.sim;
     PrintedMessages messages;
     setMessageService(&messages);
-
-    test::SimProcess sim;
-    if (!sim.start({"--reply-delay", "0"})) {
-        std::fprintf(stderr, "dxu-sim did not start\n");
-        return 1;
-    }
-    sim.exportAs(1);
 
     TTopForm top;
     top.show();

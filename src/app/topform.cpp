@@ -352,7 +352,11 @@ void TTopForm::wireSettingChanged()
     }
 }
 
-void TTopForm::SettingChanged() { setEnabled("pbUpload", true); }
+void TTopForm::SettingChanged()
+{
+    setEnabled("pbUpload", true);
+    markChangedControls();
+}
 
 void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
 

@@ -16,6 +16,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -230,6 +232,8 @@ private:
     void wireSettingsTransfer();
     // The upload of a unit-rate Set button, watched for the rate the link loses.
     void unitRateUpload();
+    // Bold for every settings control that differs from the unit.
+    void markChangedControls();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
@@ -251,6 +255,7 @@ private:
     std::unique_ptr<SettingsTransfer> transfer_;
     std::unique_ptr<PcRateFollow> rateFollow_;
     std::unique_ptr<RateSearch> rateSearch_;
+    std::vector<std::string> changeMarks_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;

@@ -92,7 +92,11 @@ void TTopForm::wireConnection()
     onTrigger("CaptureAll1", &TTopForm::CaptureAll1Click);
 }
 
-void TTopForm::PollTimerTimer() { engine_->PollTimerTimer(); }
+void TTopForm::PollTimerTimer()
+{
+    engine_->PollTimerTimer();
+    markChangedControls();
+}
 
 void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
 

@@ -6,6 +6,7 @@
 #include "ports/commsetup.h"
 #include "ports/ratefollow.h"
 #include "ports/ratesearch.h"
+#include "settings/gather.h"
 #include "settings/transfer.h"
 
 #include <QAbstractButton>
@@ -43,6 +44,7 @@ void TTopForm::unitRateUpload()
 bool TTopForm::tryAnotherRate() { return rateSearch_->tryNextRate(); }
 bool TTopForm::keepConnectRate() { return rateSearch_->keepFoundRate(); }
 void TTopForm::connectAbandoned() { rateSearch_->abandon(); }
+void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
 

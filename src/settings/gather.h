@@ -6,6 +6,9 @@
 #include "protocol/dxustate.h"
 #include "services/ui.h"
 
+#include <string>
+#include <vector>
+
 namespace dxu {
 
 // 1 when at least one changed flag was set (or the target selector had no
@@ -13,5 +16,12 @@ namespace dxu {
 // not be read or a check failed; the user has then been told why. Flags set
 // before a failure stay set.
 int gatherSettings(DxuState& state, Ui& ui);
+
+// The controls whose value differs from what the unit holds, or cannot be
+// read, as an upload would find them; shows nothing and changes nothing.
+std::vector<std::string> controlsDifferingFromUnit(DxuState& state, Ui& ui);
+// Marks those controls in bold (while connected to a unit that was read) and
+// returns the ones marked before to the regular font; marked holds the names.
+void markChangedControls(DxuState& state, Ui& ui, std::vector<std::string>& marked);
 
 } // namespace dxu

@@ -169,6 +169,23 @@ TEST_F(UploadWindow, NothingEditedSendsNothing)
     EXPECT_EQ(top->state().readyForStatus, 1);
 }
 
+// A loaded setup file is uploaded as it is; the next upload looks at the
+// panel again.
+TEST_F(UploadWindow, SetupFileIsUploadedWithoutGatheringThePanel)
+{
+    connect();
+    DxuState& st = top->state();
+    st.editRecord = st.current();
+    st.editRecord.maxIntensity = 900;
+    st.current().maxIntensityChanged = 1;
+    st.setupFileLoaded = 1;
+    type("edMinIntensity", "5"); // not part of the file
+    EXPECT_EQ(upload(), (Lines{"$XP,900", "$XP"}));
+    EXPECT_EQ(st.setupFileLoaded, 0);
+    type("edMinIntensity", "6");
+    EXPECT_EQ(upload(), (Lines{"$MP,6", "$MP"}));
+}
+
 // The unit converts its distances; they are read back in the new units
 // before the typed distances are written in them.
 TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
@@ -264,6 +281,28 @@ TEST_F(UploadWindow, PrfOutsideTheModesRangeIsClampedWithItsMessage)
     }
 }
 
+// What Upload would send is marked in bold until the unit holds it.
+TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
+{
+    connect();
+    const auto bold = [this](const char* name) { return qobject_cast<QWidget*>(top->control(name))->font().bold(); };
+    type("edMinIntensity", "7");
+    click("cbCosineOn");
+    type("edMaxIntensity", "x");
+    EXPECT_TRUE(bold("edMinIntensity"));
+    EXPECT_TRUE(bold("cbCosineOn"));
+    EXPECT_TRUE(bold("edMaxIntensity")); // not a number: Upload would refuse it
+    EXPECT_FALSE(bold("edOffsetDistance"));
+    type("edMaxIntensity", "1000"); // the unit's own value again
+    EXPECT_FALSE(bold("edMaxIntensity"));
+    EXPECT_TRUE(messages.shown.empty());
+
+    upload();
+    top->PollTimerTimer(); // the marks follow the unit's replies within a tick
+    EXPECT_FALSE(bold("edMinIntensity"));
+    EXPECT_FALSE(bold("cbCosineOn"));
+}
+
 TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 {
     connect();
@@ -305,7 +344,10 @@ TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
     EXPECT_EQ(top->hint("cmbPRF"), "Allowed 10..1000");
     EXPECT_FALSE(top->isEnabled("pbUpload"));
 
+    // Relative detection has no short gate, from the choice on.
+    top->state().current().detectionReference = 0;
     choose("cmbMeasureMode", 3);
+    EXPECT_FALSE(top->isEnabled("cbShortGate"));
     pump();
     EXPECT_EQ(takeLines(), (Lines{"$MM,3", "$MM"}));
     EXPECT_EQ(top->itemCount("cmbPRF"), 10);
