@@ -235,6 +235,8 @@ private:
     // Bold for every settings control that differs from the unit.
     void markChangedControls();
     void onPortLost();
+    // A current-loop switch: the upload carries the new check mark.
+    void uploadLoopSwitch();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
     QWidget* widget(std::string_view name) const;

@@ -191,8 +191,15 @@ void showModal(QDialog* d)
 
 void TTopForm::AssignAddress1Click() { showModal(windows_.assignAddress); }
 // The check mark has already been set by the click; the upload gathers it.
-void TTopForm::CurrentLoopOn1Click() { if (state_.connected) pbUploadClick(); }
-void TTopForm::DisableFaultCurrent1Click() { if (state_.connected) pbUploadClick(); }
+// Disconnected, the items are disabled and nothing happens.
+void TTopForm::CurrentLoopOn1Click() { uploadLoopSwitch(); }
+void TTopForm::DisableFaultCurrent1Click() { uploadLoopSwitch(); }
+
+void TTopForm::uploadLoopSwitch()
+{
+    if (state_.connected)
+        pbUploadClick();
+}
 void TTopForm::SetRanges1Click() { showModal(windows_.clSettings); }
 void TTopForm::Calibrate1Click() { showModal(windows_.clCalibration); }
 
