@@ -17,6 +17,7 @@
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
 #include "ports/ratefollow.h"
+#include "ports/ratesearch.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/locale.h"
@@ -121,6 +122,14 @@ void TTopForm::attachWindows(const Windows& windows)
         windows_.terminal->attach(&state_, &relay_);
     if (windows_.commSetup)
         windows_.commSetup->bind(state_, relay_, *this, [this] { unitRateUpload(); });
+    const auto upload = [this] { transfer_->queueUpload(); };
+    if (windows_.assignAddress)
+        windows_.assignAddress->bind(state_, upload);
+    if (windows_.clSettings)
+        windows_.clSettings->bind(state_, upload);
+    if (windows_.clCalibration)
+        windows_.clCalibration->bind(state_, [this] { engine_->sendCurrentItem(); },
+                                     [this] { protocol_->sendCalibrationStore(); });
     if (windows_.netSetup) {
         NetworkSender send;
         send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };

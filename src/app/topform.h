@@ -36,6 +36,7 @@ class SettingsTransfer;
 class SetupFiles;
 class TfrmCompare;
 class PcRateFollow;
+class RateSearch;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
@@ -148,6 +149,9 @@ public:
     void setTerminalSend(bool enabled) override;
     bool captureOpen() const override;
     void writeCaptureLine(std::string_view line) override;
+    bool tryAnotherRate() override;
+    bool keepConnectRate() override;
+    void connectAbandoned() override;
 
     // The control of that name, wherever it lives (nullptr when there is none).
     QObject* control(std::string_view name) const override;
@@ -193,6 +197,12 @@ public slots:
     void Single1Click();
     void MultiDrop1Click();
     void ModifyNetwork1Click();
+    void AssignAddress1Click();
+    // The current loop: the two switches upload at once; ranges and calibration.
+    void CurrentLoopOn1Click();
+    void DisableFaultCurrent1Click();
+    void SetRanges1Click();
+    void Calibrate1Click();
     void ViewNetworkStatus1Click();
     void CommPortSetup1Click();
     void DXUStatusRequests1Click();
@@ -244,6 +254,8 @@ private:
     // Bold for every settings control that differs from the unit.
     void markChangedControls();
     void onPortLost();
+    // A current-loop switch: the upload carries the new check mark.
+    void uploadLoopSwitch();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
     QWidget* widget(std::string_view name) const;
@@ -267,6 +279,7 @@ private:
     std::unique_ptr<PcRateFollow> rateFollow_;
     std::unique_ptr<SetupFiles> setupFiles_;
     TfrmCompare* compare_ = nullptr;
+    std::unique_ptr<RateSearch> rateSearch_;
     std::vector<std::string> changeMarks_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;

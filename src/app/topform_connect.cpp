@@ -7,11 +7,14 @@
 #include "capture/capturelog.h"
 #include "protocol/commandids.h"
 
+#include "currentloop/clcalibration.h"
+#include "currentloop/clsettings.h"
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "network/assignaddress.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
@@ -79,6 +82,11 @@ void TTopForm::wireConnection()
     onTrigger("Single1", &TTopForm::Single1Click);
     onTrigger("MultiDrop1", &TTopForm::MultiDrop1Click);
     onTrigger("ModifyNetwork1", &TTopForm::ModifyNetwork1Click);
+    onTrigger("AssignAddress1", &TTopForm::AssignAddress1Click);
+    onTrigger("CurrentLoopOn1", &TTopForm::CurrentLoopOn1Click);
+    onTrigger("DisableFaultCurrent1", &TTopForm::DisableFaultCurrent1Click);
+    onTrigger("SetRanges1", &TTopForm::SetRanges1Click);
+    onTrigger("Calibrate1", &TTopForm::Calibrate1Click);
     onTrigger("ViewNetworkStatus1", &TTopForm::ViewNetworkStatus1Click);
     onTrigger("CommPortSetup1", &TTopForm::CommPortSetup1Click);
     onTrigger("DXUStatusRequests1", &TTopForm::DXUStatusRequests1Click);
@@ -176,6 +184,28 @@ void TTopForm::ModifyNetwork1Click()
 }
 
 void TTopForm::ViewNetworkStatus1Click() {}
+
+namespace {
+void showModal(QDialog* d)
+{
+    if (d)
+        d->exec();
+}
+} // namespace
+
+void TTopForm::AssignAddress1Click() { showModal(windows_.assignAddress); }
+// The check mark has already been set by the click; the upload gathers it.
+// Disconnected, the items are disabled and nothing happens.
+void TTopForm::CurrentLoopOn1Click() { uploadLoopSwitch(); }
+void TTopForm::DisableFaultCurrent1Click() { uploadLoopSwitch(); }
+
+void TTopForm::uploadLoopSwitch()
+{
+    if (state_.connected)
+        pbUploadClick();
+}
+void TTopForm::SetRanges1Click() { showModal(windows_.clSettings); }
+void TTopForm::Calibrate1Click() { showModal(windows_.clCalibration); }
 
 void TTopForm::CommPortSetup1Click()
 {

@@ -7,6 +7,7 @@
 #include "ports/ratefollow.h"
 #include "services/filedialogs.h"
 #include "settings/compareview.h"
+#include "ports/ratesearch.h"
 #include "settings/gather.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
@@ -25,6 +26,7 @@ void TTopForm::wireSettingsTransfer()
         if (windows_.commSetup)
             windows_.commSetup->selectPcRate(link, rateIndex);
     });
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbUpload")))
         connect(b, &QAbstractButton::clicked, this, &TTopForm::pbUploadClick);
     if (auto* b = qobject_cast<QAbstractButton*>(widget("pbSaveSettings")))
@@ -76,6 +78,9 @@ void TTopForm::unitRateUpload()
     transfer_->queueUpload();
 }
 
+bool TTopForm::tryAnotherRate() { return rateSearch_->tryNextRate(); }
+bool TTopForm::keepConnectRate() { return rateSearch_->keepFoundRate(); }
+void TTopForm::connectAbandoned() { rateSearch_->abandon(); }
 void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }

@@ -3,7 +3,7 @@
 // distances (or intensities) against the time stamps, and as CSV for a
 // spreadsheet.
 #include "capture/capturelines.h"
-#include "diagnostics/formplacement.h"
+#include "services/formplacement.h"
 
 #include <QDialog>
 

@@ -7,7 +7,7 @@
 
 namespace dxu {
 
-TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
+TfrmAbout::TfrmAbout(QWidget* parent) : PlacedDialog(QSize(330, 150), parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
@@ -45,7 +45,6 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     layout->addWidget(lblDXUVersion);
     layout->addLayout(buttons);
     lblDXUVersion->setMinimumWidth(280);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TfrmAbout::setVersionText(const QString& text) { lblDXUVersion->setText(text); }

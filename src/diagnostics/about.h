@@ -1,12 +1,12 @@
 #pragma once
-#include <QDialog>
+#include "services/formplacement.h"
 
 class QLabel;
 
 namespace dxu {
 
 // The about box: the program's version and the version text of the unit.
-class TfrmAbout : public QDialog {
+class TfrmAbout : public PlacedDialog {
     Q_OBJECT
 public:
     explicit TfrmAbout(QWidget* parent = nullptr);

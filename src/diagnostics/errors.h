@@ -1,5 +1,5 @@
 #pragma once
-#include "diagnostics/formplacement.h"
+#include "services/formplacement.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -82,6 +82,7 @@ void Session::disconnectUnit()
     ui_.setEnabled("Open1", false);
 
     link_.Disconnect();
+    hooks_.connectAbandoned();
     showDisconnectedLook();
     hooks_.showDisconnectedPanels();
     hooks_.setTerminalSend(false);
@@ -160,6 +161,10 @@ void Session::portLost(int comNumber)
 
 void Session::connectCompleted()
 {
+    if (!hooks_.keepConnectRate()) {
+        disconnectUnit();
+        return;
+    }
     UnitRecord& unit = st_.current();
     ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
     setEach(ui_, {"Single1", "MultiDrop1"}, &Ui::setEnabled, false);
@@ -198,6 +203,10 @@ void Session::connectFailed()
                   st_.current().addressChar());
 
     if (!st_.networkMode()) {
+        if (hooks_.tryAnotherRate()) {
+            openAndConnect();
+            return;
+        }
         showDisconnectedLook();
         showMessage("Error", "Cannot Connect to DXU", connectFailureDetails(st_));
     } else if (st_.switchingUnit) {

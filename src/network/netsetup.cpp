@@ -11,7 +11,7 @@
 namespace dxu {
 
 TfrmNetSetup::TfrmNetSetup(QWidget* parent)
-    : QDialog(parent)
+    : PlacedDialog(QSize(260, 120), parent)
 {
     setObjectName(QStringLiteral("frmNetSetup"));
     setWindowTitle(QStringLiteral("RS-485 Netowrk Setup"));
@@ -55,7 +55,6 @@ TfrmNetSetup::TfrmNetSetup(QWidget* parent)
     top->addLayout(grid);
     top->addSpacing(8);
     top->addLayout(buttons);
-    top->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(pbAddDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbAddDXUClick);
     connect(pbRemoveDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbRemoveDXUClick);
@@ -72,7 +71,7 @@ void TfrmNetSetup::bind(DxuState& state, Ui& mainUi, Hooks& hooks, NetworkSender
 
 void TfrmNetSetup::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    PlacedDialog::showEvent(event);
     FormShow();
 }
 

@@ -3,7 +3,7 @@
 // interval.
 #include "network/networkconfig.h"
 
-#include <QDialog>
+#include "services/formplacement.h"
 
 class QComboBox;
 class QLineEdit;
@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace dxu {
 
-class TfrmNetSetup : public QDialog {
+class TfrmNetSetup : public PlacedDialog {
     Q_OBJECT
 public:
     explicit TfrmNetSetup(QWidget* parent = nullptr);

@@ -47,7 +47,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption)
 } // namespace
 
 TfrmCommSetup::TfrmCommSetup(QWidget* parent)
-    : QDialog(parent)
+    : PlacedDialog(QSize(420, 260), parent)
 {
     setObjectName(QStringLiteral("frmCommSetup"));
     setWindowTitle(QStringLiteral("Comm Ports Setup"));
@@ -63,7 +63,6 @@ TfrmCommSetup::TfrmCommSetup(QWidget* parent)
     exitRow->addStretch();
     exitRow->addWidget(pbExit_);
     top->addLayout(exitRow);
-    top->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(g232_.inUse, &QCheckBox::clicked, this, &TfrmCommSetup::cbActive232Click);
     connect(g485_.inUse, &QCheckBox::clicked, this, &TfrmCommSetup::cbActive485Click);
@@ -154,7 +153,7 @@ void TfrmCommSetup::bind(DxuState& state, PcPort& port, Ui& mainUi, std::functio
 
 void TfrmCommSetup::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    PlacedDialog::showEvent(event);
     FormShow();
 }
 

@@ -3,7 +3,7 @@
 // the rates of the unit's configuration and universal ports.
 #include "ports/portsettings.h"
 
-#include <QDialog>
+#include "services/formplacement.h"
 
 #include <functional>
 
@@ -14,7 +14,7 @@ class QPushButton;
 
 namespace dxu {
 
-class TfrmCommSetup : public QDialog {
+class TfrmCommSetup : public PlacedDialog {
     Q_OBJECT
 public:
     explicit TfrmCommSetup(QWidget* parent = nullptr);

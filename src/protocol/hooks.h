@@ -56,6 +56,14 @@ public:
     // The last try of the item in flight went unanswered; true when the
     // window has taken over (the queue is stopped).
     virtual bool unitUnanswered() { return false; }
+    // The point-to-point unit did not answer a connect: true when the PC
+    // port is now at another rate to try it at.
+    virtual bool tryAnotherRate() { return false; }
+    // A unit answered a connect: false when the user does not want the rate
+    // it was found at (the connection is then closed).
+    virtual bool keepConnectRate() { return true; }
+    // The user closed the connection while a connect was being tried.
+    virtual void connectAbandoned() {}
 };
 
 } // namespace dxu

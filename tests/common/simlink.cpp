@@ -65,6 +65,8 @@ void SimLink::lineReceived(const std::string& line)
     for (auto& u : units_) {
         if (opt_.isSilent(u->address()) || u->restarting(t))
             continue;
+        if (lineRate && lineRate() != u->linkRate())
+            continue;
         std::string frame;
         std::size_t body = start + 1;
         if (line[start] == '$') {

@@ -40,6 +40,9 @@ public:
     // Command lines the units received, without line end.
     std::vector<std::string> received;
     bool openable = true;
+    // The rate the PC side runs at in bit/s; a unit at another rate hears
+    // nothing. Unset: every unit hears every line.
+    std::function<unsigned()> lineRate;
     const dxusim::Unit& unit(int index) const { return *units_.at(static_cast<size_t>(index)); }
 
 private:

@@ -1,7 +1,8 @@
-#include "diagnostics/formplacement.h"
+#include "services/formplacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWidget>
 
 namespace dxu {
@@ -19,7 +20,9 @@ void FormPlacement::beforeShow(QWidget* window)
     if (placed_)
         return;
     placed_ = true;
-    const QSize size = scaledSize(window);
+    // A window laid out by a layout never becomes smaller than its contents
+    // need, whatever font the screen gives them.
+    const QSize size = scaledSize(window).expandedTo(window->sizeHint());
     window->setFixedSize(size);
 
     QRect area;
@@ -33,6 +36,13 @@ void FormPlacement::beforeShow(QWidget* window)
         r.moveCenter(area.center());
         window->move(r.topLeft());
     }
+}
+
+void PlacedDialog::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        placement_.beforeShow(this);
+    QDialog::showEvent(event);
 }
 
 } // namespace dxu

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDialog>
 #include <QSize>
 
 class QWidget;
@@ -8,7 +9,9 @@ namespace dxu {
 // Sizes a fixed-size secondary window on its first showing: its design size,
 // enlarged by the screen's logical resolution over 96 pixels per inch (1.25 at
 // 120), truncated toward zero, and centred on its parent's window (or on the
-// screen). Later showings leave size and position as the user left them.
+// screen). A window with a layout is never made smaller than its size hint.
+// Every secondary window follows this one rule. Later showings leave size
+// and position as the user left them.
 class FormPlacement {
 public:
     explicit FormPlacement(QSize design) : design_(design) {}
@@ -20,6 +23,18 @@ public:
 private:
     QSize design_;
     bool placed_ = false;
+};
+
+// A dialog placed by the rule above when it is first shown.
+class PlacedDialog : public QDialog {
+public:
+    PlacedDialog(QSize design, QWidget* parent) : QDialog(parent), placement_(design) {}
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    FormPlacement placement_;
 };
 
 } // namespace dxu

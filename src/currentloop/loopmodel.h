@@ -1,0 +1,40 @@
+#pragma once
+// The current-loop output of the current unit, without widgets: the texts
+// the settings window shows, its Accept, and the calibration of one output
+// point (coarse and fine written, the calibration read back).
+#include "protocol/dxustate.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace dxu {
+
+// The four edits of the settings window, in the order low, high, fault
+// current, fault time-out, and the length unit ("M" or "F").
+struct LoopRangeTexts {
+    QString low, high, faultCurrent, faultTimeout;
+    QString units;
+};
+
+LoopRangeTexts loopRangeTexts(const DxuState& st);
+// Accept: an empty edit is 0, others are read with the user's decimal
+// separator into editRecord; a value that differs from the unit's is marked
+// changed and the upload started. Text that is not a number: the conversion
+// message, false, nothing sent (values read before it stay in editRecord).
+bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload);
+
+// Coarse (bits 8-15) and fine (bits 0-7) of a calibration value, as "%02d".
+struct CalibrationTexts {
+    QString coarse, fine;
+};
+CalibrationTexts calibrationTexts(int32_t calibration);
+
+enum LoopPoint { Point4mA = 0, Point20mA = 1 };
+// Set 4 mA / Set 20 mA: the queue is emptied and gets CD,160 (point, coarse)
+// and CD,161 (point, fine); sendFirst then starts it. Text that is not a
+// whole number: the conversion message, false, nothing queued.
+bool queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse, const QString& fine,
+                           const std::function<void()>& sendFirst);
+
+} // namespace dxu
