@@ -38,16 +38,6 @@ const QString kCaption = QStringLiteral("DXU Interface");
 
 } // namespace
 
-// ----------------------------------------------------------------------------
-// The link
-
-bool TTopForm::PortRelay::Connect() { return top_.commPort_->Connect(); }
-void TTopForm::PortRelay::Disconnect() { top_.commPort_->Disconnect(); }
-bool TTopForm::PortRelay::Connected() const { return top_.commPort_->Connected(); }
-int32_t TTopForm::PortRelay::SendData(const void* data, int32_t size) { return top_.commPort_->SendData(data, size); }
-void TTopForm::PortRelay::setComPort(int number) { DriverPcPort(*top_.CommPort).setComPort(number); }
-void TTopForm::PortRelay::setRateIndex(int rateIndex) { DriverPcPort(*top_.CommPort).setRateIndex(rateIndex); }
-
 void TTopForm::wireConnection()
 {
     CommPort->SetOnReceiveData(

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -105,6 +106,11 @@ void TTopForm::buildMenu()
     connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
 }
 
+namespace {
+constexpr int ProgressTextWidth = 150;
+constexpr int ProgressBarWidth = 100;
+} // namespace
+
 void TTopForm::buildStatusBar()
 {
     auto* bar = named(new QStatusBar(this), "StatusBar1");
@@ -129,7 +135,34 @@ void TTopForm::buildStatusBar()
         l->addWidget(p, i == 5 ? 1 : 0);
         statusPanels_[static_cast<size_t>(i)] = p;
     }
+    // How far a settings read is, after the panels; shown only while one
+    // runs, and then the help panel makes room for it.
+    progressText_ = label(strip, "StatusBar1ProgressText", QString());
+    progressText_->setFixedWidth(ProgressTextWidth);
+    progressBar_ = named(new QProgressBar(strip), "StatusBar1ProgressBar");
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedWidth(ProgressBarWidth);
+    progressText_->setVisible(false);
+    progressBar_->setVisible(false);
+    l->addWidget(progressText_);
+    l->addWidget(progressBar_);
     bar->addWidget(strip, 1);
+}
+
+void TTopForm::setProgress(std::string_view text, int value, int maximum)
+{
+    const bool shown = maximum > 0;
+    if (shown) {
+        progressText_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        progressBar_->setRange(0, maximum);
+        progressBar_->setValue(value);
+    }
+    if (progressBar_->isVisibleTo(this) != shown) {
+        const int room = ProgressTextWidth + ProgressBarWidth + 2;
+        statusPanels_[1]->setFixedWidth(statusPanels_[1]->minimumWidth() + (shown ? -room : room));
+        progressText_->setVisible(shown);
+        progressBar_->setVisible(shown);
+    }
 }
 
 void TTopForm::buildDialogs()

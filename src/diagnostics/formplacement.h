@@ -9,6 +9,11 @@ namespace dxu {
 // enlarged by the screen's logical resolution over 96 pixels per inch (1.25 at
 // 120), truncated toward zero, and centred on its parent's window (or on the
 // screen). Later showings leave size and position as the user left them.
+// Sizes the main window for a screen of dpi logical dots per inch (800 x 600,
+// 1.25 times that at 120), never smaller than its controls need, fixed, and
+// centred on its screen.
+void placeMainWindow(QWidget* window, double dpi);
+
 class FormPlacement {
 public:
     explicit FormPlacement(QSize design) : design_(design) {}
