@@ -20,21 +20,14 @@
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/locale.h"
-#include "services/messages.h"
 #include "services/store.h"
 #include "settings/settingspanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QTimer>
 
 namespace dxu {
@@ -164,23 +157,10 @@ void TTopForm::FormCreate()
     s.noDistance = 1;
     s.readyForStatus = 1;
 
-    readStoredOption("Status Requests", s.statusRequests, action("DXUStatusRequests1"));
-    readStoredOption("Log All", s.logAll, action("CaptureAll1"));
+    readStoredOption(*this, "Status Requests", s.statusRequests, "DXUStatusRequests1");
+    readStoredOption(*this, "Log All", s.logAll, "CaptureAll1");
 
     setEnabled("pbUpload", false);
-}
-
-void TTopForm::readStoredOption(const char* valueName, int32_t& flag, QAction* mirror)
-{
-    const QString name = QString::fromLatin1(valueName);
-    int stored = 0;
-    if (Store::readInt(name, stored)) {
-        flag = stored;
-        if (mirror)
-            mirror->setChecked(stored != 0);
-    } else {
-        Store::writeInt(name, flag);
-    }
 }
 
 void TTopForm::FormShow()

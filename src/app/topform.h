@@ -193,7 +193,6 @@ private:
     void buildPanels();
     void buildDialogs();
     void FormCreate();
-    void readStoredOption(const char* valueName, int32_t& flag, QAction* mirror);
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();

@@ -5,8 +5,6 @@
 #include "app/topform.h"
 
 #include "capture/capturelog.h"
-#include "protocol/commandids.h"
-
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
@@ -18,21 +16,15 @@
 #include "ports/portsettings.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/cursor.h"
 #include "services/messages.h"
 #include "services/store.h"
-#include "settings/settingspanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QFileInfo>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace dxu {
 namespace {
-
 
 const QString kCaption = QStringLiteral("DXU Interface");
 
@@ -130,18 +122,7 @@ void TTopForm::showDisconnectedPanels()
 
 void TTopForm::pbSingleMeasureClick() { protocol_->sendSingleMeasure(); }
 
-void TTopForm::pbPointerClick()
-{
-    if (auto* b = qobject_cast<QAbstractButton*>(widget("pbPointer"))) {
-        if (b->text() == QLatin1String("&Pointer On")) {
-            b->setText(QStringLiteral("&Pointer Off"));
-            protocol_->sendIntCommand("PT", 1);
-        } else if (b->text() == QLatin1String("&Pointer Off")) {
-            b->setText(QStringLiteral("&Pointer On"));
-            protocol_->sendIntCommand("PT", 0);
-        }
-    }
-}
+void TTopForm::pbPointerClick() { session_->pointerClicked(); }
 
 void TTopForm::rbDistanceClick() { display_->rbDistanceClick(); }
 void TTopForm::rbIntensityClick() { display_->rbIntensityClick(); }
@@ -170,15 +151,10 @@ void TTopForm::CommPortSetup1Click()
 
 void TTopForm::DXUStatusRequests1Click()
 {
-    state_.statusRequests = isChecked("DXUStatusRequests1") ? 1 : 0;
-    Store::writeInt(QStringLiteral("Status Requests"), state_.statusRequests);
+    storeOption(*this, "Status Requests", state_.statusRequests, "DXUStatusRequests1");
 }
 
-void TTopForm::CaptureAll1Click()
-{
-    state_.logAll = isChecked("CaptureAll1") ? 1 : 0;
-    Store::writeInt(QStringLiteral("Log All"), state_.logAll);
-}
+void TTopForm::CaptureAll1Click() { storeOption(*this, "Log All", state_.logAll, "CaptureAll1"); }
 
 void TTopForm::StartCapture1Click() { capture_->start(); }
 

@@ -5,6 +5,7 @@
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
 
+#include "services/filedialogs.h"
 #include "settings/panelwidgets.h"
 
 #include <QAction>
@@ -167,24 +168,14 @@ void TTopForm::setProgress(std::string_view text, int value, int maximum)
 
 void TTopForm::buildDialogs()
 {
-    auto fileDialog = [this](const char* name, const QString& title, const QString& filter,
-                             const QString& suffix, bool save) {
-        auto* d = named(new QFileDialog(this, title), name);
-        d->setNameFilter(filter);
-        d->setDefaultSuffix(suffix);
-        d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        d->setDirectory(QStringLiteral("."));
-        return d;
-    };
     const QString setupFilter = QStringLiteral("DXU Files (*.dxu)");
     const QString captureFilter = QStringLiteral("Capture File (*.log)");
-    CfgOpen = fileDialog("CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("bis"), false);
-    CfgSave = fileDialog("CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("uis"), true);
-    CaptureSave = fileDialog("CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
-                             QStringLiteral("log"), true);
-    OpenCapture = fileDialog("OpenCapture", QStringLiteral("View Capture File"), captureFilter,
-                             QStringLiteral("log"), false);
+    CfgOpen = makeFileDialog(this, "CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("bis"), false);
+    CfgSave = makeFileDialog(this, "CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("uis"), true);
+    CaptureSave = makeFileDialog(this, "CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
+                                 QStringLiteral("log"), true);
+    OpenCapture = makeFileDialog(this, "OpenCapture", QStringLiteral("View Capture File"), captureFilter,
+                                 QStringLiteral("log"), false);
 
     PollTimer = named(new QTimer(this), "PollTimer");
     PollTimer->setInterval(1000);

@@ -240,6 +240,18 @@ void Session::resetClicked()
     ui_.setEnabled("pbUpload", false);
 }
 
+void Session::pointerClicked()
+{
+    const std::string face = ui_.text("pbPointer");
+    if (face == "&Pointer On") {
+        ui_.setText("pbPointer", "&Pointer Off");
+        engine_.protocol().sendIntCommand("PT", 1);
+    } else if (face == "&Pointer Off") {
+        ui_.setText("pbPointer", "&Pointer On");
+        engine_.protocol().sendIntCommand("PT", 0);
+    }
+}
+
 bool Session::confirmUnsaved(int kind)
 {
     if (!ui_.isEnabled("pbSaveSettings"))

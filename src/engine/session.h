@@ -44,6 +44,8 @@ public:
     // (kind 1) or the unit is disconnected (kind 2); true for Yes, and when
     // nothing is unsaved.
     bool confirmUnsaved(int kind);
+    // The laser pointer on or off, as the button offers.
+    void pointerClicked();
     // Measurement start and stop.
     void continuousClicked();
     // The full settings read; also the last step of every connect.
