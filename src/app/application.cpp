@@ -9,6 +9,7 @@
 #include "network/assignaddress.h"
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
+#include "settings/preview.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -50,46 +51,6 @@ W* create(TTopForm& top, std::vector<QWidget*>& order)
     return w;
 }
 
-// A look at the connected window for screenshots and layout checks:
-// DXU_SHOW_ALL_PANELS=<measurement mode>[,<output processing>[,n (network) m (more)]].
-void previewConnectedLook(TTopForm& top, const QByteArray& choice)
-{
-    const QList<QByteArray> parts = choice.split(',');
-    const int mode = parts.value(0).toInt();
-    const int processing = parts.value(1).toInt();
-    const QByteArray flags = parts.value(2);
-    top.state().current().measureMode = mode > 0 ? mode : 1;
-    if (flags.contains('n')) {
-        top.setChecked("MultiDrop1", true);
-        top.setChecked("Single1", false);
-    }
-    top.showConnectedControls();
-    if (flags.contains('m'))
-        top.pbMoreClick();
-    top.setEnabled("pbPrevDXU", true);
-    top.setEnabled("pbNextDXU", true);
-    top.setText("lblViewing", "Viewing: 1 of 3");
-    top.setText("lblDXUAddress", "Address: a");
-    top.setVisible("pnlOff", processing == 0 && mode != 3);
-    top.setVisible("pnlWindowing", processing == 1 && mode != 3);
-    top.setVisible("pnlDampening", processing == 2 && mode != 3);
-    top.setVisible("pbSingleMeasure", true);
-    for (const char* n : {"edShortGate", "edLongGate", "lblShortUnits", "lblLongUnits", "lblResult", "lblRate",
-                          "rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblIntensity"})
-        top.setVisible(n, true);
-    top.setText("lblResult", "123.456  F");
-    top.setText("lblIntensity", "10230");
-    top.setText("lblRate", "31.3 Hz");
-    top.setText("lblConnectionType", "RS232:COM1->Configuration");
-    if (mode == 2) {
-        top.setVisible("lblIntensity", false);
-        top.setVisible("imgBinning", true);
-        top.setVisible("rgDisplay", false);
-    }
-    top.setColor("lblConnected", colors::Green);
-    top.setStatusPanel(3, " Connected");
-}
-
 } // namespace
 
 AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTopForm>())
@@ -123,7 +84,8 @@ int runApplication(int argc, char** argv)
                          Qt::QueuedConnection);
         windows.top().show();
         if (const QByteArray preview = qgetenv("DXU_SHOW_ALL_PANELS"); !preview.isEmpty())
-            previewConnectedLook(windows.top(), preview);
+            previewConnectedLook(windows.top().state(), windows.top(), windows.top(),
+                                 windows.top().settingsPanel(), preview.toStdString());
         QApplication::exec();
     } catch (const std::exception& e) {
         showException(QString::fromLocal8Bit(e.what()));

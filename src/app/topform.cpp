@@ -6,6 +6,7 @@
 #include "currentloop/clsettings.h"
 #include "diagnostics/about.h"
 #include "diagnostics/errors.h"
+#include "services/formplacement.h"
 #include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
 #include "display/trendwindow.h"
@@ -21,7 +22,6 @@
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/locale.h"
-#include "services/messages.h"
 #include "services/store.h"
 #include "settings/gather.h"
 #include "settings/settingspanel.h"
@@ -30,15 +30,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QTimer>
 
 namespace dxu {
@@ -56,9 +50,6 @@ bool insideHiddenAnalogGroup(const QObject* o)
             return true;
     return false;
 }
-
-const QString kUnsavedText = QStringLiteral(
-    "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n");
 
 } // namespace
 
@@ -89,7 +80,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     buildStatusBar();
     buildPanels();
     buildDialogs();
-    wireSettingChanged();
+    watchSettingChanges(*this, [this] { SettingChanged(); });
     wireConnection();
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
     // The parser shows what it stores straight on the panel and the display.
@@ -182,44 +173,15 @@ void TTopForm::FormCreate()
     s.noDistance = 1;
     s.readyForStatus = 1;
 
-    readStoredOption("Status Requests", s.statusRequests, action("DXUStatusRequests1"));
-    readStoredOption("Log All", s.logAll, action("CaptureAll1"));
+    readStoredOption(*this, "Status Requests", s.statusRequests, "DXUStatusRequests1");
+    readStoredOption(*this, "Log All", s.logAll, "CaptureAll1");
 
     setEnabled("pbUpload", false);
 }
 
-void TTopForm::readStoredOption(const char* valueName, int32_t& flag, QAction* mirror)
-{
-    const QString name = QString::fromLatin1(valueName);
-    int stored = 0;
-    if (Store::readInt(name, stored)) {
-        flag = stored;
-        if (mirror)
-            mirror->setChecked(stored != 0);
-    } else {
-        Store::writeInt(name, flag);
-    }
-}
-
 void TTopForm::FormShow()
 {
-    const double dpi = dpiQuery_ ? dpiQuery_()
-                                 : (screen() ? screen()->logicalDotsPerInch() : 96.0);
-    int w = 800;
-    int h = 600;
-    if (qRound(dpi) == 120) {
-        w = static_cast<int>(w * 1.25);
-        h = static_cast<int>(h * 1.25);
-    }
-    // Never smaller than the controls need, whatever the screen's fonts.
-    const QSize least = minimumSizeHint();
-    w = std::max(w, least.width());
-    h = std::max(h, least.height());
-    setFixedSize(w, h);
-    if (QScreen* sc = screen()) {
-        const QRect area = sc->availableGeometry();
-        move(area.center() - QPoint(w / 2, h / 2));
-    }
+    placeMainWindow(this, dpiQuery_ ? dpiQuery_() : (screen() ? screen()->logicalDotsPerInch() : 96.0));
 }
 
 void TTopForm::showEvent(QShowEvent* event)
@@ -259,7 +221,7 @@ void TTopForm::showDisconnectedControls()
 void TTopForm::showConnectedControls()
 {
     setShown({"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
-    showModeGroups();
+    panel_->showModeGroups();
     setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
               true);
     setVisible("edOffsetDistance", true);
@@ -267,64 +229,7 @@ void TTopForm::showConnectedControls()
     setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
 
-void TTopForm::showModeGroups()
-{
-    struct ModeRow {
-        int mode;
-        bool averaging, lastTarget, binning, detection, processing;
-    };
-    static constexpr ModeRow rows[] = {
-        {1, true, false, false, false, true},
-        {4, false, true, false, false, true},
-        {2, false, false, true, false, true},
-        {3, false, false, false, true, false},
-    };
-    const int mode = state_.current().measureMode;
-    for (const ModeRow& r : rows) {
-        if (r.mode != mode)
-            continue;
-        if (mode != 3)
-            setVisible("lblRate", true);
-        setVisible("pnlAveraging", r.averaging);
-        setVisible("pnlLastTarget", r.lastTarget);
-        setVisible("pnlBinning", r.binning);
-        setShown({"pnlDetectionMode", "pnlDetectionParameters"}, r.detection);
-        setShown({"pnlOutputProcessing", "pnlOff"}, r.processing);
-    }
-}
-
-void TTopForm::resetDisplay()
-{
-    const bool metres = state_.current().units != 0;
-    const std::string zero = panel_->distanceText(0, metres);
-    setText("edOffsetDistance", zero);
-    setText("edShortGate", zero);
-    // The longest range of the unit: 1700 m, 5576 ft.
-    setText("edLongGate", panel_->distanceText(metres ? 1700.0f : 5576.0f, metres));
-
-    setChecked("cbUnitsFeet", false);
-    setChecked("cbUnitsMeters", true);
-    setChecked("cbShortGate", false);
-    setChecked("cbLongGate", false);
-
-    setShown({"edShortGate", "edLongGate", "edOffsetDistance", "lblShortUnits", "lblLongUnits", "pnlBasicSetup",
-              "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget", "pnlDetectionMode",
-              "pnlDetectionParameters", "pnlOutputSetup", "pnlOutputProcessing", "pnlOff", "pnlDampening",
-              "pnlWindowing"},
-             false);
-
-    for (const char* lampName : {"lblConnected", "lblLaserOn", "lblG", "lblF", "lblO"})
-        setColor(lampName, colors::Silver);
-    setVisible("lblCurrent", false);
-    setButtonFace("lblRx");
-    setText("lblRx", "");
-
-    setText("lblResult", "");
-    setText("lblIntensity", "");
-    setText("lblError", "");
-    setVisible("imgBinning", false);
-    setEnabled("pbUpload", false);
-}
+void TTopForm::resetDisplay() { panel_->resetDisplay(); }
 
 void TTopForm::hideResultWidgets()
 {
@@ -336,31 +241,6 @@ void TTopForm::hideResultWidgets()
 // ----------------------------------------------------------------------------
 // Handlers
 
-void TTopForm::wireSettingChanged()
-{
-    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
-                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
-                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
-                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure"}) {
-        if (auto* e = qobject_cast<QLineEdit*>(widget(n)))
-            connect(e, &QLineEdit::textChanged, this, &TTopForm::SettingChanged);
-    }
-    // A choice set from code runs no handler; the user's choice or typing does.
-    for (const char* n : {"cmbBinSize", "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF"}) {
-        if (auto* c = qobject_cast<QComboBox*>(widget(n))) {
-            connect(c, &QComboBox::activated, this, &TTopForm::SettingChanged);
-            if (c->lineEdit())
-                connect(c->lineEdit(), &QLineEdit::textEdited, this, &TTopForm::SettingChanged);
-        }
-    }
-    // A check box runs its handler whenever its state changes.
-    for (const char* n : {"cbOutputTBE", "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination",
-                          "cbCheckGate", "cbContinuousOutput", "cbAutostart"}) {
-        if (auto* b = qobject_cast<QAbstractButton*>(widget(n)))
-            connect(b, &QAbstractButton::toggled, this, &TTopForm::SettingChanged);
-    }
-}
-
 void TTopForm::SettingChanged()
 {
     setEnabled("pbUpload", true);
@@ -369,34 +249,9 @@ void TTopForm::SettingChanged()
 
 void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
 
-void TTopForm::pbResetClick()
-{
-    if (!askYesNo(QStringLiteral("Warning"),
-                  QStringLiteral("This action will reset the unit to previously saved settings.\n\n"
-                                 "Do you want to continue?")))
-        return;
-    setFontStyle("pbSaveSettings", false, false, nullptr);
-    repaint("pbSaveSettings");
-    setEnabled("pbSaveSettings", false);
-    sendResetAndReconnect();
-    setEnabled("pbUpload", false);
-}
+void TTopForm::pbResetClick() { session_->resetClicked(); }
 
-void TTopForm::sendResetAndReconnect() { engine_->resetUnit(); }
-
-bool TTopForm::unsavedChangesPrompt(int kind)
-{
-    if (!isEnabled("pbSaveSettings"))
-        return true;
-    switch (kind) {
-    case 1:
-        return askYesNo(QStringLiteral("Warning"), kUnsavedText + QStringLiteral("Do you want to terminate program?"));
-    case 2:
-        return askYesNo(QStringLiteral("Warning"), kUnsavedText + QStringLiteral("Do you want to disconnect DXU?"));
-    default:
-        return true;
-    }
-}
+bool TTopForm::unsavedChangesPrompt(int kind) { return session_->confirmUnsaved(kind); }
 
 void TTopForm::closeCaptureFile() { capture_->stop(); }
 

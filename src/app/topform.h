@@ -22,6 +22,7 @@
 class QAction;
 class QFileDialog;
 class QLabel;
+class QProgressBar;
 class QTimer;
 
 namespace dxu {
@@ -101,8 +102,6 @@ public:
     // Fixed control sets.
     void showDisconnectedControls();
     void showConnectedControls() override;
-    // The mode groups of the connected look, by the current unit's MM.
-    void showModeGroups();
     void resetDisplay();
     void hideResultWidgets();
     // kind 1: the program ends, kind 2: the unit is disconnected. True for Yes.
@@ -123,6 +122,7 @@ public:
     using WidgetUi::setEnabled;
     using WidgetUi::setVisible;
     void setStatusPanel(int index, std::string_view text) override;
+    void setProgress(std::string_view text, int value, int maximum) override;
 
     // Calls from the parser, the engine and the session that this window answers.
     void showVersionText(std::string_view text) override;
@@ -219,31 +219,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // What the protocol and the engine write to and the port setup opens:
-    // the link in use (commPort_) for the line, the driver for port and rate.
-    class PortRelay : public CommLink, public PcPort {
-    public:
-        explicit PortRelay(TTopForm& top) : top_(top) {}
-        bool Connect() override;
-        void Disconnect() override;
-        bool Connected() const override;
-        int32_t SendData(const void* data, int32_t size) override;
-        void setComPort(int number) override;
-        void setRateIndex(int rateIndex) override;
-
-    private:
-        TTopForm& top_;
-    };
-
     void buildMenu();
     void buildStatusBar();
     void buildPanels();
     void buildDialogs();
-    void wireSettingChanged();
     void FormCreate();
-    void readStoredOption(const char* valueName, int32_t& flag, QAction* mirror);
-    // The reset command and the reconnect that follows it.
-    void sendResetAndReconnect();
     void closeCaptureFile();
     // Connection steps.
     void wireConnection();
@@ -267,7 +247,7 @@ private:
     Windows windows_;
     TCommPortDriver* CommPort = nullptr;
     CommLink* commPort_ = nullptr;
-    PortRelay relay_{*this};
+    LinkRelay relay_{commPort_, CommPort};
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
@@ -286,6 +266,8 @@ private:
     mutable QHash<QString, QPointer<QObject>> lookup_;
 
     std::array<QLabel*, 6> statusPanels_{};
+    QLabel* progressText_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     QTimer* PollTimer = nullptr;
     QFileDialog* CfgOpen = nullptr;
     QFileDialog* CfgSave = nullptr;

@@ -22,35 +22,19 @@
 #include "ports/ratefollow.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/cursor.h"
 #include "services/messages.h"
 #include "services/store.h"
-#include "settings/settingspanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QFileInfo>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace dxu {
 namespace {
 
-
 const QString kCaption = QStringLiteral("DXU Interface");
 
 } // namespace
-
-// ----------------------------------------------------------------------------
-// The link
-
-bool TTopForm::PortRelay::Connect() { return top_.commPort_->Connect(); }
-void TTopForm::PortRelay::Disconnect() { top_.commPort_->Disconnect(); }
-bool TTopForm::PortRelay::Connected() const { return top_.commPort_->Connected(); }
-int32_t TTopForm::PortRelay::SendData(const void* data, int32_t size) { return top_.commPort_->SendData(data, size); }
-void TTopForm::PortRelay::setComPort(int number) { DriverPcPort(*top_.CommPort).setComPort(number); }
-void TTopForm::PortRelay::setRateIndex(int rateIndex) { DriverPcPort(*top_.CommPort).setRateIndex(rateIndex); }
 
 void TTopForm::wireConnection()
 {
@@ -153,18 +137,7 @@ void TTopForm::showDisconnectedPanels()
 
 void TTopForm::pbSingleMeasureClick() { protocol_->sendSingleMeasure(); }
 
-void TTopForm::pbPointerClick()
-{
-    if (auto* b = qobject_cast<QAbstractButton*>(widget("pbPointer"))) {
-        if (b->text() == QLatin1String("&Pointer On")) {
-            b->setText(QStringLiteral("&Pointer Off"));
-            protocol_->sendIntCommand("PT", 1);
-        } else if (b->text() == QLatin1String("&Pointer Off")) {
-            b->setText(QStringLiteral("&Pointer On"));
-            protocol_->sendIntCommand("PT", 0);
-        }
-    }
-}
+void TTopForm::pbPointerClick() { session_->pointerClicked(); }
 
 void TTopForm::rbDistanceClick() { display_->rbDistanceClick(); }
 void TTopForm::rbIntensityClick() { display_->rbIntensityClick(); }
@@ -215,15 +188,10 @@ void TTopForm::CommPortSetup1Click()
 
 void TTopForm::DXUStatusRequests1Click()
 {
-    state_.statusRequests = isChecked("DXUStatusRequests1") ? 1 : 0;
-    Store::writeInt(QStringLiteral("Status Requests"), state_.statusRequests);
+    storeOption(*this, "Status Requests", state_.statusRequests, "DXUStatusRequests1");
 }
 
-void TTopForm::CaptureAll1Click()
-{
-    state_.logAll = isChecked("CaptureAll1") ? 1 : 0;
-    Store::writeInt(QStringLiteral("Log All"), state_.logAll);
-}
+void TTopForm::CaptureAll1Click() { storeOption(*this, "Log All", state_.logAll, "CaptureAll1"); }
 
 void TTopForm::StartCapture1Click() { capture_->start(); }
 

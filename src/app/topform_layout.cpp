@@ -5,6 +5,7 @@
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
 
+#include "services/filedialogs.h"
 #include "settings/panelwidgets.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -106,6 +108,11 @@ void TTopForm::buildMenu()
     connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
 }
 
+namespace {
+constexpr int ProgressTextWidth = 150;
+constexpr int ProgressBarWidth = 100;
+} // namespace
+
 void TTopForm::buildStatusBar()
 {
     auto* bar = named(new QStatusBar(this), "StatusBar1");
@@ -130,31 +137,48 @@ void TTopForm::buildStatusBar()
         l->addWidget(p, i == 5 ? 1 : 0);
         statusPanels_[static_cast<size_t>(i)] = p;
     }
+    // How far a settings read is, after the panels; shown only while one
+    // runs, and then the help panel makes room for it.
+    progressText_ = label(strip, "StatusBar1ProgressText", QString());
+    progressText_->setFixedWidth(ProgressTextWidth);
+    progressBar_ = named(new QProgressBar(strip), "StatusBar1ProgressBar");
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedWidth(ProgressBarWidth);
+    progressText_->setVisible(false);
+    progressBar_->setVisible(false);
+    l->addWidget(progressText_);
+    l->addWidget(progressBar_);
     bar->addWidget(strip, 1);
+}
+
+void TTopForm::setProgress(std::string_view text, int value, int maximum)
+{
+    const bool shown = maximum > 0;
+    if (shown) {
+        progressText_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        progressBar_->setRange(0, maximum);
+        progressBar_->setValue(value);
+    }
+    if (progressBar_->isVisibleTo(this) != shown) {
+        const int room = ProgressTextWidth + ProgressBarWidth + 2;
+        statusPanels_[1]->setFixedWidth(statusPanels_[1]->minimumWidth() + (shown ? -room : room));
+        progressText_->setVisible(shown);
+        progressBar_->setVisible(shown);
+    }
 }
 
 void TTopForm::buildDialogs()
 {
-    auto fileDialog = [this](const char* name, const QString& title, const QString& filter,
-                             const QString& suffix, bool save) {
-        auto* d = named(new QFileDialog(this, title), name);
-        d->setNameFilter(filter);
-        d->setDefaultSuffix(suffix);
-        d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        d->setDirectory(QStringLiteral("."));
-        return d;
-    };
     const QString setupFilter = QStringLiteral("DXU Files (*.dxu)");
     const QString captureFilter = QStringLiteral("Capture File (*.log)");
-    CfgOpen = fileDialog("CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("dxu"), false);
-    CfgSave = fileDialog("CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("dxu"), true);
-    ReportSave = fileDialog("ReportSave", QStringLiteral("Settings Report"), QStringLiteral("CSV Files (*.csv)"),
-                            QStringLiteral("csv"), true);
-    CaptureSave = fileDialog("CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
-                             QStringLiteral("log"), true);
-    OpenCapture = fileDialog("OpenCapture", QStringLiteral("View Capture File"), captureFilter,
-                             QStringLiteral("log"), false);
+    CfgOpen = makeFileDialog(this, "CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("dxu"), false);
+    CfgSave = makeFileDialog(this, "CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("dxu"), true);
+    ReportSave = makeFileDialog(this, "ReportSave", QStringLiteral("Settings Report"),
+                                QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), true);
+    CaptureSave = makeFileDialog(this, "CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
+                                 QStringLiteral("log"), true);
+    OpenCapture = makeFileDialog(this, "OpenCapture", QStringLiteral("View Capture File"), captureFilter,
+                                 QStringLiteral("log"), false);
 
     PollTimer = named(new QTimer(this), "PollTimer");
     PollTimer->setInterval(1000);

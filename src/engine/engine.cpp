@@ -81,6 +81,8 @@ void Engine::sendCurrentItem()
         }
         break;
     }
+    if (session_)
+        session_->showReadProgress();
 }
 
 void Engine::stopMeasurementFirst(int32_t kind)
@@ -179,6 +181,8 @@ void Engine::listStep()
         st_.pollOtherUnit = 0;
     }
     q.queueState = QueueIdle;
+    if (session_)
+        session_->showReadProgress();
 
     askAboutErrors();
     if (session_)

@@ -26,6 +26,7 @@ public:
     static constexpr int TerminalPieceChars = 78;
 
     Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui);
+    Protocol& protocol() { return protocol_; }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 

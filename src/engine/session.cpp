@@ -8,7 +8,9 @@
 #include "services/cursor.h"
 #include "services/messages.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace dxu {
 namespace {
@@ -83,6 +85,7 @@ void Session::disconnectUnit()
 
     link_.Disconnect();
     hooks_.connectAbandoned();
+    showReadProgress();
     showDisconnectedLook();
     hooks_.showDisconnectedPanels();
     hooks_.setTerminalSend(false);
@@ -233,6 +236,47 @@ void Session::connectFailed()
     st_.switchingUnit = 0;
 }
 
+void Session::resetClicked()
+{
+    if (!askYesNo(QStringLiteral("Warning"),
+                  QStringLiteral("This action will reset the unit to previously saved settings.\n\n"
+                                 "Do you want to continue?")))
+        return;
+    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+    ui_.repaint("pbSaveSettings");
+    ui_.setEnabled("pbSaveSettings", false);
+    engine_.resetUnit();
+    ui_.setEnabled("pbUpload", false);
+}
+
+void Session::pointerClicked()
+{
+    const std::string face = ui_.text("pbPointer");
+    if (face == "&Pointer On") {
+        ui_.setText("pbPointer", "&Pointer Off");
+        engine_.protocol().sendIntCommand("PT", 1);
+    } else if (face == "&Pointer Off") {
+        ui_.setText("pbPointer", "&Pointer On");
+        engine_.protocol().sendIntCommand("PT", 0);
+    }
+}
+
+bool Session::confirmUnsaved(int kind)
+{
+    if (!ui_.isEnabled("pbSaveSettings"))
+        return true;
+    const QString unsaved = QStringLiteral(
+        "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n");
+    switch (kind) {
+    case 1:
+        return askYesNo(QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to terminate program?"));
+    case 2:
+        return askYesNo(QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to disconnect DXU?"));
+    default:
+        return true;
+    }
+}
+
 // ----------------------------------------------------------------------------
 // Units of a network
 
@@ -277,14 +321,16 @@ void Session::updatePrevNextButtons()
         ui_.setEnabled("pbNextDXU", false);
 }
 
-void Session::showViewingLabels()
+void showViewingLabels(const DxuState& st, Ui& ui)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "Viewing: %d of %d", st_.currentUnit, st_.networkCount);
-    ui_.setText("lblViewing", text);
-    std::snprintf(text, sizeof text, "Address: %c", st_.current().addressChar());
-    ui_.setText("lblDXUAddress", text);
+    std::snprintf(text, sizeof text, "Viewing: %d of %d", st.currentUnit, st.networkCount);
+    ui.setText("lblViewing", text);
+    std::snprintf(text, sizeof text, "Address: %c", st.current().addressChar());
+    ui.setText("lblDXUAddress", text);
 }
+
+void Session::showViewingLabels() { dxu::showViewingLabels(st_, ui_); }
 
 void Session::switchUnit(int direction)
 {
@@ -371,9 +417,40 @@ void Session::readSettings()
     setBusyCursor(true);
     st_.queue.queueState = QueueList;
     engine_.stopMeasurementFirst(KindCode);
+    switchOutputOffFirst();
     enqueueSettingsRead(st_.queue);
+    st_.queue.readLength = st_.queue.cursor;
     st_.queue.cursor = 0;
     engine_.sendCurrentItem();
+}
+
+// A member added to the network while disconnected may stream results onto
+// the shared line: its continuous output goes off, and stays off, before it
+// is read.
+void Session::switchOutputOffFirst()
+{
+    if (!st_.networkMode())
+        return;
+    const size_t position = std::string_view(AddressAlphabet).find(st_.current().addressChar());
+    if (position >= st_.outputOffPending.size() || !st_.outputOffPending[position])
+        return;
+    st_.outputOffPending[position] = false;
+    st_.queue.enqueueCommand(KindCode, "CO,0", IdContinuous, ListRetries);
+    st_.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
+}
+
+void Session::showReadProgress()
+{
+    CommandQueue& q = st_.queue;
+    if (q.readLength <= 0 || q.queueState != QueueList || !link_.Connected()) {
+        q.readLength = 0;
+        ui_.setProgress("", 0, 0);
+        return;
+    }
+    const int item = std::min(q.cursor + 1, q.readLength);
+    char text[64];
+    std::snprintf(text, sizeof text, "Reading settings %d of %d", item, q.readLength);
+    ui_.setProgress(text, item, q.readLength);
 }
 
 } // namespace dxu

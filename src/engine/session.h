@@ -18,6 +18,9 @@ class Protocol;
 // Directions of a unit step.
 enum StepDirection : int32_t { StepNext = 1, StepPrevious = 2 };
 
+// "Viewing: n of m" and "Address: x" of the unit on screen.
+void showViewingLabels(const DxuState& st, Ui& ui);
+
 class Session {
 public:
     Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings);
@@ -34,10 +37,21 @@ public:
     char nextAssignedAddress(char address, int direction);
     // Prev and Next: show a unit read before, or connect to it and read it.
     void switchUnit(int direction);
+    // Reset, after asking: the unit restarts with its saved settings and is
+    // connected and read again.
+    void resetClicked();
+    // Asks about changes not saved in the unit before the program ends
+    // (kind 1) or the unit is disconnected (kind 2); true for Yes, and when
+    // nothing is unsaved.
+    bool confirmUnsaved(int kind);
+    // The laser pointer on or off, as the button offers.
+    void pointerClicked();
     // Measurement start and stop.
     void continuousClicked();
     // The full settings read; also the last step of every connect.
     void readSettings();
+    // Shows how far the settings read is, or hides it when none runs.
+    void showReadProgress();
     // The port went away under the connection.
     void portLost(int comNumber);
 
@@ -55,6 +69,7 @@ private:
     void showDisconnectedLook();
     void abandonSwitch();
     void startList(std::initializer_list<const char*> codes);
+    void switchOutputOffFirst();
 
     DxuState& st_;
     Engine& engine_;

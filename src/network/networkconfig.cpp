@@ -1,5 +1,7 @@
 #include "network/networkconfig.h"
 
+#include "engine/session.h"
+
 #include "ports/portsettings.h"
 #include "services/clock.h"
 #include "services/messages.h"
@@ -122,17 +124,16 @@ bool selectMode(DxuState& st, Ui& ui, PcPort& port, bool network)
 bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, true); }
 bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, false); }
 
-void showViewingLabels(const DxuState& st, Ui& mainUi, Hooks& hooks)
+namespace {
+
+// The labels of the unit on screen and the Prev/Next buttons.
+void showUnitOnScreen(const DxuState& st, Ui& mainUi, Hooks& hooks)
 {
-    mainUi.setText("lblViewing",
-                   QStringLiteral("Viewing: %1 of %2").arg(st.currentUnit).arg(st.networkCount).toStdString());
-    const char a = st.current().addressChar();
-    std::string address = "Address: ";
-    if (a != 0)
-        address += a;
-    mainUi.setText("lblDXUAddress", address);
+    showViewingLabels(st, mainUi);
     hooks.updatePrevNextButtons();
 }
+
+} // namespace
 
 bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position)
 {
@@ -145,8 +146,11 @@ bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSende
     saveCount(st);
     saveNetworkSlots(st);
 
-    // Continuous output would flood a shared line: switch it off.
+    // Continuous output would flood a shared line: switch it off, now or at
+    // the next connect to the unit.
     st.editRecord.continuousOutput = 0;
+    if (!st.connected)
+        st.outputOffPending[static_cast<size_t>(position)] = true;
     if (st.unit(st.networkCount).continuousOutput) {
         // Without a connection nothing can be sent; the check box is still
         // cleared so that the next upload carries CO 0.
@@ -160,7 +164,7 @@ bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSende
         mainUi.setChecked("cbContinuousOutput", false);
         mainUi.setEnabled("pbUpload", true);
     }
-    showViewingLabels(st, mainUi, hooks);
+    showUnitOnScreen(st, mainUi, hooks);
     return true;
 }
 
@@ -171,10 +175,11 @@ bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position)
         return false;
     }
     st.networkSlots[position] = EmptySlot;
+    st.outputOffPending[static_cast<size_t>(position)] = false;
     rebuildUnitAddresses(st);
     saveCount(st);
     saveNetworkSlots(st);
-    showViewingLabels(st, mainUi, hooks);
+    showUnitOnScreen(st, mainUi, hooks);
     return true;
 }
 

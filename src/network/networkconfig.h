@@ -56,8 +56,6 @@ struct NetworkSender {
     std::function<void()> sendSaveSettings;                       // SU
 };
 
-// "Viewing: %d of %d", "Address: %c" and the Prev/Next buttons.
-void showViewingLabels(const DxuState& st, Ui& mainUi, Hooks& hooks);
 // Adds the address at list position p (message and false without one).
 bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position);
 // Removes the address at list position p (message and false without one).

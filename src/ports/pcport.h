@@ -2,6 +2,7 @@
 // What the port settings need of the PC's serial port: open, close, and the
 // port number and rate used by the next open. DriverPcPort puts the program's
 // TCommPortDriver behind it; tests use a recording fake.
+#include "serial/commlink.h"
 #include "serial/commportdriver.h"
 
 namespace dxu {
@@ -32,6 +33,24 @@ public:
 
 private:
     TCommPortDriver& driver_;
+};
+
+// What the protocol and the engine write to and the port setup opens: the
+// link in use for the line (the driver, or a test's link in its place), the
+// driver for port number and rate.
+class LinkRelay : public CommLink, public PcPort {
+public:
+    LinkRelay(CommLink* const& link, TCommPortDriver* const& driver) : link_(link), driver_(driver) {}
+    bool Connect() override { return link_->Connect(); }
+    void Disconnect() override { link_->Disconnect(); }
+    bool Connected() const override { return link_->Connected(); }
+    int32_t SendData(const void* data, int32_t size) override { return link_->SendData(data, size); }
+    void setComPort(int number) override { DriverPcPort(*driver_).setComPort(number); }
+    void setRateIndex(int rateIndex) override { DriverPcPort(*driver_).setRateIndex(rateIndex); }
+
+private:
+    CommLink* const& link_;
+    TCommPortDriver* const& driver_;
 };
 
 } // namespace dxu

@@ -16,6 +16,7 @@ void CommandQueue::resetQueue()
 {
     items.fill(CommandItem{});
     cursor = 0;
+    readLength = 0;
 }
 
 void CommandQueue::enqueueCommand(int32_t kind, const char* code, uint32_t commandId, int32_t retries)

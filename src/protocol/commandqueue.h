@@ -53,8 +53,11 @@ public:
     int cursor = 0;
     int32_t queueState = QueueIdle;
     std::array<uint32_t, 4> argumentBlock{};
+    // Items of the settings read the queue holds (a stop prelude included);
+    // 0 while it holds any other list.
+    int readLength = 0;
 
-    // Zeroes all items; cursor = 0.
+    // Zeroes all items; cursor = 0, readLength = 0.
     void resetQueue();
     // At cursor: kind, code, commandId, retries; cursor += 1. An item that
     // would fill the last slot is dropped, so a list never loses its end mark.

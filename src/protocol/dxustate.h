@@ -59,6 +59,9 @@ struct DxuState {
     int32_t networkCount = 0;
     SlotString networkSlots{};
     SlotString assignedSlots{};
+    // Members added while disconnected, by list position: their continuous
+    // output is switched off at the next connect to them.
+    std::array<bool, SlotCount> outputOffPending{};
 
     // Last SV text.
     char versionText[80] = {};

@@ -27,6 +27,19 @@ FileDialogService& fileDialogs()
 
 void setFileDialogService(FileDialogService* service) { g_service = service; }
 
+QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                            const QString& suffix, bool save)
+{
+    auto* d = new QFileDialog(parent, title);
+    d->setObjectName(QString::fromLatin1(name));
+    d->setNameFilter(filter);
+    d->setDefaultSuffix(suffix);
+    d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    d->setDirectory(QStringLiteral("."));
+    return d;
+}
+
 QString chooseFile(QFileDialog& dialog) { return fileDialogs().choose(dialog); }
 
 } // namespace dxu

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QFileDialog;
+class QWidget;
 
 namespace dxu {
 
@@ -20,6 +21,12 @@ public:
 FileDialogService& fileDialogs();
 // Installs another service (nullptr restores the default). Not owned.
 void setFileDialogService(FileDialogService* service);
+
+// A dialog of the program's kind, child of parent and named name: one file of
+// the filter's kind to open or to save (with suffix added when none is
+// typed), starting in the working folder.
+QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                            const QString& suffix, bool save);
 
 // Shorthand: fileDialogs().choose(dialog).
 QString chooseFile(QFileDialog& dialog);

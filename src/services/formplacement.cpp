@@ -5,7 +5,28 @@
 #include <QShowEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace dxu {
+
+void placeMainWindow(QWidget* window, double dpi)
+{
+    int w = 800;
+    int h = 600;
+    if (qRound(dpi) == 120) {
+        w = static_cast<int>(w * 1.25);
+        h = static_cast<int>(h * 1.25);
+    }
+    // Never smaller than the controls need, whatever the screen's fonts.
+    const QSize least = window->minimumSizeHint();
+    w = std::max(w, least.width());
+    h = std::max(h, least.height());
+    window->setFixedSize(w, h);
+    if (QScreen* sc = window->screen()) {
+        const QRect area = sc->availableGeometry();
+        window->move(area.center() - QPoint(w / 2, h / 2));
+    }
+}
 
 QSize FormPlacement::scaledSize(const QWidget* window) const
 {

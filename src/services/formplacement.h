@@ -12,6 +12,11 @@ namespace dxu {
 // screen). A window with a layout is never made smaller than its size hint.
 // Every secondary window follows this one rule. Later showings leave size
 // and position as the user left them.
+// Sizes the main window for a screen of dpi logical dots per inch (800 x 600,
+// 1.25 times that at 120), never smaller than its controls need, fixed, and
+// centred on its screen.
+void placeMainWindow(QWidget* window, double dpi);
+
 class FormPlacement {
 public:
     explicit FormPlacement(QSize design) : design_(design) {}

@@ -42,6 +42,9 @@ public:
     virtual void repaint(std::string_view name) = 0;
     // Status bar panel 0..5.
     virtual void setStatusPanel(int index, std::string_view text) = 0;
+    // Progress of a long step beside the status panels: text and value of
+    // maximum; a maximum of 0 hides it.
+    virtual void setProgress(std::string_view /*text*/, int /*value*/, int /*maximum*/) {}
 
     // Text of a label, button, edit or menu item; of a combo box the edit
     // text (editable) or the selected item's text.

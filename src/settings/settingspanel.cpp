@@ -55,6 +55,18 @@ std::string commaText(const QString& text, bool decimalComma)
 
 } // namespace
 
+void watchSettingChanges(Ui& ui, const std::function<void()>& changed)
+{
+    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
+                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
+                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
+                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure", "cmbBinSize",
+                          "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
+                          "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate",
+                          "cbContinuousOutput", "cbAutostart"})
+        ui.onChange(n, changed);
+}
+
 SettingsPanel::SettingsPanel(DxuState& state, Ui& ui) : st_(state), ui_(ui), display_(state, ui)
 {
     wireHandlers();
@@ -119,6 +131,64 @@ void SettingsPanel::selectRadio(std::initializer_list<const char*> names, int32_
     for (const char* n : names)
         if (n != chosen)
             ui_.setChecked(n, false);
+}
+
+void SettingsPanel::resetDisplay()
+{
+    const bool metres = rec().units != 0;
+    const std::string zero = distanceText(0, metres);
+    ui_.setText("edOffsetDistance", zero);
+    ui_.setText("edShortGate", zero);
+    // The longest range of the unit: 1700 m, 5576 ft.
+    ui_.setText("edLongGate", distanceText(metres ? 1700.0f : 5576.0f, metres));
+
+    ui_.setChecked("cbUnitsFeet", false);
+    ui_.setChecked("cbUnitsMeters", true);
+    ui_.setChecked("cbShortGate", false);
+    ui_.setChecked("cbLongGate", false);
+
+    show({"edShortGate", "edLongGate", "edOffsetDistance", "lblShortUnits", "lblLongUnits", "pnlBasicSetup",
+          "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget", "pnlDetectionMode", "pnlDetectionParameters",
+          "pnlOutputSetup", "pnlOutputProcessing", "pnlOff", "pnlDampening", "pnlWindowing"},
+         false);
+
+    for (const char* lampName : {"lblConnected", "lblLaserOn", "lblG", "lblF", "lblO"})
+        ui_.setColor(lampName, colors::Silver);
+    ui_.setVisible("lblCurrent", false);
+    ui_.setButtonFace("lblRx");
+    ui_.setText("lblRx", "");
+
+    ui_.setText("lblResult", "");
+    ui_.setText("lblIntensity", "");
+    ui_.setText("lblError", "");
+    ui_.setVisible("imgBinning", false);
+    ui_.setEnabled("pbUpload", false);
+}
+
+void SettingsPanel::showModeGroups()
+{
+    struct ModeRow {
+        int mode;
+        bool averaging, lastTarget, binning, detection, processing;
+    };
+    static constexpr ModeRow rows[] = {
+        {1, true, false, false, false, true},
+        {4, false, true, false, false, true},
+        {2, false, false, true, false, true},
+        {3, false, false, false, true, false},
+    };
+    const int mode = rec().measureMode;
+    for (const ModeRow& r : rows) {
+        if (r.mode != mode)
+            continue;
+        if (mode != 3)
+            ui_.setVisible("lblRate", true);
+        ui_.setVisible("pnlAveraging", r.averaging);
+        ui_.setVisible("pnlLastTarget", r.lastTarget);
+        ui_.setVisible("pnlBinning", r.binning);
+        show({"pnlDetectionMode", "pnlDetectionParameters"}, r.detection);
+        show({"pnlOutputProcessing", "pnlOff"}, r.processing);
+    }
 }
 
 void SettingsPanel::show(std::initializer_list<const char*> names, bool shown)

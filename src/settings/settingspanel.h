@@ -11,10 +11,15 @@
 #include "protocol/settingsview.h"
 #include "services/ui.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace dxu {
+
+// Runs changed whenever the user changes a setting on the panels (an edit's
+// text, a check box, or a choice or typing in a list).
+void watchSettingChanges(Ui& ui, const std::function<void()>& changed);
 
 class SettingsPanel : public SettingsView {
 public:
@@ -36,6 +41,10 @@ public:
 
     // The panels, the PRF list and the mode's values for the unit's mode.
     void refreshModeView();
+    // The panels, lamps and result texts of the disconnected look.
+    void resetDisplay();
+    // The mode groups of the connected look, by the current unit's MM.
+    void showModeGroups();
     void fillPrfList(int mode);
     void refreshProcessingPanels() override;
     // binOffset from the bin-size choice and the unit's units.

@@ -4,6 +4,7 @@
 
 #include "common/simlink.h"
 #include "engine/session.h"
+#include "network/networkconfig.h"
 #include "protocol/settingcodes.h"
 
 #include <algorithm>
@@ -94,6 +95,58 @@ TEST_F(Conversation, UnitLeftMeasuringIsStoppedForTheReadAndRestarted)
     EXPECT_EQ(*(go - 1), "$DM"); // the last query of the read
     EXPECT_EQ(form().text("pbContinuous"), "&Stop");
     EXPECT_TRUE(runUntil(link, [&] { return form().state().current().measurementSeen == 1; }));
+}
+
+// The settings read after Connect shows how far it is beside the status
+// panels, and the progress goes when the read ends or the line goes away.
+TEST_F(Conversation, SettingsReadShowsItsProgressUntilItEnds)
+{
+    SimLink link;
+    attach(link);
+    auto* bar = get<QWidget>("StatusBar1ProgressBar");
+    const QString half = QStringLiteral("Reading settings %1 of %2").arg(SettingsReadCount / 2).arg(SettingsReadCount);
+    form().pbConnectClick();
+    ASSERT_TRUE(runUntil(link, [&] { return text("StatusBar1ProgressText") == half; }));
+    EXPECT_TRUE(bar->isVisibleTo(&form()));
+    EXPECT_EQ(text("StatusBar1Panel3"), " Connected");
+    ASSERT_TRUE(runUntil(link, [&] { return readDone(); }));
+    EXPECT_FALSE(bar->isVisibleTo(&form()));
+
+    // Read again, and lose the line halfway.
+    form().pbReadClick();
+    ASSERT_TRUE(runUntil(link, [&] { return text("StatusBar1ProgressText") == half; }));
+    EXPECT_TRUE(bar->isVisibleTo(&form()));
+    form().session().portLost(1);
+    EXPECT_FALSE(bar->isVisibleTo(&form()));
+    EXPECT_FALSE(get<QWidget>("StatusBar1ProgressText")->isVisibleTo(&form()));
+}
+
+// Members added to the network while disconnected have their continuous
+// output switched off (and saved) at the first connect to each of them, so
+// that none streams onto the shared line.
+TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffAtItsConnect)
+{
+    dxusim::Options network;
+    network.network = true;
+    network.addresses = {'a', 'b'};
+    SimLink link(network, {{"CO", {1}}});
+    attach(link);
+    form().MultiDrop1Click();
+    for (char address : {'a', 'b'})
+        ASSERT_TRUE(addNetworkMember(form().state(), form(), form(), {}, addressPosition(address)));
+
+    form().pbConnectClick();
+    ASSERT_TRUE(runUntil(link, [&] { return readDone(); }));
+    EXPECT_EQ(count(link, "#aCO,0"), 1);
+    EXPECT_EQ(count(link, "#aSU"), 1);
+    EXPECT_EQ(link.unit(0).saved().getInt("CO"), 0);
+    EXPECT_EQ(count(link, "#bCO,0"), 0); // not connected to yet
+
+    form().pbNextDXUClick();
+    ASSERT_TRUE(runUntil(link, [&] { return readDone() && form().state().currentUnit == 2; }));
+    EXPECT_EQ(link.unit(1).saved().getInt("CO"), 0);
+    EXPECT_EQ(count(link, "#aCO,0"), 1); // only once
+    EXPECT_FALSE(form().isChecked("cbContinuousOutput"));
 }
 
 } // namespace
