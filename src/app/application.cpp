@@ -7,6 +7,7 @@
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "network/assignaddress.h"
+#include "network/findunits.h"
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
 #include "settings/preview.h"
@@ -65,6 +66,7 @@ AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTop
     w.commSetup = create<TfrmCommSetup>(*top_, order_);
     w.netSetup = create<TfrmNetSetup>(*top_, order_);
     w.assignAddress = create<TfrmAssignAddress>(*top_, order_);
+    w.findUnits = create<TfrmFindUnits>(*top_, order_);
     w.terminal = create<TfrmTerminal>(*top_, order_);
     w.errors = create<TfrmErrors>(*top_, order_);
     top_->attachWindows(w);

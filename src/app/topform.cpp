@@ -13,6 +13,7 @@
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/assignaddress.h"
+#include "network/findunits.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
@@ -87,6 +88,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
+    unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, *this);
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
     wireSettingsTransfer();
@@ -116,6 +118,8 @@ void TTopForm::attachWindows(const Windows& windows)
     const auto upload = [this] { transfer_->queueUpload(); };
     if (windows_.assignAddress)
         windows_.assignAddress->bind(state_, upload);
+    if (windows_.findUnits)
+        windows_.findUnits->bind(state_, *unitScan_, *this, *this);
     if (windows_.clSettings)
         windows_.clSettings->bind(state_, upload);
     if (windows_.clCalibration)
@@ -349,7 +353,7 @@ QObject* TTopForm::control(std::string_view name) const
     if (!found) {
         const QWidget* others[] = {windows_.viewCapture, windows_.about,     windows_.clSettings,
                                    windows_.clCalibration, windows_.commSetup, windows_.netSetup,
-                                   windows_.assignAddress, windows_.terminal,  windows_.errors};
+                                   windows_.assignAddress, windows_.findUnits, windows_.terminal,  windows_.errors};
         for (const QWidget* w : others) {
             if (w && (found = w->findChild<QObject*>(key)))
                 break;

@@ -41,6 +41,8 @@ class RateSearch;
 class TCommPortDriver;
 class TfrmAbout;
 class TfrmAssignAddress;
+class TfrmFindUnits;
+class UnitScan;
 class TfrmCLCalibration;
 class TfrmCLSettings;
 class TfrmCommSetup;
@@ -62,6 +64,7 @@ public:
         TfrmCommSetup* commSetup = nullptr;
         TfrmNetSetup* netSetup = nullptr;
         TfrmAssignAddress* assignAddress = nullptr;
+        TfrmFindUnits* findUnits = nullptr;
         TfrmTerminal* terminal = nullptr;
         TfrmErrors* errors = nullptr;
     };
@@ -140,6 +143,8 @@ public:
     void switchPcBaudRate() override;
     void unitAnswered() override;
     bool unitUnanswered() override;
+    void scanVersion(std::string_view text) override;
+    void scanStepDone(bool answered) override;
     void showDisconnectedPanels() override;
     bool claimPort(int comNumber) override;
     bool confirmDisconnect() override { return unsavedChangesPrompt(2); }
@@ -198,6 +203,7 @@ public slots:
     void MultiDrop1Click();
     void ModifyNetwork1Click();
     void AssignAddress1Click();
+    void FindUnits1Click();
     // The current loop: the two switches upload at once; ranges and calibration.
     void CurrentLoopOn1Click();
     void DisableFaultCurrent1Click();
@@ -260,6 +266,7 @@ private:
     std::unique_ptr<SetupFiles> setupFiles_;
     TfrmCompare* compare_ = nullptr;
     std::unique_ptr<RateSearch> rateSearch_;
+    std::unique_ptr<UnitScan> unitScan_;
     std::vector<std::string> changeMarks_;
     PortCheck portCheck_;
     DpiQuery dpiQuery_;

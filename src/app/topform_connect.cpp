@@ -15,6 +15,7 @@
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/assignaddress.h"
+#include "network/findunits.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
 #include "ports/commsetup.h"
@@ -67,6 +68,7 @@ void TTopForm::wireConnection()
     onTrigger("MultiDrop1", &TTopForm::MultiDrop1Click);
     onTrigger("ModifyNetwork1", &TTopForm::ModifyNetwork1Click);
     onTrigger("AssignAddress1", &TTopForm::AssignAddress1Click);
+    onTrigger("FindUnits1", &TTopForm::FindUnits1Click);
     onTrigger("CurrentLoopOn1", &TTopForm::CurrentLoopOn1Click);
     onTrigger("DisableFaultCurrent1", &TTopForm::DisableFaultCurrent1Click);
     onTrigger("SetRanges1", &TTopForm::SetRanges1Click);
@@ -115,6 +117,8 @@ void TTopForm::onPortLost()
 {
     if (CommPort != commPort_ || !CommPort->LinkLost())
         return;
+    if (unitScan_->running())
+        unitScan_->portLost();
     session_->portLost(session_->comNumberInUse());
 }
 
@@ -167,6 +171,12 @@ void showModal(QDialog* d)
 } // namespace
 
 void TTopForm::AssignAddress1Click() { showModal(windows_.assignAddress); }
+
+void TTopForm::FindUnits1Click()
+{
+    if (unitScan_->canStart())
+        showModal(windows_.findUnits);
+}
 // The check mark has already been set by the click; the upload gathers it.
 // Disconnected, the items are disabled and nothing happens.
 void TTopForm::CurrentLoopOn1Click() { uploadLoopSwitch(); }

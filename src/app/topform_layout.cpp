@@ -4,6 +4,7 @@
 #include "app/topform.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
+#include "network/unitscan.h"
 
 #include "services/filedialogs.h"
 #include "settings/panelwidgets.h"
@@ -82,11 +83,14 @@ void TTopForm::buildMenu()
                 {"MultiDrop1", "&RS-485 Network", {}, true, false, true, true},
                 {"AssignAddress1", "&Assign DXU Address...", {}, false, false, true, true},
                 {"ModifyNetwork1", "&Modify RS-485 Network....", {}, false, false, true, true},
+                {"FindUnits1", "Find &Units...", {}, false, false, false, true},
                 {"ViewNetworkStatus1", "&View Network Status", {}, false, false, false, false},
                 sep,
                 {"CommPortSetup1", "&Comm Port Setup...", {}, false, false, true, true},
                 sep,
                 {"DXUStatusRequests1", "DXU Status Requests", {}, true, true, true, true}});
+    // Finding units needs the line to itself: RS-485 and nothing connected.
+    connect(conn, &QMenu::aboutToShow, this, [this] { setEnabled("FindUnits1", unitScan_ && unitScan_->canStart()); });
 
     auto* loop = named(bar->addMenu(QStringLiteral("Current &Loop")), "CurrentLoop1");
     fill(loop, {{"CurrentLoopOn1", "Current &Loop On", {}, true, false, false, true},

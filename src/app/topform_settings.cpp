@@ -7,6 +7,7 @@
 #include "ports/ratefollow.h"
 #include "services/filedialogs.h"
 #include "settings/compareview.h"
+#include "network/unitscan.h"
 #include "ports/ratesearch.h"
 #include "settings/gather.h"
 #include "settings/settingspanel.h"
@@ -84,6 +85,8 @@ void TTopForm::connectAbandoned() { rateSearch_->abandon(); }
 void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
+void TTopForm::scanVersion(std::string_view text) { unitScan_->versionReceived(text); }
+void TTopForm::scanStepDone(bool answered) { unitScan_->stepDone(answered); }
 
 bool TTopForm::unitUnanswered()
 {

@@ -137,6 +137,9 @@ void Engine::dispatchReply(int32_t verdict)
     case QueueUpload:
         uploadStep();
         break;
+    case QueueScan:
+        hooks_.scanStepDone(verdict == ReplyCompleted);
+        break;
     default:
         break;
     }
@@ -409,6 +412,8 @@ void Engine::PollTimerTimer()
         st_.lastSendTick = 0;
         if (st_.queue.queueState == QueueConnect) {
             connectFailed();
+        } else if (st_.queue.queueState == QueueScan) {
+            dispatchReply(ReplyFailure); // a silent address: the scan moves on
         } else {
             CommandItem& it = st_.queue.atCursor();
             std::memset(it.failureText, 0, sizeof it.failureText);

@@ -13,6 +13,7 @@ enum QueueState : int32_t {
     QueueUpload = 2,
     QueueConnect = 3,
     QueuePoll = 5,
+    QueueScan = 6, // one version request to each address of a line
 };
 
 enum ItemKind : int32_t {

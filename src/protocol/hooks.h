@@ -64,6 +64,10 @@ public:
     virtual bool keepConnectRate() { return true; }
     // The user closed the connection while a connect was being tried.
     virtual void connectAbandoned() {}
+    // A line scan: the version text the asked address sent, and the end of
+    // its one request (answered or not).
+    virtual void scanVersion(std::string_view /*text*/) {}
+    virtual void scanStepDone(bool /*answered*/) {}
 };
 
 } // namespace dxu

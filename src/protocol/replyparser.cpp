@@ -225,6 +225,11 @@ void Protocol::storeSetting(const SettingCode& setting, FieldReader& fields)
     }
     case ReplyForm::Version: {
         const std::string_view text = fields.next();
+        // A scanned unit's version belongs to the scan, not to the unit on screen.
+        if (st_.queue.queueState == QueueScan) {
+            hooks_.scanVersion(text);
+            return;
+        }
         TextBuilder version(st_.versionText, sizeof st_.versionText);
         version.put(text.substr(0, sizeof st_.versionText - 1));
         hooks_.showVersionText(version.view());

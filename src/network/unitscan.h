@@ -1,0 +1,74 @@
+#pragma once
+// Finding the units on an RS-485 line: with nothing connected, the port is
+// opened at the network rate and each of the 62 addresses is asked for its
+// version once, through the command queue with its ordinary reply time-out.
+// The engine reports each answer and each end of a request; when the last
+// address is done, or after the current one when cancelled, the port is
+// closed again and the current record has its address back.
+#include "engine/engine.h"
+#include "engine/session.h"
+
+#include <QString>
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace dxu {
+
+class UnitScan {
+public:
+    struct Found {
+        char address;
+        QString version;
+    };
+
+    UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, Hooks& hooks);
+
+    // Only in network mode, with no connection and nothing queued.
+    bool canStart() const;
+    // Opens the port and asks the first address; false when it cannot start.
+    bool start();
+    // Stops after the address in hand.
+    void cancel() { cancelled_ = true; }
+    bool running() const { return running_; }
+    // Addresses done so far, 0 to AddressCount.
+    int done() const { return next_; }
+    const std::vector<Found>& found() const { return found_; }
+
+    // Called by the engine through the window's hooks.
+    void versionReceived(std::string_view text);
+    void stepDone(bool answered);
+    // The port went away: the scan ends at once.
+    void portLost()
+    {
+        if (running_)
+            finish();
+    }
+
+    // Progress, a unit found, or the end of the scan.
+    std::function<void()> changed;
+
+private:
+    void askNext();
+    void finish();
+    void notify()
+    {
+        if (changed)
+            changed();
+    }
+
+    DxuState& st_;
+    Engine& engine_;
+    Session& session_;
+    CommLink& link_;
+    Hooks& hooks_;
+    std::vector<Found> found_;
+    QString version_;
+    int next_ = 0;
+    unsigned char savedAddress_ = 0;
+    bool running_ = false;
+    bool cancelled_ = false;
+};
+
+} // namespace dxu
