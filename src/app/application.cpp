@@ -66,9 +66,9 @@ AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTop
     w.commSetup = create<TfrmCommSetup>(*top_, order_);
     w.netSetup = create<TfrmNetSetup>(*top_, order_);
     w.assignAddress = create<TfrmAssignAddress>(*top_, order_);
-    w.findUnits = create<TfrmFindUnits>(*top_, order_);
     w.terminal = create<TfrmTerminal>(*top_, order_);
     w.errors = create<TfrmErrors>(*top_, order_);
+    w.findUnits = create<TfrmFindUnits>(*top_, order_);
     top_->attachWindows(w);
 }
 

@@ -10,6 +10,7 @@
 #include "diagnostics/errors.h"
 #include "diagnostics/terminal.h"
 #include "network/assignaddress.h"
+#include "network/findunits.h"
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
 
@@ -139,7 +140,7 @@ TEST_F(MainWindowTest, TheControlsFitTheDesignSize)
     }
 }
 
-TEST(Windows, TenWindowsAreCreatedInTheirOrderAndStay)
+TEST(Windows, WindowsAreCreatedInTheirOrderAndStay)
 {
     clearStore();
     AppWindows windows;
@@ -152,18 +153,18 @@ TEST(Windows, TenWindowsAreCreatedInTheirOrderAndStay)
     const std::vector<std::string> expected = {
         "dxu::TTopForm",       "dxu::TfrmViewCapture", "dxu::TfrmAbout",         "dxu::TfrmCLSettings",
         "dxu::TfrmCLCalibration", "dxu::TfrmCommSetup", "dxu::TfrmNetSetup", "dxu::TfrmAssignAddress",
-        "dxu::TfrmTerminal",   "dxu::TfrmErrors"};
+        "dxu::TfrmTerminal",   "dxu::TfrmErrors",     "dxu::TfrmFindUnits"};
     EXPECT_EQ(classes, expected);
 
     // The main window reaches each of them.
     const TTopForm::Windows& w = windows.top().windows();
     const std::vector<QWidget*> attached = {&windows.top(), w.viewCapture, w.about,  w.clSettings, w.clCalibration,
-                                            w.commSetup,    w.netSetup,    w.assignAddress, w.terminal, w.errors};
+                                            w.commSetup,    w.netSetup,    w.assignAddress, w.terminal, w.errors, w.findUnits};
     EXPECT_EQ(attached, windows.creationOrder());
 
     const std::vector<QString> titles = {"DXU Interface", "View Capture File", "About", "Settings", "Calibration",
                                          "Comm Ports Setup", "RS-485 Netowrk Setup", "Assign RS-485 Address",
-                                         "DXU Terminal", "Errors"};
+                                         "DXU Terminal", "Errors", "Find Units"};
     for (size_t i = 0; i < titles.size(); ++i)
         EXPECT_EQ(windows.creationOrder()[i]->windowTitle(), titles[i]);
 }
