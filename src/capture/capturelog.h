@@ -59,7 +59,6 @@ public:
     void write(std::string_view line);
     // Hands what is buffered to the disk.
     void flush();
-    const QString& captureName() const { return captureName_; }
 
 private:
     void showState();
