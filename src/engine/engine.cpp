@@ -428,6 +428,18 @@ void Engine::PollTimerTimer()
     handleGatheredReplies();
 }
 
+void Engine::checkScanTimeout()
+{
+    if (busy_ || st_.queue.queueState != QueueScan || st_.lastSendTick == 0 ||
+        !elapsedOver(st_.lastSendTick, tickCount(), scanTimeoutMs_))
+        return;
+    busy_ = true;
+    st_.lastSendTick = 0;
+    dispatchReply(ReplyFailure); // a silent address: the scan moves on
+    busy_ = false;
+    handleGatheredReplies();
+}
+
 // The result lamp goes off when no measurement has arrived for a while.
 void Engine::tendResultLamp(uint32_t now)
 {

@@ -45,6 +45,12 @@ public:
     void CommPortReceiveData(const void* data, int32_t size);
     // The one-second tick: reply time-out, result lamp, status requests.
     void PollTimerTimer();
+    // The scan's own finer tick: while a scan waits for an address, gives it
+    // up after the scan's reply time-out instead of the ordinary one, so that
+    // a silent address costs a fraction of a second. Does nothing otherwise.
+    void checkScanTimeout();
+    // The reply time-out of a scan, set by the scan for the rate of its line.
+    void setScanTimeoutMs(int32_t ms) { scanTimeoutMs_ = ms; }
 
     int32_t lineLength() const { return lineLength_; }
     // The session that ends a connect list and walks on when a unit is silent.
@@ -83,6 +89,7 @@ private:
     // One terminal line: up to 78 characters, CR and NUL.
     std::array<char, 80> piece_{};
     bool askingAboutErrors_ = false;
+    int32_t scanTimeoutMs_ = ReplyTimeoutMs;
     // Set while a reply or a tick is being handled. A message box shown
     // meanwhile runs the event loop: bytes that arrive then are only gathered
     // and ticks only tend the result lamp, so that nothing overtakes the

@@ -2,12 +2,35 @@
 
 #include "network/networkconfig.h"
 #include "protocol/commandids.h"
+#include "serial/commportdriver.h"
+
+#include <algorithm>
 
 namespace dxu {
+
+namespace {
+// "#aSV" out and "#aSV,<version>" back with their line ends; a version text
+// is well under 40 characters.
+constexpr uint32_t ExchangeChars = 48;
+constexpr uint32_t BitsPerChar = 10; // start, 8 data, stop
+constexpr int32_t UnitAnswerMs = 50;
+constexpr int32_t ReceivePollMs = 50;
+constexpr int32_t MarginMs = 100 - UnitScan::TickMs;
+constexpr int32_t ShortestTimeoutMs = 250;
+} // namespace
+
+int32_t scanTimeoutMs(uint32_t bitsPerSecond)
+{
+    const uint32_t wireMs = ExchangeChars * BitsPerChar * 1000 / std::max(bitsPerSecond, 1u);
+    const int64_t total = int64_t{wireMs} + UnitAnswerMs + ReceivePollMs + UnitScan::TickMs + MarginMs;
+    return static_cast<int32_t>(std::clamp<int64_t>(total, ShortestTimeoutMs, Engine::ReplyTimeoutMs));
+}
 
 UnitScan::UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, Hooks& hooks)
     : st_(state), engine_(engine), session_(session), link_(link), hooks_(hooks)
 {
+    tick_.setInterval(TickMs);
+    QObject::connect(&tick_, &QTimer::timeout, [this] { engine_.checkScanTimeout(); });
 }
 
 bool UnitScan::canStart() const
@@ -25,8 +48,10 @@ bool UnitScan::start()
     cancelled_ = false;
     running_ = true;
     savedAddress_ = st_.current().address;
+    engine_.setScanTimeoutMs(scanTimeoutMs(baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex))));
     hooks_.setTerminalSend(true);
     hooks_.startPolling();
+    tick_.start();
     askNext();
     return true;
 }
@@ -70,6 +95,7 @@ void UnitScan::finish()
     q.queueState = QueueIdle;
     st_.lastSendTick = 0;
     st_.current().address = savedAddress_;
+    tick_.stop();
     hooks_.stopPolling();
     hooks_.setTerminalSend(false);
     link_.Disconnect();

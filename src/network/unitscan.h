@@ -1,14 +1,17 @@
 #pragma once
 // Finding the units on an RS-485 line: with nothing connected, the port is
 // opened at the network rate and each of the 62 addresses is asked for its
-// version once, through the command queue with its ordinary reply time-out.
-// The engine reports each answer and each end of a request; when the last
-// address is done, or after the current one when cancelled, the port is
+// version once, through the command queue. A silent address is given up after
+// the scan's own short reply time-out (see scanTimeoutMs), checked on a fine
+// tick of its own while the scan runs, so a whole line takes seconds, not
+// minutes. The engine reports each answer and each end of a request; when the
+// last address is done, or after the current one when cancelled, the port is
 // closed again and the current record has its address back.
 #include "engine/engine.h"
 #include "engine/session.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <string_view>
@@ -16,8 +19,16 @@
 
 namespace dxu {
 
+// How long a scan waits for one address at a line rate in bit/s: the
+// request and a version reply on the wire, a unit that answers within 50 ms,
+// one 50 ms receive poll, one scan tick and a margin; never under 250 ms.
+int32_t scanTimeoutMs(uint32_t bitsPerSecond);
+
 class UnitScan {
 public:
+    // The scan's tick, which checks its reply time-out.
+    static constexpr int TickMs = 25;
+
     struct Found {
         char address;
         QString version;
@@ -67,6 +78,7 @@ private:
     QString version_;
     int next_ = 0;
     unsigned char savedAddress_ = 0;
+    QTimer tick_;
     bool running_ = false;
     bool cancelled_ = false;
 };

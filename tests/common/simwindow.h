@@ -3,6 +3,7 @@
 // them) on the in-process simulated line and the fake clock: connect, let the
 // units answer, and reach any control by name.
 #include "app/application.h"
+#include "engine/engine.h"
 #include "common/simlink.h"
 #include "common/testsupport.h"
 
@@ -57,7 +58,8 @@ protected:
         const DxuState& s = windows->top().state();
         return s.connected == 1 && s.queue.queueState == QueueIdle;
     }
-    // Fake time in 10 ms steps with the poll timer's tick every second, until done.
+    // Fake time in 10 ms steps with the poll timer's tick every second and the
+    // scan's finer tick, until done.
     bool runUntil(const std::function<bool()>& done, int ms = 20000)
     {
         for (int t = 10; t <= ms && !done(); t += 10) {
@@ -65,6 +67,8 @@ protected:
             link->pump();
             if (t % 1000 == 0)
                 top().PollTimerTimer();
+            if (t % 30 == 0)
+                top().engine().checkScanTimeout();
         }
         return done();
     }

@@ -71,5 +71,32 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     top().windows().findUnits->hide();
 }
 
+// A line at 9600 bit/s whose units answer within 50 ms (plus the reply on the
+// wire): the scan's short time-out gets over the 59 silent addresses in
+// seconds and still hears every unit.
+TEST_F(FindUnits, WholeLineScanIsQuickAndMissesNoUnit)
+{
+    dxusim::Options o = quick();
+    o.network = true;
+    o.addresses = {'a', 'c', '7'};
+    o.replyDelayMs = 80;
+    attach(o);
+    qobject_cast<QAction*>(top().control("MultiDrop1"))->trigger();
+    top().state().unitTable[0].port485RateIndex = 3; // 9600 bit/s
+    top().windows().findUnits->show();
+
+    const uint32_t started = clock.tickCount();
+    click("pbStartScan");
+    ASSERT_TRUE(runUntil([this] { return !scanning(); }, 60000));
+    EXPECT_LT(clock.tickCount() - started, 20000u);
+    QString found;
+    auto* list = get<QListWidget>("lstUnits");
+    for (int i = 0; i < list->count(); ++i)
+        found += list->item(i)->data(Qt::UserRole).toChar();
+    EXPECT_EQ(found, QStringLiteral("ac7"));
+    EXPECT_EQ(versionRequests(), 62);
+    top().windows().findUnits->hide();
+}
+
 } // namespace
 } // namespace dxu::test
