@@ -99,6 +99,12 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
             if (pos >= end)
                 break; // the address has not arrived
             replyUnit = addressedUnit(*pos);
+            // A late answer of an address the scan has left behind says
+            // nothing about the address asked now: it is passed over.
+            if (replyUnit < 0 && st_.queue.queueState == QueueScan) {
+                ++pos;
+                continue;
+            }
             if (replyUnit < 0) {
                 verdict = ReplyFailure; // another unit's reply
                 break;

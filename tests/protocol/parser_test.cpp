@@ -58,6 +58,8 @@ TEST_F(ParserTest, Replies)
          [](ParserTest&, DxuState& s) { EXPECT_EQ(s.current().measureMode, 2); }},
         {"addressed to another unit", [](ParserTest& t, DxuState&) { t.network(); }, "$OK\r#cMM,2\r$MM,3\r", ReplyFailure,
          mode2Unchanged},
+        {"late answer during a scan", [](ParserTest& t, DxuState& s) { t.network(); s.queue.queueState = QueueScan; },
+         "#aSV,DXU v1\r#bSV,DXU v2\r", ReplyCompleted, mode2Unchanged},
         {"addressed line in point-to-point", none, "#xMM,2\r", ReplyFailure, mode2Unchanged},
         {"addressed line matching unit 0", [](ParserTest&, DxuState& s) { s.unit(0).address = 'x'; }, "#xMM,2\r",
          ReplyCompleted, [](ParserTest&, DxuState& s) { EXPECT_EQ(s.current().measureMode, 2); }},
