@@ -145,6 +145,7 @@ public:
     bool unitUnanswered() override;
     void scanVersion(std::string_view text) override;
     void scanStepDone(bool answered) override;
+    void unitAddressChanged(char to) override;
     void showDisconnectedPanels() override;
     bool claimPort(int comNumber) override;
     bool confirmDisconnect() override { return unsavedChangesPrompt(2); }

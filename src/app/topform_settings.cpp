@@ -7,6 +7,7 @@
 #include "ports/ratefollow.h"
 #include "services/filedialogs.h"
 #include "settings/compareview.h"
+#include "network/networkconfig.h"
 #include "network/unitscan.h"
 #include "ports/ratesearch.h"
 #include "settings/gather.h"
@@ -87,6 +88,7 @@ void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, c
 void TTopForm::unitAnswered() { rateFollow_->answered(); }
 void TTopForm::scanVersion(std::string_view text) { unitScan_->versionReceived(text); }
 void TTopForm::scanStepDone(bool answered) { unitScan_->stepDone(answered); }
+void TTopForm::unitAddressChanged(char to) { followAddressChange(state_, *this, *this, to); }
 
 bool TTopForm::unitUnanswered()
 {

@@ -135,6 +135,8 @@ void Engine::dispatchReply(int32_t verdict)
         listStep();
         break;
     case QueueUpload:
+        if (verdict == ReplyCompleted)
+            followAddressWrite();
         uploadStep();
         break;
     case QueueScan:
@@ -227,6 +229,15 @@ void Engine::restartMeasuring()
     q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
     q.cursor = 0;
     sendCurrentItem();
+}
+
+// A unit on the network listens at its new address once it has answered the
+// UA write: the read-back and everything after go there.
+void Engine::followAddressWrite()
+{
+    const CommandItem& it = st_.queue.atCursor();
+    if (st_.networkMode() && it.kind == KindBuilder && it.commandId == IdAddress)
+        hooks_.unitAddressChanged(static_cast<char>(it.args[0] & 0xFF));
 }
 
 void Engine::uploadStep()

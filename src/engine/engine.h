@@ -60,6 +60,7 @@ private:
     void connectStep();
     void listStep();
     void uploadStep();
+    void followAddressWrite();
     void restartMeasuring();
     void askAboutErrors();
     void connectFailed();

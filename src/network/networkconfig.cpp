@@ -168,6 +168,42 @@ bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSende
     return true;
 }
 
+void followAddressChange(DxuState& st, Ui& mainUi, Hooks& hooks, char to)
+{
+    const char from = st.current().addressChar();
+    const int newPosition = addressPosition(to);
+    if (newPosition < 0 || to == from)
+        return;
+    const UnitTable before = st.unitTable;
+    const int count = st.networkCount;
+    const int moved = st.currentUnit;
+    if (const int oldPosition = addressPosition(from); oldPosition >= 0) {
+        st.networkSlots[oldPosition] = EmptySlot;
+        auto& pending = st.outputOffPending;
+        pending[static_cast<size_t>(newPosition)] = pending[static_cast<size_t>(oldPosition)];
+        pending[static_cast<size_t>(oldPosition)] = false;
+    }
+    st.networkSlots[newPosition] = to;
+    rebuildUnitAddresses(st);
+    // Every record goes with its unit to the unit's place in the new numbering.
+    for (int i = 1; i <= st.networkCount; ++i) {
+        const char a = st.unitTable[i].addressChar();
+        int source = a == to ? moved : 0;
+        for (int j = 1; j <= count && source == 0; ++j)
+            if (j != moved && before[j].addressChar() == a)
+                source = j;
+        if (source == 0)
+            continue;
+        st.unitTable[i] = before[source];
+        st.unitTable[i].address = static_cast<unsigned char>(a);
+        if (source == moved)
+            st.currentUnit = i;
+    }
+    saveCount(st);
+    saveNetworkSlots(st);
+    showUnitOnScreen(st, mainUi, hooks);
+}
+
 bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position)
 {
     if (!validPosition(position)) {

@@ -60,6 +60,10 @@ struct NetworkSender {
 bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position);
 // Removes the address at list position p (message and false without one).
 bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position);
+// The current unit now answers at address to (its UA write was answered): the
+// list holds to in place of its old address, its record moves with it to its
+// place in the numbering, it stays the current unit, and the list is saved.
+void followAddressChange(DxuState& st, Ui& mainUi, Hooks& hooks, char to);
 // Takes the polling interval typed by the user; messages and false when refused.
 bool acceptPollingInterval(DxuState& st, const QString& text);
 

@@ -2,6 +2,7 @@
 // write, the stored "Assigned" slots and the unit answering at its new address.
 #include "common/simwindow.h"
 #include "network/assignaddress.h"
+#include "network/networkconfig.h"
 #include "services/store.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@ namespace {
 
 class AssignAddress : public SimWindowTest {
 protected:
-    // A unit at address b, listed as handed out.
+    // A unit at address b, listed as handed out, on RS-232.
     void SetUp() override
     {
         SimWindowTest::SetUp();
@@ -19,6 +20,20 @@ protected:
         held[1] = 'b';
         Store::writeString(QStringLiteral("Assigned"), held);
         attach(quick(), {{"UA", {double('b')}}});
+        connect();
+        top().windows().assignAddress->show();
+    }
+    // The same unit b on an RS-485 line with unit c, both network members.
+    void connectNetwork()
+    {
+        top().windows().assignAddress->hide();
+        dxusim::Options o = quick();
+        o.network = true;
+        o.addresses = {'b', 'c'};
+        attach(o);
+        top().MultiDrop1Click();
+        for (char a : {'b', 'c'})
+            ASSERT_TRUE(addNetworkMember(top().state(), top(), top(), {}, addressPosition(a)));
         connect();
         top().windows().assignAddress->show();
     }
@@ -67,6 +82,29 @@ TEST_F(AssignAddress, NewAddressFreesTheOldOneAndTheUnitAnswersOnlyThere)
     EXPECT_EQ(top().state().unitTable[0].addressChar(), 'k'); // read back
     EXPECT_NE(answerAt('k'), "");
     EXPECT_EQ(answerAt('b'), "");
+}
+
+// On a network the write goes to the unit's old address; the read-back, the
+// list, the numbering and the unit on screen follow it to the new one.
+TEST_F(AssignAddress, OnTheNetworkTheProgramFollowsTheUnit)
+{
+    connectNetwork();
+    get<QComboBox>("cmbAddressList")->setCurrentIndex(10);
+    click("pbSetAddress");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+
+    EXPECT_EQ(sent("#bUA,k"), 1);
+    EXPECT_EQ(sent("#kUA"), 1); // read back at k, answered at once
+    EXPECT_EQ(sent("#bUA"), 0);
+    EXPECT_TRUE(messages.shown.empty());
+    const DxuState& st = top().state();
+    EXPECT_EQ(st.networkSlots[1], EmptySlot);
+    EXPECT_EQ(st.networkSlots[10], 'k');
+    EXPECT_EQ(st.current().addressChar(), 'k');
+    EXPECT_EQ(st.currentUnit, 2); // after c
+    EXPECT_EQ(st.unitTable[1].addressChar(), 'c');
+    EXPECT_EQ(get<QLabel>("lblDXUAddress")->text(), "Address: k");
+    EXPECT_NE(answerAt('k'), "");
 }
 
 // The address the unit has already, or none chosen: nothing sent, nothing stored.
