@@ -67,17 +67,6 @@ private:
     QString path_;
 };
 
-class PrintedMessages : public MessageService {
-public:
-    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
-    {
-        std::fprintf(stderr, "message [%s] %s\n", qPrintable(caption), qPrintable(text));
-        ++count;
-        return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
-    }
-    int count = 0;
-};
-
 void runFor(int ms)
 {
     QEventLoop loop;
@@ -137,7 +126,7 @@ int main(int argc, char** argv)
     if (!driver.started())
         return 1;
     test::SimProcess& sim = driver.sim;
-    PrintedMessages messages;
+    bench::PrintedMessages messages;
     setMessageService(&messages);
 
     CountingTopForm top;

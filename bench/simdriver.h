@@ -3,6 +3,7 @@
 // settings store, the offscreen platform unless another is asked for, the
 // simulator answering at once as COM1, and waiting on the event loop.
 #include "e2e/simprocess.h"
+#include "services/messages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,6 +43,23 @@ private:
     QTemporaryDir config_{QDir::tempPath() + QStringLiteral("/dxu-bench-XXXXXX")};
     std::unique_ptr<QApplication> app_;
     bool started_ = false;
+};
+
+// Prints every message box on stderr and counts them; a Yes/No question gets
+// yesNo, any other box OK.
+class PrintedMessages : public MessageService {
+public:
+    explicit PrintedMessages(MsgAnswer yesNo = MsgAnswer::Yes) : yesNo_(yesNo) {}
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
+    {
+        std::fprintf(stderr, "message [%s] %s\n", qPrintable(caption), qPrintable(text));
+        ++count;
+        return buttons == MsgButtons::YesNo ? yesNo_ : MsgAnswer::Ok;
+    }
+    int count = 0;
+
+private:
+    MsgAnswer yesNo_;
 };
 
 inline bool waitFor(const std::function<bool()>& condition, int ms)

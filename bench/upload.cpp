@@ -23,17 +23,6 @@ namespace {
 using namespace dxu;
 using bench::waitFor;
 
-class PrintedMessages : public MessageService {
-public:
-    MsgAnswer show(const QString& caption, const QString& text, MsgButtons) override
-    {
-        std::fprintf(stderr, "message [%s] %s\n", qPrintable(caption), qPrintable(text));
-        ++count;
-        return MsgAnswer::No;
-    }
-    int count = 0;
-};
-
 long countReceived(const test::SimProcess& sim)
 {
     return static_cast<long>(sim.received().size());
@@ -47,7 +36,7 @@ int main(int argc, char** argv)
     if (!driver.started())
         return 1;
     const test::SimProcess& sim = driver.sim;
-    PrintedMessages messages;
+    bench::PrintedMessages messages(MsgAnswer::No);
     setMessageService(&messages);
 
     TTopForm top;
