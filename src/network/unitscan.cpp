@@ -15,7 +15,7 @@ constexpr uint32_t ExchangeChars = 48;
 constexpr uint32_t BitsPerChar = 10; // start, 8 data, stop
 constexpr int32_t UnitAnswerMs = 50;
 constexpr int32_t ReceivePollMs = 50;
-constexpr int32_t MarginMs = 100 - UnitScan::TickMs;
+constexpr int32_t MarginMs = 75; // a busy event loop, a slow adapter
 constexpr int32_t ShortestTimeoutMs = 250;
 } // namespace
 
