@@ -86,7 +86,7 @@ int runApplication(int argc, char** argv)
                          Qt::QueuedConnection);
         windows.top().show();
         if (const QByteArray preview = qgetenv("DXU_SHOW_ALL_PANELS"); !preview.isEmpty())
-            previewConnectedLook(windows.top().state(), windows.top(), windows.top(),
+            previewConnectedLook(windows.top().state(), windows.top(), windows.top().hooks(),
                                  windows.top().settingsPanel(), preview.toStdString());
         QApplication::exec();
     } catch (const std::exception& e) {

@@ -2,44 +2,45 @@
 
 #include "capture/capturelog.h"
 #include "capture/viewcapture.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
 #include "diagnostics/about.h"
 #include "diagnostics/errors.h"
-#include "services/formplacement.h"
-#include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
 #include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
-#include "network/assignaddress.h"
 #include "network/findunits.h"
 #include "network/netsetup.h"
 #include "network/networkconfig.h"
+#include "network/unitscan.h"
+#include "currentloop/clcalibration.h"
+#include "currentloop/clsettings.h"
+#include "diagnostics/terminal.h"
+#include "network/assignaddress.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
 #include "ports/ratefollow.h"
 #include "ports/ratesearch.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
+#include "services/formplacement.h"
 #include "services/locale.h"
 #include "services/store.h"
+#include "settings/compareview.h"
 #include "settings/gather.h"
+#include "settings/panelwidgets.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
+#include "wiring/featurewiring.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
 
 namespace dxu {
-namespace {
 
-QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+namespace {
 
 // The analog group of the output panel is out of sight and has no behaviour;
 // its edits share their names with the current-loop settings window, which
@@ -53,6 +54,40 @@ bool insideHiddenAnalogGroup(const QObject* o)
 }
 
 } // namespace
+
+// ----------------------------------------------------------------------------
+// Controls by name
+
+QObject* TTopForm::control(std::string_view name) const
+{
+    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
+        return it.value();
+
+    QObject* found = nullptr;
+    for (QObject* o : findChildren<QObject*>(key)) {
+        if (!insideHiddenAnalogGroup(o)) {
+            found = o;
+            break;
+        }
+    }
+    const QWidget* others[] = {windows_.viewCapture, windows_.about,         windows_.clSettings,
+                               windows_.clCalibration, windows_.commSetup,   windows_.netSetup,
+                               windows_.assignAddress, windows_.findUnits,   windows_.terminal,
+                               windows_.errors};
+    for (const QWidget* w : others) {
+        if (found)
+            break;
+        if (w)
+            found = w->findChild<QObject*>(key);
+    }
+    if (found)
+        lookup_.insert(key, found);
+    return found;
+}
+
+// ----------------------------------------------------------------------------
+// Composition
 
 TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
 {
@@ -69,8 +104,9 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     CommPort->setObjectName(QStringLiteral("CommPort"));
     CommPort->SetComPort(pnCOM7);
     CommPort->SetComPortSpeed(br115200);
+    CommPort->SetOnReceiveData([this](TCommPortDriver*, const char* data, int32_t size) { CommPortReceiveData(data, size); });
+    connect(CommPort, &TCommPortDriver::portLost, this, &TTopForm::onPortLost);
     commPort_ = CommPort;
-    portCheck_ = portIsFree;
     display_ = std::make_unique<ResultDisplay>(state_, *this);
     display_->setResultListener([this](bool noResult) {
         if (trend_)
@@ -80,23 +116,43 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     buildMenu();
     buildStatusBar();
     buildPanels();
-    buildDialogs();
+    PollTimer = named(new QTimer(this), "PollTimer");
+    PollTimer->setInterval(1000);
+    connect(PollTimer, &QTimer::timeout, this, &TTopForm::PollTimerTimer);
     watchSettingChanges(*this, [this] { SettingChanged(); });
-    wireConnection();
+
+    // The modules; the parser shows what it stores straight on the panel and
+    // the display, and everything else it and the engine call goes through
+    // the hooks router.
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
-    // The parser shows what it stores straight on the panel and the display.
-    protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
-    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
-    session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
-    unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, *this);
+    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, *this, *panel_, *display_);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, *this);
+    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_);
+    unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
-    wireSettingsTransfer();
-    wireSetupFiles();
-    connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
-            &TTopForm::pbMoreClick);
-    connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
-            &TTopForm::pbResetClick);
+    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
+        if (windows_.commSetup)
+            windows_.commSetup->selectPcRate(link, rateIndex);
+    });
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
+    SetupFileParts files = makeSetupFiles(this, state_, *this, *panel_, *transfer_, [this] { showConnectedControls(); });
+    setupFiles_ = std::move(files.files);
+    compare_ = files.compare;
+
+    HooksRouter::Parts& parts = hooks_.parts();
+    parts = {capture_.get(), display_.get(), session_.get(), rateFollow_.get(), rateSearch_.get(), unitScan_.get(),
+             PollTimer, CommPort, portIsFree, [this] { showConnectedControls(); },
+             [this] {
+                 panel_->resetDisplay();
+                 showDisconnectedControls();
+                 hideResultWidgets();
+             }};
+
+    wireSessionControls(*this, *session_, *protocol_, *display_);
+    wireSettingsControls(*this, state_, *transfer_, *setupFiles_, *panel_);
+    wireCaptureMenu(*this, state_, *capture_, windows_);
+    wireConnectionsMenu(*this, state_, relay_, *unitScan_, windows_);
     FormCreate();
 }
 
@@ -114,12 +170,16 @@ void TTopForm::attachWindows(const Windows& windows)
     if (windows_.terminal)
         windows_.terminal->attach(&state_, &relay_);
     if (windows_.commSetup)
-        windows_.commSetup->bind(state_, relay_, *this, [this] { unitRateUpload(); });
+        windows_.commSetup->bind(state_, relay_, *this, [this] {
+            // A unit-rate Set button: the upload is watched for the rate the link loses.
+            rateFollow_->arm();
+            transfer_->queueUpload();
+        });
     const auto upload = [this] { transfer_->queueUpload(); };
     if (windows_.assignAddress)
         windows_.assignAddress->bind(state_, upload);
     if (windows_.findUnits)
-        windows_.findUnits->bind(state_, *unitScan_, *this, *this);
+        windows_.findUnits->bind(state_, *unitScan_, *this, hooks_);
     if (windows_.clSettings)
         windows_.clSettings->bind(state_, upload);
     if (windows_.clCalibration)
@@ -129,7 +189,7 @@ void TTopForm::attachWindows(const Windows& windows)
         NetworkSender send;
         send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };
         send.sendSaveSettings = [this] { protocol_->sendSaveSettings(); };
-        windows_.netSetup->bind(state_, *this, *this, std::move(send));
+        windows_.netSetup->bind(state_, *this, hooks_, std::move(send));
     }
 }
 
@@ -162,7 +222,7 @@ void TTopForm::FormCreate()
         s.decimalComma = 1;
 
     s.connected = 0;
-    resetDisplay();
+    panel_->resetDisplay();
     hideResultWidgets();
     showDisconnectedControls();
 
@@ -233,8 +293,6 @@ void TTopForm::showConnectedControls()
     setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
 
-void TTopForm::resetDisplay() { panel_->resetDisplay(); }
-
 void TTopForm::hideResultWidgets()
 {
     setShown({"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
@@ -243,7 +301,15 @@ void TTopForm::hideResultWidgets()
 }
 
 // ----------------------------------------------------------------------------
-// Handlers
+// The window's own events
+
+void TTopForm::PollTimerTimer()
+{
+    engine_->PollTimerTimer();
+    markChangedControls();
+}
+
+void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
 
 void TTopForm::SettingChanged()
 {
@@ -251,13 +317,19 @@ void TTopForm::SettingChanged()
     markChangedControls();
 }
 
-void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
+void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
-void TTopForm::pbResetClick() { session_->resetClicked(); }
+// The device went away under an open port.
+void TTopForm::onPortLost()
+{
+    if (CommPort != commPort_ || !CommPort->LinkLost())
+        return;
+    if (unitScan_->running())
+        unitScan_->portLost();
+    session_->portLost(session_->comNumberInUse());
+}
 
 bool TTopForm::unsavedChangesPrompt(int kind) { return session_->confirmUnsaved(kind); }
-
-void TTopForm::closeCaptureFile() { capture_->stop(); }
 
 void TTopForm::releaseForExit()
 {
@@ -266,7 +338,7 @@ void TTopForm::releaseForExit()
     PollTimer->stop();
     if (commPort_)
         commPort_->Disconnect();
-    closeCaptureFile();
+    capture_->stop();
 }
 
 void TTopForm::Exit1Click()
@@ -293,85 +365,6 @@ void TTopForm::closeEvent(QCloseEvent* event)
     // Closing the main window ends the program even while a modeless window
     // such as the terminal is still open.
     emit terminateRequested();
-}
-
-namespace {
-void showModeless(QWidget* w)
-{
-    if (!w)
-        return;
-    w->show();
-    w->raise();
-    w->activateWindow();
-}
-} // namespace
-
-void TTopForm::About1Click() { showModeless(windows_.about); }
-
-void TTopForm::Terminal1Click() { showModeless(windows_.terminal); }
-
-void TTopForm::Trend1Click()
-{
-    if (!trend_)
-        trend_ = new TfrmTrend(this);
-    showModeless(trend_);
-}
-
-// ----------------------------------------------------------------------------
-// Hooks answered here
-
-void TTopForm::showVersionText(std::string_view text)
-{
-    if (windows_.about)
-        windows_.about->setVersionText(qs(text));
-}
-
-bool TTopForm::terminalVisible() const { return windows_.terminal && windows_.terminal->isVisible(); }
-
-bool TTopForm::errorWindowVisible() const { return windows_.errors && windows_.errors->isVisible(); }
-
-void TTopForm::showErrorWindow() { showModeless(windows_.errors); }
-
-bool TTopForm::commSetupVisible() const { return windows_.commSetup && windows_.commSetup->isVisible(); }
-
-// ----------------------------------------------------------------------------
-// Controls by name
-
-QObject* TTopForm::control(std::string_view name) const
-{
-    const QString key = qs(name);
-    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
-        return it.value();
-
-    QObject* found = nullptr;
-    for (QObject* o : findChildren<QObject*>(key)) {
-        if (!insideHiddenAnalogGroup(o)) {
-            found = o;
-            break;
-        }
-    }
-    if (!found) {
-        const QWidget* others[] = {windows_.viewCapture, windows_.about,     windows_.clSettings,
-                                   windows_.clCalibration, windows_.commSetup, windows_.netSetup,
-                                   windows_.assignAddress, windows_.findUnits, windows_.terminal,  windows_.errors};
-        for (const QWidget* w : others) {
-            if (w && (found = w->findChild<QObject*>(key)))
-                break;
-        }
-    }
-    if (found)
-        lookup_.insert(key, found);
-    return found;
-}
-
-QWidget* TTopForm::widget(std::string_view name) const { return qobject_cast<QWidget*>(control(name)); }
-
-QAction* TTopForm::action(std::string_view name) const { return qobject_cast<QAction*>(control(name)); }
-
-void TTopForm::setStatusPanel(int index, std::string_view text)
-{
-    if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
-        statusPanels_[static_cast<size_t>(index)]->setText(qs(text));
 }
 
 } // namespace dxu

@@ -1,36 +1,21 @@
-// The controls of the main window itself: menus, status bar and the file
-// dialogs; the panels come from settings/panelwidgets. Behaviour lives in
-// topform.cpp.
+// The controls of the main window itself: menus and status bar, and finding
+// any control by name; the panels come from settings/panelwidgets.
 #include "app/topform.h"
+#include "diagnostics/about.h"
+#include "diagnostics/terminal.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
+#include "display/trendwindow.h"
 #include "network/unitscan.h"
-
-#include "services/filedialogs.h"
 #include "settings/panelwidgets.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
-#include <QVBoxLayout>
-
-#include <algorithm>
-#include <type_traits>
 
 namespace dxu {
 
@@ -99,17 +84,20 @@ void TTopForm::buildMenu()
                 {"SetRanges1", "&Set Ranges...", {}, false, false, false, true},
                 {"Calibrate1", "&Calibrate...", {}, false, false, false, true}});
 
-    // Two items of the bar act at once instead of opening a menu.
+    // Three items of the bar act at once instead of opening a menu.
     auto* terminal = named(new QAction(QStringLiteral("&Terminal"), this), "Terminal1");
     auto* trend = named(new QAction(QStringLiteral("T&rend"), this), "Trend1");
     auto* about = named(new QAction(QStringLiteral("&About"), this), "About1");
-    bar->addAction(terminal);
-    bar->addAction(trend);
-    bar->addAction(about);
-    connect(terminal, &QAction::triggered, this, &TTopForm::Terminal1Click);
-    connect(trend, &QAction::triggered, this, &TTopForm::Trend1Click);
-    connect(about, &QAction::triggered, this, &TTopForm::About1Click);
-    connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
+    bar->addActions({terminal, trend, about});
+    connect(terminal, &QAction::triggered, this, [this] { showModeless(windows_.terminal); });
+    // The live trend of the results, a window of its own made on first use.
+    connect(trend, &QAction::triggered, this, [this] {
+        if (!trend_)
+            trend_ = new TfrmTrend(this);
+        showModeless(trend_);
+    });
+    connect(about, &QAction::triggered, this, [this] { showModeless(windows_.about); });
+    onClick("Exit1", [this] { Exit1Click(); });
 }
 
 namespace {
@@ -171,23 +159,6 @@ void TTopForm::setProgress(std::string_view text, int value, int maximum)
     }
 }
 
-void TTopForm::buildDialogs()
-{
-    const QString setupFilter = QStringLiteral("DXU Files (*.dxu)");
-    const QString captureFilter = QStringLiteral("Capture File (*.log)");
-    CfgOpen = makeFileDialog(this, "CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("dxu"), false);
-    CfgSave = makeFileDialog(this, "CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("dxu"), true);
-    ReportSave = makeFileDialog(this, "ReportSave", QStringLiteral("Settings Report"),
-                                QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), true);
-    CaptureSave = makeFileDialog(this, "CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
-                                 QStringLiteral("log"), true);
-    OpenCapture = makeFileDialog(this, "OpenCapture", QStringLiteral("View Capture File"), captureFilter,
-                                 QStringLiteral("log"), false);
-
-    PollTimer = named(new QTimer(this), "PollTimer");
-    PollTimer->setInterval(1000);
-}
-
 void TTopForm::buildPanels()
 {
     auto* central = new QWidget(this);
@@ -198,6 +169,13 @@ void TTopForm::buildPanels()
         display_->setHistogram(img);
         return img;
     });
+}
+
+void TTopForm::setStatusPanel(int index, std::string_view text)
+{
+    if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
+        statusPanels_[static_cast<size_t>(index)]->setText(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 } // namespace dxu

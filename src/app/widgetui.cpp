@@ -277,4 +277,16 @@ void WidgetUi::onChange(std::string_view name, std::function<void()> handler)
     }
 }
 
+void WidgetUi::onClick(std::string_view name, std::function<void()> handler)
+{
+    QObject* o = control(name);
+    auto run = [handler = std::move(handler)] { handler(); };
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        QObject::connect(b, &QAbstractButton::clicked, b, run);
+    else if (auto* c = qobject_cast<QComboBox*>(o))
+        QObject::connect(c, &QComboBox::activated, c, run);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        QObject::connect(a, &QAction::triggered, a, run);
+}
+
 } // namespace dxu

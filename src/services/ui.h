@@ -68,6 +68,10 @@ public:
     // checkable menu item, the text of an edit. Of a combo box only the
     // user's choice or typing counts.
     virtual void onChange(std::string_view /*name*/, std::function<void()> /*handler*/) {}
+    // Runs handler when the user clicks the button, chooses the menu item (a
+    // checkable one has its new check mark by then) or picks an item of the
+    // combo box; the program setting the value runs nothing.
+    virtual void onClick(std::string_view /*name*/, std::function<void()> /*handler*/) {}
 };
 
 } // namespace dxu

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "common/simlink.h"
 #include "common/testsupport.h"
+#include "engine/session.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -47,7 +48,7 @@ protected:
     // Connects and reads the unit; the wire is then clear.
     void connect()
     {
-        top().pbConnectClick();
+        top().session().connectClicked();
         ASSERT_TRUE(runUntil([this] { return idle(); }));
         ASSERT_EQ(top().state().connected, 1);
         link->received.clear();
