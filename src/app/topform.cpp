@@ -1,21 +1,11 @@
 #include "app/topform.h"
 
 #include "capture/capturelog.h"
-#include "capture/viewcapture.h"
-#include "diagnostics/about.h"
-#include "diagnostics/errors.h"
 #include "display/resultdisplay.h"
-#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
-#include "network/findunits.h"
-#include "network/netsetup.h"
 #include "network/networkconfig.h"
 #include "network/unitscan.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
-#include "diagnostics/terminal.h"
-#include "network/assignaddress.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
 #include "ports/ratefollow.h"
@@ -24,36 +14,19 @@
 #include "serial/commportdriver.h"
 #include "services/formplacement.h"
 #include "services/locale.h"
+#include "services/statusstrip.h"
 #include "services/store.h"
-#include "settings/compareview.h"
 #include "settings/gather.h"
 #include "settings/panelwidgets.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
-#include "wiring/featurewiring.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QScreen>
 #include <QTimer>
 
 namespace dxu {
-
-namespace {
-
-// The analog group of the output panel is out of sight and has no behaviour;
-// its edits share their names with the current-loop settings window, which
-// is where those names lead.
-bool insideHiddenAnalogGroup(const QObject* o)
-{
-    for (const QObject* p = o->parent(); p; p = p->parent())
-        if (p->objectName() == QLatin1String("GroupBox1"))
-            return true;
-    return false;
-}
-
-} // namespace
 
 // ----------------------------------------------------------------------------
 // Controls by name
@@ -71,11 +44,7 @@ QObject* TTopForm::control(std::string_view name) const
             break;
         }
     }
-    const QWidget* others[] = {windows_.viewCapture, windows_.about,         windows_.clSettings,
-                               windows_.clCalibration, windows_.commSetup,   windows_.netSetup,
-                               windows_.assignAddress, windows_.findUnits,   windows_.terminal,
-                               windows_.errors};
-    for (const QWidget* w : others) {
+    for (const QWidget* w : windows_.all()) {
         if (found)
             break;
         if (w)
@@ -108,13 +77,10 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     connect(CommPort, &TCommPortDriver::portLost, this, &TTopForm::onPortLost);
     commPort_ = CommPort;
     display_ = std::make_unique<ResultDisplay>(state_, *this);
-    display_->setResultListener([this](bool noResult) {
-        if (trend_)
-            trend_->addResult(state_.current(), noResult);
-    });
 
     buildMenu();
-    buildStatusBar();
+    statusBar_ = new StatusStrip(this);
+    setStatusBar(statusBar_);
     buildPanels();
     PollTimer = named(new QTimer(this), "PollTimer");
     PollTimer->setInterval(1000);
@@ -149,10 +115,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
                  hideResultWidgets();
              }};
 
-    wireSessionControls(*this, *session_, *protocol_, *display_);
-    wireSettingsControls(*this, state_, *transfer_, *setupFiles_, *panel_);
-    wireCaptureMenu(*this, state_, *capture_, windows_);
-    wireConnectionsMenu(*this, state_, relay_, *unitScan_, windows_);
+    wireFeatures(modules(), windows_, this);
     FormCreate();
 }
 
@@ -163,34 +126,17 @@ TTopForm::~TTopForm()
     CommPort->Disconnect();
 }
 
+ModuleSet TTopForm::modules()
+{
+    return {state_,     relay_,    *this,      hooks_,       *protocol_, *engine_,  *session_,
+            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_};
+}
+
 void TTopForm::attachWindows(const Windows& windows)
 {
     windows_ = windows;
     lookup_.clear();
-    if (windows_.terminal)
-        windows_.terminal->attach(&state_, &relay_);
-    if (windows_.commSetup)
-        windows_.commSetup->bind(state_, relay_, *this, [this] {
-            // A unit-rate Set button: the upload is watched for the rate the link loses.
-            rateFollow_->arm();
-            transfer_->queueUpload();
-        });
-    const auto upload = [this] { transfer_->queueUpload(); };
-    if (windows_.assignAddress)
-        windows_.assignAddress->bind(state_, upload);
-    if (windows_.findUnits)
-        windows_.findUnits->bind(state_, *unitScan_, *this, hooks_);
-    if (windows_.clSettings)
-        windows_.clSettings->bind(state_, upload);
-    if (windows_.clCalibration)
-        windows_.clCalibration->bind(state_, [this] { engine_->sendCurrentItem(); },
-                                     [this] { protocol_->sendCalibrationStore(); });
-    if (windows_.netSetup) {
-        NetworkSender send;
-        send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };
-        send.sendSaveSettings = [this] { protocol_->sendSaveSettings(); };
-        windows_.netSetup->bind(state_, *this, hooks_, std::move(send));
-    }
+    bindWindows(modules(), windows_);
 }
 
 void TTopForm::setCommPort(CommLink* port) { commPort_ = port ? port : CommPort; }
@@ -258,44 +204,32 @@ void TTopForm::showEvent(QShowEvent* event)
 // ----------------------------------------------------------------------------
 // Fixed control sets
 
-void TTopForm::setShown(std::initializer_list<const char*> names, bool shown)
-{
-    for (const char* n : names)
-        setVisible(n, shown);
-}
-
-void TTopForm::setUsable(std::initializer_list<const char*> names, bool usable)
-{
-    for (const char* n : names)
-        setEnabled(n, usable);
-}
-
 void TTopForm::showDisconnectedControls()
 {
-    setShown({"pnlBasicSetup", "pnlOutputSetup", "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget",
+    showEach(*this, {"pnlBasicSetup", "pnlOutputSetup", "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget",
               "pnlDetectionMode", "pnlDetectionParameters", "pnlMoreAveraging"},
              false);
-    setUsable({"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous"}, false);
+    enableEach(*this, {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous"}, false);
     setVisible("pbSingleMeasure", false);
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
-    setShown({"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
 }
 
 void TTopForm::showConnectedControls()
 {
-    setShown({"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
+    showEach(*this, {"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
     panel_->showModeGroups();
-    setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
+    enableEach(*this, {"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
               true);
     setVisible("edOffsetDistance", true);
 
-    setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+    showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
 
 void TTopForm::hideResultWidgets()
 {
-    setShown({"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
+    showEach(*this, {"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
               "lblResult", "lblError", "lblErrTop", "lblErrBottom", "lblIntensity"},
              false);
 }

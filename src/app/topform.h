@@ -7,38 +7,25 @@
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
 #include "serial/commlink.h"
+#include "wiring/featurewiring.h"
 #include "wiring/hooksrouter.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
-#include <array>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
-class QLabel;
-class QProgressBar;
 class QTimer;
 
 namespace dxu {
 
-class CaptureLog;
-class Engine;
-class PcRateFollow;
-class Protocol;
+// Besides the modules named in the wiring:
 class RateSearch;
-class ResultDisplay;
-class Session;
-class SettingsPanel;
-class SettingsTransfer;
-class SetupFiles;
+class StatusStrip;
 class TCommPortDriver;
-class TfrmCompare;
-class TfrmTrend;
-class UnitScan;
 
 class TTopForm : public QMainWindow, public WidgetUi {
     Q_OBJECT
@@ -69,8 +56,6 @@ public:
 
     Hooks& hooks() { return hooks_; }
     Protocol& protocol() { return *protocol_; }
-    Engine& engine() { return *engine_; }
-    ResultDisplay& resultDisplay() { return *display_; }
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
     SettingsTransfer& settingsTransfer() { return *transfer_; }
@@ -123,16 +108,14 @@ protected:
 
 private:
     void buildMenu();
-    void buildStatusBar();
     void buildPanels();
     void FormCreate();
+    ModuleSet modules();
     // Bold for every settings control that differs from the unit.
     void markChangedControls();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
-    void setShown(std::initializer_list<const char*> names, bool shown);
-    void setUsable(std::initializer_list<const char*> names, bool usable);
 
     DxuState state_;
     Windows windows_;
@@ -145,7 +128,6 @@ private:
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
     std::unique_ptr<Session> session_;
-    TfrmTrend* trend_ = nullptr;
     std::unique_ptr<CaptureLog> capture_;
     std::unique_ptr<SettingsTransfer> transfer_;
     std::unique_ptr<PcRateFollow> rateFollow_;
@@ -157,9 +139,7 @@ private:
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 
-    std::array<QLabel*, 6> statusPanels_{};
-    QLabel* progressText_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
+    StatusStrip* statusBar_ = nullptr;
     QTimer* PollTimer = nullptr;
 };
 

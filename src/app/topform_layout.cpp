@@ -1,21 +1,15 @@
 // The controls of the main window itself: menus and status bar, and finding
 // any control by name; the panels come from settings/panelwidgets.
 #include "app/topform.h"
-#include "diagnostics/about.h"
-#include "diagnostics/terminal.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
-#include "display/trendwindow.h"
 #include "network/unitscan.h"
+#include "services/statusstrip.h"
 #include "settings/panelwidgets.h"
 
 #include <QAction>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
-#include <QStatusBar>
 
 namespace dxu {
 
@@ -85,78 +79,10 @@ void TTopForm::buildMenu()
                 {"Calibrate1", "&Calibrate...", {}, false, false, false, true}});
 
     // Three items of the bar act at once instead of opening a menu.
-    auto* terminal = named(new QAction(QStringLiteral("&Terminal"), this), "Terminal1");
-    auto* trend = named(new QAction(QStringLiteral("T&rend"), this), "Trend1");
-    auto* about = named(new QAction(QStringLiteral("&About"), this), "About1");
-    bar->addActions({terminal, trend, about});
-    connect(terminal, &QAction::triggered, this, [this] { showModeless(windows_.terminal); });
-    // The live trend of the results, a window of its own made on first use.
-    connect(trend, &QAction::triggered, this, [this] {
-        if (!trend_)
-            trend_ = new TfrmTrend(this);
-        showModeless(trend_);
-    });
-    connect(about, &QAction::triggered, this, [this] { showModeless(windows_.about); });
+    using Named = std::pair<const char*, const char*>;
+    for (auto [name, text] : {Named{"Terminal1", "&Terminal"}, Named{"Trend1", "T&rend"}, Named{"About1", "&About"}})
+        bar->addAction(named(new QAction(QString::fromLatin1(text), this), name));
     onClick("Exit1", [this] { Exit1Click(); });
-}
-
-namespace {
-constexpr int ProgressTextWidth = 150;
-constexpr int ProgressBarWidth = 100;
-} // namespace
-
-void TTopForm::buildStatusBar()
-{
-    auto* bar = named(new QStatusBar(this), "StatusBar1");
-    bar->setSizeGripEnabled(false);
-    bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
-    setStatusBar(bar);
-
-    auto* strip = new QWidget(bar);
-    auto* l = new QHBoxLayout(strip);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(1);
-    static constexpr int widths[6] = {45, 370, 60, 195, 70, 50};
-    static const char* const texts[6] = {"Help:", "", "Status:", "", "Capture:", ""};
-    for (int i = 0; i < 6; ++i) {
-        auto* p = label(strip, QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1().constData(),
-                        QString::fromLatin1(texts[i]));
-        p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i < 5)
-            p->setFixedWidth(widths[i] - 1);
-        else
-            p->setMinimumWidth(widths[i] - 1);
-        l->addWidget(p, i == 5 ? 1 : 0);
-        statusPanels_[static_cast<size_t>(i)] = p;
-    }
-    // How far a settings read is, after the panels; shown only while one
-    // runs, and then the help panel makes room for it.
-    progressText_ = label(strip, "StatusBar1ProgressText", QString());
-    progressText_->setFixedWidth(ProgressTextWidth);
-    progressBar_ = named(new QProgressBar(strip), "StatusBar1ProgressBar");
-    progressBar_->setTextVisible(false);
-    progressBar_->setFixedWidth(ProgressBarWidth);
-    progressText_->setVisible(false);
-    progressBar_->setVisible(false);
-    l->addWidget(progressText_);
-    l->addWidget(progressBar_);
-    bar->addWidget(strip, 1);
-}
-
-void TTopForm::setProgress(std::string_view text, int value, int maximum)
-{
-    const bool shown = maximum > 0;
-    if (shown) {
-        progressText_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-        progressBar_->setRange(0, maximum);
-        progressBar_->setValue(value);
-    }
-    if (progressBar_->isVisibleTo(this) != shown) {
-        const int room = ProgressTextWidth + ProgressBarWidth + 2;
-        statusPanels_[1]->setFixedWidth(statusPanels_[1]->minimumWidth() + (shown ? -room : room));
-        progressText_->setVisible(shown);
-        progressBar_->setVisible(shown);
-    }
 }
 
 void TTopForm::buildPanels()
@@ -173,9 +99,12 @@ void TTopForm::buildPanels()
 
 void TTopForm::setStatusPanel(int index, std::string_view text)
 {
-    if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
-        statusPanels_[static_cast<size_t>(index)]->setText(
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    statusBar_->setPanel(index, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TTopForm::setProgress(std::string_view text, int value, int maximum)
+{
+    statusBar_->setProgress(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), value, maximum);
 }
 
 } // namespace dxu

@@ -1,7 +1,8 @@
 #pragma once
 // Each feature's buttons and menu items of the main window, connected once to
-// the module that acts on them, so the window keeps no one-line handlers.
-// Secondary windows are looked up in windows when the item is chosen.
+// the module that acts on them, so the window keeps no one-line handlers;
+// the secondary windows bound to the modules. A secondary window is looked
+// up in windows when its item is chosen.
 #include "wiring/secondarywindows.h"
 
 #include <functional>
@@ -13,7 +14,10 @@ namespace dxu {
 
 struct DxuState;
 class CaptureLog;
-class PcPort;
+class Engine;
+class Hooks;
+class LinkRelay;
+class PcRateFollow;
 class Protocol;
 class ResultDisplay;
 class Session;
@@ -33,16 +37,31 @@ struct SetupFileParts {
 SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsPanel& panel,
                               SettingsTransfer& transfer, std::function<void()> connectedLook);
 
-// Connect, unit switching, measuring and reset; the display choice.
-void wireSessionControls(Ui& ui, Session& session, Protocol& protocol, ResultDisplay& display);
-// Upload, Save in the unit, the mode choice, More; the setup-file items. The
-// current-loop switches upload at once (while connected) with their new check mark.
-void wireSettingsControls(Ui& ui, DxuState& state, SettingsTransfer& transfer, SetupFiles& files,
-                          SettingsPanel& panel);
-// Capture: start, stop, view, and the stored "Log All" option.
-void wireCaptureMenu(Ui& ui, DxuState& state, CaptureLog& capture, const SecondaryWindows& windows);
-// The connections menu: the line kind, the network windows, the port setup
-// and the stored "Status Requests" option; the current-loop windows.
-void wireConnectionsMenu(Ui& ui, DxuState& state, PcPort& port, UnitScan& scan, const SecondaryWindows& windows);
+// The modules the main window composes, as the wiring reaches them.
+struct ModuleSet {
+    DxuState& state;
+    LinkRelay& link;
+    Ui& ui;
+    Hooks& hooks;
+    Protocol& protocol;
+    Engine& engine;
+    Session& session;
+    ResultDisplay& display;
+    SettingsPanel& panel;
+    SettingsTransfer& transfer;
+    PcRateFollow& rateFollow;
+    UnitScan& unitScan;
+    CaptureLog& capture;
+    SetupFiles& files;
+};
+
+// Every feature's controls and menu items: connect, unit switching,
+// measuring and reset, the display choice (the session's and the display's);
+// upload, save in the unit, the mode choice, More and the setup files (the
+// settings'); capture; the connections and current-loop menus; the terminal,
+// the about box and the trend (made on first use, a child of owner).
+void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* owner);
+// The secondary windows bound to the modules they act through.
+void bindWindows(const ModuleSet& m, const SecondaryWindows& windows);
 
 } // namespace dxu

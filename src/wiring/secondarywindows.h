@@ -2,6 +2,10 @@
 // The program's secondary windows, created after the main window and kept
 // until the end. A window not made (in tests) is nullptr; whoever uses one
 // looks it up here at the time of use.
+#include <array>
+
+class QWidget;
+
 namespace dxu {
 
 class TfrmAbout;
@@ -26,6 +30,9 @@ struct SecondaryWindows {
     TfrmFindUnits* findUnits = nullptr;
     TfrmTerminal* terminal = nullptr;
     TfrmErrors* errors = nullptr;
+
+    // Every one of them, in this order (nullptr where one is missing).
+    std::array<QWidget*, 10> all() const;
 };
 
 } // namespace dxu
