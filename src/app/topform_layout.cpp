@@ -1,5 +1,5 @@
-// The controls of the main window itself: menus and status bar, and finding
-// any control by name; the panels come from settings/panelwidgets.
+// The controls of the main window itself: the menus (a table of items), the
+// status bar's texts, and the panels, which come from settings/panelwidgets.
 #include "app/topform.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
