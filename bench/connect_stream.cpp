@@ -168,7 +168,7 @@ int main(int argc, char** argv)
     const long shownBefore = results();
     const QString capturePath = driver.filePath(QStringLiteral("dxu0001.log"));
     AnsweredFileDialogs dialogs(capturePath);
-    top.StartCapture1Click();
+    top.captureLog().start();
     click(top, "pbContinuous");
     runFor(5000); // warm-up: allocations that happen once are behind us
     const long rssStart = residentKb();
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     click(top, "pbContinuous");
     waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);
     runFor(500); // the last results on the line
-    top.StopCapture1Click();
+    top.captureLog().stop();
     const long sent = countSent(sim, resultLine) - sentBefore;
     const long shown = results() - shownBefore;
     long captured = 0;

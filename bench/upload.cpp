@@ -11,6 +11,7 @@
 #include "simdriver.h"
 #include "protocol/settingcodes.h"
 #include "services/messages.h"
+#include "settings/transfer.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -63,7 +64,7 @@ int main(int argc, char** argv)
     const long before = countReceived(sim);
     QElapsedTimer clock;
     clock.start();
-    top.queueUpload();
+    top.settingsTransfer().queueUpload();
     if (!waitFor(idle, 60000)) {
         std::fprintf(stderr, "the upload did not finish\n");
         return 1;

@@ -10,39 +10,11 @@
 #include "network/findunits.h"
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
+#include "services/guardedapp.h"
 #include "settings/preview.h"
-
-#include <QApplication>
-#include <QMessageBox>
-
-#include <exception>
 
 namespace dxu {
 namespace {
-
-void showException(const QString& what)
-{
-    QMessageBox::critical(nullptr, QStringLiteral("DXU Interface"), what);
-}
-
-// Shows an exception thrown by a handler and carries on with the next event,
-// as the program's standard exception display does; nothing is left to
-// unwind through the toolkit.
-class DxuApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            showException(QString::fromLocal8Bit(e.what()));
-        } catch (...) {
-            showException(QStringLiteral("Unknown error"));
-        }
-        return false;
-    }
-};
 
 template <typename W>
 W* create(TTopForm& top, std::vector<QWidget*>& order)
@@ -77,7 +49,7 @@ AppWindows::~AppWindows() = default;
 
 int runApplication(int argc, char** argv)
 {
-    DxuApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DXU Interface"));
     QApplication::setApplicationDisplayName(QStringLiteral("DXU Interface"));
     try {
@@ -86,13 +58,13 @@ int runApplication(int argc, char** argv)
                          Qt::QueuedConnection);
         windows.top().show();
         if (const QByteArray preview = qgetenv("DXU_SHOW_ALL_PANELS"); !preview.isEmpty())
-            previewConnectedLook(windows.top().state(), windows.top(), windows.top(),
+            previewConnectedLook(windows.top().state(), windows.top(), windows.top().hooks(),
                                  windows.top().settingsPanel(), preview.toStdString());
         QApplication::exec();
     } catch (const std::exception& e) {
-        showException(QString::fromLocal8Bit(e.what()));
+        showException(&e);
     } catch (...) {
-        showException(QStringLiteral("Unknown error"));
+        showException(nullptr);
     }
     return 0;
 }

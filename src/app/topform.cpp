@@ -1,58 +1,62 @@
 #include "app/topform.h"
 
 #include "capture/capturelog.h"
-#include "capture/viewcapture.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
-#include "diagnostics/about.h"
-#include "diagnostics/errors.h"
-#include "services/formplacement.h"
-#include "diagnostics/terminal.h"
 #include "display/resultdisplay.h"
-#include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
-#include "network/assignaddress.h"
-#include "network/findunits.h"
-#include "network/netsetup.h"
 #include "network/networkconfig.h"
+#include "network/unitscan.h"
 #include "ports/commsetup.h"
 #include "ports/portsettings.h"
 #include "ports/ratefollow.h"
 #include "ports/ratesearch.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
+#include "services/formplacement.h"
 #include "services/locale.h"
+#include "services/statusstrip.h"
 #include "services/store.h"
 #include "settings/gather.h"
+#include "settings/panelwidgets.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QScreen>
 #include <QTimer>
 
 namespace dxu {
-namespace {
 
-QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+// ----------------------------------------------------------------------------
+// Controls by name
 
-// The analog group of the output panel is out of sight and has no behaviour;
-// its edits share their names with the current-loop settings window, which
-// is where those names lead.
-bool insideHiddenAnalogGroup(const QObject* o)
+QObject* TTopForm::control(std::string_view name) const
 {
-    for (const QObject* p = o->parent(); p; p = p->parent())
-        if (p->objectName() == QLatin1String("GroupBox1"))
-            return true;
-    return false;
+    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
+        return it.value();
+
+    QObject* found = nullptr;
+    for (QObject* o : findChildren<QObject*>(key)) {
+        if (!insideHiddenAnalogGroup(o)) {
+            found = o;
+            break;
+        }
+    }
+    for (const QWidget* w : windows_.all()) {
+        if (found)
+            break;
+        if (w)
+            found = w->findChild<QObject*>(key);
+    }
+    if (found)
+        lookup_.insert(key, found);
+    return found;
 }
 
-} // namespace
+// ----------------------------------------------------------------------------
+// Composition
 
 TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
 {
@@ -69,34 +73,50 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     CommPort->setObjectName(QStringLiteral("CommPort"));
     CommPort->SetComPort(pnCOM7);
     CommPort->SetComPortSpeed(br115200);
+    CommPort->SetOnReceiveData([this](TCommPortDriver*, const char* data, int32_t size) { CommPortReceiveData(data, size); });
+    connect(CommPort, &TCommPortDriver::portLost, this, &TTopForm::onPortLost);
     commPort_ = CommPort;
-    portCheck_ = portIsFree;
     display_ = std::make_unique<ResultDisplay>(state_, *this);
-    display_->setResultListener([this](bool noResult) {
-        if (trend_)
-            trend_->addResult(state_.current(), noResult);
-    });
 
     buildMenu();
-    buildStatusBar();
+    statusBar_ = new StatusStrip(this);
+    setStatusBar(statusBar_);
     buildPanels();
-    buildDialogs();
+    PollTimer = named(new QTimer(this), "PollTimer");
+    PollTimer->setInterval(1000);
+    connect(PollTimer, &QTimer::timeout, this, &TTopForm::PollTimerTimer);
     watchSettingChanges(*this, [this] { SettingChanged(); });
-    wireConnection();
+
+    // The modules; the parser shows what it stores straight on the panel and
+    // the display, and everything else it and the engine call goes through
+    // the hooks router.
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
-    // The parser shows what it stores straight on the panel and the display.
-    protocol_ = std::make_unique<Protocol>(state_, relay_, *this, *this, *panel_, *display_);
-    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, *this, *this);
-    session_ = std::make_unique<Session>(state_, *engine_, relay_, *this, *this, *panel_);
-    unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, *this);
+    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, *this, *panel_, *display_);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, *this);
+    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_);
+    unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
-    wireSettingsTransfer();
-    wireSetupFiles();
-    connect(qobject_cast<QAbstractButton*>(widget("pbMore")), &QAbstractButton::clicked, this,
-            &TTopForm::pbMoreClick);
-    connect(qobject_cast<QAbstractButton*>(widget("pbReset")), &QAbstractButton::clicked, this,
-            &TTopForm::pbResetClick);
+    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
+        if (windows_.commSetup)
+            windows_.commSetup->selectPcRate(link, rateIndex);
+    });
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
+    SetupFileParts files = makeSetupFiles(this, state_, *this, *panel_, *transfer_, [this] { showConnectedControls(); });
+    setupFiles_ = std::move(files.files);
+    compare_ = files.compare;
+
+    HooksRouter::Parts& parts = hooks_.parts();
+    parts = {capture_.get(), display_.get(), session_.get(), rateFollow_.get(), rateSearch_.get(), unitScan_.get(),
+             PollTimer, CommPort, portIsFree, [this] { showConnectedControls(); },
+             [this] {
+                 panel_->resetDisplay();
+                 showDisconnectedControls();
+                 hideResultWidgets();
+             },
+             this};
+
+    wireFeatures(modules(), windows_, this);
     FormCreate();
 }
 
@@ -107,30 +127,17 @@ TTopForm::~TTopForm()
     CommPort->Disconnect();
 }
 
+ModuleSet TTopForm::modules()
+{
+    return {state_,     relay_,    *this,      hooks_,       *protocol_, *engine_,  *session_,
+            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_};
+}
+
 void TTopForm::attachWindows(const Windows& windows)
 {
     windows_ = windows;
     lookup_.clear();
-    if (windows_.terminal)
-        windows_.terminal->attach(&state_, &relay_);
-    if (windows_.commSetup)
-        windows_.commSetup->bind(state_, relay_, *this, [this] { unitRateUpload(); });
-    const auto upload = [this] { transfer_->queueUpload(); };
-    if (windows_.assignAddress)
-        windows_.assignAddress->bind(state_, upload);
-    if (windows_.findUnits)
-        windows_.findUnits->bind(state_, *unitScan_, *this, *this);
-    if (windows_.clSettings)
-        windows_.clSettings->bind(state_, upload);
-    if (windows_.clCalibration)
-        windows_.clCalibration->bind(state_, [this] { engine_->sendCurrentItem(); },
-                                     [this] { protocol_->sendCalibrationStore(); });
-    if (windows_.netSetup) {
-        NetworkSender send;
-        send.sendInt = [this](const char* code, int32_t value) { protocol_->sendIntCommand(code, value); };
-        send.sendSaveSettings = [this] { protocol_->sendSaveSettings(); };
-        windows_.netSetup->bind(state_, *this, *this, std::move(send));
-    }
+    bindWindows(modules(), windows_);
 }
 
 void TTopForm::setCommPort(CommLink* port) { commPort_ = port ? port : CommPort; }
@@ -162,7 +169,7 @@ void TTopForm::FormCreate()
         s.decimalComma = 1;
 
     s.connected = 0;
-    resetDisplay();
+    panel_->resetDisplay();
     hideResultWidgets();
     showDisconnectedControls();
 
@@ -198,52 +205,46 @@ void TTopForm::showEvent(QShowEvent* event)
 // ----------------------------------------------------------------------------
 // Fixed control sets
 
-void TTopForm::setShown(std::initializer_list<const char*> names, bool shown)
-{
-    for (const char* n : names)
-        setVisible(n, shown);
-}
-
-void TTopForm::setUsable(std::initializer_list<const char*> names, bool usable)
-{
-    for (const char* n : names)
-        setEnabled(n, usable);
-}
-
 void TTopForm::showDisconnectedControls()
 {
-    setShown({"pnlBasicSetup", "pnlOutputSetup", "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget",
+    showEach(*this, {"pnlBasicSetup", "pnlOutputSetup", "pnlMode", "pnlBinning", "pnlAveraging", "pnlLastTarget",
               "pnlDetectionMode", "pnlDetectionParameters", "pnlMoreAveraging"},
              false);
-    setUsable({"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous"}, false);
+    enableEach(*this, {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous"}, false);
     setVisible("pbSingleMeasure", false);
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
-    setShown({"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
 }
 
 void TTopForm::showConnectedControls()
 {
-    setShown({"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
+    showEach(*this, {"pnlBasicSetup", "pnlMode", "pnlOutputSetup"}, true);
     panel_->showModeGroups();
-    setUsable({"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
+    enableEach(*this, {"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "Open1", "AssignAddress1"},
               true);
     setVisible("edOffsetDistance", true);
 
-    setShown({"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+    showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
-
-void TTopForm::resetDisplay() { panel_->resetDisplay(); }
 
 void TTopForm::hideResultWidgets()
 {
-    setShown({"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
+    showEach(*this, {"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
               "lblResult", "lblError", "lblErrTop", "lblErrBottom", "lblIntensity"},
              false);
 }
 
 // ----------------------------------------------------------------------------
-// Handlers
+// The window's own events
+
+void TTopForm::PollTimerTimer()
+{
+    engine_->PollTimerTimer();
+    markChangedControls();
+}
+
+void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
 
 void TTopForm::SettingChanged()
 {
@@ -251,13 +252,19 @@ void TTopForm::SettingChanged()
     markChangedControls();
 }
 
-void TTopForm::pbMoreClick() { panel_->pbMoreClick(); }
+void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
-void TTopForm::pbResetClick() { session_->resetClicked(); }
+// The device went away under an open port.
+void TTopForm::onPortLost()
+{
+    if (CommPort != commPort_ || !CommPort->LinkLost())
+        return;
+    if (unitScan_->running())
+        unitScan_->portLost();
+    session_->portLost(session_->comNumberInUse());
+}
 
 bool TTopForm::unsavedChangesPrompt(int kind) { return session_->confirmUnsaved(kind); }
-
-void TTopForm::closeCaptureFile() { capture_->stop(); }
 
 void TTopForm::releaseForExit()
 {
@@ -266,7 +273,7 @@ void TTopForm::releaseForExit()
     PollTimer->stop();
     if (commPort_)
         commPort_->Disconnect();
-    closeCaptureFile();
+    capture_->stop();
 }
 
 void TTopForm::Exit1Click()
@@ -293,85 +300,6 @@ void TTopForm::closeEvent(QCloseEvent* event)
     // Closing the main window ends the program even while a modeless window
     // such as the terminal is still open.
     emit terminateRequested();
-}
-
-namespace {
-void showModeless(QWidget* w)
-{
-    if (!w)
-        return;
-    w->show();
-    w->raise();
-    w->activateWindow();
-}
-} // namespace
-
-void TTopForm::About1Click() { showModeless(windows_.about); }
-
-void TTopForm::Terminal1Click() { showModeless(windows_.terminal); }
-
-void TTopForm::Trend1Click()
-{
-    if (!trend_)
-        trend_ = new TfrmTrend(this);
-    showModeless(trend_);
-}
-
-// ----------------------------------------------------------------------------
-// Hooks answered here
-
-void TTopForm::showVersionText(std::string_view text)
-{
-    if (windows_.about)
-        windows_.about->setVersionText(qs(text));
-}
-
-bool TTopForm::terminalVisible() const { return windows_.terminal && windows_.terminal->isVisible(); }
-
-bool TTopForm::errorWindowVisible() const { return windows_.errors && windows_.errors->isVisible(); }
-
-void TTopForm::showErrorWindow() { showModeless(windows_.errors); }
-
-bool TTopForm::commSetupVisible() const { return windows_.commSetup && windows_.commSetup->isVisible(); }
-
-// ----------------------------------------------------------------------------
-// Controls by name
-
-QObject* TTopForm::control(std::string_view name) const
-{
-    const QString key = qs(name);
-    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
-        return it.value();
-
-    QObject* found = nullptr;
-    for (QObject* o : findChildren<QObject*>(key)) {
-        if (!insideHiddenAnalogGroup(o)) {
-            found = o;
-            break;
-        }
-    }
-    if (!found) {
-        const QWidget* others[] = {windows_.viewCapture, windows_.about,     windows_.clSettings,
-                                   windows_.clCalibration, windows_.commSetup, windows_.netSetup,
-                                   windows_.assignAddress, windows_.findUnits, windows_.terminal,  windows_.errors};
-        for (const QWidget* w : others) {
-            if (w && (found = w->findChild<QObject*>(key)))
-                break;
-        }
-    }
-    if (found)
-        lookup_.insert(key, found);
-    return found;
-}
-
-QWidget* TTopForm::widget(std::string_view name) const { return qobject_cast<QWidget*>(control(name)); }
-
-QAction* TTopForm::action(std::string_view name) const { return qobject_cast<QAction*>(control(name)); }
-
-void TTopForm::setStatusPanel(int index, std::string_view text)
-{
-    if (index >= 0 && index < static_cast<int>(statusPanels_.size()))
-        statusPanels_[static_cast<size_t>(index)]->setText(qs(text));
 }
 
 } // namespace dxu

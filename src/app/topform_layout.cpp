@@ -1,36 +1,15 @@
-// The controls of the main window itself: menus, status bar and the file
-// dialogs; the panels come from settings/panelwidgets. Behaviour lives in
-// topform.cpp.
+// The controls of the main window itself: the menus (a table of items), the
+// status bar's texts, and the panels, which come from settings/panelwidgets.
 #include "app/topform.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
 #include "network/unitscan.h"
-
-#include "services/filedialogs.h"
+#include "services/statusstrip.h"
 #include "settings/panelwidgets.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPixmap>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStatusBar>
-#include <QTimer>
-#include <QVBoxLayout>
-
-#include <algorithm>
-#include <type_traits>
 
 namespace dxu {
 
@@ -99,93 +78,11 @@ void TTopForm::buildMenu()
                 {"SetRanges1", "&Set Ranges...", {}, false, false, false, true},
                 {"Calibrate1", "&Calibrate...", {}, false, false, false, true}});
 
-    // Two items of the bar act at once instead of opening a menu.
-    auto* terminal = named(new QAction(QStringLiteral("&Terminal"), this), "Terminal1");
-    auto* trend = named(new QAction(QStringLiteral("T&rend"), this), "Trend1");
-    auto* about = named(new QAction(QStringLiteral("&About"), this), "About1");
-    bar->addAction(terminal);
-    bar->addAction(trend);
-    bar->addAction(about);
-    connect(terminal, &QAction::triggered, this, &TTopForm::Terminal1Click);
-    connect(trend, &QAction::triggered, this, &TTopForm::Trend1Click);
-    connect(about, &QAction::triggered, this, &TTopForm::About1Click);
-    connect(action("Exit1"), &QAction::triggered, this, &TTopForm::Exit1Click);
-}
-
-namespace {
-constexpr int ProgressTextWidth = 150;
-constexpr int ProgressBarWidth = 100;
-} // namespace
-
-void TTopForm::buildStatusBar()
-{
-    auto* bar = named(new QStatusBar(this), "StatusBar1");
-    bar->setSizeGripEnabled(false);
-    bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
-    setStatusBar(bar);
-
-    auto* strip = new QWidget(bar);
-    auto* l = new QHBoxLayout(strip);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(1);
-    static constexpr int widths[6] = {45, 370, 60, 195, 70, 50};
-    static const char* const texts[6] = {"Help:", "", "Status:", "", "Capture:", ""};
-    for (int i = 0; i < 6; ++i) {
-        auto* p = label(strip, QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1().constData(),
-                        QString::fromLatin1(texts[i]));
-        p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i < 5)
-            p->setFixedWidth(widths[i] - 1);
-        else
-            p->setMinimumWidth(widths[i] - 1);
-        l->addWidget(p, i == 5 ? 1 : 0);
-        statusPanels_[static_cast<size_t>(i)] = p;
-    }
-    // How far a settings read is, after the panels; shown only while one
-    // runs, and then the help panel makes room for it.
-    progressText_ = label(strip, "StatusBar1ProgressText", QString());
-    progressText_->setFixedWidth(ProgressTextWidth);
-    progressBar_ = named(new QProgressBar(strip), "StatusBar1ProgressBar");
-    progressBar_->setTextVisible(false);
-    progressBar_->setFixedWidth(ProgressBarWidth);
-    progressText_->setVisible(false);
-    progressBar_->setVisible(false);
-    l->addWidget(progressText_);
-    l->addWidget(progressBar_);
-    bar->addWidget(strip, 1);
-}
-
-void TTopForm::setProgress(std::string_view text, int value, int maximum)
-{
-    const bool shown = maximum > 0;
-    if (shown) {
-        progressText_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-        progressBar_->setRange(0, maximum);
-        progressBar_->setValue(value);
-    }
-    if (progressBar_->isVisibleTo(this) != shown) {
-        const int room = ProgressTextWidth + ProgressBarWidth + 2;
-        statusPanels_[1]->setFixedWidth(statusPanels_[1]->minimumWidth() + (shown ? -room : room));
-        progressText_->setVisible(shown);
-        progressBar_->setVisible(shown);
-    }
-}
-
-void TTopForm::buildDialogs()
-{
-    const QString setupFilter = QStringLiteral("DXU Files (*.dxu)");
-    const QString captureFilter = QStringLiteral("Capture File (*.log)");
-    CfgOpen = makeFileDialog(this, "CfgOpen", QStringLiteral("Open File"), setupFilter, QStringLiteral("dxu"), false);
-    CfgSave = makeFileDialog(this, "CfgSave", QStringLiteral("Save As"), setupFilter, QStringLiteral("dxu"), true);
-    ReportSave = makeFileDialog(this, "ReportSave", QStringLiteral("Settings Report"),
-                                QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), true);
-    CaptureSave = makeFileDialog(this, "CaptureSave", QStringLiteral("Capture Filename"), captureFilter,
-                                 QStringLiteral("log"), true);
-    OpenCapture = makeFileDialog(this, "OpenCapture", QStringLiteral("View Capture File"), captureFilter,
-                                 QStringLiteral("log"), false);
-
-    PollTimer = named(new QTimer(this), "PollTimer");
-    PollTimer->setInterval(1000);
+    // Three items of the bar act at once instead of opening a menu.
+    using Named = std::pair<const char*, const char*>;
+    for (auto [name, text] : {Named{"Terminal1", "&Terminal"}, Named{"Trend1", "T&rend"}, Named{"About1", "&About"}})
+        bar->addAction(named(new QAction(QString::fromLatin1(text), this), name));
+    onClick("Exit1", [this] { Exit1Click(); });
 }
 
 void TTopForm::buildPanels()
@@ -198,6 +95,16 @@ void TTopForm::buildPanels()
         display_->setHistogram(img);
         return img;
     });
+}
+
+void TTopForm::setStatusPanel(int index, std::string_view text)
+{
+    statusBar_->setPanel(index, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TTopForm::setProgress(std::string_view text, int value, int maximum)
+{
+    statusBar_->setProgress(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), value, maximum);
 }
 
 } // namespace dxu

@@ -67,10 +67,8 @@ bool WidgetUi::isVisible(std::string_view name) const
 void WidgetUi::setEnabled(std::string_view name, bool enabled)
 {
     QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        w->setEnabled(enabled);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setEnabled(enabled);
+    if (qobject_cast<QWidget*>(o) || qobject_cast<QAction*>(o))
+        o->setProperty("enabled", enabled);
 }
 
 bool WidgetUi::isEnabled(std::string_view name) const
@@ -85,27 +83,18 @@ bool WidgetUi::isEnabled(std::string_view name) const
     return false;
 }
 
+// Check boxes, radio buttons, checkable group boxes and menu items alike.
 void WidgetUi::setChecked(std::string_view name, bool checked)
 {
     QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        b->setChecked(checked);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setChecked(checked);
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-        g->setChecked(checked);
+    if (qobject_cast<QAbstractButton*>(o) || qobject_cast<QAction*>(o) || qobject_cast<QGroupBox*>(o))
+        o->setProperty("checked", checked);
 }
 
 bool WidgetUi::isChecked(std::string_view name) const
 {
     QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        return b->isChecked();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->isChecked();
-    if (auto* g = qobject_cast<QGroupBox*>(o))
-        return g->isChecked();
-    return false;
+    return o && o->property("checked").toBool();
 }
 
 void WidgetUi::setColor(std::string_view name, Rgb color)
@@ -182,23 +171,18 @@ std::string WidgetUi::text(std::string_view name) const
     return t.toStdString();
 }
 
+// Widgets and menu items alike keep their hint in the toolTip property.
 void WidgetUi::setHint(std::string_view name, std::string_view hint)
 {
     QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        w->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setToolTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
+    if (qobject_cast<QWidget*>(o) || qobject_cast<QAction*>(o))
+        o->setProperty("toolTip", QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
 }
 
 std::string WidgetUi::hint(std::string_view name) const
 {
     QObject* o = control(name);
-    if (auto* w = qobject_cast<QWidget*>(o))
-        return w->toolTip().toStdString();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->toolTip().toStdString();
-    return {};
+    return o ? o->property("toolTip").toString().toStdString() : std::string();
 }
 
 namespace {
@@ -275,6 +259,18 @@ void WidgetUi::onChange(std::string_view name, std::function<void()> handler)
     } else if (auto* a = qobject_cast<QAction*>(o)) {
         QObject::connect(a, &QAction::toggled, a, run);
     }
+}
+
+void WidgetUi::onClick(std::string_view name, std::function<void()> handler)
+{
+    QObject* o = control(name);
+    auto run = [handler = std::move(handler)] { handler(); };
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        QObject::connect(b, &QAbstractButton::clicked, b, run);
+    else if (auto* c = qobject_cast<QComboBox*>(o))
+        QObject::connect(c, &QComboBox::activated, c, run);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        QObject::connect(a, &QAction::triggered, a, run);
 }
 
 } // namespace dxu

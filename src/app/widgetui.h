@@ -37,6 +37,7 @@ public:
     void setItemText(std::string_view name, int index, std::string_view text) override;
     void removeItem(std::string_view name, int index) override;
     void onChange(std::string_view name, std::function<void()> handler) override;
+    void onClick(std::string_view name, std::function<void()> handler) override;
 
 private:
     QWidget* widgetNamed(std::string_view name) const;

@@ -93,6 +93,13 @@ CaptureLog::CaptureLog(Ui& ui, QWidget* owner) : ui_(ui), owner_(owner), flushTi
     flushTimer_->setObjectName(QStringLiteral("CaptureFlushTimer"));
     flushTimer_->setInterval(FlushIntervalMs);
     connect(flushTimer_, &QTimer::timeout, this, &CaptureLog::flush);
+    // The capture's own file dialogs belong to the window that owns it.
+    if (owner) {
+        const QString filter = QStringLiteral("Capture File (*.log)");
+        const QString suffix = QStringLiteral("log");
+        makeFileDialog(owner, "CaptureSave", QStringLiteral("Capture Filename"), filter, suffix, true);
+        makeFileDialog(owner, "OpenCapture", QStringLiteral("View Capture File"), filter, suffix, false);
+    }
 }
 
 CaptureLog::~CaptureLog()

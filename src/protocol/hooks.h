@@ -1,7 +1,7 @@
 #pragma once
 // What the parser and the engine call on the window and on the other feature
 // modules. Every call has a harmless default so that tests override only what
-// they observe. The main window implements all of it.
+// they observe. The hooks router (wiring/) implements all of it.
 #include <cstdint>
 #include <string_view>
 

@@ -4,6 +4,7 @@
 // real widgets; tests implement it over a plain map.
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,23 @@ public:
     // checkable menu item, the text of an edit. Of a combo box only the
     // user's choice or typing counts.
     virtual void onChange(std::string_view /*name*/, std::function<void()> /*handler*/) {}
+    // Runs handler when the user clicks the button, chooses the menu item (a
+    // checkable one has its new check mark by then) or picks an item of the
+    // combo box; the program setting the value runs nothing.
+    virtual void onClick(std::string_view /*name*/, std::function<void()> /*handler*/) {}
 };
+
+// The same visibility, or the same usability, for several controls.
+inline void showEach(Ui& ui, std::initializer_list<const char*> names, bool shown)
+{
+    for (const char* n : names)
+        ui.setVisible(n, shown);
+}
+
+inline void enableEach(Ui& ui, std::initializer_list<const char*> names, bool enabled)
+{
+    for (const char* n : names)
+        ui.setEnabled(n, enabled);
+}
 
 } // namespace dxu

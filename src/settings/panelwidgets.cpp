@@ -207,6 +207,14 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QStr
     return named(new QLabel(text, parent), name, hint);
 }
 
+bool insideHiddenAnalogGroup(const QObject* o)
+{
+    for (const QObject* p = o->parent(); p; p = p->parent())
+        if (p->objectName() == QLatin1String("GroupBox1"))
+            return true;
+    return false;
+}
+
 void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>& makeHistogram)
 {
     auto* columns = new QHBoxLayout(central);

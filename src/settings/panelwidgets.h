@@ -26,6 +26,11 @@ W* named(W* w, const char* name, const QString& hint = {})
 // A label of that name and text.
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QString& hint = {});
 
+// The analog group of the output panel is out of sight and has no behaviour;
+// its edits share their names with the current-loop settings window, which
+// is where those names lead: true for a control inside it.
+bool insideHiddenAnalogGroup(const QObject* o);
+
 // Builds the panels of the main window into central, in two columns.
 // makeHistogram makes the binning image imgBinning in the given parent.
 void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>& makeHistogram);

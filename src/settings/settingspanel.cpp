@@ -191,17 +191,9 @@ void SettingsPanel::showModeGroups()
     }
 }
 
-void SettingsPanel::show(std::initializer_list<const char*> names, bool shown)
-{
-    for (const char* n : names)
-        ui_.setVisible(n, shown);
-}
+void SettingsPanel::show(std::initializer_list<const char*> names, bool shown) { showEach(ui_, names, shown); }
 
-void SettingsPanel::enable(std::initializer_list<const char*> names, bool enabled)
-{
-    for (const char* n : names)
-        ui_.setEnabled(n, enabled);
-}
+void SettingsPanel::enable(std::initializer_list<const char*> names, bool enabled) { enableEach(ui_, names, enabled); }
 
 void SettingsPanel::SettingChanged() { ui_.setEnabled("pbUpload", true); }
 

@@ -121,7 +121,7 @@ protected:
         EXPECT_EQ(panel(), on ? " On" : " Off");
         EXPECT_EQ(form().isEnabled("StartCapture1"), !on);
         EXPECT_EQ(form().isEnabled("StopCapture1"), on);
-        EXPECT_EQ(form().captureOpen(), on);
+        EXPECT_EQ(form().captureLog().isOpen(), on);
     }
 
     FakeClockScope clock;
@@ -142,7 +142,7 @@ TEST_F(CaptureWindowTest, CapturesWhileMeasuringAndIsOnDiskWithinASecondAndAtExi
     const QString path = dir.filePath("run.log");
     answer({path});
     expectCapturing(false);
-    form().StartCapture1Click();
+    choose("StartCapture1");
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(dialogs.asked[0].name, "CaptureSave");
     EXPECT_EQ(dialogs.asked[0].directory, QDir::currentPath());
@@ -157,23 +157,23 @@ TEST_F(CaptureWindowTest, CapturesWhileMeasuringAndIsOnDiskWithinASecondAndAtExi
     receive("$BM,1.5\r");
     form().Exit1Click();
     EXPECT_EQ(fileText(path), "14:05:09:37,   12.345,m\n23:59:59:99,   1.500,m\n");
-    EXPECT_FALSE(form().captureOpen());
+    EXPECT_FALSE(form().captureLog().isOpen());
     EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(CaptureWindowTest, CancelledOrUncreatableFileRunsNoCapture)
 {
-    form().StartCapture1Click(); // cancelled
+    choose("StartCapture1"); // cancelled
     expectCapturing(false);
 
     answer({dir.filePath("no such folder/dxu0001.log")});
-    form().StartCapture1Click();
+    choose("StartCapture1");
     expectCapturing(false);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Error");
     EXPECT_TRUE(messages.shown[0].text.startsWith("Cannot create the capture file ")) << messages.shown[0].text.toStdString();
     EXPECT_TRUE(messages.shown[0].text.endsWith("No capture is running."));
-    form().StopCapture1Click();
+    choose("StopCapture1");
     expectCapturing(false);
 }
 
@@ -183,23 +183,23 @@ TEST_F(CaptureWindowTest, FullDiskStopsTheCaptureAndSaysSoOnce)
     const QString full = dir.filePath("full.log");
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), full));
     answer({full});
-    form().StartCapture1Click();
+    choose("StartCapture1");
     expectCapturing(true);
     receive("$BM,12.345\r");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form().captureOpen(); }, 2500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form().captureLog().isOpen(); }, 2500));
     expectCapturing(false);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Error");
     EXPECT_TRUE(messages.shown[0].text.startsWith("Writing the capture file " + full + " failed, and the capture has stopped."));
     receive("$BM,12.345\r");
-    form().StopCapture1Click();
+    choose("StopCapture1");
     EXPECT_EQ(messages.shown.size(), 1u);
 
     // Also when the failure shows only as the capture stops.
     answer({full});
-    form().StartCapture1Click();
+    choose("StartCapture1");
     receive("$BM,12.345\r");
-    form().StopCapture1Click();
+    choose("StopCapture1");
     expectCapturing(false);
     EXPECT_EQ(messages.shown.size(), 2u);
 }
@@ -208,9 +208,9 @@ TEST_F(CaptureWindowTest, RunningCaptureIsInUseForTheViewerUntilStopped)
 {
     const QString path = dir.filePath("dxu0001.log");
     answer({path, path});
-    form().StartCapture1Click();
+    choose("StartCapture1");
     receive("$BM,12.345\r");
-    form().OpenCapture1Click();
+    choose("OpenCapture1");
     ASSERT_EQ(dialogs.asked.size(), 2u);
     EXPECT_EQ(dialogs.asked[1].name, "OpenCapture");
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -218,10 +218,10 @@ TEST_F(CaptureWindowTest, RunningCaptureIsInUseForTheViewerUntilStopped)
     EXPECT_EQ(messages.shown[0].text, "File " + path + " is in use.\n\nSelect another file to view.");
     EXPECT_FALSE(viewer->isVisible());
 
-    form().StopCapture1Click();
+    choose("StopCapture1");
     expectCapturing(false);
     answer({path});
-    form().OpenCapture1Click();
+    choose("OpenCapture1");
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->windowTitle(), "Viewing  " + path);
     EXPECT_EQ(viewer->findChild<QPlainTextEdit*>("CapContent")->toPlainText(), "14:05:09:37,   12.345,m");
@@ -238,17 +238,17 @@ TEST_F(CaptureWindowTest, ViewerShowsLongLinesWholeAndSaysWhenAFileCannotBeRead)
     const QString empty = dir.filePath("empty.log");
     writeFile(empty, "");
     answer({file, dir.filePath("missing.log"), empty});
-    form().OpenCapture1Click();
+    choose("OpenCapture1");
     auto* content = viewer->findChild<QPlainTextEdit*>("CapContent");
     EXPECT_EQ(content->toPlainText(), longLine + "\n14:05:09:38,   1.000,m");
 
-    form().OpenCapture1Click(); // missing: said so, the window keeps its file
+    choose("OpenCapture1"); // missing: said so, the window keeps its file
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Error");
     EXPECT_TRUE(messages.shown[0].text.startsWith("File " + dir.filePath("missing.log") + " cannot be read."));
     EXPECT_EQ(viewer->windowTitle(), "Viewing  " + file);
 
-    form().OpenCapture1Click();
+    choose("OpenCapture1");
     EXPECT_EQ(content->toPlainText(), "");
     EXPECT_EQ(viewer->windowTitle(), "Viewing  " + empty);
 }
@@ -264,7 +264,7 @@ TEST_F(CaptureWindowTest, ExportsTheChosenValueAsCsvWithTheCapturesDate)
     ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2026, 3, 1), QTime(0, 1)), QFileDevice::FileModificationTime));
     f.close();
     answer({file});
-    form().OpenCapture1Click();
+    choose("OpenCapture1");
     auto* plotValue = viewer->findChild<QComboBox*>("cmbPlotValue");
     auto* plot = viewer->findChild<PlotView*>("CapPlot");
     EXPECT_EQ(plotValue->currentText(), "Distance");

@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "common/simlink.h"
 #include "common/testsupport.h"
+#include "engine/session.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -48,7 +49,7 @@ protected:
     // Connects and reads the unit; the wire is then clear.
     void connect()
     {
-        top().pbConnectClick();
+        top().session().connectClicked();
         ASSERT_TRUE(runUntil([this] { return idle(); }));
         ASSERT_EQ(top().state().connected, 1);
         link->received.clear();

@@ -70,7 +70,7 @@ protected:
     // A network whose members sit in the given slots (slot, address).
     void network(std::initializer_list<std::pair<int, char>> members)
     {
-        form().MultiDrop1Click();
+        click("MultiDrop1");
         form().setChecked("MultiDrop1", true);
         int unit = 0;
         for (auto [slot, address] : members) {
@@ -269,7 +269,7 @@ TEST_F(ConnectWindow, ConnectOpensThePortItChecked)
     EXPECT_EQ(form().driver().ComPort(), pnCOM5);
 
     // In network mode the RS-485 port is the one.
-    form().pbConnectClick(); // disconnect
+    form().session().connectClicked(); // disconnect
     st().unitTable[0].port485 = 8;
     network({{0, 'a'}});
     form().session().openAndConnect();

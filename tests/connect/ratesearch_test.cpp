@@ -38,7 +38,7 @@ TEST_F(RateSearchTest, UnitAtAnotherRateIsFoundAndItsRateKeptOnlyWhenTheUserSays
         for (MsgAnswer a : c.answers)
             messages.answerNext(a);
         messages.shown.clear();
-        top().pbConnectClick();
+        top().session().connectClicked();
         runUntil([this] { return idle(); }, 30000);
         EXPECT_EQ(top().state().connected, c.connected ? 1 : 0) << c.storedIndex;
         EXPECT_EQ(pcRate(), c.rate);

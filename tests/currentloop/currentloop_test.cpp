@@ -90,7 +90,6 @@ TEST_F(CurrentLoop, SwitchesUploadOnlyWhileConnected)
     attach(quick(), {{"CL", {1}}});
     auto* loopOn = get<QAction>("CurrentLoopOn1");
     loopOn->trigger();
-    top().CurrentLoopOn1Click();
     EXPECT_FALSE(loopOn->isChecked());
     EXPECT_TRUE(link->received.empty());
 

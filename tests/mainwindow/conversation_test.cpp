@@ -52,7 +52,7 @@ TEST_F(Conversation, ReadShowsAUnitsOwnModeAndOffersSingleMeasurementWithoutCont
 {
     SimLink link({}, {{"MM", {2}}, {"CO", {0}}, {"PF", {2000, 750, 1000}}, {"PO", {200, 25}}, {"BS", {3}}});
     attach(link);
-    form().pbConnectClick();
+    form().session().connectClicked();
     ASSERT_TRUE(runUntil(link, [&] { return readDone(); }));
 
     EXPECT_TRUE(form().isVisible("pnlBinning"));
@@ -74,15 +74,15 @@ TEST_F(Conversation, UnitLeftMeasuringIsStoppedForTheReadAndRestarted)
 {
     SimLink link;
     attach(link);
-    form().pbConnectClick();
+    form().session().connectClicked();
     ASSERT_TRUE(runUntil(link, [&] { return readDone(); }));
-    form().pbContinuousClick();
+    form().session().continuousClicked();
     ASSERT_TRUE(runUntil(link, [&] { return count(link, "$US") >= 2 && link.unit(0).measuring(); }));
-    form().pbConnectClick(); // the unit goes on measuring
+    form().session().connectClicked(); // the unit goes on measuring
     ASSERT_FALSE(form().commPort()->Connected());
     const std::size_t before = link.received.size();
 
-    form().pbConnectClick();
+    form().session().connectClicked();
     ASSERT_TRUE(runUntil(link, [&] { return readDone() && count(link, "$GO") == 2; }));
     const std::vector<std::string> second(link.received.begin() + static_cast<long>(before), link.received.end());
     // Connect, stop the unit, then the whole read; measuring restarts after it.
@@ -105,7 +105,7 @@ TEST_F(Conversation, SettingsReadShowsItsProgressUntilItEnds)
     attach(link);
     auto* bar = get<QWidget>("StatusBar1ProgressBar");
     const QString half = QStringLiteral("Reading settings %1 of %2").arg(SettingsReadCount / 2).arg(SettingsReadCount);
-    form().pbConnectClick();
+    form().session().connectClicked();
     ASSERT_TRUE(runUntil(link, [&] { return text("StatusBar1ProgressText") == half; }));
     EXPECT_TRUE(bar->isVisibleTo(&form()));
     EXPECT_EQ(text("StatusBar1Panel3"), " Connected");
@@ -113,7 +113,7 @@ TEST_F(Conversation, SettingsReadShowsItsProgressUntilItEnds)
     EXPECT_FALSE(bar->isVisibleTo(&form()));
 
     // Read again, and lose the line halfway.
-    form().pbReadClick();
+    form().session().readSettings();
     ASSERT_TRUE(runUntil(link, [&] { return text("StatusBar1ProgressText") == half; }));
     EXPECT_TRUE(bar->isVisibleTo(&form()));
     form().session().portLost(1);
@@ -131,18 +131,18 @@ TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffA
     network.addresses = {'a', 'b'};
     SimLink link(network, {{"CO", {1}}});
     attach(link);
-    form().MultiDrop1Click();
+    choose("MultiDrop1");
     for (char address : {'a', 'b'})
-        ASSERT_TRUE(addNetworkMember(form().state(), form(), form(), {}, addressPosition(address)));
+        ASSERT_TRUE(addNetworkMember(form().state(), form(), form().hooks(), {}, addressPosition(address)));
 
-    form().pbConnectClick();
+    form().session().connectClicked();
     ASSERT_TRUE(runUntil(link, [&] { return readDone(); }));
     EXPECT_EQ(count(link, "#aCO,0"), 1);
     EXPECT_EQ(count(link, "#aSU"), 1);
     EXPECT_EQ(link.unit(0).saved().getInt("CO"), 0);
     EXPECT_EQ(count(link, "#bCO,0"), 0); // not connected to yet
 
-    form().pbNextDXUClick();
+    form().session().switchUnit(StepNext);
     ASSERT_TRUE(runUntil(link, [&] { return readDone() && form().state().currentUnit == 2; }));
     EXPECT_EQ(link.unit(1).saved().getInt("CO"), 0);
     EXPECT_EQ(count(link, "#aCO,0"), 1); // only once

@@ -2,6 +2,7 @@
 // to controls by name.
 #include "fixture.h"
 #include "services/locale.h"
+#include "settings/settingspanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,7 +37,7 @@ TEST_P(ResetTexts, FollowUnitsAndDecimalSeparator)
     top.setText("lblError", "Laser failure");
     top.setEnabled("pbUpload", true);
 
-    top.resetDisplay();
+    top.settingsPanel().resetDisplay();
 
     EXPECT_EQ(text("edOffsetDistance"), c.offset);
     EXPECT_EQ(text("edShortGate"), c.shortGate);

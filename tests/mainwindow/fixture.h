@@ -50,6 +50,12 @@ protected:
         EXPECT_NE(t, nullptr) << name;
         return t;
     }
+    // The menu item chosen as the user does (a checkable one toggles first).
+    void choose(const char* name)
+    {
+        if (auto* a = get<QAction>(name))
+            a->trigger();
+    }
     QString text(const char* name)
     {
         QObject* o = form().control(name);

@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "diagnostics/about.h"
 #include "diagnostics/terminal.h"
+#include "engine/session.h"
 #include "fixture.h"
 
 #include <QPushButton>
@@ -111,7 +112,7 @@ TEST_F(MainWindowTest, ResetAsksFirstAndDropsTheSaveHighlight)
     top.setEnabled("pbUpload", true);
 
     messages.answerNext(MsgAnswer::No);
-    top.pbResetClick();
+    top.session().resetClicked();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Warning");
     EXPECT_EQ(messages.shown[0].text,
@@ -120,7 +121,7 @@ TEST_F(MainWindowTest, ResetAsksFirstAndDropsTheSaveHighlight)
     EXPECT_TRUE(top.isEnabled("pbUpload"));
 
     messages.answerNext(MsgAnswer::Yes);
-    top.pbResetClick();
+    top.session().resetClicked();
     EXPECT_FALSE(top.isEnabled("pbSaveSettings"));
     EXPECT_FALSE(top.isEnabled("pbUpload"));
     const QFont f = get("pbSaveSettings")->font();
@@ -141,7 +142,7 @@ TEST(Windows, AboutAndTerminalOpenModelessAndTheAboutBoxHidesOnOk)
     EXPECT_FALSE(w.about->isModal());
     EXPECT_TRUE(top.QWidget::isVisible());
 
-    top.showVersionText("DXU V1.07 2004");
+    top.hooks().showVersionText("DXU V1.07 2004");
     EXPECT_EQ(w.about->findChild<QLabel*>(QStringLiteral("lblDXUVersion"))->text(), "DXU V1.07 2004");
     bool programVersionShown = false;
     for (QLabel* l : w.about->findChildren<QLabel*>())
@@ -156,10 +157,10 @@ TEST(Windows, AboutAndTerminalOpenModelessAndTheAboutBoxHidesOnOk)
     ok->click();
     EXPECT_FALSE(w.about->isVisible());
 
-    EXPECT_FALSE(top.terminalVisible());
+    EXPECT_FALSE(top.hooks().terminalVisible());
     top.findChild<QAction*>(QStringLiteral("Terminal1"))->trigger();
     EXPECT_TRUE(w.terminal->isVisible());
-    EXPECT_TRUE(top.terminalVisible());
+    EXPECT_TRUE(top.hooks().terminalVisible());
     w.terminal->hide();
     top.hide();
 }

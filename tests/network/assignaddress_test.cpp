@@ -31,9 +31,9 @@ protected:
         o.network = true;
         o.addresses = {'b', 'c'};
         attach(o);
-        top().MultiDrop1Click();
+        qobject_cast<QAction*>(top().control("MultiDrop1"))->trigger();
         for (char a : {'b', 'c'})
-            ASSERT_TRUE(addNetworkMember(top().state(), top(), top(), {}, addressPosition(a)));
+            ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(a)));
         connect();
         top().windows().assignAddress->show();
     }

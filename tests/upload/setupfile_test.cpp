@@ -56,7 +56,7 @@ public:
     void openFile(const QString& file)
     {
         dialogs.answerNext(file);
-        top->Open1Click();
+        top->setupFiles().open();
     }
     // The write lines of an upload (its read-back queries left out).
     Lines writes(const Lines& wire)
@@ -89,7 +89,7 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
                        {"UA", {'c'}},  {"BR", {115200, 9600}}};
     connect(a);
     dialogs.answerNext(path("unitA")); // typed without an extension
-    top->Saveas1Click();
+    top->setupFiles().saveAs();
     const QString saved = path("unitA.dxu");
     EXPECT_EQ(fileBytes(saved), imageOf(top->state().current()));
     EXPECT_TRUE(readSetupFile(saved).record == top->state().current());
@@ -127,7 +127,7 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 {
     connect();
     dialogs.answerNext(path("same.dxu"));
-    top->Saveas1Click();
+    top->setupFiles().saveAs();
     openFile(path("same.dxu"));
     EXPECT_FALSE(top->isEnabled("pbUpload"));
     EXPECT_TRUE(flagged(top->state().current()).empty());
@@ -138,7 +138,7 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
     EXPECT_TRUE(said->text().contains(QStringLiteral("same settings")));
 
     ASSERT_TRUE(QFile::remove(path("same.dxu")));
-    top->Save1Click();
+    top->setupFiles().save();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("same.dxu"))) << messages.shown[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(path("same.dxu")));
@@ -217,7 +217,7 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
     // A save that cannot be written says so and leaves the name as it was.
     messages.shown.clear();
     dialogs.answerNext(path("no/such/folder/x.dxu"));
-    top->Saveas1Click();
+    top->setupFiles().saveAs();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("x.dxu")));
     EXPECT_TRUE(top->setupFiles().setupFileName().isEmpty());
@@ -290,7 +290,7 @@ TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
 {
     connect({{"SG", {1.25}}, {"PL", {1}}});
     dialogs.answerNext(path("report"));
-    top->SettingsReport1Click();
+    top->setupFiles().saveReport();
     const QString text = QString::fromUtf8(fileBytes(path("report.csv")));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());

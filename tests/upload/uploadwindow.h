@@ -4,6 +4,8 @@
 #include "app/topform.h"
 #include "common/testsupport.h"
 #include "common/simlink.h"
+#include "settings/setupfile.h"
+#include "settings/transfer.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -96,7 +98,7 @@ public:
     // Upload and every reply to it; the lines it wrote.
     Lines upload()
     {
-        top->pbUploadClick();
+        top->settingsTransfer().uploadClicked();
         pump();
         return takeLines();
     }
