@@ -210,6 +210,10 @@ int main(int argc, char** argv)
         return true;
     };
 
+    std::printf("line bound: every byte both ways at 10 bits (8N1) plus a turnaround for each command after a\n"
+                "reply. A pseudo-terminal does not pace bytes: dxu-sim holds the line busy for 10 bits a byte\n"
+                "after each reply it writes, while the program's commands reach it at once, so at low rates a\n"
+                "run can beat the bound.\n");
     // 1. Connect and read.
     clock.start();
     if (!connectAndRead(sim, 3))

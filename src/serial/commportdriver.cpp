@@ -124,6 +124,8 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
     connect(&pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollReceive);
     notifier_.setEnabled(false);
     connect(&notifier_, &QSocketNotifier::activated, this, &TCommPortDriver::receiveAvailable);
+    gatherTimer_.setSingleShot(true);
+    connect(&gatherTimer_, &QTimer::timeout, this, &TCommPortDriver::endGathering);
     turnaroundTimer_.setSingleShot(true);
     turnaroundTimer_.setTimerType(Qt::PreciseTimer);
     connect(&turnaroundTimer_, &QTimer::timeout, this, &TCommPortDriver::SendPending);
@@ -204,6 +206,12 @@ int32_t TCommPortDriver::SendData(const void* DataPtr, int32_t DataSize)
     if (fd_ < 0 || lost_ || DataSize <= 0 || !DataPtr)
         return 0;
     const char* data = static_cast<const char*>(DataPtr);
+    // The reply to this is awaited: bytes are handed over on arrival again.
+    sinceSend_ = 0;
+    if (gatherTimer_.isActive()) {
+        gatherTimer_.stop();
+        notifier_.setEnabled(true);
+    }
     // Blocks leave in order: behind one that waits, the next waits too.
     if (pending_.isEmpty()) {
         if (!haveReceived_)
@@ -353,11 +361,24 @@ void TCommPortDriver::SetComHandle(int handle)
 
 void TCommPortDriver::PollReceive() { readOnce(); }
 
-// The notifier's call: everything that has arrived, a buffer at a time.
+// The notifier's call: everything that has arrived, a buffer at a time. In a
+// stream the notifier then rests for the polling delay.
 void TCommPortDriver::receiveAvailable()
 {
     for (int i = 0; i < kMaxReadsPerWake && readOnce(); ++i) {
     }
+    if (sinceSend_ > StreamBytes && notifier_.isEnabled() && fd_ >= 0 && !lost_) {
+        notifier_.setEnabled(false);
+        gatherTimer_.start(std::max<int>(pollingDelay_, kMinPollPeriodMs));
+    }
+}
+
+void TCommPortDriver::endGathering()
+{
+    if (!watching_ || fd_ < 0 || lost_)
+        return;
+    notifier_.setEnabled(true);
+    receiveAvailable();
 }
 
 // One read and its hand-over; true when bytes came and the port is still
@@ -374,6 +395,7 @@ bool TCommPortDriver::readOnce()
     if (n > 0) {
         lastReceived_ = microTicks();
         haveReceived_ = true;
+        sinceSend_ = uint32_t(std::min<ssize_t>(sinceSend_ + n, StreamBytes + 1));
         // Held for the call, so the handler may replace itself.
         const auto handler = onReceiveData_;
         if (handler && *handler) {
@@ -405,11 +427,13 @@ void TCommPortDriver::SetOnReceiveData(TComPortReceiveDataEvent handler)
 void TCommPortDriver::startPolling()
 {
     haveReceived_ = false;
+    sinceSend_ = 0;
     if (watchable(fd_)) {
         pollTimer_.stop();
         notifier_.setSocket(fd_);
         notifier_.setEnabled(true);
-        if (notifier_.isEnabled())
+        watching_ = notifier_.isEnabled();
+        if (watching_)
             return;
     }
     pollTimer_.start(std::max<int>(pollingDelay_, kMinPollPeriodMs));
@@ -420,6 +444,8 @@ void TCommPortDriver::stopReceiving()
 {
     pollTimer_.stop();
     notifier_.setEnabled(false);
+    watching_ = false;
+    gatherTimer_.stop();
     dropPending();
     haveReceived_ = false;
 }
@@ -434,6 +460,7 @@ void TCommPortDriver::markLost()
     lost_ = true;
     pollTimer_.stop();
     notifier_.setEnabled(false);
+    gatherTimer_.stop();
     dropPending();
     QMetaObject::invokeMethod(this, &TCommPortDriver::portLost, Qt::QueuedConnection);
 }

@@ -4,9 +4,12 @@
 // wait for room in the transmit queue, and hands received bytes to its owner
 // as they arrive, on the user-interface thread: a socket notifier watches the
 // port, and where none can (a descriptor that is not a device, pipe or
-// socket) a timer polls it every ComPortPollingDelay ms. A block sent soon
-// after bytes were received waits for the line's turnaround first. It knows
-// nothing of the device protocol.
+// socket) a timer polls it every ComPortPollingDelay ms. Bytes that keep
+// coming with nothing sent (a unit streaming results) are gathered and handed
+// over every ComPortPollingDelay ms until the next send, so that a stream
+// does not wake the program for every line. A block sent soon after bytes
+// were received waits for the line's turnaround first. It knows nothing of
+// the device protocol.
 #include "serial/commlink.h"
 #include "serial/posixport.h"
 #include "services/clock.h"
@@ -136,9 +139,12 @@ public:
     // reads what has arrived (up to ComPortInBufSize bytes) and hands it to
     // OnReceiveData.
     void PollReceive();
-    // True while received bytes are handed over on arrival (a notifier
-    // watches the open port); false while the poll timer reads it.
-    bool ReceivesOnArrival() const { return notifier_.isEnabled(); }
+    // True while a notifier watches the open port (also while it gathers a
+    // stream); false while the poll timer reads it.
+    bool ReceivesOnArrival() const { return watching_; }
+    // More bytes than a reply holds, received since the last send, make a
+    // stream.
+    static constexpr uint32_t StreamBytes = 512;
 
     // The least time between the last received byte and the next byte sent,
     // so that a unit on a half-duplex line has let go of it: one character
@@ -208,6 +214,7 @@ private:
     void startPolling();
     void stopReceiving();
     void receiveAvailable();
+    void endGathering();
     bool readOnce();
     int32_t writeNow(const char* data, int32_t size);
     void dropPending();
@@ -220,6 +227,11 @@ private:
     bool lost_ = false;
     QTimer pollTimer_;
     QSocketNotifier notifier_{QSocketNotifier::Read};
+    bool watching_ = false;
+    // Bytes received since the last send (up to StreamBytes + 1).
+    uint32_t sinceSend_ = 0;
+    // Wakes the notifier again after a stream's pause.
+    QTimer gatherTimer_;
     // Handlers running; a nested event loop in one may read again.
     int receiving_ = 0;
     // When the last bytes were read (microTicks), valid while haveReceived_.

@@ -39,6 +39,63 @@ TEST(SerialPace, BytesArriveWithoutWaitingForThePoll)
     EXPECT_FALSE(d.ReceivesOnArrival());
 }
 
+// A handler that shows a message box runs the event loop: bytes arriving
+// meanwhile are handed over then, without touching the bytes it holds.
+TEST(SerialPace, HandlerWithANestedLoopKeepsItsBytes)
+{
+    Pty pty{kCom};
+    TCommPortDriver d;
+    d.SetComPort(pnCOM6);
+    QByteArray received, held;
+    d.SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) {
+        const QByteArray mine(p, n);
+        received.append(mine);
+        if (received.size() == n) { // the first call: a "message box"
+            pty.write("$US,0\r");
+            dxu::test::runEventsFor(100);
+            held = QByteArray(p, n);
+        }
+    });
+    ASSERT_TRUE(d.Connect());
+    pty.write("$SV,1\r");
+    dxu::test::runEventsFor(300);
+    EXPECT_EQ(held, "$SV,1\r");
+    EXPECT_EQ(received, "$SV,1\r$US,0\r");
+}
+
+// More than a reply's worth of bytes with nothing sent is a stream: it is
+// handed over every polling delay, not line by line, until the next send.
+TEST(SerialPace, StreamIsGatheredUntilTheNextSend)
+{
+    Pty pty{kCom};
+    TCommPortDriver d;
+    d.SetComPort(pnCOM6);
+    d.SetComPortPollingDelay(300);
+    QByteArray received;
+    d.SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
+    ASSERT_TRUE(d.Connect());
+    const QByteArray stream(TCommPortDriver::StreamBytes + 1, 'x');
+    pty.write(stream);
+    dxu::test::runEventsFor(60);
+    ASSERT_EQ(received, stream);
+    pty.write("$BM,1.0\r");
+    dxu::test::runEventsFor(60);
+    EXPECT_EQ(received, stream) << "gathered for the polling delay";
+    dxu::test::runEventsFor(400);
+    EXPECT_EQ(received, stream + "$BM,1.0\r");
+    received.clear();
+    pty.write("$BM,2.0\r");
+    dxu::test::runEventsFor(60);
+    EXPECT_TRUE(received.isEmpty());
+    d.SendData("$ST\r", 4);
+    dxu::test::runEventsFor(60);
+    EXPECT_EQ(received, "$BM,2.0\r") << "a send ends the gathering";
+    pty.read(4, 400);
+    pty.write("$OK\r");
+    dxu::test::runEventsFor(60);
+    EXPECT_EQ(received, "$BM,2.0\r$OK\r") << "the reply comes on arrival";
+}
+
 // After the last received byte a block waits one character at the line rate
 // plus 2 ms, or the set turnaround when that is longer; blocks keep their
 // order, and a busy wait lets a kept block go out on time.
