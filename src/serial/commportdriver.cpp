@@ -231,7 +231,8 @@ uint32_t TCommPortDriver::TurnaroundMicros() const
 {
     const uint32_t rate = std::max<uint32_t>(baudRateValue(speed_), 1);
     // Start bit, data bits, parity bit and stop bits, in half bits.
-    const uint32_t halfBits = 2 * (1 + dataBits_ + 5 + (parity_ != ptNONE ? 1 : 0)) + stopBits_ + 2;
+    const uint32_t dataBits = dataBits_ + 5, parityBits = parity_ != ptNONE ? 1 : 0;
+    const uint32_t halfBits = 2 * (1 + dataBits + parityBits) + (stopBits_ + 2);
     const uint32_t character = uint32_t((uint64_t(halfBits) * 500000 + rate - 1) / rate);
     return std::max(character + 2000, uint32_t(turnaroundMs_) * 1000);
 }
@@ -390,7 +391,9 @@ bool TCommPortDriver::readOnce()
     // A handler that runs a nested event loop (a message box) meets the next
     // read while it still holds the receive buffer: that read gets its own.
     std::vector<char> nested;
-    std::vector<char>& buf = receiving_ > 0 ? (nested.resize(inBuf_.size()), nested) : inBuf_;
+    if (receiving_ > 0)
+        nested.resize(inBuf_.size());
+    std::vector<char>& buf = receiving_ > 0 ? nested : inBuf_;
     const ssize_t n = ::read(fd_, buf.data(), buf.size());
     if (n > 0) {
         lastReceived_ = microTicks();
