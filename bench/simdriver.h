@@ -10,10 +10,12 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace dxu::bench {
 
@@ -61,6 +63,38 @@ public:
 private:
     MsgAnswer yesNo_;
 };
+
+// What the line needs for the exchanges from the first'th line on in the
+// simulator's log, in ms: every byte both ways (line and CR) at 10 bits
+// (8N1), plus one turnaround for each command that follows a reply.
+// A pseudo-terminal does not pace bytes: the program's lines reach dxu-sim
+// at once, and dxu-sim holds the line busy for 10 bits a byte at the rate
+// after each reply it writes, so the replies keep the line's pace.
+struct Exchange {
+    size_t commands = 0;
+    size_t bytes = 0;
+    double boundMs = 0;
+};
+
+inline Exchange lineBound(const test::SimProcess& sim, size_t firstRx, size_t firstTx, unsigned rate, uint32_t turnaroundUs)
+{
+    Exchange e;
+    const auto rx = sim.received();
+    const auto tx = sim.sent();
+    for (size_t i = firstRx; i < rx.size(); ++i, ++e.commands)
+        e.bytes += rx[i].size() + 1;
+    for (size_t i = firstTx; i < tx.size(); ++i)
+        e.bytes += tx[i].size() + 1;
+    const double turnarounds = e.commands > 0 ? double(e.commands - 1) : 0;
+    e.boundMs = double(e.bytes) * 10 * 1000 / rate + turnarounds * turnaroundUs / 1000.0;
+    return e;
+}
+
+inline const char* const kLineBoundNote =
+    "line bound: every byte both ways at 10 bits (8N1) plus a turnaround for each command after a\n"
+    "reply. A pseudo-terminal does not pace bytes: dxu-sim holds the line busy for 10 bits a byte\n"
+    "after each reply it writes, while the program's commands reach it at once, so at low rates a\n"
+    "run can beat the bound.\n";
 
 inline bool waitFor(const std::function<bool()>& condition, int ms)
 {

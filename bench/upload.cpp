@@ -5,11 +5,13 @@
 //
 // Every changed flag is set and the upload started: 47 writes, the 8
 // distance queries after the units write and 47 read-backs, 102 exchanges.
-// Each exchange waits at most one 50 ms receive poll; the driver prints the
-// time against that bound and exits 0 when it is within 1.2 x, 1 otherwise.
+// The driver prints the time against the line bound of the exchanges (every
+// byte both ways at 10 bits plus the turnarounds, see simdriver.h) and exits
+// 0 when it is within 1.5 x, 1 otherwise.
 #include "app/topform.h"
 #include "simdriver.h"
 #include "protocol/settingcodes.h"
+#include "serial/commportdriver.h"
 #include "services/messages.h"
 #include "settings/transfer.h"
 
@@ -19,17 +21,8 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
 using namespace dxu;
 using bench::waitFor;
-
-long countReceived(const test::SimProcess& sim)
-{
-    return static_cast<long>(sim.received().size());
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -61,7 +54,10 @@ int main(int argc, char** argv)
             if (f.changed)
                 unit.*f.changed = 1;
 
-    const long before = countReceived(sim);
+    auto* port = top.findChild<TCommPortDriver*>(QStringLiteral("CommPort"));
+    if (!port)
+        return 1;
+    const size_t rx = sim.received().size(), tx = sim.sent().size();
     QElapsedTimer clock;
     clock.start();
     top.settingsTransfer().queueUpload();
@@ -69,11 +65,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the upload did not finish\n");
         return 1;
     }
-    const double seconds = double(clock.elapsed()) / 1000.0;
-    const long exchanges = countReceived(sim) - before;
-    const double bound = double(exchanges) * 0.050;
-    const double ratio = seconds / bound;
-    std::printf("upload and read-back: %ld exchanges in %.2f s; bound %.2f s; ratio %.2f (limit 1.20)\n", exchanges,
-                seconds, bound, ratio);
-    return ratio <= 1.2 && messages.count == 0 && exchanges == 102 ? 0 : 1;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const bench::Exchange e =
+        bench::lineBound(sim, rx, tx, baudRateValue(port->ComPortSpeed()), port->TurnaroundMicros());
+    const double ratio = seconds * 1000 / e.boundMs;
+    std::printf("%s", bench::kLineBoundNote);
+    std::printf("upload and read-back: %zu exchanges, %zu bytes in %.3f s; line bound %.3f s; ratio %.2f (limit 1.50)\n",
+                e.commands, e.bytes, seconds, e.boundMs / 1000, ratio);
+    return ratio <= 1.5 && messages.count == 0 && e.commands == 102 ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace dxu {
@@ -59,7 +60,22 @@ TfrmCommSetup::TfrmCommSetup(QWidget* parent)
     top->addWidget(buildUnitGroup());
 
     pbExit_ = button(this, "pbExit", QStringLiteral("E&xit"));
+    edTurnaround_ = new QSpinBox(this);
+    edTurnaround_->setObjectName(QStringLiteral("edTurnaround"));
+    edTurnaround_->setRange(0, MaxTurnaroundMs);
+    edTurnaround_->setSuffix(QStringLiteral(" ms"));
+    edTurnaround_->setSpecialValueText(QStringLiteral("Auto"));
+    const QString turnaroundTip =
+        QStringLiteral("The least pause after a unit's reply before the next command is sent, so that a unit "
+                       "on an RS-485 line has let go of it. Auto: one character time at the line rate plus 2 ms. "
+                       "Units or adapters that need longer take a larger value.");
+    edTurnaround_->setToolTip(turnaroundTip);
+    auto* turnaroundLabel = new QLabel(QStringLiteral("&Turnaround after a reply:"), this);
+    turnaroundLabel->setBuddy(edTurnaround_);
+    turnaroundLabel->setToolTip(turnaroundTip);
     auto* exitRow = new QHBoxLayout;
+    exitRow->addWidget(turnaroundLabel);
+    exitRow->addWidget(edTurnaround_);
     exitRow->addStretch();
     exitRow->addWidget(pbExit_);
     top->addLayout(exitRow);
@@ -71,6 +87,7 @@ TfrmCommSetup::TfrmCommSetup(QWidget* parent)
     connect(pbConfigBaudRate_, &QPushButton::clicked, this, &TfrmCommSetup::pbConfigBaudRateClick);
     connect(pbUniversalBaudRate_, &QPushButton::clicked, this, &TfrmCommSetup::pbUniversalBaudRateClick);
     connect(pbExit_, &QPushButton::clicked, this, &TfrmCommSetup::pbExitClick);
+    connect(edTurnaround_, &QSpinBox::valueChanged, this, &TfrmCommSetup::edTurnaroundChange);
 }
 
 QWidget* TfrmCommSetup::buildPcGroup(PcGroup& g, const QString& caption, const QString& suffix)
@@ -184,6 +201,15 @@ void TfrmCommSetup::FormShow()
 
     g485_.inUse->setChecked(r.portInUse == 2);
     g232_.inUse->setChecked(r.portInUse != 2);
+    showing_ = true;
+    edTurnaround_->setValue(loadTurnaround());
+    showing_ = false;
+}
+
+void TfrmCommSetup::edTurnaroundChange()
+{
+    if (st_ && !showing_)
+        setTurnaround(*port_, edTurnaround_->value());
 }
 
 void TfrmCommSetup::showDeviceOf(PcGroup& g)

@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 namespace dxu {
 
@@ -35,6 +36,7 @@ public slots:
     void pbConfigBaudRateClick();
     void pbUniversalBaudRateClick();
     void pbExitClick();
+    void edTurnaroundChange();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -60,6 +62,8 @@ private:
     QPushButton* pbConfigBaudRate_ = nullptr;
     QPushButton* pbUniversalBaudRate_ = nullptr;
     QPushButton* pbExit_ = nullptr;
+    QSpinBox* edTurnaround_ = nullptr;
+    bool showing_ = false;
 
     DxuState* st_ = nullptr;
     PcPort* port_ = nullptr;

@@ -17,6 +17,9 @@ public:
     virtual void setComPort(int number) = 0;
     // Line rate by rate index (0..8); applied at once when open.
     virtual void setRateIndex(int rateIndex) = 0;
+    // The least pause in ms between a received byte and the next one sent;
+    // 0: one character at the line rate plus 2 ms.
+    virtual void setTurnaround(int /*ms*/) {}
 };
 
 // The driver's rate value of a rate index; an index outside 0..7 gives br115200.
@@ -30,6 +33,7 @@ public:
     bool Connected() const override { return driver_.Connected(); }
     void setComPort(int number) override;
     void setRateIndex(int rateIndex) override { driver_.SetComPortSpeed(driverRate(rateIndex)); }
+    void setTurnaround(int ms) override;
 
 private:
     TCommPortDriver& driver_;
@@ -47,6 +51,7 @@ public:
     int32_t SendData(const void* data, int32_t size) override { return link_->SendData(data, size); }
     void setComPort(int number) override { DriverPcPort(*driver_).setComPort(number); }
     void setRateIndex(int rateIndex) override { DriverPcPort(*driver_).setRateIndex(rateIndex); }
+    void setTurnaround(int ms) override { DriverPcPort(*driver_).setTurnaround(ms); }
 
 private:
     CommLink* const& link_;

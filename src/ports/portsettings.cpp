@@ -4,6 +4,7 @@
 #include "services/messages.h"
 #include "services/store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -42,6 +43,11 @@ int indexOfRate(int rate)
 
 TComPortBaudRate driverRate(int rateIndex) { return rateOfRateIndex(rateIndex); }
 
+void DriverPcPort::setTurnaround(int ms)
+{
+    driver_.SetTurnaround(static_cast<uint16_t>(std::clamp(ms, 0, MaxTurnaroundMs)));
+}
+
 void DriverPcPort::setComPort(int number)
 {
     driver_.SetComPort(static_cast<TComPortNumber>(number >= 0 && number < DriverPortCount ? number : 0));
@@ -69,6 +75,15 @@ void saveNetworkMode(const DxuState& st) { Store::writeInt(QStringLiteral("Netwo
 
 PcLink linkOfMode(const DxuState& st) { return st.networkMode() ? PcLink::Rs485 : PcLink::Rs232; }
 
+int loadTurnaround() { return std::clamp(readStoredInt("Turnaround", 0), 0, MaxTurnaroundMs); }
+
+void setTurnaround(PcPort& port, int ms)
+{
+    ms = std::clamp(ms, 0, MaxTurnaroundMs);
+    Store::writeInt(QStringLiteral("Turnaround"), ms);
+    port.setTurnaround(ms);
+}
+
 void loadPortSettings(DxuState& st, PcPort& port)
 {
     UnitRecord& r = st.unitTable[0];
@@ -84,6 +99,7 @@ void loadPortSettings(DxuState& st, PcPort& port)
     r.portInUse = readStoredInt("In Use", 1) == 2 ? 2 : 1;
     st.unitTable[1] = r;
     applyPortSettings(st, port);
+    port.setTurnaround(loadTurnaround());
 }
 
 void savePortSettings(const DxuState& st)

@@ -40,8 +40,15 @@ int readStoredInt(const char* name, int def);
 void loadNetworkMode(DxuState& st);
 void saveNetworkMode(const DxuState& st);
 
+// The turnaround in ms the port settings may hold: 0 (the line rate's own,
+// also when "Turnaround" is absent) .. MaxTurnaroundMs.
+inline constexpr int MaxTurnaroundMs = 1000;
+int loadTurnaround();
+// Stores the turnaround (brought into range) and hands it to the driver.
+void setTurnaround(PcPort& port, int ms);
+
 // Reads the seven port values (defaults for absent ones), copies record 0 into
-// record 1 and applies port and rate to the driver.
+// record 1 and applies port, rate and turnaround to the driver.
 void loadPortSettings(DxuState& st, PcPort& port);
 // Writes the seven port values.
 void savePortSettings(const DxuState& st);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dxu {
@@ -31,6 +32,18 @@ bool hungUp(int fd)
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
+
+// A notifier can watch a device, a pipe or a socket; anything else (a plain
+// file) would read as ready all the time and is polled instead.
+bool watchable(int fd)
+{
+    struct stat s{};
+    return ::fstat(fd, &s) == 0 && (S_ISCHR(s.st_mode) || S_ISFIFO(s.st_mode) || S_ISSOCK(s.st_mode));
+}
+
+// What one notifier activation reads at most before the event loop gets its
+// turn again; a line faster than the program is still read in order.
+constexpr int kMaxReadsPerWake = 32;
 
 // The pause between two looks at a full transmit queue: the thread stays
 // blocked, but the processor is free.
@@ -109,9 +122,20 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
     : QObject(parent)
 {
     connect(&pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollReceive);
+    notifier_.setEnabled(false);
+    connect(&notifier_, &QSocketNotifier::activated, this, &TCommPortDriver::receiveAvailable);
+    gatherTimer_.setSingleShot(true);
+    connect(&gatherTimer_, &QTimer::timeout, this, &TCommPortDriver::endGathering);
+    turnaroundTimer_.setSingleShot(true);
+    turnaroundTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&turnaroundTimer_, &QTimer::timeout, this, &TCommPortDriver::SendPending);
 }
 
-TCommPortDriver::~TCommPortDriver() { Disconnect(); }
+TCommPortDriver::~TCommPortDriver()
+{
+    Disconnect();
+    removeBusyWaitGuest(this);
+}
 
 bool TCommPortDriver::Connect()
 {
@@ -131,7 +155,7 @@ void TCommPortDriver::Disconnect()
 {
     if (fd_ < 0)
         return;
-    pollTimer_.stop();
+    stopReceiving();
     serialio::releasePort(fd_);
     fd_ = InvalidHandle;
     lost_ = false;
@@ -181,7 +205,81 @@ int32_t TCommPortDriver::SendData(const void* DataPtr, int32_t DataSize)
 {
     if (fd_ < 0 || lost_ || DataSize <= 0 || !DataPtr)
         return 0;
-    const char* position = static_cast<const char*>(DataPtr);
+    const char* data = static_cast<const char*>(DataPtr);
+    // The reply to this is awaited: bytes are handed over on arrival again.
+    sinceSend_ = 0;
+    if (gatherTimer_.isActive()) {
+        gatherTimer_.stop();
+        notifier_.setEnabled(true);
+    }
+    // Blocks leave in order: behind one that waits, the next waits too.
+    if (pending_.isEmpty()) {
+        if (!haveReceived_)
+            return writeNow(data, DataSize);
+        const uint64_t due = lastReceived_ + TurnaroundMicros();
+        if (microTicks() >= due)
+            return writeNow(data, DataSize);
+        pendingDue_ = due;
+        addBusyWaitGuest(this);
+    }
+    pending_.append(data, DataSize);
+    SendPending();
+    return DataSize;
+}
+
+uint32_t TCommPortDriver::TurnaroundMicros() const
+{
+    const uint32_t rate = std::max<uint32_t>(baudRateValue(speed_), 1);
+    // Start bit, data bits, parity bit and stop bits, in half bits.
+    const uint32_t dataBits = dataBits_ + 5, parityBits = parity_ != ptNONE ? 1 : 0;
+    const uint32_t halfBits = 2 * (1 + dataBits + parityBits) + (stopBits_ + 2);
+    const uint32_t character = uint32_t((uint64_t(halfBits) * 500000 + rate - 1) / rate);
+    return std::max(character + 2000, uint32_t(turnaroundMs_) * 1000);
+}
+
+void TCommPortDriver::SendPending()
+{
+    if (pending_.isEmpty())
+        return;
+    const uint64_t now = microTicks();
+    if (now < pendingDue_) {
+        // A timer has whole milliseconds: rounded up, it never fires early.
+        turnaroundTimer_.start(int((pendingDue_ - now + 999) / 1000));
+        return;
+    }
+    const QByteArray block = std::exchange(pending_, QByteArray());
+    turnaroundTimer_.stop();
+    removeBusyWaitGuest(this);
+    writeNow(block.constData(), int32_t(block.size()));
+}
+
+// A busy wait that ends after the turnaround has passed sends the kept
+// block at its time, as a timer would have, not after the wait.
+uint32_t TCommPortDriver::beforeBusyWait(uint32_t ms)
+{
+    if (pending_.isEmpty())
+        return 0;
+    const uint64_t now = microTicks();
+    const uint64_t left = pendingDue_ > now ? (pendingDue_ - now + 999) / 1000 : 0;
+    if (left > ms)
+        return 0;
+    clock().waitMs(uint32_t(left));
+    SendPending();
+    return uint32_t(left);
+}
+
+void TCommPortDriver::dropPending()
+{
+    pending_.clear();
+    turnaroundTimer_.stop();
+    removeBusyWaitGuest(this);
+}
+
+int32_t TCommPortDriver::writeNow(const char* data, int32_t DataSize)
+{
+    if (fd_ < 0 || lost_)
+        return 0;
+    const char* position = data;
     int32_t remaining = DataSize;
     int32_t total = 0;
     uint32_t reference = tickCount();
@@ -246,7 +344,7 @@ void TCommPortDriver::SetComHandle(int handle)
     if (handle == fd_)
         return;
     if (handle == InvalidHandle) {
-        pollTimer_.stop();
+        stopReceiving();
         fd_ = InvalidHandle;
         lost_ = false;
         return;
@@ -262,20 +360,57 @@ void TCommPortDriver::SetComHandle(int handle)
     startPolling();
 }
 
-void TCommPortDriver::PollReceive()
+void TCommPortDriver::PollReceive() { readOnce(); }
+
+// The notifier's call: everything that has arrived, a buffer at a time. In a
+// stream the notifier then rests for the polling delay.
+void TCommPortDriver::receiveAvailable()
+{
+    for (int i = 0; i < kMaxReadsPerWake && readOnce(); ++i) {
+    }
+    if (sinceSend_ > StreamBytes && notifier_.isEnabled() && fd_ >= 0 && !lost_) {
+        notifier_.setEnabled(false);
+        gatherTimer_.start(std::max<int>(pollingDelay_, kMinPollPeriodMs));
+    }
+}
+
+void TCommPortDriver::endGathering()
+{
+    if (!watching_ || fd_ < 0 || lost_)
+        return;
+    notifier_.setEnabled(true);
+    receiveAvailable();
+}
+
+// One read and its hand-over; true when bytes came and the port is still
+// being read.
+bool TCommPortDriver::readOnce()
 {
     if (fd_ < 0 || lost_ || inBuf_.empty())
-        return;
-    const ssize_t n = ::read(fd_, inBuf_.data(), inBuf_.size());
+        return false;
+    // A handler that runs a nested event loop (a message box) meets the next
+    // read while it still holds the receive buffer: that read gets its own.
+    std::vector<char> nested;
+    if (receiving_ > 0)
+        nested.resize(inBuf_.size());
+    std::vector<char>& buf = receiving_ > 0 ? nested : inBuf_;
+    const ssize_t n = ::read(fd_, buf.data(), buf.size());
     if (n > 0) {
+        lastReceived_ = microTicks();
+        haveReceived_ = true;
+        sinceSend_ = uint32_t(std::min<ssize_t>(sinceSend_ + n, StreamBytes + 1));
         // Held for the call, so the handler may replace itself.
         const auto handler = onReceiveData_;
-        if (handler && *handler)
-            (*handler)(this, inBuf_.data(), int32_t(n));
-        return;
+        if (handler && *handler) {
+            ++receiving_;
+            (*handler)(this, buf.data(), int32_t(n));
+            --receiving_;
+        }
+        return fd_ >= 0 && !lost_;
     }
     if (n < 0 ? !wouldBlock(errno) : hungUp(fd_))
         markLost();
+    return false;
 }
 
 const TComPortReceiveDataEvent& TCommPortDriver::OnReceiveData() const
@@ -290,20 +425,46 @@ void TCommPortDriver::SetOnReceiveData(TComPortReceiveDataEvent handler)
                              : nullptr;
 }
 
+// Reading starts: on arrival where a notifier can watch the port, else by
+// the poll timer.
 void TCommPortDriver::startPolling()
 {
+    haveReceived_ = false;
+    sinceSend_ = 0;
+    if (watchable(fd_)) {
+        pollTimer_.stop();
+        notifier_.setSocket(fd_);
+        notifier_.setEnabled(true);
+        watching_ = notifier_.isEnabled();
+        if (watching_)
+            return;
+    }
     pollTimer_.start(std::max<int>(pollingDelay_, kMinPollPeriodMs));
 }
 
-// The device is gone: stop reading (a dead tty would answer every poll at
-// once) and tell the owner once, from the event loop, so it never runs in
-// the middle of a send.
+// Reading stops and what waited for the turnaround is dropped with the port.
+void TCommPortDriver::stopReceiving()
+{
+    pollTimer_.stop();
+    notifier_.setEnabled(false);
+    watching_ = false;
+    gatherTimer_.stop();
+    dropPending();
+    haveReceived_ = false;
+}
+
+// The device is gone: stop reading (a dead tty would answer every poll and
+// wake every notifier at once) and tell the owner once, from the event loop,
+// so it never runs in the middle of a send.
 void TCommPortDriver::markLost()
 {
     if (lost_)
         return;
     lost_ = true;
     pollTimer_.stop();
+    notifier_.setEnabled(false);
+    gatherTimer_.stop();
+    dropPending();
     QMetaObject::invokeMethod(this, &TCommPortDriver::portLost, Qt::QueuedConnection);
 }
 
@@ -354,10 +515,9 @@ void TCommPortDriver::SetComPortPollingDelay(uint16_t v)
     if (v == pollingDelay_)
         return;
     const bool polling = pollTimer_.isActive();
-    pollTimer_.stop();
     pollingDelay_ = v;
     if (polling)
-        startPolling();
+        pollTimer_.start(std::max<int>(pollingDelay_, kMinPollPeriodMs));
 }
 
 } // namespace dxu

@@ -2,12 +2,21 @@
 // TCommPortDriver: the program's only access to the serial line. It opens a
 // port by number, applies the line settings, writes byte blocks with a bounded
 // wait for room in the transmit queue, and hands received bytes to its owner
-// from a timer that polls the port on the user-interface thread. It knows
-// nothing of the device protocol.
+// as they arrive, on the user-interface thread: a socket notifier watches the
+// port, and where none can (a descriptor that is not a device, pipe or
+// socket) a timer polls it every ComPortPollingDelay ms. Bytes that keep
+// coming with nothing sent (a unit streaming results) are gathered and handed
+// over every ComPortPollingDelay ms until the next send, so that a stream
+// does not wake the program for every line. A block sent soon after bytes
+// were received waits for the line's turnaround first. It knows nothing of
+// the device protocol.
 #include "serial/commlink.h"
 #include "serial/posixport.h"
+#include "services/clock.h"
 
+#include <QByteArray>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -73,7 +82,7 @@ QString openFailureText(int comNumber, const QString& device, const serialio::Op
 // Tries port "COM n" once more and tells why it cannot be opened.
 QString portOpenFailureText(int comNumber);
 
-class TCommPortDriver : public QObject, public CommLink {
+class TCommPortDriver : public QObject, public CommLink, private BusyWaitGuest {
     Q_OBJECT
 public:
     // The value of a handle that refers to nothing.
@@ -84,10 +93,10 @@ public:
     explicit TCommPortDriver(QObject* parent = nullptr);
     ~TCommPortDriver() override;
 
-    // Opens the port and starts polling; true when open afterwards (also when
+    // Opens the port and starts reading; true when open afterwards (also when
     // it was open already, in which case nothing else happens).
     bool Connect() override;
-    // Stops polling and closes the port at once (bytes still waiting to be
+    // Stops reading and closes the port at once (bytes still waiting to be
     // sent are dropped); nothing when closed.
     void Disconnect() override;
     // Open exactly while a handle is held (also after the device went away,
@@ -104,6 +113,10 @@ public:
     // Returns the count written; the negated count when the last write ended
     // later than OutputTimeout after the previous one; 0 when closed or
     // DataSize <= 0. A port that went away ends the send at once.
+    // Within the turnaround after the last received byte (or while an earlier
+    // block still waits for it) the block is kept and written by a timer once
+    // the turnaround has passed; it then counts as sent (DataSize returned).
+    // A busy wait (waitMs) lets it go out on time; Disconnect drops it.
     int32_t SendData(const void* DataPtr, int32_t DataSize) override;
     bool SendString(std::string_view text);
     bool SendZString(const char* text);
@@ -117,17 +130,36 @@ public:
     int ComHandle() const { return fd_; }
     // Adopts a descriptor opened elsewhere (switched to non-blocking so a poll
     // never stalls the user interface). The current one: nothing.
-    // InvalidHandle: stop polling and forget the current one without closing
+    // InvalidHandle: stop reading and forget the current one without closing
     // it. 0: close and stay closed. Anything else: close the current port,
-    // adopt the new one and start polling; no line settings are applied.
+    // adopt the new one and start reading; no line settings are applied.
     void SetComHandle(int handle);
 
     // One receive poll, as the timer runs it every ComPortPollingDelay ms:
     // reads what has arrived (up to ComPortInBufSize bytes) and hands it to
     // OnReceiveData.
     void PollReceive();
+    // True while a notifier watches the open port (also while it gathers a
+    // stream); false while the poll timer reads it.
+    bool ReceivesOnArrival() const { return watching_; }
+    // More bytes than a reply holds, received since the last send, make a
+    // stream.
+    static constexpr uint32_t StreamBytes = 512;
 
-    // True once the open port has hung up (cable or adapter gone). Polling has
+    // The least time between the last received byte and the next byte sent,
+    // so that a unit on a half-duplex line has let go of it: one character
+    // at the line rate plus 2 ms, or the Turnaround in ms when that is longer.
+    uint32_t TurnaroundMicros() const;
+    // 0: the default above.
+    uint16_t Turnaround() const { return turnaroundMs_; }
+    void SetTurnaround(uint16_t ms) { turnaroundMs_ = ms; }
+    // Writes what waits for the turnaround once it has passed, else sets the
+    // timer for the rest (the turnaround timer runs it).
+    void SendPending();
+    // Bytes kept back for the turnaround.
+    int32_t PendingBytes() const { return int32_t(pending_.size()); }
+
+    // True once the open port has hung up (cable or adapter gone). Reading has
     // stopped; Disconnect and a later Connect recover.
     bool LinkLost() const { return lost_; }
 
@@ -180,6 +212,13 @@ signals:
 
 private:
     void startPolling();
+    void stopReceiving();
+    void receiveAvailable();
+    void endGathering();
+    bool readOnce();
+    int32_t writeNow(const char* data, int32_t size);
+    void dropPending();
+    uint32_t beforeBusyWait(uint32_t ms) override;
     template <typename E>
     void storeAndApply(E& member, E value, E last);
     void markLost();
@@ -187,6 +226,21 @@ private:
     int fd_ = InvalidHandle;
     bool lost_ = false;
     QTimer pollTimer_;
+    QSocketNotifier notifier_{QSocketNotifier::Read};
+    bool watching_ = false;
+    // Bytes received since the last send (up to StreamBytes + 1).
+    uint32_t sinceSend_ = 0;
+    // Wakes the notifier again after a stream's pause.
+    QTimer gatherTimer_;
+    // Handlers running; a nested event loop in one may read again.
+    int receiving_ = 0;
+    // When the last bytes were read (microTicks), valid while haveReceived_.
+    uint64_t lastReceived_ = 0;
+    bool haveReceived_ = false;
+    QByteArray pending_;
+    uint64_t pendingDue_ = 0;
+    QTimer turnaroundTimer_;
+    uint16_t turnaroundMs_ = 0;
     // The receive buffer; its size is the ComPortInBufSize, so the two can
     // never disagree.
     std::vector<char> inBuf_ = std::vector<char>(DefaultInBufSize);

@@ -1,7 +1,9 @@
 #include "services/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <vector>
 
 namespace dxu {
 namespace {
@@ -14,6 +16,11 @@ public:
         return static_cast<uint32_t>(
             duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     }
+    uint64_t microTicks() override
+    {
+        using namespace std::chrono;
+        return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+    }
 };
 
 SteadyClock& realClock()
@@ -23,6 +30,7 @@ SteadyClock& realClock()
 }
 
 Clock* g_clock = nullptr;
+std::vector<BusyWaitGuest*> g_guests;
 
 } // namespace
 
@@ -47,5 +55,24 @@ TimeOfDay Clock::timeOfDay()
 Clock& clock() { return g_clock ? *g_clock : realClock(); }
 
 void setClock(Clock* c) { g_clock = c; }
+
+void addBusyWaitGuest(BusyWaitGuest* guest)
+{
+    if (guest && std::find(g_guests.begin(), g_guests.end(), guest) == g_guests.end())
+        g_guests.push_back(guest);
+}
+
+void removeBusyWaitGuest(BusyWaitGuest* guest) { std::erase(g_guests, guest); }
+
+void waitMs(uint32_t ms)
+{
+    uint32_t used = 0;
+    // A copy: a guest may leave the list while it has its turn.
+    const std::vector<BusyWaitGuest*> guests = g_guests;
+    for (BusyWaitGuest* g : guests)
+        if (std::find(g_guests.begin(), g_guests.end(), g) != g_guests.end())
+            used += std::min(g->beforeBusyWait(ms - used), ms - used);
+    clock().waitMs(ms - used);
+}
 
 } // namespace dxu

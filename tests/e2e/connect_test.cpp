@@ -53,6 +53,20 @@ TEST_F(EndToEnd, Rs232ConnectReadsEverySettingInOrderThenAsksForStatus)
     EXPECT_EQ(sim.received().back(), "$US");
 }
 
+// Every reply comes one byte at a time with pauses between, and the unit
+// checks that no command starts sooner than the default turnaround at
+// 115200 bit/s (one character plus 2 ms) after the last byte of its reply.
+TEST_F(EndToEnd, RepliesInSingleBytesAreOneReplyEachAndTheTurnaroundHolds)
+{
+    TCommPortDriver rate;
+    startSim({"--reply-delay", "0", "--split", "64", "--split-gap", "2", "--min-turnaround-us",
+              QString::number(rate.TurnaroundMicros())});
+    connectAndRead(15000);
+    EXPECT_EQ(sim.received(), concat({"$US", "$SV"}, readLines("$")));
+    EXPECT_EQ(sim.logText().find(" TURN! "), std::string::npos) << sim.logText();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 // Start, results streaming in, a single measurement and the pointer while
 // measuring, stop, and disconnect.
 TEST_F(EndToEnd, MeasuresAndStopsThenDisconnects)

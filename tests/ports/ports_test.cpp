@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@ public:
     bool Connected() const override { return open; }
     void setComPort(int n) override { log("port " + std::to_string(n)); }
     void setRateIndex(int i) override { log("rate " + std::to_string(i)); }
+    void setTurnaround(int ms) override { log("turnaround " + std::to_string(ms)); }
     void log(const std::string& what) { events.push_back(std::to_string(clk.tickCount() - start) + " " + what); }
     void reset() { events.clear(), start = clk.tickCount(); }
     FakeClock& clk;
@@ -70,6 +72,7 @@ TEST(PortLoad, StoredValuesReachTheRealDriver)
         TComPortBaudRate speed;
         int rate232, inUse;
         const char* name;
+        uint16_t turnaround = 0;
     };
     const Case cases[] = {
         {{}, pnCOM1, br115200, 8, 1, "COM1:"}, // nothing stored
@@ -80,6 +83,9 @@ TEST(PortLoad, StoredValuesReachTheRealDriver)
         {{{"Network Mode", 1}, {"Port485", 5}, {"Port485RateIndex", 0}}, pnCOM6, br1200, 8, 2, "COM6:"},
         {{{"Network Mode", 5}, {"Port485", 99}}, pnCOM100, br115200, 8, 2, "COM100:"},
         {{{"Port232", -4}, {"In Use", 2}}, pnCOM1, br115200, 8, 1, "COM1:"}, // the mode decides the link
+        {{{"Turnaround", 20}}, pnCOM1, br115200, 8, 1, "COM1:", 20},
+        {{{"Turnaround", 5000}}, pnCOM1, br115200, 8, 1, "COM1:", 1000},
+        {{{"Turnaround", -3}}, pnCOM1, br115200, 8, 1, "COM1:", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,6 +103,7 @@ TEST(PortLoad, StoredValuesReachTheRealDriver)
         EXPECT_EQ(s.unitTable[0].portInUse, c.inUse);
         EXPECT_EQ(s.unitTable[0].currentPort, 0);
         EXPECT_STREQ(s.unitTable[0].portName, c.name);
+        EXPECT_EQ(driver.Turnaround(), c.turnaround);
     }
     EXPECT_EQ(storedInt("Currrent Port"), Absent); // a load writes nothing back
 }
@@ -279,6 +286,25 @@ TEST_F(Dialog, ShowsSettingsAndSetsTheUnitRate)
     dlg.show();
     EXPECT_EQ(w<QComboBox>("cmbDXUUniversalRate")->currentIndex(), -1);
     EXPECT_FALSE(w<QPushButton>("pbUniversalBaudRate")->isEnabled());
+}
+
+TEST_F(Dialog, TurnaroundIsStoredAndHandedToThePort)
+{
+    dlg.show();
+    auto* ed = w<QSpinBox>("edTurnaround");
+    ASSERT_NE(ed, nullptr);
+    EXPECT_EQ(ed->text(), "Auto") << "absent: the line rate's own";
+    EXPECT_TRUE(port.events.empty()) << "showing changes nothing";
+    ed->setValue(25);
+    EXPECT_EQ(storedInt("Turnaround"), 25);
+    ASSERT_FALSE(port.events.empty());
+    EXPECT_EQ(port.events.back(), "0 turnaround 25");
+    dlg.hide();
+    port.reset();
+    Store::writeInt(QStringLiteral("Turnaround"), 40);
+    dlg.show();
+    EXPECT_EQ(ed->value(), 40);
+    EXPECT_TRUE(port.events.empty());
 }
 
 TEST_F(Dialog, PcSetStoresTheChosenDevice)

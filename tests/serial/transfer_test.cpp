@@ -5,6 +5,7 @@
 #include "services/clock.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
@@ -222,20 +223,27 @@ TEST(SerialTransfer, HandlerMayReplaceItselfOrDisconnect)
 
 TEST(SerialTransfer, PollingDelayRestartsTimerOnlyOnChange)
 {
-    // A tick comes 400 ms after Connect. Setting the same delay at 200 ms
-    // must leave it there; a changed delay starts the period afresh.
+    // A plain file cannot be watched by a notifier, so the poll timer reads
+    // it. A tick comes 400 ms after adoption. Setting the same delay at
+    // 200 ms must leave it there; a changed delay starts the period afresh.
     for (bool change : {false, true}) {
         SCOPED_TRACE(change ? "changed" : "same value");
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
         Opened o(false);
         o.d.SetComPortPollingDelay(400);
-        ASSERT_TRUE(o.d.Connect());
-        o.pty.write("x");
+        o.d.SetComHandle(::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+        ASSERT_TRUE(o.d.Connected());
+        EXPECT_FALSE(o.d.ReceivesOnArrival());
+        file.write("x");
+        file.flush();
         dxu::test::runEventsFor(200);
         o.d.SetComPortPollingDelay(change ? 399 : 400);
-        dxu::test::runEventsFor(330); // 530 ms after Connect
+        dxu::test::runEventsFor(330); // 530 ms after adoption
         EXPECT_EQ(o.calls, change ? 0 : 1);
         dxu::test::runEventsFor(200); // 730 ms: the restarted period has ended too
         EXPECT_EQ(o.calls, 1);
+        EXPECT_FALSE(o.d.LinkLost()) << "the end of a file is no hang-up";
     }
 }
 

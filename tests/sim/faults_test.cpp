@@ -52,6 +52,21 @@ TEST(SimFaults, EveryFaultLooksOnTheWireAsAsked)
              EXPECT_EQ(sim.ask("$US", 200), "");
              EXPECT_EQ(sim.readLine(300), "$US,0");
          }},
+        {"reply delay within a range", {"--reply-delay", "150-250"},
+         [](Sim& sim) {
+             EXPECT_EQ(sim.ask("$US", 100), "");
+             EXPECT_EQ(sim.readLine(300), "$US,0");
+         }},
+        {"a command sooner than the turnaround", {"--reply-delay", "0", "--min-turnaround-us", "200000"},
+         [](Sim& sim) {
+             EXPECT_EQ(sim.ask("$US"), "$US,0");
+             EXPECT_EQ(sim.ask("$US"), "$US,0"); // at once: too soon
+             usleep(250000);
+             EXPECT_EQ(sim.ask("$US"), "$US,0"); // after the turnaround
+             const std::string log = sim.log();
+             EXPECT_NE(log.find(" TURN! "), std::string::npos);
+             EXPECT_EQ(log.find(" TURN! "), log.rfind(" TURN! ")) << "one command was too soon";
+         }},
         {"replies in three pieces", {"--split", "3", "--split-gap", "60"},
          [](Sim& sim) {
              sim.send("$SV");
@@ -162,9 +177,9 @@ TEST(SimFaults, CommandLineAndSignals)
                             "--version", "--env", "--log", "--reply-delay", "--restart-ms", "--seed", "--distance ",
                             "--distance-noise", "--intensity", "--targets", "--blink", "--drop", "--late",
                             "--split ", "--split-gap", "--eol", "--noise-bytes", "--overlong", "--wrong-address",
-                            "--exit-after-bm"})
+                            "--exit-after-bm", "--min-turnaround-us"})
         EXPECT_NE(help.find(opt), std::string::npos) << opt;
-    for (const char* bad : {"--bogus", "--units a,a", "--drop 0", "--eol cr2", "--late 3"}) {
+    for (const char* bad : {"--bogus", "--units a,a", "--drop 0", "--eol cr2", "--late 3", "--reply-delay 9-3"}) {
         std::string out;
         EXPECT_EQ(run(bad, out), 2) << bad;
         EXPECT_NE(out.find("dxu-sim: "), std::string::npos) << bad;

@@ -147,6 +147,13 @@ int main(int argc, char** argv)
             }
         }
     }
+    if (opt.minTurnaroundUs > 0) {
+        const std::string summary = std::to_string(wire.turnaroundViolations())
+                                    + " commands sooner than the turnaround of " + std::to_string(opt.minTurnaroundUs)
+                                    + " us";
+        log.write(monotonicNow(), "NOTE", summary);
+        std::fprintf(stderr, "dxu-sim: %s\n", summary.c_str());
+    }
     log.write(monotonicNow(), "NOTE", stopRequested ? "stopped by a signal" : "exiting");
     if (watch >= 0)
         close(watch);

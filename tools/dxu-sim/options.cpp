@@ -41,7 +41,12 @@ const char kHelp[] =
     "                      with a time stamp in seconds; RX! and TX! mark lines\n"
     "                      garbled by a rate mismatch, DROP a dropped reply,\n"
     "                      JUNK noise bytes, LONG an over-long line, NOTE an event\n"
-    "  --reply-delay MS    delay before each reply (default: random 0..5 ms)\n"
+    "  --reply-delay MS    delay before each reply, or A-B: random from A to B ms\n"
+    "                      (default: random 0..5 ms)\n"
+    "  --min-turnaround-us N  report (stderr, TURN! in the log) every command\n"
+    "                      whose first byte came sooner than N us after the last\n"
+    "                      byte of a reply went out (measurements not counted);\n"
+    "                      the count is printed again at exit\n"
     "  --restart-ms MS     how long CD,30 keeps a unit silent (default 1000)\n"
     "  --seed N            seed of the random numbers (default 1)\n"
     "\n"
@@ -173,7 +178,13 @@ Options parseOptions(int argc, char** argv)
         } else if (flag("--log")) {
             o.logFile = val;
         } else if (flag("--reply-delay")) {
-            o.replyDelayMs = int(toInt(opt, val, 0, 600000));
+            const size_t dash = val.find('-', 1);
+            o.replyDelayMs = int(toInt(opt, val.substr(0, dash), 0, 600000));
+            o.replyDelayMaxMs = dash == std::string::npos ? -1 : int(toInt(opt, val.substr(dash + 1), 0, 600000));
+            if (o.replyDelayMaxMs >= 0 && o.replyDelayMaxMs < o.replyDelayMs)
+                fail("--reply-delay: the range " + val + " ends before it starts");
+        } else if (flag("--min-turnaround-us")) {
+            o.minTurnaroundUs = long(toInt(opt, val, 0, 10000000));
         } else if (flag("--restart-ms")) {
             o.restartMs = int(toInt(opt, val, 0, 600000));
         } else if (flag("--seed")) {

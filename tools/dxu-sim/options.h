@@ -22,6 +22,8 @@ struct Options {
     int envIndex = -1;
     std::string logFile;
     int replyDelayMs = -1;           // -1: random 0..5 ms
+    int replyDelayMaxMs = -1;        // above replyDelayMs: random within the two
+    long minTurnaroundUs = 0;        // report commands sooner than this after a reply
     int restartMs = 1000;
     uint32_t seed = 1;
 

@@ -98,6 +98,8 @@ void Wire::readAvailable(Micros now)
         }
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buf[i];
+            if (rx_.empty() && !rxOverrun_ && c != '\r' && c != '\n')
+                checkTurnaround(now);
             if (c == '\r' || c == '\n') {
                 if (!rxOverrun_ && !rx_.empty())
                     lineReceived(rx_, now);
@@ -114,6 +116,21 @@ void Wire::readAvailable(Micros now)
             }
         }
     }
+}
+
+// The first byte of a command: the unit that replied last must have had
+// its turnaround. A pseudo-terminal hands bytes over at once, so the reply's
+// last byte reached the program when it was written.
+void Wire::checkTurnaround(Micros now)
+{
+    if (opt_.minTurnaroundUs <= 0 || lastReplyWrite_ == 0 || now - lastReplyWrite_ >= opt_.minTurnaroundUs)
+        return;
+    ++turnaroundViolations_;
+    const std::string text = std::to_string(now - lastReplyWrite_) + " us after a reply (at least "
+                             + std::to_string(opt_.minTurnaroundUs) + " us), "
+                             + std::to_string(turnaroundViolations_) + " so far";
+    log_.write(now, "TURN!", text);
+    std::fprintf(stderr, "dxu-sim: command %s\n", text.c_str());
 }
 
 void Wire::lineReceived(const std::string& line, Micros now)
@@ -161,9 +178,11 @@ void Wire::send(Unit& from, const std::string& frame, const std::string& text, b
     const std::string bytes = line + lineEnd(opt_.lineEnd);
 
     Micros delay = 0;
-    if (!measurement)
-        delay = opt_.replyDelayMs >= 0 ? Micros(opt_.replyDelayMs) * 1000
-                                       : std::uniform_int_distribution<Micros>(0, 5000)(rng_);
+    if (!measurement) {
+        const Micros low = opt_.replyDelayMs >= 0 ? Micros(opt_.replyDelayMs) * 1000 : 0;
+        const Micros high = opt_.replyDelayMs < 0 ? 5000 : Micros(std::max(opt_.replyDelayMaxMs, opt_.replyDelayMs)) * 1000;
+        delay = high > low ? std::uniform_int_distribution<Micros>(low, high)(rng_) : low;
+    }
     if (opt_.lateEvery && n % opt_.lateEvery == 0)
         delay += Micros(opt_.lateMs) * 1000;
 
@@ -181,6 +200,7 @@ void Wire::send(Unit& from, const std::string& frame, const std::string& text, b
         c.tag = i ? nullptr : "TX";
         c.logText = line;
         c.endsMeasurement = measurement && i + 1 == pieces;
+        c.measurement = measurement;
         queue_.push_back(std::move(c));
     }
     const auto extra = [&](std::string b, const char* tag, std::string logText) {
@@ -245,6 +265,7 @@ void Wire::writeDue(Micros now)
         std::string out = c.bytes;
         if (garble)
             std::transform(out.begin(), out.end(), out.begin(), garbled);
+        const Micros writeStart = monotonicNow();
         const ssize_t w = listening_ ? ::write(master_, out.data(), out.size()) : ssize_t(out.size());
         if (w < 0) {
             if (errno == EAGAIN || errno == EINTR) {
@@ -255,6 +276,8 @@ void Wire::writeDue(Micros now)
             continue;
         }
         lastWrite_ = now;
+        if (!c.measurement)
+            lastReplyWrite_ = writeStart;
         lineFreeAt_ = now + Micros(double(w) * 10e6 / std::max(1u, c.rate));
         if (size_t(w) < c.bytes.size()) {
             c.bytes.erase(0, size_t(w));

@@ -48,6 +48,8 @@ public:
     void setListening(bool on) { listening_ = on; }
     bool exitRequested() const { return exit_; }
     bool hungUp() const { return hungUp_; }
+    // Commands that came sooner than --min-turnaround-us after a reply.
+    long turnaroundViolations() const { return turnaroundViolations_; }
     const std::vector<std::unique_ptr<Unit>>& units() const { return units_; }
 
     void send(Unit& from, const std::string& frame, const std::string& text, bool measurement, Micros now) override;
@@ -67,9 +69,11 @@ private:
         const char* tag = nullptr;    // logged when its first byte goes out
         std::string logText;
         bool endsMeasurement = false;
+        bool measurement = false;
     };
 
     void lineReceived(const std::string& line, Micros now);
+    void checkTurnaround(Micros now);
     void writeDue(Micros now);
     Micros due(const Chunk& c) const;
     std::string junk(size_t n, bool lineSafeOnly);
@@ -83,6 +87,9 @@ private:
     bool rxOverrun_ = false;
     std::deque<Chunk> queue_;
     Micros lineFreeAt_ = 0, lastWrite_ = 0;
+    // When the last byte of a reply was handed to the line; 0: none yet.
+    Micros lastReplyWrite_ = 0;
+    long turnaroundViolations_ = 0;
     bool blocked_ = false, exit_ = false, hungUp_ = false, listening_ = true;
     long replies_ = 0, measurementsSent_ = 0;
     std::mt19937 rng_;
