@@ -189,10 +189,9 @@ int runMeasure(const Options& o)
             return;
         const UnitRecord& u = line.unit();
         QString distance, intensity;
-        if (u.displayMode != 3) {
-            char buf[32];
-            distance = QString::fromLatin1(line.protocol().formatDistance(u.lastDistance, buf, sizeof buf));
-        }
+        // Metres to the millimetre, feet to the hundredth, as the window shows them.
+        if (u.displayMode != 3)
+            distance = QString::number(double(u.lastDistance), 'f', u.units ? 3 : 2);
         if (u.displayMode != 1)
             intensity = QString::number(double(u.lastIntensity), 'f', 1);
         const QDateTime now = QDateTime::currentDateTime();

@@ -61,7 +61,6 @@ public:
 
     UnitRecord& unit() { return st_.current(); }
     const char* versionText() const { return st_.versionText; }
-    const Protocol& protocol() const { return protocol_; }
 
     // Called for every measurement result.
     std::function<void()> onResult;
