@@ -102,7 +102,7 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
 
 int runRead(const Options& o)
 {
-    UnitLine line(o.comNumber, o.rate, !o.addresses.empty());
+    UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
@@ -134,7 +134,7 @@ int runApply(const Options& o)
         printError(image.error.simplified());
         return ExitUsage;
     }
-    UnitLine line(o.comNumber, o.rate, !o.addresses.empty());
+    UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
@@ -169,7 +169,7 @@ int runApply(const Options& o)
 int runMeasure(const Options& o)
 {
     const char address = unitsOf(o).front();
-    UnitLine line(o.comNumber, o.rate, !o.addresses.empty());
+    UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Outcome result = connectShown(line, progress, address);
     progress.clear();
@@ -212,10 +212,12 @@ int runMeasure(const Options& o)
         line.runUntil(
             [&] {
                 return (o.count >= 0 && printed >= o.count) || (o.seconds > 0 && clock.elapsed() >= o.seconds * 1000)
-                    || sinceResult.elapsed() > ResultSilenceMs;
+                    || sinceResult.elapsed() > ResultSilenceMs || !line.linkUp();
             },
             INT_MAX);
-        if (!interrupted() && sinceResult.elapsed() > ResultSilenceMs)
+        if (!line.linkUp())
+            result = {ExitFailed, line.portMessage().isEmpty() ? QStringLiteral("the port went away") : line.portMessage()};
+        else if (!interrupted() && sinceResult.elapsed() > ResultSilenceMs)
             result = {ExitNoAnswer, QStringLiteral("no results for %1 s").arg(ResultSilenceMs / 1000)};
     }
     line.onResult = nullptr;
@@ -231,7 +233,7 @@ int runMeasure(const Options& o)
 
 int runScan(const Options& o)
 {
-    UnitLine line(o.comNumber, o.rate, true);
+    UnitLine line(o.comNumber, o.rate, true, o.devicePath);
     Progress progress;
     std::vector<int> rates;
     if (o.allRates)

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/unitline.h"
 
 #include "serial/commportdriver.h"
 
@@ -33,7 +34,8 @@ int main(int argc, char** argv)
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(),
                 o.devicePath.toLocal8Bit());
     if (!dxu::portIsFree(o.comNumber)) {
-        std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(dxu::portOpenFailureText(o.comNumber).simplified()));
+        const QString why = messageLine(dxu::portOpenFailureText(o.comNumber), o.comNumber, o.devicePath);
+        std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(why));
         return ExitPortClosed;
     }
     installInterruptHandler(&app);

@@ -26,6 +26,17 @@ QString oneLine(QString text)
 
 } // namespace
 
+QString messageLine(const QString& text, int comNumber, const QString& devicePath)
+{
+    QString line = oneLine(text);
+    if (!devicePath.isEmpty()) {
+        const QString com = QStringLiteral("COM%1").arg(comNumber);
+        line.replace(com + QStringLiteral(" (") + devicePath + QLatin1Char(')'), devicePath);
+        line.replace(com, devicePath);
+    }
+    return line;
+}
+
 // The controls the library names: only the error text the parser shows and
 // the read progress matter here.
 class UnitLine::Screen : public HeadlessUi {
@@ -59,11 +70,11 @@ private:
     UnitLine& line_;
 };
 
-UnitLine::UnitLine(int comNumber, int rate, bool network)
+UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& devicePath)
     : screen_(std::make_unique<Screen>(*this)), views_(std::make_unique<Views>(*this)),
       protocol_(st_, driver_, *this, *screen_, *views_, *views_), engine_(st_, protocol_, driver_, *this, *screen_),
       session_(st_, engine_, driver_, *this, *screen_, *views_), transfer_(st_, engine_, *screen_, nullptr),
-      scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber)
+      scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), devicePath_(devicePath)
 {
     setMessageService(this);
     // No status requests between the steps: the line carries only what the
@@ -100,7 +111,9 @@ UnitLine::~UnitLine()
 
 MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons)
 {
-    message_ = oneLine(caption == QLatin1String("Error") ? text : caption + QStringLiteral(": ") + text);
+    // The captions of the program's boxes say nothing a line needs.
+    const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
+    message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
     return MsgAnswer::No;
 }
 
@@ -108,7 +121,7 @@ bool UnitLine::claimPort(int comNumber)
 {
     if (!portIsFree(comNumber)) {
         portRefused_ = true;
-        message_ = oneLine(portOpenFailureText(comNumber));
+        message_ = messageLine(portOpenFailureText(comNumber));
         return false;
     }
     if (!driver_.Connected())

@@ -29,9 +29,15 @@ struct Outcome {
     bool ok() const { return status == ExitOk; }
 };
 
+// A message of the library as one line; with a device path given, the port
+// named by it in place of "COM n".
+QString messageLine(const QString& text, int comNumber, const QString& devicePath);
+
 class UnitLine : public Hooks, private MessageService {
 public:
-    UnitLine(int comNumber, int rate, bool network);
+    // devicePath: the device the port was given as, named in messages in
+    // place of "COM n"; empty when it was given as "COM n".
+    UnitLine(int comNumber, int rate, bool network, const QString& devicePath = {});
     ~UnitLine() override;
     UnitLine(const UnitLine&) = delete;
     UnitLine& operator=(const UnitLine&) = delete;
@@ -60,6 +66,10 @@ public:
     bool runUntil(const std::function<bool()>& done, int timeoutMs, bool interruptible = true);
 
     UnitRecord& unit() { return st_.current(); }
+    // The port is open (it closes when the device goes away).
+    bool linkUp() const { return driver_.Connected(); }
+    // What went wrong with the port, or empty.
+    QString portMessage() const { return portLost_ ? message_ : QString(); }
     const char* versionText() const { return st_.versionText; }
 
     // Called for every measurement result.
@@ -86,6 +96,7 @@ private:
     // Runs until the queue is idle; the outcome of the step.
     Outcome finishList(const char* what, int timeoutMs);
     Outcome interruptedOutcome() const;
+    QString messageLine(const QString& text) const { return cli::messageLine(text, comNumber_, devicePath_); }
 
     DxuState st_;
     TCommPortDriver driver_;
@@ -98,6 +109,7 @@ private:
     UnitScan scan_;
     QTimer tick_;
     int comNumber_;
+    QString devicePath_;
 
     // What the step in hand met.
     QString message_;     // the last box the library would have shown

@@ -1,6 +1,7 @@
 // dxu-cli against the simulator: the tool run as a user runs it, its results
 // read from its output, its exit status and the simulated units.
 #include "e2e/simprocess.h"
+#include "settings/setupfile.h"
 
 #include <QFile>
 #include <QProcess>
@@ -123,6 +124,23 @@ TEST_F(CliTest, ApplyToALineWithASilentUnitSavesTheOthersAndFails)
     EXPECT_EQ(modes.at(0), 4);
     EXPECT_NE(modes.at(1), 4);
     EXPECT_EQ(modes.at(2), 4);
+}
+
+TEST_F(CliTest, ApplyOfAValueTheUnitRefusesFailsWithoutSaving)
+{
+    const QString port = startSim();
+    const QString path = dir.filePath(QStringLiteral("range.dxu"));
+    ASSERT_EQ(cli({"read", "--port", port, "--output", path}).status, 0);
+    SetupImage image = readSetupFile(path);
+    image.record.analogHigh = 3000; // the unit takes 0..2000
+    ASSERT_TRUE(writeSetupFile(path, image.record).isEmpty());
+
+    const CliRun r = cli({"apply", path, "--port", port});
+    EXPECT_EQ(r.status, 4);
+    ASSERT_EQ(r.out.size(), 1);
+    EXPECT_EQ(r.out[0], "unit: FAILED: refused during the upload: Invalid Current Loop Range");
+    const std::vector<std::string> rx = sims.back()->received();
+    EXPECT_EQ(std::count(rx.begin(), rx.end(), "$SU"), 0);
 }
 
 TEST_F(CliTest, MeasureCountPrintsThatManyResultsAndStopsTheUnit)
