@@ -29,6 +29,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "dxu-cli: %s (dxu-cli --help)\n", qPrintable(parsed.error));
         return ExitUsage;
     }
+    installInterruptHandler(&app);
     // A port given by its path is "COM n" for this run only.
     if (!o.devicePath.isEmpty())
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(),
@@ -38,6 +39,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(why));
         return ExitPortClosed;
     }
-    installInterruptHandler(&app);
     return runCommand(o);
 }

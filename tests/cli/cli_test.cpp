@@ -158,6 +158,22 @@ TEST_F(CliTest, MeasureCountPrintsThatManyResultsAndStopsTheUnit)
     EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
 }
 
+TEST_F(CliTest, SigtermStopsTheMeasuringUnitBeforeTheEnd)
+{
+    const QString port = startSim();
+    QProcess p;
+    p.start(QStringLiteral(DXU_CLI_PATH), {"measure", "--port", port});
+    ASSERT_TRUE(p.waitForReadyRead(20000));
+    p.terminate(); // SIGTERM, handled as Ctrl+C is
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const std::vector<std::string> rx = sims.back()->received();
+    ASSERT_FALSE(rx.empty());
+    const auto go = std::find(rx.begin(), rx.end(), "$GO");
+    EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
+}
+
 TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
 {
     QFile broken(dir.filePath("broken.dxu"));
