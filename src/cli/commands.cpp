@@ -245,14 +245,17 @@ int runScan(const Options& o)
     int units = 0;
     for (int rate : rates) {
         progress.step(QStringLiteral("scanning at %1 bit/s").arg(rate));
-        std::vector<UnitScan::Found> found;
-        const Outcome result = line.scanLine(rate, found, [&](int done) {
+        // Each unit is printed as soon as it has answered.
+        size_t printed = 0;
+        const Outcome result = line.scanLine(rate, [&](int done, const std::vector<UnitScan::Found>& found) {
+            if (printed < found.size())
+                progress.clear();
+            for (; printed < found.size(); ++printed)
+                printOut(QStringLiteral("%1,%2,%3\n").arg(QLatin1Char(found[printed].address)).arg(rate).arg(found[printed].version));
             progress.detail(QStringLiteral("%1 of %2 addresses").arg(done).arg(AddressCount), done, AddressCount);
         });
         progress.clear();
-        for (const UnitScan::Found& f : found)
-            printOut(QStringLiteral("%1,%2,%3\n").arg(QLatin1Char(f.address)).arg(rate).arg(f.version));
-        units += static_cast<int>(found.size());
+        units += static_cast<int>(printed);
         if (!result.ok()) {
             printError(result.message);
             return result.status;

@@ -279,7 +279,7 @@ void UnitLine::disconnect()
     st_.lastSendTick = 0;
 }
 
-Outcome UnitLine::scanLine(int rate, std::vector<UnitScan::Found>& found, const std::function<void(int)>& progress)
+Outcome UnitLine::scanLine(int rate, const ScanProgress& progress)
 {
     disconnect();
     beginStep();
@@ -290,7 +290,7 @@ Outcome UnitLine::scanLine(int rate, std::vector<UnitScan::Found>& found, const 
     applyPortSettings(st_, port);
     scan_.changed = [this, &progress] {
         if (progress)
-            progress(scan_.done());
+            progress(scan_.done(), scan_.found());
     };
     if (!scan_.start()) {
         scan_.changed = nullptr;
@@ -303,7 +303,6 @@ Outcome UnitLine::scanLine(int rate, std::vector<UnitScan::Found>& found, const 
         runUntil([this] { return !scan_.running(); }, ConnectMs, false);
     }
     scan_.changed = nullptr;
-    found = scan_.found();
     if (portLost_)
         return {ExitFailed, message_};
     return done ? Outcome{} : interruptedOutcome();

@@ -58,8 +58,9 @@ public:
     void disconnect();
 
     // Asks every address of the line at the rate (bit/s); progress reports
-    // the addresses done.
-    Outcome scanLine(int rate, std::vector<UnitScan::Found>& found, const std::function<void(int done)>& progress);
+    // the addresses done and the units found so far.
+    using ScanProgress = std::function<void(int done, const std::vector<UnitScan::Found>& found)>;
+    Outcome scanLine(int rate, const ScanProgress& progress);
 
     // Runs the event loop until done() or timeoutMs; false on time-out, and
     // on an interrupt unless interruptible is false.
