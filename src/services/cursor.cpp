@@ -13,7 +13,9 @@ void setBusyCursor(bool busy)
     if (busy == g_busy)
         return;
     g_busy = busy;
-    if (!qApp)
+    // Only a program with a screen has a cursor (the command-line tool runs a
+    // QCoreApplication).
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
     if (busy)
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));

@@ -1,0 +1,43 @@
+// dxu-cli: read, apply, measure and scan from the command line, on the same
+// library as the window.
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/options.h"
+#include "cli/unitline.h"
+
+#include "serial/commportdriver.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    using namespace dxu::cli;
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    const Parsed parsed = parseArguments(args);
+    const Options& o = parsed.options;
+    if (o.help) {
+        std::fputs(qPrintable(helpText(o.command)), stdout);
+        return ExitOk;
+    }
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "dxu-cli: %s (dxu-cli --help)\n", qPrintable(parsed.error));
+        return ExitUsage;
+    }
+    installInterruptHandler(&app);
+    // A port given by its path is "COM n" for this run only.
+    if (!o.devicePath.isEmpty())
+        qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(),
+                o.devicePath.toLocal8Bit());
+    if (!dxu::portIsFree(o.comNumber)) {
+        const QString why = messageLine(dxu::portOpenFailureText(o.comNumber), o.comNumber, o.devicePath);
+        std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(why));
+        return ExitPortClosed;
+    }
+    return runCommand(o);
+}

@@ -1,0 +1,273 @@
+#include "cli/options.h"
+
+#include "ports/portsettings.h"
+#include "protocol/dxustate.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dxu::cli {
+namespace {
+
+// A port given by its device path is opened as the last "COM n" the driver
+// knows, mapped to that path for this run only.
+constexpr int PathComNumber = DriverPortCount;
+
+const char kCommon[] =
+    "Options of every command:\n"
+    "  -p, --port PORT      the serial port: a device path such as /dev/ttyUSB0, or\n"
+    "                       \"COM n\", resolved as DXU Interface resolves it\n"
+    "                       (DXU_COM<n>, the stored choice, /dev/ttyS<n-1>)\n"
+    "  -r, --rate RATE      line rate in bit/s: 1200, 2400, 4800, 9600, 14400, 19200,\n"
+    "                       38400, 57600 or 115200 (default 115200)\n"
+    "  -a, --address LIST   RS-485: the addresses of the units, such as a,b,c\n"
+    "                       (a-z, A-Z, 0-9); without it, the one unit on RS-232\n"
+    "  -h, --help           this text\n"
+    "\n"
+    "Results go to standard output, progress to standard error (a bar on a\n"
+    "terminal, plain lines otherwise).\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every unit succeeded\n"
+    "  1  another failure (the port went away, interrupted)\n"
+    "  2  bad arguments or a bad setup file\n"
+    "  3  a unit did not answer (scan: no unit answered)\n"
+    "  4  a unit refused a value or did not keep it\n"
+    "  5  the port cannot be opened\n"
+    "When units fail for different reasons, the status is that of the first\n"
+    "unit that failed.\n";
+
+const char kProgram[] =
+    "Usage: dxu-cli COMMAND --port PORT [options]\n"
+    "\n"
+    "Reads, sets up and watches DXU laser distance units from the command line.\n"
+    "\n"
+    "Commands:\n"
+    "  read          read a unit's settings into a setup file and/or print them\n"
+    "  apply FILE    put a setup file into one or more units\n"
+    "  measure       print a unit's measurements as CSV\n"
+    "  scan          list the units that answer on an RS-485 line\n"
+    "\n"
+    "\"dxu-cli COMMAND --help\" describes a command.\n"
+    "\n";
+
+const char kRead[] =
+    "Usage: dxu-cli read --port PORT [--address LIST] [--output FILE] [--format text|csv]\n"
+    "\n"
+    "Connects to each unit, reads all of its settings and writes them to a setup\n"
+    "file (the 556-byte image DXU Interface opens) and/or prints them.\n"
+    "\n"
+    "  -o, --output FILE    the setup file to write; with several units, FILE must\n"
+    "                       hold %a, which stands for each unit's address\n"
+    "  -f, --format FMT     print the settings: text (default without --output) or\n"
+    "                       csv (setting,value,unit)\n"
+    "\n";
+
+const char kApply[] =
+    "Usage: dxu-cli apply FILE --port PORT [--address LIST] [--no-save]\n"
+    "\n"
+    "Puts the settings of the setup file FILE into each unit: the settings that\n"
+    "differ are written, read back and checked against the file, then the unit\n"
+    "saves them (SU) so that they outlast a power cycle. Address, ports, rates and\n"
+    "calibration stay the unit's own. One line of result per unit:\n"
+    "  <address>: ok (<n> settings changed, saved)\n"
+    "  <address>: FAILED: <reason>\n"
+    "\n"
+    "  --no-save            write and check the settings, but do not save them\n"
+    "\n";
+
+const char kMeasure[] =
+    "Usage: dxu-cli measure --port PORT [--address A] [--count N | --seconds S]\n"
+    "\n"
+    "Starts the unit measuring and prints each result as one CSV line:\n"
+    "  time (ISO 8601),distance,intensity,unit (m or ft)\n"
+    "until N results, S seconds, or Ctrl+C; then the unit is stopped. A field the\n"
+    "unit does not report in its display mode is empty. Averaging and Last Target\n"
+    "modes only. One unit: on RS-485 give exactly one address.\n"
+    "\n"
+    "  -n, --count N        stop after N results\n"
+    "  -s, --seconds S      stop after S seconds\n"
+    "\n";
+
+const char kScan[] =
+    "Usage: dxu-cli scan --port PORT [--rate RATE | --rates]\n"
+    "\n"
+    "Asks every address of an RS-485 line for its version and prints one line per\n"
+    "unit that answers: address,rate,version. A silent address takes two seconds.\n"
+    "\n"
+    "  --rates              scan at each of the nine rates in turn\n"
+    "\n";
+
+bool validAddress(char c) { return c != 0 && std::strchr(AddressAlphabet, c) != nullptr; }
+
+QString take(const QStringList& args, int& i, const QString& name, QString& error)
+{
+    if (i + 1 >= args.size()) {
+        error = QStringLiteral("%1 needs a value").arg(name);
+        return {};
+    }
+    return args[++i];
+}
+
+bool parsePort(const QString& text, Options& o)
+{
+    static const QRegularExpression com(QStringLiteral("^COM\\s*(\\d+)$"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(text.trimmed());
+    if (m.hasMatch()) {
+        const int n = m.captured(1).toInt();
+        if (n < 1 || n > DriverPortCount)
+            return false;
+        o.comNumber = n;
+        return true;
+    }
+    if (text.isEmpty())
+        return false;
+    o.comNumber = PathComNumber;
+    o.devicePath = text;
+    return true;
+}
+
+bool parseAddresses(const QString& text, std::vector<char>& out)
+{
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString a = part.trimmed();
+        if (a.size() != 1 || !validAddress(a[0].toLatin1()))
+            return false;
+        const char c = a[0].toLatin1();
+        if (std::find(out.begin(), out.end(), c) == out.end())
+            out.push_back(c);
+    }
+    return !out.empty();
+}
+
+bool rateKnown(int rate)
+{
+    for (int i = 0; i < RateCount; ++i)
+        if (rateOfIndex(i) == rate)
+            return true;
+    return false;
+}
+
+// The checks that need the whole command line.
+QString checkCombination(const Options& o)
+{
+    if (o.command == Command::None)
+        return QStringLiteral("no command given (read, apply, measure or scan)");
+    if (o.port.isEmpty())
+        return QStringLiteral("--port is required");
+    if (o.command == Command::Apply && o.file.isEmpty())
+        return QStringLiteral("apply needs a setup file");
+    if (o.command == Command::Measure && o.addresses.size() > 1)
+        return QStringLiteral("measure takes one unit");
+    if (o.command == Command::Read && o.addresses.size() > 1 && !o.output.isEmpty()
+        && !o.output.contains(QLatin1String("%a")))
+        return QStringLiteral("with several units, --output must hold %a for the address");
+    if (o.command == Command::Scan && !o.addresses.empty())
+        return QStringLiteral("scan asks every address; --address does not apply");
+    return {};
+}
+
+} // namespace
+
+QString unitName(char address)
+{
+    return address ? QString(QLatin1Char(address)) : QStringLiteral("unit");
+}
+
+QString helpText(Command command)
+{
+    switch (command) {
+    case Command::Read:
+        return QString::fromLatin1(kRead) + QLatin1String(kCommon);
+    case Command::Apply:
+        return QString::fromLatin1(kApply) + QLatin1String(kCommon);
+    case Command::Measure:
+        return QString::fromLatin1(kMeasure) + QLatin1String(kCommon);
+    case Command::Scan:
+        return QString::fromLatin1(kScan) + QLatin1String(kCommon);
+    case Command::None:
+        break;
+    }
+    return QString::fromLatin1(kProgram) + QLatin1String(kCommon);
+}
+
+Parsed parseArguments(const QStringList& args)
+{
+    Parsed p;
+    Options& o = p.options;
+    QString& error = p.error;
+    static const struct {
+        const char* name;
+        Command command;
+    } kCommands[] = {{"read", Command::Read}, {"apply", Command::Apply}, {"measure", Command::Measure},
+                     {"scan", Command::Scan}};
+
+    for (int i = 0; i < args.size() && error.isEmpty(); ++i) {
+        const QString& a = args[i];
+        auto is = [&](const char* s, const char* l) { return a == QLatin1String(s) || a == QLatin1String(l); };
+        if (is("-h", "--help")) {
+            o.help = true;
+        } else if (is("-p", "--port")) {
+            o.port = take(args, i, a, error);
+            if (error.isEmpty() && !parsePort(o.port, o))
+                error = QStringLiteral("bad port '%1' (a device path or COM 1 .. COM %2)").arg(o.port).arg(DriverPortCount);
+        } else if (is("-r", "--rate")) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            o.rate = v.toInt(&ok);
+            if (error.isEmpty() && (!ok || !rateKnown(o.rate)))
+                error = QStringLiteral("bad rate '%1'").arg(v);
+        } else if (is("-a", "--address")) {
+            const QString v = take(args, i, a, error);
+            if (error.isEmpty() && !parseAddresses(v, o.addresses))
+                error = QStringLiteral("bad address list '%1' (addresses a-z, A-Z, 0-9)").arg(v);
+        } else if (is("-o", "--output") && o.command == Command::Read) {
+            o.output = take(args, i, a, error);
+        } else if (is("-f", "--format") && o.command == Command::Read) {
+            const QString v = take(args, i, a, error);
+            if (v == QLatin1String("text"))
+                o.format = Format::Text;
+            else if (v == QLatin1String("csv"))
+                o.format = Format::Csv;
+            else if (error.isEmpty())
+                error = QStringLiteral("bad format '%1' (text or csv)").arg(v);
+        } else if (a == QLatin1String("--no-save") && o.command == Command::Apply) {
+            o.noSave = true;
+        } else if (is("-n", "--count") && o.command == Command::Measure) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            o.count = v.toLong(&ok);
+            if (error.isEmpty() && (!ok || o.count < 1))
+                error = QStringLiteral("bad count '%1'").arg(v);
+        } else if (is("-s", "--seconds") && o.command == Command::Measure) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            o.seconds = v.toDouble(&ok);
+            if (error.isEmpty() && (!ok || !(o.seconds > 0)))
+                error = QStringLiteral("bad number of seconds '%1'").arg(v);
+        } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
+            o.allRates = true;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            error = QStringLiteral("unknown option '%1'").arg(a);
+        } else if (o.command == Command::None) {
+            for (const auto& c : kCommands)
+                if (a == QLatin1String(c.name))
+                    o.command = c.command;
+            if (o.command == Command::None)
+                error = QStringLiteral("unknown command '%1'").arg(a);
+        } else if (o.command == Command::Apply && o.file.isEmpty()) {
+            o.file = a;
+        } else {
+            error = QStringLiteral("unexpected argument '%1'").arg(a);
+        }
+    }
+    if (error.isEmpty() && !o.help)
+        error = checkCombination(o);
+    if (o.command == Command::Read && o.format == Format::None && o.output.isEmpty())
+        o.format = Format::Text;
+    return p;
+}
+
+} // namespace dxu::cli

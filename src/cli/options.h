@@ -1,0 +1,53 @@
+#pragma once
+// The command line of dxu-cli: sub-command, port, rate, unit addresses and
+// the options of each sub-command, checked before anything is opened.
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace dxu::cli {
+
+// Exit statuses, as the help and the README list them.
+enum ExitStatus : int {
+    ExitOk = 0,          // every unit succeeded
+    ExitFailed = 1,      // another failure: the port went away, interrupted
+    ExitUsage = 2,       // bad arguments or a bad setup file
+    ExitNoAnswer = 3,    // a unit did not answer (scan: no unit answered)
+    ExitRefused = 4,     // a unit refused a value or did not keep it
+    ExitPortClosed = 5,  // the port cannot be opened
+};
+
+enum class Command { None, Read, Apply, Measure, Scan };
+enum class Format { None, Text, Csv };
+
+struct Options {
+    Command command = Command::None;
+    bool help = false;
+    QString port;              // as given: a device path or "COM n"
+    int comNumber = 0;         // "COM n" the port is opened as
+    QString devicePath;        // the device given by path; empty for "COM n"
+    int rate = 115200;
+    std::vector<char> addresses; // RS-485 units; empty: the RS-232 unit
+    QString file;              // apply: the setup file
+    QString output;            // read: the setup file to write
+    Format format = Format::None;
+    bool noSave = false;
+    long count = -1;           // measure: results to print; -1 no limit
+    double seconds = -1;       // measure: how long; -1 no limit
+    bool allRates = false;     // scan: at every rate
+};
+
+struct Parsed {
+    Options options;
+    QString error; // one line; empty when the command line is good
+};
+
+// Parses the arguments after the program name.
+Parsed parseArguments(const QStringList& args);
+// The help of a command (Command::None: the program's).
+QString helpText(Command command);
+// The name of a unit in result lines: its address, or "unit" on RS-232.
+QString unitName(char address);
+
+} // namespace dxu::cli

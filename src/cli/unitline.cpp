@@ -1,0 +1,311 @@
+#include "cli/unitline.h"
+
+#include "cli/interrupt.h"
+#include "ports/pcport.h"
+#include "ports/portsettings.h"
+#include "settings/setupfile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+namespace dxu::cli {
+namespace {
+
+// The engine's tick: the reply time-out is checked on it. Finer than the
+// window's second so that a silent unit costs its time-out and little more.
+constexpr int TickMs = 100;
+// Upper bounds of whole steps, beyond the engine's own time-outs and retries.
+constexpr int ConnectMs = 120000;
+constexpr int ListMs = 120000;
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.simplified();
+}
+
+} // namespace
+
+QString messageLine(const QString& text, int comNumber, const QString& devicePath)
+{
+    QString line = oneLine(text);
+    if (!devicePath.isEmpty()) {
+        const QString com = QStringLiteral("COM%1").arg(comNumber);
+        line.replace(com + QStringLiteral(" (") + devicePath + QLatin1Char(')'), devicePath);
+        line.replace(com, devicePath);
+    }
+    return line;
+}
+
+// The controls the library names: only the error text the parser shows and
+// the read progress matter here.
+class UnitLine::Screen : public HeadlessUi {
+public:
+    explicit Screen(UnitLine& line) : line_(line) {}
+    void setText(std::string_view name, std::string_view text) override
+    {
+        if (name == "lblError" && !text.empty())
+            line_.refusal_ = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+    }
+    void setProgress(std::string_view text, int value, int maximum) override
+    {
+        if (line_.onProgress)
+            line_.onProgress(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), value, maximum);
+    }
+
+private:
+    UnitLine& line_;
+};
+
+class UnitLine::Views : public HeadlessViews {
+public:
+    explicit Views(UnitLine& line) : line_(line) {}
+    void showResult() override
+    {
+        if (line_.onResult)
+            line_.onResult();
+    }
+
+private:
+    UnitLine& line_;
+};
+
+UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& devicePath)
+    : screen_(std::make_unique<Screen>(*this)), views_(std::make_unique<Views>(*this)),
+      protocol_(st_, driver_, *this, *screen_, *views_, *views_), engine_(st_, protocol_, driver_, *this, *screen_),
+      session_(st_, engine_, driver_, *this, *screen_, *views_), transfer_(st_, engine_, *screen_, nullptr),
+      scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), devicePath_(devicePath)
+{
+    setMessageService(this);
+    // No status requests between the steps: the line carries only what the
+    // command asks for.
+    st_.statusRequests = 0;
+    st_.setNetworkMode(network ? 1 : 0);
+    UnitRecord& pc = st_.unitTable[0];
+    pc.port232 = pc.port485 = comNumber - 1;
+    pc.port232RateIndex = pc.port485RateIndex = indexOfRate(rate);
+    DriverPcPort port(driver_);
+    applyPortSettings(st_, port);
+
+    driver_.SetOnReceiveData(
+        [this](TCommPortDriver*, const char* data, int32_t size) { engine_.CommPortReceiveData(data, size); });
+    QObject::connect(&driver_, &TCommPortDriver::portLost, [this] {
+        if (!driver_.LinkLost())
+            return;
+        portLost_ = true;
+        if (scan_.running())
+            scan_.portLost();
+        session_.portLost(comNumber_);
+    });
+    tick_.setInterval(TickMs);
+    QObject::connect(&tick_, &QTimer::timeout, [this] { engine_.PollTimerTimer(); });
+    tick_.start();
+}
+
+UnitLine::~UnitLine()
+{
+    driver_.SetOnReceiveData(nullptr);
+    driver_.Disconnect();
+    setMessageService(nullptr);
+}
+
+MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons)
+{
+    // The captions of the program's boxes say nothing a line needs.
+    const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
+    message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
+    return MsgAnswer::No;
+}
+
+bool UnitLine::claimPort(int comNumber)
+{
+    if (!portIsFree(comNumber)) {
+        portRefused_ = true;
+        message_ = messageLine(portOpenFailureText(comNumber));
+        return false;
+    }
+    if (!driver_.Connected())
+        driver_.SetComPort(static_cast<TComPortNumber>(comNumber - 1));
+    return true;
+}
+
+// The last try of an item went unanswered: the unit has stopped answering.
+// The rest of the list would only wait for it item by item, so it ends here.
+bool UnitLine::unitUnanswered()
+{
+    unanswered_ = true;
+    st_.queue.resetQueue();
+    st_.queue.queueState = QueueIdle;
+    st_.lastSendTick = 0;
+    return true;
+}
+
+void UnitLine::beginStep()
+{
+    message_.clear();
+    refusal_.clear();
+    unanswered_ = false;
+    portRefused_ = false;
+}
+
+bool UnitLine::queueIdle() const { return st_.queue.queueState == QueueIdle && st_.lastSendTick == 0; }
+
+bool UnitLine::runUntil(const std::function<bool()>& done, int timeoutMs, bool interruptible)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // The tick timer wakes the loop at least every TickMs.
+    while (!done()) {
+        if ((interruptible && interrupted()) || clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+Outcome UnitLine::interruptedOutcome() const { return {ExitFailed, QStringLiteral("interrupted")}; }
+
+Outcome UnitLine::connectUnit(char address)
+{
+    disconnect();
+    beginStep();
+    portLost_ = false;
+    if (st_.networkMode()) {
+        // A line of one: the session connects to this unit or to none.
+        st_.networkSlots.fill(EmptySlot);
+        st_.assignedSlots.fill(EmptySlot);
+        st_.networkSlots[0] = st_.assignedSlots[0] = address;
+        st_.networkCount = 1;
+        st_.unitTable[1] = UnitRecord{};
+    }
+    session_.connectClicked();
+    const bool done = runUntil(
+        [this] {
+            return !driver_.Connected() || (st_.connected == 1 && st_.current().settingsRead == 1 && queueIdle());
+        },
+        ConnectMs);
+    if (!done) {
+        const bool wasInterrupted = interrupted();
+        disconnect();
+        return wasInterrupted ? interruptedOutcome() : Outcome{ExitNoAnswer, QStringLiteral("the read did not end")};
+    }
+    if (portRefused_)
+        return {ExitPortClosed, message_};
+    if (portLost_)
+        return {ExitFailed, message_};
+    if (!driver_.Connected() || st_.connected != 1)
+        return {ExitNoAnswer, QStringLiteral("did not answer")};
+    if (unanswered_) {
+        disconnect();
+        return {ExitNoAnswer, QStringLiteral("stopped answering during the read")};
+    }
+    return {};
+}
+
+Outcome UnitLine::finishList(const char* what, int timeoutMs)
+{
+    const bool done = runUntil([this] { return !driver_.Connected() || queueIdle(); }, timeoutMs);
+    if (!done)
+        return interrupted() ? interruptedOutcome()
+                             : Outcome{ExitNoAnswer, QStringLiteral("%1 did not end").arg(QLatin1String(what))};
+    if (portLost_ || !driver_.Connected())
+        return {ExitFailed, message_.isEmpty() ? QStringLiteral("the port was closed") : message_};
+    if (unanswered_)
+        return {ExitNoAnswer, QStringLiteral("stopped answering during the %1").arg(QLatin1String(what))};
+    if (!refusal_.isEmpty())
+        return {ExitRefused, QStringLiteral("refused during the %1: %2").arg(QLatin1String(what), refusal_)};
+    return {};
+}
+
+Outcome UnitLine::applySettings(const UnitRecord& file, int& changed)
+{
+    beginStep();
+    UnitRecord& unit = st_.current();
+    st_.editRecord = withFileSettings(unit, file);
+    changed = static_cast<int>(compareSettings(unit, st_.editRecord).size());
+    if (adoptSetupImage(unit, st_.editRecord)) {
+        transfer_.queueUpload();
+        const Outcome o = finishList("upload", ListMs);
+        if (!o.ok())
+            return o;
+    }
+    // What the unit reported back, against the file.
+    const std::vector<CompareRow> rows = compareSettings(st_.current(), withFileSettings(st_.current(), file));
+    if (!rows.empty()) {
+        const CompareRow& r = rows.front();
+        return {ExitRefused, QStringLiteral("did not keep %1: %2 (file: %3)%4")
+                                 .arg(r.setting, r.unitValue, r.fileValue,
+                                      rows.size() > 1 ? QStringLiteral(", and %1 more").arg(rows.size() - 1)
+                                                      : QString())};
+    }
+    return {};
+}
+
+Outcome UnitLine::saveSettings()
+{
+    beginStep();
+    transfer_.saveClicked();
+    return finishList("save", ListMs);
+}
+
+Outcome UnitLine::startMeasuring()
+{
+    beginStep();
+    if (!st_.current().laserOn)
+        session_.continuousClicked();
+    return finishList("start", ListMs);
+}
+
+Outcome UnitLine::stopMeasuring()
+{
+    beginStep();
+    if (!driver_.Connected())
+        return {ExitFailed, QStringLiteral("the port was closed")};
+    if (st_.current().laserOn)
+        session_.continuousClicked();
+    // The unit is stopped also after Ctrl+C.
+    const bool done = runUntil([this] { return !driver_.Connected() || queueIdle(); }, ListMs, false);
+    if (!done || unanswered_ || !driver_.Connected())
+        return {ExitNoAnswer, QStringLiteral("did not confirm the stop")};
+    return {};
+}
+
+void UnitLine::disconnect()
+{
+    if (driver_.Connected())
+        session_.disconnectUnit();
+    st_.queue.resetQueue();
+    st_.queue.queueState = QueueIdle;
+    st_.lastSendTick = 0;
+}
+
+Outcome UnitLine::scanLine(int rate, const ScanProgress& progress)
+{
+    disconnect();
+    beginStep();
+    portLost_ = false;
+    UnitRecord& pc = st_.unitTable[0];
+    pc.port485RateIndex = indexOfRate(rate);
+    DriverPcPort port(driver_);
+    applyPortSettings(st_, port);
+    scan_.changed = [this, &progress] {
+        if (progress)
+            progress(scan_.done(), scan_.found());
+    };
+    if (!scan_.start()) {
+        scan_.changed = nullptr;
+        return portRefused_ ? Outcome{ExitPortClosed, message_}
+                            : Outcome{ExitPortClosed, QStringLiteral("the port cannot be opened")};
+    }
+    bool done = runUntil([this] { return !scan_.running(); }, ConnectMs * 10);
+    if (!done) {
+        scan_.cancel();
+        runUntil([this] { return !scan_.running(); }, ConnectMs, false);
+    }
+    scan_.changed = nullptr;
+    if (portLost_)
+        return {ExitFailed, message_};
+    return done ? Outcome{} : interruptedOutcome();
+}
+
+} // namespace dxu::cli

@@ -1,0 +1,123 @@
+#pragma once
+// The serial line of the command-line tool: the program's driver, protocol,
+// engine, session, upload and unit scan, wired as the main window wires them
+// but with nothing on screen. Each call runs the event loop until its step is
+// done and says how it went.
+#include "cli/options.h"
+
+#include "engine/engine.h"
+#include "engine/session.h"
+#include "network/unitscan.h"
+#include "protocol/headless.h"
+#include "protocol/protocol.h"
+#include "serial/commportdriver.h"
+#include "services/messages.h"
+#include "settings/transfer.h"
+
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace dxu::cli {
+
+// How a step went: a status and, unless it is ExitOk, one line saying why.
+struct Outcome {
+    int status = ExitOk;
+    QString message;
+    bool ok() const { return status == ExitOk; }
+};
+
+// A message of the library as one line; with a device path given, the port
+// named by it in place of "COM n".
+QString messageLine(const QString& text, int comNumber, const QString& devicePath);
+
+class UnitLine : public Hooks, private MessageService {
+public:
+    // devicePath: the device the port was given as, named in messages in
+    // place of "COM n"; empty when it was given as "COM n".
+    UnitLine(int comNumber, int rate, bool network, const QString& devicePath = {});
+    ~UnitLine() override;
+    UnitLine(const UnitLine&) = delete;
+    UnitLine& operator=(const UnitLine&) = delete;
+
+    // Opens the port, connects to the unit at address (0: the RS-232 unit) and
+    // reads all of its settings.
+    Outcome connectUnit(char address);
+    // Puts the settings of file into the connected unit (the ones that
+    // differ, each read back), then checks the unit against the file.
+    // changed: how many settings differed.
+    Outcome applySettings(const UnitRecord& file, int& changed);
+    // The unit saves its settings (SU).
+    Outcome saveSettings();
+    // Measuring on or off.
+    Outcome startMeasuring();
+    Outcome stopMeasuring();
+    // Closes the port (nothing when closed).
+    void disconnect();
+
+    // Asks every address of the line at the rate (bit/s); progress reports
+    // the addresses done and the units found so far.
+    using ScanProgress = std::function<void(int done, const std::vector<UnitScan::Found>& found)>;
+    Outcome scanLine(int rate, const ScanProgress& progress);
+
+    // Runs the event loop until done() or timeoutMs; false on time-out, and
+    // on an interrupt unless interruptible is false.
+    bool runUntil(const std::function<bool()>& done, int timeoutMs, bool interruptible = true);
+
+    UnitRecord& unit() { return st_.current(); }
+    // The port is open (it closes when the device goes away).
+    bool linkUp() const { return driver_.Connected(); }
+    // What went wrong with the port, or empty.
+    QString portMessage() const { return portLost_ ? message_ : QString(); }
+    const char* versionText() const { return st_.versionText; }
+
+    // Called for every measurement result.
+    std::function<void()> onResult;
+    // Called with the read progress ("Reading settings n of m").
+    std::function<void(const QString& text, int value, int maximum)> onProgress;
+
+    // Hooks.
+    bool claimPort(int comNumber) override;
+    bool unitUnanswered() override;
+    void scanVersion(std::string_view text) override { scan_.versionReceived(text); }
+    void scanStepDone(bool answered) override { scan_.stepDone(answered); }
+
+private:
+    class Screen;
+    class Views;
+
+    // MessageService: what the library would show in a box is kept as the
+    // reason of the step.
+    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
+
+    void beginStep();
+    bool queueIdle() const;
+    // Runs until the queue is idle; the outcome of the step.
+    Outcome finishList(const char* what, int timeoutMs);
+    Outcome interruptedOutcome() const;
+    QString messageLine(const QString& text) const { return cli::messageLine(text, comNumber_, devicePath_); }
+
+    DxuState st_;
+    TCommPortDriver driver_;
+    std::unique_ptr<Screen> screen_;
+    std::unique_ptr<Views> views_;
+    Protocol protocol_;
+    Engine engine_;
+    Session session_;
+    SettingsTransfer transfer_;
+    UnitScan scan_;
+    QTimer tick_;
+    int comNumber_;
+    QString devicePath_;
+
+    // What the step in hand met.
+    QString message_;     // the last box the library would have shown
+    QString refusal_;     // an error the unit replied with
+    bool unanswered_ = false;
+    bool portRefused_ = false;
+    bool portLost_ = false;
+};
+
+} // namespace dxu::cli

@@ -1,0 +1,206 @@
+// dxu-cli against the simulator: the tool run as a user runs it, its results
+// read from its output, its exit status and the simulated units.
+#include "e2e/simprocess.h"
+#include "settings/setupfile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#ifndef DXU_CLI_PATH
+#define DXU_CLI_PATH "dxu-cli"
+#endif
+
+namespace dxu::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QStringList out;  // lines of standard output
+    QStringList err;  // lines of standard error
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    // Starts a simulator; its device path.
+    QString startSim(const QStringList& options = {})
+    {
+        sims.push_back(std::make_unique<SimProcess>());
+        EXPECT_TRUE(sims.back()->start(QStringList{QStringLiteral("--reply-delay"), QStringLiteral("0")} + options));
+        return QString::fromStdString(sims.back()->devicePath());
+    }
+
+    CliRun cli(const QStringList& args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(DXU_CLI_PATH), args);
+        CliRun r;
+        if (!p.waitForFinished(90000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "dxu-cli did not end: " << args.join(' ').toStdString();
+            return r;
+        }
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        r.err = QString::fromLocal8Bit(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        return r;
+    }
+
+    QByteArray fileBytes(const QString& name)
+    {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // A setup file read from a unit whose settings differ from the
+    // simulator's defaults (Last Target mode).
+    QString otherSetup()
+    {
+        const QString port = startSim({QStringLiteral("--mode"), QStringLiteral("4")});
+        const QString path = dir.filePath(QStringLiteral("other.dxu"));
+        EXPECT_EQ(cli({"read", "--port", port, "--output", path}).status, 0);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+};
+
+TEST_F(CliTest, ReadThenApplyToAnotherUnitGivesTheSameImage)
+{
+    const QString file = otherSetup();
+    const QString port = startSim();
+    const CliRun apply = cli({"apply", file, "--port", port});
+    EXPECT_EQ(apply.status, 0) << apply.err.join('\n').toStdString();
+    ASSERT_EQ(apply.out.size(), 1);
+    EXPECT_TRUE(apply.out[0].startsWith("unit: ok (")) << apply.out[0].toStdString();
+    EXPECT_TRUE(apply.out[0].endsWith(", saved)")) << apply.out[0].toStdString();
+
+    ASSERT_EQ(cli({"read", "--port", port, "--output", dir.filePath("back.dxu")}).status, 0);
+    EXPECT_EQ(fileBytes("back.dxu").size(), 556);
+    EXPECT_EQ(fileBytes("back.dxu"), fileBytes("other.dxu"));
+}
+
+// The simulator keeps what SU saves in its state file: "unit <k>" and then
+// the unit's settings, one "CODE value" a line.
+std::map<int, int> savedModes(const QString& stateFile)
+{
+    std::map<int, int> modes;
+    QFile f(stateFile);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return modes;
+    int unit = -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> w = line.simplified().split(' ');
+        if (w.size() == 2 && w[0] == "unit")
+            unit = w[1].toInt();
+        else if (w.size() == 2 && w[0] == "MM")
+            modes[unit] = w[1].toInt();
+    }
+    return modes;
+}
+
+TEST_F(CliTest, ApplyToALineWithASilentUnitSavesTheOthersAndFails)
+{
+    const QString file = otherSetup();
+    const QString state = dir.filePath(QStringLiteral("line.state"));
+    const QString port = startSim({"--units", "a,b,c", "--silent", "b", "--state", state});
+    const CliRun r = cli({"apply", file, "--port", port, "--address", "a,b,c"});
+    EXPECT_EQ(r.status, 3);
+    ASSERT_EQ(r.out.size(), 3) << r.out.join('\n').toStdString();
+    EXPECT_TRUE(r.out[0].startsWith("a: ok")) << r.out[0].toStdString();
+    EXPECT_EQ(r.out[1], "b: FAILED: did not answer");
+    EXPECT_TRUE(r.out[2].startsWith("c: ok")) << r.out[2].toStdString();
+
+    const std::map<int, int> modes = savedModes(state);
+    EXPECT_EQ(modes.at(0), 4);
+    EXPECT_NE(modes.at(1), 4);
+    EXPECT_EQ(modes.at(2), 4);
+}
+
+TEST_F(CliTest, ApplyOfAValueTheUnitRefusesFailsWithoutSaving)
+{
+    const QString port = startSim();
+    const QString path = dir.filePath(QStringLiteral("range.dxu"));
+    ASSERT_EQ(cli({"read", "--port", port, "--output", path}).status, 0);
+    SetupImage image = readSetupFile(path);
+    image.record.analogHigh = 3000; // the unit takes 0..2000
+    ASSERT_TRUE(writeSetupFile(path, image.record).isEmpty());
+
+    const CliRun r = cli({"apply", path, "--port", port});
+    EXPECT_EQ(r.status, 4);
+    ASSERT_EQ(r.out.size(), 1);
+    EXPECT_EQ(r.out[0], "unit: FAILED: refused during the upload: Invalid Current Loop Range");
+    const std::vector<std::string> rx = sims.back()->received();
+    EXPECT_EQ(std::count(rx.begin(), rx.end(), "$SU"), 0);
+}
+
+TEST_F(CliTest, MeasureCountPrintsThatManyResultsAndStopsTheUnit)
+{
+    const QString port = startSim();
+    const CliRun r = cli({"measure", "--port", port, "--count", "100"});
+    EXPECT_EQ(r.status, 0) << r.err.join('\n').toStdString();
+    ASSERT_EQ(r.out.size(), 100);
+    const QRegularExpression csv(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\S*,\d+\.\d{3},[\d.]*,m$)"));
+    for (const QString& line : r.out)
+        ASSERT_TRUE(csv.match(line).hasMatch()) << line.toStdString();
+    const std::vector<std::string> rx = sims.back()->received();
+    const auto go = std::find(rx.begin(), rx.end(), "$GO");
+    ASSERT_NE(go, rx.end());
+    EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
+}
+
+TEST_F(CliTest, SigtermStopsTheMeasuringUnitBeforeTheEnd)
+{
+    const QString port = startSim();
+    QProcess p;
+    p.start(QStringLiteral(DXU_CLI_PATH), {"measure", "--port", port});
+    ASSERT_TRUE(p.waitForReadyRead(20000));
+    p.terminate(); // SIGTERM, handled as Ctrl+C is
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const std::vector<std::string> rx = sims.back()->received();
+    ASSERT_FALSE(rx.empty());
+    const auto go = std::find(rx.begin(), rx.end(), "$GO");
+    EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
+}
+
+TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
+{
+    QFile broken(dir.filePath("broken.dxu"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(300, 'x'));
+    broken.close();
+    const QString port = startSim();
+
+    const struct {
+        QStringList args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"apply", broken.fileName(), "--port", port}, 2, "broken.dxu"},
+        {{"apply", dir.filePath("none.dxu"), "--port", port}, 2, "none.dxu"},
+        {{"read", "--port", dir.filePath("no-such-tty")}, 5, "no-such-tty"},
+        {{"read", "--port", port, "--rate", "12345"}, 2, "12345"},
+        {{"measure", "--port", port, "--address", "a,b"}, 2, "one unit"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        ASSERT_EQ(r.err.size(), 1) << r.err.join('\n').toStdString();
+        EXPECT_TRUE(r.err[0].contains(QLatin1String(c.says))) << r.err[0].toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+} // namespace
+} // namespace dxu::test
