@@ -7,8 +7,8 @@
 // Fast enough for long live streams: points are kept per series in x order
 // (appends with a smaller x than the last one are accepted but disable the
 // fast path for that series), only the visible run is looked at, and where
-// several points fall on one pixel column the column is drawn as its first,
-// lowest, highest and last point, so spikes stay visible.
+// several points fall on one pixel column the column is drawn as one bar from
+// its lowest to its highest point, so spikes stay visible.
 #include <QColor>
 #include <QPointF>
 #include <QRectF>

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace dxu;
 
 TEST(PlotView, TicksAreRoundStepsInsideTheRange)
@@ -73,6 +75,22 @@ TEST(PlotView, ScalesToTheDataKeepsFixedRangesAndShowsASpikeAmongManyPoints)
     const double spikeFraction = (13.0 - range.top()) / range.height();
     EXPECT_LT(top, image.height() / 2);
     EXPECT_GT(spikeFraction, 0.9);
+
+    // A pause in a dense series is bridged by the line: no column without it.
+    plot.clearPoints();
+    for (int i = 0; i < 20000; ++i)
+        if (i < 3000 || i > 4000)
+            plot.append(s, i * 0.001, 12.0);
+    plot.render(&image);
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y)
+            if (QColor(image.pixel(x, y)) == QColor(Qt::red)) {
+                columns.push_back(x);
+                break;
+            }
+    ASSERT_GT(columns.size(), 100u);
+    EXPECT_EQ(columns.back() - columns.front() + 1, static_cast<int>(columns.size()));
 
     // Zoom by the wheel equivalent and back.
     plot.resetView();
