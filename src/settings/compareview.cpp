@@ -51,18 +51,19 @@ TfrmCompare::TfrmCompare(QWidget* parent) : QDialog(parent)
     resize(560, 380);
 }
 
-void TfrmCompare::showDifferences(const std::vector<CompareRow>& rows, const QString& path)
+void TfrmCompare::showDifferences(const std::vector<CompareRow>& rows, const QString& path, bool connected)
 {
     const QString file = QFileInfo(path).fileName();
     setWindowTitle(QStringLiteral("Compare - ") + file);
+    const QString next = connected ? QStringLiteral("\"Upload\" sends them to the unit now, \"Close\" leaves them "
+                                                    "for \"Upload Settings\".")
+                                   : QStringLiteral("\"Upload Settings\" sends them once a unit is connected.");
     lblCompareFile_->setText(
         rows.empty() ? QStringLiteral("\"%1\" holds the same settings as the unit: there is nothing to upload.").arg(file)
-                     : QStringLiteral("%1 of \"%2\" differ from the unit's. They are shown in the panel; "
-                                      "\"Upload\" sends them to the unit now, \"Close\" leaves them for "
-                                      "\"Upload Settings\".")
+                     : QStringLiteral("%1 of \"%2\" differ from the unit's. They are shown in the panel; %3")
                            .arg(rows.size() == 1 ? QStringLiteral("1 setting")
                                                  : QStringLiteral("%1 settings").arg(rows.size()),
-                                file));
+                                file, next));
     grdCompare_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const CompareRow& r = rows[static_cast<size_t>(i)];
@@ -71,7 +72,7 @@ void TfrmCompare::showDifferences(const std::vector<CompareRow>& rows, const QSt
         grdCompare_->setItem(i, 2, new QTableWidgetItem(r.fileValue));
     }
     grdCompare_->setVisible(!rows.empty());
-    pbCompareUpload_->setEnabled(!rows.empty());
+    pbCompareUpload_->setEnabled(!rows.empty() && connected);
     show();
 }
 

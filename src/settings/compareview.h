@@ -16,8 +16,9 @@ class TfrmCompare : public QDialog {
 public:
     explicit TfrmCompare(QWidget* parent = nullptr);
 
-    // Fills the list and shows the window (without waiting for it).
-    void showDifferences(const std::vector<CompareRow>& rows, const QString& path);
+    // Fills the list and shows the window (without waiting for it). Upload
+    // can be pressed only when there is something to send and a unit to take it.
+    void showDifferences(const std::vector<CompareRow>& rows, const QString& path, bool connected);
 
 signals:
     // "Upload" was pressed: the loaded settings are to go to the unit.

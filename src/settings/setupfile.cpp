@@ -361,7 +361,7 @@ void SetupFiles::open()
     st_.setupFileLoaded = any ? 1 : 0;
     ui_.setEnabled("pbUpload", any || uploadWas);
     if (calls_.showCompare)
-        calls_.showCompare(rows, path);
+        calls_.showCompare(rows, path, st_.connected != 0);
 }
 
 void SetupFiles::saveAs()

@@ -54,8 +54,9 @@ public:
     struct Calls {
         std::function<QString()> chooseOpen, chooseSave, chooseReport;
         std::function<void()> showSettings, showConnectedControls;
-        // The settings a file would change, shown before they go to the unit.
-        std::function<void(const std::vector<CompareRow>&, const QString& path)> showCompare;
+        // The settings a file would change, shown before they go to the unit;
+        // connected: whether a unit is there to take them now.
+        std::function<void(const std::vector<CompareRow>&, const QString& path, bool connected)> showCompare;
         std::function<void(const QString&)> setTitle;
     };
 

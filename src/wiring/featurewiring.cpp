@@ -67,8 +67,8 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
     calls.chooseReport = [report] { return chooseFile(*report); };
     calls.showSettings = [&panel] { panel.showSettings(); };
     calls.showConnectedControls = std::move(connectedLook);
-    calls.showCompare = [compare](const std::vector<CompareRow>& rows, const QString& path) {
-        compare->showDifferences(rows, path);
+    calls.showCompare = [compare](const std::vector<CompareRow>& rows, const QString& path, bool connected) {
+        compare->showDifferences(rows, path, connected);
     };
     calls.setTitle = [owner](const QString& title) { owner->setWindowTitle(title); };
     parts.files = std::make_unique<SetupFiles>(state, ui, std::move(calls));

@@ -146,7 +146,8 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 }
 
 // The Compare view lists each differing setting as the panel names it, with
-// the unit's and the file's values; its Upload sends them.
+// the unit's and the file's values; its Upload sends them, once a unit is
+// connected.
 TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 {
     connect();
@@ -167,6 +168,15 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     pump();
     EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$SG,1.250", "$BH,20"}));
     EXPECT_EQ(unit().mode(), 2);
+
+    // Without a unit the differences are still listed, but Upload waits for one.
+    click("pbConnect");
+    ASSERT_EQ(top->state().connected, 0);
+    file.binHits = 30;
+    writeBytes(path("other.dxu"), imageOf(file));
+    openFile(path("other.dxu"));
+    EXPECT_EQ(compareRows().size(), 1u);
+    EXPECT_FALSE(upload->isEnabled());
 }
 
 // A file that cannot be used is refused with a message naming it and what is
