@@ -7,7 +7,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace dxu {
 

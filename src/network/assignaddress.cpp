@@ -25,12 +25,12 @@ TfrmAssignAddress::TfrmAssignAddress(QWidget* parent) : PlacedDialog(QSize(260, 
     cmbAddressList_->setMaxVisibleItems(6);
     cmbAddressList_->setMinimumContentsLength(6);
     cmbAddressList_->addItems(networkListTexts(SlotString{}));
-    pbSetAddress_ = new QPushButton(QStringLiteral("&Assign"), this);
-    pbSetAddress_->setObjectName(QStringLiteral("pbSetAddress"));
-    pbSetAddress_->setAutoDefault(false);
-    pbExit_ = new QPushButton(QStringLiteral("E&xit"), this);
-    pbExit_->setObjectName(QStringLiteral("pbExit"));
-    pbExit_->setDefault(true);
+    auto* pbSetAddress = new QPushButton(QStringLiteral("&Assign"), this);
+    pbSetAddress->setObjectName(QStringLiteral("pbSetAddress"));
+    pbSetAddress->setAutoDefault(false);
+    auto* pbExit = new QPushButton(QStringLiteral("E&xit"), this);
+    pbExit->setObjectName(QStringLiteral("pbExit"));
+    pbExit->setDefault(true);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Current address: "), this), 0, 0);
@@ -39,17 +39,17 @@ TfrmAssignAddress::TfrmAssignAddress(QWidget* parent) : PlacedDialog(QSize(260, 
     grid->addWidget(cmbAddressList_, 1, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(pbSetAddress_);
+    buttons->addWidget(pbSetAddress);
     buttons->addStretch();
-    buttons->addWidget(pbExit_);
+    buttons->addWidget(pbExit);
 
     auto* top = new QVBoxLayout(this);
     top->addLayout(grid);
     top->addStretch();
     top->addLayout(buttons);
 
-    connect(pbSetAddress_, &QPushButton::clicked, this, &TfrmAssignAddress::pbSetAddressClick);
-    connect(pbExit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(pbSetAddress, &QPushButton::clicked, this, &TfrmAssignAddress::pbSetAddressClick);
+    connect(pbExit, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TfrmAssignAddress::bind(DxuState& state, std::function<void()> queueUpload)

@@ -8,7 +8,6 @@
 
 class QComboBox;
 class QLabel;
-class QPushButton;
 
 namespace dxu {
 
@@ -33,8 +32,6 @@ protected:
 private:
     QLabel* lblCurrAddress_ = nullptr;
     QComboBox* cmbAddressList_ = nullptr;
-    QPushButton* pbSetAddress_ = nullptr;
-    QPushButton* pbExit_ = nullptr;
 
     DxuState* st_ = nullptr;
     std::function<void()> queueUpload_;

@@ -25,16 +25,16 @@ TfrmFindUnits::TfrmFindUnits(QWidget* parent) : PlacedDialog(QSize(320, 300), pa
     lstUnits_->setObjectName(QStringLiteral("lstUnits"));
     pbStart_ = new QPushButton(QStringLiteral("&Start"), this);
     pbStart_->setObjectName(QStringLiteral("pbStartScan"));
-    pbCancel_ = new QPushButton(QStringLiteral("&Cancel"), this);
-    pbCancel_->setObjectName(QStringLiteral("pbCancelScan"));
+    auto* pbCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    pbCancel->setObjectName(QStringLiteral("pbCancelScan"));
     pbAddToNetwork_ = new QPushButton(QStringLiteral("&Add to Network"), this);
     pbAddToNetwork_->setObjectName(QStringLiteral("pbAddToNetwork"));
-    for (QPushButton* b : {pbStart_, pbCancel_, pbAddToNetwork_})
+    for (QPushButton* b : {pbStart_, pbCancel, pbAddToNetwork_})
         b->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(pbStart_);
-    buttons->addWidget(pbCancel_);
+    buttons->addWidget(pbCancel);
     buttons->addStretch();
     buttons->addWidget(pbAddToNetwork_);
     auto* top = new QVBoxLayout(this);
@@ -43,7 +43,7 @@ TfrmFindUnits::TfrmFindUnits(QWidget* parent) : PlacedDialog(QSize(320, 300), pa
     top->addLayout(buttons);
 
     connect(pbStart_, &QPushButton::clicked, this, &TfrmFindUnits::pbStartClick);
-    connect(pbCancel_, &QPushButton::clicked, this, &TfrmFindUnits::pbCancelClick);
+    connect(pbCancel, &QPushButton::clicked, this, &TfrmFindUnits::pbCancelClick);
     connect(pbAddToNetwork_, &QPushButton::clicked, this, &TfrmFindUnits::pbAddToNetworkClick);
 }
 

@@ -33,7 +33,6 @@ private:
     QProgressBar* prgScan_ = nullptr;
     QListWidget* lstUnits_ = nullptr;
     QPushButton* pbStart_ = nullptr;
-    QPushButton* pbCancel_ = nullptr;
     QPushButton* pbAddToNetwork_ = nullptr;
 
     DxuState* st_ = nullptr;

@@ -25,15 +25,15 @@ TfrmNetSetup::TfrmNetSetup(QWidget* parent)
     cmbNetworkList_->setMaxVisibleItems(6);
     cmbNetworkList_->setMinimumContentsLength(6);
     cmbNetworkList_->addItems(networkListTexts(SlotString{}));
-    pbRemoveDXU_ = new QPushButton(QStringLiteral("&Remove"), this);
-    pbRemoveDXU_->setObjectName(QStringLiteral("pbRemoveDXU"));
-    pbRemoveDXU_->setAutoDefault(false);
-    pbAddDXU_ = new QPushButton(QStringLiteral("&Add"), this);
-    pbAddDXU_->setObjectName(QStringLiteral("pbAddDXU"));
-    pbAddDXU_->setAutoDefault(false);
-    pbExit_ = new QPushButton(QStringLiteral("E&xit"), this);
-    pbExit_->setObjectName(QStringLiteral("pbExit"));
-    pbExit_->setDefault(true);
+    auto* pbRemoveDXU = new QPushButton(QStringLiteral("&Remove"), this);
+    pbRemoveDXU->setObjectName(QStringLiteral("pbRemoveDXU"));
+    pbRemoveDXU->setAutoDefault(false);
+    auto* pbAddDXU = new QPushButton(QStringLiteral("&Add"), this);
+    pbAddDXU->setObjectName(QStringLiteral("pbAddDXU"));
+    pbAddDXU->setAutoDefault(false);
+    auto* pbExit = new QPushButton(QStringLiteral("E&xit"), this);
+    pbExit->setObjectName(QStringLiteral("pbExit"));
+    pbExit->setDefault(true);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Polling Interval:"), this), 0, 0);
@@ -46,19 +46,19 @@ TfrmNetSetup::TfrmNetSetup(QWidget* parent)
     grid->addWidget(cmbNetworkList_, 1, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(pbRemoveDXU_);
-    buttons->addWidget(pbAddDXU_);
+    buttons->addWidget(pbRemoveDXU);
+    buttons->addWidget(pbAddDXU);
     buttons->addStretch();
-    buttons->addWidget(pbExit_);
+    buttons->addWidget(pbExit);
 
     auto* top = new QVBoxLayout(this);
     top->addLayout(grid);
     top->addSpacing(8);
     top->addLayout(buttons);
 
-    connect(pbAddDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbAddDXUClick);
-    connect(pbRemoveDXU_, &QPushButton::clicked, this, &TfrmNetSetup::pbRemoveDXUClick);
-    connect(pbExit_, &QPushButton::clicked, this, &TfrmNetSetup::pbExitClick);
+    connect(pbAddDXU, &QPushButton::clicked, this, &TfrmNetSetup::pbAddDXUClick);
+    connect(pbRemoveDXU, &QPushButton::clicked, this, &TfrmNetSetup::pbRemoveDXUClick);
+    connect(pbExit, &QPushButton::clicked, this, &TfrmNetSetup::pbExitClick);
 }
 
 void TfrmNetSetup::bind(DxuState& state, Ui& mainUi, Hooks& hooks, NetworkSender send)

@@ -7,7 +7,6 @@
 
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace dxu {
 
@@ -33,9 +32,6 @@ protected:
 private:
     QLineEdit* edPolling_ = nullptr;
     QComboBox* cmbNetworkList_ = nullptr;
-    QPushButton* pbRemoveDXU_ = nullptr;
-    QPushButton* pbAddDXU_ = nullptr;
-    QPushButton* pbExit_ = nullptr;
 
     DxuState* st_ = nullptr;
     Ui* mainUi_ = nullptr;
