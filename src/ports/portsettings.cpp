@@ -75,6 +75,12 @@ void saveNetworkMode(const DxuState& st) { Store::writeInt(QStringLiteral("Netwo
 
 PcLink linkOfMode(const DxuState& st) { return st.networkMode() ? PcLink::Rs485 : PcLink::Rs232; }
 
+int pcRateIndex(const DxuState& st, PcLink link)
+{
+    const UnitRecord& r = st.unitTable[0];
+    return normalRateIndex(link == PcLink::Rs485 ? r.port485RateIndex : r.port232RateIndex);
+}
+
 int loadTurnaround() { return std::clamp(readStoredInt("Turnaround", 0), 0, MaxTurnaroundMs); }
 
 void setTurnaround(PcPort& port, int ms)
@@ -120,7 +126,7 @@ void applyPortSettings(DxuState& st, PcPort& port)
     const PcLink link = linkOfMode(st);
     r.portInUse = static_cast<int>(link);
     handOverPort(r, port, normalPort(link == PcLink::Rs485 ? r.port485 : r.port232));
-    port.setRateIndex(normalRateIndex(rateIndexOf(r, link)));
+    port.setRateIndex(pcRateIndex(st, link));
 }
 
 bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,

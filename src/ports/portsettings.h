@@ -33,6 +33,9 @@ QString portItemText(int number);
 enum class PcLink { Rs232 = 1, Rs485 = 2 };
 // The link the driver carries in the present mode.
 PcLink linkOfMode(const DxuState& st);
+// The PC rate index stored for a link (record 0); one out of range gives the
+// default.
+int pcRateIndex(const DxuState& st, PcLink link);
 
 // A stored integer value, or def when it is absent.
 int readStoredInt(const char* name, int def);

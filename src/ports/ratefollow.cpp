@@ -12,12 +12,6 @@ PcRateFollow::PcRateFollow(DxuState& state, PcPort& port, ShowRate showRate)
 {
 }
 
-int PcRateFollow::pcRateIndex() const
-{
-    const UnitRecord& r = st_.unitTable[0];
-    return linkOfMode(st_) == PcLink::Rs485 ? r.port485RateIndex : r.port232RateIndex;
-}
-
 void PcRateFollow::arm()
 {
     watchedId_ = 0;
@@ -48,7 +42,7 @@ bool PcRateFollow::written() const
 
 void PcRateFollow::switchPc()
 {
-    const int before = pcRateIndex();
+    const int before = pcRateIndex(st_, linkOfMode(st_));
     switchPcBaudRate(st_, port_, showRate_);
     otherRateIndex_ = before;
 }
@@ -79,7 +73,7 @@ bool PcRateFollow::unanswered(const std::function<void()>& readBack, const std::
 {
     if (!written())
         return false;
-    const int pcRate = rateOfIndex(pcRateIndex());
+    const int pcRate = rateOfIndex(pcRateIndex(st_, linkOfMode(st_)));
     const int other = otherRateIndex_;
     stopQueue();
     if (retried_ || other < 0 || rateOfIndex(other) == pcRate) {
@@ -102,7 +96,7 @@ bool PcRateFollow::unanswered(const std::function<void()>& readBack, const std::
         return true;
     }
     retried_ = true;
-    otherRateIndex_ = pcRateIndex();
+    otherRateIndex_ = pcRateIndex(st_, linkOfMode(st_));
     setPcRate(other);
     readBack();
     // The read replaces the upload's queue; the watched item is gone from it,

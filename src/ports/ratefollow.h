@@ -35,7 +35,6 @@ public:
 private:
     // The watched BR write has been answered: from now on the rate is new.
     bool written() const;
-    int pcRateIndex() const;
     void setPcRate(int rateIndex);
     void stopQueue();
 

@@ -7,17 +7,11 @@
 
 namespace dxu {
 
-int RateSearch::storedRateIndex() const
-{
-    const int i = st_.unitTable[0].port232RateIndex;
-    return i >= 0 && i < RateCount ? i : DefaultRateIndex;
-}
-
 bool RateSearch::tryNextRate()
 {
     if (st_.networkMode())
         return false;
-    const int stored = storedRateIndex();
+    const int stored = pcRateIndex(st_, PcLink::Rs232);
     if (!active()) {
         const QString question = QStringLiteral("No DXU answered at %1 bit/s.\nLook for it at the other rates?")
                                      .arg(rateOfIndex(stored));
@@ -46,7 +40,7 @@ bool RateSearch::keepFoundRate()
     const QString question = QStringLiteral("A DXU answered at %1 bit/s.\nUse this rate for RS-232?")
                                  .arg(rateOfIndex(found));
     if (!askYesNo(QStringLiteral("DXU Interface"), question)) {
-        port_.setRateIndex(storedRateIndex());
+        port_.setRateIndex(pcRateIndex(st_, PcLink::Rs232));
         return false;
     }
     st_.unitTable[0].port232RateIndex = found;
@@ -60,7 +54,7 @@ void RateSearch::abandon()
         return;
     next_ = -1;
     trying_ = -1;
-    port_.setRateIndex(storedRateIndex());
+    port_.setRateIndex(pcRateIndex(st_, PcLink::Rs232));
 }
 
 } // namespace dxu

@@ -32,8 +32,6 @@ public:
     static constexpr int Order[] = {8, 3, 5, 6, 7, 4, 2, 1, 0};
 
 private:
-    int storedRateIndex() const;
-
     DxuState& st_;
     PcPort& port_;
     int next_ = -1;      // position in Order of the next rate to try; -1: no search
