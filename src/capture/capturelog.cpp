@@ -1,8 +1,7 @@
 #include "capture/capturelog.h"
 
-#include "services/filedialogs.h"
-
 #include "capture/viewcapture.h"
+#include "services/filedialogs.h"
 #include "services/messages.h"
 #include "services/ui.h"
 
@@ -76,13 +75,8 @@ QString proposedCaptureName(const QString& folder)
 QString chooseCaptureFile(const FileChoice& choice, QWidget* owner)
 {
     auto* d = owner ? owner->findChild<QFileDialog*>(choice.dialog) : nullptr;
-    if (!d) {
-        // The viewer's export dialog is made on first use.
-        d = new QFileDialog(owner, QStringLiteral("Export Capture"), QString(), QStringLiteral("CSV File (*.csv)"));
-        d->setObjectName(choice.dialog);
-        d->setAcceptMode(QFileDialog::AcceptSave);
-        d->setDefaultSuffix(QStringLiteral("csv"));
-    }
+    if (!d)
+        return {};
     d->setDirectory(choice.folder);
     d->selectFile(choice.fileName);
     return chooseFile(*d);

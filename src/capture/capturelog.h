@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <string_view>
 
 class QTimer;
@@ -39,7 +38,7 @@ struct FileChoice {
 };
 // Runs owner's file dialog of that name, through the file-dialog service,
 // starting in the folder with the name proposed. Returns the chosen path,
-// empty when cancelled.
+// empty when cancelled or when owner has no such dialog.
 QString chooseCaptureFile(const FileChoice& choice, QWidget* owner);
 
 class CaptureLog : public QObject {

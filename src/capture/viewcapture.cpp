@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "display/plotview.h"
+#include "services/filedialogs.h"
 #include "services/messages.h"
 
 #include <QComboBox>
@@ -27,6 +28,8 @@ TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(
 {
     setObjectName(QStringLiteral("frmViewCapture"));
     setWindowTitle(QStringLiteral("View Capture File"));
+    makeFileDialog(this, "CsvSave", QStringLiteral("Export Capture"), QStringLiteral("CSV File (*.csv)"),
+                   QStringLiteral("csv"), true);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
