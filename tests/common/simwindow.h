@@ -34,6 +34,8 @@ protected:
     // Builds the windows over a line with these options and saved settings.
     void attach(dxusim::Options options = quick(), const SimLink::Values& saved = {})
     {
+        if (windows)
+            top().setCommPort(nullptr);
         link = std::make_unique<SimLink>(std::move(options), saved);
         windows = std::make_unique<AppWindows>();
         top().setCommPort(link.get());
