@@ -1,4 +1,5 @@
 #include "common/testsupport.h"
+#include "services/store.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +20,20 @@ void clearStore()
                 QStringLiteral("DXU Interface"));
     s.clear();
     s.sync();
+}
+
+int storedInt(const char* name)
+{
+    int v = Absent;
+    Store::readInt(QString::fromLatin1(name), v);
+    return v;
+}
+
+QByteArray storedString(const char* name)
+{
+    QByteArray v("<absent>");
+    Store::readString(QString::fromLatin1(name), v);
+    return v;
 }
 
 QString controlText(const QObject* o)
