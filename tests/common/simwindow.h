@@ -82,11 +82,8 @@ protected:
         EXPECT_NE(t, nullptr) << name;
         return t;
     }
-    void click(const char* name)
-    {
-        if (auto* b = get<QAbstractButton>(name))
-            b->click();
-    }
+    void click(const char* name) { clickControl(top().control(name), name); }
+    QString text(const char* name) { return controlText(top().control(name)); }
     void type(const char* name, const QString& text)
     {
         if (auto* e = get<QLineEdit>(name))

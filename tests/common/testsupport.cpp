@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include <gtest/gtest.h>
+
 namespace dxu::test {
 
 void clearStore()
@@ -34,6 +36,16 @@ QByteArray storedString(const char* name)
     QByteArray v("<absent>");
     Store::readString(QString::fromLatin1(name), v);
     return v;
+}
+
+void clickControl(QObject* o, const char* name)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->click();
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->trigger();
+    else
+        ADD_FAILURE() << "nothing to click: " << name;
 }
 
 QString controlText(const QObject* o)

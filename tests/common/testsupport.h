@@ -31,6 +31,8 @@ int storedInt(const char* name);
 QByteArray storedString(const char* name);
 // The caption or text of a label, button, edit or menu item; empty for others.
 QString controlText(const QObject* control);
+// Clicks a button or triggers a menu item; a test failure for anything else.
+void clickControl(QObject* control, const char* name);
 
 // Answers message boxes from a script (default: Yes / Ok) and records them.
 class ScriptedMessages : public MessageService {

@@ -49,16 +49,7 @@ protected:
         return *top;
     }
     DxuState& st() { return form().state(); }
-    void click(const char* name)
-    {
-        QObject* o = form().control(name);
-        if (auto* b = qobject_cast<QAbstractButton*>(o))
-            b->click();
-        else if (auto* a = qobject_cast<QAction*>(o))
-            a->trigger();
-        else
-            ADD_FAILURE() << "nothing to click: " << name;
-    }
+    void click(const char* name) { clickControl(form().control(name), name); }
     QString text(const char* name) { return controlText(form().control(name)); }
     void reply(const char* line) { form().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
     Lines sent() { return port.take(); }
