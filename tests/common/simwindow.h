@@ -34,6 +34,8 @@ protected:
     // Builds the windows over a line with these options and saved settings.
     void attach(dxusim::Options options = quick(), const SimLink::Values& saved = {})
     {
+        if (windows)
+            top().setCommPort(nullptr);
         link = std::make_unique<SimLink>(std::move(options), saved);
         windows = std::make_unique<AppWindows>();
         top().setCommPort(link.get());
@@ -80,11 +82,8 @@ protected:
         EXPECT_NE(t, nullptr) << name;
         return t;
     }
-    void click(const char* name)
-    {
-        if (auto* b = get<QAbstractButton>(name))
-            b->click();
-    }
+    void click(const char* name) { clickControl(top().control(name), name); }
+    QString text(const char* name) { return controlText(top().control(name)); }
     void type(const char* name, const QString& text)
     {
         if (auto* e = get<QLineEdit>(name))

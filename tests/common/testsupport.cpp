@@ -1,4 +1,5 @@
 #include "common/testsupport.h"
+#include "services/store.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 
+#include <gtest/gtest.h>
+
 namespace dxu::test {
 
 void clearStore()
@@ -19,6 +22,30 @@ void clearStore()
                 QStringLiteral("DXU Interface"));
     s.clear();
     s.sync();
+}
+
+int storedInt(const char* name)
+{
+    int v = Absent;
+    Store::readInt(QString::fromLatin1(name), v);
+    return v;
+}
+
+QByteArray storedString(const char* name)
+{
+    QByteArray v("<absent>");
+    Store::readString(QString::fromLatin1(name), v);
+    return v;
+}
+
+void clickControl(QObject* o, const char* name)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->click();
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->trigger();
+    else
+        ADD_FAILURE() << "nothing to click: " << name;
 }
 
 QString controlText(const QObject* o)

@@ -10,6 +10,7 @@
 #include "services/messages.h"
 #include "services/ui.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <deque>
@@ -24,8 +25,14 @@ namespace dxu::test {
 
 // Empties the program's store of values (the test's own configuration folder).
 void clearStore();
+// A stored value read back; Absent or "<absent>" when it is not there.
+inline constexpr int Absent = -12345;
+int storedInt(const char* name);
+QByteArray storedString(const char* name);
 // The caption or text of a label, button, edit or menu item; empty for others.
 QString controlText(const QObject* control);
+// Clicks a button or triggers a menu item; a test failure for anything else.
+void clickControl(QObject* control, const char* name);
 
 // Answers message boxes from a script (default: Yes / Ok) and records them.
 class ScriptedMessages : public MessageService {
@@ -150,6 +157,13 @@ public:
     std::string written;
     std::vector<std::string> lines() const;
     void clear() { written.clear(); }
+    // The lines written since the last take.
+    std::vector<std::string> take()
+    {
+        auto l = lines();
+        clear();
+        return l;
+    }
 
     bool open = true, openable = true;
     int connects = 0, disconnects = 0, zeroLengthWrites = 0;

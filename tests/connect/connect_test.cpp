@@ -49,24 +49,10 @@ protected:
         return *top;
     }
     DxuState& st() { return form().state(); }
-    void click(const char* name)
-    {
-        QObject* o = form().control(name);
-        if (auto* b = qobject_cast<QAbstractButton*>(o))
-            b->click();
-        else if (auto* a = qobject_cast<QAction*>(o))
-            a->trigger();
-        else
-            ADD_FAILURE() << "nothing to click: " << name;
-    }
+    void click(const char* name) { clickControl(form().control(name), name); }
     QString text(const char* name) { return controlText(form().control(name)); }
     void reply(const char* line) { form().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
-    Lines sent()
-    {
-        Lines l = port.lines();
-        port.clear();
-        return l;
-    }
+    Lines sent() { return port.take(); }
     // A network whose members sit in the given slots (slot, address).
     void network(std::initializer_list<std::pair<int, char>> members)
     {
@@ -568,12 +554,6 @@ TEST_F(ConnectWindow, ResetSendsTheResetLineThenReconnects)
     EXPECT_EQ(st().queue.items[0].retriesLeft, 150);
     EXPECT_FALSE(form().isEnabled("pbUpload"));
 }
-
-} // namespace
-} // namespace dxu::test
-
-namespace dxu::test {
-namespace {
 
 // Results reach the trend window as the display shows them: both lines where
 // the display mode gives an intensity, the chosen target in Binning; a jump

@@ -44,7 +44,7 @@ struct Item {
 class EngineTest : public ::testing::Test {
 protected:
     void receive(std::string_view s) { engine.CommPortReceiveData(s.data(), static_cast<int32_t>(s.size())); }
-    Lines sent() { Lines l = port.lines(); port.clear(); return l; }
+    Lines sent() { return port.take(); }
     void run(int state, std::initializer_list<Item> items)
     {
         st->queue.resetQueue();

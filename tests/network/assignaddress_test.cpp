@@ -31,7 +31,7 @@ protected:
         o.network = true;
         o.addresses = {'b', 'c'};
         attach(o);
-        qobject_cast<QAction*>(top().control("MultiDrop1"))->trigger();
+        click("MultiDrop1");
         for (char a : {'b', 'c'})
             ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(a)));
         connect();

@@ -32,7 +32,7 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     o.addresses = {'a', 'c', 'k'};
     attach(o);
     EXPECT_FALSE(menuOffersScan()); // RS-232
-    qobject_cast<QAction*>(top().control("MultiDrop1"))->trigger();
+    click("MultiDrop1");
     ASSERT_TRUE(menuOffersScan());
     top().windows().findUnits->show();
 
@@ -81,7 +81,7 @@ TEST_F(FindUnits, WholeLineScanIsQuickAndMissesNoUnit)
     o.addresses = {'a', 'c', '7'};
     o.replyDelayMs = 80;
     attach(o);
-    qobject_cast<QAction*>(top().control("MultiDrop1"))->trigger();
+    click("MultiDrop1");
     top().state().unitTable[0].port485RateIndex = 3; // 9600 bit/s
     top().windows().findUnits->show();
 

@@ -3,7 +3,7 @@
 #include "common/testsupport.h"
 #include "network/netsetup.h"
 #include "ports/portsettings.h"
-#include "ports/storedvalues.h"
+#include "services/store.h"
 #include "services/store.h"
 
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #include "common/testsupport.h"
 #include "ports/commsetup.h"
 #include "ports/devicepaths.h"
-#include "ports/storedvalues.h"
+#include "services/store.h"
 
 #include <QCheckBox>
 #include <QComboBox>

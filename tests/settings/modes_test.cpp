@@ -360,12 +360,6 @@ TEST_F(PanelTest, OldFirmwareGetsFixedValuesAndLockedControls)
     EXPECT_FALSE(ui.isEnabled("edMaxIntensity"));
 }
 
-} // namespace
-} // namespace dxu::test
-
-namespace dxu::test {
-namespace {
-
 // A read answers MM before MU and BS: the bin size that binning distances
 // are corrected by is the unit's own once its settings are shown.
 TEST_F(PanelTest, BinOffsetFollowsTheUnitsAndBinSizeReadAfterTheMode)

@@ -56,7 +56,7 @@ public:
     void openFile(const QString& file)
     {
         dialogs.answerNext(file);
-        top->setupFiles().open();
+        top().setupFiles().open();
     }
     // The write lines of an upload (its read-back queries left out).
     Lines writes(const Lines& wire)
@@ -69,7 +69,7 @@ public:
     }
     std::vector<std::vector<QString>> compareRows()
     {
-        auto* grid = top->compareView()->findChild<QTableWidget*>(QStringLiteral("grdCompare"));
+        auto* grid = top().compareView()->findChild<QTableWidget*>(QStringLiteral("grdCompare"));
         std::vector<std::vector<QString>> rows;
         for (int r = 0; grid && r < grid->rowCount(); ++r)
             rows.push_back({grid->item(r, 0)->text(), grid->item(r, 1)->text(), grid->item(r, 2)->text()});
@@ -89,21 +89,21 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
                        {"UA", {'c'}},  {"BR", {115200, 9600}}};
     connect(a);
     dialogs.answerNext(path("unitA")); // typed without an extension
-    top->setupFiles().saveAs();
+    top().setupFiles().saveAs();
     const QString saved = path("unitA.dxu");
-    EXPECT_EQ(fileBytes(saved), imageOf(top->state().current()));
-    EXPECT_TRUE(readSetupFile(saved).record == top->state().current());
-    EXPECT_EQ(top->windowTitle(), QStringLiteral("DXU Interface - unitA.dxu"));
-    EXPECT_EQ(top->setupFiles().setupFileName(), saved);
+    EXPECT_EQ(fileBytes(saved), imageOf(top().state().current()));
+    EXPECT_TRUE(readSetupFile(saved).record == top().state().current());
+    EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - unitA.dxu"));
+    EXPECT_EQ(top().setupFiles().setupFileName(), saved);
 
     connect();
     openFile(saved);
-    const UnitRecord& b = top->state().current();
+    const UnitRecord& b = top().state().current();
     EXPECT_EQ(flagged(b), (std::set<std::string>{"SG", "XP", "FA", "AB", "DS"}));
     EXPECT_EQ(b.addressChar(), 'a');
     EXPECT_EQ(b.port1Baud, 115200);
-    EXPECT_TRUE(top->isEnabled("pbUpload"));
-    EXPECT_EQ(top->state().setupFileLoaded, 1);
+    EXPECT_TRUE(top().isEnabled("pbUpload"));
+    EXPECT_EQ(top().state().setupFileLoaded, 1);
     EXPECT_EQ(compareRows().size(), 5u);
 
     EXPECT_EQ(writes(upload()), (Lines{"$SG,1.250", "$XP,900", "$FA,2", "$AB,600", "$DS,7"}));
@@ -114,7 +114,7 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
     }
     EXPECT_EQ(unit().address(), 'a');
     EXPECT_DOUBLE_EQ(unitValue("BR", 1), 115200);
-    EXPECT_TRUE(flagged(top->state().current()).empty());
+    EXPECT_TRUE(flagged(top().state().current()).empty());
 
     type("edMinIntensity", "7");
     EXPECT_EQ(upload(), (Lines{"$MP,7", "$MP"}));
@@ -127,18 +127,18 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 {
     connect();
     dialogs.answerNext(path("same.dxu"));
-    top->setupFiles().saveAs();
+    top().setupFiles().saveAs();
     openFile(path("same.dxu"));
-    EXPECT_FALSE(top->isEnabled("pbUpload"));
-    EXPECT_TRUE(flagged(top->state().current()).empty());
-    EXPECT_EQ(top->state().setupFileLoaded, 0);
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
+    EXPECT_TRUE(flagged(top().state().current()).empty());
+    EXPECT_EQ(top().state().setupFileLoaded, 0);
     EXPECT_TRUE(compareRows().empty());
-    auto* said = top->compareView()->findChild<QLabel*>(QStringLiteral("lblCompareFile"));
+    auto* said = top().compareView()->findChild<QLabel*>(QStringLiteral("lblCompareFile"));
     ASSERT_NE(said, nullptr);
     EXPECT_TRUE(said->text().contains(QStringLiteral("same settings")));
 
     ASSERT_TRUE(QFile::remove(path("same.dxu")));
-    top->setupFiles().save();
+    top().setupFiles().save();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("same.dxu"))) << messages.shown[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(path("same.dxu")));
@@ -151,18 +151,18 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 {
     connect();
-    UnitRecord file = top->state().current();
+    UnitRecord file = top().state().current();
     file.shortGate = 1.25f;
     file.measureMode = 2;
     file.binHits = 20;
     writeBytes(path("three.dxu"), imageOf(file));
     openFile(path("three.dxu"));
-    ASSERT_TRUE(top->compareView()->isVisible());
+    ASSERT_TRUE(top().compareView()->isVisible());
     using Row = std::vector<QString>;
     EXPECT_EQ(compareRows(), (std::vector<Row>{{"Measurement Mode", "Averaging", "Binning"},
                                                {"Short Gate", "0.500 m", "1.250 m"},
                                                {"Bin Hits", "10", "20"}}));
-    auto* upload = top->compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"));
+    auto* upload = top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"));
     ASSERT_NE(upload, nullptr);
     upload->click();
     pump();
@@ -184,7 +184,7 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
 {
     connect();
-    const UnitRecord good = top->state().current();
+    const UnitRecord good = top().state().current();
     auto with = [&](auto change) {
         UnitRecord r = good;
         change(r);
@@ -208,7 +208,7 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
         SCOPED_TRACE(c.name);
         if (!c.bytes.isEmpty())
             writeBytes(path(c.name), c.bytes);
-        const UnitRecord edit = top->state().editRecord;
+        const UnitRecord edit = top().state().editRecord;
         messages.shown.clear();
         openFile(path(c.name));
         ASSERT_EQ(messages.shown.size(), 1u);
@@ -216,21 +216,21 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
         EXPECT_TRUE(messages.shown[0].text.contains(QString::fromLatin1(c.name)));
         EXPECT_TRUE(messages.shown[0].text.contains(QString::fromLatin1(c.says)))
             << messages.shown[0].text.toStdString();
-        EXPECT_TRUE(top->state().current() == good);
-        EXPECT_TRUE(top->state().editRecord == edit);
-        EXPECT_FALSE(top->isEnabled("pbUpload"));
-        EXPECT_EQ(top->state().setupFileLoaded, 0);
-        EXPECT_EQ(top->windowTitle(), QStringLiteral("DXU Interface"));
-        EXPECT_TRUE(top->setupFiles().setupFileName().isEmpty());
+        EXPECT_TRUE(top().state().current() == good);
+        EXPECT_TRUE(top().state().editRecord == edit);
+        EXPECT_FALSE(top().isEnabled("pbUpload"));
+        EXPECT_EQ(top().state().setupFileLoaded, 0);
+        EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface"));
+        EXPECT_TRUE(top().setupFiles().setupFileName().isEmpty());
     }
 
     // A save that cannot be written says so and leaves the name as it was.
     messages.shown.clear();
     dialogs.answerNext(path("no/such/folder/x.dxu"));
-    top->setupFiles().saveAs();
+    top().setupFiles().saveAs();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("x.dxu")));
-    EXPECT_TRUE(top->setupFiles().setupFileName().isEmpty());
+    EXPECT_TRUE(top().setupFiles().setupFileName().isEmpty());
 }
 
 // The merge takes settings only: floats within 0.0001 are equal, a new
@@ -300,7 +300,7 @@ TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
 {
     connect({{"SG", {1.25}}, {"PL", {1}}});
     dialogs.answerNext(path("report"));
-    top->setupFiles().saveReport();
+    top().setupFiles().saveReport();
     const QString text = QString::fromUtf8(fileBytes(path("report.csv")));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());

@@ -61,7 +61,7 @@ TEST_F(UploadWindow, EachKindOfEditWritesItsSettingAndReadsItBack)
         c.edit(*this);
         EXPECT_EQ(upload(), c.wire);
         EXPECT_DOUBLE_EQ(unitValue(c.code, c.field), c.unitHolds);
-        EXPECT_FALSE(top->isEnabled("pbUpload"));
+        EXPECT_FALSE(top().isEnabled("pbUpload"));
         EXPECT_TRUE(messages.shown.empty());
     }
 }
@@ -69,10 +69,10 @@ TEST_F(UploadWindow, EachKindOfEditWritesItsSettingAndReadsItBack)
 TEST_F(UploadWindow, NothingEditedSendsNothing)
 {
     connect();
-    top->SettingChanged();
+    top().SettingChanged();
     EXPECT_TRUE(upload().empty());
-    EXPECT_FALSE(top->isEnabled("pbUpload"));
-    EXPECT_EQ(top->state().readyForStatus, 1);
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
+    EXPECT_EQ(top().state().readyForStatus, 1);
 }
 
 // A loaded setup file is uploaded as it is; the next upload looks at the
@@ -80,7 +80,7 @@ TEST_F(UploadWindow, NothingEditedSendsNothing)
 TEST_F(UploadWindow, SetupFileIsUploadedWithoutGatheringThePanel)
 {
     connect();
-    DxuState& st = top->state();
+    DxuState& st = top().state();
     st.editRecord = st.current();
     st.editRecord.maxIntensity = 900;
     st.current().maxIntensityChanged = 1;
@@ -100,7 +100,7 @@ TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
     click("cbUnitsFeet");
     EXPECT_EQ(upload(), (Lines{"$MU,0", "$SG", "$LG", "$OF", "$TP", "$WV", "$DR", "$AL", "$AH", "$MU"}));
     EXPECT_EQ(unitValue("MU"), 0);
-    EXPECT_EQ(top->text("edOffsetDistance"), "0.00");
+    EXPECT_EQ(top().text("edOffsetDistance"), "0.00");
 
     click("cbUnitsMeters");
     type("edOffsetDistance", "3.000");
@@ -151,7 +151,7 @@ TEST_F(UploadWindow, FailedChecksShowTheirMessageAndSendNothing)
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].caption, c.caption);
         EXPECT_EQ(messages.shown[0].text, c.message);
-        EXPECT_FALSE(top->isEnabled("pbUpload"));
+        EXPECT_FALSE(top().isEnabled("pbUpload"));
     }
 }
 
@@ -191,7 +191,7 @@ TEST_F(UploadWindow, PrfOutsideTheModesRangeIsClampedWithItsMessage)
 TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
 {
     connect();
-    const auto bold = [this](const char* name) { return qobject_cast<QWidget*>(top->control(name))->font().bold(); };
+    const auto bold = [this](const char* name) { return qobject_cast<QWidget*>(top().control(name))->font().bold(); };
     type("edMinIntensity", "7");
     click("cbCosineOn");
     type("edMaxIntensity", "x");
@@ -204,7 +204,7 @@ TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
     EXPECT_TRUE(messages.shown.empty());
 
     upload();
-    top->PollTimerTimer(); // the marks follow the unit's replies within a tick
+    top().PollTimerTimer(); // the marks follow the unit's replies within a tick
     EXPECT_FALSE(bold("edMinIntensity"));
     EXPECT_FALSE(bold("cbCosineOn"));
 }
@@ -212,7 +212,7 @@ TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
 TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 {
     connect();
-    auto* save = qobject_cast<QAbstractButton*>(top->control("pbSaveSettings"));
+    auto* save = qobject_cast<QAbstractButton*>(top().control("pbSaveSettings"));
     ASSERT_NE(save, nullptr);
     EXPECT_FALSE(save->isEnabled());
 
@@ -225,7 +225,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 
     // Leaving now asks first; No keeps the program running.
     messages.answerNext(MsgAnswer::No);
-    EXPECT_FALSE(top->unsavedChangesPrompt(1));
+    EXPECT_FALSE(top().unsavedChangesPrompt(1));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Warning");
 
@@ -236,7 +236,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
-    EXPECT_TRUE(top->unsavedChangesPrompt(1));
+    EXPECT_TRUE(top().unsavedChangesPrompt(1));
 }
 
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
@@ -246,18 +246,18 @@ TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
     pump();
     EXPECT_EQ(takeLines(), (Lines{"$MM,2", "$MM"}));
     EXPECT_EQ(unitValue("MM"), 2);
-    EXPECT_EQ(top->itemCount("cmbPRF"), 6);
-    EXPECT_EQ(top->hint("cmbPRF"), "Allowed 10..1000");
-    EXPECT_FALSE(top->isEnabled("pbUpload"));
+    EXPECT_EQ(top().itemCount("cmbPRF"), 6);
+    EXPECT_EQ(top().hint("cmbPRF"), "Allowed 10..1000");
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
 
     // Relative detection has no short gate, from the choice on.
-    top->state().current().detectionReference = 0;
+    top().state().current().detectionReference = 0;
     choose("cmbMeasureMode", 3);
-    EXPECT_FALSE(top->isEnabled("cbShortGate"));
+    EXPECT_FALSE(top().isEnabled("cbShortGate"));
     pump();
     EXPECT_EQ(takeLines(), (Lines{"$MM,3", "$MM"}));
-    EXPECT_EQ(top->itemCount("cmbPRF"), 10);
-    EXPECT_EQ(top->itemText("cmbPRF", 9), "4500");
+    EXPECT_EQ(top().itemCount("cmbPRF"), 10);
+    EXPECT_EQ(top().itemText("cmbPRF", 9), "4500");
 }
 
 } // namespace
