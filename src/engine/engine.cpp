@@ -102,10 +102,15 @@ void Engine::resetUnit()
 {
     protocol_.sendResetLine();
     waitMs(2000);
+    sendOneCommand(QueueConnect, "US", IdStatus, RestartRetries);
+}
+
+void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
+{
     CommandQueue& q = st_.queue;
     q.resetQueue();
-    q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdStatus, RestartRetries);
+    q.queueState = queueState;
+    q.enqueueCommand(KindCode, code, commandId, retries);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -485,7 +490,7 @@ void Engine::requestStatus()
         if (st_.readyForStatus) {
             st_.pollOtherUnit = 1;
             st_.pollTarget = st_.pollIndex;
-            enqueueStatusRequest(NoRetries);
+            sendOneCommand(QueuePoll, "US", IdStatus, NoRetries);
         }
         if (++st_.pollIndex > st_.networkCount) {
             st_.pollIndex = 1;
@@ -501,17 +506,7 @@ void Engine::requestStatus()
     st_.rs232TickCount = 0;
     const CommandQueue& q = st_.queue;
     if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdStatus))
-        enqueueStatusRequest(ListRetries);
-}
-
-void Engine::enqueueStatusRequest(int32_t retries)
-{
-    CommandQueue& q = st_.queue;
-    q.queueState = QueuePoll;
-    q.resetQueue();
-    q.enqueueCommand(KindCode, "US", IdStatus, retries);
-    q.cursor = 0;
-    sendCurrentItem();
+        sendOneCommand(QueuePoll, "US", IdStatus, ListRetries);
 }
 
 } // namespace dxu

@@ -39,6 +39,9 @@ public:
     void stopMeasurementFirst(int32_t kind);
     // Resets the unit to its saved settings and runs the connect sequence.
     void resetUnit();
+    // Replaces the queue with a list of one command by code in the given
+    // queue state and sends it.
+    void sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries);
 
     // Receive event of the serial port: gathers bytes until a block ends in
     // CR or LF, then parses everything gathered.
@@ -66,7 +69,6 @@ private:
     void connectFailed();
     void tendResultLamp(uint32_t now);
     void requestStatus();
-    void enqueueStatusRequest(int32_t retries);
     void handleGatheredReplies();
     void handleReplies();
     void appendReceived(const char* data, int32_t size);

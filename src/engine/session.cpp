@@ -128,12 +128,7 @@ void Session::openAndConnect()
     ui_.setStatusPanel(3, " Connecting");
     hooks_.setTerminalSend(true);
 
-    CommandQueue& q = st_.queue;
-    q.resetQueue();
-    q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
-    q.cursor = 0;
-    engine_.sendCurrentItem();
+    engine_.sendOneCommand(QueueConnect, "US", IdStatus, ListRetries);
     hooks_.startPolling();
 }
 
