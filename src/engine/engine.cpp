@@ -105,6 +105,20 @@ void Engine::resetUnit()
     sendOneCommand(QueueConnect, "US", IdStatus, RestartRetries);
 }
 
+void Engine::startList(std::initializer_list<const char*> codes)
+{
+    CommandQueue& q = st_.queue;
+    q.queueState = QueueList;
+    q.resetQueue();
+    for (const char* code : codes) {
+        const std::string_view c(code);
+        const uint32_t id = c == "GO" ? IdGo : c == "ST" ? IdStop : IdStatus;
+        q.enqueueCommand(KindCode, code, id, id == IdGo ? NoRetries : ListRetries);
+    }
+    q.cursor = 0;
+    sendCurrentItem();
+}
+
 void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
 {
     CommandQueue& q = st_.queue;
@@ -224,16 +238,10 @@ void Engine::askAboutErrors()
 
 void Engine::restartMeasuring()
 {
-    CommandQueue& q = st_.queue;
     st_.resumeMeasuring = 0;
     ui_.setText("pbContinuous", "&Stop");
     ui_.setColor("lblLaserOn", colors::Red);
-    q.queueState = QueueList;
-    q.resetQueue();
-    q.enqueueCommand(KindCode, "GO", IdGo, NoRetries);
-    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
-    q.cursor = 0;
-    sendCurrentItem();
+    startList({"GO", "US"});
 }
 
 // A unit on the network listens at its new address once it has answered the

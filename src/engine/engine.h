@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace dxu {
 
@@ -42,6 +43,9 @@ public:
     // Replaces the queue with a list of one command by code in the given
     // queue state and sends it.
     void sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries);
+    // Replaces the queue with a list of GO, ST and US (GO without retries)
+    // and sends its first item.
+    void startList(std::initializer_list<const char*> codes);
 
     // Receive event of the serial port: gathers bytes until a block ends in
     // CR or LF, then parses everything gathered.
