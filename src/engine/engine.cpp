@@ -119,6 +119,13 @@ void Engine::startList(std::initializer_list<const char*> codes)
     sendCurrentItem();
 }
 
+void Engine::dropQueue()
+{
+    st_.queue.resetQueue();
+    st_.queue.queueState = QueueIdle;
+    st_.lastSendTick = 0;
+}
+
 void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
 {
     CommandQueue& q = st_.queue;

@@ -46,6 +46,8 @@ public:
     // Replaces the queue with a list of GO, ST and US (GO without retries)
     // and sends its first item.
     void startList(std::initializer_list<const char*> codes);
+    // Ends whatever the queue held without sending more; no reply is awaited.
+    void dropQueue();
 
     // Receive event of the serial port: gathers bytes until a block ends in
     // CR or LF, then parses everything gathered.
