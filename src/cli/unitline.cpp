@@ -134,9 +134,7 @@ bool UnitLine::claimPort(int comNumber)
 bool UnitLine::unitUnanswered()
 {
     unanswered_ = true;
-    st_.queue.resetQueue();
-    st_.queue.queueState = QueueIdle;
-    st_.lastSendTick = 0;
+    engine_.dropQueue();
     return true;
 }
 
@@ -274,9 +272,7 @@ void UnitLine::disconnect()
 {
     if (driver_.Connected())
         session_.disconnectUnit();
-    st_.queue.resetQueue();
-    st_.queue.queueState = QueueIdle;
-    st_.lastSendTick = 0;
+    engine_.dropQueue();
 }
 
 Outcome UnitLine::scanLine(int rate, const ScanProgress& progress)

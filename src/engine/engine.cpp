@@ -102,10 +102,36 @@ void Engine::resetUnit()
 {
     protocol_.sendResetLine();
     waitMs(2000);
+    sendOneCommand(QueueConnect, "US", IdStatus, RestartRetries);
+}
+
+void Engine::startList(std::initializer_list<const char*> codes)
+{
+    CommandQueue& q = st_.queue;
+    q.queueState = QueueList;
+    q.resetQueue();
+    for (const char* code : codes) {
+        const std::string_view c(code);
+        const uint32_t id = c == "GO" ? IdGo : c == "ST" ? IdStop : IdStatus;
+        q.enqueueCommand(KindCode, code, id, id == IdGo ? NoRetries : ListRetries);
+    }
+    q.cursor = 0;
+    sendCurrentItem();
+}
+
+void Engine::dropQueue()
+{
+    st_.queue.resetQueue();
+    st_.queue.queueState = QueueIdle;
+    st_.lastSendTick = 0;
+}
+
+void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
+{
     CommandQueue& q = st_.queue;
     q.resetQueue();
-    q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdStatus, RestartRetries);
+    q.queueState = queueState;
+    q.enqueueCommand(KindCode, code, commandId, retries);
     q.cursor = 0;
     sendCurrentItem();
 }
@@ -219,16 +245,10 @@ void Engine::askAboutErrors()
 
 void Engine::restartMeasuring()
 {
-    CommandQueue& q = st_.queue;
     st_.resumeMeasuring = 0;
     ui_.setText("pbContinuous", "&Stop");
     ui_.setColor("lblLaserOn", colors::Red);
-    q.queueState = QueueList;
-    q.resetQueue();
-    q.enqueueCommand(KindCode, "GO", IdGo, NoRetries);
-    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
-    q.cursor = 0;
-    sendCurrentItem();
+    startList({"GO", "US"});
 }
 
 // A unit on the network listens at its new address once it has answered the
@@ -485,7 +505,7 @@ void Engine::requestStatus()
         if (st_.readyForStatus) {
             st_.pollOtherUnit = 1;
             st_.pollTarget = st_.pollIndex;
-            enqueueStatusRequest(NoRetries);
+            sendOneCommand(QueuePoll, "US", IdStatus, NoRetries);
         }
         if (++st_.pollIndex > st_.networkCount) {
             st_.pollIndex = 1;
@@ -501,17 +521,7 @@ void Engine::requestStatus()
     st_.rs232TickCount = 0;
     const CommandQueue& q = st_.queue;
     if (st_.readyForStatus && q.cursor == 0 && (q.items[0].commandId == 0 || q.items[0].commandId == IdStatus))
-        enqueueStatusRequest(ListRetries);
-}
-
-void Engine::enqueueStatusRequest(int32_t retries)
-{
-    CommandQueue& q = st_.queue;
-    q.queueState = QueuePoll;
-    q.resetQueue();
-    q.enqueueCommand(KindCode, "US", IdStatus, retries);
-    q.cursor = 0;
-    sendCurrentItem();
+        sendOneCommand(QueuePoll, "US", IdStatus, ListRetries);
 }
 
 } // namespace dxu

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace dxu {
 
@@ -39,6 +40,14 @@ public:
     void stopMeasurementFirst(int32_t kind);
     // Resets the unit to its saved settings and runs the connect sequence.
     void resetUnit();
+    // Replaces the queue with a list of one command by code in the given
+    // queue state and sends it.
+    void sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries);
+    // Replaces the queue with a list of GO, ST and US (GO without retries)
+    // and sends its first item.
+    void startList(std::initializer_list<const char*> codes);
+    // Ends whatever the queue held without sending more; no reply is awaited.
+    void dropQueue();
 
     // Receive event of the serial port: gathers bytes until a block ends in
     // CR or LF, then parses everything gathered.
@@ -66,7 +75,6 @@ private:
     void connectFailed();
     void tendResultLamp(uint32_t now);
     void requestStatus();
-    void enqueueStatusRequest(int32_t retries);
     void handleGatheredReplies();
     void handleReplies();
     void appendReceived(const char* data, int32_t size);

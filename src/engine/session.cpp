@@ -128,12 +128,7 @@ void Session::openAndConnect()
     ui_.setStatusPanel(3, " Connecting");
     hooks_.setTerminalSend(true);
 
-    CommandQueue& q = st_.queue;
-    q.resetQueue();
-    q.queueState = QueueConnect;
-    q.enqueueCommand(KindCode, "US", IdStatus, ListRetries);
-    q.cursor = 0;
-    engine_.sendCurrentItem();
+    engine_.sendOneCommand(QueueConnect, "US", IdStatus, ListRetries);
     hooks_.startPolling();
 }
 
@@ -375,20 +370,6 @@ void Session::updateConnectionTypeLabel()
 // ----------------------------------------------------------------------------
 // Lists
 
-void Session::startList(std::initializer_list<const char*> codes)
-{
-    CommandQueue& q = st_.queue;
-    q.queueState = QueueList;
-    q.resetQueue();
-    for (const char* code : codes) {
-        const std::string_view c(code);
-        const uint32_t id = c == "GO" ? IdGo : c == "ST" ? IdStop : IdStatus;
-        q.enqueueCommand(KindCode, code, id, id == IdGo ? NoRetries : ListRetries);
-    }
-    q.cursor = 0;
-    engine_.sendCurrentItem();
-}
-
 void Session::continuousClicked()
 {
     if (st_.current().laserOn) {
@@ -396,7 +377,7 @@ void Session::continuousClicked()
         ui_.setText("pbContinuous", "Measurement &Start");
         ui_.setButtonFace("lblRx");
         st_.resumeMeasuring = 0;
-        startList({"ST", "US"});
+        engine_.startList({"ST", "US"});
         ui_.setEnabled("Calibrate1", true);
         return;
     }
@@ -407,7 +388,7 @@ void Session::continuousClicked()
     ui_.setText("pbContinuous", "&Stop");
     ui_.setText("lblResult", "");
     ui_.setText("lblIntensity", "");
-    startList({"GO", "US"});
+    engine_.startList({"GO", "US"});
     ui_.setEnabled("Calibrate1", false);
 }
 

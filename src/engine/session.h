@@ -68,7 +68,6 @@ private:
     void showViewingLabels();
     void showDisconnectedLook();
     void abandonSwitch();
-    void startList(std::initializer_list<const char*> codes);
     void switchOutputOffFirst();
 
     DxuState& st_;

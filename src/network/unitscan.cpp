@@ -64,12 +64,7 @@ void UnitScan::askNext()
     }
     st_.current().address = static_cast<unsigned char>(AddressAlphabet[next_]);
     version_.clear();
-    CommandQueue& q = st_.queue;
-    q.resetQueue();
-    q.queueState = QueueScan;
-    q.enqueueCommand(KindCode, "SV", IdVersion, NoRetries);
-    q.cursor = 0;
-    engine_.sendCurrentItem();
+    engine_.sendOneCommand(QueueScan, "SV", IdVersion, NoRetries);
 }
 
 void UnitScan::versionReceived(std::string_view text)
