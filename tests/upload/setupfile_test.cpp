@@ -171,7 +171,7 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 
     // Without a unit the differences are still listed, but Upload waits for one.
     click("pbConnect");
-    ASSERT_EQ(top->state().connected, 0);
+    ASSERT_EQ(top().state().connected, 0);
     file.binHits = 30;
     writeBytes(path("other.dxu"), imageOf(file));
     openFile(path("other.dxu"));
