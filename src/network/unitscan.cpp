@@ -85,10 +85,7 @@ void UnitScan::stepDone(bool answered)
 
 void UnitScan::finish()
 {
-    CommandQueue& q = st_.queue;
-    q.resetQueue();
-    q.queueState = QueueIdle;
-    st_.lastSendTick = 0;
+    engine_.dropQueue();
     st_.current().address = savedAddress_;
     tick_.stop();
     hooks_.stopPolling();
