@@ -69,4 +69,6 @@ for page in dxu-interface dxu-cli dxu-sim; do
   text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 | col -b)
   grep -q "^NAME" <<<"$text" && grep -q "$page" <<<"$text" || fail "man $page does not render"
 done
+man -l "$root/usr/share/man/man1/dxu-cli.1.gz" 2>/dev/null | col -b | grep -q "Usage: dxu-cli measure" \
+  || fail "man dxu-cli lacks the help of its commands"
 echo "ok"
