@@ -28,6 +28,15 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* && $depends == *libc6* ]] || fail "Depends lacks what dpkg-shlibdeps finds"
 
+step "nothing that widens access on its own"
+# No maintainer scripts, no udev rules, no groups, no set-id files: access to
+# serial devices stays the administrator's choice (see the README).
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v -x -e '' -e control -e md5sums || true)
+[ -z "$control" ] || fail "the package has maintainer scripts or other control files: $control"
+if dpkg-deb -c "$deb" | grep -E '^[^ ]*[sS]|/udev/|/etc/|/sysusers\.d/|/tmpfiles\.d/'; then
+  fail "the package holds set-id files, udev rules or system configuration"
+fi
+
 step "lintian"
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
@@ -61,14 +70,18 @@ for program in dxu-interface dxu-cli dxu-sim; do
   [ "$got" = "$program $version" ] || fail "$program --version says '$got', not '$program $version'"
   echo "$got"
 done
-"$root/usr/bin/dxu-sim" --help | grep -q -- '--units' || fail "dxu-sim --help did not describe its options"
-"$root/usr/bin/dxu-cli" --help | grep -q 'measure' || fail "dxu-cli --help did not describe its commands"
+# Each output is taken whole before it is searched: grep -q stops reading at
+# the first match, and the writer's broken pipe would fail the pipeline.
+help=$("$root/usr/bin/dxu-sim" --help) || fail "dxu-sim --help failed"
+grep -q -- '--units' <<<"$help" || fail "dxu-sim --help did not describe its options"
+help=$("$root/usr/bin/dxu-cli" --help) || fail "dxu-cli --help failed"
+grep -q 'measure' <<<"$help" || fail "dxu-cli --help did not describe its commands"
 
 step "manual pages"
 for page in dxu-interface dxu-cli dxu-sim; do
   text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 | col -b)
   grep -q "^NAME" <<<"$text" && grep -q "$page" <<<"$text" || fail "man $page does not render"
 done
-man -l "$root/usr/share/man/man1/dxu-cli.1.gz" 2>/dev/null | col -b | grep -q "Usage: dxu-cli measure" \
-  || fail "man dxu-cli lacks the help of its commands"
+text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/dxu-cli.1.gz" 2>&1 | col -b)
+grep -q "Usage: dxu-cli measure" <<<"$text" || fail "man dxu-cli lacks the help of its commands"
 echo "ok"
