@@ -1,6 +1,8 @@
 # make           installs what is missing, configures and builds into build/
 # make run       builds the program and the simulator only, then starts them
 # make test      builds everything, then runs every test
+# make package   builds everything, then the Debian package
+#                build/dxu-interface_<version>_<arch>.deb
 # make sanitize  builds into build-asan/ with AddressSanitizer and
 #                UndefinedBehaviorSanitizer and runs every test there
 BUILD ?= build
@@ -18,7 +20,7 @@ SANITIZE_ENV = ASAN_OPTIONS=malloc_fill_byte=0:detect_leaks=1:allocator_may_retu
   LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test sanitize clean
+.PHONY: all deps configure build run test package sanitize clean
 
 all: build
 
@@ -38,6 +40,9 @@ run: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+package: build
+	cmake --build $(BUILD) --target package
 
 sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDXU_SANITIZE=ON -DDXU_WERROR=ON

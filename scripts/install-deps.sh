@@ -7,6 +7,9 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the Debian package (make package) and its checks
+  dpkg-dev file help2man librsvg2-bin
+  lintian desktop-file-utils appstream man-db bsdextrautils
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

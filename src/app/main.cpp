@@ -1,3 +1,13 @@
 #include "app/application.h"
 
-int main(int argc, char** argv) { return dxu::runApplication(argc, argv); }
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("dxu-interface " DXU_VERSION);
+        return 0;
+    }
+    return dxu::runApplication(argc, argv);
+}

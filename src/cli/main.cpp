@@ -18,6 +18,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::puts("dxu-cli " DXU_VERSION);
+        return ExitOk;
+    }
 
     const Parsed parsed = parseArguments(args);
     const Options& o = parsed.options;

@@ -50,7 +50,8 @@ const char kProgram[] =
     "  measure       print a unit's measurements as CSV\n"
     "  scan          list the units that answer on an RS-485 line\n"
     "\n"
-    "\"dxu-cli COMMAND --help\" describes a command.\n"
+    "\"dxu-cli COMMAND --help\" describes a command; \"dxu-cli --version\" prints the\n"
+    "program's version.\n"
     "\n";
 
 const char kRead[] =

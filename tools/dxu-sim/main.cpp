@@ -56,6 +56,10 @@ int deviceUsers(int watch, int device, int users, Log& log)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("dxu-sim " DXU_VERSION);
+        return 0;
+    }
     const Options opt = parseOptions(argc, argv);
     const Micros start = monotonicNow();
 
