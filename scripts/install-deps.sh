@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # MQTT publishing: the client library, and the broker and clients the tests run
+  libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then
