@@ -13,7 +13,7 @@ namespace dxu::publish {
 namespace {
 
 constexpr int KeepAliveS = 30;
-constexpr int MaxDelayS = 30;
+constexpr int MaxDelayS = 10;
 // The thread looks at its stop flag at least this often.
 constexpr int LoopMs = 200;
 

@@ -1,7 +1,7 @@
 #pragma once
 // One connection to an MQTT broker through libmosquitto, kept up by a thread
 // of its own: connecting (name lookup included), TLS, writing and reading the
-// socket, keep-alive and reconnecting with back-off (1 s doubling to 30 s)
+// socket, keep-alive and reconnecting with back-off (1 s doubling to 10 s)
 // all happen there, so that a slow or absent broker never stalls the serial
 // line on the program's thread.
 //
