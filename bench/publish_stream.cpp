@@ -8,6 +8,7 @@
 //    and said, and the memory while results pile up against the bound.
 //
 //   build/bench/bench_publish_stream [seconds]
+#include "procstats.h"
 #include "publish/broker.h"
 #include "publish/publisher.h"
 
@@ -22,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -35,21 +35,6 @@ double cpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-long residentKb()
-{
-    std::ifstream in("/proc/self/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            in >> kb;
-            return kb;
-        }
-        in.ignore(1 << 16, '\n');
-    }
-    return -1;
 }
 
 void runFor(int ms, const std::function<void()>& every = {})
@@ -133,10 +118,10 @@ int main(int argc, char** argv)
     long rss0 = 0, rssEnd = 0;
     run(dxu::publish::DefaultHold, (seconds + 2) * 1000, [&](qint64 ms) {
         if (ms >= 2000 && rss0 == 0) { // after a warm-up of 2 s
-            rss0 = residentKb();
+            rss0 = benchsupport::residentKb();
             cpu0 = cpuSeconds();
         }
-        rssEnd = residentKb();
+        rssEnd = benchsupport::residentKb();
     });
     const double cpu = cpuSeconds() - cpu0;
     std::printf("  processor: %.2f s in %d s = %.1f %% of one core\n", cpu, seconds, 100.0 * cpu / seconds);
@@ -147,8 +132,8 @@ int main(int argc, char** argv)
     bool stopped = false, restarted = false;
     run(5000, 20000, [&](qint64 ms) {
         if (rssStart == 0)
-            rssStart = residentKb();
-        rssPeak = std::max(rssPeak, residentKb());
+            rssStart = benchsupport::residentKb();
+        rssPeak = std::max(rssPeak, benchsupport::residentKb());
         if (ms >= 3000 && !stopped) {
             stopped = true;
             broker.stop();
