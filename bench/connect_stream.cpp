@@ -16,6 +16,7 @@
 // within their bounds (connects within 1.5 x the line bound, none lost, < 3 %
 // CPU and < 1 MB plain, < 15 % and < 2 MB with the histogram or the trend),
 // 1 otherwise.
+#include "procstats.h"
 #include "app/topform.h"
 #include "capture/capturelog.h"
 #include "simdriver.h"
@@ -85,21 +86,6 @@ double cpuSeconds()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long residentKb()
-{
-    std::ifstream in("/proc/self/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            in >> kb;
-            return kb;
-        }
-        in.ignore(1 << 16, '\n');
-    }
-    return -1;
 }
 
 void click(TTopForm& top, const char* name)
@@ -202,13 +188,13 @@ int main(int argc, char** argv)
     top.captureLog().start();
     click(top, "pbContinuous");
     runFor(5000); // warm-up: allocations that happen once are behind us
-    const long rssStart = residentKb();
+    const long rssStart = benchsupport::residentKb();
     const double cpuStart = cpuSeconds();
     clock.restart();
     runFor((streamSeconds - 5) * 1000);
     const double wallS = double(clock.nsecsElapsed()) / 1e9;
     const double cpuS = cpuSeconds() - cpuStart;
-    const long rssEnd = residentKb();
+    const long rssEnd = benchsupport::residentKb();
 
     click(top, "pbContinuous");
     waitFor([&] { return st.queue.queueState == QueueIdle && st.current().laserOn == 0; }, 5000);

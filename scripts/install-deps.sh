@@ -10,6 +10,8 @@ packages=(
   # the Debian package (make package) and its checks
   dpkg-dev file help2man librsvg2-bin
   lintian desktop-file-utils appstream man-db bsdextrautils
+  # MQTT publishing: the client library, and the broker and clients the tests run
+  libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

@@ -5,6 +5,7 @@
 #include "cli/unitline.h"
 
 #include "network/networkconfig.h"
+#include "publish/publisher.h"
 #include "ports/portsettings.h"
 #include "settings/setupfile.h"
 
@@ -98,6 +99,17 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
     return o;
 }
 
+// measure --publish: the unit's last state to the broker, then what is held;
+// the outcome of the run with that of the publishing.
+Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcome result)
+{
+    publisher.setStatus(name, result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
+                        result.ok() ? QString() : result.message);
+    if (!publisher.close() && (result.ok() || publisher.loginRefused()))
+        result = {publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()};
+    return result;
+}
+
 } // namespace
 
 int runRead(const Options& o)
@@ -169,6 +181,15 @@ int runApply(const Options& o)
 int runMeasure(const Options& o)
 {
     const char address = unitsOf(o).front();
+    // --publish: results and the unit's state go to an MQTT broker as well.
+    publish::Publisher publisher(o.publish);
+    publisher.onNotice = printError;
+    publisher.onFatal = interruptNow;
+    if (!publisher.open()) {
+        printError(publisher.failure());
+        return publisher.loginRefused() ? ExitBrokerRefused : ExitFailed;
+    }
+
     UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Outcome result = connectShown(line, progress, address);
@@ -178,6 +199,7 @@ int runMeasure(const Options& o)
         result = {ExitFailed, QStringLiteral("the unit is not in Averaging or Last Target mode")};
     if (!result.ok()) {
         line.disconnect();
+        result = endPublishing(publisher, unitName(address), result); // --publish
         printError(QStringLiteral("%1: %2").arg(unitName(address), result.message));
         return result.status;
     }
@@ -198,12 +220,14 @@ int runMeasure(const Options& o)
         printOut(QStringLiteral("%1,%2,%3,%4\n")
                      .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs), distance, intensity,
                           QLatin1String(u.units ? "m" : "ft")));
+        publisher.publishResult(unitName(address), now.toUTC(), distance, intensity, QLatin1String(u.units ? "m" : "ft"));
         ++printed;
         sinceResult.restart();
     };
 
     result = line.startMeasuring();
     if (result.ok()) {
+        publisher.setStatus(unitName(address), publish::UnitState::Measuring); // --publish
         QElapsedTimer clock;
         clock.start();
         sinceResult.start();
@@ -226,6 +250,7 @@ int runMeasure(const Options& o)
     line.disconnect();
     if (result.ok())
         result = stopped;
+    result = endPublishing(publisher, unitName(address), result); // --publish
     if (!result.ok())
         printError(QStringLiteral("%1: %2").arg(unitName(address), result.message));
     return result.status;

@@ -36,6 +36,7 @@ const char kCommon[] =
     "  3  a unit did not answer (scan: no unit answered)\n"
     "  4  a unit refused a value or did not keep it\n"
     "  5  the port cannot be opened\n"
+    "  6  measure --publish: the MQTT broker refused the login\n"
     "When units fail for different reasons, the status is that of the first\n"
     "unit that failed.\n";
 
@@ -185,7 +186,7 @@ QString helpText(Command command)
     case Command::Apply:
         return QString::fromLatin1(kApply) + QLatin1String(kCommon);
     case Command::Measure:
-        return QString::fromLatin1(kMeasure) + QLatin1String(kCommon);
+        return QString::fromLatin1(kMeasure) + publish::optionsHelp() + QLatin1String(kCommon);
     case Command::Scan:
         return QString::fromLatin1(kScan) + QLatin1String(kCommon);
     case Command::None:
@@ -248,6 +249,7 @@ Parsed parseArguments(const QStringList& args)
             o.seconds = v.toDouble(&ok);
             if (error.isEmpty() && (!ok || !(o.seconds > 0)))
                 error = QStringLiteral("bad number of seconds '%1'").arg(v);
+        } else if (o.command == Command::Measure && publish::takeOption(args, i, o.publish, error)) {
         } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
             o.allRates = true;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
@@ -266,6 +268,8 @@ Parsed parseArguments(const QStringList& args)
     }
     if (error.isEmpty() && !o.help)
         error = checkCombination(o);
+    if (error.isEmpty() && !o.help)
+        error = publish::completeSettings(o.publish);
     if (o.command == Command::Read && o.format == Format::None && o.output.isEmpty())
         o.format = Format::Text;
     return p;

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of dxu-cli: sub-command, port, rate, unit addresses and
 // the options of each sub-command, checked before anything is opened.
+#include "publish/settings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +18,7 @@ enum ExitStatus : int {
     ExitNoAnswer = 3,    // a unit did not answer (scan: no unit answered)
     ExitRefused = 4,     // a unit refused a value or did not keep it
     ExitPortClosed = 5,  // the port cannot be opened
+    ExitBrokerRefused = 6, // measure --publish: the MQTT broker refused the login
 };
 
 enum class Command { None, Read, Apply, Measure, Scan };
@@ -36,6 +39,7 @@ struct Options {
     long count = -1;           // measure: results to print; -1 no limit
     double seconds = -1;       // measure: how long; -1 no limit
     bool allRates = false;     // scan: at every rate
+    publish::Settings publish; // measure: the MQTT broker (--publish)
 };
 
 struct Parsed {
