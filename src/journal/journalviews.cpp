@@ -57,8 +57,11 @@ void storeReportPeople(const ReportPeople& people)
 }
 
 JournalViews::JournalViews(DxuState& state, QWidget* owner)
-    : QObject(owner), st_(state), owner_(owner), journal_({}, [](const QString& text) {
-          showMessage(QStringLiteral("Warning"), text);
+    : QObject(owner), st_(state), owner_(owner),
+      // Said after the event in hand, never in the middle of the line's work.
+      journal_({}, [this](const QString& text) {
+          QMetaObject::invokeMethod(
+              this, [text] { showMessage(QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
       }),
       recorder_(journal_, [this] { return target(); }),
       askPeople_([owner](const ReportPeople& remembered) { return askPeopleDialog(owner, remembered); })
@@ -68,7 +71,11 @@ JournalViews::JournalViews(DxuState& state, QWidget* owner)
                    QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("pdf"), true);
 }
 
-JournalViews::~JournalViews() { recorder_.settle(); }
+JournalViews::~JournalViews()
+{
+    journal_.setNotice({});
+    recorder_.settle();
+}
 
 WriteTarget JournalViews::target() const
 {
