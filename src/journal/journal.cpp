@@ -130,7 +130,9 @@ void Journal::moveAside()
 {
     db_.reset();
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmssZ"));
-    const QString kept = path_ + QStringLiteral(".damaged-") + stamp;
+    QString kept = path_ + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFile::exists(kept); ++n)
+        kept = path_ + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
     for (const char* suffix : {"", "-wal", "-shm"}) {
         const QString from = path_ + QLatin1String(suffix);
         if (QFile::exists(from) && !QFile::rename(from, kept + QLatin1String(suffix)))

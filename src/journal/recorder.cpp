@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace dxu {
 namespace {
 
@@ -58,6 +60,32 @@ QString ChangeRecorder::valueOf(const SettingCode& row, unsigned mask, const Uni
 void ChangeRecorder::writeSent(const QString& code, const QString& caption, const QString& oldValue,
                                const QString& newValue, bool readBack)
 {
+    send(nullptr, 0, code, caption, oldValue, newValue, readBack);
+}
+
+void ChangeRecorder::settingSent(const SettingCode& row, const UnitRecord& unit, const UnitRecord& sent)
+{
+    unsigned mask = 0;
+    for (int i = 0; i < row.fieldCount(); ++i)
+        if (differs(row.fields[static_cast<size_t>(i)], unit, sent))
+            mask |= 1u << i;
+    if (mask == 0)
+        mask = (1u << row.fieldCount()) - 1;
+    send(&row, mask, QString::fromLatin1(row.code), captionOf(row, mask), valueOf(row, mask, unit),
+         valueOf(row, mask, sent), true);
+}
+
+void ChangeRecorder::send(const SettingCode* row, unsigned mask, const QString& code, const QString& caption,
+                          const QString& oldValue, const QString& newValue, bool readBack)
+{
+    // A new write of the same setting ends the conversation about the last
+    // one: it is written with what is known of it, and no later reply can
+    // stand for it.
+    for (auto it = waiting_.begin(); it != waiting_.end(); ++it)
+        if (row ? it->row == row : (!it->row && it->change.code == code)) {
+            finishAsKnown(it);
+            break;
+        }
     Waiting w;
     Change& c = w.change;
     c.time = QDateTime::currentDateTimeUtc();
@@ -71,30 +99,17 @@ void ChangeRecorder::writeSent(const QString& code, const QString& caption, cons
     c.caption = caption;
     c.oldValue = oldValue;
     c.newValue = newValue;
+    w.row = row;
+    w.mask = mask;
     w.readBack = readBack;
     waiting_.push_back(std::move(w));
 }
 
-void ChangeRecorder::settingSent(const SettingCode& row, const UnitRecord& unit, const UnitRecord& sent)
+std::vector<ChangeRecorder::Waiting>::iterator ChangeRecorder::oldest(const QString& code, bool unanswered)
 {
-    unsigned mask = 0;
-    for (int i = 0; i < row.fieldCount(); ++i)
-        if (differs(row.fields[static_cast<size_t>(i)], unit, sent))
-            mask |= 1u << i;
-    if (mask == 0)
-        mask = (1u << row.fieldCount()) - 1;
-    writeSent(QString::fromLatin1(row.code), captionOf(row, mask), valueOf(row, mask, unit), valueOf(row, mask, sent),
-              true);
-    waiting_.back().row = &row;
-    waiting_.back().mask = mask;
-}
-
-ChangeRecorder::Waiting* ChangeRecorder::oldest(const QString& code)
-{
-    for (Waiting& w : waiting_)
-        if (w.change.code == code)
-            return &w;
-    return nullptr;
+    return std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting& w) {
+        return w.change.code == code && (!unanswered || !w.accepted);
+    });
 }
 
 void ChangeRecorder::finish(std::vector<Waiting>::iterator it, ChangeOutcome outcome, const QString& detail)
@@ -106,6 +121,11 @@ void ChangeRecorder::finish(std::vector<Waiting>::iterator it, ChangeOutcome out
     journal_.recordChange(c);
 }
 
+void ChangeRecorder::finishAsKnown(std::vector<Waiting>::iterator it)
+{
+    finish(it, it->accepted ? ChangeOutcome::Accepted : ChangeOutcome::NotAnswered, {});
+}
+
 void ChangeRecorder::heldAfterWrite(std::vector<Waiting>::iterator it, const QString& value)
 {
     const bool same = value == it->change.newValue;
@@ -114,40 +134,37 @@ void ChangeRecorder::heldAfterWrite(std::vector<Waiting>::iterator it, const QSt
 
 void ChangeRecorder::accepted(const QString& code)
 {
-    Waiting* w = oldest(code);
-    if (!w)
+    const auto it = oldest(code, true);
+    if (it == waiting_.end())
         return;
-    w->accepted = true;
-    if (!w->readBack)
-        finish(waiting_.begin() + (w - waiting_.data()), ChangeOutcome::Accepted, {});
+    it->accepted = true;
+    if (!it->readBack)
+        finish(it, ChangeOutcome::Accepted, {});
 }
 
 void ChangeRecorder::refused(const QString& code, const QString& deviceError)
 {
-    if (Waiting* w = oldest(code))
-        finish(waiting_.begin() + (w - waiting_.data()), ChangeOutcome::Refused, deviceError);
+    if (const auto it = oldest(code, true); it != waiting_.end())
+        finish(it, ChangeOutcome::Refused, deviceError);
 }
 
 void ChangeRecorder::readBack(const QString& code, const QString& value)
 {
-    if (Waiting* w = oldest(code))
-        heldAfterWrite(waiting_.begin() + (w - waiting_.data()), value);
+    if (const auto it = oldest(code, false); it != waiting_.end())
+        heldAfterWrite(it, value);
 }
 
 void ChangeRecorder::settingReadBack(const SettingCode& row, const UnitRecord& unit)
 {
-    for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
-        if (it->row != &row)
-            continue;
+    const auto it = std::find_if(waiting_.begin(), waiting_.end(), [&row](const Waiting& w) { return w.row == &row; });
+    if (it != waiting_.end())
         heldAfterWrite(it, valueOf(row, it->mask, unit));
-        return;
-    }
 }
 
 void ChangeRecorder::settle()
 {
     while (!waiting_.empty())
-        finish(waiting_.begin(), waiting_.front().accepted ? ChangeOutcome::Accepted : ChangeOutcome::NotAnswered, {});
+        finishAsKnown(waiting_.begin());
 }
 
 } // namespace dxu

@@ -9,7 +9,8 @@
 //   - accepted, no read-back expected or none came before settle(): "accepted";
 //   - sent and neither accepted nor refused by settle(): "not answered".
 // Replies are matched to the oldest waiting write of the same code, so a
-// reply never stands for another command's write.
+// reply never stands for another command's write; a new write of a setting
+// ends the wait for the last one (a late reply cannot stand for it).
 //
 // No widgets and no line: whoever follows the line (the window, dxu-cli)
 // calls these as the unit answers. The journal's failures never reach the
@@ -76,8 +77,13 @@ private:
         bool readBack = false;
         bool accepted = false;
     };
-    Waiting* oldest(const QString& code);
+    void send(const SettingCode* row, unsigned mask, const QString& code, const QString& caption,
+              const QString& oldValue, const QString& newValue, bool readBack);
+    // The oldest waiting write of code (unanswered: not yet accepted).
+    std::vector<Waiting>::iterator oldest(const QString& code, bool unanswered);
     void finish(std::vector<Waiting>::iterator it, ChangeOutcome outcome, const QString& detail);
+    // Accepted when it was, else not answered.
+    void finishAsKnown(std::vector<Waiting>::iterator it);
     // The read-back of a waiting write: the unit holds value.
     void heldAfterWrite(std::vector<Waiting>::iterator it, const QString& value);
 

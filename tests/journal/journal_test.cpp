@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <unistd.h>
 
@@ -105,6 +106,8 @@ TEST_F(JournalTest, RowsAreWhatTheRecorderWasTold)
         {"EG", "Short Gate; Long Gate", "Off; Off", "On; On", ChangeOutcome::Accepted, ""},
         {"BR", "Universal Port Rate", "19200 bit/s", "57600 bit/s", ChangeOutcome::Accepted, ""},
         {"SU", "Save Settings", "", "", ChangeOutcome::Accepted, ""},
+        {"MM", "Measurement Mode", "Averaging", "Binning", ChangeOutcome::Accepted, ""},
+        {"MM", "Measurement Mode", "Binning", "Detection Mode", ChangeOutcome::Accepted, ""},
         {"BR", "Configuration Port Rate", "9600 bit/s", "115200 bit/s", ChangeOutcome::Accepted, ""},
         {"CD", "Calibration 4 mA", "coarse 10, fine 05", "coarse 10, fine 06", ChangeOutcome::NotAnswered, ""},
     };
@@ -123,6 +126,19 @@ TEST_F(JournalTest, RowsAreWhatTheRecorderWasTold)
     rec.settingReadBack(brPort1, held); // port 1's read-back before port 0's: still port 1's row
     rec.writeSent(QStringLiteral("SU"), QStringLiteral("Save Settings"), {}, {});
     rec.accepted(QStringLiteral("SU"));
+    // A write whose read-back never came, then the same setting again: the
+    // first is over, the read-back is the second's.
+    UnitRecord mode = unit;
+    mode.measureMode = 1;
+    UnitRecord binning = mode;
+    binning.measureMode = 2;
+    UnitRecord detection = mode;
+    detection.measureMode = 3;
+    rec.settingSent(row("MM"), mode, binning);
+    rec.accepted(QStringLiteral("MM"));
+    rec.settingSent(row("MM"), binning, detection);
+    rec.accepted(QStringLiteral("MM"));
+    rec.settingReadBack(row("MM"), detection);
     rec.writeSent(QStringLiteral("CD"), QStringLiteral("Calibration 4 mA"), QStringLiteral("coarse 10, fine 05"),
                   QStringLiteral("coarse 10, fine 06"));
     target.address = QStringLiteral("m"); // a later unit does not change the rows already sent
@@ -236,21 +252,39 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsSaidOnceAndADamagedOneIsReplace
 
     // A damaged file: kept aside, a new journal started, the change recorded.
     QFile::remove(blocker.fileName());
-    QDir().mkpath(QFileInfo(path()).absolutePath());
-    QFile damaged(path());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray("this is not a journal\n").repeated(300));
-    damaged.close();
-    notices.clear();
-    EXPECT_TRUE(journal.recordChange(c)) << journal.lastError().toStdString();
-    EXPECT_EQ(journal.changes().size(), 1u);
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices[0].contains(QStringLiteral("damaged"))) << notices[0].toStdString();
-    const QStringList kept = QDir(QFileInfo(path()).absolutePath()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
-    ASSERT_EQ(kept.size(), 1);
-    QFile keptFile(QFileInfo(path()).absolutePath() + QLatin1Char('/') + kept[0]);
-    ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(keptFile.readAll().startsWith("this is not a journal"));
+    const auto notAJournal = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(QByteArray("this is not a journal\n").repeated(300)) > 0;
+    };
+    const auto damagedPages = [&c](const QString& file) {
+        {
+            Journal full(file);
+            for (int i = 0; i < 200; ++i)
+                full.recordChange(c);
+        } // closed: every change is in the file itself
+        QFile f(file);
+        return f.open(QIODevice::ReadWrite) && f.seek(4096) && f.write(QByteArray(4096, '\xff')) == 4096;
+    };
+    for (const auto& damage : {std::function<bool(const QString&)>(notAJournal), std::function<bool(const QString&)>(damagedPages)}) {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("journal.sqlite"));
+        ASSERT_TRUE(damage(file));
+        const QByteArray before = [&file] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        notices.clear();
+        Journal damaged(file, [this](const QString& t) { notices << t; });
+        EXPECT_TRUE(damaged.recordChange(c)) << damaged.lastError().toStdString();
+        EXPECT_EQ(damaged.changes().size(), 1u);
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(QStringLiteral("damaged"))) << notices[0].toStdString();
+        const QStringList kept = QDir(folder.path()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
+        ASSERT_EQ(kept.size(), 1);
+        QFile keptFile(folder.filePath(kept[0]));
+        ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+        EXPECT_EQ(keptFile.readAll(), before);
+    }
 }
 
 TEST_F(JournalTest, TheReportHoldsEverySettingByPanelAndTheChangesOfTheDay)
