@@ -6,9 +6,12 @@
 #include "journal/journal.h"
 #include "journal/recorder.h"
 #include "journal/report.h"
+#include "common/simwindow.h"
+#include "journal/journalviews.h"
 #include "mainwindow/fixture.h"
 #include "protocol/settingcodes.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -369,6 +372,34 @@ TEST_F(HistoryWindowTest, HistoryShowsTheJournalNewestFirstByUnitAndExportsIt)
     choose("CommissioningReport1");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error"));
+}
+
+class ReportWindowTest : public SimWindowTest {};
+
+TEST_F(ReportWindowTest, TheReportOfTheConnectedUnitAsksWhoAndWhereOnce)
+{
+    attach();
+    connect();
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    int asked = 0;
+    views->setAskPeople([&asked](const ReportPeople&) {
+        ++asked;
+        return std::optional<ReportPeople>(ReportPeople{QStringLiteral("Ann Tech"), QStringLiteral("Site 9")});
+    });
+    ScriptedFileDialogs files;
+    QTemporaryDir out;
+    for (const char* name : {"first", "second"}) {
+        files.answerNext(out.filePath(QLatin1String(name)));
+        get<QAction>("CommissioningReport1")->trigger();
+        const QString text = pdfText(out.filePath(QLatin1String(name) + QStringLiteral(".pdf"))).simplified();
+        for (const char* expected : {"Ann Tech", "Site 9", "Link COM 1", "Rate 115200 bit/s", "BASIC SETUP",
+                                     "Measurement Mode Averaging", "CURRENT LOOP", "Calibration 4 mA"})
+            EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(files.asked.front().name, QStringLiteral("CommissioningReportSave"));
+    EXPECT_EQ(storedReportPeople().site, QStringLiteral("Site 9"));
 }
 
 TEST_F(JournalTest, CliHistoryAndReport)
