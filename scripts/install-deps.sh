@@ -12,6 +12,8 @@ packages=(
   lintian desktop-file-utils appstream man-db bsdextrautils
   # MQTT publishing: the client library, and the broker and clients the tests run
   libmosquitto-dev mosquitto mosquitto-clients openssl
+  # the change journal (Qt SQL over SQLite) and its PDF report's font and checks
+  libqt6sql6-sqlite fonts-dejavu-core poppler-utils
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

@@ -2,6 +2,7 @@
 // library as the window.
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/journalcommands.h"
 #include "cli/options.h"
 #include "cli/unitline.h"
 
@@ -15,6 +16,8 @@
 int main(int argc, char** argv)
 {
     using namespace dxu::cli;
+    if (const int status = runJournalCommand(argc, argv); status >= 0)
+        return status;
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

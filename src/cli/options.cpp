@@ -50,6 +50,8 @@ const char kProgram[] =
     "  apply FILE    put a setup file into one or more units\n"
     "  measure       print a unit's measurements as CSV\n"
     "  scan          list the units that answer on an RS-485 line\n"
+    "  history       print the journal of changes made to units\n"
+    "  report        write a unit's commissioning report as PDF\n"
     "\n"
     "\"dxu-cli COMMAND --help\" describes a command; \"dxu-cli --version\" prints the\n"
     "program's version.\n"

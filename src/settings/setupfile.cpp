@@ -412,4 +412,18 @@ void SetupFiles::saveReport()
                 QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), file.errorString()));
 }
 
+// ----------------------------------------------------------------------------
+
+SettingText describeSetting(const SettingField& field, const UnitRecord& record)
+{
+    return {field.offset, settingName(field), valueText(field, record, false), unitName(field, record)};
+}
+
+std::vector<SettingText> describeSettings(const UnitRecord& record)
+{
+    std::vector<SettingText> out;
+    forEachFileField([&](const SettingCode&, const SettingField& f) { out.push_back(describeSetting(f, record)); });
+    return out;
+}
+
 } // namespace dxu

@@ -79,4 +79,15 @@ private:
     QString fileName_;
 };
 
+// One setting field as the panel names it, its value as text (a decimal
+// point, choices by name) and its units; offset: the field's place in the
+// record image.
+struct SettingText {
+    uint16_t offset = 0;
+    QString caption, value, unit;
+};
+SettingText describeSetting(const struct SettingField& field, const UnitRecord& record);
+// Every setting a setup file carries, in the panel's order.
+std::vector<SettingText> describeSettings(const UnitRecord& record);
+
 } // namespace dxu

@@ -9,6 +9,7 @@
 #include "display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "journal/journalviews.h"
 #include "network/assignaddress.h"
 #include "network/findunits.h"
 #include "network/netsetup.h"
@@ -119,6 +120,11 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     ui.onClick("Save1", [&files] { files.save(); });
     ui.onClick("Saveas1", [&files] { files.saveAs(); });
     ui.onClick("SettingsReport1", [&files] { files.saveReport(); });
+
+    // The change journal: its history and the commissioning report.
+    auto* journal = new JournalViews(state, owner);
+    ui.onClick("History1", [journal] { journal->History1Click(); });
+    ui.onClick("CommissioningReport1", [journal] { journal->CommissioningReport1Click(); });
 
     CaptureLog& capture = m.capture;
     ui.onClick("StartCapture1", [&capture] { capture.start(); });

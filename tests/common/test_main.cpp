@@ -17,6 +17,8 @@ int main(int argc, char** argv)
     auto config = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/dxu-test-XXXXXX"));
     setenv("XDG_CONFIG_HOME", config->path().toLocal8Bit().constData(), 1);
     setenv("XDG_RUNTIME_DIR", config->path().toLocal8Bit().constData(), 1);
+    // The change journal of the tests, never the user's.
+    setenv("XDG_STATE_HOME", config->path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     const int rc = RUN_ALL_TESTS();

@@ -1,0 +1,65 @@
+#pragma once
+// The journal in the window: the journal file and the recorder that the
+// line's events feed, "File > History..." and "File > Commissioning
+// Report...". A child of the main window, found there by its type.
+#include "journal/journal.h"
+#include "journal/recorder.h"
+#include "journal/report.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace dxu {
+
+struct DxuState;
+class TfrmHistory;
+
+// Who made a report and where; asked once and remembered in the store.
+struct ReportPeople {
+    QString technician, site;
+};
+// The remembered technician and site (empty when none).
+ReportPeople storedReportPeople();
+void storeReportPeople(const ReportPeople& people);
+
+class JournalViews : public QObject {
+    Q_OBJECT
+public:
+    // Asks for the technician and site, starting from the remembered ones;
+    // nothing when the user cancels.
+    using AskPeople = std::function<std::optional<ReportPeople>(const ReportPeople& remembered)>;
+
+    JournalViews(DxuState& state, QWidget* owner);
+    ~JournalViews() override;
+
+    Journal& journal() { return journal_; }
+    ChangeRecorder& recorder() { return recorder_; }
+    // The line and the unit the window talks to now.
+    WriteTarget target() const;
+    int lineRate() const;
+    // The history window, once made.
+    TfrmHistory* history() const;
+    void setAskPeople(AskPeople ask) { askPeople_ = std::move(ask); }
+
+public slots:
+    // "File > &History...": the history window, made on first use.
+    void History1Click();
+    // "File > Co&mmissioning Report...": the PDF of the connected unit.
+    void CommissioningReport1Click();
+
+private:
+    DxuState& st_;
+    QWidget* owner_;
+    Journal journal_;
+    ChangeRecorder recorder_;
+    QPointer<TfrmHistory> history_;
+    AskPeople askPeople_;
+    bool peopleAsked_ = false;
+};
+
+} // namespace dxu

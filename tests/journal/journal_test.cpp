@@ -1,0 +1,452 @@
+// The change journal: rows as the recorder was told, several writers at once,
+// a journal that cannot be written or is damaged, the history window, the
+// commissioning report's text, and dxu-cli history and report.
+#include "e2e/simprocess.h"
+#include "journal/history.h"
+#include "journal/journal.h"
+#include "journal/recorder.h"
+#include "journal/report.h"
+#include "common/simwindow.h"
+#include "journal/journalviews.h"
+#include "mainwindow/fixture.h"
+#include "protocol/settingcodes.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <unistd.h>
+
+#ifndef DXU_CLI_PATH
+#define DXU_CLI_PATH "dxu-cli"
+#endif
+#ifndef JOURNAL_WRITER_PATH
+#define JOURNAL_WRITER_PATH "journal_writer"
+#endif
+
+namespace dxu::test {
+namespace {
+
+struct ProcessRun {
+    int status = -1;
+    QString out, err;
+};
+
+ProcessRun run(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    ProcessRun r;
+    if (!p.waitForFinished(90000)) {
+        p.kill();
+        p.waitForFinished();
+        ADD_FAILURE() << program.toStdString() << " did not end";
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+QString pdfText(const QString& path)
+{
+    const ProcessRun r = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    return r.out;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.filePath(QStringLiteral("state/dxu-interface/journal.sqlite")); }
+    QTemporaryDir dir;
+    QStringList notices;
+    Journal journal{path(), [this](const QString& t) { notices << t; }};
+};
+
+const SettingCode& row(const char* code) { return *findSetting(code); }
+
+TEST_F(JournalTest, RowsAreWhatTheRecorderWasTold)
+{
+    UnitRecord unit{};
+    unit.units = 1;
+    unit.prfAveraging = 100;
+    unit.shortGate = 1.5f;
+    unit.faultCurrent = 4.0f;
+    unit.port0Baud = 9600;
+    unit.port1Baud = 19200;
+    UnitRecord sent = unit;
+    sent.prfAveraging = 200;
+    sent.shortGate = 2.25f;
+    sent.faultCurrent = 25.0f;
+    sent.shortGateOn = sent.longGateOn = 1;
+    sent.port0Baud = 115200;
+    sent.port1Baud = 57600;
+    UnitRecord held = sent;
+    held.shortGate = 2.0f; // the unit kept another value
+
+    WriteTarget target{QStringLiteral("COM 1 (/dev/pts/9)"), QStringLiteral("k"), QStringLiteral("DXU v1.05")};
+    ChangeRecorder rec(journal, [&target] { return target; });
+    struct Expected {
+        const char *code, *caption, *oldValue, *newValue;
+        ChangeOutcome outcome;
+        const char* detail;
+    };
+    // In the order the rows are finished.
+    const Expected expected[] = {
+        {"AF", "Fault Current", "4.00 mA", "25.00 mA", ChangeOutcome::Refused, "ER,83: value out of range"},
+        {"PF", "PRF (Averaging, LastTarget)", "100 Hz", "200 Hz", ChangeOutcome::Accepted, ""},
+        {"SG", "Short Gate", "1.500 m", "2.250 m", ChangeOutcome::ReadBackDifferent, "2.000 m"},
+        {"EG", "Short Gate; Long Gate", "Off; Off", "On; On", ChangeOutcome::Accepted, ""},
+        {"BR", "Universal Port Rate", "19200 bit/s", "57600 bit/s", ChangeOutcome::Accepted, ""},
+        {"SU", "Save Settings", "", "", ChangeOutcome::Accepted, ""},
+        {"MM", "Measurement Mode", "Averaging", "Binning", ChangeOutcome::Accepted, ""},
+        {"MM", "Measurement Mode", "Binning", "Detection Mode", ChangeOutcome::Accepted, ""},
+        {"BR", "Configuration Port Rate", "9600 bit/s", "115200 bit/s", ChangeOutcome::Accepted, ""},
+        {"CD", "Calibration 4 mA", "coarse 10, fine 05", "coarse 10, fine 06", ChangeOutcome::NotAnswered, ""},
+    };
+    const SettingCode& brPort0 = *settingById(IdBaudPort0);
+    const SettingCode& brPort1 = *settingById(IdBaudPort1);
+    for (const char* code : {"PF", "SG", "AF", "EG"})
+        rec.settingSent(row(code), unit, sent);
+    rec.settingSent(brPort0, unit, sent);
+    rec.settingSent(brPort1, unit, sent);
+    for (const char* code : {"PF", "SG", "EG", "BR", "BR"})
+        rec.accepted(QLatin1String(code));
+    rec.refused(QStringLiteral("AF"), QStringLiteral("ER,83: value out of range"));
+    rec.settingReadBack(row("PF"), held);
+    rec.settingReadBack(row("SG"), held);
+    rec.settingReadBack(row("EG"), held);
+    rec.settingReadBack(brPort1, held); // port 1's read-back before port 0's: still port 1's row
+    rec.writeSent(QStringLiteral("SU"), QStringLiteral("Save Settings"), {}, {});
+    rec.accepted(QStringLiteral("SU"));
+    // A write whose read-back never came, then the same setting again: the
+    // first is over, the read-back is the second's.
+    UnitRecord mode = unit;
+    mode.measureMode = 1;
+    UnitRecord binning = mode;
+    binning.measureMode = 2;
+    UnitRecord detection = mode;
+    detection.measureMode = 3;
+    rec.settingSent(row("MM"), mode, binning);
+    rec.accepted(QStringLiteral("MM"));
+    rec.settingSent(row("MM"), binning, detection);
+    rec.accepted(QStringLiteral("MM"));
+    rec.settingReadBack(row("MM"), detection);
+    rec.writeSent(QStringLiteral("CD"), QStringLiteral("Calibration 4 mA"), QStringLiteral("coarse 10, fine 05"),
+                  QStringLiteral("coarse 10, fine 06"));
+    target.address = QStringLiteral("m"); // a later unit does not change the rows already sent
+    rec.settle(); // BR port 0 accepted without its read-back; CD never answered
+    EXPECT_EQ(rec.waiting(), 0);
+
+    std::vector<Change> rows = journal.changes();
+    ASSERT_EQ(rows.size(), std::size(expected));
+    // In the order they were written (rows of one millisecond are not ordered by time).
+    std::sort(rows.begin(), rows.end(), [](const Change& a, const Change& b) { return a.id < b.id; });
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Change& c = rows[i];
+        const Expected& e = expected[i];
+        SCOPED_TRACE(e.caption);
+        EXPECT_EQ(c.code, QLatin1String(e.code));
+        EXPECT_EQ(c.caption, QLatin1String(e.caption));
+        EXPECT_EQ(c.oldValue, QLatin1String(e.oldValue));
+        EXPECT_EQ(c.newValue, QLatin1String(e.newValue));
+        EXPECT_EQ(c.outcome, e.outcome);
+        EXPECT_EQ(c.detail, QLatin1String(e.detail));
+        EXPECT_EQ(c.address, QStringLiteral("k"));
+        EXPECT_EQ(c.version, QStringLiteral("DXU v1.05"));
+        EXPECT_EQ(c.link, QStringLiteral("COM 1 (/dev/pts/9)"));
+        EXPECT_FALSE(c.user.isEmpty());
+        EXPECT_FALSE(c.host.isEmpty());
+        EXPECT_LE(qAbs(c.time.secsTo(QDateTime::currentDateTimeUtc())), 60);
+    }
+    EXPECT_TRUE(notices.isEmpty()) << notices.join('\n').toStdString();
+
+    // Filters: by unit, by date; newest first.
+    Change other;
+    other.address = QStringLiteral("b");
+    other.version = QStringLiteral("DXU v1.04");
+    other.code = QStringLiteral("MM");
+    other.caption = QStringLiteral("Measurement, \"mode\"");
+    other.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+    ASSERT_TRUE(journal.recordChange(other));
+    JournalFilter byUnit;
+    byUnit.address = QStringLiteral("b");
+    EXPECT_EQ(journal.changes(byUnit).size(), 1u);
+    byUnit.version = QStringLiteral("DXU v1.05");
+    EXPECT_EQ(journal.changes(byUnit).size(), 0u);
+    JournalFilter since;
+    since.from = QDateTime(QDate(2026, 1, 3), QTime(0, 0), Qt::UTC);
+    EXPECT_EQ(journal.changes(since).size(), std::size(expected));
+    EXPECT_EQ(journal.changes().back().code, QStringLiteral("MM"));
+    EXPECT_EQ(journal.units().size(), 2u);
+    // CSV: one line per row under the heading, a quoted field kept whole.
+    const QString csv = changesCsv(journal.changes(JournalFilter{QStringLiteral("b"), {}, {}, {}, 0}));
+    EXPECT_EQ(csv.count('\n'), 2);
+    EXPECT_TRUE(csv.contains(QStringLiteral("2026-01-02T03:04:05.000Z"))) << csv.toStdString();
+    EXPECT_TRUE(csv.contains(QStringLiteral("\"Measurement, \"\"mode\"\"\""))) << csv.toStdString();
+}
+
+TEST_F(JournalTest, WritersInSeveralProcessesLoseNothing)
+{
+    constexpr int PerWriter = 300;
+    Change first;
+    first.code = QStringLiteral("start");
+    ASSERT_TRUE(journal.recordChange(first)); // the file exists in WAL mode before they start
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const char* tag : {"one", "two"}) {
+        writers.push_back(std::make_unique<QProcess>());
+        writers.back()->start(QStringLiteral(JOURNAL_WRITER_PATH),
+                              {path(), QLatin1String(tag), QString::number(PerWriter)});
+    }
+    for (int i = 0; i < PerWriter; ++i) {
+        Change c;
+        c.code = QStringLiteral("self");
+        c.caption = QString::number(i);
+        EXPECT_TRUE(journal.recordChange(c)) << journal.lastError().toStdString();
+    }
+    for (auto& w : writers) {
+        ASSERT_TRUE(w->waitForFinished(60000));
+        EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().toStdString();
+    }
+    std::map<QString, std::set<QString>> seen;
+    for (const Change& c : journal.changes())
+        seen[c.code].insert(c.caption);
+    for (const char* tag : {"one", "two", "self"})
+        EXPECT_EQ(seen[QLatin1String(tag)].size(), size_t(PerWriter)) << tag;
+    EXPECT_TRUE(notices.isEmpty()) << notices.join('\n').toStdString();
+}
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenIsSaidOnceAndADamagedOneIsReplaced)
+{
+    // A folder that cannot be made: its parent is a file.
+    QFile blocker(dir.filePath(QStringLiteral("state")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Change c;
+    c.code = QStringLiteral("PF");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(journal.recordChange(c));
+    EXPECT_EQ(notices.size(), 1) << notices.join('\n').toStdString();
+    EXPECT_TRUE(notices.value(0).contains(QStringLiteral("cannot be written")));
+    EXPECT_TRUE(journal.changes().empty());
+
+    // A read-only folder (not for root, whom permissions do not stop).
+    if (geteuid() != 0) {
+        QFile::remove(blocker.fileName());
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::ExeOwner);
+        notices.clear();
+        EXPECT_FALSE(journal.recordChange(c));
+        EXPECT_FALSE(journal.recordChange(c));
+        EXPECT_EQ(notices.size(), 1);
+        QFile::setPermissions(QFileInfo(path()).absolutePath(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // A damaged file: kept aside, a new journal started, the change recorded.
+    QFile::remove(blocker.fileName());
+    const auto notAJournal = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(QByteArray("this is not a journal\n").repeated(300)) > 0;
+    };
+    const auto damagedPages = [&c](const QString& file) {
+        {
+            Journal full(file);
+            for (int i = 0; i < 200; ++i)
+                full.recordChange(c);
+        } // closed: every change is in the file itself
+        QFile f(file);
+        return f.open(QIODevice::ReadWrite) && f.seek(4096) && f.write(QByteArray(4096, '\xff')) == 4096;
+    };
+    for (const auto& damage : {std::function<bool(const QString&)>(notAJournal), std::function<bool(const QString&)>(damagedPages)}) {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("journal.sqlite"));
+        ASSERT_TRUE(damage(file));
+        const QByteArray before = [&file] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        notices.clear();
+        Journal damaged(file, [this](const QString& t) { notices << t; });
+        EXPECT_TRUE(damaged.recordChange(c)) << damaged.lastError().toStdString();
+        EXPECT_EQ(damaged.changes().size(), 1u);
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(QStringLiteral("damaged"))) << notices[0].toStdString();
+        const QStringList kept = QDir(folder.path()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
+        ASSERT_EQ(kept.size(), 1);
+        QFile keptFile(folder.filePath(kept[0]));
+        ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+        EXPECT_EQ(keptFile.readAll(), before);
+    }
+}
+
+TEST_F(JournalTest, TheReportHoldsEverySettingByPanelAndTheChangesOfTheDay)
+{
+    UnitRecord unit{};
+    unit.units = 1;
+    unit.address = 'k';
+    unit.measureMode = 1;
+    unit.offsetDistance = 1.25f;
+    unit.prfAveraging = 2000;
+    unit.analogLow = 0.5f;
+    unit.analogHigh = 40.0f;
+    unit.faultCurrent = 3.5f;
+    unit.currentLoopFlags = 1;
+    unit.loopCalibration4mA = 0x0A05;
+    unit.loopCalibration20mA = 0x03C8;
+    unit.port0Baud = 115200;
+    Change change;
+    change.time = QDateTime::currentDateTimeUtc();
+    change.code = QStringLiteral("PF");
+    change.caption = QStringLiteral("PRF (Averaging, LastTarget)");
+    change.oldValue = QStringLiteral("1000 Hz");
+    change.newValue = QStringLiteral("2000 Hz");
+    change.outcome = ChangeOutcome::Refused;
+    change.detail = QStringLiteral("ER,83");
+    ReportDetails details{QDateTime::currentDateTime(), QStringLiteral("Jane Tech"), QStringLiteral("Line 3, Plant North"),
+                          QStringLiteral("COM 1 (/dev/pts/4)"), 115200, QStringLiteral("DXU v1.05")};
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    ASSERT_EQ(writeReportPdf(pdf, commissioningReport(unit, details, {change})), QString());
+    const QString text = pdfText(pdf).simplified();
+    for (const char* expected :
+         {"Jane Tech", "Line 3, Plant North", "COM 1 (/dev/pts/4)", "Rate 115200 bit/s", "Address k", "DXU v1.05",
+          "BASIC SETUP", "Offset Distance 1.250 m", "MEASUREMENT MODE", "Measurement Mode Averaging",
+          "PRF (Averaging, LastTarget) 2000 Hz", "OUTPUT PROCESSING", "OUTPUT SETUP", "CURRENT LOOP",
+          "Analog Low (4 mA) 0.500 m", "Analog High (20 mA) 40.000 m", "Fault Current 3.50 mA", "Current Loop On On",
+          "Calibration 4 mA coarse 10, fine 05", "Calibration 20 mA coarse 03, fine 200", "Configuration Port Rate 115200 bit/s",
+          "CHANGES MADE TODAY", "1000 Hz 2000 Hz refused: ER,83", "Technician's signature"})
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+
+    // A report that cannot be written says so and leaves nothing behind.
+    EXPECT_NE(writeReportPdf(dir.filePath(QStringLiteral("no/such/folder/r.pdf")), commissioningReport(unit, details, {})),
+              QString());
+}
+
+class HistoryWindowTest : public MainWindowTest {};
+
+TEST_F(HistoryWindowTest, HistoryShowsTheJournalNewestFirstByUnitAndExportsIt)
+{
+    Journal journal; // the program's own, in the test's state folder
+    for (const char* address : {"a", "b", "a"}) {
+        Change c;
+        c.address = QLatin1String(address);
+        c.version = QStringLiteral("DXU v1.05");
+        c.code = QStringLiteral("MM");
+        c.caption = QStringLiteral("Measurement Mode");
+        c.newValue = QString::number(journal.changes().size());
+        ASSERT_TRUE(journal.recordChange(c));
+    }
+    choose("History1");
+    auto* history = form().findChild<TfrmHistory*>(QStringLiteral("frmHistory"));
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    ASSERT_EQ(history->rows().size(), 3u);
+    EXPECT_EQ(history->rows().front().newValue, QStringLiteral("2"));
+    auto* unit = history->findChild<QComboBox*>(QStringLiteral("cmbUnit"));
+    ASSERT_EQ(unit->count(), 3); // all, a, b
+    unit->setCurrentIndex(2);
+    ASSERT_EQ(history->rows().size(), 1u);
+    EXPECT_EQ(history->rows().front().address, QStringLiteral("b"));
+
+    ScriptedFileDialogs files;
+    QTemporaryDir out;
+    files.answerNext(out.filePath(QStringLiteral("history")));
+    history->findChild<QPushButton*>(QStringLiteral("pbExport"))->click();
+    ASSERT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.asked[0].name, QStringLiteral("HistorySave"));
+    QFile csv(out.filePath(QStringLiteral("history.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count('\n'), 2);
+
+    // The report is of the connected unit; disconnected it says so.
+    choose("CommissioningReport1");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error"));
+}
+
+class ReportWindowTest : public SimWindowTest {};
+
+TEST_F(ReportWindowTest, TheReportOfTheConnectedUnitAsksWhoAndWhereOnce)
+{
+    attach();
+    connect();
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    int asked = 0;
+    views->setAskPeople([&asked](const ReportPeople&) {
+        ++asked;
+        return std::optional<ReportPeople>(ReportPeople{QStringLiteral("Ann Tech"), QStringLiteral("Site 9")});
+    });
+    ScriptedFileDialogs files;
+    QTemporaryDir out;
+    for (const char* name : {"first", "second"}) {
+        files.answerNext(out.filePath(QLatin1String(name)));
+        get<QAction>("CommissioningReport1")->trigger();
+        const QString text = pdfText(out.filePath(QLatin1String(name) + QStringLiteral(".pdf"))).simplified();
+        for (const char* expected : {"Ann Tech", "Site 9", "Link COM 1", "Rate 115200 bit/s", "BASIC SETUP",
+                                     "Measurement Mode Averaging", "CURRENT LOOP", "Calibration 4 mA"})
+            EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(files.asked.front().name, QStringLiteral("CommissioningReportSave"));
+    EXPECT_EQ(storedReportPeople().site, QStringLiteral("Site 9"));
+}
+
+TEST_F(JournalTest, CliHistoryAndReport)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({QStringLiteral("--reply-delay"), QStringLiteral("0")}));
+    const QString port = QString::fromStdString(sim.devicePath());
+    const QString pdf = dir.filePath(QStringLiteral("unit.pdf"));
+
+    // The unit's change of today, recorded before the report.
+    const ProcessRun read = run(QStringLiteral(DXU_CLI_PATH), {"read", "--port", port, "--format", "csv"}, env);
+    ASSERT_EQ(read.status, 0) << read.err.toStdString();
+    Change c;
+    for (const QString& line : read.out.split('\n')) {
+        if (line.startsWith(QLatin1String("Version,")))
+            c.version = line.section(QLatin1Char(','), 1, 1);
+        if (line.startsWith(QLatin1String("Address,")))
+            c.address = line.section(QLatin1Char(','), 1, 1);
+    }
+    c.code = QStringLiteral("OF");
+    c.caption = QStringLiteral("Offset Distance");
+    c.oldValue = QStringLiteral("0.000 m");
+    c.newValue = QStringLiteral("0.125 m");
+    c.link = port;
+    ASSERT_TRUE(journal.recordChange(c));
+    ProcessRun report = run(QStringLiteral(DXU_CLI_PATH),
+                     {"report", "--port", port, "--output", pdf, "--technician", "J. Tech", "--site", "Pump 7"}, env);
+    ASSERT_EQ(report.status, 0) << report.err.toStdString();
+    QString text = pdfText(pdf).simplified();
+    for (const char* expected : {"J. Tech", "Pump 7", "BASIC SETUP", "Measurement Mode", "CURRENT LOOP", "0.000 m 0.125 m accepted"})
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    // Technician and site are remembered.
+    report = run(QStringLiteral(DXU_CLI_PATH), {"report", "--port", port, "--output", pdf}, env);
+    ASSERT_EQ(report.status, 0) << report.err.toStdString();
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Pump 7")));
+
+    const ProcessRun csv = run(QStringLiteral(DXU_CLI_PATH), {"history", "--format", "csv", "--since", QDate::currentDate().toString(Qt::ISODate)}, env);
+    ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
+    EXPECT_EQ(csv.out.count('\n'), 2);
+    EXPECT_TRUE(csv.out.contains(QStringLiteral("Offset Distance,0.000 m,0.125 m,accepted"))) << csv.out.toStdString();
+    for (const QStringList& bad : {QStringList{"history", "--address", "ab"}, QStringList{"history", "--since", "yesterday"},
+                                   QStringList{"report", "--port", port}})
+        EXPECT_EQ(run(QStringLiteral(DXU_CLI_PATH), bad, env).status, 2) << bad.join(' ').toStdString();
+}
+
+} // namespace
+} // namespace dxu::test
