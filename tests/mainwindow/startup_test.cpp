@@ -14,6 +14,7 @@
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
 
+#include <QApplication>
 #include <QTimer>
 
 using namespace dxu;
@@ -70,7 +71,8 @@ TEST_F(MainWindowTest, StartsInTheDisconnectedLook)
         EXPECT_FALSE(top.isVisible(hidden)) << hidden;
     for (const char* disabled : {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous",
                                  "pbSingleMeasure", "AssignAddress1", "StopCapture1", "Open1", "CurrentLoopOn1",
-                                 "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1"})
+                                 "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1",
+                                 "Save1", "Saveas1", "SettingsReport1"})
         EXPECT_FALSE(top.isEnabled(disabled)) << disabled;
     for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1"})
         EXPECT_TRUE(top.isEnabled(usable)) << usable;
@@ -111,8 +113,18 @@ TEST_P(WindowSize, FollowsTheScreenResolution)
     top.setDpiQuery([&] { return c.dpi; });
     top.show();
     EXPECT_EQ(top.size(), QSize(c.width, c.height));
-    // Fixed: the user cannot resize it.
-    EXPECT_EQ(top.minimumSize(), top.maximumSize());
+    // Never smaller than the controls need; enlarged, the readout grows.
+    EXPECT_EQ(top.minimumSize(), top.minimumSizeHint());
+    auto* readout = top.findChild<QWidget*>(QStringLiteral("lblResult"));
+    ASSERT_NE(readout, nullptr);
+    const int digits = readout->font().pixelSize();
+    top.resize(top.size() * 2);
+    QApplication::processEvents();
+    EXPECT_EQ(top.size(), QSize(c.width, c.height) * 2);
+    EXPECT_GT(readout->font().pixelSize(), digits);
+    top.resize(top.minimumSize());
+    QApplication::processEvents();
+    EXPECT_EQ(readout->font().pixelSize(), digits);
     top.hide();
 }
 
