@@ -1,6 +1,7 @@
 // Start-up: the stored options, the disconnected look, window order and size.
 #include "app/application.h"
 #include "fixture.h"
+#include "services/formplacement.h"
 #include "services/locale.h"
 
 #include "capture/viewcapture.h"
@@ -131,6 +132,27 @@ TEST_P(WindowSize, FollowsTheScreenResolution)
 INSTANTIATE_TEST_SUITE_P(Dpi, WindowSize,
                          ::testing::Values(DpiCase{96, 800, 600}, DpiCase{120, 1000, 750},
                                            DpiCase{120.2, 1000, 750}, DpiCase{72, 800, 600}));
+
+// A secondary window opens beside the main window where the screen has room
+// (right first), else centred on it, and always wholly on the screen.
+TEST(Placement, SecondaryWindowsOpenBesideTheMainWindowAndOnTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    const struct {
+        const char* what;
+        QRect owner;
+        QPoint at;
+    } cases[] = {
+        {"room on the right", QRect(100, 100, 800, 600), QPoint(900, 100)},
+        {"room on the left only", QRect(1000, 200, 800, 600), QPoint(600, 200)},
+        {"no room beside: centred on it", QRect(300, 100, 1300, 600), QPoint(750, 200)},
+        {"main window at the bottom-right corner", QRect(1400, 900, 800, 600), QPoint(1000, 680)},
+        {"no main window: centred on the screen", QRect(), QPoint(760, 340)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(placeBeside(QSize(400, 400), c.owner, screen), c.at) << c.what;
+    EXPECT_EQ(placeBeside(QSize(2500, 1200), QRect(100, 100, 800, 600), screen), QPoint(0, 0)) << "too large";
+}
 
 TEST_F(MainWindowTest, TheControlsFitTheDesignSize)
 {
