@@ -143,6 +143,10 @@ TEST_F(Conversation, ASilentUnitIsNotShownWithAnotherUnitsSettings)
     for (const char* name : unitControls)
         EXPECT_FALSE(top().isEnabled(name)) << name;
     EXPECT_TRUE(top().isVisible("pbPrevDXU"));
+    runUntil([] { return false; }, 5000); // the polls that follow change none of it
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_FALSE(top().isVisible("pnlBasicSetup"));
+    EXPECT_FALSE(top().isEnabled("pbRead"));
 
     top().session().switchUnit(StepPrevious);
     top().PollTimerTimer();
