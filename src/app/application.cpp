@@ -51,7 +51,8 @@ int runApplication(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DXU Interface"));
-    QApplication::setApplicationDisplayName(QStringLiteral("DXU Interface"));
+    // No display name: the window system would add it to every title, and
+    // the main window's title already starts with it.
     try {
         AppWindows windows;
         QObject::connect(&windows.top(), &TTopForm::terminateRequested, &app, &QCoreApplication::quit,

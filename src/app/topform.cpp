@@ -96,7 +96,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_);
     unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);
-    transfer_ = std::make_unique<SettingsTransfer>(state_, *engine_, *this, [this] { return gatherSettings(state_, *this); });
+    transfer_ = std::make_unique<SettingsTransfer>(
+        state_, *engine_, *this, [this] { return gatherSettings(state_, *this, panel_->pendingFile()); });
     rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
         if (windows_.commSetup)
             windows_.commSetup->selectPcRate(link, rateIndex);
@@ -215,6 +216,7 @@ void TTopForm::showDisconnectedControls()
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
     showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    updateFileActions();
 }
 
 void TTopForm::showConnectedControls()
@@ -242,6 +244,7 @@ void TTopForm::PollTimerTimer()
 {
     engine_->PollTimerTimer();
     markChangedControls();
+    updateFileActions();
 }
 
 void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
@@ -250,6 +253,12 @@ void TTopForm::SettingChanged()
 {
     setEnabled("pbUpload", true);
     markChangedControls();
+}
+
+void TTopForm::updateFileActions()
+{
+    const bool read = state_.connected && state_.current().settingsRead;
+    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1"}, read);
 }
 
 void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }

@@ -114,6 +114,9 @@ private:
     ModuleSet modules();
     // Bold for every settings control that differs from the unit.
     void markChangedControls();
+    // Save Setup, Save Setup As and Settings Report only once the unit on
+    // screen has been read: never a file of settings nobody read.
+    void updateFileActions();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();

@@ -179,6 +179,18 @@ void WidgetUi::setHint(std::string_view name, std::string_view hint)
         o->setProperty("toolTip", QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
 }
 
+void WidgetUi::setFocus(std::string_view name)
+{
+    auto* w = qobject_cast<QWidget*>(control(name));
+    if (!w)
+        return;
+    w->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->selectAll();
+    else if (auto* box = qobject_cast<QComboBox*>(w); box && box->lineEdit())
+        box->lineEdit()->selectAll();
+}
+
 std::string WidgetUi::hint(std::string_view name) const
 {
     QObject* o = control(name);

@@ -29,6 +29,7 @@ public:
     void repaint(std::string_view name) override;
     std::string text(std::string_view name) const override;
     void setHint(std::string_view name, std::string_view hint) override;
+    void setFocus(std::string_view name) override;
     std::string hint(std::string_view name) const override;
     void setItemIndex(std::string_view name, int index) override;
     int itemIndex(std::string_view name) const override;

@@ -94,8 +94,17 @@ void TfrmCLSettings::pbAcceptClick()
         return;
     const LoopRangeTexts t{edAnalogLow_->text(), edAnalogHigh_->text(), edFaultIndication_->text(),
                            edFaultTimeout_->text(), {}};
-    if (acceptLoopRanges(*st_, t, queueUpload_))
+    int refused = -1;
+    if (acceptLoopRanges(*st_, t, queueUpload_, &refused)) {
         accept();
+        return;
+    }
+    // The dialog stays open with the value for correction.
+    QLineEdit* const edits[] = {edAnalogLow_, edAnalogHigh_, edFaultIndication_, edFaultTimeout_};
+    if (refused >= 0 && refused < 4) {
+        edits[refused]->setFocus(Qt::OtherFocusReason);
+        edits[refused]->selectAll();
+    }
 }
 
 } // namespace dxu

@@ -1,10 +1,12 @@
 #include "currentloop/loopmodel.h"
 
 #include "protocol/commandids.h"
+#include "protocol/settingcodes.h"
 #include "services/locale.h"
 #include "services/messages.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace dxu {
 namespace {
@@ -15,6 +17,15 @@ QString shown(const char* format, float value, bool decimalComma)
     std::snprintf(text, sizeof text, format, static_cast<double>(value));
     toDecimalComma(text, decimalComma);
     return QString::fromLatin1(text);
+}
+
+const SettingField* settingFieldOf(float UnitRecord::*value)
+{
+    for (const SettingCode& row : settingCodes())
+        for (const SettingField& f : row.fields)
+            if (f.floatField == value)
+                return &f;
+    return nullptr;
 }
 
 } // namespace
@@ -30,7 +41,8 @@ LoopRangeTexts loopRangeTexts(const DxuState& st)
             metres ? QStringLiteral("M") : QStringLiteral("F")};
 }
 
-bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload)
+bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
+                      int* refused)
 {
     UnitRecord& unit = st.current();
     UnitRecord& edit = st.editRecord;
@@ -38,20 +50,41 @@ bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::func
         const QString& text;
         float UnitRecord::*value;
         int32_t UnitRecord::*changed;
+        const char* caption;
     };
-    const Row rows[] = {{texts.low, &UnitRecord::analogLow, &UnitRecord::analogLowChanged},
-                        {texts.high, &UnitRecord::analogHigh, &UnitRecord::analogHighChanged},
-                        {texts.faultCurrent, &UnitRecord::faultCurrent, &UnitRecord::faultCurrentChanged},
-                        {texts.faultTimeout, &UnitRecord::faultTimeout, &UnitRecord::faultTimeoutChanged}};
-    for (const Row& row : rows) {
-        float v = 0;
-        if (!row.text.trimmed().isEmpty() && !textToFloat(row.text, v))
+    const Row rows[] = {{texts.low, &UnitRecord::analogLow, &UnitRecord::analogLowChanged, "Distance at 4mA"},
+                        {texts.high, &UnitRecord::analogHigh, &UnitRecord::analogHighChanged, "Distance at 20mA"},
+                        {texts.faultCurrent, &UnitRecord::faultCurrent, &UnitRecord::faultCurrentChanged,
+                         "Fault Indication"},
+                        {texts.faultTimeout, &UnitRecord::faultTimeout, &UnitRecord::faultTimeoutChanged,
+                         "Fault Timeout"}};
+    float values[std::size(rows)] = {};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const Row& row = rows[i];
+        const QString caption = QLatin1String(row.caption);
+        if (!row.text.trimmed().isEmpty() && !textToFloat(row.text, values[i], caption)) {
+            if (refused)
+                *refused = static_cast<int>(i);
             return false;
-        edit.*row.value = v;
+        }
+        // A value the unit refuses (ER 83) is kept here for correction
+        // rather than sent.
+        const SettingField* field = settingFieldOf(row.value);
+        if (field && field->limited && (values[i] < field->min || values[i] > field->max)) {
+            showMessage(QStringLiteral("Error"), QStringLiteral("%1: the unit does not take %2; it takes %3 to %4.")
+                                                     .arg(caption, row.text.trimmed())
+                                                     .arg(double(field->min))
+                                                     .arg(double(field->max)));
+            if (refused)
+                *refused = static_cast<int>(i);
+            return false;
+        }
     }
-    for (const Row& row : rows)
-        if (edit.*row.value != unit.*row.value)
-            unit.*row.changed = 1;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        edit.*rows[i].value = values[i];
+        if (floatDiffers(values[i], unit.*rows[i].value))
+            unit.*rows[i].changed = 1;
+    }
     if (queueUpload)
         queueUpload();
     return true;

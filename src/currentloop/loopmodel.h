@@ -20,9 +20,11 @@ struct LoopRangeTexts {
 LoopRangeTexts loopRangeTexts(const DxuState& st);
 // Accept: an empty edit is 0, others are read with the user's decimal
 // separator into editRecord; a value that differs from the unit's is marked
-// changed and the upload started. Text that is not a number: the conversion
-// message, false, nothing sent (values read before it stay in editRecord).
-bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload);
+// changed and the upload started. Text that is not a number, or a value
+// outside what the unit takes: a message naming the field, false, nothing
+// sent or changed, and refused (when given) holds the field's place (0..3).
+bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
+                      int* refused = nullptr);
 
 // Coarse (bits 8-15) and fine (bits 0-7) of a calibration value, as "%02d".
 struct CalibrationTexts {

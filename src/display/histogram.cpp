@@ -70,6 +70,14 @@ bool Histogram::draw(DxuState& st, int width, int height, const TextWidth& textW
     }
 
     auto centred = [&](const std::string& text, int x) { return x - textWidth(text) / 2; };
+    // A label that would run into one already placed is left out.
+    auto place = [&](const std::string& text, int x, int y) {
+        const int w = textWidth(text);
+        for (const HistogramPicture::Text& t : picture_.texts)
+            if (x < t.x + textWidth(t.text) + 2 && t.x < x + w + 2 && y < t.y + textHeight && t.y < y + textHeight)
+                return;
+        picture_.texts.push_back({text, x, y});
+    };
 
     picture_.lines.push_back({left, baseline, right, baseline});
     const int span = axisSpan(rec.binSize, rec.units != 0);
@@ -82,7 +90,7 @@ bool Histogram::draw(DxuState& st, int width, int height, const TextWidth& textW
         // Without a span (an unknown bin size) there is no far end to mark.
         picture_.lines.push_back({left + tick, baseline - 5, left + tick, baseline + 5});
         const std::string high = oneDecimal(span + static_cast<double>(rec.offsetDistance), comma);
-        picture_.texts.push_back({high, centred(high, left + tick), baseline + 6});
+        place(high, centred(high, left + tick), baseline + 6);
     }
     const std::string unit = rec.units ? "M" : "F";
     // The letter stays inside the image whatever the font.
@@ -100,7 +108,7 @@ bool Histogram::draw(DxuState& st, int width, int height, const TextWidth& textW
             picture_.lines.push_back({x, baseline + 5, x, top});
             rects_[static_cast<std::size_t>(j)] = {x - 4, top, x + 4, baseline};
             const std::string label = oneDecimal(e.distance, comma);
-            picture_.texts.push_back({label, centred(label, x), j % 2 == 0 ? baseline + 7 : baseline + textHeight + 9});
+            place(label, centred(label, x), j % 2 == 0 ? baseline + 7 : baseline + textHeight + 9);
         }
     }
     if (st.targetCount <= 0)

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -23,6 +24,13 @@ constexpr const char* StatNames[] = {"Results", "Minimum", "Maximum", "Mean", "S
 constexpr int RefreshMs = 200;
 
 } // namespace
+
+void TfrmTrend::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        placement_.beforeShow(this);
+    QWidget::showEvent(event);
+}
 
 TfrmTrend::TfrmTrend(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -106,7 +114,6 @@ TfrmTrend::TfrmTrend(QWidget* parent) : QWidget(parent, Qt::Window)
     refresh_->setInterval(RefreshMs);
     connect(refresh_, &QTimer::timeout, this, &TfrmTrend::refresh);
     refresh_->start();
-    resize(820, 460);
     refresh();
 }
 

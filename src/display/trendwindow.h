@@ -5,6 +5,7 @@
 // window of its own; pausing freezes it, clearing starts afresh.
 #include "display/trendstats.h"
 #include "protocol/unitrecord.h"
+#include "services/formplacement.h"
 
 #include <QWidget>
 
@@ -38,7 +39,11 @@ public slots:
     void pbTrendPauseClick();
     void pbTrendClearClick();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    FormPlacement placement_{QSize(820, 460), true};
     // Seconds since the trend started, from the program's tick count.
     double now();
     void showSummary(const TrendStats::Summary& s, QLabel* const* column, bool distance);

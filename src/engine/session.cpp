@@ -209,9 +209,12 @@ void Session::connectFailed()
         showMessage("Error", "Cannot Connect to DXU", connectFailureDetails(st_));
     } else if (st_.switchingUnit) {
         // The user stepped to a silent unit: stay on the line so that Prev
-        // and Next can step on.
+        // and Next can step on. Nothing of the last unit stays on screen, and
+        // nothing can act on a unit that did not answer.
         link_.Connect();
-        setEach(ui_, {"pbNextDXU", "pbPrevDXU"}, &Ui::setVisible, true);
+        hooks_.showDisconnectedPanels();
+        ui_.setStatusPanel(3, " No answer");
+        setEach(ui_, {"pbNextDXU", "pbPrevDXU", "lblViewing", "lblDXUAddress"}, &Ui::setVisible, true);
         showMessage("Error", unitText, connectFailureDetails(st_));
         showViewingLabels();
         ui_.setText("lblDXUAddress", "Address: ?");
@@ -347,6 +350,10 @@ void Session::switchUnit(int direction)
         st_.current().address = static_cast<unsigned char>(c);
     updatePrevNextButtons();
     if (st_.current().settingsRead) {
+        // Back from a unit that did not answer, too.
+        hooks_.showConnectedControls();
+        ui_.setColor("lblConnected", colors::Green);
+        ui_.setStatusPanel(3, " Connected");
         showViewingLabels();
         settings_.showSettings();
         settings_.updateBinOffset();

@@ -75,7 +75,6 @@ struct DxuState {
     float binOffset = 0;
 
     // Settings upload and port changes.
-    int32_t setupFileLoaded = 0;
     int32_t uploadQueued = 0;
     int32_t baudChangePending = 0;
     int32_t newRateIndex232 = 0;

@@ -21,11 +21,32 @@ void placeMainWindow(QWidget* window, double dpi)
     const QSize least = window->minimumSizeHint();
     w = std::max(w, least.width());
     h = std::max(h, least.height());
-    window->setFixedSize(w, h);
+    // The least size is what the controls need; the user may enlarge it.
+    window->setMinimumSize(least);
+    window->setProperty("designSize", QSize(w, h));
+    window->resize(w, h);
     if (QScreen* sc = window->screen()) {
         const QRect area = sc->availableGeometry();
         window->move(area.center() - QPoint(w / 2, h / 2));
     }
+}
+
+QPoint placeBeside(QSize size, const QRect& owner, const QRect& area)
+{
+    QRect r(QPoint(0, 0), size);
+    if (!owner.isValid())
+        r.moveCenter(area.center());
+    else if (owner.right() + size.width() <= area.right())
+        r.moveTopLeft(QPoint(owner.right() + 1, owner.top()));
+    else if (owner.left() - size.width() >= area.left())
+        r.moveTopLeft(QPoint(owner.left() - size.width(), owner.top()));
+    else
+        r.moveCenter(owner.center());
+    // Wholly on the screen; a window larger than the screen keeps its top
+    // left corner (and so its title bar) on it.
+    r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() + 1 - r.width())));
+    r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() + 1 - r.height())));
+    return r.topLeft();
 }
 
 QSize FormPlacement::scaledSize(const QWidget* window) const
@@ -44,19 +65,17 @@ void FormPlacement::beforeShow(QWidget* window)
     // A window laid out by a layout never becomes smaller than its contents
     // need, whatever font the screen gives them.
     const QSize size = scaledSize(window).expandedTo(window->sizeHint());
-    window->setFixedSize(size);
+    if (resizable_)
+        window->resize(size);
+    else
+        window->setFixedSize(size);
 
-    QRect area;
     const QWidget* parent = window->parentWidget() ? window->parentWidget()->window() : nullptr;
-    if (parent && parent->isVisible())
-        area = parent->frameGeometry();
-    else if (const QScreen* screen = window->screen())
-        area = screen->availableGeometry();
-    if (area.isValid()) {
-        QRect r(QPoint(0, 0), size);
-        r.moveCenter(area.center());
-        window->move(r.topLeft());
-    }
+    const bool beside = parent && parent->isVisible();
+    const QScreen* screen = beside && parent->screen() ? parent->screen() : window->screen();
+    if (!screen)
+        return;
+    window->move(placeBeside(size, beside ? parent->frameGeometry() : QRect(), screen->availableGeometry()));
 }
 
 void PlacedDialog::showEvent(QShowEvent* event)

@@ -3,12 +3,25 @@
 #include "services/locale.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 
 namespace dxu {
 namespace {
 
 class BoxService : public MessageService {
+    // The window a box belongs to, which centres it: the active one, else
+    // the main window when it is on screen.
+    static QWidget* owner()
+    {
+        if (QWidget* active = QApplication::activeWindow())
+            return active;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow*>(w) && w->isVisible() && !w->parentWidget())
+                return w;
+        return nullptr;
+    }
+
 public:
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override
     {
@@ -18,7 +31,7 @@ public:
     MsgAnswer showDetailed(const QString& caption, const QString& text, const QString& details,
                            MsgButtons buttons) override
     {
-        QWidget* parent = QApplication::activeWindow();
+        QWidget* parent = owner();
         if (buttons == MsgButtons::YesNo) {
             const auto r = QMessageBox::question(parent, caption, text,
                                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
@@ -67,19 +80,28 @@ bool askYesNo(const QString& caption, const QString& text)
     return messages().show(caption, text, MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
-bool textToInt(const QString& text, int& out)
+namespace {
+
+QString fieldFirst(const QString& field, const QString& message)
+{
+    return field.isEmpty() ? message : field + QStringLiteral(": ") + message;
+}
+
+} // namespace
+
+bool textToInt(const QString& text, int& out, const QString& field)
 {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok, 10);
     if (!ok) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        showMessage(QStringLiteral("Error"), fieldFirst(field, QStringLiteral("'%1' is not a valid integer value").arg(text)));
         return false;
     }
     out = v;
     return true;
 }
 
-bool textToFloat(const QString& text, float& out)
+bool textToFloat(const QString& text, float& out, const QString& field)
 {
     QString t = text.trimmed();
     const QChar sep = decimalSeparator();
@@ -96,7 +118,7 @@ bool textToFloat(const QString& text, float& out)
     }
     if (!ok) {
         showMessage(QStringLiteral("Error"),
-                    QStringLiteral("'%1' is not a valid floating point value").arg(text));
+                    fieldFirst(field, QStringLiteral("'%1' is not a valid floating point value").arg(text)));
         return false;
     }
     return true;

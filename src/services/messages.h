@@ -34,8 +34,9 @@ bool askYesNo(const QString& caption, const QString& text); // true only for Yes
 
 // Reads a number typed by the user. On failure shows the standard conversion
 // message ("'%s' is not a valid integer value" / "... floating point value",
-// caption "Error") and returns false; the caller abandons its action.
-bool textToInt(const QString& text, int& out);
-bool textToFloat(const QString& text, float& out);
+// caption "Error") and returns false; the caller abandons its action. A field
+// caption, when given, comes first: "Bin Hits: 'x' is not a valid ...".
+bool textToInt(const QString& text, int& out, const QString& field = {});
+bool textToFloat(const QString& text, float& out, const QString& field = {});
 
 } // namespace dxu

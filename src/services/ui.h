@@ -52,6 +52,8 @@ public:
     virtual std::string text(std::string_view /*name*/) const { return {}; }
     // Hint (tooltip) of a control.
     virtual void setHint(std::string_view /*name*/, std::string_view /*hint*/) {}
+    // Puts the keyboard focus on a control (and selects an edit's text).
+    virtual void setFocus(std::string_view /*name*/) {}
     virtual std::string hint(std::string_view /*name*/) const { return {}; }
 
     // Combo boxes. Selecting an item from code runs no handler; -1 selects

@@ -4,11 +4,13 @@
 #include "services/locale.h"
 #include "services/messages.h"
 #include "settings/moderules.h"
+#include "settings/setupfile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace dxu {
 namespace {
@@ -32,6 +34,42 @@ int32_t R::*changedFlagOf(T R::*field)
     return nullptr;
 }
 
+// The caption a refused number is named by, as the panel labels its box.
+QString captionOf(const char* control)
+{
+    static constexpr struct {
+        const char* control;
+        const char* caption;
+    } kCaptions[] = {
+        {"edShortGate", "Short Gate"},
+        {"edLongGate", "Long Gate"},
+        {"edOffsetDistance", "Offset Distance"},
+        {"edMinIntensity", "Intensity Rejection Min"},
+        {"edMaxIntensity", "Intensity Rejection Max"},
+        {"cmbPRF", "PRF"},
+        {"edPulsesperMeasure", "Pulses/Measure"},
+        {"edPulsesRequired", "Required Dither Pulses"},
+        {"edAverageBounds", "Average Bounds"},
+        {"edInitialLock", "Initial Lock"},
+        {"edBinHits", "Bin Hits"},
+        {"edTripPoint", "Trip Point"},
+        {"edMaxFalsePulses", "Max False Pulses"},
+        {"edMinTripPulses", "Min Trip Pulses"},
+        {"edFlyerTrap", "Flyer Trap"},
+        {"edTripTimeout", "Trip Timeout"},
+        {"edCosineFactor", "Cosine Factor"},
+        {"edErrorRangeDifference", "Error Range Difference"},
+        {"edWindowWidth", "Window Width"},
+        {"edNumberofSamples", "Number of Samples"},
+        {"edNumberofErrors", "Number of Errors"},
+        {"edErrorTimeout", "Error Timeout"},
+    };
+    for (const auto& c : kCaptions)
+        if (std::string_view(c.control) == control)
+            return QLatin1String(c.caption);
+    return {};
+}
+
 class Gathering {
 public:
     // Flags go to flags, values to edit. With marks the gathering is a quiet
@@ -42,24 +80,40 @@ public:
     {
     }
 
-    int run();
+    // 1 when something is to be written, 0 when nothing differs, -1 when a
+    // value could not be read or a check failed (the user has been told).
+    // With file, the file's settings that the panel does not show count too.
+    int run(const UnitRecord* file = nullptr)
+    {
+        const int result = runPanel();
+        if (result < 0 || !file)
+            return result;
+        takeUnshown(*file);
+        return (changed_ || forced_) ? 1 : 0;
+    }
 
 private:
+    int runPanel();
     // Stores a value in editRecord and flags the field when it differs from
     // the unit's record.
     void set(int32_t R::*field, int32_t value) { set(field, value, changedFlagOf(field)); }
     void set(int32_t R::*field, int32_t value, int32_t R::*flag)
     {
+        seen_.push_back(flag);
         edit_.*field = value;
         if (value != unit_.*field)
             flag_(flag);
     }
     void set(float R::*field, float value)
     {
+        seen_.push_back(changedFlagOf(field));
         edit_.*field = value;
         if (floatDiffers(value, unit_.*field))
             flag_(changedFlagOf(field));
     }
+    // The settings of a file that the panel does not show (another mode's,
+    // the current loop's) where they differ from the unit.
+    void takeUnshown(const UnitRecord& file);
     void flag_(int32_t R::*flag)
     {
         if (flag)
@@ -105,10 +159,14 @@ private:
         at_ = name;
         const QString text = QString::fromStdString(ui_.text(name));
         if (!marks_) {
+            bool ok = false;
             if constexpr (std::is_same_v<T, float>)
-                return textToFloat(text, out);
+                ok = textToFloat(text, out, captionOf(name));
             else
-                return textToInt(text, out);
+                ok = textToInt(text, out, captionOf(name));
+            if (!ok)
+                ui_.setFocus(name); // marked in bold until corrected
+            return ok;
         }
         QString t = text.trimmed();
         bool ok = false;
@@ -152,7 +210,36 @@ private:
     const char* at_ = nullptr; // the control being gathered
     bool changed_ = false;
     bool forced_ = false;
+    std::vector<int32_t R::*> seen_; // the changed flags of the settings the panel showed
 };
+
+void Gathering::takeUnshown(const UnitRecord& file)
+{
+    at_ = nullptr;
+    for (const SettingCode& row : settingCodes()) {
+        if (!carriedByFile(row))
+            continue;
+        for (int i = 0; i < row.fieldCount(); ++i) {
+            const SettingField& f = row.fields[static_cast<size_t>(i)];
+            if (std::find(seen_.begin(), seen_.end(), f.changed) != seen_.end())
+                continue;
+            const bool differs = f.intField ? file.*f.intField != unit_.*f.intField
+                                            : floatDiffers(file.*f.floatField, unit_.*f.floatField);
+            if (!differs)
+                continue;
+            if (f.intField)
+                edit_.*f.intField = file.*f.intField;
+            else
+                edit_.*f.floatField = file.*f.floatField;
+            flag_(f.changed);
+            if (f.intField == &R::prfDetection) {
+                // The unit takes the trip timeout as a count of these pulses.
+                edit_.tripTimeout = file.tripTimeout;
+                flag_(changedFlagOf(&R::tripTimeout));
+            }
+        }
+    }
+}
 
 bool Gathering::gate(int32_t R::*on, float R::*distance, const char* box, const char* edit, bool emptyIsZero)
 {
@@ -164,6 +251,9 @@ bool Gathering::gate(int32_t R::*on, float R::*distance, const char* box, const 
         value = 0;
     at_ = box;
     set(on, isOn ? 1 : 0);
+    // The distance of a gate that is off is not on the panel.
+    if (!isOn && !(emptyIsZero && empty(edit)))
+        return true;
     at_ = edit;
     set(distance, value);
     return true;
@@ -212,6 +302,7 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
             mark("edBinHits");
         } else if (hits > 255) {
             showMessage(QStringLiteral("Error"), QStringLiteral("Bin Hits cannot excced 255"));
+            ui_.setFocus("edBinHits");
             return false;
         }
         set(&R::binHits, hits);
@@ -223,6 +314,7 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
         return true;
     }
     case 3: {
+        seen_.push_back(changedFlagOf(&R::prfDetection));
         edit_.prfDetection = prf;
         if (prf != unit_.prfDetection) {
             // The trip timeout goes to the unit as a count of these pulses.
@@ -248,14 +340,14 @@ bool Gathering::modeSettings(int32_t mode, int32_t prf)
     }
 }
 
-int Gathering::run()
+int Gathering::runPanel()
 {
     edit_ = unit_;
     at_ = "cbUnitsMeters";
     set(&R::units, checked("cbUnitsMeters") ? 1 : 0);
     if (!gate(&R::shortGateOn, &R::shortGate, "cbShortGate", "edShortGate", true)
         || !gate(&R::longGateOn, &R::longGate, "cbLongGate", "edLongGate", false))
-        return 0;
+        return -1;
     setChecked(&R::checkGate, "cbCheckGate");
 
     if (!marks_ && empty("edOffsetDistance")) {
@@ -263,14 +355,14 @@ int Gathering::run()
         ui_.setText("edOffsetDistance", st_.decimalComma ? (metres ? "0,000" : "0,00") : (metres ? "0.000" : "0.00"));
     }
     if (!gather(&R::offsetDistance, "edOffsetDistance"))
-        return 0;
+        return -1;
 
     if (const int power = radio({"rbHigh", "rbMedium", "rbLow"}); power >= 0)
         set(&R::powerLevel, power);
     setChecked(&R::cooperativeTarget, "cbTarget");
     setChecked(&R::termination, "cbTermination");
     if (!gatherInts({{&R::minIntensity, "edMinIntensity"}, {&R::maxIntensity, "edMaxIntensity"}}))
-        return 0;
+        return -1;
 
     static constexpr int32_t kModeOfItem[] = {1, 4, 2, 3};
     const int item = ui_.itemIndex("cmbMeasureMode");
@@ -284,29 +376,29 @@ int Gathering::run()
 
     int prf = 0;
     if (!read("cmbPRF", prf))
-        return 0;
+        return -1;
     if (!marks_) {
         checkPrf(ui_, prf, mode);
         if (!read("cmbPRF", prf))
-            return 0;
+            return -1;
     } else if (maxPrf(mode) != 0) {
         prf = std::clamp(prf, MinPrf, maxPrf(mode));
     }
     at_ = "cmbPRF";
     if (!modeSettings(mode, prf))
-        return 0;
+        return -1;
 
     setChecked(&R::cosineOn, "cbCosineOn");
     if (!gather(&R::cosineFactor, "edCosineFactor"))
-        return 0;
+        return -1;
     if (const int processing = radio({"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"}); processing >= 0)
         set(&R::outputProcessing, processing);
     if (!gather(&R::dampErrorRange, "edErrorRangeDifference") || !gather(&R::windowWidth, "edWindowWidth")
         || !gatherInts({{&R::dampSamples, "edNumberofSamples"}, {&R::dampErrorTimeout, "edNumberofErrors"}}))
-        return 0;
+        return -1;
     float cycles = 0;
     if (!read("edErrorTimeout", cycles))
-        return 0;
+        return -1;
     set(&R::windowErrorTimeout, static_cast<int32_t>(std::trunc(cycles)));
     const int output = ui_.itemIndex("cmbMeasureOutput");
     at_ = "cmbMeasureOutput";
@@ -324,9 +416,9 @@ int Gathering::run()
 
 } // namespace
 
-int gatherSettings(DxuState& state, Ui& ui)
+int gatherSettings(DxuState& state, Ui& ui, const UnitRecord* file)
 {
-    return Gathering(state, ui, state.current(), state.editRecord).run();
+    return Gathering(state, ui, state.current(), state.editRecord).run(file);
 }
 
 std::vector<std::string> controlsDifferingFromUnit(DxuState& state, Ui& ui)

@@ -12,10 +12,12 @@
 namespace dxu {
 
 // 1 when at least one changed flag was set (or the target selector had no
-// choice, which is always written); 0 when nothing differs, a number could
-// not be read or a check failed; the user has then been told why. Flags set
-// before a failure stay set.
-int gatherSettings(DxuState& state, Ui& ui);
+// choice, which is always written); 0 when nothing differs; -1 when a number
+// could not be read or a check failed, and the user has been told why. Flags
+// set before a failure stay set. file: an opened setup file shown on the
+// panel, whose settings the panel does not show (another mode's, the current
+// loop's) are taken where they differ from the unit.
+int gatherSettings(DxuState& state, Ui& ui, const UnitRecord* file = nullptr);
 
 // The controls whose value differs from what the unit holds, or cannot be
 // read, as an upload would find them; shows nothing and changes nothing.

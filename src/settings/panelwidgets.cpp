@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <type_traits>
+#include <vector>
 
 namespace dxu {
 namespace {
@@ -167,6 +169,46 @@ QLabel* lamp(QWidget* parent, const char* name, const QString& text, bool whiteT
     return l;
 }
 
+// Grows the readout's lines with their window, by how much the window exceeds
+// the size it was designed for (its "designSize" property); never below the
+// digits of that size.
+class ReadoutScaler : public QObject {
+public:
+    ReadoutScaler(QWidget* screen, std::vector<QLabel*> lines, int lineHeight)
+        : QObject(screen), screen_(screen), lines_(std::move(lines)), lineHeight_(lineHeight)
+    {
+        for (QLabel* l : lines_)
+            pixels_.push_back(l->font().pixelSize());
+        screen->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != screen_ || event->type() != QEvent::Resize)
+            return false;
+        const QWidget* window = screen_->window();
+        const QSize now = window->size();
+        const QSize base = window->property("designSize").toSize();
+        if (base.isEmpty())
+            return false;
+        const double factor = std::max(1.0, std::min(static_cast<double>(now.width()) / base.width(),
+                                                     static_cast<double>(now.height()) / base.height()));
+        for (size_t i = 0; i < lines_.size(); ++i) {
+            QFont f = lines_[i]->font();
+            f.setPixelSize(static_cast<int>(pixels_[i] * factor));
+            lines_[i]->setFont(f);
+            lines_[i]->setFixedHeight(static_cast<int>(lineHeight_ * factor));
+        }
+        return false;
+    }
+
+private:
+    QWidget* screen_;
+    std::vector<QLabel*> lines_;
+    std::vector<int> pixels_;
+    int lineHeight_;
+};
+
 void blackBar(QLabel* l, int pixelSize, Qt::Alignment align)
 {
     QFont f(QStringLiteral("sans-serif"));
@@ -293,9 +335,18 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         lamps->setSpacing(4);
         lamps->addWidget(lamp(b, "lblConnected", QStringLiteral(" Connected "), true));
         lamps->addWidget(lamp(b, "lblLaserOn", QStringLiteral(" Laser On "), true));
-        lamps->addWidget(lamp(b, "lblG", QStringLiteral(" G "), false));
-        lamps->addWidget(lamp(b, "lblF", QStringLiteral(" CT "), false));
-        lamps->addWidget(lamp(b, "lblO", QStringLiteral(" O "), false));
+        const struct {
+            const char* name;
+            const char* text;
+            const char* tip;
+        } kSettingLamps[] = {{"lblG", " G ", "Gating: a short or long gate is on"},
+                             {"lblF", " CT ", "Cooperative target is on"},
+                             {"lblO", " O ", "An offset distance is set"}};
+        for (const auto& l : kSettingLamps) {
+            QLabel* label = lamp(b, l.name, QLatin1String(l.text), false);
+            label->setToolTip(QLatin1String(l.tip));
+            lamps->addWidget(label);
+        }
         auto* rx = lamp(b, "lblRx", QStringLiteral("BM"), false);
         rx->setMinimumWidth(rx->sizeHint().width() + 8);
         lamps->addWidget(rx);
@@ -346,7 +397,13 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         el->addWidget(error, 1);
         el->addWidget(errBottom);
         sg->addWidget(errors, 0, 0, 2, 1);
-        screen->setFixedHeight(std::max(2 * lineHeight, lineHeight + 89) + 6);
+        // The screen takes the room the window is enlarged by, and its
+        // digits grow with it; its least size is what the digits need.
+        screen->setMinimumHeight(std::max(2 * lineHeight, lineHeight + 89) + 6);
+        screen->setMinimumWidth(screen->minimumSizeHint().width());
+        for (QLabel* l : {result, intensity})
+            l->setMinimumWidth(1);
+        new ReadoutScaler(screen, {result, intensity}, lineHeight);
 
         auto* rg = named(new QGroupBox(QStringLiteral("Display"), b), "rgDisplay");
         auto* rgl = new QHBoxLayout(rg);
@@ -409,7 +466,7 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         p.grid->addWidget(screen, 1, 0);
         p.grid->addLayout(middle, 2, 0);
         p.grid->addLayout(buttons, 3, 0);
-        p.grid->setRowStretch(4, 1);
+        p.grid->setRowStretch(1, 1);
         left->addWidget(p.box, 1);
     }
 

@@ -135,6 +135,7 @@ void SettingsPanel::selectRadio(std::initializer_list<const char*> names, int32_
 
 void SettingsPanel::resetDisplay()
 {
+    pendingFile_.reset();
     const bool metres = rec().units != 0;
     const std::string zero = distanceText(0, metres);
     ui_.setText("edOffsetDistance", zero);
@@ -210,6 +211,18 @@ void SettingsPanel::showSettings()
                 (this->*show)();
 }
 
+void SettingsPanel::showPendingFile(const UnitRecord& file)
+{
+    // The show functions show the current unit's record: the file stands in
+    // for it while they run.
+    UnitRecord& unit = st_.current();
+    const UnitRecord read = unit;
+    unit = file;
+    showSettings();
+    unit = read;
+    pendingFile_ = file;
+}
+
 void SettingsPanel::showUA()
 {
     const char address = rec().addressChar();
@@ -219,7 +232,12 @@ void SettingsPanel::showUA()
     ui_.repaint("frmAssignAddress");
 }
 
-void SettingsPanel::showMM() { refreshModeView(); }
+void SettingsPanel::showMM()
+{
+    // Every read and every showing of a unit's settings passes here.
+    pendingFile_.reset();
+    refreshModeView();
+}
 
 void SettingsPanel::showMU()
 {

@@ -12,6 +12,7 @@
 #include "services/ui.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,12 @@ public:
 
     // Every show function, in the order that lets later ones rely on earlier ones.
     void showSettings() override;
+    // An opened setup file's settings on the panel, pending for Upload while
+    // the panel shows them: the unit's own settings shown again (a read, a
+    // unit switch, a disconnect, another file) discard them.
+    void showPendingFile(const UnitRecord& file);
+    // That file while it is pending, else nullptr.
+    const UnitRecord* pendingFile() const { return pendingFile_ ? &*pendingFile_ : nullptr; }
     void showDitherLabels();
     void applyOldFirmwareLimits() override;
     // Unit letters and the bin-size texts.
@@ -96,6 +103,7 @@ private:
     DxuState& st_;
     Ui& ui_;
     ResultDisplay display_;
+    std::optional<UnitRecord> pendingFile_;
 };
 
 } // namespace dxu

@@ -1,9 +1,11 @@
 #include "settings/setupfile.h"
 
 #include "protocol/settingcodes.h"
+#include "settings/fileunits.h"
 #include "services/locale.h"
 #include "services/messages.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,13 @@
 #include <string_view>
 
 namespace dxu {
+
+bool carriedByFile(const SettingCode& row)
+{
+    std::string_view code = row.code;
+    return row.fields[0].changed && code != "UA" && code != "BR";
+}
+
 namespace {
 
 using R = UnitRecord;
@@ -37,8 +46,8 @@ const char* const kDistance = nullptr;
 // clang-format off
 const FieldName kNames[] = {
     {108, "Units", "", {"Feet", "Meters"}},
-    {112, "Short Gate", "", {"Off", "On"}},
-    {116, "Long Gate", "", {"Off", "On"}},
+    {112, "Short Gate On/Off", "", {"Off", "On"}},
+    {116, "Long Gate On/Off", "", {"Off", "On"}},
     {120, "Check Gate", "", {"Off", "On"}},
     {124, "Short Gate", kDistance},
     {128, "Long Gate", kDistance},
@@ -97,15 +106,6 @@ const FieldName* nameOf(const SettingField& f)
         if (n.offset == f.offset)
             return &n;
     return nullptr;
-}
-
-// The rows whose values a file carries to a unit: every setting with a changed
-// flag except the address and the unit's port rates, which belong to the unit
-// and its place on the line.
-bool carriedByFile(const SettingCode& row)
-{
-    std::string_view code = row.code;
-    return row.fields[0].changed && code != "UA" && code != "BR";
 }
 
 template <typename Visit>
@@ -304,6 +304,11 @@ std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord
 
 QString settingsReport(const UnitRecord& record, const QString& versionText)
 {
+    return settingsReport(record, ReportHead{{}, {}, versionText});
+}
+
+QString settingsReport(const UnitRecord& record, const ReportHead& head)
+{
     auto csv = [](QString field) {
         if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')))
             field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
@@ -313,10 +318,14 @@ QString settingsReport(const UnitRecord& record, const QString& versionText)
     auto line = [&](const QString& a, const QString& b, const QString& c) {
         out += csv(a) + QLatin1Char(',') + csv(b) + QLatin1Char(',') + csv(c) + QLatin1Char('\n');
     };
-    if (!versionText.isEmpty())
-        line(QStringLiteral("Version"), versionText.trimmed(), {});
+    if (!head.date.isEmpty())
+        line(QStringLiteral("Date"), head.date, {});
+    if (!head.port.isEmpty())
+        line(QStringLiteral("Port"), head.port, {});
     if (record.addressChar() != 0)
         line(QStringLiteral("Address"), QString(QLatin1Char(record.addressChar())), {});
+    if (!head.version.isEmpty())
+        line(QStringLiteral("Version"), head.version.trimmed(), {});
     forEachFileField([&](const SettingCode&, const SettingField& f) {
         line(settingName(f), valueText(f, record, false), unitName(f, record));
     });
@@ -345,27 +354,37 @@ void SetupFiles::open()
         return;
     }
     named(path);
-    // Showing the settings marks the panel as edited; Upload keeps its state
-    // unless the file brings something new.
+    // The panel shows the file's settings as edits of the unit's, pending
+    // like any typed edit: the unit's record stays as the unit holds it, and
+    // Upload sends what the panel then differs in. Showing them marks the
+    // panel as edited; Upload keeps its state unless the file brings
+    // something new.
     const bool uploadWas = ui_.isEnabled("pbUpload");
-    UnitRecord& unit = st_.current();
-    st_.editRecord = withFileSettings(unit, image.record);
+    const UnitRecord& unit = st_.current();
+    st_.editRecord = withFileSettings(unit, inUnitsOf(image.record, unit));
     const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
-    const bool any = adoptSetupImage(unit, st_.editRecord);
-    if (calls_.showSettings)
-        calls_.showSettings();
+    if (calls_.showFile)
+        calls_.showFile(st_.editRecord);
     if (calls_.showConnectedControls)
         calls_.showConnectedControls();
-    // Only a file that brings something skips the gathering of the next
-    // Upload; otherwise that Upload sends what the panel holds.
-    st_.setupFileLoaded = any ? 1 : 0;
-    ui_.setEnabled("pbUpload", any || uploadWas);
+    ui_.setEnabled("pbUpload", !rows.empty() || uploadWas);
     if (calls_.showCompare)
         calls_.showCompare(rows, path, st_.connected != 0);
 }
 
+bool SetupFiles::settingsRead() const
+{
+    if (st_.connected && st_.current().settingsRead)
+        return true;
+    showMessage(QStringLiteral("Error"), QStringLiteral("There are no settings to save yet: connect to the "
+                                                        "unit so that its settings are read, then try again."));
+    return false;
+}
+
 void SetupFiles::saveAs()
 {
+    if (!settingsRead())
+        return;
     const QString path = calls_.chooseSave ? calls_.chooseSave() : QString();
     if (path.isEmpty())
         return;
@@ -379,6 +398,8 @@ void SetupFiles::saveAs()
 
 void SetupFiles::save()
 {
+    if (!settingsRead())
+        return;
     if (fileName_.isEmpty()) {
         saveAs();
         return;
@@ -396,16 +417,19 @@ void SetupFiles::save()
 
 void SetupFiles::saveReport()
 {
-    if (!st_.current().settingsRead) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("There are no settings to report yet: connect to the "
-                                                            "unit so that its settings are read, then try again."));
+    if (!settingsRead())
         return;
-    }
     const QString path = calls_.chooseReport ? calls_.chooseReport() : QString();
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    const QByteArray text = settingsReport(st_.current(), QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))).toUtf8();
+    const UnitRecord& pc = st_.unitTable[0];
+    const bool rs232 = pc.portInUse == 1;
+    const ReportHead head{
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+        QStringLiteral("COM%1 (%2)").arg((rs232 ? pc.port232 : pc.port485) + 1).arg(rs232 ? "RS-232" : "RS-485"),
+        QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))};
+    const QByteArray text = settingsReport(st_.current(), head).toUtf8();
     if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text) == text.size() && file.commit())
         return;
     showMessage(QStringLiteral("Error"),

@@ -35,6 +35,12 @@ SetupImage readSetupFile(const QString& path);
 // Empty on success, else a sentence naming the file and what went wrong.
 QString writeSetupFile(const QString& path, const UnitRecord& record);
 
+struct SettingCode;
+// The rows whose values a file carries to a unit: every setting with a changed
+// flag except the address and the unit's port rates, which belong to the unit
+// and its place on the line.
+bool carriedByFile(const SettingCode& row);
+
 // The unit's record with the settings of a file put in, and nothing else of
 // the file: address, port block and rates, calibration and status stay the
 // unit's. This is what an upload after opening the file sends from.
@@ -45,7 +51,13 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
-// The settings of record as CSV lines "setting,value,unit" under a heading.
+// The settings of record as CSV lines "setting,value,unit" under a heading,
+// each setting once, distances in the record's units; the head's date, port,
+// the unit's address and version (those given) come first.
+struct ReportHead {
+    QString date, port, version;
+};
+QString settingsReport(const UnitRecord& record, const ReportHead& head);
 QString settingsReport(const UnitRecord& record, const QString& versionText);
 
 // The File menu's setup-file items and the settings report.
@@ -53,7 +65,9 @@ class SetupFiles {
 public:
     struct Calls {
         std::function<QString()> chooseOpen, chooseSave, chooseReport;
-        std::function<void()> showSettings, showConnectedControls;
+        // Shows an opened file's settings on the panel, pending for Upload.
+        std::function<void(const UnitRecord&)> showFile;
+        std::function<void()> showConnectedControls;
         // The settings a file would change, shown before they go to the unit;
         // connected: whether a unit is there to take them now.
         std::function<void(const std::vector<CompareRow>&, const QString& path, bool connected)> showCompare;
@@ -72,6 +86,8 @@ public:
 
 private:
     void named(const QString& path);
+    // Whether the unit on screen has been read; says so when not.
+    bool settingsRead() const;
 
     DxuState& st_;
     Ui& ui_;

@@ -30,9 +30,7 @@ SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gath
 void SettingsTransfer::uploadClicked()
 {
     st_.readyForStatus = 0;
-    if (st_.setupFileLoaded) {
-        st_.setupFileLoaded = 0;
-    } else if (!gather_ || gather_() == 0) {
+    if (!gather_ || gather_() <= 0) {
         st_.readyForStatus = 1;
         ui_.setEnabled("pbUpload", false);
         return;

@@ -16,16 +16,15 @@ class Engine;
 class SettingsTransfer {
 public:
     // gather fills editRecord from the panel and sets the changed flags; it
-    // returns 1 when something is to be written, 0 when nothing differs or a
-    // check failed (and said so).
+    // returns 1 when something is to be written, 0 when nothing differs, -1
+    // when a check failed (and said so).
     using Gather = std::function<int()>;
 
     SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather);
     SettingsTransfer(const SettingsTransfer&) = delete;
     SettingsTransfer& operator=(const SettingsTransfer&) = delete;
 
-    // pbUpload: gather (unless a setup file was loaded into editRecord) and
-    // upload what differs.
+    // pbUpload: gather the panel and upload what differs.
     void uploadClicked();
     // Queues one write per changed setting, clearing its flags, and starts the
     // queue; with nothing to write Upload is greyed instead.

@@ -66,7 +66,7 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
     calls.chooseOpen = [open] { return chooseFile(*open); };
     calls.chooseSave = [save] { return chooseFile(*save); };
     calls.chooseReport = [report] { return chooseFile(*report); };
-    calls.showSettings = [&panel] { panel.showSettings(); };
+    calls.showFile = [&panel](const UnitRecord& file) { panel.showPendingFile(file); };
     calls.showConnectedControls = std::move(connectedLook);
     calls.showCompare = [compare](const std::vector<CompareRow>& rows, const QString& path, bool connected) {
         compare->showDifferences(rows, path, connected);

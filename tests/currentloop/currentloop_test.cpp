@@ -46,8 +46,23 @@ TEST_F(CurrentLoop, AcceptWritesChangedRangesAndTakesAnEmptyTimeOutAsZero)
     click("pbAccept");
     EXPECT_TRUE(dialog->isVisible());
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "'x' is not a valid floating point value");
+    EXPECT_EQ(messages.shown[0].text, "Distance at 20mA: 'x' is not a valid floating point value");
     EXPECT_TRUE(link->received.empty());
+
+    // A value the unit would refuse stays in the dialog for correction, and
+    // nothing is marked unsaved.
+    messages.shown.clear();
+    type("edAnalogHigh", "150.00");
+    type("edFaultIndication", "25");
+    click("pbAccept");
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Fault Indication:")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_EQ(get<QLineEdit>("edFaultIndication")->text(), QStringLiteral("25"));
+    EXPECT_TRUE(link->received.empty());
+    EXPECT_FALSE(top().isEnabled("pbSaveSettings"));
+    type("edFaultIndication", "3.6");
 
     type("edAnalogHigh", "150.00");
     type("edFaultTimeout", "");

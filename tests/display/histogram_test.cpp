@@ -103,8 +103,9 @@ TEST(Histogram, AxisLabelsSpanAndBarPositions)
     } cases[] = {
         {"offset 5.0, metres, index 0", 1, 0, 5.0f, false, {"5.0", "18.0", "M", "7.0", "15.0"}},
         {"decimal comma", 1, 0, 5.0f, true, {"5,0", "18,0", "M", "7,0", "15,0"}},
-        {"feet, index 2", 0, 2, 0.0f, false, {"0.0", "168.0", "F", "7.0", "15.0"}},
-        {"index 8", 1, 8, 0.0f, false, {"0.0", "3328.0", "M", "7.0", "15.0"}},
+        // Bars near the axis's start: labels that would cover it are left out.
+        {"feet, index 2", 0, 2, 0.0f, false, {"0.0", "168.0", "F", "15.0"}},
+        {"index 8", 1, 8, 0.0f, false, {"0.0", "3328.0", "M"}},
         {"an unknown bin size: no far end, no bars", 1, 9, 0.0f, false, {"0.0", "M"}},
         {"a negative index likewise", 1, -1, 0.0f, false, {"0.0", "M"}},
     };
@@ -146,6 +147,11 @@ TEST(Histogram, AxisLabelsSpanAndBarPositions)
     h.draw(odd, 341, 89, width6, 13);
     ASSERT_EQ(h.picture().texts.size(), 5u);
     EXPECT_EQ(h.picture().texts[4].y, 49 + 13 + 9);
+
+    // A label that would run into one already there is left out.
+    DxuState close = binningState({{7.0f, 10}, {7.2f, 30}, {7.3f, 40}});
+    h.draw(close, 341, 89, width6, 13);
+    EXPECT_EQ(texts(h), (std::vector<std::string>{"0.0", "13.0", "M", "7.0", "7.2"}));
 }
 
 TEST(Histogram, TargetSelectorAndClicksChooseTheResult)

@@ -119,5 +119,42 @@ TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffA
     EXPECT_FALSE(top().isChecked("cbContinuousOutput"));
 }
 
+// Stepping to a network member that does not answer shows no other unit's
+// settings and offers nothing to do to it; stepping back to the unit read
+// before brings its settings and controls back.
+TEST_F(Conversation, ASilentUnitIsNotShownWithAnotherUnitsSettings)
+{
+    dxusim::Options network;
+    network.network = true;
+    network.addresses = {'a', 'b'};
+    network.silent = {'b'};
+    attach(network);
+    click("MultiDrop1");
+    for (char address : {'a', 'b'})
+        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    top().session().connectClicked();
+    ASSERT_TRUE(runUntil([&] { return readDone(); }));
+
+    const char* const unitControls[] = {"pbContinuous", "pbRead", "pbPointer", "pbReset", "Save1"};
+    top().session().switchUnit(StepNext);
+    ASSERT_TRUE(runUntil([&] { return !messages.shown.empty(); }));
+    EXPECT_EQ(text("lblDXUAddress"), QStringLiteral("Address: ?"));
+    EXPECT_FALSE(top().isVisible("pnlBasicSetup"));
+    for (const char* name : unitControls)
+        EXPECT_FALSE(top().isEnabled(name)) << name;
+    EXPECT_TRUE(top().isVisible("pbPrevDXU"));
+    runUntil([] { return false; }, 5000); // the polls that follow change none of it
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_FALSE(top().isVisible("pnlBasicSetup"));
+    EXPECT_FALSE(top().isEnabled("pbRead"));
+
+    top().session().switchUnit(StepPrevious);
+    top().PollTimerTimer();
+    EXPECT_EQ(top().state().current().addressChar(), 'a');
+    EXPECT_TRUE(top().isVisible("pnlBasicSetup"));
+    for (const char* name : unitControls)
+        EXPECT_TRUE(top().isEnabled(name)) << name;
+}
+
 } // namespace
 } // namespace dxu::test

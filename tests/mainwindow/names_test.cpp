@@ -266,6 +266,8 @@ TEST_F(MainWindowTest, ItemListsAndHints)
     EXPECT_EQ(get("lblRate")->toolTip(), "Measurement Output Rate");
     EXPECT_EQ(get("edPulsesRequired")->toolTip(), "Must be less than Pulses/Measure");
     EXPECT_EQ(get("edPulsesperMeasure")->toolTip(), "Must be greater than or equal to Required Dither Pulses");
+    for (const char* lamp : {"lblG", "lblF", "lblO"}) // what the setting lamps mean
+        EXPECT_FALSE(get(lamp)->toolTip().isEmpty()) << lamp;
     EXPECT_EQ(get("imgBinning")->size(), QSize(341, 89));
 }
 

@@ -1,6 +1,7 @@
 // Start-up: the stored options, the disconnected look, window order and size.
 #include "app/application.h"
 #include "fixture.h"
+#include "services/formplacement.h"
 #include "services/locale.h"
 
 #include "capture/viewcapture.h"
@@ -14,6 +15,7 @@
 #include "network/netsetup.h"
 #include "ports/commsetup.h"
 
+#include <QApplication>
 #include <QTimer>
 
 using namespace dxu;
@@ -70,7 +72,8 @@ TEST_F(MainWindowTest, StartsInTheDisconnectedLook)
         EXPECT_FALSE(top.isVisible(hidden)) << hidden;
     for (const char* disabled : {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous",
                                  "pbSingleMeasure", "AssignAddress1", "StopCapture1", "Open1", "CurrentLoopOn1",
-                                 "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1"})
+                                 "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1",
+                                 "Save1", "Saveas1", "SettingsReport1"})
         EXPECT_FALSE(top.isEnabled(disabled)) << disabled;
     for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1"})
         EXPECT_TRUE(top.isEnabled(usable)) << usable;
@@ -111,14 +114,45 @@ TEST_P(WindowSize, FollowsTheScreenResolution)
     top.setDpiQuery([&] { return c.dpi; });
     top.show();
     EXPECT_EQ(top.size(), QSize(c.width, c.height));
-    // Fixed: the user cannot resize it.
-    EXPECT_EQ(top.minimumSize(), top.maximumSize());
+    // Never smaller than the controls need; enlarged, the readout grows.
+    EXPECT_EQ(top.minimumSize(), top.minimumSizeHint());
+    auto* readout = top.findChild<QWidget*>(QStringLiteral("lblResult"));
+    ASSERT_NE(readout, nullptr);
+    const int digits = readout->font().pixelSize();
+    top.resize(top.size() * 2);
+    QApplication::processEvents();
+    EXPECT_EQ(top.size(), QSize(c.width, c.height) * 2);
+    EXPECT_GT(readout->font().pixelSize(), digits);
+    top.resize(top.minimumSize());
+    QApplication::processEvents();
+    EXPECT_EQ(readout->font().pixelSize(), digits);
     top.hide();
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, WindowSize,
                          ::testing::Values(DpiCase{96, 800, 600}, DpiCase{120, 1000, 750},
                                            DpiCase{120.2, 1000, 750}, DpiCase{72, 800, 600}));
+
+// A secondary window opens beside the main window where the screen has room
+// (right first), else centred on it, and always wholly on the screen.
+TEST(Placement, SecondaryWindowsOpenBesideTheMainWindowAndOnTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    const struct {
+        const char* what;
+        QRect owner;
+        QPoint at;
+    } cases[] = {
+        {"room on the right", QRect(100, 100, 800, 600), QPoint(900, 100)},
+        {"room on the left only", QRect(1000, 200, 800, 600), QPoint(600, 200)},
+        {"no room beside: centred on it", QRect(300, 100, 1300, 600), QPoint(750, 200)},
+        {"main window at the bottom-right corner", QRect(1400, 900, 800, 600), QPoint(1000, 680)},
+        {"no main window: centred on the screen", QRect(), QPoint(760, 340)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(placeBeside(QSize(400, 400), c.owner, screen), c.at) << c.what;
+    EXPECT_EQ(placeBeside(QSize(2500, 1200), QRect(100, 100, 800, 600), screen), QPoint(0, 0)) << "too large";
+}
 
 TEST_F(MainWindowTest, TheControlsFitTheDesignSize)
 {

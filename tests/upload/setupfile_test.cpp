@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <set>
 
@@ -82,7 +83,8 @@ public:
 
 // Unit A saved, its file opened into unit B and uploaded: B holds A's
 // settings, never A's address or port rates; only the differences go on the
-// wire, and the Upload after that gathers the panel again.
+// wire (a setting the panel does not show in B's mode too), and the Upload
+// after that gathers the panel again. Until the upload, B's record is B's.
 TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
 {
     const Changes a = {{"SG", {1.25}}, {"XP", {900}}, {"FA", {2}}, {"AB", {600}}, {"DS", {7}},
@@ -99,11 +101,11 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
     connect();
     openFile(saved);
     const UnitRecord& b = top().state().current();
-    EXPECT_EQ(flagged(b), (std::set<std::string>{"SG", "XP", "FA", "AB", "DS"}));
+    EXPECT_TRUE(flagged(b).empty());
+    EXPECT_FLOAT_EQ(b.shortGate, 0.5f);
     EXPECT_EQ(b.addressChar(), 'a');
     EXPECT_EQ(b.port1Baud, 115200);
     EXPECT_TRUE(top().isEnabled("pbUpload"));
-    EXPECT_EQ(top().state().setupFileLoaded, 1);
     EXPECT_EQ(compareRows().size(), 5u);
 
     EXPECT_EQ(writes(upload()), (Lines{"$SG,1.250", "$XP,900", "$FA,2", "$AB,600", "$DS,7"}));
@@ -131,7 +133,6 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
     openFile(path("same.dxu"));
     EXPECT_FALSE(top().isEnabled("pbUpload"));
     EXPECT_TRUE(flagged(top().state().current()).empty());
-    EXPECT_EQ(top().state().setupFileLoaded, 0);
     EXPECT_TRUE(compareRows().empty());
     auto* said = top().compareView()->findChild<QLabel*>(QStringLiteral("lblCompareFile"));
     ASSERT_NE(said, nullptr);
@@ -169,14 +170,77 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$SG,1.250", "$BH,20"}));
     EXPECT_EQ(unit().mode(), 2);
 
-    // Without a unit the differences are still listed, but Upload waits for one.
+    // Without a unit the differences are still listed, but Upload waits for
+    // one; nothing can be saved from settings that are not the unit's.
+    top().PollTimerTimer();
+    const char* const fileItems[] = {"Save1", "Saveas1", "SettingsReport1"};
+    for (const char* item : fileItems)
+        EXPECT_TRUE(top().isEnabled(item)) << item;
+    dialogs.answerNext(path("saved.dxu"));
+    top().setupFiles().saveAs();
+    const QByteArray saved = fileBytes(path("saved.dxu"));
     click("pbConnect");
     ASSERT_EQ(top().state().connected, 0);
+    for (const char* item : fileItems)
+        EXPECT_FALSE(top().isEnabled(item)) << item;
+    top().setupFiles().save();
+    EXPECT_EQ(fileBytes(path("saved.dxu")), saved);
     file.binHits = 30;
     writeBytes(path("other.dxu"), imageOf(file));
     openFile(path("other.dxu"));
     EXPECT_EQ(compareRows().size(), 1u);
     EXPECT_FALSE(upload->isEnabled());
+}
+
+// An opened file's settings are pending on the panel (in bold) and nothing
+// else: what discards them (a read, a disconnect and connect, another file)
+// leaves an Upload that sends only the edit made after it. A file in feet
+// for a unit in metres speaks metres: a length the unit holds is no
+// difference, and no units write goes out.
+TEST_F(SetupFileWindow, ADiscardedFileNeverReachesTheUnit)
+{
+    connect();
+    UnitRecord feet = top().state().current();
+    feet.units = 0;
+    for (float UnitRecord::*d : {&UnitRecord::shortGate, &UnitRecord::longGate, &UnitRecord::offsetDistance,
+                                 &UnitRecord::tripPoint, &UnitRecord::dampErrorRange, &UnitRecord::windowWidth,
+                                 &UnitRecord::analogLow, &UnitRecord::analogHigh})
+        feet.*d = std::round(feet.*d / 0.3048f * 100) / 100;
+    feet.offsetDistance = 10.0f; // 3.048 m
+    feet.maxIntensity = 900;
+    feet.binHits = 20; // not shown on the panel in averaging mode
+    writeBytes(path("feet.dxu"), imageOf(feet));
+    writeBytes(path("own.dxu"), imageOf(top().state().current()));
+
+    const struct {
+        const char* what;
+        std::function<void()> discard;
+    } cases[] = {
+        {"Read", [&] { click("pbRead"); pump(); }},
+        {"Disconnect and connect", [&] { click("pbConnect"); click("pbConnect"); pump(); }},
+        {"another file", [&] { openFile(path("own.dxu")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        click("rbDistance");
+        upload();
+        openFile(path("feet.dxu"));
+        c.discard();
+        takeLines();
+        click("rbBothNumbers");
+        EXPECT_EQ(writes(upload()), (Lines{"$DM,2"}));
+    }
+
+    openFile(path("feet.dxu"));
+    using Row = std::vector<QString>;
+    EXPECT_EQ(compareRows(), (std::vector<Row>{{"Offset Distance", "0.000 m", "3.048 m"},
+                                               {"Intensity Rejection Max", "1000 ns", "900 ns"},
+                                               {"Bin Hits", "10", "20"},
+                                               {"Display", "Both", "Distance"}}));
+    top().PollTimerTimer();
+    EXPECT_TRUE(get<QWidget>("edOffsetDistance")->font().bold());
+    EXPECT_FALSE(get<QWidget>("edShortGate")->font().bold());
+    EXPECT_EQ(writes(upload()), (Lines{"$OF,3.048", "$XP,900", "$BH,20", "$DM,1"}));
 }
 
 // A file that cannot be used is refused with a message naming it and what is
@@ -219,7 +283,6 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
         EXPECT_TRUE(top().state().current() == good);
         EXPECT_TRUE(top().state().editRecord == edit);
         EXPECT_FALSE(top().isEnabled("pbUpload"));
-        EXPECT_EQ(top().state().setupFileLoaded, 0);
         EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface"));
         EXPECT_TRUE(top().setupFiles().setupFileName().isEmpty());
     }
@@ -308,8 +371,17 @@ TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
     for (const char* line : {"Short Gate,1.250,m", "Laser Power Level,Medium,", "PRF (Detection Mode),1000,Hz",
                              "Trip Timeout,1.00,secs"})
         EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line << "\n" << text.toStdString();
-    for (const QString& l : lines) // every setting has its panel name
+    std::set<QString> names;
+    for (const QString& l : lines) { // every setting has its panel name, once
         EXPECT_FALSE(l.front().isDigit()) << l.toStdString();
+        EXPECT_TRUE(names.insert(l.section(QLatin1Char(','), 0, 0)).second) << l.toStdString();
+    }
+    // The head: when, through which port, which unit.
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Date,20"))) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], QStringLiteral("Port,COM1 (RS-232),"));
+    EXPECT_EQ(lines[3], QStringLiteral("Address,a,"));
+    EXPECT_TRUE(lines[4].startsWith(QStringLiteral("Version,"))) << lines[4].toStdString();
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -75,23 +75,6 @@ TEST_F(UploadWindow, NothingEditedSendsNothing)
     EXPECT_EQ(top().state().readyForStatus, 1);
 }
 
-// A loaded setup file is uploaded as it is; the next upload looks at the
-// panel again.
-TEST_F(UploadWindow, SetupFileIsUploadedWithoutGatheringThePanel)
-{
-    connect();
-    DxuState& st = top().state();
-    st.editRecord = st.current();
-    st.editRecord.maxIntensity = 900;
-    st.current().maxIntensityChanged = 1;
-    st.setupFileLoaded = 1;
-    type("edMinIntensity", "5"); // not part of the file
-    EXPECT_EQ(upload(), (Lines{"$XP,900", "$XP"}));
-    EXPECT_EQ(st.setupFileLoaded, 0);
-    type("edMinIntensity", "6");
-    EXPECT_EQ(upload(), (Lines{"$MP,6", "$MP"}));
-}
-
 // The unit converts its distances; they are read back in the new units
 // before the typed distances are written in them.
 TEST_F(UploadWindow, UnitsWriteReadsEveryDistanceBackFirst)
@@ -125,33 +108,43 @@ TEST_F(UploadWindow, DetectionModeWritesTripTimeoutAsPulsesAndNoPulseCount)
     EXPECT_EQ(unitValue("PF", 2), 2000);
 }
 
+// A refused value names its field, takes the focus and stays marked until
+// it is corrected; the correction makes Upload available again.
 TEST_F(UploadWindow, FailedChecksShowTheirMessageAndSendNothing)
 {
     struct Case {
         const char* what;
         SimLink::Values unit;
-        std::function<void(UploadWindow&)> edit;
-        const char* caption;
+        const char* field;
+        const char* typed;
         const char* message;
+        const char* corrected;
     };
     const Case cases[] = {
-        {"integer", {}, [](UploadWindow& t) { t.type("edMinIntensity", "abc"); }, "Error",
-         "'abc' is not a valid integer value"},
-        {"distance", {}, [](UploadWindow& t) { t.type("edOffsetDistance", "1,5"); }, "Error",
-         "'1,5' is not a valid floating point value"},
-        {"bin hits", {{"MM", {2}}}, [](UploadWindow& t) { t.type("edBinHits", "256"); }, "Error",
-         "Bin Hits cannot excced 255"},
+        {"integer", {}, "edPulsesperMeasure", "abc", "Pulses/Measure: 'abc' is not a valid integer value", "64"},
+        {"distance", {}, "edOffsetDistance", "1,5", "Offset Distance: '1,5' is not a valid floating point value",
+         "1.5"},
+        {"bin hits", {{"MM", {2}}}, "edBinHits", "256", "Bin Hits cannot excced 255", "25"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         connect(c.unit);
+        top().show();
         messages.shown.clear();
-        c.edit(*this);
+        type(c.field, QString::fromLatin1(c.typed));
         EXPECT_TRUE(upload().empty());
         ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].caption, c.caption);
+        EXPECT_EQ(messages.shown[0].caption, "Error");
         EXPECT_EQ(messages.shown[0].text, c.message);
-        EXPECT_FALSE(top().isEnabled("pbUpload"));
+        EXPECT_EQ(top().focusWidget(), get<QWidget>(c.field));
+        top().PollTimerTimer();
+        EXPECT_TRUE(get<QWidget>(c.field)->font().bold());
+        type(c.field, QString::fromLatin1(c.corrected));
+        EXPECT_TRUE(top().isEnabled("pbUpload"));
+        EXPECT_EQ(upload().size(), 2u); // the write and its read-back
+        top().PollTimerTimer();
+        EXPECT_FALSE(get<QWidget>(c.field)->font().bold());
+        top().hide();
     }
 }
 
