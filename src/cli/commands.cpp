@@ -138,7 +138,7 @@ int runRead(const Options& o)
         if (result.ok() && !o.output.isEmpty()) {
             const QString error = writeSetupFile(outputPath(o, address), line.unit());
             if (!error.isEmpty())
-                result = {ExitUsage, error.simplified()};
+                result = {ExitFailed, error.simplified()};
         }
         progress.clear();
         if (result.ok() && o.format != Format::None) {
