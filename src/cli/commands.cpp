@@ -12,8 +12,11 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace dxu::cli {
 namespace {
@@ -21,15 +24,40 @@ namespace {
 // Measuring stops when no result has come for this long.
 constexpr int ResultSilenceMs = 5000;
 
-void printOut(const QString& text)
+// What went wrong writing standard output (a full disk, a closed pipe);
+// empty while all went out.
+QString g_outputError;
+
+// Prints to standard output at once; false when it cannot be written, and
+// from then on: the results are lost, so the command fails.
+bool printOut(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    // A reader that went away (a closed pipe) ends the command as Ctrl+C does.
-    if (std::fflush(stdout) != 0)
-        interruptNow();
+    if (!g_outputError.isEmpty())
+        return false;
+    const QByteArray bytes = text.toLocal8Bit();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size())
+        || std::fflush(stdout) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        g_outputError = QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+    return true;
 }
 
+bool outputFailed() { return !g_outputError.isEmpty(); }
+
 void printError(const QString& text) { std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(text)); }
+
+// The status of a command whose work is done: a failure when its results
+// could not be written.
+int finished(int status)
+{
+    if (!outputFailed())
+        return status;
+    printError(g_outputError);
+    return status == ExitOk ? ExitFailed : status;
+}
 
 // The units of the command: the addresses given, or the RS-232 unit.
 std::vector<char> unitsOf(const Options& o) { return o.addresses.empty() ? std::vector<char>{0} : o.addresses; }
@@ -122,7 +150,7 @@ int runRead(const Options& o)
         if (result.ok() && !o.output.isEmpty()) {
             const QString error = writeSetupFile(outputPath(o, address), line.unit());
             if (!error.isEmpty())
-                result = {ExitUsage, error.simplified()};
+                result = {ExitFailed, error.simplified()};
         }
         progress.clear();
         if (result.ok() && o.format != Format::None) {
@@ -131,12 +159,12 @@ int runRead(const Options& o)
         }
         line.disconnect();
         if (!result.ok())
-            printError(QStringLiteral("%1: %2").arg(unitName(address), result.message));
+            printError(QStringLiteral("%1: %2").arg(unitName(address), line.withWhere(result.message)));
         tally.add(result);
-        if (interrupted())
+        if (interrupted() || outputFailed())
             break;
     }
-    return tally.status;
+    return finished(tally.status);
 }
 
 int runApply(const Options& o)
@@ -152,30 +180,34 @@ int runApply(const Options& o)
     for (char address : unitsOf(o)) {
         const QString name = unitName(address);
         int changed = 0;
+        bool wrote = false;
         Outcome result = connectShown(line, progress, address);
         if (result.ok()) {
             progress.step(QStringLiteral("%1: writing the settings").arg(name));
-            result = line.applySettings(image.record, changed);
+            result = line.applySettings(image.record, changed, wrote);
         }
-        if (result.ok() && !o.noSave) {
+        // Nothing written, nothing to save: the unit's memory is not worn for it.
+        if (result.ok() && wrote && !o.noSave) {
             progress.step(QStringLiteral("%1: saving").arg(name));
             result = line.saveSettings();
         }
         line.disconnect();
         progress.clear();
-        if (result.ok())
+        if (result.ok() && !wrote)
+            printOut(QStringLiteral("%1: ok (no change)\n").arg(name));
+        else if (result.ok())
             printOut(QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
                          .arg(name)
                          .arg(changed)
                          .arg(changed == 1 ? "" : "s")
                          .arg(o.noSave ? "not saved" : "saved"));
         else
-            printOut(QStringLiteral("%1: FAILED: %2\n").arg(name, result.message));
+            printOut(QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message)));
         tally.add(result);
-        if (interrupted())
+        if (interrupted() || outputFailed())
             break;
     }
-    return tally.status;
+    return finished(tally.status);
 }
 
 int runMeasure(const Options& o)
@@ -197,17 +229,22 @@ int runMeasure(const Options& o)
     const int mode = line.unit().measureMode;
     if (result.ok() && mode != 1 && mode != 4)
         result = {ExitFailed, QStringLiteral("the unit is not in Averaging or Last Target mode")};
+    // A count or a time cut short by a signal is no complete measurement: the
+    // shell's status for that signal. An open-ended run ends normally so.
+    const bool bounded = o.count >= 0 || o.seconds > 0;
     if (!result.ok()) {
         line.disconnect();
         result = endPublishing(publisher, unitName(address), result); // --publish
-        printError(QStringLiteral("%1: %2").arg(unitName(address), result.message));
+        if (bounded && interruptSignal() != 0)
+            result.status = 128 + interruptSignal();
+        printError(QStringLiteral("%1: %2").arg(unitName(address), line.withWhere(result.message)));
         return result.status;
     }
 
     long printed = 0;
     QElapsedTimer sinceResult;
     line.onResult = [&] {
-        if (o.count >= 0 && printed >= o.count)
+        if ((o.count >= 0 && printed >= o.count) || outputFailed())
             return;
         const UnitRecord& u = line.unit();
         QString distance, intensity;
@@ -217,9 +254,10 @@ int runMeasure(const Options& o)
         if (u.displayMode != 1)
             intensity = QString::number(double(u.lastIntensity), 'f', 1);
         const QDateTime now = QDateTime::currentDateTime();
-        printOut(QStringLiteral("%1,%2,%3,%4\n")
-                     .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs), distance, intensity,
-                          QLatin1String(u.units ? "m" : "ft")));
+        if (!printOut(QStringLiteral("%1,%2,%3,%4\n")
+                          .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs), distance,
+                               intensity, QLatin1String(u.units ? "m" : "ft"))))
+            return;
         publisher.publishResult(unitName(address), now.toUTC(), distance, intensity, QLatin1String(u.units ? "m" : "ft"));
         ++printed;
         sinceResult.restart();
@@ -231,18 +269,29 @@ int runMeasure(const Options& o)
         QElapsedTimer clock;
         clock.start();
         sinceResult.start();
-        // Ends on the count, the time, silence, or an interrupt (which is a
-        // normal end of an open-ended run).
+        const auto complete = [&] {
+            return (o.count >= 0 && printed >= o.count) || (o.seconds > 0 && clock.elapsed() >= o.seconds * 1000);
+        };
+        // Ends on the count, the time, silence, a lost port or output, or an
+        // interrupt (which is a normal end of an open-ended run).
         line.runUntil(
             [&] {
-                return (o.count >= 0 && printed >= o.count) || (o.seconds > 0 && clock.elapsed() >= o.seconds * 1000)
-                    || sinceResult.elapsed() > ResultSilenceMs || !line.linkUp();
+                return complete() || sinceResult.elapsed() > ResultSilenceMs || !line.linkUp() || outputFailed();
             },
             INT_MAX);
         if (!line.linkUp())
             result = {ExitFailed, line.portMessage().isEmpty() ? QStringLiteral("the port went away") : line.portMessage()};
-        else if (!interrupted() && sinceResult.elapsed() > ResultSilenceMs)
+        else if (interrupted() && bounded && !complete())
+            result = {128 + interruptSignal(),
+                      o.count >= 0 ? QStringLiteral("interrupted after %1 of %2 results").arg(printed).arg(o.count)
+                                   : QStringLiteral("interrupted after %1 results in %2 of %3 s")
+                                         .arg(printed)
+                                         .arg(clock.elapsed() / 1000)
+                                         .arg(o.seconds)};
+        else if (!interrupted() && !outputFailed() && sinceResult.elapsed() > ResultSilenceMs)
             result = {ExitNoAnswer, QStringLiteral("no results for %1 s").arg(ResultSilenceMs / 1000)};
+    } else if (bounded && interruptSignal() != 0) {
+        result.status = 128 + interruptSignal();
     }
     line.onResult = nullptr;
     // Stopped on every path: done, silent, interrupted.
@@ -252,8 +301,8 @@ int runMeasure(const Options& o)
         result = stopped;
     result = endPublishing(publisher, unitName(address), result); // --publish
     if (!result.ok())
-        printError(QStringLiteral("%1: %2").arg(unitName(address), result.message));
-    return result.status;
+        printError(QStringLiteral("%1: %2").arg(unitName(address), line.withWhere(result.message)));
+    return finished(result.status);
 }
 
 int runScan(const Options& o)
@@ -282,15 +331,18 @@ int runScan(const Options& o)
         progress.clear();
         units += static_cast<int>(printed);
         if (!result.ok()) {
-            printError(result.message);
-            return result.status;
+            printError(line.withWhere(result.message));
+            return finished(result.status);
         }
+        if (outputFailed())
+            break;
     }
-    if (units == 0) {
-        printError(QStringLiteral("no unit answered"));
+    if (units == 0 && !outputFailed()) {
+        printError(o.allRates ? QStringLiteral("no unit answered on %1 at any rate").arg(o.devicePath.isEmpty() ? QStringLiteral("COM%1").arg(o.comNumber) : o.devicePath)
+                              : line.withWhere(QStringLiteral("no unit answered")));
         return ExitNoAnswer;
     }
-    return ExitOk;
+    return finished(ExitOk);
 }
 
 int runCommand(const Options& o)

@@ -12,10 +12,13 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 bool g_interrupted = false;
+volatile sig_atomic_t g_signal = 0;
 
-extern "C" void onSignal(int)
+extern "C" void onSignal(int signal)
 {
     const int saved = errno;
+    if (g_signal == 0)
+        g_signal = signal;
     const char byte = 1;
     // Nothing else is safe here; a full pipe already holds a wake-up.
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
@@ -46,6 +49,6 @@ void installInterruptHandler(QObject* parent)
 
 bool interrupted() { return g_interrupted; }
 
-void interruptNow() { g_interrupted = true; }
+int interruptSignal() { return g_interrupted ? static_cast<int>(g_signal) : 0; }
 
 } // namespace dxu::cli

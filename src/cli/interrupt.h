@@ -12,7 +12,7 @@ namespace dxu::cli {
 void installInterruptHandler(QObject* parent);
 // True once a signal has been seen by the event loop.
 bool interrupted();
-// Raises the flag from the program itself (standard output closed).
-void interruptNow();
+// The signal that interrupted (SIGINT or SIGTERM), or 0.
+int interruptSignal();
 
 } // namespace dxu::cli

@@ -2,6 +2,7 @@
 
 #include "ports/portsettings.h"
 #include "protocol/dxustate.h"
+#include "serial/commportdriver.h"
 
 #include <QRegularExpression>
 
@@ -21,7 +22,8 @@ const char kCommon[] =
     "                       \"COM n\", resolved as DXU Interface resolves it\n"
     "                       (DXU_COM<n>, the stored choice, /dev/ttyS<n-1>)\n"
     "  -r, --rate RATE      line rate in bit/s: 1200, 2400, 4800, 9600, 14400, 19200,\n"
-    "                       38400, 57600 or 115200 (default 115200)\n"
+    "                       38400, 56000, 57600 or 115200 (default 115200); also\n"
+    "                       110, 300 and 600\n"
     "  -a, --address LIST   RS-485: the addresses of the units, such as a,b,c\n"
     "                       (a-z, A-Z, 0-9); without it, the one unit on RS-232\n"
     "  -h, --help           this text\n"
@@ -146,10 +148,11 @@ bool parseAddresses(const QString& text, std::vector<char>& out)
     return !out.empty();
 }
 
+// Every rate the driver can set, 14400 and 56000 included.
 bool rateKnown(int rate)
 {
-    for (int i = 0; i < RateCount; ++i)
-        if (rateOfIndex(i) == rate)
+    for (int r = br110; r <= br115200; ++r)
+        if (baudRateValue(static_cast<TComPortBaudRate>(r)) == static_cast<uint32_t>(rate))
             return true;
     return false;
 }

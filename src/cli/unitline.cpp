@@ -28,7 +28,9 @@ QString oneLine(QString text)
 
 QString messageLine(const QString& text, int comNumber, const QString& devicePath)
 {
-    QString line = oneLine(text);
+    // The window's advice, as it reads on the command line.
+    QString line = oneLine(QString(text).replace(QStringLiteral("Please select another serial port"),
+                                                 QStringLiteral("Give another port with --port")));
     if (!devicePath.isEmpty()) {
         const QString com = QStringLiteral("COM%1").arg(comNumber);
         line.replace(com + QStringLiteral(" (") + devicePath + QLatin1Char(')'), devicePath);
@@ -74,7 +76,7 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     : screen_(std::make_unique<Screen>(*this)), views_(std::make_unique<Views>(*this)),
       protocol_(st_, driver_, *this, *screen_, *views_, *views_), engine_(st_, protocol_, driver_, *this, *screen_),
       session_(st_, engine_, driver_, *this, *screen_, *views_), transfer_(st_, engine_, *screen_, nullptr),
-      scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), devicePath_(devicePath)
+      scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), rate_(rate), devicePath_(devicePath)
 {
     setMessageService(this);
     // No status requests between the steps: the line carries only what the
@@ -83,9 +85,7 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     st_.setNetworkMode(network ? 1 : 0);
     UnitRecord& pc = st_.unitTable[0];
     pc.port232 = pc.port485 = comNumber - 1;
-    pc.port232RateIndex = pc.port485RateIndex = indexOfRate(rate);
-    DriverPcPort port(driver_);
-    applyPortSettings(st_, port);
+    applyRate(rate);
 
     driver_.SetOnReceiveData(
         [this](TCommPortDriver*, const char* data, int32_t size) { engine_.CommPortReceiveData(data, size); });
@@ -100,6 +100,39 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     tick_.setInterval(TickMs);
     QObject::connect(&tick_, &QTimer::timeout, [this] { engine_.PollTimerTimer(); });
     tick_.start();
+}
+
+TComPortBaudRate UnitLine::driverRateOf(int rate)
+{
+    for (int r = br110; r <= br115200; ++r)
+        if (baudRateValue(static_cast<TComPortBaudRate>(r)) == static_cast<uint32_t>(rate))
+            return static_cast<TComPortBaudRate>(r);
+    return br115200;
+}
+
+// The program's rate table leaves out rates such as 56000; the driver takes
+// every rate it knows.
+void UnitLine::applyRate(int rate)
+{
+    rate_ = rate;
+    UnitRecord& pc = st_.unitTable[0];
+    pc.port232RateIndex = pc.port485RateIndex = indexOfRate(rate);
+    DriverPcPort port(driver_);
+    applyPortSettings(st_, port);
+    driver_.SetComPortSpeed(driverRateOf(rate));
+}
+
+QString UnitLine::where() const
+{
+    return QStringLiteral("on %1 at %2 bit/s")
+        .arg(devicePath_.isEmpty() ? QStringLiteral("COM%1").arg(comNumber_) : devicePath_)
+        .arg(rate_);
+}
+
+QString UnitLine::withWhere(const QString& message) const
+{
+    const QString port = devicePath_.isEmpty() ? QStringLiteral("COM%1").arg(comNumber_) : devicePath_;
+    return message.contains(port) ? message : message + QLatin1Char(' ') + where();
 }
 
 UnitLine::~UnitLine()
@@ -144,6 +177,13 @@ void UnitLine::beginStep()
     refusal_.clear();
     unanswered_ = false;
     portRefused_ = false;
+    engine_.resetFailures();
+}
+
+// An item the unit refused even after its retries: the list went on without it.
+QString UnitLine::failedItem() const
+{
+    return engine_.failedItems() > 0 ? QString::fromLatin1(engine_.lastFailure()) : QString();
 }
 
 bool UnitLine::queueIdle() const { return st_.queue.queueState == QueueIdle && st_.lastSendTick == 0; }
@@ -197,6 +237,8 @@ Outcome UnitLine::connectUnit(char address)
         disconnect();
         return {ExitNoAnswer, QStringLiteral("stopped answering during the read")};
     }
+    if (!failedItem().isEmpty())
+        return {ExitRefused, QStringLiteral("refused during the read: %1").arg(failedItem())};
     return {};
 }
 
@@ -212,16 +254,19 @@ Outcome UnitLine::finishList(const char* what, int timeoutMs)
         return {ExitNoAnswer, QStringLiteral("stopped answering during the %1").arg(QLatin1String(what))};
     if (!refusal_.isEmpty())
         return {ExitRefused, QStringLiteral("refused during the %1: %2").arg(QLatin1String(what), refusal_)};
+    if (!failedItem().isEmpty())
+        return {ExitRefused, QStringLiteral("refused during the %1: %2").arg(QLatin1String(what), failedItem())};
     return {};
 }
 
-Outcome UnitLine::applySettings(const UnitRecord& file, int& changed)
+Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrote)
 {
     beginStep();
     UnitRecord& unit = st_.current();
     st_.editRecord = withFileSettings(unit, file);
     changed = static_cast<int>(compareSettings(unit, st_.editRecord).size());
-    if (adoptSetupImage(unit, st_.editRecord)) {
+    wrote = adoptSetupImage(unit, st_.editRecord);
+    if (wrote) {
         transfer_.queueUpload();
         const Outcome o = finishList("upload", ListMs);
         if (!o.ok())
@@ -280,10 +325,7 @@ Outcome UnitLine::scanLine(int rate, const ScanProgress& progress)
     disconnect();
     beginStep();
     portLost_ = false;
-    UnitRecord& pc = st_.unitTable[0];
-    pc.port485RateIndex = indexOfRate(rate);
-    DriverPcPort port(driver_);
-    applyPortSettings(st_, port);
+    applyRate(rate);
     scan_.changed = [this, &progress] {
         if (progress)
             progress(scan_.done(), scan_.found());

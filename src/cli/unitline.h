@@ -38,6 +38,8 @@ public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
     UnitLine(int comNumber, int rate, bool network, const QString& devicePath = {});
+    // The driver's rate value of a rate in bit/s (br115200 for one it does not know).
+    static TComPortBaudRate driverRateOf(int rate);
     ~UnitLine() override;
     UnitLine(const UnitLine&) = delete;
     UnitLine& operator=(const UnitLine&) = delete;
@@ -47,8 +49,8 @@ public:
     Outcome connectUnit(char address);
     // Puts the settings of file into the connected unit (the ones that
     // differ, each read back), then checks the unit against the file.
-    // changed: how many settings differed.
-    Outcome applySettings(const UnitRecord& file, int& changed);
+    // changed: how many settings differed; wrote: whether anything was sent.
+    Outcome applySettings(const UnitRecord& file, int& changed, bool& wrote);
     // The unit saves its settings (SU).
     Outcome saveSettings();
     // Measuring on or off.
@@ -72,6 +74,10 @@ public:
     // What went wrong with the port, or empty.
     QString portMessage() const { return portLost_ ? message_ : QString(); }
     const char* versionText() const { return st_.versionText; }
+    // Where the line is, for messages: "on /dev/ttyUSB0 at 115200 bit/s".
+    QString where() const;
+    // The message with where the line is, unless it names the port already.
+    QString withWhere(const QString& message) const;
 
     // Called for every measurement result.
     std::function<void()> onResult;
@@ -93,6 +99,8 @@ private:
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
 
     void beginStep();
+    void applyRate(int rate);
+    QString failedItem() const;
     bool queueIdle() const;
     // Runs until the queue is idle; the outcome of the step.
     Outcome finishList(const char* what, int timeoutMs);
@@ -110,6 +118,7 @@ private:
     UnitScan scan_;
     QTimer tick_;
     int comNumber_;
+    int rate_;
     QString devicePath_;
 
     // What the step in hand met.

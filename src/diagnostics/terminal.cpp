@@ -185,7 +185,9 @@ void TfrmTerminal::pbSendClick()
     line += typed.toStdString();
     line.push_back('\r');
 
+    // A typed line may be anything: whatever comes back answers it.
     state_->lastSendTick = sendStamp();
+    state_->awaited.expectAny();
     port_->SendData(line.data(), static_cast<int32_t>(line.size()));
     AppendLine(line);
 }

@@ -150,7 +150,10 @@ void Engine::dispatchReply(int32_t verdict)
             sendCurrentItem();
             return;
         }
-        // Failed for good: skipped like a completed item.
+        // Failed for good: skipped like a completed item, and counted.
+        ++failedItems_;
+        std::snprintf(lastFailure_.data(), lastFailure_.size(), "%.11s: %.127s", it.code,
+                      it.failureText[0] ? it.failureText : "no reply");
     }
     switch (q.queueState) {
     case QueueConnect:
@@ -330,23 +333,37 @@ void Engine::CommPortReceiveData(const void* data, int32_t size)
     handleGatheredReplies();
 }
 
-// Only the last byte of a block tells whether the reply is complete; after
-// appending, that is the last byte gathered.
+// Every whole line gathered is handled at once, whatever follows it: noise
+// or the start of the next line stays gathered until its line end arrives.
 void Engine::handleGatheredReplies()
 {
-    while (!busy_ && lineLength_ > 0 && isLineEnd(lineBuffer_[static_cast<size_t>(lineLength_) - 1])) {
+    while (!busy_) {
+        const int32_t whole = wholeLinesLength();
+        if (whole == 0)
+            return;
         busy_ = true;
-        handleReplies();
+        handleReplies(whole);
         busy_ = false;
     }
 }
 
-void Engine::handleReplies()
+// The bytes gathered up to and including the last line end; 0 when no line
+// has ended.
+int32_t Engine::wholeLinesLength() const
 {
-    const int32_t length = lineLength_;
+    for (int32_t i = lineLength_; i > 0; --i)
+        if (isLineEnd(lineBuffer_[static_cast<size_t>(i) - 1]))
+            return i;
+    return 0;
+}
+
+void Engine::handleReplies(int32_t length)
+{
     std::memcpy(parseBuffer_.data(), lineBuffer_.data(), static_cast<size_t>(length));
-    std::memset(lineBuffer_.data(), 0, static_cast<size_t>(length));
-    lineLength_ = 0;
+    const int32_t rest = lineLength_ - length;
+    std::memmove(lineBuffer_.data(), lineBuffer_.data() + length, static_cast<size_t>(rest));
+    std::memset(lineBuffer_.data() + rest, 0, static_cast<size_t>(length));
+    lineLength_ = rest;
 
     const bool echo = hooks_.terminalVisible();
     int32_t echoLength = 0;

@@ -49,8 +49,8 @@ public:
     // Ends whatever the queue held without sending more; no reply is awaited.
     void dropQueue();
 
-    // Receive event of the serial port: gathers bytes until a block ends in
-    // CR or LF, then parses everything gathered.
+    // Receive event of the serial port: gathers bytes and parses every whole
+    // line (ended by CR or LF) as soon as it has arrived.
     void CommPortReceiveData(const void* data, int32_t size);
     // The one-second tick: reply time-out, result lamp, status requests.
     void PollTimerTimer();
@@ -62,6 +62,11 @@ public:
     void setScanTimeoutMs(int32_t ms) { scanTimeoutMs_ = ms; }
 
     int32_t lineLength() const { return lineLength_; }
+    // Items that failed after their last try since the count was reset, and
+    // the last of them ("SU: Cmd Timeout").
+    int failedItems() const { return failedItems_; }
+    const char* lastFailure() const { return lastFailure_.data(); }
+    void resetFailures() { failedItems_ = 0; lastFailure_[0] = 0; }
     // The session that ends a connect list and walks on when a unit is silent.
     void setSession(Session* session) { session_ = session; }
 
@@ -76,7 +81,8 @@ private:
     void tendResultLamp(uint32_t now);
     void requestStatus();
     void handleGatheredReplies();
-    void handleReplies();
+    int32_t wholeLinesLength() const;
+    void handleReplies(int32_t length);
     void appendReceived(const char* data, int32_t size);
     void echoReceived(const char* text, int32_t length);
 
@@ -98,6 +104,8 @@ private:
     // One terminal line: up to 78 characters, CR and NUL.
     std::array<char, 80> piece_{};
     bool askingAboutErrors_ = false;
+    int failedItems_ = 0;
+    std::array<char, 144> lastFailure_{};
     int32_t scanTimeoutMs_ = ReplyTimeoutMs;
     // Set while a reply or a tick is being handled. A message box shown
     // meanwhile runs the event loop: bytes that arrive then are only gathered

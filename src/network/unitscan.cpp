@@ -45,6 +45,7 @@ bool UnitScan::start()
         return false;
     found_.clear();
     next_ = 0;
+    secondAsks_ = SecondAsks;
     cancelled_ = false;
     running_ = true;
     savedAddress_ = st_.current().address;
@@ -63,6 +64,12 @@ void UnitScan::askNext()
         return;
     }
     st_.current().address = static_cast<unsigned char>(AddressAlphabet[next_]);
+    askedAgain_ = false;
+    ask();
+}
+
+void UnitScan::ask()
+{
     version_.clear();
     engine_.sendOneCommand(QueueScan, "SV", IdVersion, NoRetries);
 }
@@ -76,6 +83,15 @@ void UnitScan::stepDone(bool answered)
 {
     if (!running_)
         return;
+    // A reply lost or garbled on the line must not hide a unit: a silent
+    // address is asked once more, as long as the scan's budget of second
+    // questions lasts.
+    if (!answered && !askedAgain_ && !cancelled_ && secondAsks_ > 0) {
+        askedAgain_ = true;
+        --secondAsks_;
+        ask();
+        return;
+    }
     if (answered)
         found_.push_back({AddressAlphabet[next_], version_});
     ++next_;

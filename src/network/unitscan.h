@@ -1,14 +1,17 @@
 #pragma once
 // Finding the units on an RS-485 line: with nothing connected, the port is
 // opened at the network rate and each of the 62 addresses is asked for its
-// version once, through the command queue. A silent address is given up after
+// version, through the command queue. A silent address is given up after
 // the scan's own short reply time-out (see scanTimeoutMs), checked on a fine
 // tick of its own while the scan runs, so a whole line takes seconds, not
-// minutes. The engine reports each answer and each end of a request; when the
-// last address is done, or after the current one when cancelled, the port is
-// closed again and the current record has its address back.
+// minutes; some silent addresses are asked a second time, so that one lost
+// reply does not hide a unit. The engine reports each answer and each end of
+// a request; when the last address is done, or after the current one when
+// cancelled, the port is closed again and the current record has its address
+// back.
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "network/networkconfig.h"
 
 #include <QString>
 #include <QTimer>
@@ -28,6 +31,9 @@ class UnitScan {
 public:
     // The scan's tick, which checks its reply time-out.
     static constexpr int TickMs = 25;
+    // Silent addresses asked a second time, at most, in one scan: an eighth
+    // of the line's time on top of one question to each address.
+    static constexpr int SecondAsks = AddressCount / 8;
 
     struct Found {
         char address;
@@ -62,6 +68,7 @@ public:
 
 private:
     void askNext();
+    void ask();
     void finish();
     void notify()
     {
@@ -77,6 +84,8 @@ private:
     std::vector<Found> found_;
     QString version_;
     int next_ = 0;
+    int secondAsks_ = 0;
+    bool askedAgain_ = false;
     unsigned char savedAddress_ = 0;
     QTimer tick_;
     bool running_ = false;

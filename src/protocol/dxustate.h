@@ -24,6 +24,22 @@ inline constexpr int SlotCount = 65;
 inline constexpr char EmptySlot = 0x01;
 using SlotString = std::array<char, SlotCount>;
 
+// The reply that answers the line sent last. A query is answered by a reply
+// with its own code, a setting written or an action by "OK"; an error reply
+// "ER" answers whatever is in flight. Until the program sends a line of its
+// own (and after a line typed in the terminal) any reply counts.
+struct AwaitedReply {
+    bool any = true;
+    char code[3] = {};
+    bool ok = false;
+
+    // Takes the code from a framed line ("$MM", "#aPF,100", ...).
+    void expect(const char* line, std::size_t length);
+    void expectAny() { *this = AwaitedReply{}; }
+    // Whether a reply with this code answers the line in flight.
+    bool answeredBy(const char* reply, std::size_t length) const;
+};
+
 struct DxuState {
     DxuState() { networkSlots.fill(EmptySlot); assignedSlots.fill(EmptySlot); }
 
@@ -42,6 +58,9 @@ struct DxuState {
     int32_t switchingUnit = 0;
     int32_t lastDirection = 1; // 1 next, 2 previous
     uint32_t lastSendTick = 0; // 0: no reply awaited
+    // What answers the line in flight; a reply that does not answer it is
+    // late or stray and changes nothing.
+    AwaitedReply awaited;
     uint32_t lastResultTick = 0;
     int32_t noDistance = 1;
 

@@ -6,6 +6,7 @@
 #include "protocol/linetext.h"
 #include "services/clock.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace dxu {
@@ -20,7 +21,36 @@ std::string_view boundedText(const char* text, std::size_t max)
     return text ? std::string_view(text, strnlen(text, max)) : std::string_view();
 }
 
+// Commands without arguments that the unit answers with "OK".
+bool isAction(std::string_view code) { return code == "GO" || code == "ST" || code == "SU"; }
+
 } // namespace
+
+void AwaitedReply::expect(const char* line, std::size_t length)
+{
+    std::string_view text = line ? std::string_view(line, strnlen(line, length)) : std::string_view();
+    const std::size_t frame = text.starts_with('$') ? 1 : text.starts_with('#') ? 2 : 0;
+    text.remove_prefix(std::min(frame, text.size()));
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    const std::size_t comma = text.find(',');
+    const std::string_view command = text.substr(0, comma);
+    *this = AwaitedReply{};
+    any = false;
+    if (command.size() == 2) {
+        code[0] = command[0];
+        code[1] = command[1];
+    }
+    ok = comma != std::string_view::npos || isAction(command);
+}
+
+bool AwaitedReply::answeredBy(const char* reply, std::size_t length) const
+{
+    const std::string_view r(reply, length);
+    if (any || r == "ER" || (r.size() == 2 && r == std::string_view(code, 2)))
+        return true;
+    return r == "OK" && ok;
+}
 
 Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui, SettingsView& settings,
                    ResultView& results)
@@ -46,9 +76,12 @@ void Protocol::transmit(TextBuilder& line, uint32_t stamp)
 {
     line.put('\r');
     st_.lastSendTick = stamp;
-    if (line.overflowed())
+    if (line.overflowed()) {
+        st_.awaited.expect(nullptr, 0); // nothing but an error can answer it
         return;
+    }
     const auto length = static_cast<int32_t>(strnlen(line.c_str(), line.size()));
+    st_.awaited.expect(line.c_str(), static_cast<std::size_t>(length));
     port_.SendData(line.c_str(), length);
     hooks_.appendTerminal(std::string_view(line.c_str(), static_cast<std::size_t>(length)));
 }
@@ -142,6 +175,7 @@ void Protocol::sendWithBuilder()
             // No pulse count belongs to this mode: an empty write and echo.
             std::memset(sendBuffer_, 0, sizeof sendBuffer_);
             st_.lastSendTick = sendStamp();
+            st_.awaited.expect(nullptr, 0);
             port_.SendData(sendBuffer_, 0);
             hooks_.appendTerminal({});
         }
@@ -187,8 +221,10 @@ void Protocol::sendWithBuilder()
             sendArgs(code, item.intArg(0));
         else if (item.argType == ArgFloat)
             sendFloat(code, item.floatArg(0));
-        else // nothing to send: the reply time-out moves the queue on
+        else { // nothing to send: the reply time-out moves the queue on
             st_.lastSendTick = sendStamp();
+            st_.awaited.expect(nullptr, 0);
+        }
         return;
     }
 }

@@ -68,7 +68,9 @@ private:
 
     // Parsing.
     int addressedUnit(char address) const;
-    Flow handleReply(FieldReader& fields, int replyUnit, ReplyResult& verdict);
+    bool answersInFlight(std::string_view code) const;
+    bool unsolicited(std::string_view code) const;
+    Flow handleReply(std::string_view code, FieldReader& fields, int replyUnit, ReplyResult& verdict);
     bool handleSetting(std::string_view code, FieldReader& fields);
     void storeSetting(const SettingCode& setting, FieldReader& fields);
     void handleStatus(FieldReader& fields, int replyUnit);

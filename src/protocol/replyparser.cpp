@@ -114,9 +114,19 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
             ++pos; // line ends, noise, NUL bytes
             continue;
         }
-        st_.lastSendTick = 0;
         FieldReader fields(pos + 1, end);
-        const Flow flow = handleReply(fields, replyUnit, verdict);
+        const std::string_view code = fields.next();
+        if (answersInFlight(code)) {
+            st_.lastSendTick = 0;
+            if (!st_.awaited.any)
+                st_.awaited.expect(nullptr, 0);
+        } else if (!unsolicited(code) || (code == "BM" && !st_.connected)) {
+            // A late reply to a command given up, or a stray one: it stays in
+            // the terminal and changes nothing.
+            pos = fields.position();
+            continue;
+        }
+        const Flow flow = handleReply(code, fields, replyUnit, verdict);
         pos = fields.position();
         if (flow == Flow::Stop)
             break;
@@ -125,9 +135,25 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
     return verdict;
 }
 
-Protocol::Flow Protocol::handleReply(FieldReader& fields, int replyUnit, ReplyResult& verdict)
+// A reply answers the line in flight by its code; an error reply answers
+// whatever is in flight. Nothing answers a line given up (lastSendTick 0).
+bool Protocol::answersInFlight(std::string_view code) const
 {
-    const std::string_view code = fields.next();
+    return st_.awaited.any || (st_.lastSendTick != 0 && st_.awaited.answeredBy(code.data(), code.size()));
+}
+
+// What the unit sends of its own accord: results, and the trip times of
+// detection mode. They are shown, and answer no command.
+bool Protocol::unsolicited(std::string_view code) const
+{
+    if (code == "BM")
+        return true;
+    const UnitRecord& rec = st_.current();
+    return rec.outputTBE && rec.measureMode == DetectionMode && rec.laserOn && (code.size() == 4 || code.size() == 1);
+}
+
+Protocol::Flow Protocol::handleReply(std::string_view code, FieldReader& fields, int replyUnit, ReplyResult& verdict)
+{
     // A polled unit other than the one on screen is only asked for its status.
     const bool otherUnit = replyUnit >= 0 && replyUnit != DxuState::index(st_.currentUnit);
     if (otherUnit && code != "US" && code != "ER")

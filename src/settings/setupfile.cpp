@@ -4,18 +4,22 @@
 #include "settings/fileunits.h"
 #include "services/locale.h"
 #include "services/messages.h"
+#include "services/safewrite.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string_view>
 
 namespace dxu {
@@ -156,8 +160,8 @@ QString valueText(const SettingField& f, const R& r, bool withUnit = true)
     }
     int32_t v = r.*f.intField;
     if (n) {
-        int32_t i = v - n->first;
-        if (i >= 0 && i < static_cast<int32_t>(n->choices.size()) && n->choices[static_cast<size_t>(i)])
+        const int64_t i = int64_t{v} - n->first;
+        if (i >= 0 && i < static_cast<int64_t>(n->choices.size()) && n->choices[static_cast<size_t>(i)])
             return QLatin1String(n->choices[static_cast<size_t>(i)]);
     }
     QString t = QString::number(v);
@@ -182,6 +186,18 @@ QString unitName(const SettingField& f, const R& r)
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// Whether a value of a setting with named choices is one of them (0 also
+// where the choices start at 1: a unit not yet set).
+bool knownChoice(const FieldName& n, int32_t v)
+{
+    std::size_t count = 0;
+    while (count < n.choices.size() && n.choices[count])
+        ++count;
+    if (count == 0)
+        return true;
+    return v >= std::min(n.first, 0) && int64_t{v} < int64_t{n.first} + static_cast<int64_t>(count);
+}
+
 // Why no unit can have these settings; empty when a unit can.
 QString implausible(const R& r)
 {
@@ -195,6 +211,8 @@ QString implausible(const R& r)
             why = QStringLiteral("its %1 is not a number").arg(settingName(f));
         else if (row.commandId == IdPulseRate && r.*f.intField < 0)
             why = QStringLiteral("its %1 is negative (%2 Hz)").arg(settingName(f)).arg(r.*f.intField);
+        else if (const FieldName* n = nameOf(f); n && f.intField && !knownChoice(*n, r.*f.intField))
+            why = QStringLiteral("its %1 of %2 is not one a DXU knows").arg(settingName(f)).arg(r.*f.intField);
     });
     // The unit takes the trip timeout as a count of detection pulses.
     if (why.isEmpty()
@@ -225,28 +243,50 @@ SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString&
 
 SetupImage readSetupFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SetupImage image;
-        image.error = QStringLiteral("Cannot open the setup file \"%1\": %2.").arg(shown(path), file.errorString());
+    SetupImage image;
+    // Only a regular file is read, and opening never waits: a FIFO or a
+    // device named as a setup file is refused, not waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        image.error = QStringLiteral("Cannot open the setup file \"%1\": %2.")
+                          .arg(shown(path), QString::fromLocal8Bit(std::strerror(errno)));
+        return image;
+    }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        image.error = QStringLiteral("Cannot open the setup file \"%1\": it is not a regular file.").arg(shown(path));
         return image;
     }
     // One byte more than a record tells a longer file from a record.
-    QByteArray bytes = file.read(static_cast<qint64>(R::ImageSize) + 1);
-    return parseSetupImage(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()),
-                           path);
+    std::array<uint8_t, R::ImageSize + 1> bytes{};
+    std::size_t size = 0;
+    while (size < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            image.error = QStringLiteral("Cannot read the setup file \"%1\": %2.")
+                              .arg(shown(path), QString::fromLocal8Bit(std::strerror(error)));
+            return image;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return parseSetupImage(bytes.data(), size, path);
 }
 
 QString writeSetupFile(const QString& path, const UnitRecord& record)
 {
-    QSaveFile file(path);
     const R::Image image = record.toBytes();
-    if (file.open(QIODevice::WriteOnly)
-        && file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()))
-               == static_cast<qint64>(image.size())
-        && file.commit())
-        return {};
-    return QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), file.errorString());
+    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(image.data()),
+                                                       static_cast<qsizetype>(image.size())));
+    return error.isEmpty() ? QString()
+                           : QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), error);
 }
 
 UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file)
@@ -422,7 +462,6 @@ void SetupFiles::saveReport()
     const QString path = calls_.chooseReport ? calls_.chooseReport() : QString();
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
     const UnitRecord& pc = st_.unitTable[0];
     const bool rs232 = pc.portInUse == 1;
     const ReportHead head{
@@ -430,10 +469,11 @@ void SetupFiles::saveReport()
         QStringLiteral("COM%1 (%2)").arg((rs232 ? pc.port232 : pc.port485) + 1).arg(rs232 ? "RS-232" : "RS-485"),
         QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))};
     const QByteArray text = settingsReport(st_.current(), head).toUtf8();
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text) == text.size() && file.commit())
+    const QString error = replaceFile(path, text);
+    if (error.isEmpty())
         return;
     showMessage(QStringLiteral("Error"),
-                QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), file.errorString()));
+                QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), error));
 }
 
 // ----------------------------------------------------------------------------

@@ -3,7 +3,10 @@
 #include "e2e/simprocess.h"
 #include "settings/setupfile.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -11,8 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <csignal>
 #include <map>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #ifndef DXU_CLI_PATH
 #define DXU_CLI_PATH "dxu-cli"
@@ -117,7 +124,8 @@ TEST_F(CliTest, ApplyToALineWithASilentUnitSavesTheOthersAndFails)
     EXPECT_EQ(r.status, 3);
     ASSERT_EQ(r.out.size(), 3) << r.out.join('\n').toStdString();
     EXPECT_TRUE(r.out[0].startsWith("a: ok")) << r.out[0].toStdString();
-    EXPECT_EQ(r.out[1], "b: FAILED: did not answer");
+    EXPECT_TRUE(r.out[1].startsWith("b: FAILED: did not answer on " + port + " at 115200 bit/s"))
+        << r.out[1].toStdString();
     EXPECT_TRUE(r.out[2].startsWith("c: ok")) << r.out[2].toStdString();
 
     const std::map<int, int> modes = savedModes(state);
@@ -138,7 +146,8 @@ TEST_F(CliTest, ApplyOfAValueTheUnitRefusesFailsWithoutSaving)
     const CliRun r = cli({"apply", path, "--port", port});
     EXPECT_EQ(r.status, 4);
     ASSERT_EQ(r.out.size(), 1);
-    EXPECT_EQ(r.out[0], "unit: FAILED: refused during the upload: Invalid Current Loop Range");
+    EXPECT_TRUE(r.out[0].startsWith("unit: FAILED: refused during the upload: Invalid Current Loop Range on " + port))
+        << r.out[0].toStdString();
     const std::vector<std::string> rx = sims.back()->received();
     EXPECT_EQ(std::count(rx.begin(), rx.end(), "$SU"), 0);
 }
@@ -158,20 +167,126 @@ TEST_F(CliTest, MeasureCountPrintsThatManyResultsAndStopsTheUnit)
     EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
 }
 
-TEST_F(CliTest, SigtermStopsTheMeasuringUnitBeforeTheEnd)
+// A signal stops the measuring unit; an open-ended run ends normally so, a
+// count cut short ends with the shell's status for the signal.
+TEST_F(CliTest, SignalsStopTheMeasuringUnitBeforeTheEnd)
+{
+    const struct {
+        QStringList count;
+        int signal, status;
+    } cases[] = {
+        {{}, SIGTERM, 0},
+        {{"--count", "100000"}, SIGINT, 130},
+        {{"--seconds", "1000"}, SIGTERM, 143},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        const QString port = startSim();
+        QProcess p;
+        p.start(QStringLiteral(DXU_CLI_PATH), QStringList{"measure", "--port", port} + c.count);
+        ASSERT_TRUE(p.waitForReadyRead(20000));
+        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), c.status);
+        if (c.status != 0) {
+            EXPECT_TRUE(p.readAllStandardError().contains("interrupted after "));
+        }
+        const std::vector<std::string> rx = sims.back()->received();
+        ASSERT_FALSE(rx.empty());
+        const auto go = std::find(rx.begin(), rx.end(), "$GO");
+        EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
+    }
+}
+
+// Line faults of dxu-sim: the tool says ok only for what the unit did, and
+// never waits without end.
+TEST_F(CliTest, LineFaultsNeverPassForSuccess)
+{
+    const QString file = otherSetup();
+    const struct {
+        const char* fault;
+        QStringList sim, args;
+        int status;
+        int lines;          // of standard output
+        const char* first;  // the first line starts so
+        int savedMode;      // the mode SU left in the unit; -1: nothing saved
+    } cases[] = {
+        // The reply to the read-back before SU comes after its time-out.
+        {"late", {"--late", "54,2500"}, {"apply", file}, 0, 1, "unit: ok (1 setting changed, saved)", 4},
+        {"nothing to change", {"--mode", "4"}, {"apply", file}, 0, 1, "unit: ok (no change)", -1},
+        // The OK to GO is lost; the results that follow answer nothing.
+        {"drop", {"--drop", "53"}, {"measure", "--count", "20"}, 3, -1, "", -1},
+        {"noise", {"--noise-bytes", "50"}, {"measure", "--count", "40"}, 0, 40, "", -1},
+        {"wrong address", {"--units", "a,b,c", "--wrong-address", "3"}, {"scan"}, 0, 3, "a,115200,", -1},
+        {"killed", {"--exit-after-bm", "5"}, {"measure", "--count", "20"}, 1, -1, "", -1},
+        {"56000 bit/s", {"--rate", "56000"}, {"read", "--rate", "56000"}, 0, -1, "", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const QString state = dir.filePath(QStringLiteral("fault.state"));
+        QFile::remove(state);
+        const QString port = startSim(c.sim + QStringList{"--state", state});
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun r = cli(c.args + QStringList{"--port", port});
+        EXPECT_LT(clock.elapsed(), 30000);
+        EXPECT_EQ(r.status, c.status) << r.err.join('\n').toStdString();
+        if (c.lines >= 0) {
+            EXPECT_EQ(r.out.size(), c.lines);
+        }
+        if (*c.first) {
+            ASSERT_FALSE(r.out.isEmpty());
+            EXPECT_TRUE(r.out[0].startsWith(QLatin1String(c.first))) << r.out[0].toStdString();
+        }
+        if (c.status != 0) {
+            ASSERT_FALSE(r.err.isEmpty());
+            EXPECT_TRUE(r.err.back().contains(port)) << r.err.back().toStdString();
+        }
+        const std::map<int, int> modes = savedModes(state);
+        EXPECT_EQ(modes.count(0) ? modes.at(0) : -1, c.savedMode);
+    }
+}
+
+// Output that cannot be written and a file that cannot be saved are failures.
+TEST_F(CliTest, WhatCannotBeWrittenFails)
 {
     const QString port = startSim();
-    QProcess p;
-    p.start(QStringLiteral(DXU_CLI_PATH), {"measure", "--port", port});
-    ASSERT_TRUE(p.waitForReadyRead(20000));
-    p.terminate(); // SIGTERM, handled as Ctrl+C is
-    ASSERT_TRUE(p.waitForFinished(20000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
-    const std::vector<std::string> rx = sims.back()->received();
-    ASSERT_FALSE(rx.empty());
-    const auto go = std::find(rx.begin(), rx.end(), "$GO");
-    EXPECT_NE(std::find(go, rx.end(), "$ST"), rx.end());
+    const QString kept = dir.filePath(QStringLiteral("kept.dxu"));
+    ASSERT_EQ(cli({"read", "--port", port, "--output", kept}).status, 0);
+    const QByteArray old = fileBytes(QStringLiteral("kept.dxu"));
+    const struct {
+        QStringList args;
+        QString out;   // standard output goes here
+        long sizeLimit; // of any file the tool writes; 0: none
+        const char* says;
+    } cases[] = {
+        {{"read", "--format", "csv"}, QStringLiteral("/dev/full"), 0, "standard output"},
+        {{"measure", "--count", "5"}, QStringLiteral("/dev/full"), 0, "standard output"},
+        {{"read", "--output", "/dev/full"}, {}, 0, "not a regular file"},
+        {{"read", "--output", kept}, {}, 100, "File too large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QProcess p;
+        if (!c.out.isEmpty())
+            p.setStandardOutputFile(c.out);
+        const long limit = c.sizeLimit;
+        p.setChildProcessModifier([limit] {
+            if (limit > 0) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const struct rlimit small = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            }
+        });
+        p.start(QStringLiteral(DXU_CLI_PATH), c.args + QStringList{"--port", port});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains(c.says));
+    }
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+    EXPECT_EQ(fileBytes(QStringLiteral("kept.dxu")), old);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("kept.dxu*")}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
 TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
@@ -181,6 +296,13 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
     broken.write(QByteArray(300, 'x'));
     broken.close();
     const QString port = startSim();
+    const QString fifo = dir.filePath("fifo.dxu");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString hostile = dir.filePath("display.dxu");
+    ASSERT_EQ(cli({"read", "--port", port, "--output", hostile}).status, 0);
+    SetupImage image = readSetupFile(hostile);
+    image.record.displayMode = INT32_MIN; // 0x80000000 at offset 476
+    ASSERT_TRUE(writeSetupFile(hostile, image.record).isEmpty());
 
     const struct {
         QStringList args;
@@ -189,6 +311,8 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
     } cases[] = {
         {{"apply", broken.fileName(), "--port", port}, 2, "broken.dxu"},
         {{"apply", dir.filePath("none.dxu"), "--port", port}, 2, "none.dxu"},
+        {{"apply", fifo, "--port", port}, 2, "not a regular file"},
+        {{"apply", hostile, "--port", port}, 2, "Display of -2147483648"},
         {{"read", "--port", dir.filePath("no-such-tty")}, 5, "no-such-tty"},
         {{"read", "--port", port, "--rate", "12345"}, 2, "12345"},
         {{"measure", "--port", port, "--address", "a,b"}, 2, "one unit"},

@@ -500,7 +500,8 @@ TEST_F(ConnectWindow, LastReadingTurnsStaleWhenResultsStop)
     st().current().displayMode = 1;
     st().current().units = 1;
     click("pbContinuous");
-    reply("$OK\r$US,2\r");
+    reply("$OK\r");
+    reply("$US,2\r");
     const auto live = [&] { return form().isEnabled("lblResult") && form().hint("lblResult").empty(); };
     const auto tick = [&](int seconds) {
         for (int i = 0; i < seconds; ++i) {
@@ -523,7 +524,8 @@ TEST_F(ConnectWindow, LastReadingTurnsStaleWhenResultsStop)
     EXPECT_TRUE(live());
 
     click("pbContinuous"); // Stop
-    reply("$OK\r$US,0\r");
+    reply("$OK\r");
+    reply("$US,0\r");
     ASSERT_EQ(st().current().laserOn, 0);
     tick(1);
     EXPECT_FALSE(live());

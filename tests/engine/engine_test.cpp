@@ -75,11 +75,12 @@ protected:
         answerList(frame);
         port.clear();
     }
-    // Answers every item of the list in the queue with OK.
+    // Answers every item of the list in the queue: a write or an action with
+    // OK, a query with its code and no value, which leaves the record as it is.
     void answerList(const std::string& frame)
     {
         for (int i = 0; i < CommandQueue::Capacity && st->queue.queueState != QueueIdle; ++i)
-            receive(frame + "OK\r");
+            receive(frame + (st->awaited.ok ? std::string("OK") : std::string(st->awaited.code, 2)) + "\r");
     }
     void ticks(int n) { for (int i = 0; i < n; ++i) { clock.advance(1000); engine.PollTimerTimer(); } }
 
@@ -94,22 +95,32 @@ protected:
     Session session{*st, engine, port, hooks, ui, hooks};
 };
 
-TEST_F(EngineTest, RepliesAreParsedWhenABlockEndsALine)
+TEST_F(EngineTest, EachReplyIsTakenWhenItsLineEndsAndAnswersOnlyItsCommand)
 {
-    run(QueueList, {{1, "MM", 3, 3}, {1, "MU", 4, 3}, {1, "PL", 9, 3}});
+    run(QueueList, {{1, "MM", 3, 3}, {1, "MU", 4, 3}, {1, "PL", 9, 3}, {1, "SU", 50, 3}});
     EXPECT_EQ(sent(), Lines{"$MM\r"});
     receive("$MM");
-    receive(",2\r$M"); // a line end inside the block: still waiting
+    EXPECT_EQ(sent(), Lines{});
+    receive(",2\r$M"); // a whole line, and the start of another
+    EXPECT_EQ(st->current().measureMode, 2);
+    EXPECT_EQ(sent(), Lines{"$MU\r"});
     receive("U,1");
     EXPECT_EQ(sent(), Lines{});
-    receive("\r");
-    EXPECT_EQ(st->current().measureMode, 2);
+    receive("\r$BM,1.5\r"); // a result answers no query
     EXPECT_EQ(st->current().units, 1);
-    EXPECT_EQ(sent(), Lines{"$MU\r"}); // one verdict for both replies: one step
-    receive("$OK\n");
-    receive("$PL,7\r");
     EXPECT_EQ(sent(), Lines{"$PL\r"});
+    receive("$MU,0\r$OK\r$US,2\r"); // late and stray replies change nothing
+    EXPECT_EQ(st->current().units, 1);
+    EXPECT_EQ(st->current().status, 0);
+    EXPECT_EQ(sent(), Lines{});
+    receive("$PL,7\r\x93junk"); // noise after a line does not hold it back
+    EXPECT_EQ(sent(), Lines{"$SU\r"});
+    receive("$PL,7\r"); // a late copy of the answer before
+    EXPECT_EQ(sent(), Lines{});
+    EXPECT_NE(st->lastSendTick, 0u) << "SU is done only on its OK";
+    receive("$OK\r");
     EXPECT_EQ(st->queue.queueState, QueueIdle);
+    EXPECT_EQ(st->lastSendTick, 0u);
     EXPECT_EQ(engine.lineLength(), 0);
 }
 
@@ -376,21 +387,22 @@ TEST_F(EngineTest, ErrorsQuestionIsAskedOnce)
 
 TEST_F(EngineTest, OverlongInputIsDroppedAndReceptionRecovers)
 {
-    run(QueueList, {{1, "MM", 3, 3}, {1, "MU", 4, 3}});
+    run(QueueList, {{1, "MM", 3, 3}, {1, "MU", 4, 3}, {1, "PL", 9, 3}});
     port.clear();
     const std::string junk(999, 'x');
     receive("$MM,2\r" + junk);
+    EXPECT_EQ(st->current().measureMode, 2);
+    EXPECT_EQ(sent(), Lines{"$MU\r"});
     for (int i = 0; i < 60; ++i) {
         receive(junk);
         ASSERT_LE(engine.lineLength(), Engine::LineCapacity);
     }
-    receive("\r$MM,3\r");
-    EXPECT_EQ(st->current().measureMode, 3);
-    EXPECT_EQ(sent(), Lines{"$MU\r"});
-    receive(std::string(30000, 'y'));
-    receive(std::string(25000, 'y') + "\r$MU,1"); // the line being received survives
-    receive("\r");
+    receive("\r$MU,1\r");
     EXPECT_EQ(st->current().units, 1);
+    EXPECT_EQ(sent(), Lines{"$PL\r"});
+    receive(std::string(30000, 'y'));
+    receive(std::string(25000, 'y') + "\r$PL,7"); // the line being received survives
+    receive("\r");
     EXPECT_EQ(st->queue.queueState, QueueIdle);
 }
 

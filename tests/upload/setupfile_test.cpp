@@ -9,14 +9,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <limits>
 #include <set>
+#include <string_view>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace dxu::test {
 namespace {
@@ -267,11 +272,17 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
         {"nan.dxu", with([](UnitRecord& r) { r.longGate = std::numeric_limits<float>::quiet_NaN(); }),
          "Long Gate is not a number"},
         {"trip.dxu", with([](UnitRecord& r) { r.tripTimeout = 1e9f; }), "Trip Timeout"},
+        {"display.dxu", with([](UnitRecord& r) { r.displayMode = INT32_MIN; }), "Display of -2147483648"},
+        {"target.dxu", with([](UnitRecord& r) { r.targetSelector = 9; }), "Target of 9"},
+        {"fifo.dxu", {}, "not a regular file"}, // opened without waiting for a writer
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (!c.bytes.isEmpty())
             writeBytes(path(c.name), c.bytes);
+        if (std::string_view(c.name) == "fifo.dxu") {
+            ASSERT_EQ(::mkfifo(QFile::encodeName(path(c.name)).constData(), 0600), 0);
+        }
         const UnitRecord edit = top().state().editRecord;
         messages.shown.clear();
         openFile(path(c.name));
@@ -294,6 +305,42 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("x.dxu")));
     EXPECT_TRUE(top().setupFiles().setupFileName().isEmpty());
+
+    // A FIFO or a device is never replaced by a file, and a full disk never empties the
+    // file a save would replace: the old one stays, whole, and the failure is said.
+    const QByteArray old = imageOf(good);
+    writeBytes(path("kept.dxu"), old);
+    struct rlimit limit = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const auto oldXfsz = std::signal(SIGXFSZ, SIG_IGN);
+    const struct {
+        QString target;
+        rlim_t sizeLimit;
+        const char* says;
+    } saves[] = {
+        {path("fifo.dxu"), limit.rlim_cur, "not a regular file"},
+        {path("kept.dxu"), 100, "File too large"},
+    };
+    for (const auto& c : saves) {
+        SCOPED_TRACE(c.target.toStdString());
+        messages.shown.clear();
+        dialogs.answerNext(c.target);
+        struct rlimit small = limit;
+        small.rlim_cur = c.sizeLimit;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        top().setupFiles().saveAs();
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].text.contains(QLatin1String(c.says))) << messages.shown[0].text.toStdString();
+    }
+    std::signal(SIGXFSZ, oldXfsz);
+    EXPECT_FALSE(QFileInfo(path("fifo.dxu")).isFile());
+    QFile kept(path("kept.dxu"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("kept.dxu*")}, QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("kept.dxu")})
+        << "no temporary file is left";
 }
 
 // The merge takes settings only: floats within 0.0001 are equal, a new
