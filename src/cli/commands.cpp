@@ -282,7 +282,7 @@ int runMeasure(const Options& o)
         if (!line.linkUp())
             result = {ExitFailed, line.portMessage().isEmpty() ? QStringLiteral("the port went away") : line.portMessage()};
         else if (interrupted() && bounded && !complete())
-            result = {128 + interruptSignal(),
+            result = {interruptSignal() != 0 ? 128 + interruptSignal() : ExitFailed,
                       o.count >= 0 ? QStringLiteral("interrupted after %1 of %2 results").arg(printed).arg(o.count)
                                    : QStringLiteral("interrupted after %1 results in %2 of %3 s")
                                          .arg(printed)

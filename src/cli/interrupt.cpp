@@ -51,4 +51,6 @@ bool interrupted() { return g_interrupted; }
 
 int interruptSignal() { return g_interrupted ? static_cast<int>(g_signal) : 0; }
 
+void interruptNow() { g_interrupted = true; }
+
 } // namespace dxu::cli

@@ -14,5 +14,8 @@ void installInterruptHandler(QObject* parent);
 bool interrupted();
 // The signal that interrupted (SIGINT or SIGTERM), or 0.
 int interruptSignal();
+// Raises the flag from the program itself (the MQTT broker refused it for
+// good): the command stops as on a signal, with no signal's status.
+void interruptNow();
 
 } // namespace dxu::cli
