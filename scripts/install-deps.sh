@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev openssl ser2net
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then
