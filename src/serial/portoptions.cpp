@@ -79,10 +79,14 @@ void setRunPortOptions(int com, const PortOptions& options) { runOptions().inser
 
 namespace dxu {
 namespace {
-void (*g_noteSink)(const QString&) = nullptr;
+std::function<void(const QString&)>& noteSink()
+{
+    static std::function<void(const QString&)> sink;
+    return sink;
+}
 } // namespace
 
-void setPortNoteSink(void (*sink)(const QString&)) { g_noteSink = sink; }
+void setPortNoteSink(std::function<void(const QString&)> sink) { noteSink() = std::move(sink); }
 
 void notePortOnce(const QString& key, const QString& text)
 {
@@ -90,8 +94,8 @@ void notePortOnce(const QString& key, const QString& text)
     if (said.contains(key))
         return;
     said.insert(key);
-    if (g_noteSink) {
-        g_noteSink(text);
+    if (noteSink()) {
+        noteSink()(text);
         return;
     }
     // Never in the middle of a connect: the box waits for the event loop.

@@ -6,6 +6,8 @@
 // sub-key Ports beside the device; dxu-cli sets them for one run.
 #include <QString>
 
+#include <functional>
+
 namespace dxu {
 
 enum class Rs485Mode {
@@ -46,5 +48,5 @@ namespace dxu {
 // says nothing): by default a message box, shown from the event loop; dxu-cli
 // prints it.
 void notePortOnce(const QString& key, const QString& text);
-void setPortNoteSink(void (*sink)(const QString& text));
+void setPortNoteSink(std::function<void(const QString& text)> sink);
 } // namespace dxu
