@@ -32,6 +32,8 @@ namespace {
 // The longest wait for the server's answer to the COM-PORT-OPTION; a
 // server that says nothing by then is used as it is.
 constexpr int kNegotiationMs = 1500;
+// The server hung up (ser2net does when another client takes the port).
+const QString kClosedByServer = QStringLiteral("was closed by the server; another client may have taken the port");
 // How long the connection of a check waits for the open that follows it.
 constexpr int kParkMs = 10000;
 
@@ -305,7 +307,7 @@ QString netFailureText(const NetAttempt& a)
     case NetFailure::Tls:
         return QStringLiteral("cannot be reached: the TLS handshake failed") + detail;
     case NetFailure::Closed:
-        return QStringLiteral("was closed by the server; another client may have taken the port") + detail;
+        return kClosedByServer + detail;
     case NetFailure::Other:
         break;
     }
@@ -390,8 +392,8 @@ int NetLink::receiveRaw(char* buffer, int size)
         const int e = SSL_get_error(ssl_, n);
         if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE)
             return 0;
-        if (e == SSL_ERROR_ZERO_RETURN || (e == SSL_ERROR_SYSCALL && errno == 0))
-            lose(QStringLiteral("was closed by the server; another client may have taken the port"));
+        if (e == SSL_ERROR_ZERO_RETURN || (e == SSL_ERROR_SYSCALL && (errno == 0 || errno == ECONNRESET)))
+            lose(kClosedByServer);
         else if (e == SSL_ERROR_SYSCALL)
             lose(QStringLiteral("was lost: %1").arg(errorText(errno)));
         else
@@ -403,8 +405,8 @@ int NetLink::receiveRaw(char* buffer, int size)
         return int(n);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return 0;
-    if (n == 0)
-        lose(QStringLiteral("was closed by the server; another client may have taken the port"));
+    if (n == 0 || errno == ECONNRESET)
+        lose(kClosedByServer);
     else if (errno == ETIMEDOUT)
         lose(QStringLiteral("stopped answering (the connection timed out)"));
     else
@@ -516,7 +518,7 @@ void NetLink::flush()
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                     return;
                 lose(errno == EPIPE || errno == ECONNRESET
-                         ? QStringLiteral("was closed by the server; another client may have taken the port")
+                         ? kClosedByServer
                          : QStringLiteral("was lost: %1").arg(errorText(errno)));
                 return;
             }
