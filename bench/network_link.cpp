@@ -120,9 +120,15 @@ int main(int argc, char** argv)
         }
     }
     const double d = median(directMs), n = median(networkMs), ratio = n / d;
+    const auto runs = [](const std::vector<double>& v) {
+        QString s;
+        for (double ms : v)
+            s += QStringLiteral(" %1").arg(ms, 0, 'f', 0);
+        return s;
+    };
     std::printf("connect + full read at 115200 bit/s, median of 5:\n");
-    std::printf("  direct pty           %.0f ms\n", d);
-    std::printf("  rfc2217 via ser2net  %.0f ms  (%.2f x, bound 1.3)\n", n, ratio);
+    std::printf("  direct pty           %.0f ms  (runs:%s)\n", d, qPrintable(runs(directMs)));
+    std::printf("  rfc2217 via ser2net  %.0f ms  (runs:%s)  %.2f x, bound 1.3\n", n, qPrintable(runs(networkMs)), ratio);
 
     // 2. The fastest stream through ser2net.
     qputenv("DXU_COM1", network);
