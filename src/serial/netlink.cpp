@@ -336,7 +336,7 @@ std::unique_ptr<NetLink> NetLink::open(const QString& device, const PortOptions&
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<NetLink> link(new NetLink(fd, ssl, ctx, a.telnet));
+    std::unique_ptr<NetLink> link(new NetLink(fd, ssl, ctx, a.telnet, device.trimmed()));
     if (link->telnet_) {
         link->queue(link->telnet_->opening());
         if (!link->negotiate(std::min(deadline, nowMs() + kNegotiationMs))) {
@@ -347,9 +347,22 @@ std::unique_ptr<NetLink> NetLink::open(const QString& device, const PortOptions&
     return link;
 }
 
-NetLink::NetLink(int fd, ssl_st* ssl, ssl_ctx_st* ctx, bool telnet)
-    : fd_(fd), ssl_(ssl), ctx_(ctx), telnet_(telnet ? std::make_unique<TelnetComPort>() : nullptr)
+NetLink::NetLink(int fd, ssl_st* ssl, ssl_ctx_st* ctx, bool telnet, const QString& device)
+    : fd_(fd), ssl_(ssl), ctx_(ctx), telnet_(telnet ? std::make_unique<TelnetComPort>() : nullptr), device_(device)
 {
+}
+
+// Once the server has answered every rate asked for, the last answer is the
+// rate of its line: one other than asked for is said (once).
+void NetLink::checkConfirmedRate()
+{
+    if (ratesAsked_ == 0 || telnet_->rateConfirmations() != ratesAsked_ || telnet_->confirmedRate() == settings_.rate)
+        return;
+    notePortOnce(QStringLiteral("rate %1 %2 %3").arg(device_).arg(settings_.rate).arg(telnet_->confirmedRate()),
+                 QStringLiteral("%1: the server runs the line at %2 bit/s, not at the %3 bit/s asked for.")
+                     .arg(device_)
+                     .arg(telnet_->confirmedRate())
+                     .arg(settings_.rate));
 }
 
 NetLink::~NetLink() { close(); }
@@ -376,8 +389,11 @@ void NetLink::decode(const char* raw, int size, QByteArray& data)
     if (!reply_.isEmpty())
         queue(reply_);
     // A late yes to the COM-PORT-OPTION: the settings follow it at once.
-    if (wasAsked && telnet_->comPort() == TelnetComPort::ComPort::Accepted && settingsSent_)
+    if (wasAsked && telnet_->comPort() == TelnetComPort::ComPort::Accepted && settingsSent_) {
+        ++ratesAsked_;
         queue(TelnetComPort::lineSettings(settings_));
+    }
+    checkConfirmedRate();
 }
 
 int NetLink::receiveRaw(char* buffer, int size)
@@ -473,8 +489,10 @@ void NetLink::apply(const LineSettings& s)
 {
     settings_ = s;
     settingsSent_ = true;
-    if (telnet_ && telnet_->comPort() == TelnetComPort::ComPort::Accepted)
+    if (telnet_ && telnet_->comPort() == TelnetComPort::ComPort::Accepted) {
+        ++ratesAsked_;
         queue(TelnetComPort::lineSettings(s));
+    }
 }
 
 void NetLink::purge(bool input, bool output)

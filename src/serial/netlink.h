@@ -67,7 +67,7 @@ public:
     bool alive() const;
 
 private:
-    NetLink(int fd, ssl_st* ssl, ssl_ctx_st* ctx, bool telnet);
+    NetLink(int fd, ssl_st* ssl, ssl_ctx_st* ctx, bool telnet, const QString& device);
     // Reads what the socket has: >0 bytes, 0 nothing now, -1 lost.
     int receiveRaw(char* buffer, int size);
     // Takes what arrived into early_ until the server has answered the
@@ -78,13 +78,17 @@ private:
     void queue(const QByteArray& bytes);
     void flush();
     void lose(const QString& reason);
+    void checkConfirmedRate();
 
     int fd_;
     ssl_st* ssl_;
     ssl_ctx_st* ctx_;
     std::unique_ptr<TelnetComPort> telnet_;
+    QString device_;
     LineSettings settings_;
     bool settingsSent_ = false;
+    // Rates asked for on this connection; the server confirms them in order.
+    int ratesAsked_ = 0;
     // Encoded bytes the socket has not taken yet.
     QByteArray out_;
     // Port data received while nobody asked for it (during the negotiation).

@@ -183,6 +183,7 @@ void TelnetComPort::subnegotiation()
         for (int i = 2; i < 6; ++i)
             rate = (rate << 8) | uint8_t(sub_[i]);
         confirmedRate_ = rate;
+        ++rateConfirmations_;
     }
 }
 

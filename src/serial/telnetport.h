@@ -42,8 +42,10 @@ public:
     ComPort comPort() const { return comPort_; }
     // The rate the server last confirmed, 0 when it has confirmed none.
     uint32_t confirmedRate() const { return confirmedRate_; }
-    // Subnegotiation answers seen from the server.
+    // Subnegotiation answers seen from the server, and those of them that
+    // confirmed a rate.
     int confirmations() const { return confirmations_; }
+    int rateConfirmations() const { return rateConfirmations_; }
 
 private:
     enum class State { Data, Iac, Verb, Sub, SubIac };
@@ -60,6 +62,7 @@ private:
     std::array<Side, 256> us_{}, him_{};
     uint32_t confirmedRate_ = 0;
     int confirmations_ = 0;
+    int rateConfirmations_ = 0;
 };
 
 } // namespace dxu::serialio
