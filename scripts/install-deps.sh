@@ -14,6 +14,8 @@ packages=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
   # the change journal (Qt SQL over SQLite) and its PDF report's font and checks
   libqt6sql6-sqlite fonts-dejavu-core poppler-utils
+  # network links: TLS, and the device server the tests run
+  libssl-dev ser2net
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

@@ -41,6 +41,10 @@ int main(int argc, char** argv)
     if (!o.devicePath.isEmpty())
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(),
                 o.devicePath.toLocal8Bit());
+    dxu::setRunPortOptions(o.comNumber, portOptionsOf(o, dxu::loadPortOptions(o.comNumber)));
+    dxu::setPortNoteSink([&o](const QString& text) {
+        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
+    });
     if (!dxu::portIsFree(o.comNumber)) {
         const QString why = messageLine(dxu::portOpenFailureText(o.comNumber), o.comNumber, o.devicePath);
         std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(why));

@@ -18,9 +18,18 @@ constexpr int PathComNumber = DriverPortCount;
 
 const char kCommon[] =
     "Options of every command:\n"
-    "  -p, --port PORT      the serial port: a device path such as /dev/ttyUSB0, or\n"
-    "                       \"COM n\", resolved as DXU Interface resolves it\n"
+    "  -p, --port PORT      the serial port: a device path such as /dev/ttyUSB0,\n"
+    "                       a device server's port (rfc2217://HOST:PORT,\n"
+    "                       rfc2217+tls://HOST:PORT, tcp://HOST:PORT, tls://HOST:PORT)\n"
+    "                       or \"COM n\", resolved as DXU Interface resolves it\n"
     "                       (DXU_COM<n>, the stored choice, /dev/ttyS<n-1>)\n"
+    "  --rs485 MODE         RS-485 direction: adapter (it switches itself), rts-on-send\n"
+    "                       or rts-after-send (the kernel's RS-485 mode)\n"
+    "  --rts-delays B,A     kernel RS-485 mode: RTS delays before and after sending, ms\n"
+    "  --drop-echo          drop the echo of a converter that hears itself\n"
+    "  --ca-file FILE       TLS: the certificates the server's must be signed by\n"
+    "  --reply-allowance MS time added to the 2000 ms reply time-out\n"
+    "                       (the port options given replace the stored ones)\n"
     "  -r, --rate RATE      line rate in bit/s: 1200, 2400, 4800, 9600, 14400, 19200,\n"
     "                       38400, 56000, 57600 or 115200 (default 115200); also\n"
     "                       110, 300 and 600\n"
@@ -257,6 +266,32 @@ Parsed parseArguments(const QStringList& args)
         } else if (o.command == Command::Measure && publish::takeOption(args, i, o.publish, error)) {
         } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
             o.allRates = true;
+        } else if (a == QLatin1String("--rs485")) {
+            const QString v = take(args, i, a, error);
+            Rs485Mode mode{};
+            if (error.isEmpty() && !parseRs485Mode(v, mode))
+                error = QStringLiteral("bad RS-485 mode '%1' (adapter, rts-on-send or rts-after-send)").arg(v);
+            o.rs485 = mode;
+        } else if (a == QLatin1String("--rts-delays")) {
+            const QString v = take(args, i, a, error);
+            const QStringList parts = v.split(QLatin1Char(','));
+            bool ok1 = false, ok2 = false;
+            const int before = parts.value(0).toInt(&ok1), after = parts.value(1).toInt(&ok2);
+            const auto inRange = [](int ms) { return ms >= 0 && ms <= PortOptions::MaxDelayMs; };
+            if (error.isEmpty() && (parts.size() != 2 || !ok1 || !ok2 || !inRange(before) || !inRange(after)))
+                error = QStringLiteral("bad RTS delays '%1' (BEFORE,AFTER in ms, 0 .. %2)").arg(v).arg(PortOptions::MaxDelayMs);
+            o.rtsDelays = {before, after};
+        } else if (a == QLatin1String("--drop-echo")) {
+            o.dropEcho = true;
+        } else if (a == QLatin1String("--ca-file")) {
+            o.caFile = take(args, i, a, error);
+        } else if (a == QLatin1String("--reply-allowance")) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            const int ms = v.toInt(&ok);
+            if (error.isEmpty() && (!ok || ms < 0 || ms > PortOptions::MaxReplyAllowanceMs))
+                error = QStringLiteral("bad reply allowance '%1' (0 .. %2 ms)").arg(v).arg(PortOptions::MaxReplyAllowanceMs);
+            o.replyAllowanceMs = ms;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             error = QStringLiteral("unknown option '%1'").arg(a);
         } else if (o.command == Command::None) {
@@ -278,6 +313,23 @@ Parsed parseArguments(const QStringList& args)
     if (o.command == Command::Read && o.format == Format::None && o.output.isEmpty())
         o.format = Format::Text;
     return p;
+}
+
+PortOptions portOptionsOf(const Options& o, PortOptions stored)
+{
+    if (o.rs485)
+        stored.rs485 = *o.rs485;
+    if (o.rtsDelays) {
+        stored.rtsBeforeMs = o.rtsDelays->first;
+        stored.rtsAfterMs = o.rtsDelays->second;
+    }
+    if (o.dropEcho)
+        stored.dropEcho = true;
+    if (o.caFile)
+        stored.caFile = *o.caFile;
+    if (o.replyAllowanceMs)
+        stored.replyAllowanceMs = *o.replyAllowanceMs;
+    return stored;
 }
 
 } // namespace dxu::cli

@@ -6,6 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "serial/portoptions.h"
+
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace dxu::cli {
@@ -40,6 +44,12 @@ struct Options {
     double seconds = -1;       // measure: how long; -1 no limit
     bool allRates = false;     // scan: at every rate
     publish::Settings publish; // measure: the MQTT broker (--publish)
+    // Port options given (each replaces the stored one).
+    std::optional<Rs485Mode> rs485;
+    std::optional<std::pair<int, int>> rtsDelays; // before, after (ms)
+    bool dropEcho = false;
+    std::optional<QString> caFile;
+    std::optional<int> replyAllowanceMs;
 };
 
 struct Parsed {
@@ -49,6 +59,8 @@ struct Parsed {
 
 // Parses the arguments after the program name.
 Parsed parseArguments(const QStringList& args);
+// The port options of the run: the stored ones with those given replacing them.
+PortOptions portOptionsOf(const Options& o, PortOptions stored);
 // The help of a command (Command::None: the program's).
 QString helpText(Command command);
 // The name of a unit in result lines: its address, or "unit" on RS-232.

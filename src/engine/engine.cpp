@@ -456,7 +456,8 @@ void Engine::PollTimerTimer()
         return;
     }
     busy_ = true;
-    if (st_.lastSendTick != 0 && elapsedOver(st_.lastSendTick, now, ReplyTimeoutMs)) {
+    if (st_.lastSendTick != 0
+        && elapsedOver(st_.lastSendTick, now, ReplyTimeoutMs + int32_t(port_.ReplyAllowanceMs()))) {
         st_.lastSendTick = 0;
         if (st_.queue.queueState == QueueConnect) {
             connectFailed();

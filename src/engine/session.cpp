@@ -149,7 +149,12 @@ void Session::abandonSwitch()
 // and can connect again when the device is back.
 void Session::portLost(int comNumber)
 {
+    const std::string why = link_.LostText();
     disconnectUnit();
+    if (!why.empty()) {
+        showMessage("DXU Interface", why.c_str());
+        return;
+    }
     char text[160];
     std::snprintf(text, sizeof text,
                   "Serial port: COM%d is no longer available.\nCheck the cable or adapter, then connect again.",

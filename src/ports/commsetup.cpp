@@ -15,6 +15,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace dxu {
 namespace {
 
@@ -128,10 +130,96 @@ QWidget* TfrmCommSetup::buildPcGroup(PcGroup& g, const QString& caption, const Q
         grid->addWidget(g.device, 1, 1, 1, 5);
         grid->addWidget(g.deviceNote, 2, 1, 1, 5);
         connect(g.port, &QComboBox::currentIndexChanged, this, [this, &g] { showDeviceOf(g); });
+        buildOptions(g, grid, suffix);
     }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return box;
+}
+
+// Direction control of an RS-485 adapter, the echo, the extra reply time
+// and the CA file of a TLS link: stored for the port with Set.
+void TfrmCommSetup::buildOptions(PcGroup& g, QGridLayout* grid, const QString& suffix)
+{
+    QWidget* box = g.device->parentWidget();
+    const auto spin = [box](const QString& name, int max, const QString& tip) {
+        auto* s = new QSpinBox(box);
+        s->setObjectName(name);
+        s->setRange(0, max);
+        s->setSuffix(QStringLiteral(" ms"));
+        s->setToolTip(tip);
+        return s;
+    };
+    g.direction = new QComboBox(box);
+    g.direction->setObjectName(QStringLiteral("cmbPC%1Direction").arg(suffix));
+    g.direction->addItems({QStringLiteral("The adapter switches direction itself"),
+                           QStringLiteral("Kernel RS-485 mode: RTS on while sending"),
+                           QStringLiteral("Kernel RS-485 mode: RTS on after sending")});
+    g.direction->setToolTip(QStringLiteral("How the transmitter of an RS-485 adapter is switched on. Most USB "
+                                           "adapters switch it themselves; a port that needs the kernel's "
+                                           "RS-485 mode (TIOCSRS485) drives it by RTS."));
+    g.rtsBefore = spin(QStringLiteral("edPC%1RtsBefore").arg(suffix), PortOptions::MaxDelayMs,
+                       QStringLiteral("Kernel RS-485 mode: RTS delay before sending"));
+    g.rtsAfter = spin(QStringLiteral("edPC%1RtsAfter").arg(suffix), PortOptions::MaxDelayMs,
+                      QStringLiteral("Kernel RS-485 mode: RTS delay after sending"));
+    g.dropEcho = new QCheckBox(QStringLiteral("Drop the echo"), box);
+    g.dropEcho->setObjectName(QStringLiteral("cbPC%1DropEcho").arg(suffix));
+    g.dropEcho->setToolTip(QStringLiteral("For converters that hear their own transmission: what comes back "
+                                          "as it was sent is not taken as the unit's reply."));
+    g.replyAllowance = spin(QStringLiteral("edPC%1ReplyAllowance").arg(suffix), PortOptions::MaxReplyAllowanceMs,
+                            QStringLiteral("Time added to the 2000 ms a reply may take, for a device server "
+                                           "whose network round trip needs it."));
+    g.caFile = new QLineEdit(box);
+    g.caFile->setObjectName(QStringLiteral("edPC%1CaFile").arg(suffix));
+    g.caFile->setPlaceholderText(QStringLiteral("the system's CAs"));
+    g.caFile->setToolTip(QStringLiteral("tls:// and rfc2217+tls:// addresses: a PEM file of the certificates "
+                                        "that the server's certificate must be signed by."));
+
+    grid->addWidget(new QLabel(QStringLiteral("Direction:"), box), 3, 0);
+    grid->addWidget(g.direction, 3, 1, 1, 3);
+    auto* delays = new QHBoxLayout;
+    delays->addWidget(new QLabel(QStringLiteral("before"), box));
+    delays->addWidget(g.rtsBefore);
+    delays->addWidget(new QLabel(QStringLiteral("after"), box));
+    delays->addWidget(g.rtsAfter);
+    grid->addLayout(delays, 3, 4, 1, 2);
+    grid->addWidget(g.dropEcho, 4, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Extra reply time:"), box), 4, 2);
+    grid->addWidget(g.replyAllowance, 4, 3);
+    grid->addWidget(new QLabel(QStringLiteral("CA file:"), box), 5, 0);
+    grid->addWidget(g.caFile, 5, 1, 1, 5);
+    const auto delaysUsed = [&g] {
+        const bool kernel = g.direction->currentIndex() > 0;
+        g.rtsBefore->setEnabled(kernel);
+        g.rtsAfter->setEnabled(kernel);
+    };
+    connect(g.direction, &QComboBox::currentIndexChanged, this, delaysUsed);
+    delaysUsed();
+}
+
+void TfrmCommSetup::showOptionsOf(PcGroup& g, int com)
+{
+    if (!g.direction)
+        return;
+    const PortOptions o = com > 0 ? loadPortOptions(com) : PortOptions{};
+    g.direction->setCurrentIndex(int(o.rs485));
+    g.rtsBefore->setValue(o.rtsBeforeMs);
+    g.rtsAfter->setValue(o.rtsAfterMs);
+    g.dropEcho->setChecked(o.dropEcho);
+    g.replyAllowance->setValue(o.replyAllowanceMs);
+    g.caFile->setText(o.caFile);
+}
+
+PortOptions TfrmCommSetup::optionsOf(const PcGroup& g) const
+{
+    PortOptions o;
+    o.rs485 = Rs485Mode(std::clamp(g.direction->currentIndex(), 0, 2));
+    o.rtsBeforeMs = g.rtsBefore->value();
+    o.rtsAfterMs = g.rtsAfter->value();
+    o.dropEcho = g.dropEcho->isChecked();
+    o.replyAllowanceMs = g.replyAllowance->value();
+    o.caFile = g.caFile->text().trimmed();
+    return o;
 }
 
 QWidget* TfrmCommSetup::buildUnitGroup()
@@ -217,6 +305,7 @@ void TfrmCommSetup::showDeviceOf(PcGroup& g)
     if (!g.device)
         return;
     const int com = g.port->currentIndex() + 1;
+    showOptionsOf(g, com);
     if (com <= 0) {
         g.device->setEditText(QString());
         g.device->setEnabled(false);
@@ -247,6 +336,17 @@ void TfrmCommSetup::setPc(PcGroup& g, PcLink link)
 {
     if (!st_)
         return;
+    if (g.device && g.device->isEnabled()) {
+        const QString device = g.device->currentText().trimmed();
+        if (!deviceTextValid(device)) {
+            showMessage(QStringLiteral("Error"),
+                        QStringLiteral("'%1' is no network address this program knows.\nWrite it as "
+                                       "rfc2217://HOST:PORT, rfc2217+tls://HOST:PORT, tcp://HOST:PORT or "
+                                       "tls://HOST:PORT.")
+                            .arg(device));
+            return;
+        }
+    }
     const bool inUse = g.inUse->isChecked();
     if (!setPcPort(*st_, *port_, link, g.port->currentIndex(), g.rate->currentIndex(), inUse))
         return;
@@ -254,7 +354,7 @@ void TfrmCommSetup::setPc(PcGroup& g, PcLink link)
         (link == PcLink::Rs232 ? g485_ : g232_).inUse->setChecked(false);
     if (g.device && g.device->isEnabled()) {
         const int com = g.port->currentIndex() + 1;
-        if (!storeDevicePath(com, g.device->currentText()))
+        if (!storeDevicePath(com, g.device->currentText()) || !storePortOptions(com, optionsOf(g)))
             showMessage(QStringLiteral("Error"),
                         QStringLiteral("The device for COM%1 could not be stored.").arg(com));
         showDeviceOf(g);

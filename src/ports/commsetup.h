@@ -2,6 +2,7 @@
 // The comm port setup dialog: the PC's RS-232 and RS-485 ports and rates, and
 // the rates of the unit's configuration and universal ports.
 #include "ports/portsettings.h"
+#include "serial/portoptions.h"
 
 #include "services/formplacement.h"
 
@@ -9,6 +10,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QLineEdit;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -47,10 +50,20 @@ private:
         QComboBox* rate = nullptr;
         QCheckBox* inUse = nullptr;
         QPushButton* set = nullptr;
-        QComboBox* device = nullptr; // the device file "COM n" opens (POSIX)
+        QComboBox* device = nullptr; // the device file or network address "COM n" opens (POSIX)
         QLabel* deviceNote = nullptr;
+        // The port's options (see serial/portoptions.h).
+        QComboBox* direction = nullptr;
+        QSpinBox* rtsBefore = nullptr;
+        QSpinBox* rtsAfter = nullptr;
+        QCheckBox* dropEcho = nullptr;
+        QSpinBox* replyAllowance = nullptr;
+        QLineEdit* caFile = nullptr;
     };
     QWidget* buildPcGroup(PcGroup& g, const QString& caption, const QString& suffix);
+    void buildOptions(PcGroup& g, QGridLayout* grid, const QString& suffix);
+    void showOptionsOf(PcGroup& g, int com);
+    PortOptions optionsOf(const PcGroup& g) const;
     QWidget* buildUnitGroup();
     void setPc(PcGroup& g, PcLink link);
     void showDeviceOf(PcGroup& g);

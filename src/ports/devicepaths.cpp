@@ -1,5 +1,6 @@
 #include "ports/devicepaths.h"
 
+#include "serial/netlink.h"
 #include "services/store.h"
 
 #include <QDir>
@@ -70,6 +71,10 @@ QString deviceNote(int comNumber, const QString& path)
 {
     if (!deviceOverride(comNumber).isEmpty())
         return QStringLiteral("Set for this run by DXU_COM%1.").arg(comNumber);
+    serialio::NetAddress a;
+    if (serialio::parseNetAddress(path, a))
+        return a.telnet ? QStringLiteral("A device server's port: the line settings travel with RFC 2217.")
+                        : QStringLiteral("A device server's port: the line settings stay as the server has them.");
     if (!path.isEmpty() && !QFileInfo::exists(path))
         return QStringLiteral("%1 is not present now; COM%2 will open it once it is plugged in.")
             .arg(path)
@@ -77,9 +82,17 @@ QString deviceNote(int comNumber, const QString& path)
     return {};
 }
 
+bool deviceTextValid(const QString& text)
+{
+    serialio::NetAddress a;
+    return !serialio::isNetworkDevice(text) || serialio::parseNetAddress(text, a);
+}
+
 bool storeDevicePath(int comNumber, const QString& path)
 {
     QString p = path.trimmed();
+    if (serialio::isNetworkDevice(p))
+        return Store::setPortPath(comNumber, p);
     // A bare name such as "ttyUSB0" means the device of that name; relative to
     // the working folder it would open nothing.
     if (!p.isEmpty() && !p.startsWith(QLatin1Char('/')))

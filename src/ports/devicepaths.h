@@ -21,7 +21,11 @@ QString deviceOverride(int comNumber);
 // this run, or that the device is not there now (it is kept all the same: an
 // adapter may be plugged in later). Empty when there is nothing to say.
 QString deviceNote(int comNumber, const QString& path);
-// Keeps the user's choice for "COM n" (a bare name is taken from /dev); the
+// False for a text that looks like a network address (by its scheme) but
+// is none this program can reach; true for anything else.
+bool deviceTextValid(const QString& text);
+// Keeps the user's choice for "COM n" (a bare name is taken from /dev; a
+// network address is kept as written); the
 // default or an empty text removes the stored choice. False when the store cannot be written.
 bool storeDevicePath(int comNumber, const QString& path);
 

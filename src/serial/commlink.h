@@ -2,6 +2,7 @@
 // The part of the serial port that the protocol and the engine use. The real
 // one is TCommPortDriver; tests put a scripted port behind the same calls.
 #include <cstdint>
+#include <string>
 
 namespace dxu {
 
@@ -14,6 +15,11 @@ public:
     // Writes size bytes; returns the count written (negative when the write
     // ended late, see TCommPortDriver), 0 when closed or size <= 0.
     virtual int32_t SendData(const void* data, int32_t size) = 0;
+    // What the user is told when the link was lost for a reason the link
+    // knows (a network server closed it); empty: the device went away.
+    virtual std::string LostText() const { return {}; }
+    // Time added to the reply time-out for this link (a network round trip).
+    virtual uint32_t ReplyAllowanceMs() const { return 0; }
 };
 
 } // namespace dxu

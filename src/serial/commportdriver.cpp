@@ -1,5 +1,7 @@
 #include "serial/commportdriver.h"
 
+#include "serial/linkend.h"
+#include "serial/netlink.h"
 #include "serial/posixport.h"
 #include "services/clock.h"
 #include "services/store.h"
@@ -23,15 +25,6 @@ static_assert(std::size(kRates) == br115200 + 1);
 
 // The shortest poll period; a window timer cannot run faster either.
 constexpr int kMinPollPeriodMs = 10;
-
-bool wouldBlock(int err) { return err == EAGAIN || err == EWOULDBLOCK || err == EINTR; }
-
-// A tty that has hung up reads as empty; poll() tells it apart.
-bool hungUp(int fd)
-{
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
-}
 
 // A notifier can watch a device, a pipe or a socket; anything else (a plain
 // file) would read as ready all the time and is polled instead.
@@ -78,7 +71,12 @@ TComPortBaudRate rateOfRateIndex(int rateIndex)
 
 bool portIsFree(int comNumber)
 {
-    const int fd = serialio::openExclusive(QFile::encodeName(comDevicePath(comNumber)));
+    const QString device = comDevicePath(comNumber);
+    if (serialio::isNetworkDevice(device)) {
+        serialio::NetAttempt attempt;
+        return serialio::probeNetwork(device, loadPortOptions(comNumber), attempt);
+    }
+    const int fd = serialio::openExclusive(QFile::encodeName(device));
     if (fd < 0)
         return false;
     serialio::releasePort(fd);
@@ -110,9 +108,20 @@ QString openFailureText(int comNumber, const QString& device, const serialio::Op
     return QStringLiteral("Serial port: COM%1 is in use by other program.").arg(comNumber) + another;
 }
 
+QString networkFailureText(int comNumber, const QString& device, const serialio::NetAttempt& attempt)
+{
+    return QStringLiteral("Serial port: COM%1 (%2) %3.").arg(comNumber).arg(device, serialio::netFailureText(attempt));
+}
+
 QString portOpenFailureText(int comNumber)
 {
     const QString device = comDevicePath(comNumber);
+    if (serialio::isNetworkDevice(device)) {
+        serialio::NetAttempt attempt = serialio::lastProbeFailure(device);
+        if (attempt.failure == serialio::NetFailure::None)
+            serialio::probeNetwork(device, loadPortOptions(comNumber), attempt);
+        return networkFailureText(comNumber, device, attempt);
+    }
     const serialio::OpenAttempt attempt = serialio::tryOpenExclusive(QFile::encodeName(device));
     serialio::releasePort(attempt.fd);
     return openFailureText(comNumber, device, attempt);
@@ -141,12 +150,41 @@ bool TCommPortDriver::Connect()
 {
     if (fd_ >= 0)
         return true;
-    const int fd = serialio::openExclusive(QFile::encodeName(comDevicePath(comPort_ + 1)));
-    if (fd < 0)
-        return false;
-    fd_ = fd;
+    const int com = comPort_ + 1;
+    const QString device = comDevicePath(com);
+    options_ = loadPortOptions(com);
+    echo_.clear();
+    if (serialio::isNetworkDevice(device)) {
+        std::unique_ptr<serialio::NetLink> link = serialio::takeProbed(device);
+        if (!link) {
+            serialio::NetAttempt attempt;
+            link = serialio::NetLink::open(device, options_, attempt);
+            if (!link)
+                return false;
+        }
+        if (link->settingsWithServer())
+            notePortOnce(QStringLiteral("raw ") + device,
+                         QStringLiteral("COM%1 (%2): %3; the rate and format stay as the server has them.")
+                             .arg(com)
+                             .arg(device, link->telnet() ? QStringLiteral("the server does not take line settings "
+                                                                          "(no COM-PORT-OPTION)")
+                                                         : QStringLiteral("a raw link carries no line settings")));
+        end_ = std::move(link);
+    } else {
+        const int fd = serialio::openExclusive(QFile::encodeName(device));
+        if (fd < 0)
+            return false;
+        end_ = std::make_unique<serialio::TtyEnd>(fd, options_);
+    }
+    fd_ = end_->fd();
     lost_ = false;
     ApplyCOMSettings();
+    if (auto* tty = dynamic_cast<serialio::TtyEnd*>(end_.get()); tty && tty->rs485Error())
+        notePortOnce(QStringLiteral("rs485 ") + device,
+                     QStringLiteral("COM%1 (%2) refuses the kernel's RS-485 mode (%3); it is used as it is, "
+                                    "so the adapter must switch direction itself.")
+                         .arg(com)
+                         .arg(device, QString::fromLocal8Bit(std::strerror(tty->rs485Error()))));
     startPolling();
     return true;
 }
@@ -156,9 +194,21 @@ void TCommPortDriver::Disconnect()
     if (fd_ < 0)
         return;
     stopReceiving();
-    serialio::releasePort(fd_);
+    end_->close();
+    end_.reset();
     fd_ = InvalidHandle;
     lost_ = false;
+}
+
+std::string TCommPortDriver::LostText() const
+{
+    if (!lost_ || !end_ || end_->lostReason().isEmpty())
+        return {};
+    const int com = comPort_ + 1;
+    return QStringLiteral("Serial port: COM%1 (%2) %3.\nConnect again once the server is back.")
+        .arg(com)
+        .arg(comDevicePath(com), end_->lostReason())
+        .toStdString();
 }
 
 bool TCommPortDriver::Connected() const { return fd_ >= 0; }
@@ -167,7 +217,7 @@ void TCommPortDriver::ApplyCOMSettings()
 {
     if (fd_ < 0)
         return;
-    serialio::applyLineSettings(fd_, lineSettings());
+    end_->apply(lineSettings());
     // A settings change loses whatever was waiting in either direction.
     FlushBuffers(true, true);
 }
@@ -190,14 +240,14 @@ serialio::LineSettings TCommPortDriver::lineSettings() const
 void TCommPortDriver::FlushBuffers(bool inBuffer, bool outBuffer)
 {
     if (fd_ >= 0)
-        serialio::purge(fd_, inBuffer, outBuffer);
+        end_->purge(inBuffer, outBuffer);
 }
 
 uint16_t TCommPortDriver::OutFreeSpace() const
 {
     if (fd_ < 0)
         return 65535;
-    const int waiting = std::max(serialio::bytesWaitingToSend(fd_), 0);
+    const int waiting = std::max(end_->waitingToSend(), 0);
     return uint16_t(std::max(int(outBufSize_) - waiting, 0));
 }
 
@@ -284,16 +334,15 @@ int32_t TCommPortDriver::writeNow(const char* data, int32_t DataSize)
     int32_t total = 0;
     uint32_t reference = tickCount();
     while (remaining > 0) {
-        ssize_t written = 0;
+        int written = 0;
         if (const uint16_t room = OutFreeSpace(); room > 0) {
-            written = ::write(fd_, position, size_t(std::min<int32_t>(room, remaining)));
+            written = end_->write(position, std::min<int32_t>(room, remaining));
             if (written < 0) {
-                if (!wouldBlock(errno)) {
-                    markLost();
-                    return total;
-                }
-                written = 0;
+                markLost();
+                return total;
             }
+            if (written > 0 && options_.dropEcho)
+                echo_.sent(position, written, microTicks() + echoWaitMicros(written));
         }
         if (written > 0) {
             // Only what the tty took counts; the rest is offered again.
@@ -328,13 +377,21 @@ bool TCommPortDriver::SendZString(const char* text)
 void TCommPortDriver::ToggleDTR(bool on)
 {
     if (fd_ >= 0)
-        serialio::setDtr(fd_, on);
+        end_->setDtr(on);
 }
 
 void TCommPortDriver::ToggleRTS(bool on)
 {
     if (fd_ >= 0)
-        serialio::setRts(fd_, on);
+        end_->setRts(on);
+}
+
+// The time the echo of size bytes may take: their time on the line twice
+// over, plus half a second for the converter and the system.
+uint32_t TCommPortDriver::echoWaitMicros(int size) const
+{
+    const uint32_t rate = std::max<uint32_t>(baudRateValue(speed_), 1);
+    return uint32_t(uint64_t(size) * 10 * 2000000 / rate) + 500000;
 }
 
 void TCommPortDriver::SetComHandle(int handle)
@@ -345,6 +402,11 @@ void TCommPortDriver::SetComHandle(int handle)
         return;
     if (handle == InvalidHandle) {
         stopReceiving();
+        if (auto* tty = dynamic_cast<serialio::TtyEnd*>(end_.get()))
+            tty->forget();
+        else if (end_)
+            end_->close(); // a connection cannot be handed to anyone
+        end_.reset();
         fd_ = InvalidHandle;
         lost_ = false;
         return;
@@ -355,6 +417,7 @@ void TCommPortDriver::SetComHandle(int handle)
     const int flags = ::fcntl(handle, F_GETFL);
     if (flags >= 0)
         ::fcntl(handle, F_SETFL, flags | O_NONBLOCK);
+    end_ = std::make_unique<serialio::TtyEnd>(handle);
     fd_ = handle;
     lost_ = false;
     startPolling();
@@ -394,7 +457,12 @@ bool TCommPortDriver::readOnce()
     if (receiving_ > 0)
         nested.resize(inBuf_.size());
     std::vector<char>& buf = receiving_ > 0 ? nested : inBuf_;
-    const ssize_t n = ::read(fd_, buf.data(), buf.size());
+    int n = end_->read(buf.data(), int(buf.size()));
+    if (n > 0 && options_.dropEcho) {
+        n = echo_.strip(buf.data(), n, microTicks());
+        if (n == 0)
+            return true; // all of it was the echo: read on
+    }
     if (n > 0) {
         lastReceived_ = microTicks();
         haveReceived_ = true;
@@ -408,7 +476,7 @@ bool TCommPortDriver::readOnce()
         }
         return fd_ >= 0 && !lost_;
     }
-    if (n < 0 ? !wouldBlock(errno) : hungUp(fd_))
+    if (n < 0)
         markLost();
     return false;
 }

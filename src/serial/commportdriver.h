@@ -11,6 +11,8 @@
 // were received waits for the line's turnaround first. It knows nothing of
 // the device protocol.
 #include "serial/commlink.h"
+#include "serial/echofilter.h"
+#include "serial/portoptions.h"
 #include "serial/posixport.h"
 #include "services/clock.h"
 
@@ -79,8 +81,13 @@ bool portIsFree(int comNumber);
 // the attempt says: held by another program, missing, no permission (and how
 // to get it), not a serial device.
 QString openFailureText(int comNumber, const QString& device, const serialio::OpenAttempt& attempt);
-// Tries port "COM n" once more and tells why it cannot be opened.
+// Tries port "COM n" once more and tells why it cannot be opened. For a
+// network address it tells how the last check failed.
 QString portOpenFailureText(int comNumber);
+
+namespace serialio {
+class LinkEnd;
+}
 
 class TCommPortDriver : public QObject, public CommLink, private BusyWaitGuest {
     Q_OBJECT
@@ -102,6 +109,13 @@ public:
     // Open exactly while a handle is held (also after the device went away,
     // until Disconnect).
     bool Connected() const override;
+    // Why a network link was lost, as the user is told; empty for a local
+    // device that went away.
+    std::string LostText() const override;
+    // The port's extra reply allowance (Comm Port Setup), ms.
+    uint32_t ReplyAllowanceMs() const override { return uint32_t(options_.replyAllowanceMs); }
+    // The options of the open port (loaded by Connect).
+    const PortOptions& Options() const { return options_; }
 
     // Hands the line settings to the tty and purges both queues. Only while open.
     void ApplyCOMSettings();
@@ -126,6 +140,8 @@ public:
     // The settings ApplyCOMSettings hands to the tty.
     serialio::LineSettings lineSettings() const;
 
+    // The open end (a tty or a network link), null while closed.
+    serialio::LinkEnd* End() const { return end_.get(); }
     // The open port's file descriptor, InvalidHandle while closed.
     int ComHandle() const { return fd_; }
     // Adopts a descriptor opened elsewhere (switched to non-blocking so a poll
@@ -222,7 +238,11 @@ private:
     template <typename E>
     void storeAndApply(E& member, E value, E last);
     void markLost();
+    uint32_t echoWaitMicros(int size) const;
 
+    std::unique_ptr<serialio::LinkEnd> end_;
+    PortOptions options_;
+    serialio::EchoFilter echo_;
     int fd_ = InvalidHandle;
     bool lost_ = false;
     QTimer pollTimer_;

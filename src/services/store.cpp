@@ -67,13 +67,25 @@ QString Store::portPath(int comNumber)
 
 bool Store::setPortPath(int comNumber, const QString& path)
 {
+    return setPortValue(comNumber, QString(), path);
+}
+
+QString Store::portValue(int comNumber, const QString& name)
+{
+    QSettings s = open();
+    return s.value(portKey(comNumber) + QLatin1Char(' ') + name).toString();
+}
+
+bool Store::setPortValue(int comNumber, const QString& name, const QString& value)
+{
+    const QString key = name.isEmpty() ? portKey(comNumber) : portKey(comNumber) + QLatin1Char(' ') + name;
     QSettings s = open();
     if (!writable(s))
         return false;
-    if (path.isEmpty())
-        s.remove(portKey(comNumber));
+    if (value.isEmpty())
+        s.remove(key);
     else
-        s.setValue(portKey(comNumber), path);
+        s.setValue(key, value);
     s.sync();
     return s.status() == QSettings::NoError;
 }

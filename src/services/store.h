@@ -21,6 +21,10 @@ public:
     // The device path stored for "COM n" under the sub-key Ports, or empty.
     static QString portPath(int comNumber);
     static bool setPortPath(int comNumber, const QString& path);
+    // Another value of "COM n" under Ports ("COM<n> <name>"); an empty value
+    // removes it.
+    static QString portValue(int comNumber, const QString& name);
+    static bool setPortValue(int comNumber, const QString& name, const QString& value);
 };
 
 // An on/off option kept in the store under valueName and shown by the check

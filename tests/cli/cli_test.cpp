@@ -316,6 +316,9 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"read", "--port", dir.filePath("no-such-tty")}, 5, "no-such-tty"},
         {{"read", "--port", port, "--rate", "12345"}, 2, "12345"},
         {{"measure", "--port", port, "--address", "a,b"}, 2, "one unit"},
+        {{"read", "--port", port, "--rs485", "half"}, 2, "bad RS-485 mode 'half'"},
+        {{"read", "--port", "rfc2217://127.0.0.1"}, 5, "rfc2217://127.0.0.1 is no network address"},
+        {{"read", "--port", "tcp://127.0.0.1:1"}, 5, "tcp://127.0.0.1:1 cannot be reached: connection refused"},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);

@@ -152,6 +152,7 @@ public:
     void Disconnect() override { ++disconnects; open = false; }
     bool Connected() const override { return open; }
     int32_t SendData(const void* data, int32_t size) override;
+    uint32_t ReplyAllowanceMs() const override { return replyAllowance; }
 
     // Everything written so far, and the lines (each ended by CR) one by one.
     std::string written;
@@ -167,6 +168,7 @@ public:
 
     bool open = true, openable = true;
     int connects = 0, disconnects = 0, zeroLengthWrites = 0;
+    uint32_t replyAllowance = 0; // the port's extra reply time, ms
 };
 
 // Records the calls the parser, the engine and the session make on the

@@ -238,14 +238,16 @@ TEST_F(EngineTest, VerdictsInIdleChangeNothing)
 
 TEST_F(EngineTest, ReplyTimeOutIsMoreThanTwoSeconds)
 {
-    struct Case { uint32_t start, replyAfter, tickAfter; bool timedOut; };
+    struct Case { uint32_t start, replyAfter, tickAfter; bool timedOut; uint32_t allowance = 0; };
     const Case cases[] = {
         {100000, 1900, 2500, false}, {100000, 0, 2000, false},
         {100000, 0, 2001, true},     {0xFFFFFC00u, 0, 2100, true}, // across the counter's wrap
         {0xFFFFFC00u, 0, 1500, false},
         {0, 0, 2100, true}, // sent when the counter read 0
+        {100000, 0, 2900, false, 900}, {100000, 0, 2901, true, 900}, // the port's extra reply time
     };
     for (const Case& c : cases) {
+        port.replyAllowance = c.allowance;
         clock.set(c.start);
         run(QueueList, {{1, "MM", 3, 1}});
         port.clear();

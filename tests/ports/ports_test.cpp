@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -349,6 +350,8 @@ TEST_F(Dialog, DeviceNotPresentIsKeptWithANote)
     const std::pair<QString, QString> cases[] = {
         {"/dev/dxu-adapter-later", "/dev/dxu-adapter-later is not present now; COM3 will open it once it is plugged in."},
         {"/dev/null", ""},
+        {"rfc2217://server:4001", "A device server's port: the line settings travel with RFC 2217."},
+        {"tls://10.0.0.5:4002", "A device server's port: the line settings stay as the server has them."},
     };
     for (const auto& [typed, text] : cases) {
         device->setEditText(typed);
@@ -358,6 +361,47 @@ TEST_F(Dialog, DeviceNotPresentIsKeptWithANote)
         EXPECT_EQ(note->isHidden(), text.isEmpty()) << typed.toStdString();
     }
     EXPECT_TRUE(msgs.shown.empty());
+}
+
+// The port's options (RS-485 direction, echo, extra reply time, CA file)
+// are stored for the COM number with Set and shown again for it; an address
+// that is no network address the program knows is refused and nothing stored.
+TEST_F(Dialog, PortOptionsAreStoredPerComNumber)
+{
+    dlg.show();
+    w<QComboBox>("cmbPC232Port")->setCurrentIndex(3);
+    w<QComboBox>("cmbPC232Direction")->setCurrentIndex(2);
+    w<QSpinBox>("edPC232RtsBefore")->setValue(3);
+    w<QSpinBox>("edPC232RtsAfter")->setValue(5);
+    w<QCheckBox>("cbPC232DropEcho")->setChecked(true);
+    w<QSpinBox>("edPC232ReplyAllowance")->setValue(750);
+    w<QLineEdit>("edPC232CaFile")->setText(QStringLiteral("/etc/dxu/ca.pem"));
+    w<QComboBox>("cmbPC232Device")->setEditText(QStringLiteral("rfc2217+tls://server:4001"));
+    w<QPushButton>("pbSetPC232")->click();
+    PortOptions want;
+    want.rs485 = Rs485Mode::RtsAfterSend;
+    want.rtsBeforeMs = 3;
+    want.rtsAfterMs = 5;
+    want.dropEcho = true;
+    want.replyAllowanceMs = 750;
+    want.caFile = QStringLiteral("/etc/dxu/ca.pem");
+    EXPECT_EQ(loadPortOptions(4), want);
+    EXPECT_EQ(loadPortOptions(1), PortOptions{});
+    EXPECT_EQ(comDevicePath(4), "rfc2217+tls://server:4001");
+
+    w<QComboBox>("cmbPC232Port")->setCurrentIndex(0);
+    EXPECT_EQ(w<QComboBox>("cmbPC232Direction")->currentIndex(), 0);
+    EXPECT_FALSE(w<QSpinBox>("edPC232RtsBefore")->isEnabled());
+    w<QComboBox>("cmbPC232Port")->setCurrentIndex(3);
+    EXPECT_EQ(w<QSpinBox>("edPC232ReplyAllowance")->value(), 750);
+    EXPECT_TRUE(w<QSpinBox>("edPC232RtsBefore")->isEnabled());
+    EXPECT_TRUE(msgs.shown.empty());
+
+    w<QComboBox>("cmbPC232Device")->setEditText(QStringLiteral("rfc2217://server"));
+    w<QPushButton>("pbSetPC232")->click();
+    ASSERT_EQ(msgs.shown.size(), 1u);
+    EXPECT_TRUE(msgs.shown[0].text.startsWith(QStringLiteral("'rfc2217://server' is no network address")));
+    EXPECT_EQ(comDevicePath(4), "rfc2217+tls://server:4001");
 }
 
 // A USB adapter the technician types in (a pseudo-terminal stands in for
