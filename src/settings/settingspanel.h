@@ -8,8 +8,10 @@
 // on a control map in tests.
 #include "display/resultdisplay.h"
 #include "protocol/dxustate.h"
+#include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
 #include "services/ui.h"
+#include "settings/gather.h"
 
 #include <functional>
 #include <optional>
@@ -18,9 +20,10 @@
 
 namespace dxu {
 
-// Runs changed whenever the user changes a setting on the panels (an edit's
-// text, a check box, or a choice or typing in a list).
-void watchSettingChanges(Ui& ui, const std::function<void()>& changed);
+// Runs changed with the control's name whenever the user changes a setting
+// on the panels (an edit's text, a check box, or a choice or typing in a
+// list) that has no handler of its own.
+void watchSettingChanges(Ui& ui, const std::function<void(const char*)>& changed);
 
 class SettingsPanel : public SettingsView {
 public:
@@ -75,7 +78,9 @@ public:
     void rbRelativeClick();
     void edNumberofSamplesChange();
     void pbMoreClick();
-    void SettingChanged();
+    // The user changed a setting: Upload becomes available, and the
+    // control's setting is marked while it differs from the unit.
+    void settingChanged(const char* control);
 
     // A distance as the panel shows it: three decimals in metres, two in
     // feet, with the locale's decimal comma.
@@ -84,6 +89,13 @@ public:
 private:
     const UnitRecord& rec() const { return st_.current(); }
     void wireHandlers();
+    // The plain fields of a row (or only its field onlyField) in their
+    // controls; then the row's controls marked again.
+    void showRow(const char* code, int onlyField = -1);
+    void showField(const SettingField& f);
+    void remark(const char* control);
+    // The panel of a mode's own settings shown, the others hidden.
+    void showModePanel(const char* panel);
     void setInt(const char* name, int32_t value);
     void setDistance(const char* name, float value);
     void setTenths(const char* name, float value);
@@ -95,7 +107,7 @@ private:
     void showProcessingPanel(int32_t processing);
     void processingClicked();
     // What the averaging, last-target and binning views have in common.
-    void showRangingMode(int mode, int modeItem, std::string_view modePanel, int32_t prf, int32_t pulses);
+    void showRangingMode(int mode);
     void show(std::initializer_list<const char*> names, bool shown);
     void enable(std::initializer_list<const char*> names, bool enabled);
     void emptyResultTexts();
@@ -104,6 +116,8 @@ private:
     Ui& ui_;
     ResultDisplay display_;
     std::optional<UnitRecord> pendingFile_;
+    ChangeMarks marks_;
+    bool showingAll_ = false; // showSettings marks every control once, at its end
 };
 
 } // namespace dxu

@@ -69,7 +69,7 @@ TEST_F(UploadWindow, EachKindOfEditWritesItsSettingAndReadsItBack)
 TEST_F(UploadWindow, NothingEditedSendsNothing)
 {
     connect();
-    top().SettingChanged();
+    top().settingsPanel().settingChanged("cmbPRF");
     EXPECT_TRUE(upload().empty());
     EXPECT_FALSE(top().isEnabled("pbUpload"));
     EXPECT_EQ(top().state().readyForStatus, 1);
