@@ -50,6 +50,7 @@ constexpr SettingField typed(SettingField f, Look look, const char* control, con
 constexpr Look Own = Look::Own, Number = Look::Number, Distance = Look::Distance, Tenths = Look::Tenths,
                Check = Look::Check, Choice = Look::Choice, Radio = Look::Radio;
 constexpr uint8_t ShownOnly = 0; // edited in another window
+constexpr uint8_t ByRule = 0;    // read by its row's rule (the gates)
 constexpr int8_t Whole = 0;
 constexpr int8_t ByUnits = DecimalsByUnits;
 
@@ -59,12 +60,12 @@ constexpr SettingCode kCodes[] = {
  {"UA", IdAddress,         ReplyForm::Int,       {on(I(&R::address, 84, &R::addressChanged, 104), Own, {"lblCurrAddress"}, ShownOnly)}, ArgInt, Whole, {&V::showUA}, false, 2, 45},
  {"MM", IdMeasureMode,     ReplyForm::Int,       {on(I(&R::measureMode, 204, &R::measureModeChanged, 236), Own, {"cmbMeasureMode"})}, ArgInt, Whole, {&V::showMM}, false, 7, 2},
  {"MU", IdUnits,           ReplyForm::Int,       {on(I(&R::units, 108, &R::unitsChanged, 156), Own, {"cbUnitsMeters", "cbUnitsFeet"})}, ArgInt, Whole, {&V::showMU}, false, 8, 3},
- {"EG", IdGates,           ReplyForm::GateBits,  {on(I(&R::shortGateOn, 112, &R::shortGateOnChanged, 160), Own, {"cbShortGate"}),
-                                                  on(I(&R::longGateOn, 116, &R::longGateOnChanged, 164), Own, {"cbLongGate"}),
+ {"EG", IdGates,           ReplyForm::GateBits,  {on(I(&R::shortGateOn, 112, &R::shortGateOnChanged, 160), Check, {"cbShortGate"}, ByRule),
+                                                  on(I(&R::longGateOn, 116, &R::longGateOnChanged, 164), Check, {"cbLongGate"}, ByRule),
                                                   on(I(&R::successiveGate, 288, &R::successiveGateChanged, 344), Check, {"cbSuccessiveGate"}, LastTarget)},
                                                                                                              ArgInt,   Whole,   {&V::showEG},                false, 9,  7},
- {"SG", IdShortGate,       ReplyForm::Float,     {typed(F(&R::shortGate, 124, &R::shortGateChanged, 172), Own, "edShortGate", "Short Gate")}, ArgFloat, ByUnits, {&V::showSG}, false, 10, 8},
- {"LG", IdLongGate,        ReplyForm::Float,     {typed(F(&R::longGate, 128, &R::longGateChanged, 176), Own, "edLongGate", "Long Gate")}, ArgFloat, ByUnits, {&V::showLG}, false, 11, 9},
+ {"SG", IdShortGate,       ReplyForm::Float,     {typed(F(&R::shortGate, 124, &R::shortGateChanged, 172), Distance, "edShortGate", "Short Gate", ByRule)}, ArgFloat, ByUnits, {&V::showSG}, false, 10, 8},
+ {"LG", IdLongGate,        ReplyForm::Float,     {typed(F(&R::longGate, 128, &R::longGateChanged, 176), Distance, "edLongGate", "Long Gate", ByRule)}, ArgFloat, ByUnits, {&V::showLG}, false, 11, 9},
  {"CG", IdCheckGate,       ReplyForm::Int,       {on(I(&R::checkGate, 120, &R::checkGateChanged, 168), Check, {"cbCheckGate"})}, ArgInt, Whole, {&V::showCG}, false, 12, 10},
  {"OF", IdOffset,          ReplyForm::Float,     {typed(F(&R::offsetDistance, 132, &R::offsetDistanceChanged, 180), Distance, "edOffsetDistance", "Offset Distance", AllModes, "0")}, ArgFloat, ByUnits, {&V::showOF}, false, 13, 11},
  {"PL", IdPowerLevel,      ReplyForm::Int,       {on(I(&R::powerLevel, 136, &R::powerLevelChanged, 184), Radio, {"rbHigh", "rbMedium", "rbLow"})}, ArgInt, Whole, {&V::showPL}, false, 14, 4},

@@ -56,9 +56,10 @@ inline constexpr uint8_t AllModes = Ranging | Binning | Detection;
 
 // A record field: an integer or a floating-point member, where it lies in the
 // 556-byte image, its changed flag (if any), the unit's limits (if any) and
-// how the panel binds it: its look, its control(s), the modes in which it is
-// edited (none: shown only, another window edits it), the caption a refused
-// value is named by and the text an empty box is given.
+// how the panel binds it: its look, its control(s), the modes in which the
+// panel's one loop reads it back (none: shown only, or read by a rule of its
+// row), the caption a refused value is named by and the text an empty box is
+// given.
 struct SettingField {
     int32_t UnitRecord::*intField = nullptr;
     float UnitRecord::*floatField = nullptr;

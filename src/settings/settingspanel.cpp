@@ -126,17 +126,6 @@ void SettingsPanel::setTenths(const char* name, float value)
     ui_.setText(name, commaText(QString::number(static_cast<double>(value), 'f', 1), st_.decimalComma != 0));
 }
 
-void SettingsPanel::selectRadio(std::initializer_list<const char*> names, int32_t index)
-{
-    if (index < 0 || index >= static_cast<int32_t>(names.size()))
-        return;
-    const char* chosen = names.begin()[index];
-    ui_.setChecked(chosen, true);
-    for (const char* n : names)
-        if (n != chosen)
-            ui_.setChecked(n, false);
-}
-
 void SettingsPanel::resetDisplay()
 {
     pendingFile_.reset();
@@ -255,17 +244,15 @@ void SettingsPanel::showRow(const char* code, int onlyField)
         });
         if (shared && !f.editedIn(rec().measureMode))
             continue;
-        showField(f);
+        showValue(f, f.intField ? static_cast<float>(rec().*f.intField) : rec().*f.floatField);
     }
     if (!showingAll_)
         marks_.remark(controlsOf(row));
 }
 
-void SettingsPanel::showField(const SettingField& f)
+void SettingsPanel::showValue(const SettingField& f, float value)
 {
-    const UnitRecord& r = rec();
-    const float value = f.intField ? static_cast<float>(r.*f.intField) : r.*f.floatField;
-    const int32_t whole = f.intField ? r.*f.intField : static_cast<int32_t>(value);
+    const auto whole = static_cast<int32_t>(value);
     const char* control = f.controls[0];
     switch (f.look) {
     case Look::Number:
@@ -302,41 +289,17 @@ void SettingsPanel::showField(const SettingField& f)
     }
 }
 
-// The settings without rules of their own.
+// The settings without rules of their own. The current-loop values live in
+// the current-loop settings window; a name that no window has is simply not
+// written.
 #define DXU_PLAIN_SHOW(code) \
     void SettingsPanel::show##code() { showRow(#code); }
-DXU_PLAIN_SHOW(CG)
-DXU_PLAIN_SHOW(OF)
-DXU_PLAIN_SHOW(PL)
-DXU_PLAIN_SHOW(MP)
-DXU_PLAIN_SHOW(XP)
-DXU_PLAIN_SHOW(TE)
-DXU_PLAIN_SHOW(AW)
-DXU_PLAIN_SHOW(AB)
-DXU_PLAIN_SHOW(IL)
-DXU_PLAIN_SHOW(FA)
-DXU_PLAIN_SHOW(BH)
-DXU_PLAIN_SHOW(LA)
-DXU_PLAIN_SHOW(TP)
-DXU_PLAIN_SHOW(TT)
-DXU_PLAIN_SHOW(FT)
-DXU_PLAIN_SHOW(MX)
-DXU_PLAIN_SHOW(CT)
-DXU_PLAIN_SHOW(TB)
-DXU_PLAIN_SHOW(CE)
-DXU_PLAIN_SHOW(CV)
-DXU_PLAIN_SHOW(WT)
-DXU_PLAIN_SHOW(WV)
-DXU_PLAIN_SHOW(DS)
-DXU_PLAIN_SHOW(MA)
-DXU_PLAIN_SHOW(MO)
-DXU_PLAIN_SHOW(CL)
-// The current-loop values live in the current-loop settings window; a name
-// that no window has is simply not written.
-DXU_PLAIN_SHOW(AL)
-DXU_PLAIN_SHOW(AH)
-DXU_PLAIN_SHOW(AF)
-DXU_PLAIN_SHOW(AT)
+DXU_PLAIN_SHOW(CG) DXU_PLAIN_SHOW(OF) DXU_PLAIN_SHOW(PL) DXU_PLAIN_SHOW(MP) DXU_PLAIN_SHOW(XP) DXU_PLAIN_SHOW(TE)
+DXU_PLAIN_SHOW(AW) DXU_PLAIN_SHOW(AB) DXU_PLAIN_SHOW(IL) DXU_PLAIN_SHOW(FA) DXU_PLAIN_SHOW(BH) DXU_PLAIN_SHOW(LA)
+DXU_PLAIN_SHOW(TP) DXU_PLAIN_SHOW(TT) DXU_PLAIN_SHOW(FT) DXU_PLAIN_SHOW(MX) DXU_PLAIN_SHOW(CT) DXU_PLAIN_SHOW(TB)
+DXU_PLAIN_SHOW(CE) DXU_PLAIN_SHOW(CV) DXU_PLAIN_SHOW(WT) DXU_PLAIN_SHOW(WV) DXU_PLAIN_SHOW(DS) DXU_PLAIN_SHOW(MA)
+DXU_PLAIN_SHOW(MO) DXU_PLAIN_SHOW(CL) DXU_PLAIN_SHOW(AL) DXU_PLAIN_SHOW(AH) DXU_PLAIN_SHOW(AF) DXU_PLAIN_SHOW(AT)
+DXU_PLAIN_SHOW(EG) DXU_PLAIN_SHOW(SG) DXU_PLAIN_SHOW(LG)
 #undef DXU_PLAIN_SHOW
 void SettingsPanel::showDR() { showRow("DR", 0); }
 void SettingsPanel::showDRRange() { showRow("DR", 1); }
@@ -371,26 +334,6 @@ void SettingsPanel::showMU()
     // size that binning distances are corrected by follows the unit's own.
     updateBinOffset();
     showRow("MU");
-}
-
-// The gates: the check boxes and their distances.
-void SettingsPanel::showEG()
-{
-    ui_.setChecked("cbShortGate", rec().shortGateOn != 0);
-    ui_.setChecked("cbLongGate", rec().longGateOn != 0);
-    showRow("EG");
-}
-
-void SettingsPanel::showSG()
-{
-    setDistance("edShortGate", rec().shortGate);
-    showRow("SG");
-}
-
-void SettingsPanel::showLG()
-{
-    setDistance("edLongGate", rec().longGate);
-    showRow("LG");
 }
 
 void SettingsPanel::showFL()
@@ -564,8 +507,8 @@ void SettingsPanel::applyOldFirmwareLimits()
     ui_.setText("edMinTripPulses", "30");
     ui_.setText("edMaxFalsePulses", "5");
     ui_.setItemIndex("cmbTargetSelector", 3);
-    selectRadio({"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"}, 0);
-    selectRadio({"rbRelative", "rbAbsolute"}, 0);
+    showValue(findSetting("OP")->fields[0], 0);
+    showValue(findSetting("LA")->fields[0], 0);
     enable({"rbRelative", "rbAbsolute", "cbCheckGate", "edMaxIntensity", "pbMore", "cbDither", "cmbDitherSteps",
             "pnlOutputProcessing", "pnlDampening", "cmbTargetSelector", "edFlyerTrap", "edMaxFalsePulses",
             "edMinTripPulses"},
@@ -664,7 +607,7 @@ void SettingsPanel::refreshModeView()
              false);
         show({"pnlDetectionMode", "pnlDetectionParameters"}, true);
         ui_.setVisible("edPulsesperMeasure", false);
-        selectRadio({"rbRelative", "rbAbsolute"}, r.detectionReference != 0 ? 1 : 0);
+        showValue(findSetting("LA")->fields[0], r.detectionReference != 0 ? 1 : 0);
         setInt("cmbPRF", r.prfDetection);
         ui_.setText("edTripPoint", distanceText(r.tripPoint, r.units != 0));
         break;

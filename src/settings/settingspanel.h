@@ -92,16 +92,15 @@ private:
     // The plain fields of a row (or only its field onlyField) in their
     // controls; then the row's controls marked again.
     void showRow(const char* code, int onlyField = -1);
-    void showField(const SettingField& f);
+    // A value in a field's control(s), as the table binds it; a choice
+    // outside the list changes nothing.
+    void showValue(const SettingField& f, float value);
     void remark(const char* control);
     // The panel of a mode's own settings shown, the others hidden.
     void showModePanel(const char* panel);
     void setInt(const char* name, int32_t value);
     void setDistance(const char* name, float value);
     void setTenths(const char* name, float value);
-    // Checks the button of index among names (others unchecked); an index
-    // outside the list changes nothing.
-    void selectRadio(std::initializer_list<const char*> names, int32_t index);
     void selectPower(const char* button);
     void gateClicked(const char* check, const char* edit, const char* unitLabel, float value);
     void showProcessingPanel(int32_t processing);

@@ -106,7 +106,7 @@ TEST_F(JournalTest, RowsAreWhatTheRecorderWasTold)
         {"AF", "Fault Current", "4.00 mA", "25.00 mA", ChangeOutcome::Refused, "ER,83: value out of range"},
         {"PF", "PRF (Averaging, LastTarget)", "100 Hz", "200 Hz", ChangeOutcome::Accepted, ""},
         {"SG", "Short Gate", "1.500 m", "2.250 m", ChangeOutcome::ReadBackDifferent, "2.000 m"},
-        {"EG", "Short Gate; Long Gate", "Off; Off", "On; On", ChangeOutcome::Accepted, ""},
+        {"EG", "Short Gate On/Off; Long Gate On/Off", "Off; Off", "On; On", ChangeOutcome::Accepted, ""},
         {"BR", "Universal Port Rate", "19200 bit/s", "57600 bit/s", ChangeOutcome::Accepted, ""},
         {"SU", "Save Settings", "", "", ChangeOutcome::Accepted, ""},
         {"MM", "Measurement Mode", "Averaging", "Binning", ChangeOutcome::Accepted, ""},
