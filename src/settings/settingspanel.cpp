@@ -58,22 +58,9 @@ std::vector<const char*> controlsOf(const SettingCode& row)
 
 } // namespace
 
-void watchSettingChanges(Ui& ui, const std::function<void(const char*)>& changed)
-{
-    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
-                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
-                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
-                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure", "cmbBinSize",
-                          "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
-                          "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate",
-                          "cbContinuousOutput", "cbAutostart"})
-        ui.onChange(n, [changed, n] { changed(n); });
-}
-
 SettingsPanel::SettingsPanel(DxuState& state, Ui& ui) : st_(state), ui_(ui), display_(state, ui), marks_(state, ui)
 {
     wireHandlers();
-    watchSettingChanges(ui_, [this](const char* control) { settingChanged(control); });
 }
 
 void SettingsPanel::wireHandlers()
@@ -104,6 +91,15 @@ void SettingsPanel::wireHandlers()
     // The sample limit is checked whenever any box of the dampening panel changes.
     for (const char* n : {"edNumberofSamples", "edNumberofErrors", "edErrorRangeDifference"})
         onChange(n, &SettingsPanel::edNumberofSamplesChange);
+    // Every other setting: Upload usable, the control marked while it differs.
+    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
+                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
+                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
+                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure", "cmbBinSize",
+                          "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
+                          "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate",
+                          "cbContinuousOutput", "cbAutostart"})
+        ui_.onChange(n, [this, n] { settingChanged(n); });
 }
 
 // ----------------------------------------------------------------------------
@@ -254,38 +250,30 @@ void SettingsPanel::showValue(const SettingField& f, float value)
 {
     const auto whole = static_cast<int32_t>(value);
     const char* control = f.controls[0];
+    const auto buttons = static_cast<int32_t>(std::count_if(f.controls.begin(), f.controls.end(), [](auto c) { return c; }));
     switch (f.look) {
     case Look::Number:
     case Look::Cycles:
-        setInt(control, whole);
-        break;
+        return setInt(control, whole);
     case Look::Distance:
-        setDistance(control, value);
-        break;
+        return setDistance(control, value);
     case Look::Tenths:
-        setTenths(control, value);
-        break;
+        return setTenths(control, value);
     case Look::Check:
-        ui_.setChecked(control, whole != 0);
-        break;
+        return ui_.setChecked(control, whole != 0);
     case Look::Choice:
         if (whole >= 0 && whole < ui_.itemCount(control))
             ui_.setItemIndex(control, whole);
-        break;
+        return;
     case Look::Radio:
-        if (whole >= 0 && whole < static_cast<int32_t>(f.controls.size()) && f.controls[static_cast<size_t>(whole)]) {
-            for (const char* c : f.controls)
-                if (c)
-                    ui_.setChecked(c, c == f.controls[static_cast<size_t>(whole)]);
-        }
-        break;
     case Look::Bits:
-        for (size_t i = 0; i < f.controls.size(); ++i)
-            if (f.controls[i])
-                ui_.setChecked(f.controls[i], (whole & (1 << i)) != 0);
-        break;
+        if (f.look == Look::Radio && (whole < 0 || whole >= buttons))
+            return;
+        for (int32_t i = 0; i < buttons; ++i)
+            ui_.setChecked(f.controls[static_cast<size_t>(i)], f.look == Look::Radio ? i == whole : ((whole >> i) & 1) != 0);
+        return;
     default:
-        break;
+        return;
     }
 }
 
@@ -465,18 +453,17 @@ void SettingsPanel::selectPower(const char* button)
 void SettingsPanel::cbDitherClick()
 {
     settingChanged("cbDither");
-    if (ui_.isChecked("cbDither")) {
-        ui_.setText("lblRequired", "Required");
-        ui_.setText("lblDitherPulses", "Dither Pulses");
-        ui_.setEnabled("cmbDitherSteps", true);
-        if (ui_.itemIndex("cmbDitherSteps") == 0)
-            ui_.setItemIndex("cmbDitherSteps", 1);
-    } else {
-        ui_.setText("lblRequired", "Minimum");
-        ui_.setText("lblDitherPulses", "Good Pulses");
-        ui_.setEnabled("cmbDitherSteps", false);
-        ui_.setItemIndex("cmbDitherSteps", 0);
-    }
+    const bool on = ui_.isChecked("cbDither");
+    ditherLabels(on);
+    ui_.setEnabled("cmbDitherSteps", on);
+    if (!on || ui_.itemIndex("cmbDitherSteps") == 0)
+        ui_.setItemIndex("cmbDitherSteps", on ? 1 : 0);
+}
+
+void SettingsPanel::ditherLabels(bool on)
+{
+    ui_.setText("lblRequired", on ? "Required" : "Minimum");
+    ui_.setText("lblDitherPulses", on ? "Dither Pulses" : "Good Pulses");
 }
 
 void SettingsPanel::showDitherLabels()
@@ -485,8 +472,7 @@ void SettingsPanel::showDitherLabels()
     const bool on = r.ditherOn != 0;
     ui_.setChecked("cbDither", on);
     ui_.setEnabled("cmbDitherSteps", on);
-    ui_.setText("lblRequired", on ? "Required" : "Minimum");
-    ui_.setText("lblDitherPulses", on ? "Dither Pulses" : "Good Pulses");
+    ditherLabels(on);
     ui_.setHint("edPulsesperMeasure", on ? "Must be greater than Required Dither Pulses"
                                          : "Must be greater than or equal to Minimum Good Pulses");
     ui_.setHint("edPulsesRequired", on ? "Multiples of 32.\nMust be smaller than Pulses/Measure"
@@ -582,8 +568,7 @@ void SettingsPanel::refreshModeView()
             pbMoreClick();
         showRangingMode(4);
         enable({"edPulsesRequired", "cbDither", "cmbDitherSteps"}, false);
-        ui_.setText("lblRequired", "Minimum");
-        ui_.setText("lblDitherPulses", "Good Pulses");
+        ditherLabels(false);
         break;
     case 2:
         ui_.setHint("edPulsesperMeasure", "Must be greater than Required Dither Pulses");

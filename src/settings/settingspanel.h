@@ -20,11 +20,6 @@
 
 namespace dxu {
 
-// Runs changed with the control's name whenever the user changes a setting
-// on the panels (an edit's text, a check box, or a choice or typing in a
-// list) that has no handler of its own.
-void watchSettingChanges(Ui& ui, const std::function<void(const char*)>& changed);
-
 class SettingsPanel : public SettingsView {
 public:
     // Registers the handlers with the controls of ui.
@@ -102,6 +97,8 @@ private:
     void setDistance(const char* name, float value);
     void setTenths(const char* name, float value);
     void selectPower(const char* button);
+    // "Required Dither Pulses" while dithering, "Minimum Good Pulses" without.
+    void ditherLabels(bool on);
     void gateClicked(const char* check, const char* edit, const char* unitLabel, float value);
     void showProcessingPanel(int32_t processing);
     void processingClicked();
