@@ -1,8 +1,10 @@
 #pragma once
-// The settings panels of the main window, from the unit's side: one show
-// function per setting writes the current unit's record into its controls,
-// the mode view arranges the panels for the unit's measurement mode, and the
-// handlers of the units, gate, laser-power, dithering, processing and
+// The settings panels of the main window, from the unit's side: the show
+// function of a setting writes the current unit's record into the controls
+// the setting-code table binds (one loop for every plain setting, a rule of
+// its own for units, mode, PRF, dithering, display and the like), the mode
+// view arranges the panels for the unit's measurement mode, and the handlers
+// of the units, gate, laser-power, dithering, processing and
 // detection-reference controls keep the panel consistent. Everything goes
 // through the controls' names, so the same code runs on the real window and
 // on a control map in tests.
