@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -16,6 +17,15 @@ namespace dxu {
 namespace {
 
 using R = UnitRecord;
+
+// A whole number held to what an integer field can take (a number typed
+// with too many digits is not undefined).
+int32_t wholeOf(double v)
+{
+    if (!(v == v))
+        return 0;
+    return static_cast<int32_t>(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
+}
 
 const SettingField& fieldOf(const char* code, int index = 0)
 {
@@ -61,16 +71,16 @@ private:
 
     // Stores a value in editRecord and flags the field when it differs from
     // the unit's record.
-    void set(const SettingField& f, float value)
+    void set(const SettingField& f, double value)
     {
         seen_.push_back(f.changed);
         bool differs = false;
         if (f.intField) {
-            edit_.*f.intField = static_cast<int32_t>(value);
+            edit_.*f.intField = wholeOf(value);
             differs = edit_.*f.intField != unit_.*f.intField;
         } else {
-            edit_.*f.floatField = value;
-            differs = floatDiffers(value, unit_.*f.floatField);
+            edit_.*f.floatField = static_cast<float>(value);
+            differs = floatDiffers(edit_.*f.floatField, unit_.*f.floatField);
         }
         if (differs)
             flag(f.changed);
@@ -101,7 +111,7 @@ private:
     bool empty(const char* name) const { return ui_.text(name).empty(); }
     // A number typed in the field's box. Quietly, a text that is not one
     // marks the box and leaves out as it was.
-    bool read(const SettingField& f, float& out);
+    bool read(const SettingField& f, double& out);
 
     DxuState& st_;
     Ui& ui_;
@@ -116,7 +126,7 @@ private:
     std::vector<int32_t R::*> seen_; // the changed flags of the settings the panel showed
 };
 
-bool Gathering::read(const SettingField& f, float& out)
+bool Gathering::read(const SettingField& f, double& out)
 {
     const char* name = f.controls[0];
     at_ = name;
@@ -129,9 +139,12 @@ bool Gathering::read(const SettingField& f, float& out)
             int v = 0;
             ok = textToInt(text, v, caption);
             if (ok)
-                out = static_cast<float>(v);
+                out = v;
         } else {
-            ok = textToFloat(text, out, caption);
+            float v = 0;
+            ok = textToFloat(text, v, caption);
+            if (ok)
+                out = v;
         }
         if (!ok)
             ui_.setFocus(name); // marked in bold until corrected
@@ -139,8 +152,7 @@ bool Gathering::read(const SettingField& f, float& out)
     }
     QString t = text.trimmed();
     bool ok = false;
-    const float v = whole ? static_cast<float>(t.toInt(&ok, 10))
-                          : t.replace(decimalSeparator(), QLatin1Char('.')).toFloat(&ok);
+    const double v = whole ? t.toInt(&ok, 10) : t.replace(decimalSeparator(), QLatin1Char('.')).toFloat(&ok);
     if (ok)
         out = v;
     else
@@ -161,16 +173,16 @@ bool Gathering::plain(const SettingField& f)
         int32_t bits = 0;
         for (size_t i = 0; i < f.controls.size(); ++i)
             bits |= checked(f.controls[i]) ? 1 << i : 0;
-        set(f, static_cast<float>(bits));
+        set(f, bits);
         return true;
     }
     case Look::Choice:
         if (const int item = ui_.itemIndex(control); item >= 0)
-            set(f, static_cast<float>(item));
+            set(f, item);
         return true;
     case Look::Radio:
         if (const int index = radio(f); index >= 0)
-            set(f, static_cast<float>(index));
+            set(f, index);
         return true;
     default:
         break;
@@ -182,7 +194,7 @@ bool Gathering::plain(const SettingField& f)
         toDecimalComma(text.data(), st_.decimalComma != 0);
         ui_.setText(control, text);
     }
-    float value = f.intField ? static_cast<float>(edit_.*f.intField) : edit_.*f.floatField;
+    double value = f.intField ? edit_.*f.intField : edit_.*f.floatField;
     if (!read(f, value))
         return false;
     if (f.limited && value > f.max) {
@@ -206,7 +218,7 @@ bool Gathering::gatherRow(const SettingCode& row)
         set(row.fields[0], checked("cbUnitsMeters") ? 1 : 0);
     } else if (code == "MM") {
         at_ = "cmbMeasureMode";
-        set(row.fields[0], static_cast<float>(mode_));
+        set(row.fields[0], mode_);
     } else if (code == "EG") {
         // The gate distances follow their check boxes.
         if (!gate(row.fields[0], fieldOf("SG"), true) || !gate(row.fields[1], fieldOf("LG"), false))
@@ -225,7 +237,7 @@ bool Gathering::gatherRow(const SettingCode& row)
     } else if (code == "DM") {
         static constexpr int32_t kDisplayOfButton[] = {1, 3, 2};
         if (const int display = radio(row.fields[0]); display >= 0)
-            set(row.fields[0], static_cast<float>(kDisplayOfButton[display]));
+            set(row.fields[0], kDisplayOfButton[display]);
     }
     for (int i = 0; i < row.fieldCount(); ++i) {
         const SettingField& f = row.fields[static_cast<size_t>(i)];
@@ -240,7 +252,7 @@ bool Gathering::gate(const SettingField& on, const SettingField& distance, bool 
     const char* box = on.controls[0];
     const char* edit = distance.controls[0];
     const bool isOn = checked(box);
-    float value = edit_.*distance.floatField;
+    double value = edit_.*distance.floatField;
     if (isOn && !read(distance, value))
         return false;
     if (emptyIsZero && empty(edit))
@@ -258,15 +270,15 @@ bool Gathering::gate(const SettingField& on, const SettingField& distance, bool 
 bool Gathering::prf()
 {
     const SettingField& f = *findSetting("PF")->fieldOfMode(mode_);
-    float value = 0;
+    double value = 0;
     if (!read(f, value))
         return false;
     if (!marks_) {
-        checkPrf(ui_, static_cast<int32_t>(value), mode_);
+        checkPrf(ui_, wholeOf(value), mode_);
         if (!read(f, value))
             return false;
     } else {
-        value = std::clamp(value, f.min, f.max);
+        value = std::clamp(value, double(f.min), double(f.max));
     }
     at_ = "cmbPRF";
     set(f, value);
@@ -284,8 +296,8 @@ void Gathering::dither()
     if (on && item >= 1 && item <= 5)
         steps = kSteps[item];
     at_ = "cbDither";
-    set(fieldOf("DD", 1), static_cast<float>(on));
-    set(fieldOf("DD", 0), static_cast<float>(steps));
+    set(fieldOf("DD", 1), on);
+    set(fieldOf("DD", 0), steps);
 }
 
 void Gathering::takeUnshown(const UnitRecord& file)

@@ -240,15 +240,15 @@ void SettingsPanel::showRow(const char* code, int onlyField)
         });
         if (shared && !f.editedIn(rec().measureMode))
             continue;
-        showValue(f, f.intField ? static_cast<float>(rec().*f.intField) : rec().*f.floatField);
+        showValue(f, f.intField ? rec().*f.intField : rec().*f.floatField);
     }
     if (!showingAll_)
         marks_.remark(controlsOf(row));
 }
 
-void SettingsPanel::showValue(const SettingField& f, float value)
+void SettingsPanel::showValue(const SettingField& f, double value)
 {
-    const auto whole = static_cast<int32_t>(value);
+    const int32_t whole = f.intField ? static_cast<int32_t>(value) : 0; // exact for every int32_t
     const char* control = f.controls[0];
     const auto buttons = static_cast<int32_t>(std::count_if(f.controls.begin(), f.controls.end(), [](auto c) { return c; }));
     switch (f.look) {
@@ -256,9 +256,9 @@ void SettingsPanel::showValue(const SettingField& f, float value)
     case Look::Cycles:
         return setInt(control, whole);
     case Look::Distance:
-        return setDistance(control, value);
+        return setDistance(control, static_cast<float>(value));
     case Look::Tenths:
-        return setTenths(control, value);
+        return setTenths(control, static_cast<float>(value));
     case Look::Check:
         return ui_.setChecked(control, whole != 0);
     case Look::Choice:

@@ -91,7 +91,7 @@ private:
     void showRow(const char* code, int onlyField = -1);
     // A value in a field's control(s), as the table binds it; a choice
     // outside the list changes nothing.
-    void showValue(const SettingField& f, float value);
+    void showValue(const SettingField& f, double value);
     void remark(const char* control);
     // The panel of a mode's own settings shown, the others hidden.
     void showModePanel(const char* panel);
