@@ -85,7 +85,6 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     PollTimer = named(new QTimer(this), "PollTimer");
     PollTimer->setInterval(1000);
     connect(PollTimer, &QTimer::timeout, this, &TTopForm::PollTimerTimer);
-    watchSettingChanges(*this, [this] { SettingChanged(); });
 
     // The modules; the parser shows what it stores straight on the panel and
     // the display, and everything else it and the engine call goes through
@@ -243,25 +242,16 @@ void TTopForm::hideResultWidgets()
 void TTopForm::PollTimerTimer()
 {
     engine_->PollTimerTimer();
-    markChangedControls();
     updateFileActions();
 }
 
 void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
-
-void TTopForm::SettingChanged()
-{
-    setEnabled("pbUpload", true);
-    markChangedControls();
-}
 
 void TTopForm::updateFileActions()
 {
     const bool read = state_.connected && state_.current().settingsRead;
     enableEach(*this, {"Save1", "Saveas1", "SettingsReport1"}, read);
 }
-
-void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }
 
 // The device went away under an open port.
 void TTopForm::onPortLost()

@@ -96,8 +96,6 @@ signals:
     void terminateRequested();
 
 public slots:
-    // A settings control changed: Upload usable, the changed ones in bold.
-    void SettingChanged();
     void Exit1Click();
     // The one-second tick and the receive event of CommPort.
     void PollTimerTimer();
@@ -112,8 +110,6 @@ private:
     void buildPanels();
     void FormCreate();
     ModuleSet modules();
-    // Bold for every settings control that differs from the unit.
-    void markChangedControls();
     // Save Setup, Save Setup As and Settings Report only once the unit on
     // screen has been read: never a file of settings nobody read.
     void updateFileActions();
@@ -139,7 +135,6 @@ private:
     TfrmCompare* compare_ = nullptr;
     std::unique_ptr<RateSearch> rateSearch_;
     std::unique_ptr<UnitScan> unitScan_;
-    std::vector<std::string> changeMarks_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 

@@ -23,7 +23,6 @@ public:
     // Reads the file and shows it. A file that cannot be read is said so and
     // the window keeps what it showed.
     bool showFile(const QString& path);
-    const QString& viewName() const { return viewName_; }
     const CaptureContents& contents() const { return contents_; }
 
 public slots:

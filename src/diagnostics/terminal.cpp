@@ -161,8 +161,6 @@ int TfrmTerminal::lineCount() const { return memWindow->lineCount(); }
 
 QStringList TfrmTerminal::lines() const { return memWindow->lines(); }
 
-QString TfrmTerminal::itemCountText() const { return lblItemCount->text(); }
-
 void TfrmTerminal::pbSendClick()
 {
     if (!state_ || !port_)

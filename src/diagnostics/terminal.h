@@ -49,7 +49,6 @@ public:
 
     int lineCount() const;
     QStringList lines() const;
-    QString itemCountText() const;
 
     // Writes every line of the log, each ended by CR LF. Shows "Cannot create
     // file." when the file cannot be created. Returns true when all was written.

@@ -178,13 +178,6 @@ void PlotView::setXRange(double min, double max)
     update();
 }
 
-void PlotView::setYRange(double min, double max)
-{
-    yMin_ = min;
-    yMax_ = max;
-    update();
-}
-
 void PlotView::resetView()
 {
     zoomed_ = false;
@@ -217,30 +210,27 @@ QRectF PlotView::dataRange() const
             x0 = x1 = 0;
         widen(x0, x1);
     }
-    double y0 = yMin_, y1 = yMax_;
-    if (!(y0 < y1)) {
-        y0 = inf;
-        y1 = -inf;
-        for (const Series& s : series_) {
-            auto from = s.points.begin(), to = s.points.end();
-            if (s.ordered) {
-                from = std::lower_bound(from, to, x0, [](const QPointF& p, double v) { return p.x() < v; });
-                to = std::upper_bound(from, to, x1, [](double v, const QPointF& p) { return v < p.x(); });
-            }
-            for (auto it = from; it != to; ++it) {
-                if (it->x() < x0 || it->x() > x1 || !std::isfinite(it->y()))
-                    continue;
-                y0 = std::min(y0, it->y());
-                y1 = std::max(y1, it->y());
-            }
+    // y always scales to the data within the x range.
+    double y0 = inf, y1 = -inf;
+    for (const Series& s : series_) {
+        auto from = s.points.begin(), to = s.points.end();
+        if (s.ordered) {
+            from = std::lower_bound(from, to, x0, [](const QPointF& p, double v) { return p.x() < v; });
+            to = std::upper_bound(from, to, x1, [](double v, const QPointF& p) { return v < p.x(); });
         }
-        if (y0 > y1)
-            y0 = y1 = 0;
-        const double pad = (y1 - y0) * 0.05;
-        y0 -= pad;
-        y1 += pad;
-        widen(y0, y1);
+        for (auto it = from; it != to; ++it) {
+            if (it->x() < x0 || it->x() > x1 || !std::isfinite(it->y()))
+                continue;
+            y0 = std::min(y0, it->y());
+            y1 = std::max(y1, it->y());
+        }
     }
+    if (y0 > y1)
+        y0 = y1 = 0;
+    const double pad = (y1 - y0) * 0.05;
+    y0 -= pad;
+    y1 += pad;
+    widen(y0, y1);
     return QRectF(x0, y0, x1 - x0, y1 - y0);
 }
 

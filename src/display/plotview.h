@@ -42,8 +42,6 @@ public:
     // A fixed x range (for example the last ten seconds); min >= max goes
     // back to scaling x to the data.
     void setXRange(double min, double max);
-    // A fixed y range; min >= max goes back to scaling y to the data.
-    void setYRange(double min, double max);
     // Formats tick labels of the x axis (default: the shortest decimal text).
     void setXLabelFormat(std::function<QString(double)> format) { xFormat_ = std::move(format); }
 
@@ -84,7 +82,7 @@ private:
 
     std::vector<Series> series_;
     QString xTitle_, yTitle_;
-    double xMin_ = 0, xMax_ = 0, yMin_ = 0, yMax_ = 0; // fixed when min < max
+    double xMin_ = 0, xMax_ = 0; // fixed when min < max
     std::function<QString(double)> xFormat_;
     QRectF view_;       // the user's view while zoomed_
     bool zoomed_ = false;

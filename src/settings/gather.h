@@ -1,11 +1,13 @@
 #pragma once
 // Gathering the settings panel into the working copy: every control of the
-// current mode is read back into editRecord (empty boxes get their defaults
-// first), the PRF is held to the mode's limits, and the changed flag of every
-// field that differs from the unit's record is set.
+// current mode is read back into editRecord, as the setting-code table binds
+// it (empty boxes get their defaults first), the PRF is held to the mode's
+// limits, and the changed flag of every field that differs from the unit's
+// record is set. And the marks of the controls that differ from the unit.
 #include "protocol/dxustate.h"
 #include "services/ui.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,23 @@ int gatherSettings(DxuState& state, Ui& ui, const UnitRecord* file = nullptr);
 // The controls whose value differs from what the unit holds, or cannot be
 // read, as an upload would find them; shows nothing and changes nothing.
 std::vector<std::string> controlsDifferingFromUnit(DxuState& state, Ui& ui);
-// Marks those controls in bold (while connected to a unit that was read) and
-// returns the ones marked before to the regular font; marked holds the names.
-void markChangedControls(DxuState& state, Ui& ui, std::vector<std::string>& marked);
+// A control is bold while it differs from what the unit holds (while
+// connected to a unit that was read): a change marks its own control, and
+// showing the unit's settings marks them all again.
+class ChangeMarks {
+public:
+    ChangeMarks(DxuState& state, Ui& ui) : state_(state), ui_(ui) {}
+    // Marks or unmarks these controls.
+    void remark(std::span<const char* const> controls);
+    // Marks every control that differs and unmarks the others.
+    void remarkAll();
+    // Every control in the regular font again.
+    void clear();
+
+private:
+    DxuState& state_;
+    Ui& ui_;
+    std::vector<std::string> marked_;
+};
 
 } // namespace dxu

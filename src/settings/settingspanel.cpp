@@ -1,9 +1,9 @@
 #include "settings/settingspanel.h"
 
 #include "protocol/settingcodes.h"
-
 #include "services/locale.h"
 #include "services/messages.h"
+#include "settings/moderules.h"
 
 #include <QString>
 
@@ -12,22 +12,6 @@
 
 namespace dxu {
 namespace {
-
-// The PRF range of each mode, also the hint of the PRF box.
-const char* prfHint(int32_t mode)
-{
-    switch (mode) {
-    case 1:
-    case 4:
-        return "Allowed 10..4000";
-    case 2:
-        return "Allowed 10..1000";
-    case 3:
-        return "Allowed 10..4500";
-    default:
-        return nullptr;
-    }
-}
 
 // Bin-size texts: bin width (cm or inches) and, in brackets, the axis span.
 constexpr std::array<const char*, 8> kBinSizeMetres = {
@@ -44,8 +28,6 @@ constexpr std::array<const char*, 8> kUnitLetterLabels = {
 // Dither steps by item of cmbDitherSteps (item 0 is the blank one).
 constexpr std::array<int32_t, 6> kDitherSteps = {0, 1, 2, 4, 8, 16};
 
-constexpr std::array<const char*, 6> kPrfItems = {"10", "50", "100", "200", "500", "1000"};
-
 std::string commaText(const QString& text, bool decimalComma)
 {
     std::string out = text.toStdString();
@@ -53,21 +35,30 @@ std::string commaText(const QString& text, bool decimalComma)
     return out;
 }
 
-} // namespace
-
-void watchSettingChanges(Ui& ui, const std::function<void()>& changed)
+// The row of the setting-code table that binds a control; nullptr for none.
+const SettingCode* rowOfControl(std::string_view control)
 {
-    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
-                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
-                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
-                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure", "cmbBinSize",
-                          "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
-                          "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate",
-                          "cbContinuousOutput", "cbAutostart"})
-        ui.onChange(n, changed);
+    for (const SettingCode& row : settingCodes())
+        for (const SettingField& f : row.fields)
+            for (const char* c : f.controls)
+                if (c && control == c)
+                    return &row;
+    return nullptr;
 }
 
-SettingsPanel::SettingsPanel(DxuState& state, Ui& ui) : st_(state), ui_(ui), display_(state, ui)
+std::vector<const char*> controlsOf(const SettingCode& row)
+{
+    std::vector<const char*> controls;
+    for (const SettingField& f : row.fields)
+        for (const char* c : f.controls)
+            if (c && std::find(controls.begin(), controls.end(), std::string_view(c)) == controls.end())
+                controls.push_back(c);
+    return controls;
+}
+
+} // namespace
+
+SettingsPanel::SettingsPanel(DxuState& state, Ui& ui) : st_(state), ui_(ui), display_(state, ui), marks_(state, ui)
 {
     wireHandlers();
 }
@@ -100,6 +91,15 @@ void SettingsPanel::wireHandlers()
     // The sample limit is checked whenever any box of the dampening panel changes.
     for (const char* n : {"edNumberofSamples", "edNumberofErrors", "edErrorRangeDifference"})
         onChange(n, &SettingsPanel::edNumberofSamplesChange);
+    // Every other setting: Upload usable, the control marked while it differs.
+    for (const char* n : {"edMaxFalsePulses", "edMinTripPulses", "edFlyerTrap", "edTripTimeout", "edErrorTimeout",
+                          "edWindowWidth", "edCosineFactor", "edAverageBounds", "edInitialLock", "edTripPoint",
+                          "edBinHits", "edPulsesRequired", "edShortGate", "edLongGate", "edOffsetDistance",
+                          "edMaxIntensity", "edMinIntensity", "edPulsesperMeasure", "cmbBinSize",
+                          "cmbTargetSelector", "cmbDitherSteps", "cmbMeasureOutput", "cmbPRF", "cbOutputTBE",
+                          "cbCosineOn", "cbSuccessiveGate", "cbTarget", "cbTermination", "cbCheckGate",
+                          "cbContinuousOutput", "cbAutostart"})
+        ui_.onChange(n, [this, n] { settingChanged(n); });
 }
 
 // ----------------------------------------------------------------------------
@@ -122,20 +122,10 @@ void SettingsPanel::setTenths(const char* name, float value)
     ui_.setText(name, commaText(QString::number(static_cast<double>(value), 'f', 1), st_.decimalComma != 0));
 }
 
-void SettingsPanel::selectRadio(std::initializer_list<const char*> names, int32_t index)
-{
-    if (index < 0 || index >= static_cast<int32_t>(names.size()))
-        return;
-    const char* chosen = names.begin()[index];
-    ui_.setChecked(chosen, true);
-    for (const char* n : names)
-        if (n != chosen)
-            ui_.setChecked(n, false);
-}
-
 void SettingsPanel::resetDisplay()
 {
     pendingFile_.reset();
+    marks_.clear();
     const bool metres = rec().units != 0;
     const std::string zero = distanceText(0, metres);
     ui_.setText("edOffsetDistance", zero);
@@ -168,35 +158,43 @@ void SettingsPanel::resetDisplay()
 
 void SettingsPanel::showModeGroups()
 {
-    struct ModeRow {
-        int mode;
-        bool averaging, lastTarget, binning, detection, processing;
-    };
-    static constexpr ModeRow rows[] = {
-        {1, true, false, false, false, true},
-        {4, false, true, false, false, true},
-        {2, false, false, true, false, true},
-        {3, false, false, false, true, false},
-    };
-    const int mode = rec().measureMode;
-    for (const ModeRow& r : rows) {
-        if (r.mode != mode)
-            continue;
-        if (mode != 3)
-            ui_.setVisible("lblRate", true);
-        ui_.setVisible("pnlAveraging", r.averaging);
-        ui_.setVisible("pnlLastTarget", r.lastTarget);
-        ui_.setVisible("pnlBinning", r.binning);
-        show({"pnlDetectionMode", "pnlDetectionParameters"}, r.detection);
-        show({"pnlOutputProcessing", "pnlOff"}, r.processing);
-    }
+    const ModeView* view = modeView(rec().measureMode);
+    if (!view)
+        return;
+    const bool detection = view->mode == 3;
+    if (!detection)
+        ui_.setVisible("lblRate", true);
+    showModePanel(view->panel);
+    show({"pnlDetectionMode", "pnlDetectionParameters"}, detection);
+    show({"pnlOutputProcessing", "pnlOff"}, !detection);
+}
+
+void SettingsPanel::showModePanel(const char* panel)
+{
+    for (const int32_t mode : {1, 4, 2})
+        ui_.setVisible(modeView(mode)->panel, panel && std::string_view(panel) == modeView(mode)->panel);
 }
 
 void SettingsPanel::show(std::initializer_list<const char*> names, bool shown) { showEach(ui_, names, shown); }
 
 void SettingsPanel::enable(std::initializer_list<const char*> names, bool enabled) { enableEach(ui_, names, enabled); }
 
-void SettingsPanel::SettingChanged() { ui_.setEnabled("pbUpload", true); }
+void SettingsPanel::settingChanged(const char* control)
+{
+    ui_.setEnabled("pbUpload", true);
+    remark(control);
+}
+
+void SettingsPanel::remark(const char* control)
+{
+    if (showingAll_)
+        return;
+    const SettingCode* row = control ? rowOfControl(control) : nullptr;
+    if (row)
+        marks_.remark(controlsOf(*row));
+    else if (control)
+        marks_.remark({&control, 1});
+}
 
 // ----------------------------------------------------------------------------
 // Show functions
@@ -205,10 +203,13 @@ void SettingsPanel::SettingChanged() { ui_.setEnabled("pbUpload", true); }
 // earlier ones (MM before PF and PO, MU before every distance).
 void SettingsPanel::showSettings()
 {
+    showingAll_ = true;
     for (const SettingCode& code : settingCodes())
         for (ShowFunction show : code.show)
             if (show)
                 (this->*show)();
+    showingAll_ = false;
+    marks_.remarkAll();
 }
 
 void SettingsPanel::showPendingFile(const UnitRecord& file)
@@ -221,10 +222,81 @@ void SettingsPanel::showPendingFile(const UnitRecord& file)
     showSettings();
     unit = read;
     pendingFile_ = file;
+    marks_.remarkAll();
 }
+
+// One loop shows every plain field of a row, as the setting-code table binds
+// it; a field whose control another field of the row shares (PO) shows in its
+// own modes only. The row's controls are marked again after.
+void SettingsPanel::showRow(const char* code, int onlyField)
+{
+    const SettingCode& row = *findSetting(code);
+    for (int i = 0; i < row.fieldCount(); ++i) {
+        const SettingField& f = row.fields[static_cast<size_t>(i)];
+        if (!f.plain() || (onlyField >= 0 && i != onlyField))
+            continue;
+        const bool shared = std::any_of(row.fields.begin(), row.fields.end(), [&](const SettingField& g) {
+            return &g != &f && g.controls[0] && std::string_view(g.controls[0]) == f.controls[0];
+        });
+        if (shared && !f.editedIn(rec().measureMode))
+            continue;
+        showValue(f, f.intField ? rec().*f.intField : rec().*f.floatField);
+    }
+    if (!showingAll_)
+        marks_.remark(controlsOf(row));
+}
+
+void SettingsPanel::showValue(const SettingField& f, double value)
+{
+    const int32_t whole = f.intField ? static_cast<int32_t>(value) : 0; // exact for every int32_t
+    const char* control = f.controls[0];
+    const auto buttons = static_cast<int32_t>(std::count_if(f.controls.begin(), f.controls.end(), [](auto c) { return c; }));
+    switch (f.look) {
+    case Look::Number:
+    case Look::Cycles:
+        return setInt(control, whole);
+    case Look::Distance:
+        return setDistance(control, static_cast<float>(value));
+    case Look::Tenths:
+        return setTenths(control, static_cast<float>(value));
+    case Look::Check:
+        return ui_.setChecked(control, whole != 0);
+    case Look::Choice:
+        if (whole >= 0 && whole < ui_.itemCount(control))
+            ui_.setItemIndex(control, whole);
+        return;
+    case Look::Radio:
+    case Look::Bits:
+        if (f.look == Look::Radio && (whole < 0 || whole >= buttons))
+            return;
+        for (int32_t i = 0; i < buttons; ++i)
+            ui_.setChecked(f.controls[static_cast<size_t>(i)], f.look == Look::Radio ? i == whole : ((whole >> i) & 1) != 0);
+        return;
+    default:
+        return;
+    }
+}
+
+// The settings without rules of their own. The current-loop values live in
+// the current-loop settings window; a name that no window has is simply not
+// written.
+#define DXU_PLAIN_SHOW(code) \
+    void SettingsPanel::show##code() { showRow(#code); }
+DXU_PLAIN_SHOW(CG) DXU_PLAIN_SHOW(OF) DXU_PLAIN_SHOW(PL) DXU_PLAIN_SHOW(MP) DXU_PLAIN_SHOW(XP) DXU_PLAIN_SHOW(TE)
+DXU_PLAIN_SHOW(AW) DXU_PLAIN_SHOW(AB) DXU_PLAIN_SHOW(IL) DXU_PLAIN_SHOW(FA) DXU_PLAIN_SHOW(BH) DXU_PLAIN_SHOW(LA)
+DXU_PLAIN_SHOW(TP) DXU_PLAIN_SHOW(TT) DXU_PLAIN_SHOW(FT) DXU_PLAIN_SHOW(MX) DXU_PLAIN_SHOW(CT) DXU_PLAIN_SHOW(TB)
+DXU_PLAIN_SHOW(CE) DXU_PLAIN_SHOW(CV) DXU_PLAIN_SHOW(WT) DXU_PLAIN_SHOW(WV) DXU_PLAIN_SHOW(DS) DXU_PLAIN_SHOW(MA)
+DXU_PLAIN_SHOW(MO) DXU_PLAIN_SHOW(CL) DXU_PLAIN_SHOW(AL) DXU_PLAIN_SHOW(AH) DXU_PLAIN_SHOW(AF) DXU_PLAIN_SHOW(AT)
+DXU_PLAIN_SHOW(EG) DXU_PLAIN_SHOW(SG) DXU_PLAIN_SHOW(LG)
+#undef DXU_PLAIN_SHOW
+void SettingsPanel::showDR() { showRow("DR", 0); }
+void SettingsPanel::showDRRange() { showRow("DR", 1); }
+
+// The settings with rules of their own.
 
 void SettingsPanel::showUA()
 {
+    showRow("UA");
     const char address = rec().addressChar();
     if (address == 0)
         return;
@@ -237,6 +309,9 @@ void SettingsPanel::showMM()
     // Every read and every showing of a unit's settings passes here.
     pendingFile_.reset();
     refreshModeView();
+    // Another mode edits other settings.
+    if (!showingAll_)
+        marks_.remarkAll();
 }
 
 void SettingsPanel::showMU()
@@ -246,127 +321,56 @@ void SettingsPanel::showMU()
     // A read shows the mode before the units and the bin size: the bin
     // size that binning distances are corrected by follows the unit's own.
     updateBinOffset();
+    showRow("MU");
 }
-
-void SettingsPanel::showEG()
-{
-    ui_.setChecked("cbShortGate", rec().shortGateOn != 0);
-    ui_.setChecked("cbLongGate", rec().longGateOn != 0);
-    ui_.setChecked("cbSuccessiveGate", rec().successiveGate != 0);
-}
-
-void SettingsPanel::showSG() { setDistance("edShortGate", rec().shortGate); }
-void SettingsPanel::showLG() { setDistance("edLongGate", rec().longGate); }
-void SettingsPanel::showCG() { ui_.setChecked("cbCheckGate", rec().checkGate != 0); }
-void SettingsPanel::showOF() { setDistance("edOffsetDistance", rec().offsetDistance); }
-void SettingsPanel::showPL() { selectRadio({"rbHigh", "rbMedium", "rbLow"}, rec().powerLevel); }
 
 void SettingsPanel::showFL()
 {
-    const bool on = rec().cooperativeTarget != 0;
-    ui_.setChecked("cbTarget", on);
-    ui_.setColor("lblF", on ? colors::Green : colors::Silver);
+    showRow("FL");
+    ui_.setColor("lblF", rec().cooperativeTarget != 0 ? colors::Green : colors::Silver);
 }
-
-void SettingsPanel::showMP() { setInt("edMinIntensity", rec().minIntensity); }
-void SettingsPanel::showXP() { setInt("edMaxIntensity", rec().maxIntensity); }
-void SettingsPanel::showTE() { ui_.setChecked("cbTermination", rec().termination != 0); }
 
 void SettingsPanel::showPF()
 {
-    const UnitRecord& r = rec();
-    const char* hint = prfHint(r.measureMode);
-    if (!hint)
+    const SettingField* prf = findSetting("PF")->fieldOfMode(rec().measureMode);
+    if (!prf)
         return;
-    const int32_t prf = r.measureMode == 2 ? r.prfBinning : r.measureMode == 3 ? r.prfDetection : r.prfAveraging;
-    setInt("cmbPRF", prf);
-    ui_.setHint("cmbPRF", hint);
+    setInt("cmbPRF", rec().*prf->intField);
+    ui_.setHint("cmbPRF", prfHint(rec().measureMode));
+    showRow("PF");
 }
 
 void SettingsPanel::showPO()
 {
-    const UnitRecord& r = rec();
-    if (r.measureMode == 1 || r.measureMode == 4)
-        setInt("edPulsesperMeasure", r.pulsesAveraging);
-    else if (r.measureMode == 2)
-        setInt("edPulsesperMeasure", r.pulsesBinning);
+    showRow("PO");
     display_.showRate();
 }
-
-void SettingsPanel::showAW() { setInt("edPulsesRequired", rec().ditherPulses); }
 
 void SettingsPanel::showDD()
 {
     UnitRecord& r = st_.current();
     r.ditherOn = r.ditherSteps != 0 ? 1 : 0;
     showDitherLabels();
+    showRow("DD");
 }
 
-void SettingsPanel::showAB() { setInt("edAverageBounds", rec().averageBounds); }
-void SettingsPanel::showIL() { setInt("edInitialLock", rec().initialLock); }
-void SettingsPanel::showFA() { ui_.setItemIndex("cmbTargetSelector", rec().targetSelector); }
-void SettingsPanel::showBH() { setInt("edBinHits", rec().binHits); }
 void SettingsPanel::showBS()
 {
-    ui_.setItemIndex("cmbBinSize", rec().binSize);
+    showRow("BS");
     updateBinOffset();
 }
 
-void SettingsPanel::showLA()
-{
-    const int32_t reference = rec().detectionReference;
-    if (reference == 1 || reference == 0)
-        selectRadio({"rbRelative", "rbAbsolute"}, reference);
-}
-
-void SettingsPanel::showTP() { setDistance("edTripPoint", rec().tripPoint); }
-void SettingsPanel::showTT() { setTenths("edTripTimeout", rec().tripTimeout); }
-void SettingsPanel::showFT() { setInt("edFlyerTrap", rec().flyerTrap); }
-void SettingsPanel::showMX() { setInt("edMaxFalsePulses", rec().maxFalsePulses); }
-void SettingsPanel::showCT() { setInt("edMinTripPulses", rec().minTripPulses); }
-void SettingsPanel::showTB() { ui_.setChecked("cbOutputTBE", rec().outputTBE != 0); }
-
 void SettingsPanel::showOP()
 {
-    selectRadio({"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"}, rec().outputProcessing);
+    showRow("OP");
     refreshProcessingPanels();
-}
-
-void SettingsPanel::showCE() { ui_.setChecked("cbCosineOn", rec().cosineOn != 0); }
-void SettingsPanel::showCV() { setInt("edCosineFactor", rec().cosineFactor); }
-void SettingsPanel::showWT() { setInt("edErrorTimeout", rec().windowErrorTimeout); }
-void SettingsPanel::showWV() { setDistance("edWindowWidth", rec().windowWidth); }
-void SettingsPanel::showDRRange() { setDistance("edErrorRangeDifference", rec().dampErrorRange); }
-void SettingsPanel::showDS() { setInt("edNumberofSamples", rec().dampSamples); }
-void SettingsPanel::showDR() { setInt("edNumberofErrors", rec().dampErrorTimeout); }
-
-// The current-loop values live in the current-loop settings window; a name
-// that no window has is simply not written.
-void SettingsPanel::showAL() { setDistance("edAnalogLow", rec().analogLow); }
-void SettingsPanel::showAH() { setDistance("edAnalogHigh", rec().analogHigh); }
-void SettingsPanel::showAF() { setTenths("edFaultIndication", rec().faultCurrent); }
-void SettingsPanel::showAT() { setTenths("edFaultTimeout", rec().faultTimeout); }
-
-void SettingsPanel::showCL()
-{
-    ui_.setChecked("CurrentLoopOn1", (rec().currentLoopFlags & 1) != 0);
-    ui_.setChecked("DisableFaultCurrent1", (rec().currentLoopFlags & 2) != 0);
-}
-
-void SettingsPanel::showMO()
-{
-    const int32_t port = rec().measureOutput;
-    if (port >= 0 && port <= 2)
-        ui_.setItemIndex("cmbMeasureOutput", port);
 }
 
 void SettingsPanel::showCO()
 {
-    ui_.setChecked("cbContinuousOutput", rec().continuousOutput != 0);
+    showRow("CO");
     ui_.setVisible("pbSingleMeasure", !ui_.isChecked("cbContinuousOutput"));
 }
-
-void SettingsPanel::showMA() { ui_.setChecked("cbAutostart", rec().autostart != 0); }
 
 void SettingsPanel::showDM()
 {
@@ -384,6 +388,7 @@ void SettingsPanel::showDM()
         break;
     }
     display_.showResultWidgets();
+    showRow("DM");
 }
 
 // ----------------------------------------------------------------------------
@@ -412,7 +417,7 @@ void SettingsPanel::cbUnitsFeetClick()
         return;
     st_.editRecord.units = 0;
     ui_.setChecked("cbUnitsMeters", false);
-    SettingChanged();
+    settingChanged("cbUnitsFeet");
 }
 
 void SettingsPanel::cbUnitsMetersClick()
@@ -421,12 +426,12 @@ void SettingsPanel::cbUnitsMetersClick()
         return;
     ui_.setChecked("cbUnitsFeet", false);
     st_.editRecord.units = 1;
-    SettingChanged();
+    settingChanged("cbUnitsMeters");
 }
 
 void SettingsPanel::gateClicked(const char* check, const char* edit, const char* unitLabel, float value)
 {
-    SettingChanged();
+    settingChanged(check);
     const bool on = ui_.isChecked(check);
     ui_.setVisible(edit, on);
     ui_.setVisible(unitLabel, on);
@@ -442,24 +447,23 @@ void SettingsPanel::selectPower(const char* button)
     for (const char* n : {"rbHigh", "rbMedium", "rbLow"})
         if (std::string_view(n) != button)
             ui_.setChecked(n, false);
-    SettingChanged();
+    settingChanged(button);
 }
 
 void SettingsPanel::cbDitherClick()
 {
-    SettingChanged();
-    if (ui_.isChecked("cbDither")) {
-        ui_.setText("lblRequired", "Required");
-        ui_.setText("lblDitherPulses", "Dither Pulses");
-        ui_.setEnabled("cmbDitherSteps", true);
-        if (ui_.itemIndex("cmbDitherSteps") == 0)
-            ui_.setItemIndex("cmbDitherSteps", 1);
-    } else {
-        ui_.setText("lblRequired", "Minimum");
-        ui_.setText("lblDitherPulses", "Good Pulses");
-        ui_.setEnabled("cmbDitherSteps", false);
-        ui_.setItemIndex("cmbDitherSteps", 0);
-    }
+    settingChanged("cbDither");
+    const bool on = ui_.isChecked("cbDither");
+    ditherLabels(on);
+    ui_.setEnabled("cmbDitherSteps", on);
+    if (!on || ui_.itemIndex("cmbDitherSteps") == 0)
+        ui_.setItemIndex("cmbDitherSteps", on ? 1 : 0);
+}
+
+void SettingsPanel::ditherLabels(bool on)
+{
+    ui_.setText("lblRequired", on ? "Required" : "Minimum");
+    ui_.setText("lblDitherPulses", on ? "Dither Pulses" : "Good Pulses");
 }
 
 void SettingsPanel::showDitherLabels()
@@ -468,8 +472,7 @@ void SettingsPanel::showDitherLabels()
     const bool on = r.ditherOn != 0;
     ui_.setChecked("cbDither", on);
     ui_.setEnabled("cmbDitherSteps", on);
-    ui_.setText("lblRequired", on ? "Required" : "Minimum");
-    ui_.setText("lblDitherPulses", on ? "Dither Pulses" : "Good Pulses");
+    ditherLabels(on);
     ui_.setHint("edPulsesperMeasure", on ? "Must be greater than Required Dither Pulses"
                                          : "Must be greater than or equal to Minimum Good Pulses");
     ui_.setHint("edPulsesRequired", on ? "Multiples of 32.\nMust be smaller than Pulses/Measure"
@@ -490,8 +493,8 @@ void SettingsPanel::applyOldFirmwareLimits()
     ui_.setText("edMinTripPulses", "30");
     ui_.setText("edMaxFalsePulses", "5");
     ui_.setItemIndex("cmbTargetSelector", 3);
-    selectRadio({"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"}, 0);
-    selectRadio({"rbRelative", "rbAbsolute"}, 0);
+    showValue(findSetting("OP")->fields[0], 0);
+    showValue(findSetting("LA")->fields[0], 0);
     enable({"rbRelative", "rbAbsolute", "cbCheckGate", "edMaxIntensity", "pbMore", "cbDither", "cmbDitherSteps",
             "pnlOutputProcessing", "pnlDampening", "cmbTargetSelector", "edFlyerTrap", "edMaxFalsePulses",
             "edMinTripPulses"},
@@ -527,16 +530,16 @@ void SettingsPanel::showProcessingPanel(int32_t processing)
     ui_.setVisible("pnlDampening", processing == 2);
 }
 
-void SettingsPanel::showRangingMode(int mode, int modeItem, std::string_view modePanel, int32_t prf, int32_t pulses)
+void SettingsPanel::showRangingMode(int mode)
 {
+    const ModeView& view = *modeView(mode);
     ui_.setVisible("lblRate", true);
     fillPrfList(mode);
-    ui_.setItemIndex("cmbMeasureMode", modeItem);
+    ui_.setItemIndex("cmbMeasureMode", view.item);
     emptyResultTexts();
     show({"lblPulses", "lblMeasure"}, true);
     ui_.setVisible("imgBinning", mode == 2);
-    for (const char* p : {"pnlAveraging", "pnlLastTarget", "pnlBinning"})
-        ui_.setVisible(p, p == modePanel);
+    showModePanel(view.panel);
     show({"pnlDetectionMode", "pnlDetectionParameters"}, false);
     ui_.setVisible("pnlOutputProcessing", true);
     // The short gate is free in every ranging mode; a relative detection
@@ -544,8 +547,9 @@ void SettingsPanel::showRangingMode(int mode, int modeItem, std::string_view mod
     enable({"cbShortGate", "edShortGate"}, true);
     ui_.setVisible("edPulsesperMeasure", true);
     showProcessingPanel(rec().outputProcessing);
-    setInt("cmbPRF", prf);
-    setInt("edPulsesperMeasure", pulses);
+    const UnitRecord& r = rec();
+    setInt("cmbPRF", r.*findSetting("PF")->fieldOfMode(mode)->intField);
+    setInt("edPulsesperMeasure", r.*findSetting("PO")->fieldOfMode(mode)->intField);
 }
 
 void SettingsPanel::refreshModeView()
@@ -554,7 +558,7 @@ void SettingsPanel::refreshModeView()
     const UnitRecord& r = rec();
     switch (r.measureMode) {
     case 1:
-        showRangingMode(1, 0, "pnlAveraging", r.prfAveraging, r.pulsesAveraging);
+        showRangingMode(1);
         enable({"edPulsesRequired", "cbDither", "cmbDitherSteps"}, true);
         setInt("edPulsesRequired", r.ditherPulses);
         showDitherLabels();
@@ -562,15 +566,14 @@ void SettingsPanel::refreshModeView()
     case 4:
         if (ui_.isVisible("pnlMoreAveraging"))
             pbMoreClick();
-        showRangingMode(4, 1, "pnlLastTarget", r.prfAveraging, r.pulsesAveraging);
+        showRangingMode(4);
         enable({"edPulsesRequired", "cbDither", "cmbDitherSteps"}, false);
-        ui_.setText("lblRequired", "Minimum");
-        ui_.setText("lblDitherPulses", "Good Pulses");
+        ditherLabels(false);
         break;
     case 2:
         ui_.setHint("edPulsesperMeasure", "Must be greater than Required Dither Pulses");
         ui_.setHint("edPulsesRequired", "Must be smaller than Pulses/Measure");
-        showRangingMode(2, 2, "pnlBinning", r.prfBinning, r.pulsesBinning);
+        showRangingMode(2);
         ui_.setVisible("lblIntensity", false);
         ui_.setButtonFace("imgBinning");
         setInt("edBinHits", r.binHits);
@@ -581,7 +584,7 @@ void SettingsPanel::refreshModeView()
         fillPrfList(3);
         ui_.setHint("edPulsesperMeasure", "Must be greater than Required Dither Pulses");
         ui_.setHint("edPulsesRequired", "Must be smaller than Pulses/Measure");
-        ui_.setItemIndex("cmbMeasureMode", 3);
+        ui_.setItemIndex("cmbMeasureMode", modeView(3)->item);
         emptyResultTexts();
         ui_.setVisible("lblIntensity", true);
         show({"lblPulses", "lblMeasure", "imgBinning", "pnlAveraging", "pnlLastTarget", "pnlBinning",
@@ -589,7 +592,7 @@ void SettingsPanel::refreshModeView()
              false);
         show({"pnlDetectionMode", "pnlDetectionParameters"}, true);
         ui_.setVisible("edPulsesperMeasure", false);
-        selectRadio({"rbRelative", "rbAbsolute"}, r.detectionReference != 0 ? 1 : 0);
+        showValue(findSetting("LA")->fields[0], r.detectionReference != 0 ? 1 : 0);
         setInt("cmbPRF", r.prfDetection);
         ui_.setText("edTripPoint", distanceText(r.tripPoint, r.units != 0));
         break;
@@ -599,39 +602,18 @@ void SettingsPanel::refreshModeView()
     display_.showResultWidgets();
 }
 
+// The standard rates up to the mode's highest; a mode the program does not
+// know leaves the list as it is.
 void SettingsPanel::fillPrfList(int mode)
 {
     const char* box = "cmbPRF";
-    for (int i = 0; i < static_cast<int>(kPrfItems.size()); ++i)
-        ui_.setItemText(box, std::min(i, ui_.itemCount(box)), kPrfItems[static_cast<size_t>(i)]);
-    auto append = [&](std::initializer_list<const char*> items) {
-        for (const char* t : items)
-            ui_.setItemText(box, ui_.itemCount(box), t);
-    };
-    auto trimTo = [&](int count) {
-        while (ui_.itemCount(box) > count)
-            ui_.removeItem(box, ui_.itemCount(box) - 1);
-    };
-    switch (mode) {
-    case 1:
-    case 4:
-        if (ui_.itemCount(box) == 6)
-            append({"2000", "3000", "4000"});
-        else
-            trimTo(9);
-        break;
-    case 2:
-        trimTo(6);
-        break;
-    case 3:
-        if (ui_.itemCount(box) == 6)
-            append({"2000", "3000", "4000", "4500"});
-        else if (ui_.itemCount(box) == 9)
-            append({"4500"});
-        break;
-    default:
-        break;
-    }
+    const int count = prfItemCount(mode);
+    if (count == 0)
+        return;
+    for (int i = 0; i < count; ++i)
+        ui_.setItemText(box, std::min(i, ui_.itemCount(box)), prfItem(i));
+    while (ui_.itemCount(box) > count)
+        ui_.removeItem(box, ui_.itemCount(box) - 1);
 }
 
 void SettingsPanel::refreshProcessingPanels()
@@ -648,13 +630,13 @@ void SettingsPanel::refreshProcessingPanels()
 
 void SettingsPanel::processingClicked()
 {
-    SettingChanged();
+    settingChanged("rbProcessingOff");
     refreshProcessingPanels();
 }
 
 void SettingsPanel::rbAbsoluteClick()
 {
-    SettingChanged();
+    settingChanged("rbAbsolute");
     if (rec().measureMode == 3)
         enable({"cbShortGate", "edShortGate"}, true);
     ui_.setText("lblDetectionLine1", "Detection if range is less than");
@@ -669,7 +651,7 @@ void SettingsPanel::rbRelativeClick()
     }
     ui_.setText("lblDetectionLine1", "Detection if range is less than");
     ui_.setText("lblDetectionLine2", "reference minus trip point");
-    SettingChanged();
+    settingChanged("rbRelative");
 }
 
 void SettingsPanel::edNumberofSamplesChange()
@@ -684,7 +666,7 @@ void SettingsPanel::edNumberofSamplesChange()
     if (!ok)
         return;
     if (samples <= 10)
-        SettingChanged();
+        settingChanged("edNumberofSamples");
     else
         showMessage(QStringLiteral("Error"), QStringLiteral("Maximum of 10 Samples allowed."));
 }

@@ -1,15 +1,19 @@
 #pragma once
-// The settings panels of the main window, from the unit's side: one show
-// function per setting writes the current unit's record into its controls,
-// the mode view arranges the panels for the unit's measurement mode, and the
-// handlers of the units, gate, laser-power, dithering, processing and
+// The settings panels of the main window, from the unit's side: the show
+// function of a setting writes the current unit's record into the controls
+// the setting-code table binds (one loop for every plain setting, a rule of
+// its own for units, mode, PRF, dithering, display and the like), the mode
+// view arranges the panels for the unit's measurement mode, and the handlers
+// of the units, gate, laser-power, dithering, processing and
 // detection-reference controls keep the panel consistent. Everything goes
 // through the controls' names, so the same code runs on the real window and
 // on a control map in tests.
 #include "display/resultdisplay.h"
 #include "protocol/dxustate.h"
+#include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
 #include "services/ui.h"
+#include "settings/gather.h"
 
 #include <functional>
 #include <optional>
@@ -17,10 +21,6 @@
 #include <string_view>
 
 namespace dxu {
-
-// Runs changed whenever the user changes a setting on the panels (an edit's
-// text, a check box, or a choice or typing in a list).
-void watchSettingChanges(Ui& ui, const std::function<void()>& changed);
 
 class SettingsPanel : public SettingsView {
 public:
@@ -75,7 +75,9 @@ public:
     void rbRelativeClick();
     void edNumberofSamplesChange();
     void pbMoreClick();
-    void SettingChanged();
+    // The user changed a setting: Upload becomes available, and the
+    // control's setting is marked while it differs from the unit.
+    void settingChanged(const char* control);
 
     // A distance as the panel shows it: three decimals in metres, two in
     // feet, with the locale's decimal comma.
@@ -84,18 +86,26 @@ public:
 private:
     const UnitRecord& rec() const { return st_.current(); }
     void wireHandlers();
+    // The plain fields of a row (or only its field onlyField) in their
+    // controls; then the row's controls marked again.
+    void showRow(const char* code, int onlyField = -1);
+    // A value in a field's control(s), as the table binds it; a choice
+    // outside the list changes nothing.
+    void showValue(const SettingField& f, double value);
+    void remark(const char* control);
+    // The panel of a mode's own settings shown, the others hidden.
+    void showModePanel(const char* panel);
     void setInt(const char* name, int32_t value);
     void setDistance(const char* name, float value);
     void setTenths(const char* name, float value);
-    // Checks the button of index among names (others unchecked); an index
-    // outside the list changes nothing.
-    void selectRadio(std::initializer_list<const char*> names, int32_t index);
     void selectPower(const char* button);
+    // "Required Dither Pulses" while dithering, "Minimum Good Pulses" without.
+    void ditherLabels(bool on);
     void gateClicked(const char* check, const char* edit, const char* unitLabel, float value);
     void showProcessingPanel(int32_t processing);
     void processingClicked();
     // What the averaging, last-target and binning views have in common.
-    void showRangingMode(int mode, int modeItem, std::string_view modePanel, int32_t prf, int32_t pulses);
+    void showRangingMode(int mode);
     void show(std::initializer_list<const char*> names, bool shown);
     void enable(std::initializer_list<const char*> names, bool enabled);
     void emptyResultTexts();
@@ -104,6 +114,8 @@ private:
     Ui& ui_;
     ResultDisplay display_;
     std::optional<UnitRecord> pendingFile_;
+    ChangeMarks marks_;
+    bool showingAll_ = false; // showSettings marks every control once, at its end
 };
 
 } // namespace dxu

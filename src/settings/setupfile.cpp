@@ -174,7 +174,7 @@ QString settingName(const SettingField& f)
     return n ? QLatin1String(n->name) : QString::number(f.offset);
 }
 
-QString unitName(const SettingField& f, const R& r)
+QString unitOfMeasure(const SettingField& f, const R& r)
 {
     const FieldName* n = nameOf(f);
     if (!n)
@@ -367,7 +367,7 @@ QString settingsReport(const UnitRecord& record, const ReportHead& head)
     if (!head.version.isEmpty())
         line(QStringLiteral("Version"), head.version.trimmed(), {});
     forEachFileField([&](const SettingCode&, const SettingField& f) {
-        line(settingName(f), valueText(f, record, false), unitName(f, record));
+        line(settingName(f), valueText(f, record, false), unitOfMeasure(f, record));
     });
     return out;
 }
@@ -480,7 +480,7 @@ void SetupFiles::saveReport()
 
 SettingText describeSetting(const SettingField& field, const UnitRecord& record)
 {
-    return {field.offset, settingName(field), valueText(field, record, false), unitName(field, record)};
+    return {field.offset, settingName(field), valueText(field, record, false), unitOfMeasure(field, record)};
 }
 
 std::vector<SettingText> describeSettings(const UnitRecord& record)

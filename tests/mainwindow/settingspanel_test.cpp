@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QRadioButton>
 
 namespace dxu::test {
@@ -141,6 +142,46 @@ TEST_F(PanelWindow, CurrentLoopValuesDoNotLandInTheHiddenAnalogGroup)
     ASSERT_NE(group, nullptr);
     for (QLineEdit* e : group->findChildren<QLineEdit*>())
         EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
+}
+
+} // namespace
+} // namespace dxu::test
+
+namespace dxu::test {
+namespace {
+
+// Every control the setting-code table binds is on the panel, of the kind its
+// look reads: a misspelt name in the table would otherwise do nothing.
+// The current-loop values live in their own window.
+TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
+{
+    for (const SettingCode& row : settingCodes())
+        for (int i = 0; i < row.fieldCount(); ++i) {
+            const SettingField& f = row.fields[static_cast<size_t>(i)];
+            const std::string_view code = row.code;
+            if (!f.plain() || code == "AL" || code == "AH" || code == "AF" || code == "AT" || code == "CL")
+                continue;
+            for (const char* name : f.controls) {
+                if (!name)
+                    continue;
+                QObject* o = form().control(name);
+                SCOPED_TRACE(name);
+                switch (f.look) {
+                case Look::Check:
+                    EXPECT_NE(qobject_cast<QCheckBox*>(o), nullptr);
+                    break;
+                case Look::Radio:
+                    EXPECT_NE(qobject_cast<QRadioButton*>(o), nullptr);
+                    break;
+                case Look::Choice:
+                    EXPECT_NE(qobject_cast<QComboBox*>(o), nullptr);
+                    break;
+                default:
+                    EXPECT_NE(qobject_cast<QLineEdit*>(o), nullptr);
+                    EXPECT_NE(f.caption, nullptr) << "a refused value is named by its caption";
+                }
+            }
+        }
 }
 
 } // namespace

@@ -242,7 +242,6 @@ TEST_F(SetupFileWindow, ADiscardedFileNeverReachesTheUnit)
                                                {"Intensity Rejection Max", "1000 ns", "900 ns"},
                                                {"Bin Hits", "10", "20"},
                                                {"Display", "Both", "Distance"}}));
-    top().PollTimerTimer();
     EXPECT_TRUE(get<QWidget>("edOffsetDistance")->font().bold());
     EXPECT_FALSE(get<QWidget>("edShortGate")->font().bold());
     EXPECT_EQ(writes(upload()), (Lines{"$OF,3.048", "$XP,900", "$BH,20", "$DM,1"}));

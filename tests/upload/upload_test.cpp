@@ -69,7 +69,7 @@ TEST_F(UploadWindow, EachKindOfEditWritesItsSettingAndReadsItBack)
 TEST_F(UploadWindow, NothingEditedSendsNothing)
 {
     connect();
-    top().SettingChanged();
+    top().settingsPanel().settingChanged("cmbPRF");
     EXPECT_TRUE(upload().empty());
     EXPECT_FALSE(top().isEnabled("pbUpload"));
     EXPECT_EQ(top().state().readyForStatus, 1);
@@ -137,12 +137,10 @@ TEST_F(UploadWindow, FailedChecksShowTheirMessageAndSendNothing)
         EXPECT_EQ(messages.shown[0].caption, "Error");
         EXPECT_EQ(messages.shown[0].text, c.message);
         EXPECT_EQ(top().focusWidget(), get<QWidget>(c.field));
-        top().PollTimerTimer();
         EXPECT_TRUE(get<QWidget>(c.field)->font().bold());
         type(c.field, QString::fromLatin1(c.corrected));
         EXPECT_TRUE(top().isEnabled("pbUpload"));
         EXPECT_EQ(upload().size(), 2u); // the write and its read-back
-        top().PollTimerTimer();
         EXPECT_FALSE(get<QWidget>(c.field)->font().bold());
         top().hide();
     }
@@ -180,7 +178,8 @@ TEST_F(UploadWindow, PrfOutsideTheModesRangeIsClampedWithItsMessage)
     }
 }
 
-// What Upload would send is marked in bold until the unit holds it.
+// What Upload would send is marked in bold as soon as it is typed, until the
+// unit holds it: no timer is needed.
 TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
 {
     connect();
@@ -197,7 +196,6 @@ TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
     EXPECT_TRUE(messages.shown.empty());
 
     upload();
-    top().PollTimerTimer(); // the marks follow the unit's replies within a tick
     EXPECT_FALSE(bold("edMinIntensity"));
     EXPECT_FALSE(bold("cbCosineOn"));
 }

@@ -2,6 +2,7 @@
 // The main window over the simulator's core on the fake clock, connected and
 // read, for the tests of changing a unit's settings.
 #include "common/simwindow.h"
+#include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
 
@@ -52,7 +53,7 @@ public:
     {
         if (auto* c = get<QComboBox>("cmbPRF"))
             c->setEditText(QString::fromLatin1(text));
-        top().SettingChanged();
+        top().settingsPanel().settingChanged("cmbPRF");
     }
     // Upload and every reply to it; the lines it wrote.
     Lines upload()
