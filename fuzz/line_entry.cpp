@@ -1,9 +1,11 @@
 // Fuzz entries for what reaches the program from outside besides replies and
 // files: received bytes in pieces of any size, dxu-cli's command line, the
-// DXU_COM<n> variables and the names a device folder holds.
+// DXU_COM<n> variables, the names a device folder holds and the command typed
+// in the terminal.
 #include "entries.h"
 
 #include "cli/options.h"
+#include "diagnostics/terminal.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
 #include "protocol/headless.h"
@@ -142,6 +144,28 @@ int runDevicesInput(const uint8_t* data, std::size_t size)
     check(listed.removeDuplicates() == 0);
     for (const QString& p : listed)
         check(p.startsWith(dev + QLatin1Char('/')) && QFile::exists(p));
+    return 0;
+}
+
+// The first byte chooses the link (its low bit: a network) and the address;
+// the rest is the typed text, as UTF-8. A line goes out only when every typed
+// character is one the unit can receive, framed and ended by one CR.
+int runTypedCommandInput(const uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const bool network = data[0] & 1;
+    const char address = static_cast<char>(data[0] >> 1);
+    const QString typed = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    const std::optional<std::string> line = typedCommandLine(typed, network, address);
+    bool sendable = typed.size() <= TfrmTerminal::MaxCommandLength;
+    for (QChar ch : typed)
+        sendable = sendable && ch.unicode() >= 0x20 && ch.unicode() <= 0x7E;
+    check(line.has_value() == sendable);
+    if (!line)
+        return 0;
+    const std::string head = network ? std::string{'#', address} : std::string();
+    check(*line == head + typed.toStdString() + '\r');
     return 0;
 }
 

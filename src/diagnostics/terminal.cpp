@@ -50,6 +50,21 @@ bool isPrintableAscii(const QString& text)
 
 } // namespace
 
+std::optional<std::string> typedCommandLine(const QString& typed, bool network, char address)
+{
+    if (!isPrintableAscii(typed) || typed.size() > TfrmTerminal::MaxCommandLength)
+        return std::nullopt;
+    std::string line;
+    line.reserve(static_cast<size_t>(typed.size()) + 3);
+    if (network) {
+        line.push_back('#');
+        line.push_back(address);
+    }
+    line += typed.toStdString();
+    line.push_back('\r');
+    return line;
+}
+
 TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(DesignSize)
 {
     setObjectName(QStringLiteral("frmTerminal"));
@@ -165,23 +180,16 @@ void TfrmTerminal::pbSendClick()
 {
     if (!state_ || !port_)
         return;
-    const QString typed = edCommand->text();
     // The unit speaks ASCII: a character it cannot receive is not silently
     // turned into another one.
-    if (!isPrintableAscii(typed)) {
+    const std::optional<std::string> framed =
+        typedCommandLine(edCommand->text(), state_->networkMode(), state_->current().addressChar());
+    if (!framed) {
         showMessage(QStringLiteral("Error"),
                     QStringLiteral("The command can contain only printable ASCII characters."));
         return;
     }
-
-    std::string line;
-    line.reserve(static_cast<size_t>(typed.size()) + 3);
-    if (state_->networkMode()) {
-        line.push_back('#');
-        line.push_back(state_->current().addressChar());
-    }
-    line += typed.toStdString();
-    line.push_back('\r');
+    const std::string& line = *framed;
 
     // A typed line may be anything: whatever comes back answers it.
     state_->lastSendTick = sendStamp();

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 class QAction;
@@ -20,6 +22,12 @@ namespace dxu {
 struct DxuState;
 class CommLink;
 class LineLog;
+
+// The line a typed command goes out as: framed with "#" and the unit's
+// address on a network, ended by CR. Nothing when the text holds a character
+// the unit cannot receive (outside printable ASCII) or is longer than the
+// command box takes.
+std::optional<std::string> typedCommandLine(const QString& typed, bool network, char address);
 
 // The terminal window: every line sent and received, and typed commands.
 // Created once, shown and hidden; every showing starts with an empty log.
