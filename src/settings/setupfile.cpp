@@ -332,14 +332,30 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
     return any;
 }
 
+std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file)
+{
+    std::vector<const SettingField*> fields;
+    forEachFileField([&](const SettingCode& row, const SettingField& f) {
+        // What is written with the unit's decimals counts to the unit's resolution.
+        const bool resolved = f.floatField && row.decimals == DecimalsByUnits && unit.units == file.units;
+        if (resolved ? std::fabs(unit.*f.floatField - file.*f.floatField) > distanceResolution(unit.units) / 2 + 1e-6f
+                     : differs(f, unit, file))
+            fields.push_back(&f);
+    });
+    return fields;
+}
+
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file)
 {
     std::vector<CompareRow> rows;
-    forEachFileField([&](const SettingCode&, const SettingField& f) {
-        if (differs(f, unit, file))
-            rows.push_back({settingName(f), valueText(f, unit), valueText(f, file)});
-    });
+    for (const SettingField* f : differingSettings(unit, file))
+        rows.push_back({settingName(*f), valueText(*f, unit), valueText(*f, file)});
     return rows;
+}
+
+UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file)
+{
+    return withFileSettings(unit, inUnitsOf(file, unit));
 }
 
 QString settingsReport(const UnitRecord& record, const QString& versionText)
@@ -401,7 +417,7 @@ void SetupFiles::open()
     // something new.
     const bool uploadWas = ui_.isEnabled("pbUpload");
     const UnitRecord& unit = st_.current();
-    st_.editRecord = withFileSettings(unit, inUnitsOf(image.record, unit));
+    st_.editRecord = fileForUnit(unit, image.record);
     const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
     if (calls_.showFile)
         calls_.showFile(st_.editRecord);

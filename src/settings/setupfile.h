@@ -36,6 +36,7 @@ SetupImage readSetupFile(const QString& path);
 QString writeSetupFile(const QString& path, const UnitRecord& record);
 
 struct SettingCode;
+struct SettingField;
 // The rows whose values a file carries to a unit: every setting with a changed
 // flag except the address and the unit's port rates, which belong to the unit
 // and its place on the line.
@@ -50,7 +51,13 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 // copies the steps only). True when anything differed.
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
+// Distances (and the current loop's values, written as distances) are equal
+// within half the unit's resolution; other numbers within 0.0001.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
+std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file);
+// The unit's record with the settings of file in it, in the unit's distance
+// units: what the Compare view and an upload after Open compare with the unit.
+UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file);
 // The settings of record as CSV lines "setting,value,unit" under a heading,
 // each setting once, distances in the record's units; the head's date, port,
 // the unit's address and version (those given) come first.
