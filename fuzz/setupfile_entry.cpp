@@ -9,15 +9,6 @@
 #include <cstdlib>
 
 namespace dxu::fuzz {
-namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 int runSetupFileInput(const uint8_t* data, std::size_t size)
 {

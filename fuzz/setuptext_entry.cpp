@@ -9,15 +9,6 @@
 #include <cstdlib>
 
 namespace dxu::fuzz {
-namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 int runSetupTextInput(const uint8_t* data, std::size_t size)
 {

@@ -258,7 +258,7 @@ void TTopForm::SettingChanged()
 void TTopForm::updateFileActions()
 {
     const bool read = state_.connected && state_.current().settingsRead;
-    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1"}, read);
+    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read);
 }
 
 void TTopForm::markChangedControls() { dxu::markChangedControls(state_, *this, changeMarks_); }

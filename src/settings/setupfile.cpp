@@ -2,6 +2,7 @@
 
 #include "protocol/settingcodes.h"
 #include "settings/fileunits.h"
+#include "settings/setuptext.h"
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/safewrite.h"
@@ -471,25 +472,40 @@ void SetupFiles::save()
         showMessage(QStringLiteral("Error"), error);
 }
 
-void SetupFiles::saveReport()
+void SetupFiles::writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text,
+                             const char* what)
 {
     if (!settingsRead())
         return;
-    const QString path = calls_.chooseReport ? calls_.chooseReport() : QString();
+    const QString path = choose ? choose() : QString();
     if (path.isEmpty())
         return;
+    const QString error = replaceFile(path, text());
+    if (error.isEmpty())
+        return;
+    showMessage(QStringLiteral("Error"),
+                QStringLiteral("Cannot save the %1 \"%2\": %3.").arg(QLatin1String(what), shown(path), error));
+}
+
+void SetupFiles::exportText()
+{
+    writeChosen(calls_.chooseText, [this] { return setupText(st_.current()).toUtf8(); }, "setup text");
+}
+
+void SetupFiles::saveReport()
+{
+    writeChosen(calls_.chooseReport, [this] { return reportBytes(); }, "settings report");
+}
+
+QByteArray SetupFiles::reportBytes() const
+{
     const UnitRecord& pc = st_.unitTable[0];
     const bool rs232 = pc.portInUse == 1;
     const ReportHead head{
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
         QStringLiteral("COM%1 (%2)").arg((rs232 ? pc.port232 : pc.port485) + 1).arg(rs232 ? "RS-232" : "RS-485"),
         QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))};
-    const QByteArray text = settingsReport(st_.current(), head).toUtf8();
-    const QString error = replaceFile(path, text);
-    if (error.isEmpty())
-        return;
-    showMessage(QStringLiteral("Error"),
-                QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), error));
+    return settingsReport(st_.current(), head).toUtf8();
 }
 
 // ----------------------------------------------------------------------------

@@ -71,7 +71,7 @@ QString settingsReport(const UnitRecord& record, const QString& versionText);
 class SetupFiles {
 public:
     struct Calls {
-        std::function<QString()> chooseOpen, chooseSave, chooseReport;
+        std::function<QString()> chooseOpen, chooseSave, chooseReport, chooseText;
         // Shows an opened file's settings on the panel, pending for Upload.
         std::function<void(const UnitRecord&)> showFile;
         std::function<void()> showConnectedControls;
@@ -87,6 +87,7 @@ public:
     void save();   // "&Save Setup"
     void saveAs(); // "Save Setup &As..."
     void saveReport();
+    void exportText(); // "Export Setup as &Text..."
 
     // The setup file last opened or saved; empty at start.
     const QString& setupFileName() const { return fileName_; }
@@ -95,6 +96,9 @@ private:
     void named(const QString& path);
     // Whether the unit on screen has been read; says so when not.
     bool settingsRead() const;
+    QByteArray reportBytes() const;
+    // Writes text to the file chosen, or says why it cannot (what: "settings report").
+    void writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text, const char* what);
 
     DxuState& st_;
     Ui& ui_;
