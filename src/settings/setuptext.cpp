@@ -525,9 +525,9 @@ public:
         for (const QString& part : QString::fromStdString(g.value).split(QLatin1Char(','))) {
             const QStringList nv = part.trimmed().split(QLatin1Char(':'));
             const auto f = std::find_if(flags.begin(), flags.end(), [&](const Flag& x) { return nv[0] == QLatin1String(x.name); });
-            bool ok = f != flags.end() && nv.size() <= 2;
-            const int32_t v = nv.size() == 2 ? nv[1].toInt(&ok) : 1;
-            if (!ok)
+            bool number = true;
+            const int32_t v = nv.size() == 2 ? nv[1].toInt(&number) : 1;
+            if (f == flags.end() || nv.size() > 2 || !number)
                 return fail(g.line, QStringLiteral("'%1' is not a setting with a pending change").arg(part.trimmed()));
             r.*f->flag = v;
         }
