@@ -24,12 +24,6 @@
 namespace dxu::fuzz {
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
 class SilentMessages : public MessageService {
 public:
     MsgAnswer show(const QString&, const QString&, MsgButtons) override { return MsgAnswer::No; }

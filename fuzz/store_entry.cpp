@@ -21,12 +21,6 @@
 namespace dxu::fuzz {
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
 // Every cell is empty or holds the address of its own position.
 void checkSlots(const SlotString& cells)
 {

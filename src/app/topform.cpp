@@ -250,7 +250,7 @@ void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->Co
 void TTopForm::updateFileActions()
 {
     const bool read = state_.connected && state_.current().settingsRead;
-    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1"}, read);
+    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read);
 }
 
 // The device went away under an open port.

@@ -46,6 +46,7 @@ void TTopForm::buildMenu()
                 {"Save1", "&Save Setup", QKeySequence(QStringLiteral("Ctrl+S")), false, false, true, true},
                 {"Saveas1", "Save Setup &As...", {}, false, false, true, true},
                 {"SettingsReport1", "Settings &Report...", {}, false, false, true, true},
+                {"ExportSetupText1", "Export Setup as &Text...", {}, false, false, true, true},
                 {"History1", "&History...", {}, false, false, true, true},
                 {"CommissioningReport1", "Co&mmissioning Report...", {}, false, false, true, true},
                 sep,

@@ -2,6 +2,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/progress.h"
+#include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
 #include "network/networkconfig.h"
@@ -174,6 +175,8 @@ int runApply(const Options& o)
         printError(image.error.simplified());
         return ExitUsage;
     }
+    if (o.dryRun)
+        return finished(runApplyDryRun(o, image.record));
     UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Tally tally;

@@ -4,6 +4,7 @@
 #include "cli/interrupt.h"
 #include "cli/journalcommands.h"
 #include "cli/options.h"
+#include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
 #include "serial/commportdriver.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv)
 {
     using namespace dxu::cli;
     if (const int status = runJournalCommand(argc, argv); status >= 0)
+        return status;
+    // show, import, diff: setups as text and compared.
+    if (const int status = runSetupCommand(argc, argv); status >= 0)
         return status;
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();

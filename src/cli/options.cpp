@@ -63,6 +63,9 @@ const char kProgram[] =
     "  scan          list the units that answer on an RS-485 line\n"
     "  history       print the journal of changes made to units\n"
     "  report        write a unit's commissioning report as PDF\n"
+    "  show FILE     print a setup file as text (name = value unit)\n"
+    "  import TEXT   build a setup file from that text\n"
+    "  diff A B      compare two setups, each a file or a unit\n"
     "\n"
     "\"dxu-cli COMMAND --help\" describes a command; \"dxu-cli --version\" prints the\n"
     "program's version.\n"
@@ -91,6 +94,8 @@ const char kApply[] =
     "  <address>: FAILED: <reason>\n"
     "\n"
     "  --no-save            write and check the settings, but do not save them\n"
+    "  --dry-run            read each unit and print what would be written to it\n"
+    "                       (each setting with the unit's value now); write nothing\n"
     "\n";
 
 const char kMeasure[] =
@@ -251,6 +256,8 @@ Parsed parseArguments(const QStringList& args)
                 error = QStringLiteral("bad format '%1' (text or csv)").arg(v);
         } else if (a == QLatin1String("--no-save") && o.command == Command::Apply) {
             o.noSave = true;
+        } else if (a == QLatin1String("--dry-run") && o.command == Command::Apply) {
+            o.dryRun = true;
         } else if (is("-n", "--count") && o.command == Command::Measure) {
             const QString v = take(args, i, a, error);
             bool ok = false;

@@ -40,6 +40,7 @@ struct Options {
     QString output;            // read: the setup file to write
     Format format = Format::None;
     bool noSave = false;
+    bool dryRun = false;       // apply: print what would be written, write nothing
     long count = -1;           // measure: results to print; -1 no limit
     double seconds = -1;       // measure: how long; -1 no limit
     bool allRates = false;     // scan: at every rate

@@ -20,6 +20,29 @@ float rounded(double value, bool metres)
 
 } // namespace
 
+bool isDistance(float R::*field)
+{
+    for (float R::*d : kDistances)
+        if (d == field)
+            return true;
+    return false;
+}
+
+float distanceResolution(int32_t units) { return units == 1 ? 0.001f : 0.01f; }
+
+UnitRecord convertedTo(const UnitRecord& record, int32_t units)
+{
+    const bool toMetres = units == 1;
+    if ((record.units == 1) == toMetres)
+        return record;
+    UnitRecord out = record;
+    out.units = units;
+    const double factor = toMetres ? kMetresPerFoot : 1.0 / kMetresPerFoot;
+    for (float R::*d : kDistances)
+        out.*d = rounded(record.*d * factor, toMetres);
+    return out;
+}
+
 UnitRecord inUnitsOf(const UnitRecord& file, const UnitRecord& unit)
 {
     const bool toMetres = unit.units == 1;

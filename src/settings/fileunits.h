@@ -12,5 +12,12 @@ namespace dxu {
 // file's decimals, takes the unit's value. A unit not read yet has no units
 // to speak: file is returned as it is.
 UnitRecord inUnitsOf(const UnitRecord& file, const UnitRecord& unit);
+// record with its units set to units (1 metres, else feet) and every distance
+// converted and rounded as above; record as it is when already in them.
+UnitRecord convertedTo(const UnitRecord& record, int32_t units);
+// The smallest step of a distance in those units: 0.001 m or 0.01 ft.
+float distanceResolution(int32_t units);
+// Whether the field is a distance (in the record's units).
+bool isDistance(float UnitRecord::*field);
 
 } // namespace dxu

@@ -2,6 +2,7 @@
 
 #include "protocol/settingcodes.h"
 #include "settings/fileunits.h"
+#include "settings/setuptext.h"
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/safewrite.h"
@@ -332,14 +333,30 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
     return any;
 }
 
+std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file)
+{
+    std::vector<const SettingField*> fields;
+    forEachFileField([&](const SettingCode& row, const SettingField& f) {
+        // What is written with the unit's decimals counts to the unit's resolution.
+        const bool resolved = f.floatField && row.decimals == DecimalsByUnits && unit.units == file.units;
+        if (resolved ? std::fabs(unit.*f.floatField - file.*f.floatField) > distanceResolution(unit.units) / 2 + 1e-6f
+                     : differs(f, unit, file))
+            fields.push_back(&f);
+    });
+    return fields;
+}
+
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file)
 {
     std::vector<CompareRow> rows;
-    forEachFileField([&](const SettingCode&, const SettingField& f) {
-        if (differs(f, unit, file))
-            rows.push_back({settingName(f), valueText(f, unit), valueText(f, file)});
-    });
+    for (const SettingField* f : differingSettings(unit, file))
+        rows.push_back({settingName(*f), valueText(*f, unit), valueText(*f, file)});
     return rows;
+}
+
+UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file)
+{
+    return withFileSettings(unit, inUnitsOf(file, unit));
 }
 
 QString settingsReport(const UnitRecord& record, const QString& versionText)
@@ -401,7 +418,7 @@ void SetupFiles::open()
     // something new.
     const bool uploadWas = ui_.isEnabled("pbUpload");
     const UnitRecord& unit = st_.current();
-    st_.editRecord = withFileSettings(unit, inUnitsOf(image.record, unit));
+    st_.editRecord = fileForUnit(unit, image.record);
     const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
     if (calls_.showFile)
         calls_.showFile(st_.editRecord);
@@ -455,25 +472,40 @@ void SetupFiles::save()
         showMessage(QStringLiteral("Error"), error);
 }
 
-void SetupFiles::saveReport()
+void SetupFiles::writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text,
+                             const char* what)
 {
     if (!settingsRead())
         return;
-    const QString path = calls_.chooseReport ? calls_.chooseReport() : QString();
+    const QString path = choose ? choose() : QString();
     if (path.isEmpty())
         return;
+    const QString error = replaceFile(path, text());
+    if (error.isEmpty())
+        return;
+    showMessage(QStringLiteral("Error"),
+                QStringLiteral("Cannot save the %1 \"%2\": %3.").arg(QLatin1String(what), shown(path), error));
+}
+
+void SetupFiles::exportText()
+{
+    writeChosen(calls_.chooseText, [this] { return setupText(st_.current()).toUtf8(); }, "setup text");
+}
+
+void SetupFiles::saveReport()
+{
+    writeChosen(calls_.chooseReport, [this] { return reportBytes(); }, "settings report");
+}
+
+QByteArray SetupFiles::reportBytes() const
+{
     const UnitRecord& pc = st_.unitTable[0];
     const bool rs232 = pc.portInUse == 1;
     const ReportHead head{
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
         QStringLiteral("COM%1 (%2)").arg((rs232 ? pc.port232 : pc.port485) + 1).arg(rs232 ? "RS-232" : "RS-485"),
         QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))};
-    const QByteArray text = settingsReport(st_.current(), head).toUtf8();
-    const QString error = replaceFile(path, text);
-    if (error.isEmpty())
-        return;
-    showMessage(QStringLiteral("Error"),
-                QStringLiteral("Cannot save the settings report \"%1\": %2.").arg(shown(path), error));
+    return settingsReport(st_.current(), head).toUtf8();
 }
 
 // ----------------------------------------------------------------------------

@@ -36,6 +36,7 @@ SetupImage readSetupFile(const QString& path);
 QString writeSetupFile(const QString& path, const UnitRecord& record);
 
 struct SettingCode;
+struct SettingField;
 // The rows whose values a file carries to a unit: every setting with a changed
 // flag except the address and the unit's port rates, which belong to the unit
 // and its place on the line.
@@ -50,7 +51,13 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 // copies the steps only). True when anything differed.
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
+// Distances (and the current loop's values, written as distances) are equal
+// within half the unit's resolution; other numbers within 0.0001.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
+std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file);
+// The unit's record with the settings of file in it, in the unit's distance
+// units: what the Compare view and an upload after Open compare with the unit.
+UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file);
 // The settings of record as CSV lines "setting,value,unit" under a heading,
 // each setting once, distances in the record's units; the head's date, port,
 // the unit's address and version (those given) come first.
@@ -64,7 +71,7 @@ QString settingsReport(const UnitRecord& record, const QString& versionText);
 class SetupFiles {
 public:
     struct Calls {
-        std::function<QString()> chooseOpen, chooseSave, chooseReport;
+        std::function<QString()> chooseOpen, chooseSave, chooseReport, chooseText;
         // Shows an opened file's settings on the panel, pending for Upload.
         std::function<void(const UnitRecord&)> showFile;
         std::function<void()> showConnectedControls;
@@ -80,6 +87,7 @@ public:
     void save();   // "&Save Setup"
     void saveAs(); // "Save Setup &As..."
     void saveReport();
+    void exportText(); // "Export Setup as &Text..."
 
     // The setup file last opened or saved; empty at start.
     const QString& setupFileName() const { return fileName_; }
@@ -88,6 +96,9 @@ private:
     void named(const QString& path);
     // Whether the unit on screen has been read; says so when not.
     bool settingsRead() const;
+    QByteArray reportBytes() const;
+    // Writes text to the file chosen, or says why it cannot (what: "settings report").
+    void writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text, const char* what);
 
     DxuState& st_;
     Ui& ui_;

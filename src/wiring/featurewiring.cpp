@@ -66,6 +66,9 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
     calls.chooseOpen = [open] { return chooseFile(*open); };
     calls.chooseSave = [save] { return chooseFile(*save); };
     calls.chooseReport = [report] { return chooseFile(*report); };
+    QFileDialog* text = makeFileDialog(owner, "TextSave", QStringLiteral("Export Setup as Text"),
+                                       QStringLiteral("Text Files (*.txt)"), QStringLiteral("txt"), true);
+    calls.chooseText = [text] { return chooseFile(*text); };
     calls.showFile = [&panel](const UnitRecord& file) { panel.showPendingFile(file); };
     calls.showConnectedControls = std::move(connectedLook);
     calls.showCompare = [compare](const std::vector<CompareRow>& rows, const QString& path, bool connected) {
@@ -120,6 +123,7 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     ui.onClick("Save1", [&files] { files.save(); });
     ui.onClick("Saveas1", [&files] { files.saveAs(); });
     ui.onClick("SettingsReport1", [&files] { files.saveReport(); });
+    ui.onClick("ExportSetupText1", [&files] { files.exportText(); });
 
     // The change journal: its history and the commissioning report.
     auto* journal = new JournalViews(state, owner);

@@ -289,6 +289,66 @@ TEST_F(CliTest, WhatCannotBeWrittenFails)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("kept.dxu*")}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
+// A setup kept as text in feet is the same as the unit's in metres; one
+// setting changed in the text is the one difference, in the text's units.
+TEST_F(CliTest, ShowImportAndDiffAcrossDistanceUnits)
+{
+    const QString port = startSim();
+    const QString metres = dir.filePath("metres.dxu");
+    ASSERT_EQ(cli({"read", "--port", port, "--output", metres}).status, 0);
+    const CliRun shown = cli({"show", metres});
+    ASSERT_EQ(shown.status, 0);
+    QStringList text = shown.out;
+    for (QString& line : text) {
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(\\w+) = ([\\d.]+) m$")).match(line);
+        if (m.hasMatch())
+            line = QStringLiteral("%1 = %2 ft").arg(m.captured(1)).arg(m.captured(2).toDouble() / 0.3048, 0, 'f', 2);
+    }
+    text.replaceInStrings(QStringLiteral("units = meters"), QStringLiteral("units = feet"));
+    text.replaceInStrings(QStringLiteral("distances in metres"), QStringLiteral("distances in feet"));
+    const auto import = [&](const QStringList& lines, const QString& name) {
+        QFile f(dir.filePath(name + ".txt"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(lines.join('\n').toUtf8());
+        f.close();
+        const CliRun r = cli({"import", f.fileName(), "--output", dir.filePath(name + ".dxu")});
+        EXPECT_EQ(r.status, 0) << r.err.join('\n').toStdString();
+        return dir.filePath(name + ".dxu");
+    };
+    const QString feet = import(text, "feet");
+    EXPECT_EQ(cli({"diff", metres, feet}).status, 0);
+    EXPECT_EQ(cli({"diff", feet, "--port", port}).status, 0);
+    EXPECT_EQ(cli({"show", feet}).out.join('\n').toStdString(), text.join('\n').toStdString());
+
+    text.replaceInStrings(QRegularExpression(QStringLiteral("^long_gate = .*")), QStringLiteral("long_gate = 300.00 ft"));
+    const CliRun changed = cli({"diff", import(text, "changed"), "--port", port});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out.join('\n').toStdString(),
+              QStringList({"--- " + dir.filePath("changed.dxu"), "+++ unit on " + port + " at 115200 bit/s", "[basic_setup]",
+                           "-long_gate = 300.00 ft", "+long_gate = 328.08 ft"})
+                  .join('\n')
+                  .toStdString());
+    const CliRun reversed = cli({"diff", "--port", port, dir.filePath("changed.dxu")});
+    EXPECT_EQ(reversed.status, 1);
+    EXPECT_EQ(reversed.out.mid(2).join('\n').toStdString(), "[basic_setup]\n-long_gate = 100.000 m\n+long_gate = 91.440 m");
+}
+
+// A dry run reads the unit, says what apply would write, and sends the unit
+// nothing but the queries of a read.
+TEST_F(CliTest, ApplyDryRunWritesNothing)
+{
+    const QString file = otherSetup();
+    const QString port = startSim();
+    ASSERT_EQ(cli({"read", "--port", port}).status, 0);
+    const std::vector<std::string> read = sims.back()->received();
+    const QString dry = startSim();
+    const CliRun r = cli({"apply", file, "--port", dry, "--dry-run"});
+    EXPECT_EQ(r.status, 0) << r.err.join('\n').toStdString();
+    EXPECT_EQ(r.out.join('\n').toStdString(),
+              "unit: would write 1 setting, then save them (SU):\n  measurement_mode = last_target  (now averaging)");
+    EXPECT_EQ(sims.back()->received(), read);
+}
+
 TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
 {
     QFile broken(dir.filePath("broken.dxu"));
@@ -319,6 +379,10 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"read", "--port", port, "--rs485", "half"}, 2, "bad RS-485 mode 'half'"},
         {{"read", "--port", "rfc2217://127.0.0.1"}, 5, "rfc2217://127.0.0.1 is no network address"},
         {{"read", "--port", "tcp://127.0.0.1:1"}, 5, "tcp://127.0.0.1:1 cannot be reached: connection refused"},
+        {{"show", hostile}, 2, "Display of -2147483648"},
+        {{"import", broken.fileName(), "--output", dir.filePath("x.dxu")}, 2, "broken.dxu:1: expected 'name = value unit'"},
+        {{"diff", hostile}, 2, "diff compares two setups; 1 given"},
+        {{"diff", "--port", dir.filePath("no-such-tty"), "--address", "a,b"}, 2, "no-such-tty"},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);

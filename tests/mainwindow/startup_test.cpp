@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, StartsInTheDisconnectedLook)
     for (const char* disabled : {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous",
                                  "pbSingleMeasure", "AssignAddress1", "StopCapture1", "Open1", "CurrentLoopOn1",
                                  "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1",
-                                 "Save1", "Saveas1", "SettingsReport1"})
+                                 "Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"})
         EXPECT_FALSE(top.isEnabled(disabled)) << disabled;
     for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1"})
         EXPECT_TRUE(top.isEnabled(usable)) << usable;

@@ -6,6 +6,7 @@
 #include "protocol/settingcodes.h"
 #include "settings/compareview.h"
 #include "settings/setupfile.h"
+#include "settings/setuptext.h"
 
 #include <QDir>
 #include <QFile>
@@ -178,7 +179,7 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     // Without a unit the differences are still listed, but Upload waits for
     // one; nothing can be saved from settings that are not the unit's.
     top().PollTimerTimer();
-    const char* const fileItems[] = {"Save1", "Saveas1", "SettingsReport1"};
+    const char* const fileItems[] = {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"};
     for (const char* item : fileItems)
         EXPECT_TRUE(top().isEnabled(item)) << item;
     dialogs.answerNext(path("saved.dxu"));
@@ -402,6 +403,23 @@ TEST(SetupFileMerge, TakesSettingsByTheRules)
         EXPECT_EQ(edit.addressChar(), 'a');
         c.expect(merged);
     }
+}
+
+// The setup as text reads back to the image Save Setup As writes.
+TEST_F(SetupFileWindow, ExportedTextIsTheSavedSetup)
+{
+    connect({{"SG", {1.25}}, {"PL", {1}}});
+    dialogs.answerNext(path("pump"));
+    top().setupFiles().exportText();
+    dialogs.answerNext(path("pump.dxu"));
+    top().setupFiles().saveAs();
+    const QByteArray text = fileBytes(path("pump.txt"));
+    EXPECT_TRUE(text.contains("\nshort_gate = 1.250 m\n")) << text.toStdString();
+    const SetupFromText read = parseSetupText(text, QStringLiteral("pump.txt"));
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    const UnitRecord::Image image = read.record.toBytes();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image.data()), 556), fileBytes(path("pump.dxu")));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 // The settings report: one CSV line per setting with its value and unit.
