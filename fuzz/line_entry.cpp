@@ -57,12 +57,11 @@ int runLinesInput(const uint8_t* data, std::size_t size)
     setMessageService(&silent);
     auto st = std::make_unique<DxuState>();
     st->connected = 1;
-    HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    HeadlessViews views;
-    Protocol protocol(*st, port, hooks, ui, views, views);
-    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, ui);
+    EventFanout events;
+    Protocol protocol(*st, port, hooks, events);
+    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, events);
     engine->startList({"GO", "ST", "US"});
     std::size_t at = 0;
     unsigned piece = step;

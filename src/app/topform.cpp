@@ -87,12 +87,18 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     connect(PollTimer, &QTimer::timeout, this, &TTopForm::PollTimerTimer);
     watchSettingChanges(*this, [this] { SettingChanged(); });
 
-    // The modules; the parser shows what it stores straight on the panel and
-    // the display, and everything else it and the engine call goes through
-    // the hooks router.
+    // The modules; what the parser and the engine learn reaches the panel,
+    // the display and the buttons as events, and everything else they call
+    // goes through the hooks router.
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
-    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, *this, *panel_, *display_);
-    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, *this);
+    panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
+    resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
+    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    events_.add(*panelEvents_);
+    events_.add(*resultPanel_);
+    events_.add(*controlLooks_);
+    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, events_);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, events_);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_);
     unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);

@@ -3,10 +3,14 @@
 // the menus and the status bar. It composes the modules, owns the state they
 // share and gives them its controls by name (Ui); their calls on the windows
 // go through the hooks router.
+#include "app/controllooks.h"
 #include "app/widgetui.h"
+#include "display/resultpanel.h"
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "serial/commlink.h"
+#include "settings/panelevents.h"
 #include "wiring/featurewiring.h"
 #include "wiring/hooksrouter.h"
 
@@ -127,6 +131,11 @@ private:
     TCommPortDriver* CommPort = nullptr;
     CommLink* commPort_ = nullptr;
     LinkRelay relay_{commPort_, CommPort};
+    // What the parser and the engine report, and the window's subscribers.
+    EventFanout events_;
+    std::unique_ptr<PanelEvents> panelEvents_;
+    std::unique_ptr<ResultPanel> resultPanel_;
+    std::unique_ptr<ControlLooks> controlLooks_;
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;

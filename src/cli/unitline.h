@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/unitscan.h"
+#include "protocol/events.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -92,7 +93,7 @@ public:
 
 private:
     class Screen;
-    class Views;
+    class Listener;
 
     // MessageService: what the library would show in a box is kept as the
     // reason of the step.
@@ -110,7 +111,9 @@ private:
     DxuState st_;
     TCommPortDriver driver_;
     std::unique_ptr<Screen> screen_;
-    std::unique_ptr<Views> views_;
+    HeadlessViews panel_;
+    std::unique_ptr<Listener> listener_;
+    EventFanout events_;
     Protocol protocol_;
     Engine engine_;
     Session session_;
@@ -123,7 +126,7 @@ private:
 
     // What the step in hand met.
     QString message_;     // the last box the library would have shown
-    QString refusal_;     // an error the unit replied with
+    QString refusal_;     // an error the unit replied with, as the window shows it
     bool unanswered_ = false;
     bool portRefused_ = false;
     bool portLost_ = false;

@@ -44,8 +44,8 @@ QString text(std::string_view s) { return QString::fromLatin1(s.data(), static_c
 
 } // namespace
 
-Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui)
-    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), ui_(ui)
+Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events)
+    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), events_(events)
 {
 }
 
@@ -208,7 +208,7 @@ void Engine::listStep()
     if (wasList) {
         const std::string_view first(q.items[0].code);
         if (first != "GO" && first != "ST")
-            ui_.setEnabled("pbUpload", false);
+            events_.nothingToUpload();
         setBusyCursor(false);
         st_.current().settingsRead = 1;
     } else {
@@ -249,8 +249,7 @@ void Engine::askAboutErrors()
 void Engine::restartMeasuring()
 {
     st_.resumeMeasuring = 0;
-    ui_.setText("pbContinuous", "&Stop");
-    ui_.setColor("lblLaserOn", colors::Red);
+    events_.measuringStarted();
     startList({"GO", "US"});
 }
 
@@ -296,13 +295,7 @@ void Engine::uploadStep()
         it.kind = KindDone;
     }
 
-    if (hooks_.commSetupVisible()) {
-        ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-        ui_.setEnabled("pbSaveSettings", false);
-    } else {
-        ui_.setEnabled("pbSaveSettings", true);
-        ui_.setFontStyle("pbSaveSettings", true, true, &colors::Yellow);
-    }
+    events_.settingWritten(it.commandId);
     // Measuring was restarted: its GO is in flight and its list runs on from
     // there, one command at a time.
     if (restarted)
@@ -318,7 +311,7 @@ void Engine::uploadStep()
         q.cursor = 0;
         while (q.cursor < CommandQueue::MaxListItems && q.atCursor().kind == KindDone)
             ++q.cursor;
-        ui_.setEnabled("pbUpload", false);
+        events_.nothingToUpload();
     }
     sendCurrentItem();
 }
@@ -494,8 +487,7 @@ void Engine::tendResultLamp(uint32_t now)
 {
     hooks_.showResultAge(now);
     if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
-        ui_.setButtonFace("lblRx");
-        ui_.setText("lblRx", "");
+        events_.resultOverdue();
     }
 }
 

@@ -4,10 +4,10 @@
 // parser's verdict, and on every poll-timer tick detects missing replies and
 // sends the periodic status requests.
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/hooks.h"
 #include "protocol/protocol.h"
 #include "serial/commlink.h"
-#include "services/ui.h"
 
 #include <array>
 #include <cstdint>
@@ -26,7 +26,7 @@ public:
     // Longest received piece shown as one terminal line, without its CR.
     static constexpr int TerminalPieceChars = 78;
 
-    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui);
+    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events);
     Protocol& protocol() { return protocol_; }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -90,7 +90,7 @@ private:
     Protocol& protocol_;
     CommLink& port_;
     Hooks& hooks_;
-    Ui& ui_;
+    UnitEvents& events_;
     Session* session_ = nullptr;
 
     // One byte beyond the data for the parser's terminating NUL.

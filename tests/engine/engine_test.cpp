@@ -90,8 +90,9 @@ protected:
     FakePort port;
     RecordingHooks hooks;
     std::unique_ptr<DxuState> st = std::make_unique<DxuState>();
-    Protocol protocol{*st, port, hooks, ui, hooks, hooks};
-    Engine engine{*st, protocol, port, hooks, ui};
+    WindowEvents events{*st, ui, hooks};
+    Protocol protocol{*st, port, hooks, events.fanout};
+    Engine engine{*st, protocol, port, hooks, events.fanout};
     Session session{*st, engine, port, hooks, ui, hooks};
 };
 

@@ -557,7 +557,7 @@ TEST(DeviceErrors, TextsOfEveryNumber)
     int found = 0;
     for (int n = -100; n <= 200; ++n) {
         char out[128] = "untouched";
-        const bool known = deviceErrorText(n, out, sizeof out, nullptr);
+        const bool known = deviceErrorText(n, out, sizeof out);
         found += known;
         auto it = std::find_if(table.begin(), table.end(), [n](const auto& e) { return e.first == n; });
         EXPECT_EQ(known, it != table.end()) << n;
@@ -565,7 +565,7 @@ TEST(DeviceErrors, TextsOfEveryNumber)
     }
     EXPECT_EQ(found, 36);
     char small[8];
-    EXPECT_TRUE(deviceErrorText(86, small, sizeof small, nullptr));
+    EXPECT_TRUE(deviceErrorText(86, small, sizeof small));
     EXPECT_STREQ(small, "Instrum");
 }
 
