@@ -6,6 +6,7 @@
 #include "cli/options.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
+#include "app/boxasker.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -61,7 +62,8 @@ int runLinesInput(const uint8_t* data, std::size_t size)
     Hooks hooks;
     EventFanout events;
     Protocol protocol(*st, port, hooks, events);
-    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, events);
+    BoxAsker asker;
+    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, events, asker);
     engine->startList({"GO", "ST", "US"});
     std::size_t at = 0;
     unsigned piece = step;

@@ -78,8 +78,8 @@ private:
 
 UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& devicePath)
     : screen_(std::make_unique<Screen>(*this)), listener_(std::make_unique<Listener>(*this)),
-      protocol_(st_, driver_, *this, events_), engine_(st_, protocol_, driver_, *this, events_),
-      session_(st_, engine_, driver_, *this, *screen_, panel_), transfer_(st_, engine_, *screen_, nullptr),
+      protocol_(st_, driver_, *this, events_), engine_(st_, protocol_, driver_, *this, events_, *this),
+      session_(st_, engine_, driver_, *this, *screen_, panel_, *this), transfer_(st_, engine_, *screen_, nullptr),
       scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), rate_(rate), devicePath_(devicePath)
 {
     events_.add(*listener_);
@@ -153,6 +153,13 @@ MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons
     const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
     message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
     return MsgAnswer::No;
+}
+
+bool UnitLine::ask(const Asking& asking)
+{
+    const AskingText t = askingText(asking);
+    message_ = messageLine(t.yesNo ? t.caption + QStringLiteral(": ") + t.text : t.text);
+    return false;
 }
 
 bool UnitLine::claimPort(int comNumber)

@@ -5,6 +5,8 @@
 // done and says how it went.
 #include "cli/options.h"
 
+#include "app/boxasker.h"
+
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/unitscan.h"
@@ -34,7 +36,7 @@ struct Outcome {
 // named by it in place of "COM n".
 QString messageLine(const QString& text, int comNumber, const QString& devicePath);
 
-class UnitLine : public Hooks, private MessageService {
+class UnitLine : public Hooks, private MessageService, private Asker {
 public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
@@ -98,6 +100,9 @@ private:
     // MessageService: what the library would show in a box is kept as the
     // reason of the step.
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
+    // Asker: the core's notices become the reason of the step; its questions
+    // are answered No (nothing is reset or left unsaved unasked).
+    bool ask(const Asking& asking) override;
 
     void beginStep();
     void applyRate(int rate);

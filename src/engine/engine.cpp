@@ -6,7 +6,6 @@
 
 #include "services/clock.h"
 #include "services/cursor.h"
-#include "services/messages.h"
 
 #include <QString>
 
@@ -31,21 +30,10 @@ bool elapsedOver(uint32_t then, uint32_t now, int32_t limit)
     return abs > limit;
 }
 
-// snprintf into a fixed buffer; the view ends at the first NUL, so an address
-// character of 0 simply leaves the text shorter.
-template <std::size_t N, typename... Args>
-std::string_view format(std::array<char, N>& out, const char* fmt, Args... args)
-{
-    std::snprintf(out.data(), out.size(), fmt, args...);
-    return std::string_view(out.data());
-}
-
-QString text(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
 } // namespace
 
-Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events)
-    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), events_(events)
+Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events, Asker& asker)
+    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), events_(events), asker_(asker)
 {
 }
 
@@ -234,9 +222,9 @@ void Engine::askAboutErrors()
     if (count <= 0 || hooks_.errorWindowVisible() || askingAboutErrors_)
         return;
     askingAboutErrors_ = true;
-    std::array<char, 96> buf;
-    const bool view =
-        askYesNo("Error", text(format(buf, "%d errors encountered.\n\nDo you want to view errors?", count)));
+    Asking asking{Question::ViewErrors};
+    asking.count = count;
+    const bool view = asker_.ask(asking);
     askingAboutErrors_ = false;
     if (view) {
         hooks_.showErrorWindow();

@@ -3,6 +3,7 @@
 // received bytes into reply lines for the parser, advances the queue on the
 // parser's verdict, and on every poll-timer tick detects missing replies and
 // sends the periodic status requests.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
 #include "protocol/hooks.h"
@@ -26,7 +27,7 @@ public:
     // Longest received piece shown as one terminal line, without its CR.
     static constexpr int TerminalPieceChars = 78;
 
-    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events);
+    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events, Asker& asker);
     Protocol& protocol() { return protocol_; }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -91,6 +92,7 @@ private:
     CommLink& port_;
     Hooks& hooks_;
     UnitEvents& events_;
+    Asker& asker_;
     Session* session_ = nullptr;
 
     // One byte beyond the data for the parser's terminating NUL.

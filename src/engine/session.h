@@ -4,6 +4,7 @@
 // window shows of it (the viewing labels, the connection type, the
 // disconnected look). It runs without a window: everything it shows goes
 // through the controls' names, the window's hooks and the settings view.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 #include "protocol/hooks.h"
 #include "protocol/settingsview.h"
@@ -23,7 +24,8 @@ void showViewingLabels(const DxuState& st, Ui& ui);
 
 class Session {
 public:
-    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings);
+    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
+            Asker& asker);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -40,10 +42,9 @@ public:
     // Reset, after asking: the unit restarts with its saved settings and is
     // connected and read again.
     void resetClicked();
-    // Asks about changes not saved in the unit before the program ends
-    // (kind 1) or the unit is disconnected (kind 2); true for Yes, and when
-    // nothing is unsaved.
-    bool confirmUnsaved(int kind);
+    // Asks about changes not saved in the unit before the program ends or
+    // the unit is disconnected; true for Yes, and when nothing is unsaved.
+    bool confirmUnsaved(UnsavedMoment moment);
     // The laser pointer on or off, as the button offers.
     void pointerClicked();
     // Measurement start and stop.
@@ -76,6 +77,7 @@ private:
     Hooks& hooks_;
     Ui& ui_;
     SettingsView& settings_;
+    Asker& asker_;
 };
 
 } // namespace dxu

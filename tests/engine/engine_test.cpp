@@ -1,6 +1,7 @@
 // The engine driven through its entry points (received bytes, timer ticks)
 // with the real parser and senders behind it.
 #include "common/testsupport.h"
+#include "app/boxasker.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "protocol/protocol.h"
@@ -92,8 +93,9 @@ protected:
     std::unique_ptr<DxuState> st = std::make_unique<DxuState>();
     WindowEvents events{*st, ui, hooks};
     Protocol protocol{*st, port, hooks, events.fanout};
-    Engine engine{*st, protocol, port, hooks, events.fanout};
-    Session session{*st, engine, port, hooks, ui, hooks};
+    BoxAsker asker;
+    Engine engine{*st, protocol, port, hooks, events.fanout, asker};
+    Session session{*st, engine, port, hooks, ui, hooks, asker};
 };
 
 TEST_F(EngineTest, EachReplyIsTakenWhenItsLineEndsAndAnswersOnlyItsCommand)
