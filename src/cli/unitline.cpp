@@ -82,6 +82,7 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
       session_(st_, engine_, driver_, *this, *screen_, panel_, *this), transfer_(st_, engine_, *screen_, nullptr),
       scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), rate_(rate), devicePath_(devicePath)
 {
+    events_.add(session_);
     events_.add(*listener_);
     setMessageService(this);
     // No status requests between the steps: the line carries only what the

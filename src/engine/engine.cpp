@@ -1,6 +1,5 @@
 #include "engine/engine.h"
 
-#include "engine/session.h"
 
 #include "protocol/commandids.h"
 
@@ -69,8 +68,7 @@ void Engine::sendCurrentItem()
         }
         break;
     }
-    if (session_)
-        session_->showReadProgress();
+    events_.listProgress();
 }
 
 void Engine::stopMeasurementFirst(int32_t kind)
@@ -174,8 +172,7 @@ void Engine::connectStep()
             ++q.cursor;
         return;
     }
-    if (session_)
-        session_->connectCompleted();
+    events_.connectAnswered();
 }
 
 void Engine::listStep()
@@ -203,12 +200,10 @@ void Engine::listStep()
         st_.pollOtherUnit = 0;
     }
     q.queueState = QueueIdle;
-    if (session_)
-        session_->showReadProgress();
+    events_.listProgress();
 
     askAboutErrors();
-    if (session_)
-        session_->updateConnectionTypeLabel();
+    events_.listEnded();
     if (st_.resumeMeasuring)
         restartMeasuring();
     st_.readyForStatus = 1;
@@ -481,8 +476,7 @@ void Engine::tendResultLamp(uint32_t now)
 
 void Engine::connectFailed()
 {
-    if (session_)
-        session_->connectFailed();
+    events_.connectUnanswered();
 }
 
 void Engine::requestStatus()

@@ -16,8 +16,6 @@
 
 namespace dxu {
 
-class Session;
-
 class Engine {
 public:
     // Bytes held while a reply line is incomplete.
@@ -68,8 +66,6 @@ public:
     int failedItems() const { return failedItems_; }
     const char* lastFailure() const { return lastFailure_.data(); }
     void resetFailures() { failedItems_ = 0; lastFailure_[0] = 0; }
-    // The session that ends a connect list and walks on when a unit is silent.
-    void setSession(Session* session) { session_ = session; }
 
 private:
     void connectStep();
@@ -93,7 +89,6 @@ private:
     Hooks& hooks_;
     UnitEvents& events_;
     Asker& asker_;
-    Session* session_ = nullptr;
 
     // One byte beyond the data for the parser's terminating NUL.
     std::array<char, LineCapacity + 1> lineBuffer_{};

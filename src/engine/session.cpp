@@ -29,7 +29,6 @@ Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, 
                  Asker& asker)
     : st_(state), engine_(engine), link_(link), hooks_(hooks), ui_(ui), settings_(settings), asker_(asker)
 {
-    engine_.setSession(this);
 }
 
 int Session::comNumberInUse() const

@@ -6,6 +6,7 @@
 // through the controls' names, the window's hooks and the settings view.
 #include "engine/asking.h"
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/hooks.h"
 #include "protocol/settingsview.h"
 #include "serial/commlink.h"
@@ -22,7 +23,9 @@ enum StepDirection : int32_t { StepNext = 1, StepPrevious = 2 };
 // "Viewing: n of m" and "Address: x" of the unit on screen.
 void showViewingLabels(const DxuState& st, Ui& ui);
 
-class Session {
+// The session subscribes to the engine's events: a connect list that ends
+// or goes unanswered, and the progress of a list.
+class Session final : public UnitEvents {
 public:
     Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
             Asker& asker);
@@ -61,6 +64,12 @@ public:
     void connectFailed();
     void updatePrevNextButtons();
     void updateConnectionTypeLabel();
+
+    // UnitEvents.
+    void listProgress() override { showReadProgress(); }
+    void listEnded() override { updateConnectionTypeLabel(); }
+    void connectAnswered() override { connectCompleted(); }
+    void connectUnanswered() override { connectFailed(); }
 
     // "COM n" of the link in use.
     int comNumberInUse() const;

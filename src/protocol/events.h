@@ -76,6 +76,13 @@ public:
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
     virtual void resultOverdue() {}
+    // The list in hand moved on (or ended): its progress may be shown.
+    virtual void listProgress() {}
+    // A list other than the connect list ended.
+    virtual void listEnded() {}
+    // The unit answered every item of the connect list, or did not answer it.
+    virtual void connectAnswered() {}
+    virtual void connectUnanswered() {}
 };
 
 // Hands each event to every subscriber, in the order they were added.
@@ -96,6 +103,10 @@ public:
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
+    void listProgress() override { each(&UnitEvents::listProgress); }
+    void listEnded() override { each(&UnitEvents::listEnded); }
+    void connectAnswered() override { each(&UnitEvents::connectAnswered); }
+    void connectUnanswered() override { each(&UnitEvents::connectUnanswered); }
 
 private:
     template <typename F, typename... A>

@@ -44,6 +44,7 @@ struct Item {
 
 class EngineTest : public ::testing::Test {
 protected:
+    EngineTest() { events.fanout.add(session); }
     void receive(std::string_view s) { engine.CommPortReceiveData(s.data(), static_cast<int32_t>(s.size())); }
     Lines sent() { return port.take(); }
     void run(int state, std::initializer_list<Item> items)
