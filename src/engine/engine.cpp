@@ -152,7 +152,7 @@ void Engine::dispatchReply(int32_t verdict)
     case QueueUpload:
         if (verdict == ReplyCompleted)
             followAddressWrite();
-        uploadStep();
+        uploadStep(verdict == ReplyCompleted);
         break;
     case QueueScan:
         hooks_.scanStepDone(verdict == ReplyCompleted);
@@ -245,10 +245,14 @@ void Engine::followAddressWrite()
         hooks_.unitAddressChanged(static_cast<char>(it.args[0] & 0xFF));
 }
 
-void Engine::uploadStep()
+void Engine::uploadStep(bool answered)
 {
     CommandQueue& q = st_.queue;
     CommandItem& it = q.atCursor();
+    // A write the unit refused (ER after every try) changed nothing there:
+    // it is read back like the others, but nothing waits to be saved.
+    const bool written = answered && it.kind == KindBuilder;
+    const uint32_t writtenId = it.commandId;
     bool restarted = false;
     if (it.kind == KindBuilder) {
         // The write was answered; the same item now reads the value back.
@@ -278,7 +282,8 @@ void Engine::uploadStep()
         it.kind = KindDone;
     }
 
-    events_.settingWritten(it.commandId);
+    if (written)
+        events_.settingWritten(writtenId);
     // Measuring was restarted: its GO is in flight and its list runs on from
     // there, one command at a time.
     if (restarted)

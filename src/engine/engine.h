@@ -70,7 +70,7 @@ public:
 private:
     void connectStep();
     void listStep();
-    void uploadStep();
+    void uploadStep(bool answered);
     void followAddressWrite();
     void restartMeasuring();
     void askAboutErrors();

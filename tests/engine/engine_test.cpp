@@ -229,6 +229,26 @@ TEST_F(EngineTest, UploadWritesThenReadsBackWhatIsNotDone)
     EXPECT_EQ(st->queue.queueState, QueueList);
 }
 
+TEST_F(EngineTest, AWriteTheUnitRefusesIsReadBackAndLeavesNothingToSave)
+{
+    st->queue.resetQueue();
+    st->queue.queueState = QueueUpload;
+    st->queue.setIntArg(0, 0);
+    st->queue.setIntArg(1, 40);
+    st->queue.enqueueWithArgs(KindBuilder, "CD", 58, 3, ArgInt);
+    st->queue.cursor = 0;
+    ui.setEnabled("pbSaveSettings", false);
+    engine.sendCurrentItem();
+    for (int i = 0; i < 4; ++i)
+        receive("$ER,83\r");
+    EXPECT_FALSE(ui.isEnabled("pbSaveSettings"));
+    EXPECT_NE(ui.get("pbSaveSettings").fontColor, colors::Yellow);
+    EXPECT_EQ(engine.failedItems(), 1);
+    EXPECT_STREQ(engine.lastFailure(), "CD: Invalid Current Loop Range");
+    EXPECT_EQ(ui.text("lblError"), "Invalid Current Loop Range");
+    EXPECT_EQ(st->queue.queueState, QueueList); // what the unit kept is read back
+}
+
 TEST_F(EngineTest, VerdictsInIdleChangeNothing)
 {
     for (int v : {ReplyFailure, ReplyCompleted}) {
