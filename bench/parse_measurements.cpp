@@ -28,11 +28,10 @@ void parseLines(benchmark::State& state, int mode, int display, const char* line
     st->current().measureMode = mode;
     st->current().displayMode = display;
     st->current().units = 1;
-    HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    HeadlessViews views;
-    Protocol protocol(*st, port, hooks, ui, views, views);
+    EventFanout events;
+    Protocol protocol(*st, port, hooks, events);
     const std::size_t length = std::strlen(line);
     char buffer[128];
 
@@ -59,11 +58,10 @@ void BM_BlockOf100Lines(benchmark::State& state)
     st->connected = 1;
     st->current().measureMode = 1;
     st->current().displayMode = 2;
-    HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    HeadlessViews views;
-    Protocol protocol(*st, port, hooks, ui, views, views);
+    EventFanout events;
+    Protocol protocol(*st, port, hooks, events);
     std::string block;
     for (int i = 0; i < 100; ++i)
         block += "$BM," + std::to_string(10 + i) + ".345," + std::to_string(600 + i) + "\r";

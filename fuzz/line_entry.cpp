@@ -8,6 +8,7 @@
 #include "diagnostics/terminal.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
+#include "app/boxasker.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -53,12 +54,12 @@ int runLinesInput(const uint8_t* data, std::size_t size)
     setMessageService(&silent);
     auto st = std::make_unique<DxuState>();
     st->connected = 1;
-    HeadlessUi ui;
     HeadlessLink port;
     Hooks hooks;
-    HeadlessViews views;
-    Protocol protocol(*st, port, hooks, ui, views, views);
-    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, ui);
+    EventFanout events;
+    Protocol protocol(*st, port, hooks, events);
+    BoxAsker asker;
+    auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, events, asker);
     engine->startList({"GO", "ST", "US"});
     std::size_t at = 0;
     unsigned piece = step;

@@ -1,6 +1,8 @@
 #include "entries.h"
 
+#include "display/resultpanel.h"
 #include "protocol/headless.h"
+#include "settings/panelevents.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
 #include "services/messages.h"
@@ -80,8 +82,14 @@ int runParserInput(const uint8_t* data, std::size_t size)
     HeadlessLink port;
     CheckingHooks hooks;
     configure(*st, hooks, ui, cfg);
+    // The window's subscribers, over controls that show nothing.
     HeadlessViews views;
-    Protocol protocol(*st, port, hooks, ui, views, views);
+    PanelEvents panel(*st, ui, views);
+    ResultPanel display(ui, views);
+    EventFanout events;
+    events.add(panel);
+    events.add(display);
+    Protocol protocol(*st, port, hooks, events);
 
     // The parser, on a buffer with exactly one spare byte.
     auto buffer = std::make_unique<char[]>(size + 1);

@@ -12,8 +12,10 @@
 #include "ports/ratesearch.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
+#include "serial/portoptions.h"
 #include "services/formplacement.h"
 #include "services/locale.h"
+#include "services/messages.h"
 #include "services/statusstrip.h"
 #include "services/store.h"
 #include "settings/gather.h"
@@ -23,6 +25,7 @@
 #include "settings/transfer.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QScreen>
 #include <QTimer>
 
@@ -86,13 +89,20 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     PollTimer->setInterval(1000);
     connect(PollTimer, &QTimer::timeout, this, &TTopForm::PollTimerTimer);
 
-    // The modules; the parser shows what it stores straight on the panel and
-    // the display, and everything else it and the engine call goes through
-    // the hooks router.
+    // The modules; what the parser and the engine learn reaches the panel,
+    // the display and the buttons as events, and everything else they call
+    // goes through the hooks router.
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
-    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, *this, *panel_, *display_);
-    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, *this);
-    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_);
+    panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
+    resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
+    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    events_.add(*panelEvents_);
+    events_.add(*resultPanel_);
+    events_.add(*controlLooks_);
+    protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, events_);
+    engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, events_, asker_);
+    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_, asker_);
+    events_.add(*session_);
     unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(
@@ -117,6 +127,14 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
              this};
 
     wireFeatures(modules(), windows_, this);
+    // A note about a port is a box, shown once the event loop runs again:
+    // never in the middle of a connect.
+    setPortNoteSink([](const QString& text) {
+        if (QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [text] { showMessage(QStringLiteral("DXU Interface"), text); },
+                Qt::QueuedConnection);
+    });
     FormCreate();
 }
 
@@ -263,7 +281,7 @@ void TTopForm::onPortLost()
     session_->portLost(session_->comNumberInUse());
 }
 
-bool TTopForm::unsavedChangesPrompt(int kind) { return session_->confirmUnsaved(kind); }
+bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment) { return session_->confirmUnsaved(moment); }
 
 void TTopForm::releaseForExit()
 {
@@ -277,7 +295,7 @@ void TTopForm::releaseForExit()
 
 void TTopForm::Exit1Click()
 {
-    if (!unsavedChangesPrompt(1))
+    if (!unsavedChangesPrompt(UnsavedMoment::Exit))
         return;
     releaseForExit();
     setText("lblResult", "");
@@ -287,7 +305,7 @@ void TTopForm::Exit1Click()
 
 void TTopForm::closeEvent(QCloseEvent* event)
 {
-    if (!unsavedChangesPrompt(1)) {
+    if (!unsavedChangesPrompt(UnsavedMoment::Exit)) {
         event->ignore();
         return;
     }

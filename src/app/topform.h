@@ -3,10 +3,15 @@
 // the menus and the status bar. It composes the modules, owns the state they
 // share and gives them its controls by name (Ui); their calls on the windows
 // go through the hooks router.
+#include "app/boxasker.h"
+#include "app/controllooks.h"
 #include "app/widgetui.h"
+#include "display/resultpanel.h"
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "serial/commlink.h"
+#include "settings/panelevents.h"
 #include "wiring/featurewiring.h"
 #include "wiring/hooksrouter.h"
 
@@ -68,8 +73,8 @@ public:
     void showDisconnectedControls();
     void showConnectedControls();
     void hideResultWidgets();
-    // kind 1: the program ends, kind 2: the unit is disconnected. True for Yes.
-    bool unsavedChangesPrompt(int kind);
+    // Before the program ends or the unit is disconnected. True for Yes.
+    bool unsavedChangesPrompt(UnsavedMoment moment);
     // Sizes the window for the screen (also run when the window is shown).
     void FormShow();
 
@@ -123,6 +128,13 @@ private:
     TCommPortDriver* CommPort = nullptr;
     CommLink* commPort_ = nullptr;
     LinkRelay relay_{commPort_, CommPort};
+    // What the parser and the engine report, and the window's subscribers.
+    EventFanout events_;
+    // The core's questions, as message boxes.
+    BoxAsker asker_;
+    std::unique_ptr<PanelEvents> panelEvents_;
+    std::unique_ptr<ResultPanel> resultPanel_;
+    std::unique_ptr<ControlLooks> controlLooks_;
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;

@@ -39,16 +39,11 @@ QString messageLine(const QString& text, int comNumber, const QString& devicePat
     return line;
 }
 
-// The controls the library names: only the error text the parser shows and
-// the read progress matter here.
+// The controls the session and the upload name: only the read progress
+// matters here.
 class UnitLine::Screen : public HeadlessUi {
 public:
     explicit Screen(UnitLine& line) : line_(line) {}
-    void setText(std::string_view name, std::string_view text) override
-    {
-        if (name == "lblError" && !text.empty())
-            line_.refusal_ = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).trimmed();
-    }
     void setProgress(std::string_view text, int value, int maximum) override
     {
         if (line_.onProgress)
@@ -59,25 +54,36 @@ private:
     UnitLine& line_;
 };
 
-class UnitLine::Views : public HeadlessViews {
+// What the unit said that a step's outcome rests on.
+class UnitLine::Listener final : public UnitEvents {
 public:
-    explicit Views(UnitLine& line) : line_(line) {}
-    void showResult() override
+    explicit Listener(UnitLine& line) : line_(line) {}
+    void result(const Result& r) override
     {
-        if (line_.onResult)
+        if (r.kind == Result::Kind::Distance && line_.onResult)
             line_.onResult();
     }
+    // The window shows a known error in the error bars; an unknown one is
+    // only a number in the result line and refuses nothing by name.
+    void deviceError(const DeviceError& e) override
+    {
+        if (e.known && !e.text.empty())
+            line_.refusal_ = QString::fromLatin1(e.text.data(), static_cast<qsizetype>(e.text.size())).trimmed();
+    }
+    void addressNotAssigned() override { line_.message_ = QStringLiteral("RS-485 Error: Unit address is not assigned"); }
 
 private:
     UnitLine& line_;
 };
 
 UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& devicePath)
-    : screen_(std::make_unique<Screen>(*this)), views_(std::make_unique<Views>(*this)),
-      protocol_(st_, driver_, *this, *screen_, *views_, *views_), engine_(st_, protocol_, driver_, *this, *screen_),
-      session_(st_, engine_, driver_, *this, *screen_, *views_), transfer_(st_, engine_, *screen_, nullptr),
+    : screen_(std::make_unique<Screen>(*this)), listener_(std::make_unique<Listener>(*this)),
+      protocol_(st_, driver_, *this, events_), engine_(st_, protocol_, driver_, *this, events_, *this),
+      session_(st_, engine_, driver_, *this, *screen_, panel_, *this), transfer_(st_, engine_, *screen_, nullptr),
       scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), rate_(rate), devicePath_(devicePath)
 {
+    events_.add(session_);
+    events_.add(*listener_);
     setMessageService(this);
     // No status requests between the steps: the line carries only what the
     // command asks for.
@@ -148,6 +154,13 @@ MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons
     const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
     message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
     return MsgAnswer::No;
+}
+
+bool UnitLine::ask(const Asking& asking)
+{
+    const AskingText t = askingText(asking);
+    message_ = messageLine(t.yesNo ? t.caption + QStringLiteral(": ") + t.text : t.text);
+    return false;
 }
 
 bool UnitLine::claimPort(int comNumber)

@@ -5,9 +5,12 @@
 // done and says how it went.
 #include "cli/options.h"
 
+#include "app/boxasker.h"
+
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/unitscan.h"
+#include "protocol/events.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
@@ -33,7 +36,7 @@ struct Outcome {
 // named by it in place of "COM n".
 QString messageLine(const QString& text, int comNumber, const QString& devicePath);
 
-class UnitLine : public Hooks, private MessageService {
+class UnitLine : public Hooks, private MessageService, private Asker {
 public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
@@ -92,11 +95,14 @@ public:
 
 private:
     class Screen;
-    class Views;
+    class Listener;
 
     // MessageService: what the library would show in a box is kept as the
     // reason of the step.
     MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
+    // Asker: the core's notices become the reason of the step; its questions
+    // are answered No (nothing is reset or left unsaved unasked).
+    bool ask(const Asking& asking) override;
 
     void beginStep();
     void applyRate(int rate);
@@ -110,7 +116,9 @@ private:
     DxuState st_;
     TCommPortDriver driver_;
     std::unique_ptr<Screen> screen_;
-    std::unique_ptr<Views> views_;
+    HeadlessViews panel_;
+    std::unique_ptr<Listener> listener_;
+    EventFanout events_;
     Protocol protocol_;
     Engine engine_;
     Session session_;
@@ -123,7 +131,7 @@ private:
 
     // What the step in hand met.
     QString message_;     // the last box the library would have shown
-    QString refusal_;     // an error the unit replied with
+    QString refusal_;     // an error the unit replied with, as the window shows it
     bool unanswered_ = false;
     bool portRefused_ = false;
     bool portLost_ = false;

@@ -1,12 +1,10 @@
 #include "engine/engine.h"
 
-#include "engine/session.h"
 
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
 #include "services/cursor.h"
-#include "services/messages.h"
 
 #include <QString>
 
@@ -31,21 +29,10 @@ bool elapsedOver(uint32_t then, uint32_t now, int32_t limit)
     return abs > limit;
 }
 
-// snprintf into a fixed buffer; the view ends at the first NUL, so an address
-// character of 0 simply leaves the text shorter.
-template <std::size_t N, typename... Args>
-std::string_view format(std::array<char, N>& out, const char* fmt, Args... args)
-{
-    std::snprintf(out.data(), out.size(), fmt, args...);
-    return std::string_view(out.data());
-}
-
-QString text(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
 } // namespace
 
-Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui)
-    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), ui_(ui)
+Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events, Asker& asker)
+    : st_(state), protocol_(protocol), port_(port), hooks_(hooks), events_(events), asker_(asker)
 {
 }
 
@@ -81,8 +68,7 @@ void Engine::sendCurrentItem()
         }
         break;
     }
-    if (session_)
-        session_->showReadProgress();
+    events_.listProgress();
 }
 
 void Engine::stopMeasurementFirst(int32_t kind)
@@ -166,7 +152,7 @@ void Engine::dispatchReply(int32_t verdict)
     case QueueUpload:
         if (verdict == ReplyCompleted)
             followAddressWrite();
-        uploadStep();
+        uploadStep(verdict == ReplyCompleted);
         break;
     case QueueScan:
         hooks_.scanStepDone(verdict == ReplyCompleted);
@@ -186,8 +172,7 @@ void Engine::connectStep()
             ++q.cursor;
         return;
     }
-    if (session_)
-        session_->connectCompleted();
+    events_.connectAnswered();
 }
 
 void Engine::listStep()
@@ -208,19 +193,17 @@ void Engine::listStep()
     if (wasList) {
         const std::string_view first(q.items[0].code);
         if (first != "GO" && first != "ST")
-            ui_.setEnabled("pbUpload", false);
+            events_.nothingToUpload();
         setBusyCursor(false);
         st_.current().settingsRead = 1;
     } else {
         st_.pollOtherUnit = 0;
     }
     q.queueState = QueueIdle;
-    if (session_)
-        session_->showReadProgress();
+    events_.listProgress();
 
     askAboutErrors();
-    if (session_)
-        session_->updateConnectionTypeLabel();
+    events_.listEnded();
     if (st_.resumeMeasuring)
         restartMeasuring();
     st_.readyForStatus = 1;
@@ -234,9 +217,9 @@ void Engine::askAboutErrors()
     if (count <= 0 || hooks_.errorWindowVisible() || askingAboutErrors_)
         return;
     askingAboutErrors_ = true;
-    std::array<char, 96> buf;
-    const bool view =
-        askYesNo("Error", text(format(buf, "%d errors encountered.\n\nDo you want to view errors?", count)));
+    Asking asking{Question::ViewErrors};
+    asking.count = count;
+    const bool view = asker_.ask(asking);
     askingAboutErrors_ = false;
     if (view) {
         hooks_.showErrorWindow();
@@ -249,8 +232,7 @@ void Engine::askAboutErrors()
 void Engine::restartMeasuring()
 {
     st_.resumeMeasuring = 0;
-    ui_.setText("pbContinuous", "&Stop");
-    ui_.setColor("lblLaserOn", colors::Red);
+    events_.measuringStarted();
     startList({"GO", "US"});
 }
 
@@ -263,10 +245,14 @@ void Engine::followAddressWrite()
         hooks_.unitAddressChanged(static_cast<char>(it.args[0] & 0xFF));
 }
 
-void Engine::uploadStep()
+void Engine::uploadStep(bool answered)
 {
     CommandQueue& q = st_.queue;
     CommandItem& it = q.atCursor();
+    // A write the unit refused (ER after every try) changed nothing there:
+    // it is read back like the others, but nothing waits to be saved.
+    const bool written = answered && it.kind == KindBuilder;
+    const uint32_t writtenId = it.commandId;
     bool restarted = false;
     if (it.kind == KindBuilder) {
         // The write was answered; the same item now reads the value back.
@@ -296,13 +282,8 @@ void Engine::uploadStep()
         it.kind = KindDone;
     }
 
-    if (hooks_.commSetupVisible()) {
-        ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-        ui_.setEnabled("pbSaveSettings", false);
-    } else {
-        ui_.setEnabled("pbSaveSettings", true);
-        ui_.setFontStyle("pbSaveSettings", true, true, &colors::Yellow);
-    }
+    if (written)
+        events_.settingWritten(writtenId);
     // Measuring was restarted: its GO is in flight and its list runs on from
     // there, one command at a time.
     if (restarted)
@@ -318,7 +299,7 @@ void Engine::uploadStep()
         q.cursor = 0;
         while (q.cursor < CommandQueue::MaxListItems && q.atCursor().kind == KindDone)
             ++q.cursor;
-        ui_.setEnabled("pbUpload", false);
+        events_.nothingToUpload();
     }
     sendCurrentItem();
 }
@@ -494,15 +475,13 @@ void Engine::tendResultLamp(uint32_t now)
 {
     hooks_.showResultAge(now);
     if (elapsedOver(st_.lastResultTick, now, ReplyTimeoutMs)) {
-        ui_.setButtonFace("lblRx");
-        ui_.setText("lblRx", "");
+        events_.resultOverdue();
     }
 }
 
 void Engine::connectFailed()
 {
-    if (session_)
-        session_->connectFailed();
+    events_.connectUnanswered();
 }
 
 void Engine::requestStatus()

@@ -3,19 +3,18 @@
 // received bytes into reply lines for the parser, advances the queue on the
 // parser's verdict, and on every poll-timer tick detects missing replies and
 // sends the periodic status requests.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/hooks.h"
 #include "protocol/protocol.h"
 #include "serial/commlink.h"
-#include "services/ui.h"
 
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 
 namespace dxu {
-
-class Session;
 
 class Engine {
 public:
@@ -26,7 +25,7 @@ public:
     // Longest received piece shown as one terminal line, without its CR.
     static constexpr int TerminalPieceChars = 78;
 
-    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, Ui& ui);
+    Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events, Asker& asker);
     Protocol& protocol() { return protocol_; }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -67,13 +66,11 @@ public:
     int failedItems() const { return failedItems_; }
     const char* lastFailure() const { return lastFailure_.data(); }
     void resetFailures() { failedItems_ = 0; lastFailure_[0] = 0; }
-    // The session that ends a connect list and walks on when a unit is silent.
-    void setSession(Session* session) { session_ = session; }
 
 private:
     void connectStep();
     void listStep();
-    void uploadStep();
+    void uploadStep(bool answered);
     void followAddressWrite();
     void restartMeasuring();
     void askAboutErrors();
@@ -90,8 +87,8 @@ private:
     Protocol& protocol_;
     CommLink& port_;
     Hooks& hooks_;
-    Ui& ui_;
-    Session* session_ = nullptr;
+    UnitEvents& events_;
+    Asker& asker_;
 
     // One byte beyond the data for the parser's terminating NUL.
     std::array<char, LineCapacity + 1> lineBuffer_{};

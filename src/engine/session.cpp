@@ -6,7 +6,6 @@
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
 #include "services/cursor.h"
-#include "services/messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,10 +25,10 @@ void setEach(Ui& ui, std::initializer_list<const char*> names, void (Ui::*set)(s
 
 } // namespace
 
-Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings)
-    : st_(state), engine_(engine), link_(link), hooks_(hooks), ui_(ui), settings_(settings)
+Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
+                 Asker& asker)
+    : st_(state), engine_(engine), link_(link), hooks_(hooks), ui_(ui), settings_(settings), asker_(asker)
 {
-    engine_.setSession(this);
 }
 
 int Session::comNumberInUse() const
@@ -65,7 +64,7 @@ void Session::connectClicked()
         st_.lastDirection = StepNext;
         const char first = nextAssignedAddress(0, StepNext);
         if (first == 0) {
-            showMessage("Error", "There are no DXU units assigned to this network.");
+            asker_.ask({Question::NoUnitsAssigned});
             return;
         }
         st_.current().address = static_cast<unsigned char>(first);
@@ -149,17 +148,11 @@ void Session::abandonSwitch()
 // and can connect again when the device is back.
 void Session::portLost(int comNumber)
 {
-    const std::string why = link_.LostText();
+    Asking asking{Question::PortLost};
+    asking.reason = QString::fromStdString(link_.LostText());
+    asking.comNumber = comNumber;
     disconnectUnit();
-    if (!why.empty()) {
-        showMessage("DXU Interface", why.c_str());
-        return;
-    }
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "Serial port: COM%d is no longer available.\nCheck the cable or adapter, then connect again.",
-                  comNumber);
-    showMessage("DXU Interface", text);
+    asker_.ask(asking);
 }
 
 void Session::connectCompleted()
@@ -201,9 +194,6 @@ void Session::connectFailed()
     setBusyCursor(false);
     ui_.setStatusPanel(3, "");
     link_.Disconnect();
-    char unitText[80];
-    std::snprintf(unitText, sizeof unitText, "Cannot connect to DXU %d: Address: %c", st_.currentUnit,
-                  st_.current().addressChar());
 
     if (!st_.networkMode()) {
         if (hooks_.tryAnotherRate()) {
@@ -211,7 +201,9 @@ void Session::connectFailed()
             return;
         }
         showDisconnectedLook();
-        showMessage("Error", "Cannot Connect to DXU", connectFailureDetails(st_));
+        Asking asking{Question::CannotConnect};
+        asking.details = connectFailureDetails(st_);
+        asker_.ask(asking);
     } else if (st_.switchingUnit) {
         // The user stepped to a silent unit: stay on the line so that Prev
         // and Next can step on. Nothing of the last unit stays on screen, and
@@ -220,17 +212,25 @@ void Session::connectFailed()
         hooks_.showDisconnectedPanels();
         ui_.setStatusPanel(3, " No answer");
         setEach(ui_, {"pbNextDXU", "pbPrevDXU", "lblViewing", "lblDXUAddress"}, &Ui::setVisible, true);
-        showMessage("Error", unitText, connectFailureDetails(st_));
+        Asking asking{Question::CannotConnectUnit};
+        asking.unit = st_.currentUnit;
+        asking.address = st_.current().addressChar();
+        asking.details = connectFailureDetails(st_);
+        asker_.ask(asking);
         showViewingLabels();
         ui_.setText("lblDXUAddress", "Address: ?");
     } else {
         // Walk on along the network list until a unit answers.
+        char unitText[80];
+        std::snprintf(unitText, sizeof unitText, "Cannot connect to DXU %d: Address: %c", st_.currentUnit,
+                      st_.current().addressChar());
         hooks_.addErrorLine(unitText);
         const char next = nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
         if (next == 0) {
             showDisconnectedLook();
-            showMessage("Error", "Cannot Connect to DXU units on the network",
-                        connectFailureDetails(st_, TriedUnits::WholeNetwork));
+            Asking asking{Question::CannotConnectNetwork};
+            asking.details = connectFailureDetails(st_, TriedUnits::WholeNetwork);
+            asker_.ask(asking);
         } else {
             st_.current().address = static_cast<unsigned char>(next);
             openAndConnect();
@@ -241,9 +241,7 @@ void Session::connectFailed()
 
 void Session::resetClicked()
 {
-    if (!askYesNo(QStringLiteral("Warning"),
-                  QStringLiteral("This action will reset the unit to previously saved settings.\n\n"
-                                 "Do you want to continue?")))
+    if (!asker_.ask({Question::ResetUnit}))
         return;
     ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
     ui_.repaint("pbSaveSettings");
@@ -264,20 +262,11 @@ void Session::pointerClicked()
     }
 }
 
-bool Session::confirmUnsaved(int kind)
+bool Session::confirmUnsaved(UnsavedMoment moment)
 {
     if (!ui_.isEnabled("pbSaveSettings"))
         return true;
-    const QString unsaved = QStringLiteral(
-        "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n");
-    switch (kind) {
-    case 1:
-        return askYesNo(QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to terminate program?"));
-    case 2:
-        return askYesNo(QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to disconnect DXU?"));
-    default:
-        return true;
-    }
+    return asker_.ask({moment == UnsavedMoment::Exit ? Question::UnsavedOnExit : Question::UnsavedOnDisconnect});
 }
 
 // ----------------------------------------------------------------------------

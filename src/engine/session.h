@@ -4,7 +4,9 @@
 // window shows of it (the viewing labels, the connection type, the
 // disconnected look). It runs without a window: everything it shows goes
 // through the controls' names, the window's hooks and the settings view.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/hooks.h"
 #include "protocol/settingsview.h"
 #include "serial/commlink.h"
@@ -21,9 +23,12 @@ enum StepDirection : int32_t { StepNext = 1, StepPrevious = 2 };
 // "Viewing: n of m" and "Address: x" of the unit on screen.
 void showViewingLabels(const DxuState& st, Ui& ui);
 
-class Session {
+// The session subscribes to the engine's events: a connect list that ends
+// or goes unanswered, and the progress of a list.
+class Session final : public UnitEvents {
 public:
-    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings);
+    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
+            Asker& asker);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -40,10 +45,9 @@ public:
     // Reset, after asking: the unit restarts with its saved settings and is
     // connected and read again.
     void resetClicked();
-    // Asks about changes not saved in the unit before the program ends
-    // (kind 1) or the unit is disconnected (kind 2); true for Yes, and when
-    // nothing is unsaved.
-    bool confirmUnsaved(int kind);
+    // Asks about changes not saved in the unit before the program ends or
+    // the unit is disconnected; true for Yes, and when nothing is unsaved.
+    bool confirmUnsaved(UnsavedMoment moment);
     // The laser pointer on or off, as the button offers.
     void pointerClicked();
     // Measurement start and stop.
@@ -61,6 +65,12 @@ public:
     void updatePrevNextButtons();
     void updateConnectionTypeLabel();
 
+    // UnitEvents.
+    void listProgress() override { showReadProgress(); }
+    void listEnded() override { updateConnectionTypeLabel(); }
+    void connectAnswered() override { connectCompleted(); }
+    void connectUnanswered() override { connectFailed(); }
+
     // "COM n" of the link in use.
     int comNumberInUse() const;
 
@@ -76,6 +86,7 @@ private:
     Hooks& hooks_;
     Ui& ui_;
     SettingsView& settings_;
+    Asker& asker_;
 };
 
 } // namespace dxu

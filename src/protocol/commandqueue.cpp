@@ -30,7 +30,6 @@ void CommandQueue::enqueueCommand(int32_t kind, const char* code, uint32_t comma
         std::strncpy(it.code, code, sizeof it.code - 1);
     it.commandId = commandId;
     it.retriesLeft = retries;
-    it.reserved = 0;
     ++cursor;
 }
 

@@ -35,7 +35,6 @@ struct CommandItem {
     char code[12] = {};
     uint32_t commandId = 0; // 0: empty slot, end of the list
     int32_t retriesLeft = 0;
-    int32_t reserved = 0;
     int32_t argType = 0;
     char failureText[128] = {};
     std::array<uint32_t, 4> args = {};

@@ -1,8 +1,6 @@
 // The texts of the unit's error numbers.
 #include "protocol/protocol.h"
 
-#include "services/messages.h"
-
 #include <cstring>
 
 namespace dxu {
@@ -53,24 +51,13 @@ constexpr ErrorText kErrorTexts[] = {
     {87, "Invalid Minimum Pulse Width"},
 };
 
-// The unit refuses to measure with these settings, so it is not measuring.
-constexpr int IncorrectValue = 49;
-
 } // namespace
 
-bool deviceErrorText(int number, char* out, std::size_t size, Ui* ui)
+bool deviceErrorText(int number, char* out, std::size_t size)
 {
     for (const ErrorText& e : kErrorTexts) {
         if (e.number != number)
             continue;
-        if (number == IncorrectValue) {
-            if (ui)
-                ui->setText("pbContinuous", "Measurement &Start");
-            showMessage(QStringLiteral("Incorrect Value"),
-                        QStringLiteral("Pulses Per Measurement must be greater or equal\n"
-                                       "to Minimum Good Pulses or required Dither Pulses.\n\n"
-                                       "Please correct, upload settings\nand start unit."));
-        }
         if (out && size > 0) {
             std::strncpy(out, e.text, size - 1);
             out[size - 1] = '\0';

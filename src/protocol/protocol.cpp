@@ -52,9 +52,8 @@ bool AwaitedReply::answeredBy(const char* reply, std::size_t length) const
     return r == "OK" && ok;
 }
 
-Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui, SettingsView& settings,
-                   ResultView& results)
-    : st_(state), port_(port), hooks_(hooks), ui_(ui), settings_(settings), results_(results)
+Protocol::Protocol(DxuState& state, CommLink& port, Hooks& hooks, UnitEvents& events)
+    : st_(state), port_(port), hooks_(hooks), events_(events)
 {
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 // Command framing and senders, the reply parser and the device error texts.
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/hooks.h"
-#include "protocol/settingsview.h"
 #include "serial/commlink.h"
-#include "services/ui.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +28,7 @@ enum ReplyResult : int32_t {
 
 class Protocol {
 public:
-    Protocol(DxuState& state, CommLink& port, Hooks& hooks, Ui& ui, SettingsView& settings, ResultView& results);
+    Protocol(DxuState& state, CommLink& port, Hooks& hooks, UnitEvents& events);
 
     // Generic senders: frame, stamp lastSendTick, write, echo in the terminal.
     void sendCode(const char* code);
@@ -76,7 +75,7 @@ private:
     void handleStatus(FieldReader& fields, int replyUnit);
     ReplyResult handleError(FieldReader& fields);
     void handleMeasurement(FieldReader& fields);
-    void handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec);
+    void handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec, Result& result);
     void completeTargetSet();
     bool handleTimeStream(std::string_view code);
     void writeCapture(TextBuilder& line);
@@ -84,9 +83,7 @@ private:
     DxuState& st_;
     CommLink& port_;
     Hooks& hooks_;
-    Ui& ui_;
-    SettingsView& settings_;
-    ResultView& results_;
+    UnitEvents& events_;
     char sendBuffer_[64] = {};
 };
 
@@ -94,8 +91,9 @@ private:
 void parseVersionNumber(const char* text, UnitRecord& rec);
 // Removes leading and trailing blanks in place.
 void trimSpaces(char* text);
-// The device error text of number; false (out untouched) when unknown. Number 49
-// also resets pbContinuous's caption and shows the "Incorrect Value" box.
-bool deviceErrorText(int number, char* out, std::size_t size, Ui* ui);
+// The device error text of number; false (out untouched) when unknown.
+bool deviceErrorText(int number, char* out, std::size_t size);
+// The unit refuses to measure with its settings (ER,49): it is not measuring.
+inline constexpr int IncorrectValueError = 49;
 
 } // namespace dxu

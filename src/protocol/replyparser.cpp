@@ -5,7 +5,6 @@
 #include "protocol/protocol.h"
 #include "protocol/settingcodes.h"
 #include "services/clock.h"
-#include "services/messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,22 +17,12 @@ using detail::TextBuilder;
 
 namespace {
 
-constexpr const char* kProcessingButtons[] = {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"};
-
 constexpr int AddressNotAssigned = -82;
 constexpr int InvalidCommand = 1;
 constexpr int DetectionMode = 3;
 constexpr int TargetSlots = static_cast<int>(std::tuple_size_v<decltype(DxuState::targetList)>);
 
 bool averagingMode(int mode) { return mode == 1 || mode == 4; }
-
-void showErrorBars(Ui& ui, bool on)
-{
-    ui.setVisible("lblResult", !on);
-    ui.setVisible("lblError", on);
-    ui.setVisible("lblErrTop", on);
-    ui.setVisible("lblErrBottom", on);
-}
 
 } // namespace
 
@@ -198,22 +187,19 @@ bool Protocol::handleSetting(std::string_view code, FieldReader& fields)
     }
     int32_t n = 0;
     if (code == "BP") {
-        if (fields.nextInt(n) && ui_.isChecked("rbIntensity")) {
-            char text[16];
-            TextBuilder number(text, sizeof text);
-            ui_.setText("lblResult", number.putInt(n).view());
-        }
+        if (fields.nextInt(n))
+            events_.beamPower(n);
     } else if (code == "LD") {
         if (fields.nextInt(n))
-            ui_.setText("lblResult", n != 0 ? "ON " : "OFF");
+            events_.laserDiode(n != 0);
     } else if (code != "OK") {
         return false;
     }
     return true;
 }
 
-// Stores a setting reply in the current record as its row says, then runs
-// the row's show functions.
+// Stores a setting reply in the current record as its row says, then tells
+// that it was read.
 void Protocol::storeSetting(const SettingCode& setting, FieldReader& fields)
 {
     UnitRecord& rec = st_.current();
@@ -266,20 +252,11 @@ void Protocol::storeSetting(const SettingCode& setting, FieldReader& fields)
         version.put(text.substr(0, sizeof st_.versionText - 1));
         hooks_.showVersionText(version.view());
         parseVersionNumber(st_.versionText, rec);
-        settings_.applyOldFirmwareLimits();
+        events_.version(version.view());
         break;
     }
     }
-    for (ShowFunction show : setting.show)
-        if (show)
-            (settings_.*show)();
-    if (setting.showsRate)
-        results_.showRate();
-    if (setting.commandId == IdProcessing) {
-        if (rec.outputProcessing >= 0 && rec.outputProcessing < 3)
-            ui_.setChecked(kProcessingButtons[rec.outputProcessing], true);
-        settings_.refreshProcessingPanels();
-    }
+    events_.settingRead(setting);
 }
 
 void Protocol::handleStatus(FieldReader& fields, int replyUnit)
@@ -294,7 +271,7 @@ void Protocol::handleStatus(FieldReader& fields, int replyUnit)
 
     UnitRecord& cur = st_.current();
     cur.laserOn = (cur.status & 2) ? 1 : 0;
-    ui_.setColor("lblLaserOn", cur.laserOn ? colors::Red : colors::Silver);
+    events_.laserState(cur.laserOn != 0);
 
     CommandQueue& q = st_.queue;
     if (q.queueState != QueueConnect)
@@ -315,7 +292,7 @@ ReplyResult Protocol::handleError(FieldReader& fields)
     int32_t number = 0; // an unreadable number is reported as ER 00
     fields.nextInt(number);
     if (number == AddressNotAssigned) {
-        showMessage(QStringLiteral("RS-485 Error"), QStringLiteral("Unit address is not assigned"));
+        events_.addressNotAssigned();
         return ReplyFailure;
     }
     CommandQueue& q = st_.queue;
@@ -325,7 +302,7 @@ ReplyResult Protocol::handleError(FieldReader& fields)
 
     char text[sizeof CommandItem::failureText] = {};
     const bool quiet = number == InvalidCommand && q.atCursor().commandId == IdStatus;
-    const bool known = deviceErrorText(number, text, sizeof text, &ui_);
+    const bool known = deviceErrorText(number, text, sizeof text);
     if (!known) {
         TextBuilder t(text, sizeof text);
         t.put("ER ").putInt(number, 2);
@@ -339,25 +316,21 @@ ReplyResult Protocol::handleError(FieldReader& fields)
     if (quiet)
         return ReplyCompleted;
 
-    if (known) {
-        showErrorBars(ui_, true);
-        ui_.setText("lblError", text);
-    } else {
-        ui_.setText("lblResult", text);
-    }
-    ui_.setText("lblIntensity", "");
     CommandItem& item = q.atCursor();
     std::memcpy(item.failureText, text, sizeof item.failureText);
+    DeviceError error;
+    error.code = number;
+    error.text = item.failureText;
+    error.known = known;
+    error.address = st_.current().addressChar();
+    events_.deviceError(error);
     return ReplyFailure;
 }
 
 void Protocol::handleMeasurement(FieldReader& fields)
 {
     UnitRecord& rec = st_.current();
-    showErrorBars(ui_, false);
     rec.measurementSeen = 1;
-    ui_.setColor("lblRx", colors::Lime);
-    ui_.setText("lblRx", "BM");
     st_.lastResultTick = tickCount();
 
     const std::string_view first = fields.next();
@@ -365,6 +338,11 @@ void Protocol::handleMeasurement(FieldReader& fields)
     const bool metres = rec.units != 0;
     char buf[160];
     TextBuilder line(buf, sizeof buf);
+    Result result;
+    result.kind = Result::Kind::Other;
+    result.address = rec.addressChar();
+    result.metres = metres;
+    result.noValue = st_.noDistance != 0;
 
     if (averagingMode(rec.measureMode)) {
         int32_t n = 0;
@@ -383,7 +361,10 @@ void Protocol::handleMeasurement(FieldReader& fields)
                 rec.lastIntensity = static_cast<float>(n * 0.001);
             break;
         }
-        results_.showResult();
+        result.kind = Result::Kind::Distance;
+        result.distance = rec.lastDistance;
+        result.intensity = rec.lastIntensity;
+        events_.result(result);
         if (!hooks_.captureOpen() || rec.displayMode < 1 || rec.displayMode > 3)
             return;
         line.putTimeStamp();
@@ -395,30 +376,29 @@ void Protocol::handleMeasurement(FieldReader& fields)
             line.putFixed(rec.lastIntensity, 1);
         writeCapture(line);
     } else if (rec.measureMode == 2) {
-        handleBinning(first, fields, rec);
+        handleBinning(first, fields, rec, result);
     } else if (rec.measureMode == DetectionMode) {
-        std::string_view result;
         int32_t n = 0;
-        ui_.setText("lblResult", "");
+        char text[24];
+        TextBuilder mm(text, sizeof text);
+        result.kind = Result::Kind::Detection;
         if (readInt(first, n)) {
-            result = n != 0 ? "ON " : "OFF";
-            ui_.setText("lblResult", result);
-            char text[24];
-            TextBuilder mm(text, sizeof text);
+            result.state = n != 0 ? "ON " : "OFF";
             if (n != 0)
                 mm.putInt(n).put(" mm");
-            ui_.setText("lblIntensity", mm.view());
-        } else {
-            ui_.setText("lblIntensity", "");
+            result.detail = mm.view();
         }
+        events_.result(result);
         if (hooks_.captureOpen()) {
-            line.putTimeStamp().put(result);
+            line.putTimeStamp().put(result.state);
             writeCapture(line);
         }
+    } else {
+        events_.result(result);
     }
 }
 
-void Protocol::handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec)
+void Protocol::handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec, Result& result)
 {
     int32_t index = 0, count = 0, value = 0;
     float distance = 0;
@@ -427,8 +407,12 @@ void Protocol::handleBinning(std::string_view first, FieldReader& fields, UnitRe
         st_.targetCount = std::max(count, 0);
     fields.nextFloat(distance);
     fields.nextInt(value);
-    if (!haveIndex)
+    result.kind = Result::Kind::Target;
+    result.targetCount = st_.targetCount;
+    if (!haveIndex) {
+        events_.result(result);
         return;
+    }
     distance += st_.binOffset;
     if (index >= 0 && index < TargetSlots) {
         if (index == 0)
@@ -439,8 +423,13 @@ void Protocol::handleBinning(std::string_view first, FieldReader& fields, UnitRe
         st_.targetList[static_cast<std::size_t>(index)].distance = distance;
         st_.targetList[static_cast<std::size_t>(index)].value = value;
     }
-    if (index == st_.targetCount - 1)
+    result.targetIndex = index;
+    result.distance = distance;
+    result.intensity = static_cast<float>(value);
+    result.setComplete = index == st_.targetCount - 1;
+    if (result.setComplete)
         completeTargetSet();
+    events_.result(result);
 
     if (!hooks_.captureOpen())
         return;
@@ -474,15 +463,6 @@ void Protocol::completeTargetSet()
         }
         found = true;
     }
-    const bool any = st_.targetCount != 0;
-    if (any) {
-        char text[16];
-        TextBuilder number(text, sizeof text);
-        ui_.setText("lblTargetCount", number.putInt(st_.targetCount).view());
-    }
-    ui_.setVisible("lblTargetList", any);
-    ui_.setVisible("lblTargetCount", any);
-    results_.drawHistogram();
 }
 
 // In detection mode with TBE output the unit streams trip times as bare hex
@@ -495,31 +475,28 @@ bool Protocol::handleTimeStream(std::string_view code)
         return false;
     if (code.size() != 4 && code.size() != 1)
         return false;
-    showErrorBars(ui_, false);
-    std::string_view result;
+    Result result;
+    result.kind = Result::Kind::TripTime;
+    result.address = rec.addressChar();
     char text[40];
     TextBuilder seconds(text, sizeof text);
     if (code.size() == 4) {
-        result = "ON ";
+        result.state = "ON ";
         const int prf = rec.prfDetection;
         uint32_t ticks = 0;
         if (prf != 0 && code == "0000")
             seconds.put("> ").putFixed(65536.0f / static_cast<float>(prf), 1).put(" s");
         else if (prf != 0 && detail::readHex(code, ticks))
             seconds.putFixed(static_cast<float>(ticks) / static_cast<float>(prf), 3).put(" s");
-        ui_.setText("lblResult", result);
-        ui_.setText("lblIntensity", seconds.view());
+        result.detail = seconds.view();
     } else {
-        result = "OFF";
-        ui_.setText("lblResult", result);
-        ui_.setText("lblIntensity", "");
-        ui_.repaint("lblResult");
-        ui_.repaint("lblIntensity");
+        result.state = "OFF";
     }
+    events_.result(result);
     if (hooks_.captureOpen()) {
         char buf[160];
         TextBuilder line(buf, sizeof buf);
-        line.putTimeStamp().put(result).put(',').put(seconds.view());
+        line.putTimeStamp().put(result.state).put(',').put(seconds.view());
         writeCapture(line);
     }
     return true;

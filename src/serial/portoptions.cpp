@@ -1,10 +1,9 @@
 #include "serial/portoptions.h"
 
-#include "services/messages.h"
 #include "services/store.h"
 
-#include <QCoreApplication>
 #include <QSet>
+#include <QtGlobal>
 
 #include <QHash>
 
@@ -98,11 +97,8 @@ void notePortOnce(const QString& key, const QString& text)
         noteSink()(text);
         return;
     }
-    // Never in the middle of a connect: the box waits for the event loop.
-    if (QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [text] { showMessage(QStringLiteral("DXU Interface"), text); },
-            Qt::QueuedConnection);
+    // No one to tell (the window and dxu-cli install their own).
+    qWarning("%s", qUtf8Printable(text));
 }
 
 } // namespace dxu

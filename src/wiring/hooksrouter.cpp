@@ -111,7 +111,7 @@ bool HooksRouter::claimPort(int com)
 }
 
 // Asked whether the unit may go: the changes not saved in it.
-bool HooksRouter::confirmDisconnect() { return !parts_.session || parts_.session->confirmUnsaved(2); }
+bool HooksRouter::confirmDisconnect() { return !parts_.session || parts_.session->confirmUnsaved(UnsavedMoment::Disconnect); }
 
 void HooksRouter::updatePrevNextButtons()
 {

@@ -2,7 +2,10 @@
 // Test support shared by every test program: scripted message boxes, a fake
 // clock, a control map standing in for the main window, a scripted serial port
 // and hooks that record what the parser and the engine call.
+#include "app/controllooks.h"
+#include "display/resultpanel.h"
 #include "protocol/hooks.h"
+#include "settings/panelevents.h"
 #include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/clock.h"
@@ -207,6 +210,22 @@ public:
     std::string versionText;
     bool capturing = false, terminalShown = false, errorWindowShown = false, commSetupShown = false;
     int errCount = 0;
+};
+
+// The window's subscribers to the parser's and the engine's events, over a
+// control map, with the recording hooks standing in for the settings panel
+// and the result view.
+struct WindowEvents {
+    WindowEvents(const DxuState& st, Ui& ui, RecordingHooks& hooks) : panel(st, ui, hooks), display(ui, hooks), looks(ui, hooks)
+    {
+        fanout.add(panel);
+        fanout.add(display);
+        fanout.add(looks);
+    }
+    PanelEvents panel;
+    ResultPanel display;
+    ControlLooks looks;
+    EventFanout fanout;
 };
 
 } // namespace dxu::test

@@ -72,7 +72,7 @@ TEST_F(EndToEnd, SavedSettingsComeBackAfterTheUnitRestartsUnsavedOnesDoNot)
 
     // Exit now asks first: 13 is not saved in the unit.
     messages.answerNext(MsgAnswer::No);
-    EXPECT_FALSE(top().unsavedChangesPrompt(1));
+    EXPECT_FALSE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
 
     windows.reset();
     startSim(state);

@@ -1,6 +1,7 @@
 // The engine driven through its entry points (received bytes, timer ticks)
 // with the real parser and senders behind it.
 #include "common/testsupport.h"
+#include "app/boxasker.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "protocol/protocol.h"
@@ -43,6 +44,7 @@ struct Item {
 
 class EngineTest : public ::testing::Test {
 protected:
+    EngineTest() { events.fanout.add(session); }
     void receive(std::string_view s) { engine.CommPortReceiveData(s.data(), static_cast<int32_t>(s.size())); }
     Lines sent() { return port.take(); }
     void run(int state, std::initializer_list<Item> items)
@@ -90,9 +92,11 @@ protected:
     FakePort port;
     RecordingHooks hooks;
     std::unique_ptr<DxuState> st = std::make_unique<DxuState>();
-    Protocol protocol{*st, port, hooks, ui, hooks, hooks};
-    Engine engine{*st, protocol, port, hooks, ui};
-    Session session{*st, engine, port, hooks, ui, hooks};
+    WindowEvents events{*st, ui, hooks};
+    Protocol protocol{*st, port, hooks, events.fanout};
+    BoxAsker asker;
+    Engine engine{*st, protocol, port, hooks, events.fanout, asker};
+    Session session{*st, engine, port, hooks, ui, hooks, asker};
 };
 
 TEST_F(EngineTest, EachReplyIsTakenWhenItsLineEndsAndAnswersOnlyItsCommand)
@@ -223,6 +227,26 @@ TEST_F(EngineTest, UploadWritesThenReadsBackWhatIsNotDone)
     EXPECT_EQ(sent(), (Lines{"$ST\r", "$US\r", "$MM,2\r", "$CD,160,0,12\r", "$CD,161,0,5\r", "$BR,0,9600\r",
                              "$MM\r", "$P4\r", "$BR,0\r", "$GO\r"}));
     EXPECT_EQ(st->queue.queueState, QueueList);
+}
+
+TEST_F(EngineTest, AWriteTheUnitRefusesIsReadBackAndLeavesNothingToSave)
+{
+    st->queue.resetQueue();
+    st->queue.queueState = QueueUpload;
+    st->queue.setIntArg(0, 0);
+    st->queue.setIntArg(1, 40);
+    st->queue.enqueueWithArgs(KindBuilder, "CD", 58, 3, ArgInt);
+    st->queue.cursor = 0;
+    ui.setEnabled("pbSaveSettings", false);
+    engine.sendCurrentItem();
+    for (int i = 0; i < 4; ++i)
+        receive("$ER,83\r");
+    EXPECT_FALSE(ui.isEnabled("pbSaveSettings"));
+    EXPECT_NE(ui.get("pbSaveSettings").fontColor, colors::Yellow);
+    EXPECT_EQ(engine.failedItems(), 1);
+    EXPECT_STREQ(engine.lastFailure(), "CD: Invalid Current Loop Range");
+    EXPECT_EQ(ui.text("lblError"), "Invalid Current Loop Range");
+    EXPECT_EQ(st->queue.queueState, QueueList); // what the unit kept is read back
 }
 
 TEST_F(EngineTest, VerdictsInIdleChangeNothing)

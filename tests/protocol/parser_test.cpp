@@ -557,7 +557,7 @@ TEST(DeviceErrors, TextsOfEveryNumber)
     int found = 0;
     for (int n = -100; n <= 200; ++n) {
         char out[128] = "untouched";
-        const bool known = deviceErrorText(n, out, sizeof out, nullptr);
+        const bool known = deviceErrorText(n, out, sizeof out);
         found += known;
         auto it = std::find_if(table.begin(), table.end(), [n](const auto& e) { return e.first == n; });
         EXPECT_EQ(known, it != table.end()) << n;
@@ -565,7 +565,7 @@ TEST(DeviceErrors, TextsOfEveryNumber)
     }
     EXPECT_EQ(found, 36);
     char small[8];
-    EXPECT_TRUE(deviceErrorText(86, small, sizeof small, nullptr));
+    EXPECT_TRUE(deviceErrorText(86, small, sizeof small));
     EXPECT_STREQ(small, "Instrum");
 }
 
@@ -601,6 +601,88 @@ TEST(TokenReader, CopiesOneFieldAtMost60Characters)
         std::memset(out, 'Z', sizeof out);
         EXPECT_EQ(tokenReader(source.c_str(), out), static_cast<int>(field.size())) << source;
         EXPECT_EQ(std::string(out), field);
+    }
+}
+
+} // namespace
+} // namespace dxu::test
+
+namespace dxu::test {
+namespace {
+
+// What the parser reports, one line per event.
+class EventLog final : public UnitEvents {
+public:
+    void result(const Result& r) override
+    {
+        char text[96];
+        std::snprintf(text, sizeof text, "result %d %c %.3f %.1f idx%d/%d%s %s|%s", static_cast<int>(r.kind),
+                      r.address ? r.address : '-', r.noValue ? -1.0 : static_cast<double>(r.distance),
+                      static_cast<double>(r.intensity),
+                      r.targetIndex, r.targetCount, r.setComplete ? " set" : "", std::string(r.state).c_str(),
+                      std::string(r.detail).c_str());
+        lines.emplace_back(text);
+    }
+    void deviceError(const DeviceError& e) override
+    {
+        lines.push_back("error " + std::to_string(e.code) + " " + std::string(e.text) + (e.known ? "" : " ?"));
+    }
+    void settingRead(const SettingCode& c) override { lines.push_back("setting " + std::string(c.code)); }
+    void version(std::string_view t) override { lines.push_back("version " + std::string(t)); }
+    void laserState(bool on) override { lines.push_back(on ? "laser on" : "laser off"); }
+    void beamPower(int v) override { lines.push_back("beam " + std::to_string(v)); }
+    void laserDiode(bool on) override { lines.push_back(on ? "diode on" : "diode off"); }
+    void addressNotAssigned() override { lines.emplace_back("address not assigned"); }
+    std::vector<std::string> lines;
+};
+
+// Bytes in, events out: each reply the parser takes is told once, with what
+// it carried; a reply it does not take tells nothing.
+TEST_F(ParserTest, RepliesBecomeEvents)
+{
+    struct Case {
+        const char* name;
+        int mode, display;
+        const char* awaited; // code in flight, or nullptr for any
+        std::string input;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"distance and intensity", 1, 2, nullptr, "$BM,12.345,678\r", {"result 0 a 12.345 0.7 idx-1/0 |"}},
+        {"no distance", 1, 1, nullptr, "$BM,\r", {"result 0 a -1.000 0.0 idx-1/0 |"}},
+        {"binning target ends its set", 2, 1, nullptr, "$BM,1,2,5.700,17\r", {"result 1 a 5.700 17.0 idx1/2 set |"}},
+        {"binning target without index", 2, 1, nullptr, "$BM,x\r", {"result 1 a 0.000 0.0 idx-1/0 |"}},
+        {"detection triggered", 3, 1, nullptr, "$BM,1234\r", {"result 2 a 0.000 0.0 idx-1/0 ON |1234 mm"}},
+        {"detection released", 3, 1, nullptr, "$BM,0\r", {"result 2 a 0.000 0.0 idx-1/0 OFF|"}},
+        {"setting", 1, 1, "PF", "$PF,2000\r", {"setting PF"}},
+        {"version", 1, 1, "SV", "$SV,DXU v1.0.5 build 7\r", {"version DXU v1.0.5 build 7", "setting SV"}},
+        {"status", 1, 1, "US", "$US,2\r", {"laser on"}},
+        {"beam power", 1, 1, "BP", "$BP,77\r", {"beam 77"}},
+        {"laser diode", 1, 1, "LD", "$LD,0\r", {"diode off"}},
+        {"known error", 1, 1, nullptr, "$ER,83\r", {"error 83 Invalid Current Loop Range"}},
+        {"unknown error", 1, 1, nullptr, "$ER,98\r", {"error 98 ER 98 ?"}},
+        {"address not assigned", 1, 1, nullptr, "$ER,-82\r", {"address not assigned"}},
+        {"a reply to nothing in flight", 1, 1, "MM", "$PF,2000\r", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EventLog log;
+        events.fanout.add(log);
+        measuring(c.mode, c.display);
+        rec().address = 'a';
+        rec().lastDistance = rec().lastIntensity = 0;
+        st.targetCount = 0;
+        st.queue.resetQueue();
+        st.lastSendTick = 1;
+        if (c.awaited) {
+            const std::string line = std::string("$") + c.awaited;
+            st.awaited.expect(line.c_str(), line.size());
+        } else {
+            st.awaited.expectAny();
+        }
+        feed(c.input);
+        EXPECT_EQ(log.lines, c.events);
+        events.fanout.remove(log);
     }
 }
 

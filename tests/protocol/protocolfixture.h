@@ -21,7 +21,8 @@ public:
     FakePort port;
     FakeUi ui;
     RecordingHooks hooks;
-    Protocol protocol{st, port, hooks, ui, hooks, hooks};
+    WindowEvents events{st, ui, hooks};
+    Protocol protocol{st, port, hooks, events.fanout};
 
     // Hands text to the parser the way the receive handler does, and checks
     // that the parser consumed (zeroed) every byte and nothing beyond.

@@ -216,7 +216,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 
     // Leaving now asks first; No keeps the program running.
     messages.answerNext(MsgAnswer::No);
-    EXPECT_FALSE(top().unsavedChangesPrompt(1));
+    EXPECT_FALSE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Warning");
 
@@ -227,7 +227,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
-    EXPECT_TRUE(top().unsavedChangesPrompt(1));
+    EXPECT_TRUE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
 }
 
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)

@@ -1,0 +1,42 @@
+#pragma once
+// The questions and notices of the core, asked through one interface: the
+// window shows them in message boxes, dxu-cli answers them from its options.
+// A question is named, never recognised by its caption.
+#include <QString>
+
+namespace dxu {
+
+enum class Question {
+    ViewErrors,           // errors were listed during a list: view them?
+    NoUnitsAssigned,      // a network connect with no unit assigned
+    PortLost,             // the port went away under the connection
+    CannotConnect,        // the point-to-point unit did not answer
+    CannotConnectUnit,    // a network unit stepped to did not answer
+    CannotConnectNetwork, // no unit of the network answered
+    ResetUnit,            // reset the unit to its saved settings?
+    UnsavedOnExit,        // settings not saved in the unit: end the program?
+    UnsavedOnDisconnect,  // settings not saved in the unit: disconnect?
+};
+
+// When the user is asked about settings not saved in the unit.
+enum class UnsavedMoment { Exit, Disconnect };
+
+struct Asking {
+    Asking(Question q) : question(q) {} // NOLINT: a question alone is an asking
+    Question question;
+    int count = 0;   // ViewErrors: how many
+    int unit = 0;    // CannotConnectUnit: the unit's number
+    char address = 0; // CannotConnectUnit: its address
+    QString reason;  // PortLost: what the link said, or empty
+    int comNumber = 0; // PortLost: the port
+    QString details; // the connect failures: what was tried
+};
+
+class Asker {
+public:
+    virtual ~Asker() = default;
+    // True for Yes; a notice is only told, and its answer means nothing.
+    virtual bool ask(const Asking& asking) = 0;
+};
+
+} // namespace dxu
