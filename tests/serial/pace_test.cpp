@@ -4,6 +4,7 @@
 #include "serial/commportdriver.h"
 #include "services/clock.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace dxu;
@@ -67,33 +68,33 @@ TEST(SerialPace, HandlerWithANestedLoopKeepsItsBytes)
 // handed over every polling delay, not line by line, until the next send.
 TEST(SerialPace, StreamIsGatheredUntilTheNextSend)
 {
+    // A long polling delay: what must wait is checked well inside it, so a
+    // loaded machine's late timers cannot end it early; what must come is
+    // waited for.
+    constexpr int Delay = 1000;
     Pty pty{kCom};
     TCommPortDriver d;
     d.SetComPort(pnCOM6);
-    d.SetComPortPollingDelay(300);
+    d.SetComPortPollingDelay(Delay);
     QByteArray received;
     d.SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
     ASSERT_TRUE(d.Connect());
     const QByteArray stream(TCommPortDriver::StreamBytes + 1, 'x');
     pty.write(stream);
-    dxu::test::runEventsFor(60);
-    ASSERT_EQ(received, stream);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received == stream; }, Delay / 2));
     pty.write("$BM,1.0\r");
     dxu::test::runEventsFor(60);
     EXPECT_EQ(received, stream) << "gathered for the polling delay";
-    dxu::test::runEventsFor(400);
-    EXPECT_EQ(received, stream + "$BM,1.0\r");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received == stream + "$BM,1.0\r"; }, 2 * Delay));
     received.clear();
     pty.write("$BM,2.0\r");
     dxu::test::runEventsFor(60);
     EXPECT_TRUE(received.isEmpty());
     d.SendData("$ST\r", 4);
-    dxu::test::runEventsFor(60);
-    EXPECT_EQ(received, "$BM,2.0\r") << "a send ends the gathering";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received == "$BM,2.0\r"; }, Delay / 2)) << "a send ends the gathering";
     pty.read(4, 400);
     pty.write("$OK\r");
-    dxu::test::runEventsFor(60);
-    EXPECT_EQ(received, "$BM,2.0\r$OK\r") << "the reply comes on arrival";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received == "$BM,2.0\r$OK\r"; }, Delay / 2)) << "the reply comes on arrival";
 }
 
 // After the last received byte a block waits one character at the line rate
