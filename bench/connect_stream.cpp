@@ -49,19 +49,9 @@ namespace {
 using namespace dxu;
 using bench::lineBound;
 using bench::Exchange;
+using bench::CountingTopForm;
 using bench::waitFor;
 
-// Every result the display writes into the result line.
-class CountingTopForm : public TTopForm {
-public:
-    void setText(std::string_view name, std::string_view text) override
-    {
-        if (name == "lblResult" && !text.empty())
-            ++shown;
-        TTopForm::setText(name, text);
-    }
-    long shown = 0;
-};
 
 // Answers every file dialog with one path.
 class AnsweredFileDialogs : public FileDialogService {

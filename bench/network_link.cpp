@@ -27,18 +27,9 @@
 namespace {
 
 using namespace dxu;
+using bench::CountingTopForm;
 using bench::waitFor;
 
-class CountingTopForm : public TTopForm {
-public:
-    void setText(std::string_view name, std::string_view text) override
-    {
-        if (name == "lblResult" && !text.empty())
-            ++shown;
-        TTopForm::setText(name, text);
-    }
-    long shown = 0;
-};
 
 void runFor(int ms)
 {

@@ -2,6 +2,7 @@
 // What the drivers that run the program against dxu-sim share: a private
 // settings store, the offscreen platform unless another is asked for, the
 // simulator answering at once as COM1, and waiting on the event loop.
+#include "app/topform.h"
 #include "e2e/simprocess.h"
 #include "services/messages.h"
 
@@ -108,5 +109,18 @@ inline bool waitFor(const std::function<bool()>& condition, int ms)
     }
     return true;
 }
+
+// The main window, counting every result the display writes into the result
+// line.
+class CountingTopForm : public TTopForm {
+public:
+    void setText(std::string_view name, std::string_view text) override
+    {
+        if (name == "lblResult" && !text.empty())
+            ++shown;
+        TTopForm::setText(name, text);
+    }
+    long shown = 0;
+};
 
 } // namespace dxu::bench
