@@ -114,9 +114,7 @@ int main(int argc, char** argv)
     CountingTopForm top;
     top.show();
     DxuState& st = top.state();
-    const auto readDone = [&] {
-        return st.connected == 1 && st.current().settingsRead == 1 && st.queue.queueState == QueueIdle;
-    };
+    const auto readDone = [&] { return top.settingsReadAndIdle(); };
 
     auto* port = top.findChild<TCommPortDriver*>(QStringLiteral("CommPort"));
     if (!port)

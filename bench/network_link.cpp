@@ -78,9 +78,7 @@ int main(int argc, char** argv)
     CountingTopForm top;
     top.show();
     DxuState& st = top.state();
-    const auto readDone = [&] {
-        return st.connected == 1 && st.current().settingsRead == 1 && st.queue.queueState == QueueIdle;
-    };
+    const auto readDone = [&] { return top.settingsReadAndIdle(); };
     const QByteArray direct = QByteArray::fromStdString(sim.devicePath());
     const QByteArray network = server.address(test::Ser2net::Rfc2217).toLatin1();
 

@@ -120,6 +120,12 @@ public:
             ++shown;
         TTopForm::setText(name, text);
     }
+    // Connected, the unit's settings read and nothing more queued.
+    bool settingsReadAndIdle()
+    {
+        const DxuState& st = state();
+        return st.connected == 1 && st.current().settingsRead == 1 && st.queue.queueState == QueueIdle;
+    }
     long shown = 0;
 };
 
