@@ -148,7 +148,7 @@ TTopForm::~TTopForm()
 ModuleSet TTopForm::modules()
 {
     return {state_,     relay_,    *this,      hooks_,       *protocol_, *engine_,  *session_,
-            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_};
+            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_, events_};
 }
 
 void TTopForm::attachWindows(const Windows& windows)

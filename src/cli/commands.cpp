@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/interrupt.h"
+#include "cli/journalcommands.h"
 #include "cli/progress.h"
 #include "cli/setupcommands.h"
 #include "cli/unitline.h"
@@ -178,6 +179,7 @@ int runApply(const Options& o)
     if (o.dryRun)
         return finished(runApplyDryRun(o, image.record));
     UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
+    LineJournal journal(line, o);
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
@@ -266,9 +268,17 @@ int runMeasure(const Options& o)
         sinceResult.restart();
     };
 
+    QString lastError; // --publish
     result = line.startMeasuring();
     if (result.ok()) {
         publisher.setStatus(unitName(address), publish::UnitState::Measuring); // --publish
+        // The unit's last error while measuring goes with its status, once per change.
+        line.onDeviceError = [&](const QString& text) {
+            if (text == lastError)
+                return;
+            lastError = text;
+            publisher.setStatus(unitName(address), publish::UnitState::Measuring, text);
+        };
         QElapsedTimer clock;
         clock.start();
         sinceResult.start();
@@ -297,6 +307,7 @@ int runMeasure(const Options& o)
         result.status = 128 + interruptSignal();
     }
     line.onResult = nullptr;
+    line.onDeviceError = nullptr;
     // Stopped on every path: done, silent, interrupted.
     const Outcome stopped = line.stopMeasuring();
     line.disconnect();

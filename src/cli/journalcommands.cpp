@@ -179,10 +179,8 @@ int runReport(const QStringList& args)
     const QString version = QString::fromLatin1(unitLine.versionText()).trimmed();
     unitLine.disconnect();
 
-    const QString link = o.devicePath.isEmpty()
-                             ? QStringLiteral("COM %1 (%2)").arg(o.comNumber).arg(comDevicePath(o.comNumber))
-                             : o.devicePath;
-    ReportDetails details{QDateTime::currentDateTime(), people.technician, people.site, link, o.rate, version};
+    ReportDetails details{QDateTime::currentDateTime(), people.technician, people.site, journalLink(o), o.rate,
+                          version};
     Journal journal({}, [](const QString& text) { printError(text); });
     const char unitAddress = unit.addressChar();
     const std::vector<Change> today = journal.changes(
@@ -212,6 +210,31 @@ int runJournalCommand(int argc, char** argv)
         return runHistory(args);
     installInterruptHandler(&app);
     return runReport(args);
+}
+
+QString journalLink(const Options& o)
+{
+    return o.devicePath.isEmpty() ? QStringLiteral("COM %1 (%2)").arg(o.comNumber).arg(comDevicePath(o.comNumber))
+                                  : o.devicePath;
+}
+
+LineJournal::LineJournal(UnitLine& line, const Options& o)
+    : line_(line), journal_({}, [](const QString& text) { printError(text); }),
+      recorder_(journal_,
+                [&line, link = journalLink(o)] {
+                    const char address = line.state().current().addressChar();
+                    return WriteTarget{link, address ? QString(QLatin1Char(address)) : QString(),
+                                       QString::fromLatin1(line.versionText()).trimmed()};
+                }),
+      feed_(recorder_, line.state())
+{
+    line_.subscribe(feed_);
+}
+
+LineJournal::~LineJournal()
+{
+    line_.unsubscribe(feed_);
+    recorder_.settle();
 }
 
 } // namespace dxu::cli

@@ -67,8 +67,11 @@ public:
     // only a number in the result line and refuses nothing by name.
     void deviceError(const DeviceError& e) override
     {
-        if (e.known && !e.text.empty())
-            line_.refusal_ = QString::fromLatin1(e.text.data(), static_cast<qsizetype>(e.text.size())).trimmed();
+        const QString text = QString::fromLatin1(e.text.data(), static_cast<qsizetype>(e.text.size())).trimmed();
+        if (e.known && !text.isEmpty())
+            line_.refusal_ = text;
+        if (line_.onDeviceError)
+            line_.onDeviceError(text);
     }
     void addressNotAssigned() override { line_.message_ = QStringLiteral("RS-485 Error: Unit address is not assigned"); }
 

@@ -72,6 +72,10 @@ public:
     bool runUntil(const std::function<bool()>& done, int timeoutMs, bool interruptible = true);
 
     UnitRecord& unit() { return st_.current(); }
+    const DxuState& state() const { return st_; }
+    // Another listener to what the line tells (the journal); removed before it goes.
+    void subscribe(UnitEvents& listener) { events_.add(listener); }
+    void unsubscribe(UnitEvents& listener) { events_.remove(listener); }
     // The port is open (it closes when the device goes away).
     bool linkUp() const { return driver_.Connected(); }
     // What went wrong with the port, or empty.
@@ -84,6 +88,8 @@ public:
 
     // Called for every measurement result.
     std::function<void()> onResult;
+    // Each error reply of the unit, as its text ("ER nn" when unknown).
+    std::function<void(const QString& text)> onDeviceError;
     // Called with the read progress ("Reading settings n of m").
     std::function<void(const QString& text, int value, int maximum)> onProgress;
 

@@ -1,6 +1,8 @@
 #include "currentloop/clsettings.h"
 
 #include "currentloop/loopmodel.h"
+#include "protocol/commandids.h"
+#include "protocol/settingcodes.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,6 +13,29 @@
 #include <QVBoxLayout>
 
 namespace dxu {
+namespace {
+
+// The four fields in the order of the edits, with what their writes are
+// called on the line.
+struct LoopField {
+    uint32_t commandId;
+    int32_t UnitRecord::*changed;
+    const char* caption;
+};
+constexpr LoopField kFields[] = {{IdAnalogLow, &UnitRecord::analogLowChanged, "Distance at 4mA"},
+                                 {IdAnalogHigh, &UnitRecord::analogHighChanged, "Distance at 20mA"},
+                                 {IdFaultCurrent, &UnitRecord::faultCurrentChanged, "Fault Indication"},
+                                 {IdFaultTimeout, &UnitRecord::faultTimeoutChanged, "Fault Timeout"}};
+
+int fieldOf(uint32_t commandId)
+{
+    for (int i = 0; i < 4; ++i)
+        if (kFields[i].commandId == commandId)
+            return i;
+    return -1;
+}
+
+} // namespace
 
 TfrmCLSettings::TfrmCLSettings(QWidget* parent) : PlacedDialog(QSize(280, 200), parent)
 {
@@ -43,7 +68,12 @@ TfrmCLSettings::TfrmCLSettings(QWidget* parent) : PlacedDialog(QSize(280, 200), 
     edFaultIndication_ = row(2, "Fault Indication", "edFaultIndication", "2.00..20.00", unitLabel(nullptr, "mA"));
     edFaultTimeout_ = row(3, "Fault Timeout", "edFaultTimeout", "0..99", unitLabel(nullptr, "secs"));
 
+    lblUnitReply_ = new QLabel(this);
+    lblUnitReply_->setObjectName(QStringLiteral("lblUnitReply"));
+    lblUnitReply_->setWordWrap(true);
+
     auto* accept = new QPushButton(QStringLiteral("&Accept"), this);
+    accept_ = accept;
     accept->setObjectName(QStringLiteral("pbAccept"));
     accept->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -56,6 +86,7 @@ TfrmCLSettings::TfrmCLSettings(QWidget* parent) : PlacedDialog(QSize(280, 200), 
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(group);
+    top->addWidget(lblUnitReply_);
     top->addStretch();
     top->addLayout(buttons);
 
@@ -63,10 +94,14 @@ TfrmCLSettings::TfrmCLSettings(QWidget* parent) : PlacedDialog(QSize(280, 200), 
     connect(cancel, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TfrmCLSettings::bind(DxuState& state, std::function<void()> queueUpload)
+void TfrmCLSettings::bind(DxuState& state, std::function<void()> queueUpload, EventFanout& events)
 {
     st_ = &state;
     queueUpload_ = std::move(queueUpload);
+    if (events_)
+        events_->remove(*this);
+    events_ = &events;
+    events.add(*this);
 }
 
 void TfrmCLSettings::showEvent(QShowEvent* event)
@@ -75,8 +110,19 @@ void TfrmCLSettings::showEvent(QShowEvent* event)
     FormShow();
 }
 
+void TfrmCLSettings::hideEvent(QHideEvent* event)
+{
+    // Cancel while the unit is still asked: the upload goes on without the
+    // window.
+    awaited_ = 0;
+    accept_->setEnabled(true);
+    PlacedDialog::hideEvent(event);
+}
+
 void TfrmCLSettings::FormShow()
 {
+    lblUnitReply_->clear();
+    refusedField_ = -1;
     if (!st_)
         return;
     const LoopRangeTexts t = loopRangeTexts(*st_);
@@ -95,16 +141,91 @@ void TfrmCLSettings::pbAcceptClick()
     const LoopRangeTexts t{edAnalogLow_->text(), edAnalogHigh_->text(), edFaultIndication_->text(),
                            edFaultTimeout_->text(), {}};
     int refused = -1;
-    if (acceptLoopRanges(*st_, t, queueUpload_, &refused)) {
-        accept();
+    lblUnitReply_->clear();
+    // Which fields go to the unit is known once Accept has marked them, and
+    // before the upload starts: a quick line may answer within the call.
+    bool started = false;
+    const auto upload = [this, &started] {
+        awaited_ = 0;
+        for (int i = 0; i < 4; ++i)
+            if (st_->current().*kFields[i].changed)
+                awaited_ |= 1u << i;
+        refusedField_ = -1;
+        started = awaited_ != 0;
+        if (started) {
+            accept_->setEnabled(false);
+            lblUnitReply_->setText(QStringLiteral("Sending to the unit..."));
+        }
+        if (queueUpload_)
+            queueUpload_();
+    };
+    if (acceptLoopRanges(*st_, t, upload, &refused)) {
+        if (!started)
+            accept();
         return;
     }
-    // The dialog stays open with the value for correction.
-    QLineEdit* const edits[] = {edAnalogLow_, edAnalogHigh_, edFaultIndication_, edFaultTimeout_};
-    if (refused >= 0 && refused < 4) {
-        edits[refused]->setFocus(Qt::OtherFocusReason);
-        edits[refused]->selectAll();
+    refusedField_ = refused;
+    focusRefused();
+}
+
+void TfrmCLSettings::settingWritten(uint32_t commandId) { answered(commandId); }
+
+void TfrmCLSettings::settingRefused(uint32_t commandId, std::string_view reason)
+{
+    const int field = fieldOf(commandId);
+    if (field < 0 || !(awaited_ & (1u << field)))
+        return;
+    if (refusedField_ < 0) {
+        refusedField_ = field;
+        refusedText_ = edits()[field]->text();
+        refusal_ = QStringLiteral("The unit refused %1: %2")
+                       .arg(QLatin1String(kFields[field].caption),
+                            QString::fromLatin1(reason.data(), static_cast<qsizetype>(reason.size())));
     }
+    answered(commandId);
+}
+
+// The read-back after an upload shows the unit's values in the fields; the
+// refused field keeps what was typed, for correction.
+void TfrmCLSettings::settingRead(const SettingCode& code)
+{
+    if (refusedField_ >= 0 && awaited_ == 0 && isVisible() && code.commandId == kFields[refusedField_].commandId) {
+        edits()[refusedField_]->setText(refusedText_);
+        focusRefused();
+    }
+}
+
+void TfrmCLSettings::answered(uint32_t commandId)
+{
+    const int field = fieldOf(commandId);
+    if (field < 0 || !(awaited_ & (1u << field)))
+        return;
+    awaited_ &= ~(1u << field);
+    if (awaited_ == 0) {
+        accept_->setEnabled(true);
+        if (refusedField_ < 0) {
+            lblUnitReply_->clear();
+            accept();
+            return;
+        }
+        lblUnitReply_->setText(refusal_);
+        focusRefused();
+    }
+}
+
+// The dialog stays open with the refused value for correction.
+void TfrmCLSettings::focusRefused()
+{
+    if (refusedField_ >= 0 && refusedField_ < 4) {
+        QLineEdit* edit = edits()[refusedField_];
+        edit->setFocus(Qt::OtherFocusReason);
+        edit->selectAll();
+    }
+}
+
+std::array<QLineEdit*, 4> TfrmCLSettings::edits() const
+{
+    return {edAnalogLow_, edAnalogHigh_, edFaultIndication_, edFaultTimeout_};
 }
 
 } // namespace dxu

@@ -1,8 +1,10 @@
 #pragma once
 // Current-loop output range, fault current and time-out of the current unit.
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "services/formplacement.h"
 
+#include <array>
 #include <functional>
 
 class QLabel;
@@ -10,13 +12,22 @@ class QLineEdit;
 
 namespace dxu {
 
-class TfrmCLSettings : public PlacedDialog {
+// Accept closes the window once the unit has taken every changed value; a
+// value the unit refuses stays in its field, with the unit's reason, for
+// correction.
+class TfrmCLSettings : public PlacedDialog, public UnitEvents {
     Q_OBJECT
 public:
     explicit TfrmCLSettings(QWidget* parent = nullptr);
 
     // What the dialog works on; the main window binds it once after creation.
-    void bind(DxuState& state, std::function<void()> queueUpload);
+    // The dialog follows the upload's outcome through events; as a child of
+    // the main window it outlives the events it is added to.
+    void bind(DxuState& state, std::function<void()> queueUpload, EventFanout& events);
+
+    void settingWritten(uint32_t commandId) override;
+    void settingRefused(uint32_t commandId, std::string_view reason) override;
+    void settingRead(const SettingCode& code) override;
 
 public slots:
     void FormShow();
@@ -24,6 +35,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QLineEdit* edAnalogLow_ = nullptr;
@@ -32,9 +44,21 @@ private:
     QLineEdit* edFaultTimeout_ = nullptr;
     QLabel* lblALUnits_ = nullptr;
     QLabel* lblAHUnits_ = nullptr;
+    QLabel* lblUnitReply_ = nullptr;
+    QWidget* accept_ = nullptr;
+
+    // The upload's written fields: done once none is awaited.
+    void answered(uint32_t commandId);
+    void focusRefused();
+    std::array<QLineEdit*, 4> edits() const;
+    unsigned awaited_ = 0;  // bit i: the write of field i is unanswered
+    int refusedField_ = -1;
+    QString refusal_;
+    QString refusedText_;  // what was typed into the refused field
 
     DxuState* st_ = nullptr;
     std::function<void()> queueUpload_;
+    EventFanout* events_ = nullptr;
 };
 
 } // namespace dxu

@@ -56,9 +56,11 @@ void Engine::sendCurrentItem()
             setBusyCursor(false);
         break;
     case KindBuilder:
-        if (it.commandId != 0)
+        if (it.commandId != 0) {
             protocol_.sendWithBuilder();
-        else
+            if (q.queueState == QueueUpload && !retrying_)
+                events_.settingWriteSent(it.commandId);
+        } else
             q.queueState = QueueIdle;
         break;
     default:
@@ -133,7 +135,9 @@ void Engine::dispatchReply(int32_t verdict)
         CommandItem& it = q.atCursor();
         if (it.retriesLeft > 0) {
             --it.retriesLeft;
+            retrying_ = true;
             sendCurrentItem();
+            retrying_ = false;
             return;
         }
         // Failed for good: skipped like a completed item, and counted.
@@ -252,7 +256,10 @@ void Engine::uploadStep(bool answered)
     // A write the unit refused (ER after every try) changed nothing there:
     // it is read back like the others, but nothing waits to be saved.
     const bool written = answered && it.kind == KindBuilder;
+    const bool refused = !answered && it.kind == KindBuilder;
     const uint32_t writtenId = it.commandId;
+    if (refused)
+        events_.settingRefused(writtenId, it.failureText[0] ? std::string_view(it.failureText) : "no reply");
     bool restarted = false;
     if (it.kind == KindBuilder) {
         // The write was answered; the same item now reads the value back.

@@ -109,6 +109,7 @@ private:
     // and ticks only tend the result lamp, so that nothing overtakes the
     // reply in hand; the gathered replies are handled when it is done.
     bool busy_ = false;
+    bool retrying_ = false; // the item in hand is sent again: no new write
 };
 
 } // namespace dxu

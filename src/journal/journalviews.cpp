@@ -63,7 +63,7 @@ JournalViews::JournalViews(DxuState& state, QWidget* owner)
           QMetaObject::invokeMethod(
               this, [text] { showMessage(QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
       }),
-      recorder_(journal_, [this] { return target(); }),
+      recorder_(journal_, [this] { return target(); }), feed_(recorder_, state),
       askPeople_([owner](const ReportPeople& remembered) { return askPeopleDialog(owner, remembered); })
 {
     setObjectName(QStringLiteral("JournalViews"));

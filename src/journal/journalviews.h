@@ -3,6 +3,7 @@
 // line's events feed, "File > History..." and "File > Commissioning
 // Report...". A child of the main window, found there by its type.
 #include "journal/journal.h"
+#include "journal/journalfeed.h"
 #include "journal/recorder.h"
 #include "journal/report.h"
 
@@ -39,6 +40,8 @@ public:
 
     Journal& journal() { return journal_; }
     ChangeRecorder& recorder() { return recorder_; }
+    // What the line's events tell the recorder.
+    JournalFeed& feed() { return feed_; }
     // The line and the unit the window talks to now.
     WriteTarget target() const;
     int lineRate() const;
@@ -57,6 +60,7 @@ private:
     QWidget* owner_;
     Journal journal_;
     ChangeRecorder recorder_;
+    JournalFeed feed_;
     QPointer<TfrmHistory> history_;
     AskPeople askPeople_;
     bool peopleAsked_ = false;

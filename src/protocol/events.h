@@ -67,8 +67,14 @@ public:
     virtual void addressNotAssigned() {}
 
     // The engine.
+    // A write of an upload went out (once, not again for its retries).
+    virtual void settingWriteSent(uint32_t /*commandId*/) {}
     // A write of an upload was answered by the unit.
     virtual void settingWritten(uint32_t /*commandId*/) {}
+    // A write of an upload the unit refused (ER) or left unanswered after
+    // every try: nothing changed in the unit. reason is the unit's error text
+    // or "Cmd Timeout".
+    virtual void settingRefused(uint32_t /*commandId*/, std::string_view /*reason*/) {}
     // The panel holds nothing the unit lacks: its settings were read, or
     // written and about to be read back.
     virtual void nothingToUpload() {}
@@ -99,7 +105,12 @@ public:
     void beamPower(int v) override { each(&UnitEvents::beamPower, v); }
     void laserDiode(bool on) override { each(&UnitEvents::laserDiode, on); }
     void addressNotAssigned() override { each(&UnitEvents::addressNotAssigned); }
+    void settingWriteSent(uint32_t id) override { each(&UnitEvents::settingWriteSent, id); }
     void settingWritten(uint32_t id) override { each(&UnitEvents::settingWritten, id); }
+    void settingRefused(uint32_t id, std::string_view reason) override
+    {
+        each(&UnitEvents::settingRefused, id, reason);
+    }
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }

@@ -73,7 +73,9 @@ private:
     bool handleSetting(std::string_view code, FieldReader& fields);
     void storeSetting(const SettingCode& setting, FieldReader& fields);
     void handleStatus(FieldReader& fields, int replyUnit);
-    ReplyResult handleError(FieldReader& fields);
+    // answers: the error answers the line in flight (it fails); otherwise it
+    // is the unit's own report while measuring, shown and failing nothing.
+    ReplyResult handleError(FieldReader& fields, bool answers);
     void handleMeasurement(FieldReader& fields);
     void handleBinning(std::string_view first, FieldReader& fields, UnitRecord& rec, Result& result);
     void completeTargetSet();
@@ -85,6 +87,7 @@ private:
     Hooks& hooks_;
     UnitEvents& events_;
     char sendBuffer_[64] = {};
+    char reportedError_[sizeof CommandItem::failureText] = {};
 };
 
 // Sets rec.firmwareVersion from an SV text such as "DXU v1.0.5 build 7".

@@ -105,13 +105,20 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
         }
         FieldReader fields(pos + 1, end);
         const std::string_view code = fields.next();
-        if (answersInFlight(code)) {
+        const bool answers = answersInFlight(code);
+        if (answers) {
             st_.lastSendTick = 0;
             if (!st_.awaited.any)
                 st_.awaited.expect(nullptr, 0);
         } else if (!unsolicited(code) || (code == "BM" && !st_.connected)) {
             // A late reply to a command given up, or a stray one: it stays in
             // the terminal and changes nothing.
+            pos = fields.position();
+            continue;
+        }
+        if (!answers && code == "ER") {
+            // The unit's own report while measuring: shown, answers nothing.
+            handleError(fields, false);
             pos = fields.position();
             continue;
         }
@@ -131,13 +138,16 @@ bool Protocol::answersInFlight(std::string_view code) const
     return st_.awaited.any || (st_.lastSendTick != 0 && st_.awaited.answeredBy(code.data(), code.size()));
 }
 
-// What the unit sends of its own accord: results, and the trip times of
-// detection mode. They are shown, and answer no command.
+// What the unit sends of its own accord: results, the trip times of
+// detection mode, and the errors it meets while measuring. They are shown,
+// and answer no command.
 bool Protocol::unsolicited(std::string_view code) const
 {
     if (code == "BM")
         return true;
     const UnitRecord& rec = st_.current();
+    if (code == "ER")
+        return st_.connected && rec.laserOn;
     return rec.outputTBE && rec.measureMode == DetectionMode && rec.laserOn && (code.size() == 4 || code.size() == 1);
 }
 
@@ -149,7 +159,7 @@ Protocol::Flow Protocol::handleReply(std::string_view code, FieldReader& fields,
         return Flow::Continue;
 
     if (code == "ER") {
-        verdict = handleError(fields);
+        verdict = handleError(fields, true);
         return Flow::Stop;
     }
     if (code == "BM") {
@@ -287,21 +297,23 @@ void Protocol::handleStatus(FieldReader& fields, int replyUnit)
     q.cursor = 0;
 }
 
-ReplyResult Protocol::handleError(FieldReader& fields)
+ReplyResult Protocol::handleError(FieldReader& fields, bool answers)
 {
     int32_t number = 0; // an unreadable number is reported as ER 00
     fields.nextInt(number);
+    if (number == AddressNotAssigned && !answers)
+        return ReplyNothing;
     if (number == AddressNotAssigned) {
         events_.addressNotAssigned();
         return ReplyFailure;
     }
     CommandQueue& q = st_.queue;
     const CommandItem& examined = (q.cursor == 0 || q.cursor == 1) ? q.at(0) : q.atCursor();
-    if (number == InvalidCommand && examined.commandId == IdVersion)
+    if (answers && number == InvalidCommand && examined.commandId == IdVersion)
         return ReplyCompleted; // an old unit without a version query
 
     char text[sizeof CommandItem::failureText] = {};
-    const bool quiet = number == InvalidCommand && q.atCursor().commandId == IdStatus;
+    const bool quiet = answers && number == InvalidCommand && q.atCursor().commandId == IdStatus;
     const bool known = deviceErrorText(number, text, sizeof text);
     if (!known) {
         TextBuilder t(text, sizeof text);
@@ -316,15 +328,17 @@ ReplyResult Protocol::handleError(FieldReader& fields)
     if (quiet)
         return ReplyCompleted;
 
-    CommandItem& item = q.atCursor();
-    std::memcpy(item.failureText, text, sizeof item.failureText);
+    char* kept = reportedError_;
+    if (answers)
+        kept = q.atCursor().failureText;
+    std::memcpy(kept, text, sizeof text);
     DeviceError error;
     error.code = number;
-    error.text = item.failureText;
+    error.text = kept;
     error.known = known;
     error.address = st_.current().addressChar();
     events_.deviceError(error);
-    return ReplyFailure;
+    return answers ? ReplyFailure : ReplyNothing;
 }
 
 void Protocol::handleMeasurement(FieldReader& fields)

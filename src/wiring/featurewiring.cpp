@@ -127,6 +127,7 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
 
     // The change journal: its history and the commissioning report.
     auto* journal = new JournalViews(state, owner);
+    m.events.add(journal->feed());
     ui.onClick("History1", [journal] { journal->History1Click(); });
     ui.onClick("CommissioningReport1", [journal] { journal->CommissioningReport1Click(); });
 
@@ -175,7 +176,7 @@ void bindWindows(const ModuleSet& m, const SecondaryWindows& windows)
     if (windows.findUnits)
         windows.findUnits->bind(m.state, m.unitScan, m.ui, m.hooks);
     if (windows.clSettings)
-        windows.clSettings->bind(m.state, upload);
+        windows.clSettings->bind(m.state, upload, m.events);
     Protocol& protocol = m.protocol;
     if (windows.clCalibration)
         windows.clCalibration->bind(m.state, [&engine = m.engine] { engine.sendCurrentItem(); },

@@ -15,6 +15,7 @@ namespace dxu {
 struct DxuState;
 class CaptureLog;
 class Engine;
+class EventFanout;
 class Hooks;
 class LinkRelay;
 class PcRateFollow;
@@ -53,6 +54,7 @@ struct ModuleSet {
     UnitScan& unitScan;
     CaptureLog& capture;
     SetupFiles& files;
+    EventFanout& events;
 };
 
 // Every feature's controls and menu items: connect, unit switching,

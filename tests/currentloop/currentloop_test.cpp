@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 
 namespace dxu::test {
@@ -75,6 +76,34 @@ TEST_F(CurrentLoop, AcceptWritesChangedRangesAndTakesAnEmptyTimeOutAsZero)
                             [](const std::string& l) { return l.rfind("$AL,", 0) == 0 || l.rfind("$AF,", 0) == 0; }),
               0);
     EXPECT_EQ(link->unit(0).settings().getInt("AT"), 0);
+}
+
+// A value within the program's limits that the unit refuses keeps the window
+// open with the unit's reason and the value for correction; what the unit
+// took closes it.
+TEST_F(CurrentLoop, AValueTheUnitRefusesStaysForCorrection)
+{
+    dxusim::Options options = quick();
+    options.refuse = {"AF"};
+    attach(options);
+    connect();
+    auto* dialog = top().windows().clSettings;
+    dialog->show();
+    type("edFaultIndication", "4.5");
+    click("pbAccept");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(get<QLabel>("lblUnitReply")->text().left(33), QStringLiteral("The unit refused Fault Indication"));
+    EXPECT_EQ(get<QLineEdit>("edFaultIndication")->text(), QStringLiteral("4.5"));
+    EXPECT_TRUE(get<QPushButton>("pbAccept")->isEnabled());
+    EXPECT_FALSE(top().isEnabled("pbSaveSettings"));
+
+    type("edFaultIndication", "3.6");
+    type("edFaultTimeout", "7");
+    click("pbAccept");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(link->unit(0).settings().getInt("AT"), 7);
 }
 
 TEST_F(CurrentLoop, SetWritesCoarseAndFineReadsBackAndSaveStores)

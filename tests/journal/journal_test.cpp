@@ -7,6 +7,7 @@
 #include "journal/recorder.h"
 #include "journal/report.h"
 #include "common/simwindow.h"
+#include "currentloop/clsettings.h"
 #include "journal/journalviews.h"
 #include "mainwindow/fixture.h"
 #include "protocol/settingcodes.h"
@@ -402,6 +403,41 @@ TEST_F(ReportWindowTest, TheReportOfTheConnectedUnitAsksWhoAndWhereOnce)
     EXPECT_EQ(storedReportPeople().site, QStringLiteral("Site 9"));
 }
 
+// What the window writes is journalled as it goes: one row per write that
+// went out, with the unit's answer to that write and the value read back.
+TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
+{
+    dxusim::Options options = quick();
+    options.refuse = {"AF"};
+    attach(options, {{"AT", {5}}});
+    connect();
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    const size_t before = views->journal().changes().size();
+    top().windows().clSettings->show();
+    type("edFaultTimeout", "7");
+    type("edFaultIndication", "4.5");
+    click("pbAccept");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+
+    // The settings written (a refused write is tried again: still one write).
+    std::set<std::string> writes;
+    for (const std::string& line : link->received)
+        if (line.size() > 4 && line[3] == ',')
+            writes.insert(line.substr(1, 2));
+    std::vector<Change> rows = views->journal().changes();
+    ASSERT_EQ(rows.size() - before, writes.size());
+    std::set<std::string> told;
+    for (size_t i = 0; i < writes.size(); ++i) {
+        const Change& c = rows[i];
+        told.insert(c.code.toStdString() + " " + outcomeText(c.outcome).toStdString() + " " + c.detail.toStdString());
+        EXPECT_TRUE(c.address.isEmpty() || c.address == QStringLiteral("a"));
+    }
+    EXPECT_EQ(told, (std::set<std::string>{"AF refused Invalid Current Loop Range", "AT accepted "}));
+    const Change& at = rows[0].code == QStringLiteral("AT") ? rows[0] : rows[1];
+    EXPECT_EQ(at.oldValue.left(1) + at.newValue.left(1), QStringLiteral("57"));
+}
+
 TEST_F(JournalTest, CliHistoryAndReport)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -412,22 +448,19 @@ TEST_F(JournalTest, CliHistoryAndReport)
     const QString port = QString::fromStdString(sim.devicePath());
     const QString pdf = dir.filePath(QStringLiteral("unit.pdf"));
 
-    // The unit's change of today, recorded before the report.
-    const ProcessRun read = run(QStringLiteral(DXU_CLI_PATH), {"read", "--port", port, "--format", "csv"}, env);
+    // The unit's change of today: dxu-cli apply journals what it writes.
+    const QString file = dir.filePath(QStringLiteral("unit.dxu"));
+    const ProcessRun read = run(QStringLiteral(DXU_CLI_PATH), {"read", "--port", port, "--output", file}, env);
     ASSERT_EQ(read.status, 0) << read.err.toStdString();
-    Change c;
-    for (const QString& line : read.out.split('\n')) {
-        if (line.startsWith(QLatin1String("Version,")))
-            c.version = line.section(QLatin1Char(','), 1, 1);
-        if (line.startsWith(QLatin1String("Address,")))
-            c.address = line.section(QLatin1Char(','), 1, 1);
-    }
-    c.code = QStringLiteral("OF");
-    c.caption = QStringLiteral("Offset Distance");
-    c.oldValue = QStringLiteral("0.000 m");
-    c.newValue = QStringLiteral("0.125 m");
-    c.link = port;
-    ASSERT_TRUE(journal.recordChange(c));
+    const ProcessRun shown = run(QStringLiteral(DXU_CLI_PATH), {"show", file}, env);
+    ASSERT_TRUE(shown.out.contains(QStringLiteral("offset_distance = 0.000 m"))) << shown.out.toStdString();
+    QFile edited(dir.filePath(QStringLiteral("unit.txt")));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write(QString(shown.out).replace(QStringLiteral("offset_distance = 0.000 m"), QStringLiteral("offset_distance = 0.125 m")).toUtf8());
+    edited.close();
+    ASSERT_EQ(run(QStringLiteral(DXU_CLI_PATH), {"import", edited.fileName(), "--output", file}, env).status, 0);
+    const ProcessRun apply = run(QStringLiteral(DXU_CLI_PATH), {"apply", file, "--port", port}, env);
+    ASSERT_EQ(apply.status, 0) << apply.err.toStdString();
     ProcessRun report = run(QStringLiteral(DXU_CLI_PATH),
                      {"report", "--port", port, "--output", pdf, "--technician", "J. Tech", "--site", "Pump 7"}, env);
     ASSERT_EQ(report.status, 0) << report.err.toStdString();

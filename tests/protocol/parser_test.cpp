@@ -643,7 +643,7 @@ TEST_F(ParserTest, RepliesBecomeEvents)
     struct Case {
         const char* name;
         int mode, display;
-        const char* awaited; // code in flight, or nullptr for any
+        const char* awaited; // code in flight, nullptr for any, "" for none
         std::string input;
         std::vector<std::string> events;
     };
@@ -663,6 +663,8 @@ TEST_F(ParserTest, RepliesBecomeEvents)
         {"unknown error", 1, 1, nullptr, "$ER,98\r", {"error 98 ER 98 ?"}},
         {"address not assigned", 1, 1, nullptr, "$ER,-82\r", {"address not assigned"}},
         {"a reply to nothing in flight", 1, 1, "MM", "$PF,2000\r", {}},
+        {"the unit's own error while measuring", 1, 1, "", "$ER,4\r$BM,1.000\r",
+         {"error 4 Target not found", "result 0 a 1.000 0.0 idx-1/0 |"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -673,13 +675,16 @@ TEST_F(ParserTest, RepliesBecomeEvents)
         rec().lastDistance = rec().lastIntensity = 0;
         st.targetCount = 0;
         st.queue.resetQueue();
-        st.lastSendTick = 1;
-        if (c.awaited) {
+        st.lastSendTick = c.awaited && !*c.awaited ? 0 : 1;
+        if (c.awaited && *c.awaited) {
             const std::string line = std::string("$") + c.awaited;
             st.awaited.expect(line.c_str(), line.size());
-        } else {
+        } else if (!c.awaited) {
             st.awaited.expectAny();
+        } else {
+            st.awaited.expect(nullptr, 0);
         }
+        rec().laserOn = 1;
         feed(c.input);
         EXPECT_EQ(log.lines, c.events);
         events.fanout.remove(log);

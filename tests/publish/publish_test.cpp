@@ -89,7 +89,7 @@ class PublishTest : public ::testing::Test {
 protected:
     QString startSim()
     {
-        EXPECT_TRUE(sim.start({QStringLiteral("--reply-delay"), QStringLiteral("0")}));
+        EXPECT_TRUE(sim.start(QStringList{QStringLiteral("--reply-delay"), QStringLiteral("0")} + simOptions));
         return QString::fromStdString(sim.devicePath());
     }
     void startCli(const QStringList& args, const QStringList& env = {})
@@ -131,6 +131,7 @@ protected:
     QTemporaryDir dir;
     Broker broker{dir.path()};
     SimProcess sim;
+    QStringList simOptions;
     QProcess cli;
     int files = 0;
 };
@@ -190,6 +191,23 @@ TEST_F(PublishTest, EveryResultReachesASubscriberAtEitherQualityOfService)
     const QString presence = QStringLiteral("plant/publisher/") + status["publisher"].toString();
     ASSERT_TRUE(Subscriber::waitFor([&] { return !late.messages(presence).isEmpty(); }, 5000));
     EXPECT_EQ(late.messages(presence).last()["state"].toString(), "offline");
+}
+
+// An error the unit reports while measuring goes with its retained status,
+// once, and the next idle status without an error clears it.
+TEST_F(PublishTest, TheUnitsLastErrorWhileMeasuringIsInItsStatus)
+{
+    ASSERT_TRUE(broker.start());
+    simOptions = {"--measure-error", "4,12"};
+    Subscriber sub;
+    ASSERT_TRUE(sub.start(broker, QStringLiteral("plant/unit/status")));
+    const CliRun r = measure({"--count", "12", "--publish", broker.url()});
+    EXPECT_EQ(r.status, 0) << r.err.join('\n').toStdString();
+    Subscriber::waitFor([&] { return sub.messages(QStringLiteral("plant/unit/status")).size() >= 3; }, 5000);
+    QStringList seen;
+    for (const QJsonObject& o : sub.messages(QStringLiteral("plant/unit/status")))
+        seen << o["state"].toString() + ":" + (o["error"].isNull() ? QStringLiteral("-") : o["error"].toString());
+    EXPECT_EQ(seen, QStringList({"measuring:-", "measuring:Averaging Error", "idle:-"}));
 }
 
 TEST_F(PublishTest, ABrokerRestartIsRiddenOutAndWhatWasDroppedIsSaid)

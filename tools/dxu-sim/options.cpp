@@ -77,6 +77,9 @@ const char kHelp[] =
     "  --overlong N[,LEN]  after the N-th reply, a line of LEN bytes (default 60000)\n"
     "                      that never ends\n"
     "  --wrong-address N   every N-th reply comes from an address no unit has\n"
+    "  --refuse C1,C2,..   writes of these setting codes are answered with the\n"
+    "                      setting's error (ER,49 when it has none)\n"
+    "  --measure-error N,E every N-th streamed measurement is ER,E instead\n"
     "  --exit-after-bm N   exit after the N-th measurement reply (the cable pulled)\n"
     "  --help              this text\n"
     "\n"
@@ -247,6 +250,14 @@ Options parseOptions(int argc, char** argv)
                 o.overlongLength = int(toInt(opt, p[1], 1, 10000000));
         } else if (flag("--wrong-address")) {
             o.wrongAddressEvery = int(toInt(opt, val, 1, 1000000));
+        } else if (flag("--refuse")) {
+            o.refuse = splitCommas(val);
+        } else if (flag("--measure-error")) {
+            auto p = splitCommas(val);
+            if (p.size() != 2)
+                fail("--measure-error takes N,E");
+            o.measureErrorEvery = int(toInt(opt, p[0], 1, 1000000));
+            o.measureError = int(toInt(opt, p[1], -999, 999));
         } else if (flag("--exit-after-bm")) {
             o.exitAfterBm = int(toInt(opt, val, 1, 100000000));
         } else {

@@ -46,6 +46,8 @@ struct Options {
     int noiseBytes = 0;
     int overlongAfter = 0, overlongLength = 60000;
     int wrongAddressEvery = 0;
+    std::vector<std::string> refuse; // setting codes whose writes are answered with an error
+    int measureErrorEvery = 0, measureError = 0; // every N-th streamed result is ER,<code>
     int exitAfterBm = 0;
 
     bool isSilent(char a) const;

@@ -262,6 +262,12 @@ std::optional<Answer> settingCommand(Settings& s, const std::string& code, const
     return setValue(s, *sp, args);
 }
 
+int refusalError(const std::string& code)
+{
+    const CodeInfo* sp = find(code);
+    return sp && sp->error != ErrInvalidCommand ? sp->error : ErrIncorrectValue;
+}
+
 std::vector<std::string> settingCodes()
 {
     std::vector<std::string> codes;

@@ -60,6 +60,10 @@ enum DeviceError {
 // a setting (the caller handles actions such as GO, and unknown codes).
 std::optional<Answer> settingCommand(Settings& s, const std::string& code, const std::vector<std::string>& args);
 
+// The error a write of code draws when its value is out of range (ER,49
+// for a setting without one of its own).
+int refusalError(const std::string& code);
+
 // Every setting code, in table order (for tests and the state file).
 std::vector<std::string> settingCodes();
 

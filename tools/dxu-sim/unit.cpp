@@ -56,6 +56,10 @@ void Unit::command(const std::string& frame, const std::string& body, Micros now
         calibrate(frame, fields, now);
         return;
     }
+    if (!fields.empty() && std::find(opt_.refuse.begin(), opt_.refuse.end(), code) != opt_.refuse.end()) {
+        reply(frame, errorText(refusalError(code)), now);
+        return;
+    }
     const int modeBefore = work_.mode();
     if (auto answer = settingCommand(work_, code, fields)) {
         reply(frame, answer->error ? errorText(answer->error) : answer->text, now);
@@ -257,6 +261,8 @@ void Unit::measure(const std::string& frameIn, Micros now, bool single)
     std::uniform_int_distribution<int> wobble(-opt_.intensity / 20, opt_.intensity / 20);
     const std::string intensity = std::to_string(std::max(0, opt_.intensity + wobble(rng_)));
     const auto send = [&](const std::string& text) { line_.send(*this, frame, text, true, now); };
+    if (!single && opt_.measureErrorEvery && ++streamed_ % opt_.measureErrorEvery == 0)
+        return line_.send(*this, frame, errorText(opt_.measureError), false, now);
 
     switch (work_.mode()) {
     case 2: {

@@ -79,6 +79,7 @@ private:
     Micros restartedAt_ = kNever;
     double reference_ = 0;       // relative detection: range when measuring began
     Micros detectedSince_ = -1;  // detection time stream
+    long streamed_ = 0;          // streamed measurements, for --measure-error
 };
 
 } // namespace dxusim
