@@ -7,6 +7,7 @@
 #include "journal/recorder.h"
 #include "journal/report.h"
 #include "common/simwindow.h"
+#include "currentloop/clcalibration.h"
 #include "currentloop/clsettings.h"
 #include "journal/journalviews.h"
 #include "mainwindow/fixture.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -436,6 +438,19 @@ TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
     EXPECT_EQ(told, (std::set<std::string>{"AF refused Invalid Current Loop Range", "AT accepted "}));
     const Change& at = rows[0].code == QStringLiteral("AT") ? rows[0] : rows[1];
     EXPECT_EQ(at.oldValue.left(1) + at.newValue.left(1), QStringLiteral("57"));
+
+    // A calibration point: its coarse and fine steps, each with its old step.
+    top().windows().clSettings->hide();
+    top().windows().clCalibration->show();
+    get<QSpinBox>("updCoarse20")->setValue(3);
+    click("pbSet20");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    rows = views->journal().changes();
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[1].code + " " + rows[1].caption + " " + rows[1].oldValue + ">" + rows[1].newValue + " "
+                  + outcomeText(rows[1].outcome),
+              QStringLiteral("CD,160 Calibration 20 mA coarse 128>3 accepted"));
+    EXPECT_EQ(rows[0].code + " " + rows[0].oldValue + ">" + rows[0].newValue, QStringLiteral("CD,161 128>128"));
 }
 
 TEST_F(JournalTest, CliHistoryAndReport)
