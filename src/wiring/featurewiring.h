@@ -20,6 +20,7 @@ class LinkRelay;
 class PcRateFollow;
 class Protocol;
 class ResultDisplay;
+class OfflineSetup;
 class Session;
 class SettingsPanel;
 class SettingsTransfer;
@@ -53,6 +54,7 @@ struct ModuleSet {
     UnitScan& unitScan;
     CaptureLog& capture;
     SetupFiles& files;
+    OfflineSetup& offline;
 };
 
 // Every feature's controls and menu items: connect, unit switching,
