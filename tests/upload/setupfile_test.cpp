@@ -470,16 +470,22 @@ TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
     EXPECT_EQ(saved.record.measureMode, 2);
     EXPECT_EQ(saved.record.units, 0);
     EXPECT_NEAR(saved.record.shortGate, 1.64f, 0.001f);
+    // A file that cannot be written is reported; the setup stays the one saved.
+    dialogs.answerNext(path("gone/site.dxu"));
+    click("Saveas1");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("gone"))) << messages.shown[1].text.toStdString();
+    EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - Offline - site.dxu"));
 
     // Unsaved edits: "No" keeps them, "Yes" lets the saved file be opened again.
     type("edMinIntensity", "7");
     messages.answerNext(MsgAnswer::No);
     click("Open1");
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("site.dxu")));
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_TRUE(messages.shown[2].text.contains(QStringLiteral("site.dxu")));
     EXPECT_EQ(text("edMinIntensity"), QStringLiteral("7"));
     openOffline();
-    EXPECT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown.size(), 4u);
     EXPECT_EQ(text("edMaxIntensity"), QStringLiteral("900"));
     EXPECT_NE(text("edMinIntensity"), QStringLiteral("7"));
     EXPECT_TRUE(top().isVisible("pnlBinning"));
@@ -498,7 +504,7 @@ TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
     top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"))->click();
     pump();
     EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$XP,900"}));
-    EXPECT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown.size(), 4u);
 }
 
 // The settings report: one CSV line per setting with its value and unit.
