@@ -484,8 +484,10 @@ TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_TRUE(messages.shown[2].text.contains(QStringLiteral("site.dxu")));
     EXPECT_EQ(text("edMinIntensity"), QStringLiteral("7"));
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(top().close()); // the end of the program asks too
     openOffline();
-    EXPECT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown.size(), 5u);
     EXPECT_EQ(text("edMaxIntensity"), QStringLiteral("900"));
     EXPECT_NE(text("edMinIntensity"), QStringLiteral("7"));
     EXPECT_TRUE(top().isVisible("pnlBinning"));
@@ -504,7 +506,7 @@ TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
     top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"))->click();
     pump();
     EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$XP,900"}));
-    EXPECT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown.size(), 5u);
 }
 
 // The settings report: one CSV line per setting with its value and unit.
