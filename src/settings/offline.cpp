@@ -70,6 +70,9 @@ void OfflineSetup::open()
     st_.current().settingsRead = 0;
     st_.editRecord = st_.current();
     panel_.setOffline(true);
+    // As a read does: the version's limits first, then the settings.
+    if (base_.firmwareVersion > 0)
+        panel_.applyOldFirmwareLimits();
     panel_.showSettings();
     if (calls_.showLook)
         calls_.showLook();
