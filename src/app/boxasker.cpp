@@ -37,6 +37,11 @@ AskingText askingText(const Asking& a)
         return {QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to terminate program?"), true};
     case Question::UnsavedOnDisconnect:
         return {QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to disconnect DXU?"), true};
+    case Question::UnsavedSetup:
+        return {QStringLiteral("Warning"),
+                QStringLiteral("The changes to the setup \"%1\" are not saved.\n\nDo you want to discard them?")
+                    .arg(a.file),
+                true};
     }
     return {};
 }

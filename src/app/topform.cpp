@@ -19,6 +19,7 @@
 #include "services/statusstrip.h"
 #include "services/store.h"
 #include "settings/gather.h"
+#include "settings/offline.h"
 #include "settings/panelwidgets.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
@@ -115,6 +116,10 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     SetupFileParts files = makeSetupFiles(this, state_, *this, *panel_, *transfer_, [this] { showConnectedControls(); });
     setupFiles_ = std::move(files.files);
     compare_ = files.compare;
+    OfflineSetup::Calls offline{[this] { return relay_.Connected(); }, [this] { showOfflineControls(); },
+                                [this](const QString& title) { setWindowTitle(title); }};
+    offline_ = std::make_unique<OfflineSetup>(state_, *this, *panel_, *setupFiles_, asker_, std::move(offline));
+    events_.add(*offline_);
 
     HooksRouter::Parts& parts = hooks_.parts();
     parts = {capture_.get(), display_.get(), session_.get(), rateFollow_.get(), rateSearch_.get(), unitScan_.get(),
@@ -148,7 +153,8 @@ TTopForm::~TTopForm()
 ModuleSet TTopForm::modules()
 {
     return {state_,     relay_,    *this,      hooks_,       *protocol_, *engine_,  *session_,
-            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_, events_};
+            *display_,  *panel_,   *transfer_, *rateFollow_, *unitScan_, *capture_, *setupFiles_, events_,
+            *offline_};
 }
 
 void TTopForm::attachWindows(const Windows& windows)
@@ -196,7 +202,6 @@ void TTopForm::FormCreate()
     s.selectedTarget = 0;
     s.switchingUnit = 0;
     setEnabled("StopCapture1", false);
-    setEnabled("Open1", false);
     s.rs232TickCount = 0;
     setStatusPanel(5, " Off");
     s.noDistance = 1;
@@ -247,6 +252,16 @@ void TTopForm::showConnectedControls()
     showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
 }
 
+void TTopForm::showOfflineControls()
+{
+    showConnectedControls();
+    enableEach(*this, {"pbReset", "pbRead", "pbPointer", "pbContinuous", "pbSingleMeasure", "pbUpload",
+                       "pbSaveSettings", "AssignAddress1"},
+               false);
+    showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, false);
+    updateFileActions();
+}
+
 void TTopForm::hideResultWidgets()
 {
     showEach(*this, {"rgDisplay", "rbDistance", "rbIntensity", "rbBothNumbers", "lblTargetList", "lblTargetCount",
@@ -268,7 +283,11 @@ void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->Co
 void TTopForm::updateFileActions()
 {
     const bool read = state_.connected && state_.current().settingsRead;
-    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read);
+    enableEach(*this, {"SettingsReport1", "ExportSetupText1"}, read);
+    // Without a unit a setup file can be opened and edited.
+    const bool offline = !state_.connected && offline_ && offline_->active();
+    enableEach(*this, {"Save1", "Saveas1"}, read || offline);
+    setEnabled("Open1", state_.connected || !relay_.Connected());
 }
 
 // The device went away under an open port.
@@ -281,7 +300,12 @@ void TTopForm::onPortLost()
     session_->portLost(session_->comNumberInUse());
 }
 
-bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment) { return session_->confirmUnsaved(moment); }
+bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment)
+{
+    if (moment == UnsavedMoment::Exit && !offline_->confirmClose())
+        return false;
+    return session_->confirmUnsaved(moment);
+}
 
 void TTopForm::releaseForExit()
 {

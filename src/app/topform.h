@@ -28,6 +28,7 @@ class QTimer;
 namespace dxu {
 
 // Besides the modules named in the wiring:
+class OfflineSetup;
 class RateSearch;
 class StatusStrip;
 class TCommPortDriver;
@@ -67,11 +68,14 @@ public:
     SettingsTransfer& settingsTransfer() { return *transfer_; }
     SetupFiles& setupFiles() { return *setupFiles_; }
     CaptureLog& captureLog() { return *capture_; }
+    OfflineSetup& offlineSetup() { return *offline_; }
     TfrmCompare* compareView() const { return compare_; }
 
     // Fixed control sets.
     void showDisconnectedControls();
     void showConnectedControls();
+    // A setup edited without a unit: the panels, and nothing that needs a unit.
+    void showOfflineControls();
     void hideResultWidgets();
     // Before the program ends or the unit is disconnected. True for Yes.
     bool unsavedChangesPrompt(UnsavedMoment moment);
@@ -144,6 +148,7 @@ private:
     std::unique_ptr<SettingsTransfer> transfer_;
     std::unique_ptr<PcRateFollow> rateFollow_;
     std::unique_ptr<SetupFiles> setupFiles_;
+    std::unique_ptr<OfflineSetup> offline_;
     TfrmCompare* compare_ = nullptr;
     std::unique_ptr<RateSearch> rateSearch_;
     std::unique_ptr<UnitScan> unitScan_;

@@ -16,6 +16,7 @@ enum class Question {
     ResetUnit,            // reset the unit to its saved settings?
     UnsavedOnExit,        // settings not saved in the unit: end the program?
     UnsavedOnDisconnect,  // settings not saved in the unit: disconnect?
+    UnsavedSetup,         // edits of a setup opened offline not saved: close it?
 };
 
 // When the user is asked about settings not saved in the unit.
@@ -30,6 +31,7 @@ struct Asking {
     QString reason;  // PortLost: what the link said, or empty
     int comNumber = 0; // PortLost: the port
     QString details; // the connect failures: what was tried
+    QString file;    // UnsavedSetup: the setup file's name
 };
 
 class Asker {

@@ -181,7 +181,7 @@ void SettingsPanel::enable(std::initializer_list<const char*> names, bool enable
 
 void SettingsPanel::settingChanged(const char* control)
 {
-    ui_.setEnabled("pbUpload", true);
+    ui_.setEnabled("pbUpload", !offline_);
     remark(control);
 }
 

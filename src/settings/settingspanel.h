@@ -78,6 +78,8 @@ public:
     // The user changed a setting: Upload becomes available, and the
     // control's setting is marked while it differs from the unit.
     void settingChanged(const char* control);
+    // A setup edited without a unit: a change makes nothing to upload.
+    void setOffline(bool on) { offline_ = on; }
 
     // A distance as the panel shows it: three decimals in metres, two in
     // feet, with the locale's decimal comma.
@@ -116,6 +118,7 @@ private:
     std::optional<UnitRecord> pendingFile_;
     ChangeMarks marks_;
     bool showingAll_ = false; // showSettings marks every control once, at its end
+    bool offline_ = false;
 };
 
 } // namespace dxu

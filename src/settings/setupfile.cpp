@@ -402,7 +402,7 @@ void SetupFiles::named(const QString& path)
 
 void SetupFiles::open()
 {
-    const QString path = calls_.chooseOpen ? calls_.chooseOpen() : QString();
+    const QString path = chooseOpenPath();
     if (path.isEmpty())
         return;
     SetupImage image = readSetupFile(path);
@@ -410,6 +410,11 @@ void SetupFiles::open()
         showMessage(QStringLiteral("Error"), image.error);
         return;
     }
+    offer(path, image.record);
+}
+
+void SetupFiles::offer(const QString& path, const UnitRecord& file)
+{
     named(path);
     // The panel shows the file's settings as edits of the unit's, pending
     // like any typed edit: the unit's record stays as the unit holds it, and
@@ -418,7 +423,7 @@ void SetupFiles::open()
     // something new.
     const bool uploadWas = ui_.isEnabled("pbUpload");
     const UnitRecord& unit = st_.current();
-    st_.editRecord = fileForUnit(unit, image.record);
+    st_.editRecord = fileForUnit(unit, file);
     const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
     if (calls_.showFile)
         calls_.showFile(st_.editRecord);

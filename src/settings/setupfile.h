@@ -88,6 +88,12 @@ public:
     void saveAs(); // "Save Setup &As..."
     void saveReport();
     void exportText(); // "Export Setup as &Text..."
+    // The settings of file (read from path) shown against the connected
+    // unit's, pending for Upload, with the Compare view.
+    void offer(const QString& path, const UnitRecord& file);
+    // The CfgOpen and CfgSave dialogs; empty when cancelled.
+    QString chooseOpenPath() const { return calls_.chooseOpen ? calls_.chooseOpen() : QString(); }
+    QString chooseSavePath() const { return calls_.chooseSave ? calls_.chooseSave() : QString(); }
 
     // The setup file last opened or saved; empty at start.
     const QString& setupFileName() const { return fileName_; }

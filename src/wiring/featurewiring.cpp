@@ -23,6 +23,7 @@
 #include "services/filedialogs.h"
 #include "services/store.h"
 #include "settings/compareview.h"
+#include "settings/offline.h"
 #include "settings/settingspanel.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
@@ -98,8 +99,13 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     });
 
     Session& session = m.session;
-    ui.onClick("pbConnect", [&session] { session.connectClicked(); });
-    ui.onClick("Connect1", [&session] { session.connectClicked(); });
+    // A setup edited offline is closed by a connect, once the user agrees.
+    auto connectClicked = [&session, &offline = m.offline] {
+        if (offline.beforeConnect())
+            session.connectClicked();
+    };
+    ui.onClick("pbConnect", connectClicked);
+    ui.onClick("Connect1", connectClicked);
     ui.onClick("pbPrevDXU", [&session] { session.switchUnit(StepPrevious); });
     ui.onClick("pbNextDXU", [&session] { session.switchUnit(StepNext); });
     ui.onClick("pbContinuous", [&session] { session.continuousClicked(); });
@@ -116,12 +122,19 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     ui.onClick("pbUpload", [&transfer] { transfer.uploadClicked(); });
     ui.onClick("pbSaveSettings", [&transfer] { transfer.saveClicked(); });
     // Only the user's choice writes the mode; the panel selecting it runs nothing.
-    ui.onClick("cmbMeasureMode", [&transfer] { transfer.measureModeChanged(); });
+    ui.onClick("cmbMeasureMode", [&transfer, &offline = m.offline] {
+        if (offline.active())
+            offline.modeChanged();
+        else
+            transfer.measureModeChanged();
+    });
     ui.onClick("pbMore", [&panel = m.panel] { panel.pbMoreClick(); });
     SetupFiles& files = m.files;
-    ui.onClick("Open1", [&files] { files.open(); });
-    ui.onClick("Save1", [&files] { files.save(); });
-    ui.onClick("Saveas1", [&files] { files.saveAs(); });
+    // Without a unit the setup files are edited offline.
+    OfflineSetup& offline = m.offline;
+    ui.onClick("Open1", [&files, &offline] { offline.takesFiles() ? offline.open() : files.open(); });
+    ui.onClick("Save1", [&files, &offline] { offline.takesFiles() ? offline.save() : files.save(); });
+    ui.onClick("Saveas1", [&files, &offline] { offline.takesFiles() ? offline.saveAs() : files.saveAs(); });
     ui.onClick("SettingsReport1", [&files] { files.saveReport(); });
     ui.onClick("ExportSetupText1", [&files] { files.exportText(); });
 

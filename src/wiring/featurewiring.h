@@ -21,6 +21,7 @@ class LinkRelay;
 class PcRateFollow;
 class Protocol;
 class ResultDisplay;
+class OfflineSetup;
 class Session;
 class SettingsPanel;
 class SettingsTransfer;
@@ -55,6 +56,7 @@ struct ModuleSet {
     CaptureLog& capture;
     SetupFiles& files;
     EventFanout& events;
+    OfflineSetup& offline;
 };
 
 // Every feature's controls and menu items: connect, unit switching,

@@ -71,11 +71,12 @@ TEST_F(MainWindowTest, StartsInTheDisconnectedLook)
                                "lblTargetList", "lblTargetCount", "lblCurrent", "ViewNetworkStatus1"})
         EXPECT_FALSE(top.isVisible(hidden)) << hidden;
     for (const char* disabled : {"pbReset", "pbSaveSettings", "pbUpload", "pbRead", "pbPointer", "pbContinuous",
-                                 "pbSingleMeasure", "AssignAddress1", "StopCapture1", "Open1", "CurrentLoopOn1",
+                                 "pbSingleMeasure", "AssignAddress1", "StopCapture1", "CurrentLoopOn1",
                                  "DisableFaultCurrent1", "SetRanges1", "Calibrate1", "ViewNetworkStatus1",
                                  "Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"})
         EXPECT_FALSE(top.isEnabled(disabled)) << disabled;
-    for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1"})
+    // A setup file can be opened for editing without a unit.
+    for (const char* usable : {"pbConnect", "Connect1", "Single1", "MultiDrop1", "Exit1", "StartCapture1", "Open1"})
         EXPECT_TRUE(top.isEnabled(usable)) << usable;
 
     EXPECT_TRUE(top.isVisible("pnlDisplay"));

@@ -422,6 +422,93 @@ TEST_F(SetupFileWindow, ExportedTextIsTheSavedSetup)
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// A setup edited with no unit: the panel shows the file for editing, the
+// checks of an upload apply when it is saved, unsaved edits are asked about,
+// and nothing goes on the line. Connecting then compares the saved setup
+// with the unit in the unit's units, and Upload writes just the difference.
+TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
+{
+    connect();
+    dialogs.answerNext(path("site.dxu"));
+    top().setupFiles().saveAs();
+    click("pbConnect");
+    ASSERT_EQ(top().state().connected, 0);
+    takeLines();
+    const auto openOffline = [&] {
+        dialogs.answerNext(path("site.dxu"));
+        click("Open1");
+    };
+
+    openOffline();
+    EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - Offline - site.dxu"));
+    EXPECT_EQ(text("StatusBar1Panel3").trimmed(), QStringLiteral("Offline: site.dxu"));
+    for (const char* shown : {"pnlBasicSetup", "pnlMode", "pnlOutputSetup", "pnlAveraging"})
+        EXPECT_TRUE(top().isVisible(shown)) << shown;
+    for (const char* off : {"pbUpload", "pbSaveSettings", "pbContinuous", "pbSingleMeasure", "pbRead", "pbReset"})
+        EXPECT_FALSE(top().isEnabled(off)) << off;
+    EXPECT_TRUE(top().isEnabled("Save1"));
+
+    // A value an upload would refuse is refused here, and nothing is written.
+    const QByteArray before = fileBytes(path("site.dxu"));
+    type("edMaxIntensity", "x9");
+    click("Save1");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(fileBytes(path("site.dxu")), before);
+
+    // Binning and a maximum of 900, in feet: the mode's panel follows, the
+    // lengths are converted, Upload stays off.
+    type("edMaxIntensity", "900");
+    choose("cmbMeasureMode", 2);
+    EXPECT_TRUE(top().isVisible("pnlBinning"));
+    get<QAbstractButton>("cbUnitsFeet")->click();
+    EXPECT_FALSE(top().isEnabled("pbUpload"));
+    click("Save1");
+    ASSERT_EQ(messages.shown.size(), 1u) << messages.shown.back().text.toStdString();
+    const SetupImage saved = readSetupFile(path("site.dxu"));
+    ASSERT_TRUE(saved.ok());
+    EXPECT_EQ(saved.record.maxIntensity, 900);
+    EXPECT_EQ(saved.record.measureMode, 2);
+    EXPECT_EQ(saved.record.units, 0);
+    EXPECT_NEAR(saved.record.shortGate, 1.64f, 0.001f);
+    // A file that cannot be written is reported; the setup stays the one saved.
+    dialogs.answerNext(path("gone/site.dxu"));
+    click("Saveas1");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("gone"))) << messages.shown[1].text.toStdString();
+    EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - Offline - site.dxu"));
+
+    // Unsaved edits: "No" keeps them, "Yes" lets the saved file be opened again.
+    type("edMinIntensity", "7");
+    messages.answerNext(MsgAnswer::No);
+    click("Open1");
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_TRUE(messages.shown[2].text.contains(QStringLiteral("site.dxu")));
+    EXPECT_EQ(text("edMinIntensity"), QStringLiteral("7"));
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(top().close()); // the end of the program asks too
+    openOffline();
+    EXPECT_EQ(messages.shown.size(), 5u);
+    EXPECT_EQ(text("edMaxIntensity"), QStringLiteral("900"));
+    EXPECT_NE(text("edMinIntensity"), QStringLiteral("7"));
+    EXPECT_TRUE(top().isVisible("pnlBinning"));
+    EXPECT_TRUE(top().isChecked("cbUnitsFeet"));
+    EXPECT_TRUE(link->received.empty());
+
+    click("pbConnect");
+    pump();
+    ASSERT_EQ(top().state().connected, 1);
+    takeLines();
+    ASSERT_TRUE(top().compareView()->isVisible());
+    using Row = std::vector<QString>;
+    EXPECT_EQ(compareRows(), (std::vector<Row>{{"Measurement Mode", "Averaging", "Binning"},
+                                               {"Intensity Rejection Max", "1000 ns", "900 ns"}}));
+    EXPECT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - site.dxu"));
+    top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"))->click();
+    pump();
+    EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$XP,900"}));
+    EXPECT_EQ(messages.shown.size(), 5u);
+}
+
 // The settings report: one CSV line per setting with its value and unit.
 TEST_F(SetupFileWindow, ReportListsEverySettingAsCsv)
 {
