@@ -283,10 +283,9 @@ void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->Co
 void TTopForm::updateFileActions()
 {
     const bool read = state_.connected && state_.current().settingsRead;
-    enableEach(*this, {"SettingsReport1", "ExportSetupText1"}, read);
-    // Without a unit a setup file can be opened and edited.
+    // Without a unit a setup file can be opened, edited and reported.
     const bool offline = !state_.connected && offline_ && offline_->active();
-    enableEach(*this, {"Save1", "Saveas1"}, read || offline);
+    enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read || offline);
     setEnabled("Open1", state_.connected || !relay_.Connected());
 }
 

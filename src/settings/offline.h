@@ -37,8 +37,9 @@ public:
     bool active() const { return active_; }
     // The File menu's items act here rather than on a unit: no unit is connected.
     bool takesFiles() const { return !st_.connected; }
-    // The path of the setup being edited.
+    // The path of the setup being edited, and its settings as saved there.
     const QString& path() const { return path_; }
+    const UnitRecord& saved() const { return base_; }
 
     void open();   // "&Open Setup..." without a unit
     void save();   // "&Save Setup"

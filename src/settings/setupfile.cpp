@@ -478,9 +478,9 @@ void SetupFiles::save()
 }
 
 void SetupFiles::writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text,
-                             const char* what)
+                             const char* what, bool ofUnit)
 {
-    if (!settingsRead())
+    if (ofUnit && !settingsRead())
         return;
     const QString path = choose ? choose() : QString();
     if (path.isEmpty())
@@ -492,14 +492,22 @@ void SetupFiles::writeChosen(const std::function<QString()>& choose, const std::
                 QStringLiteral("Cannot save the %1 \"%2\": %3.").arg(QLatin1String(what), shown(path), error));
 }
 
-void SetupFiles::exportText()
+void SetupFiles::exportText(const UnitRecord* file)
 {
-    writeChosen(calls_.chooseText, [this] { return setupText(st_.current()).toUtf8(); }, "setup text");
+    const UnitRecord& record = file ? *file : st_.current();
+    writeChosen(calls_.chooseText, [&record] { return setupText(record).toUtf8(); }, "setup text", !file);
 }
 
-void SetupFiles::saveReport()
+void SetupFiles::saveReport(const UnitRecord* file, const QString& path)
 {
-    writeChosen(calls_.chooseReport, [this] { return reportBytes(); }, "settings report");
+    if (!file) {
+        writeChosen(calls_.chooseReport, [this] { return reportBytes(); }, "settings report");
+        return;
+    }
+    // The head names the setup file where a unit's report names its port.
+    const ReportHead head{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                          QStringLiteral("Offline: %1").arg(QFileInfo(path).fileName()), {}};
+    writeChosen(calls_.chooseReport, [&] { return settingsReport(*file, head).toUtf8(); }, "settings report", false);
 }
 
 QByteArray SetupFiles::reportBytes() const

@@ -86,8 +86,10 @@ public:
     void open();   // "&Open Setup..."
     void save();   // "&Save Setup"
     void saveAs(); // "Save Setup &As..."
-    void saveReport();
-    void exportText(); // "Export Setup as &Text..."
+    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
+    // offline, of the setup file being edited as it is saved (file, path).
+    void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
+    void exportText(const UnitRecord* file = nullptr);
     // The settings of file (read from path) shown against the connected
     // unit's, pending for Upload, with the Compare view.
     void offer(const QString& path, const UnitRecord& file);
@@ -103,8 +105,10 @@ private:
     // Whether the unit on screen has been read; says so when not.
     bool settingsRead() const;
     QByteArray reportBytes() const;
-    // Writes text to the file chosen, or says why it cannot (what: "settings report").
-    void writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text, const char* what);
+    // Writes text to the file chosen, or says why it cannot (what: "settings
+    // report"); of a unit only once its settings are read.
+    void writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text, const char* what,
+                     bool ofUnit = true);
 
     DxuState& st_;
     Ui& ui_;

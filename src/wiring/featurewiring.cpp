@@ -135,8 +135,13 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     ui.onClick("Open1", [&files, &offline] { offline.takesFiles() ? offline.open() : files.open(); });
     ui.onClick("Save1", [&files, &offline] { offline.takesFiles() ? offline.save() : files.save(); });
     ui.onClick("Saveas1", [&files, &offline] { offline.takesFiles() ? offline.saveAs() : files.saveAs(); });
-    ui.onClick("SettingsReport1", [&files] { files.saveReport(); });
-    ui.onClick("ExportSetupText1", [&files] { files.exportText(); });
+    // Offline, the report and the text are of the setup file as saved.
+    ui.onClick("SettingsReport1", [&files, &offline] {
+        offline.active() && offline.takesFiles() ? files.saveReport(&offline.saved(), offline.path()) : files.saveReport();
+    });
+    ui.onClick("ExportSetupText1", [&files, &offline] {
+        offline.active() && offline.takesFiles() ? files.exportText(&offline.saved()) : files.exportText();
+    });
 
     // The change journal: its history and the commissioning report.
     auto* journal = new JournalViews(state, owner);

@@ -492,6 +492,12 @@ TEST_F(SetupFileWindow, OfflineSetupIsEditedSavedAndUploaded)
     EXPECT_NE(text("edMinIntensity"), QStringLiteral("7"));
     EXPECT_TRUE(top().isVisible("pnlBinning"));
     EXPECT_TRUE(top().isChecked("cbUnitsFeet"));
+    // The settings report is of the setup as saved, named in its head.
+    dialogs.answerNext(path("offline"));
+    click("SettingsReport1");
+    const QString report = QString::fromUtf8(fileBytes(path("offline.csv")));
+    EXPECT_TRUE(report.contains(QStringLiteral("Offline: site.dxu")) && report.contains(QStringLiteral("Intensity Rejection Max,900,ns")))
+        << report.toStdString();
     EXPECT_TRUE(link->received.empty());
 
     click("pbConnect");
