@@ -4,6 +4,7 @@
 #include "display/resultdisplay.h"
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "network/lineoverview.h"
 #include "network/networkconfig.h"
 #include "network/unitscan.h"
 #include "ports/commsetup.h"
@@ -127,6 +128,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
              this};
 
     wireFeatures(modules(), windows_, this);
+    lineOverview_ = std::make_unique<LineOverview>(state_, *session_, events_, this);
+    onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
     setPortNoteSink([](const QString& text) {

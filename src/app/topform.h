@@ -28,6 +28,7 @@ class QTimer;
 namespace dxu {
 
 // Besides the modules named in the wiring:
+class LineOverview;
 class RateSearch;
 class StatusStrip;
 class TCommPortDriver;
@@ -67,6 +68,7 @@ public:
     SettingsTransfer& settingsTransfer() { return *transfer_; }
     SetupFiles& setupFiles() { return *setupFiles_; }
     CaptureLog& captureLog() { return *capture_; }
+    LineOverview& lineOverview() { return *lineOverview_; }
     TfrmCompare* compareView() const { return compare_; }
 
     // Fixed control sets.
@@ -147,6 +149,8 @@ private:
     TfrmCompare* compare_ = nullptr;
     std::unique_ptr<RateSearch> rateSearch_;
     std::unique_ptr<UnitScan> unitScan_;
+    // The line overview and the line's backup (subscribers of events_).
+    std::unique_ptr<LineOverview> lineOverview_;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 

@@ -65,6 +65,9 @@ public:
     virtual void laserDiode(bool /*on*/) {}
     // The address is not assigned on this line (ER,-82).
     virtual void addressNotAssigned() {}
+    // A status request to the unit of that record index was answered (its
+    // status and laser are in its record), or went unanswered.
+    virtual void unitStatus(int /*unitIndex*/, bool /*answered*/) {}
 
     // The engine.
     // A write of an upload was answered by the unit.
@@ -72,6 +75,8 @@ public:
     // The panel holds nothing the unit lacks: its settings were read, or
     // written and about to be read back.
     virtual void nothingToUpload() {}
+    // The unit on screen answered Save Settings (SU): what was written is saved.
+    virtual void settingsSaved() {}
     // Measuring resumed at the end of a list.
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
@@ -99,8 +104,10 @@ public:
     void beamPower(int v) override { each(&UnitEvents::beamPower, v); }
     void laserDiode(bool on) override { each(&UnitEvents::laserDiode, on); }
     void addressNotAssigned() override { each(&UnitEvents::addressNotAssigned); }
+    void unitStatus(int i, bool answered) override { each(&UnitEvents::unitStatus, i, answered); }
     void settingWritten(uint32_t id) override { each(&UnitEvents::settingWritten, id); }
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
+    void settingsSaved() override { each(&UnitEvents::settingsSaved); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
     void listProgress() override { each(&UnitEvents::listProgress); }
