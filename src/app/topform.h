@@ -29,6 +29,7 @@ namespace dxu {
 
 // Besides the modules named in the wiring:
 class LineOverview;
+class TfrmLineBackup;
 class RateSearch;
 class StatusStrip;
 class TCommPortDriver;
@@ -69,6 +70,7 @@ public:
     SetupFiles& setupFiles() { return *setupFiles_; }
     CaptureLog& captureLog() { return *capture_; }
     LineOverview& lineOverview() { return *lineOverview_; }
+    TfrmLineBackup* lineBackup() const { return lineBackup_; }
     TfrmCompare* compareView() const { return compare_; }
 
     // Fixed control sets.
@@ -151,6 +153,7 @@ private:
     std::unique_ptr<UnitScan> unitScan_;
     // The line overview and the line's backup (subscribers of events_).
     std::unique_ptr<LineOverview> lineOverview_;
+    TfrmLineBackup* lineBackup_ = nullptr;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 

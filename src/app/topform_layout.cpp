@@ -3,6 +3,7 @@
 #include "app/topform.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
+#include "network/linebackupwindow.h"
 #include "network/unitscan.h"
 #include "services/statusstrip.h"
 #include "settings/panelwidgets.h"
@@ -58,6 +59,12 @@ void TTopForm::buildMenu()
                 {"OpenCapture1", "&View Capture...", QKeySequence(QStringLiteral("Ctrl+V")), false, false, true, true},
                 sep,
                 {"Exit1", "&Exit", QKeySequence(QStringLiteral("Ctrl+X")), false, false, true, true}});
+
+    // Backing up and restoring a line need the line to themselves.
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        for (const char* item : {"BackupLine1", "RestoreLine1"})
+            setEnabled(item, lineBackup_ && lineBackup_->canStart());
+    });
 
     auto* conn = named(bar->addMenu(QStringLiteral("C&onnections")), "Connections1");
     fill(conn, {{"Connect1", "Co&nnect", {}, false, false, true, true},
