@@ -229,6 +229,8 @@ void TfrmLineBackup::ended(int exitCode, QProcess::ExitStatus status)
     else if (allDone)
         summary = backup_ ? QStringLiteral("All %1 units backed up to %2.").arg(units_).arg(folder_)
                           : QStringLiteral("All %1 units restored and saved.").arg(units_);
+    else if (succeeded_ == units_) // every unit, but not the whole (the manifest)
+        summary = QStringLiteral("Not complete: %1").arg(errors_.value(0, QStringLiteral("see the list.")));
     else
         summary = QStringLiteral("%1 of %2 units %3%4; see the list.")
                       .arg(succeeded_)
@@ -246,8 +248,9 @@ void TfrmLineBackup::pbCancelLineClick()
     if (!running())
         return;
     cancelled_ = true;
-    lblLineTask_->setText(QStringLiteral("Cancelling: the unit in hand is finished first ..."));
-    // dxu-cli ends at the unit in hand and writes the manifest of what is done.
+    lblLineTask_->setText(QStringLiteral("Cancelling: the unit in hand is interrupted ..."));
+    // dxu-cli stops at the unit in hand (listed as interrupted) and writes
+    // the manifest of the units done before it.
     process_->terminate();
 }
 

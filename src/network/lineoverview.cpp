@@ -154,7 +154,7 @@ std::vector<QStringList> LineWatch::rows(uint32_t now) const
 // The window
 
 TfrmLineOverview::TfrmLineOverview(const DxuState& state, const LineWatch& watch, QWidget* parent)
-    : PlacedDialog(QSize(720, 320), parent), st_(state), watch_(watch)
+    : PlacedDialog(QSize(860, 320), parent), st_(state), watch_(watch)
 {
     setObjectName(QStringLiteral("frmLineOverview"));
     setWindowTitle(QStringLiteral("Line Overview"));
@@ -169,7 +169,9 @@ TfrmLineOverview::TfrmLineOverview(const DxuState& state, const LineWatch& watch
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->verticalHeader()->setVisible(false);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid_->horizontalHeader()->setStretchLastSection(true);
+    grid_->setWordWrap(false);
     grid_->setToolTip(QStringLiteral("Double-click a unit to view it"));
     auto* pbExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
     pbExport->setObjectName(QStringLiteral("pbExportCsv"));

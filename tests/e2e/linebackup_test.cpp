@@ -75,6 +75,22 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     EXPECT_EQ(text("lblLineTask"), "All 2 units restored and saved.");
     EXPECT_TRUE(messages.shown.empty());
 
+    // Cancel while the silent unit is being waited for: it is interrupted,
+    // the unit before it stays backed up, the one after is not tried.
+    const QString cancelled = folder.filePath("cancelled");
+    files.answerNext(cancelled);
+    click("BackupLine1");
+    ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 10000));
+    click("pbCancelLine");
+    ASSERT_TRUE(waitFor([&] { return !top().lineBackup()->running(); }, 10000));
+    const QStringList stopped = results();
+    ASSERT_EQ(stopped.size(), 2) << stopped.join('\n').toStdString();
+    EXPECT_TRUE(stopped[1].startsWith("b: FAILED: interrupted")) << stopped[1].toStdString();
+    EXPECT_EQ(text("lblLineTask"), "1 of 3 units backed up before Cancel; see the list.");
+    QFile manifest(cancelled + "/manifest.csv");
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    EXPECT_EQ(manifest.readAll().count('\n'), 2); // the header and a
+
     const QString again = folder.filePath("again");
     ASSERT_EQ(cli({"backup", "--port", "COM 1", "--address", "a,c", "--dir", again}), 0);
     for (const char* name : {"/a.dxu", "/c.dxu"}) {
