@@ -24,6 +24,14 @@ public:
         }
     }
     void nothingToUpload() override { ui_.setEnabled("pbUpload", false); }
+    // The unit's OK to Save Settings is what makes the button look saved; a
+    // save that failed leaves it to be pressed again.
+    void settingsSaved() override
+    {
+        ui_.setEnabled("pbSaveSettings", false);
+        ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+    }
+    void settingsNotSaved() override { ui_.setEnabled("pbSaveSettings", true); }
 
 private:
     Ui& ui_;

@@ -4,6 +4,8 @@
 #include "display/resultdisplay.h"
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "network/linebackupwindow.h"
+#include "network/lineoverview.h"
 #include "network/networkconfig.h"
 #include "network/unitscan.h"
 #include "ports/commsetup.h"
@@ -132,6 +134,11 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
              this};
 
     wireFeatures(modules(), windows_, this);
+    lineOverview_ = std::make_unique<LineOverview>(state_, *session_, events_, this);
+    onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
+    lineBackup_ = new TfrmLineBackup(state_, this);
+    onClick("BackupLine1", [this] { lineBackup_->BackupLine1Click(); });
+    onClick("RestoreLine1", [this] { lineBackup_->RestoreLine1Click(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
     setPortNoteSink([](const QString& text) {

@@ -29,6 +29,8 @@ namespace dxu {
 
 // Besides the modules named in the wiring:
 class OfflineSetup;
+class LineOverview;
+class TfrmLineBackup;
 class RateSearch;
 class StatusStrip;
 class TCommPortDriver;
@@ -69,6 +71,8 @@ public:
     SetupFiles& setupFiles() { return *setupFiles_; }
     CaptureLog& captureLog() { return *capture_; }
     OfflineSetup& offlineSetup() { return *offline_; }
+    LineOverview& lineOverview() { return *lineOverview_; }
+    TfrmLineBackup* lineBackup() const { return lineBackup_; }
     TfrmCompare* compareView() const { return compare_; }
 
     // Fixed control sets.
@@ -152,6 +156,9 @@ private:
     TfrmCompare* compare_ = nullptr;
     std::unique_ptr<RateSearch> rateSearch_;
     std::unique_ptr<UnitScan> unitScan_;
+    // The line overview and the line's backup (subscribers of events_).
+    std::unique_ptr<LineOverview> lineOverview_;
+    TfrmLineBackup* lineBackup_ = nullptr;
     DpiQuery dpiQuery_;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 

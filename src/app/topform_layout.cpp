@@ -3,6 +3,7 @@
 #include "app/topform.h"
 #include "display/histogramview.h"
 #include "display/resultdisplay.h"
+#include "network/linebackupwindow.h"
 #include "network/unitscan.h"
 #include "services/statusstrip.h"
 #include "settings/panelwidgets.h"
@@ -49,6 +50,8 @@ void TTopForm::buildMenu()
                 {"ExportSetupText1", "Export Setup as &Text...", {}, false, false, true, true},
                 {"History1", "&History...", {}, false, false, true, true},
                 {"CommissioningReport1", "Co&mmissioning Report...", {}, false, false, true, true},
+                {"BackupLine1", "Back Up &Line...", {}, false, false, true, true},
+                {"RestoreLine1", "Restore Li&ne...", {}, false, false, true, true},
                 sep,
                 {"CaptureAll1", "Ca&pture All", QKeySequence(QStringLiteral("Ctrl+A")), true, false, true, true},
                 {"StartCapture1", "Start &Capture...", QKeySequence(QStringLiteral("Ctrl+C")), false, false, true, true},
@@ -56,6 +59,12 @@ void TTopForm::buildMenu()
                 {"OpenCapture1", "&View Capture...", QKeySequence(QStringLiteral("Ctrl+V")), false, false, true, true},
                 sep,
                 {"Exit1", "&Exit", QKeySequence(QStringLiteral("Ctrl+X")), false, false, true, true}});
+
+    // Backing up and restoring a line need the line to themselves.
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        for (const char* item : {"BackupLine1", "RestoreLine1"})
+            setEnabled(item, lineBackup_ && lineBackup_->canStart());
+    });
 
     auto* conn = named(bar->addMenu(QStringLiteral("C&onnections")), "Connections1");
     fill(conn, {{"Connect1", "Co&nnect", {}, false, false, true, true},
@@ -66,6 +75,7 @@ void TTopForm::buildMenu()
                 {"AssignAddress1", "&Assign DXU Address...", {}, false, false, true, true},
                 {"ModifyNetwork1", "&Modify RS-485 Network....", {}, false, false, true, true},
                 {"FindUnits1", "Find &Units...", {}, false, false, false, true},
+                {"LineOverview1", "Line &Overview...", {}, false, false, true, true},
                 {"ViewNetworkStatus1", "&View Network Status", {}, false, false, false, false},
                 sep,
                 {"CommPortSetup1", "&Comm Port Setup...", {}, false, false, true, true},

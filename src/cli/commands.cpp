@@ -2,10 +2,12 @@
 
 #include "cli/interrupt.h"
 #include "cli/journalcommands.h"
+#include "cli/linecommands.h"
 #include "cli/progress.h"
 #include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
+#include "network/linebackup.h"
 #include "network/networkconfig.h"
 #include "publish/publisher.h"
 #include "ports/portsettings.h"
@@ -29,6 +31,43 @@ constexpr int ResultSilenceMs = 5000;
 // What went wrong writing standard output (a full disk, a closed pipe);
 // empty while all went out.
 QString g_outputError;
+
+// The units of the command: the addresses given, or the RS-232 unit.
+std::vector<char> unitsOf(const Options& o) { return o.addresses.empty() ? std::vector<char>{0} : o.addresses; }
+
+// The settings report as aligned text: "Setting        value unit".
+QString reportText(const QString& csv)
+{
+    QString out;
+    const QStringList lines = csv.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList f = csvLineFields(lines[i]);
+        out += QStringLiteral("%1 %2").arg(f.value(0), -32).arg(f.value(1));
+        if (!f.value(2).isEmpty())
+            out += QLatin1Char(' ') + f.value(2);
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString outputPath(const Options& o, char address)
+{
+    QString path = o.output;
+    return path.replace(QLatin1String("%a"), QString(QLatin1Char(address ? address : 'a')));
+}
+
+// measure --publish: the unit's last state to the broker, then what is held;
+// the outcome of the run with that of the publishing.
+Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcome result)
+{
+    publisher.setStatus(name, result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
+                        result.ok() ? QString() : result.message);
+    if (!publisher.close() && (result.ok() || publisher.loginRefused()))
+        result = {publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()};
+    return result;
+}
+
+} // namespace
 
 // Prints to standard output at once; false when it cannot be written, and
 // from then on: the results are lost, so the command fails.
@@ -61,61 +100,6 @@ int finished(int status)
     return status == ExitOk ? ExitFailed : status;
 }
 
-// The units of the command: the addresses given, or the RS-232 unit.
-std::vector<char> unitsOf(const Options& o) { return o.addresses.empty() ? std::vector<char>{0} : o.addresses; }
-
-// The status of a run: that of the first unit that failed.
-struct Tally {
-    int status = ExitOk;
-    void add(const Outcome& o)
-    {
-        if (status == ExitOk)
-            status = o.status;
-    }
-};
-
-// One CSV line "a,b,c" into its fields, quotes honoured.
-QStringList csvFields(const QString& line)
-{
-    QStringList out(QString{});
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted && c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-            out.back() += c;
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (c == QLatin1Char(',') && !quoted) {
-            out.append(QString{});
-        } else {
-            out.back() += c;
-        }
-    }
-    return out;
-}
-
-// The settings report as aligned text: "Setting        value unit".
-QString reportText(const QString& csv)
-{
-    QString out;
-    const QStringList lines = csv.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList f = csvFields(lines[i]);
-        out += QStringLiteral("%1 %2").arg(f.value(0), -32).arg(f.value(1));
-        if (!f.value(2).isEmpty())
-            out += QLatin1Char(' ') + f.value(2);
-        out += QLatin1Char('\n');
-    }
-    return out;
-}
-
-QString outputPath(const Options& o, char address)
-{
-    QString path = o.output;
-    return path.replace(QLatin1String("%a"), QString(QLatin1Char(address ? address : 'a')));
-}
-
 // Connects to a unit with the read progress shown.
 Outcome connectShown(UnitLine& line, Progress& progress, char address)
 {
@@ -128,19 +112,6 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
     line.onProgress = nullptr;
     return o;
 }
-
-// measure --publish: the unit's last state to the broker, then what is held;
-// the outcome of the run with that of the publishing.
-Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcome result)
-{
-    publisher.setStatus(name, result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
-                        result.ok() ? QString() : result.message);
-    if (!publisher.close() && (result.ok() || publisher.loginRefused()))
-        result = {publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()};
-    return result;
-}
-
-} // namespace
 
 int runRead(const Options& o)
 {
@@ -169,6 +140,37 @@ int runRead(const Options& o)
     return finished(tally.status);
 }
 
+Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave,
+                    QString& resultLine)
+{
+    const QString name = unitName(address);
+    int changed = 0;
+    bool wrote = false;
+    Outcome result = connectShown(line, progress, address);
+    if (result.ok()) {
+        progress.step(QStringLiteral("%1: writing the settings").arg(name));
+        result = line.applySettings(image, changed, wrote);
+    }
+    // Nothing written, nothing to save: the unit's memory is not worn for it.
+    if (result.ok() && wrote && !noSave) {
+        progress.step(QStringLiteral("%1: saving").arg(name));
+        result = line.saveSettings();
+    }
+    line.disconnect();
+    progress.clear();
+    if (result.ok() && !wrote)
+        resultLine = QStringLiteral("%1: ok (no change)\n").arg(name);
+    else if (result.ok())
+        resultLine = QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
+                         .arg(name)
+                         .arg(changed)
+                         .arg(changed == 1 ? "" : "s")
+                         .arg(noSave ? "not saved" : "saved");
+    else
+        resultLine = QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message));
+    return result;
+}
+
 int runApply(const Options& o)
 {
     const SetupImage image = readSetupFile(o.file);
@@ -183,32 +185,9 @@ int runApply(const Options& o)
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
-        const QString name = unitName(address);
-        int changed = 0;
-        bool wrote = false;
-        Outcome result = connectShown(line, progress, address);
-        if (result.ok()) {
-            progress.step(QStringLiteral("%1: writing the settings").arg(name));
-            result = line.applySettings(image.record, changed, wrote);
-        }
-        // Nothing written, nothing to save: the unit's memory is not worn for it.
-        if (result.ok() && wrote && !o.noSave) {
-            progress.step(QStringLiteral("%1: saving").arg(name));
-            result = line.saveSettings();
-        }
-        line.disconnect();
-        progress.clear();
-        if (result.ok() && !wrote)
-            printOut(QStringLiteral("%1: ok (no change)\n").arg(name));
-        else if (result.ok())
-            printOut(QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
-                         .arg(name)
-                         .arg(changed)
-                         .arg(changed == 1 ? "" : "s")
-                         .arg(o.noSave ? "not saved" : "saved"));
-        else
-            printOut(QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message)));
-        tally.add(result);
+        QString resultLine;
+        tally.add(applyToUnit(line, progress, address, image.record, o.noSave, resultLine));
+        printOut(resultLine);
         if (interrupted() || outputFailed())
             break;
     }
@@ -370,6 +349,10 @@ int runCommand(const Options& o)
         return runMeasure(o);
     case Command::Scan:
         return runScan(o);
+    case Command::Backup:
+        return runBackup(o);
+    case Command::Restore:
+        return runRestore(o);
     case Command::None:
         break;
     }

@@ -1,8 +1,11 @@
 #pragma once
-// The four sub-commands of dxu-cli. Each returns the program's exit status.
+// The sub-commands of dxu-cli. Each returns the program's exit status.
 #include "cli/options.h"
+#include "cli/unitline.h"
 
 namespace dxu::cli {
+
+class Progress;
 
 int runRead(const Options& o);
 int runApply(const Options& o);
@@ -11,5 +14,32 @@ int runScan(const Options& o);
 
 // Runs the command of o (after the port was checked).
 int runCommand(const Options& o);
+
+// What the commands share.
+// Prints to standard output at once; false when it cannot be written, and
+// from then on: the results are lost, so the command fails.
+bool printOut(const QString& text);
+bool outputFailed();
+void printError(const QString& text);
+// The status of a command whose work is done: a failure when its results
+// could not be written.
+int finished(int status);
+// The status of a run: that of the first unit that failed.
+struct Tally {
+    int status = ExitOk;
+    void add(const Outcome& o)
+    {
+        if (status == ExitOk)
+            status = o.status;
+    }
+};
+// Connects to a unit with the read progress shown.
+Outcome connectShown(UnitLine& line, Progress& progress, char address);
+// Puts image into the unit at address as apply does: connects and reads it,
+// writes what differs, reads it back and checks it against the file, then
+// saves (SU) when anything was written, unless noSave; closes the port.
+// resultLine: apply's line of result for the unit.
+Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave,
+                    QString& resultLine);
 
 } // namespace dxu::cli

@@ -61,6 +61,8 @@ const char kProgram[] =
     "  apply FILE    put a setup file into one or more units\n"
     "  measure       print a unit's measurements as CSV\n"
     "  scan          list the units that answer on an RS-485 line\n"
+    "  backup        read every unit of a line into a folder of setup files\n"
+    "  restore       put such a folder back into the units of the line\n"
     "  history       print the journal of changes made to units\n"
     "  report        write a unit's commissioning report as PDF\n"
     "  show FILE     print a setup file as text (name = value unit)\n"
@@ -120,6 +122,35 @@ const char kScan[] =
     "  --rates              scan at each of the nine rates in turn\n"
     "\n";
 
+const char kBackup[] =
+    "Usage: dxu-cli backup --port PORT --address LIST --dir FOLDER\n"
+    "\n"
+    "Reads all settings of each unit of the RS-485 line and writes one setup file\n"
+    "per unit into FOLDER (created when missing), named by its address: a.dxu,\n"
+    "7.dxu, and A-upper.dxu for an upper-case address, so that a and A stay apart\n"
+    "on any disk. Then FOLDER/manifest.csv lists the units backed up (address,\n"
+    "version,file,time): a unit is listed only once its file is on the disk. One\n"
+    "line of result per unit:\n"
+    "  <address>: ok (<file>)\n"
+    "  <address>: FAILED: <reason>\n"
+    "\n"
+    "  -d, --dir FOLDER     the folder of the backup\n"
+    "\n";
+
+const char kRestore[] =
+    "Usage: dxu-cli restore --dir FOLDER --port PORT [--address LIST] [--no-save]\n"
+    "\n"
+    "Puts each setup file of a line's backup (FOLDER/manifest.csv, as \"dxu-cli\n"
+    "backup\" wrote it) into the unit at its address, as apply does: the settings\n"
+    "that differ are written, read back and checked against the file, then the\n"
+    "unit saves them. A unit that fails does not stop the others. One line of\n"
+    "result per unit, as apply's.\n"
+    "\n"
+    "  -d, --dir FOLDER     the folder of the backup\n"
+    "  -a, --address LIST   only these units of the backup\n"
+    "  --no-save            write and check the settings, but do not save them\n"
+    "\n";
+
 bool validAddress(char c) { return c != 0 && std::strchr(AddressAlphabet, c) != nullptr; }
 
 QString take(const QStringList& args, int& i, const QString& name, QString& error)
@@ -175,7 +206,7 @@ bool rateKnown(int rate)
 QString checkCombination(const Options& o)
 {
     if (o.command == Command::None)
-        return QStringLiteral("no command given (read, apply, measure or scan)");
+        return QStringLiteral("no command given (read, apply, measure, scan, backup or restore)");
     if (o.port.isEmpty())
         return QStringLiteral("--port is required");
     if (o.command == Command::Apply && o.file.isEmpty())
@@ -185,6 +216,10 @@ QString checkCombination(const Options& o)
     if (o.command == Command::Read && o.addresses.size() > 1 && !o.output.isEmpty()
         && !o.output.contains(QLatin1String("%a")))
         return QStringLiteral("with several units, --output must hold %a for the address");
+    if ((o.command == Command::Backup || o.command == Command::Restore) && o.dir.isEmpty())
+        return QStringLiteral("--dir is required");
+    if (o.command == Command::Backup && o.addresses.empty())
+        return QStringLiteral("backup needs the units of the line (--address)");
     if (o.command == Command::Scan && !o.addresses.empty())
         return QStringLiteral("scan asks every address; --address does not apply");
     return {};
@@ -208,6 +243,10 @@ QString helpText(Command command)
         return QString::fromLatin1(kMeasure) + publish::optionsHelp() + QLatin1String(kCommon);
     case Command::Scan:
         return QString::fromLatin1(kScan) + QLatin1String(kCommon);
+    case Command::Backup:
+        return QString::fromLatin1(kBackup) + QLatin1String(kCommon);
+    case Command::Restore:
+        return QString::fromLatin1(kRestore) + QLatin1String(kCommon);
     case Command::None:
         break;
     }
@@ -223,7 +262,7 @@ Parsed parseArguments(const QStringList& args)
         const char* name;
         Command command;
     } kCommands[] = {{"read", Command::Read}, {"apply", Command::Apply}, {"measure", Command::Measure},
-                     {"scan", Command::Scan}};
+                     {"scan", Command::Scan}, {"backup", Command::Backup}, {"restore", Command::Restore}};
 
     for (int i = 0; i < args.size() && error.isEmpty(); ++i) {
         const QString& a = args[i];
@@ -254,7 +293,9 @@ Parsed parseArguments(const QStringList& args)
                 o.format = Format::Csv;
             else if (error.isEmpty())
                 error = QStringLiteral("bad format '%1' (text or csv)").arg(v);
-        } else if (a == QLatin1String("--no-save") && o.command == Command::Apply) {
+        } else if (is("-d", "--dir") && (o.command == Command::Backup || o.command == Command::Restore)) {
+            o.dir = take(args, i, a, error);
+        } else if (a == QLatin1String("--no-save") && (o.command == Command::Apply || o.command == Command::Restore)) {
             o.noSave = true;
         } else if (a == QLatin1String("--dry-run") && o.command == Command::Apply) {
             o.dryRun = true;

@@ -25,7 +25,7 @@ enum ExitStatus : int {
     ExitBrokerRefused = 6, // measure --publish: the MQTT broker refused the login
 };
 
-enum class Command { None, Read, Apply, Measure, Scan };
+enum class Command { None, Read, Apply, Measure, Scan, Backup, Restore };
 enum class Format { None, Text, Csv };
 
 struct Options {
@@ -44,6 +44,7 @@ struct Options {
     long count = -1;           // measure: results to print; -1 no limit
     double seconds = -1;       // measure: how long; -1 no limit
     bool allRates = false;     // scan: at every rate
+    QString dir;               // backup, restore: the folder of the line's backup
     publish::Settings publish; // measure: the MQTT broker (--publish)
     // Port options given (each replaces the stored one).
     std::optional<Rs485Mode> rs485;

@@ -131,6 +131,8 @@ void Engine::dispatchReply(int32_t verdict)
     CommandQueue& q = st_.queue;
     if (verdict == ReplyCompleted)
         hooks_.unitAnswered();
+    if (verdict == ReplyCompleted && q.queueState == QueueList && q.atCursor().commandId == IdSaveSettings)
+        events_.settingsSaved();
     if (verdict == ReplyFailure && q.queueState != QueueIdle) {
         CommandItem& it = q.atCursor();
         if (it.retriesLeft > 0) {
@@ -142,6 +144,8 @@ void Engine::dispatchReply(int32_t verdict)
         }
         // Failed for good: skipped like a completed item, and counted.
         ++failedItems_;
+        if (it.commandId == IdSaveSettings)
+            events_.settingsNotSaved();
         std::snprintf(lastFailure_.data(), lastFailure_.size(), "%.11s: %.127s", it.code,
                       it.failureText[0] ? it.failureText : "no reply");
     }
@@ -201,6 +205,9 @@ void Engine::listStep()
         setBusyCursor(false);
         st_.current().settingsRead = 1;
     } else {
+        // A status request whose unit never answered.
+        if (st_.pollOtherUnit && st_.pollTarget > 0)
+            events_.unitStatus(st_.pollTarget, false);
         st_.pollOtherUnit = 0;
     }
     q.queueState = QueueIdle;
@@ -507,6 +514,9 @@ void Engine::requestStatus()
         if (st_.pollIndex < 1 || st_.pollIndex > st_.networkCount)
             st_.pollIndex = 1;
         if (st_.readyForStatus) {
+            // The request before this one has not been answered by now.
+            if (state == QueuePoll && st_.pollOtherUnit && st_.pollTarget > 0)
+                events_.unitStatus(st_.pollTarget, false);
             st_.pollOtherUnit = 1;
             st_.pollTarget = st_.pollIndex;
             sendOneCommand(QueuePoll, "US", IdStatus, NoRetries);

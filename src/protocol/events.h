@@ -65,6 +65,9 @@ public:
     virtual void laserDiode(bool /*on*/) {}
     // The address is not assigned on this line (ER,-82).
     virtual void addressNotAssigned() {}
+    // A status request to the unit of that record index was answered (its
+    // status and laser are in its record), or went unanswered.
+    virtual void unitStatus(int /*unitIndex*/, bool /*answered*/) {}
 
     // The engine.
     // A write of an upload went out (once, not again for its retries).
@@ -78,6 +81,10 @@ public:
     // The panel holds nothing the unit lacks: its settings were read, or
     // written and about to be read back.
     virtual void nothingToUpload() {}
+    // The unit on screen answered Save Settings (SU): what was written is saved.
+    virtual void settingsSaved() {}
+    // Save Settings failed for good (an error or no answer after every try).
+    virtual void settingsNotSaved() {}
     // Measuring resumed at the end of a list.
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
@@ -106,12 +113,15 @@ public:
     void laserDiode(bool on) override { each(&UnitEvents::laserDiode, on); }
     void addressNotAssigned() override { each(&UnitEvents::addressNotAssigned); }
     void settingWriteSent(uint32_t id) override { each(&UnitEvents::settingWriteSent, id); }
+    void unitStatus(int i, bool answered) override { each(&UnitEvents::unitStatus, i, answered); }
     void settingWritten(uint32_t id) override { each(&UnitEvents::settingWritten, id); }
     void settingRefused(uint32_t id, std::string_view reason) override
     {
         each(&UnitEvents::settingRefused, id, reason);
     }
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
+    void settingsSaved() override { each(&UnitEvents::settingsSaved); }
+    void settingsNotSaved() override { each(&UnitEvents::settingsNotSaved); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
     void listProgress() override { each(&UnitEvents::listProgress); }

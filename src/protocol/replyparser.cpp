@@ -271,17 +271,19 @@ void Protocol::storeSetting(const SettingCode& setting, FieldReader& fields)
 
 void Protocol::handleStatus(FieldReader& fields, int replyUnit)
 {
-    UnitRecord* target = &st_.current();
+    int index = DxuState::index(st_.currentUnit);
     if (st_.pollOtherUnit) {
         st_.pollOtherUnit = 0;
-        target = &st_.unit(replyUnit >= 0 ? replyUnit : st_.pollTarget > 0 ? st_.pollTarget : st_.pollIndex);
+        index = DxuState::index(replyUnit >= 0 ? replyUnit : st_.pollTarget > 0 ? st_.pollTarget : st_.pollIndex);
     }
+    UnitRecord* target = &st_.unit(index);
     fields.nextInt(target->status);
     target->laserOn = (target->status & 2) ? 1 : 0;
 
     UnitRecord& cur = st_.current();
     cur.laserOn = (cur.status & 2) ? 1 : 0;
     events_.laserState(cur.laserOn != 0);
+    events_.unitStatus(index, true);
 
     CommandQueue& q = st_.queue;
     if (q.queueState != QueueConnect)

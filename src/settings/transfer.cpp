@@ -110,13 +110,8 @@ void SettingsTransfer::saveClicked()
     st_.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
     st_.queue.cursor = 0;
     engine_.sendCurrentItem();
-    showSaveState(ui_, false);
-}
-
-void SettingsTransfer::showSaveState(Ui& ui, bool unsaved)
-{
-    ui.setEnabled("pbSaveSettings", unsaved);
-    ui.setFontStyle("pbSaveSettings", unsaved, unsaved, unsaved ? &colors::Yellow : nullptr);
+    // Saved only on the unit's OK: until then the button keeps its look.
+    ui_.setEnabled("pbSaveSettings", false);
 }
 
 void SettingsTransfer::measureModeChanged()

@@ -34,10 +34,6 @@ public:
     // cmbMeasureMode: the chosen mode is written at once.
     void measureModeChanged();
 
-    // The look of pbSaveSettings: unsaved (enabled, bold italic, yellow) or
-    // saved (disabled, regular).
-    static void showSaveState(Ui& ui, bool unsaved);
-
 private:
     // Queues the write of one row of the upload; false when nothing of it changed.
     bool queueWrite(const struct SettingCode& row);

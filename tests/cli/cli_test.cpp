@@ -134,6 +134,45 @@ TEST_F(CliTest, ApplyToALineWithASilentUnitSavesTheOthersAndFails)
     EXPECT_EQ(modes.at(2), 4);
 }
 
+// A line backed up (a silent unit is said and left out), its units changed,
+// then restored: they hold what was backed up, and what they saved is it.
+TEST_F(CliTest, BackupThenRestoreOntoChangedUnitsGivesTheBackedUpImages)
+{
+    const QString file = otherSetup();
+    const QString state = dir.filePath(QStringLiteral("line.state"));
+    const QString port = startSim({"--units", "a,b,A", "--silent", "b", "--state", state});
+    const QString folder = dir.filePath(QStringLiteral("line"));
+    const CliRun backup = cli({"backup", "--port", port, "--address", "a,b,A", "--dir", folder});
+    EXPECT_EQ(backup.status, 3);
+    EXPECT_EQ(backup.out, QStringList({"a: ok (a.dxu)", "b: FAILED: did not answer on " + port + " at 115200 bit/s",
+                                       "A: ok (A-upper.dxu)"}));
+    QFile manifest(folder + QStringLiteral("/manifest.csv"));
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(manifest.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3) << rows.join('\n').toStdString();
+    EXPECT_EQ(rows[0], "address,version,file,time");
+    EXPECT_TRUE(rows[1].startsWith("a,DXU v1.0.5 build 7,a.dxu,20")) << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].startsWith("A,DXU v1.0.5 build 7,A-upper.dxu,20")) << rows[2].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/b.dxu")));
+
+    ASSERT_EQ(cli({"apply", file, "--port", port, "--address", "a,A"}).status, 0);
+    const CliRun restore = cli({"restore", "--dir", folder, "--port", port});
+    EXPECT_EQ(restore.status, 0) << restore.err.join('\n').toStdString();
+    ASSERT_EQ(restore.out.size(), 2);
+    EXPECT_TRUE(restore.out[0].startsWith("a: ok (") && restore.out[0].endsWith(" changed, saved)"))
+        << restore.out[0].toStdString();
+    EXPECT_TRUE(restore.out[1].startsWith("A: ok (")) << restore.out[1].toStdString();
+    EXPECT_NE(savedModes(state).at(0), 4);
+
+    const QString again = dir.filePath(QStringLiteral("again"));
+    ASSERT_EQ(cli({"backup", "--port", port, "--address", "a,A", "--dir", again}).status, 0);
+    for (const char* name : {"/a.dxu", "/A-upper.dxu"}) {
+        QFile before(folder + QLatin1String(name)), after(again + QLatin1String(name));
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly) && after.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(before.readAll(), after.readAll()) << name;
+    }
+}
+
 TEST_F(CliTest, ApplyOfAValueTheUnitRefusesFailsWithoutSaving)
 {
     const QString port = startSim();
@@ -383,6 +422,8 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"import", broken.fileName(), "--output", dir.filePath("x.dxu")}, 2, "broken.dxu:1: expected 'name = value unit'"},
         {{"diff", hostile}, 2, "diff compares two setups; 1 given"},
         {{"diff", "--port", dir.filePath("no-such-tty"), "--address", "a,b"}, 2, "no-such-tty"},
+        {{"backup", "--port", port, "--dir", dir.path()}, 2, "--address"},
+        {{"restore", "--port", port, "--dir", dir.path()}, 2, "manifest.csv\" does not exist"},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);

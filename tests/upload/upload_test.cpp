@@ -220,7 +220,9 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Warning");
 
+    // Saved only once the unit says so.
     click("pbSaveSettings");
+    EXPECT_TRUE(save->font().bold());
     pump();
     EXPECT_EQ(takeLines(), Lines{"$SU"});
     EXPECT_EQ(link->unit(0).saved().get("MP"), 11);
@@ -228,6 +230,25 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
     EXPECT_TRUE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
+}
+
+// A save the unit refuses leaves the settings shown as not saved, to be
+// saved again.
+TEST_F(UploadWindow, ASaveTheUnitRefusesLeavesTheSettingsUnsaved)
+{
+    dxusim::Options options = quick();
+    options.refuse = {"SU"};
+    attach(options);
+    click("pbConnect");
+    pump();
+    type("edMinIntensity", "11");
+    upload();
+    click("pbSaveSettings");
+    pump();
+    auto* save = qobject_cast<QAbstractButton*>(top().control("pbSaveSettings"));
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(save->font().bold());
+    EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
 }
 
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)

@@ -262,6 +262,8 @@ std::optional<Answer> settingCommand(Settings& s, const std::string& code, const
     return setValue(s, *sp, args);
 }
 
+bool isSettingCode(const std::string& code) { return find(code) != nullptr; }
+
 int refusalError(const std::string& code)
 {
     const CodeInfo* sp = find(code);

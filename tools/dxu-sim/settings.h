@@ -63,6 +63,7 @@ std::optional<Answer> settingCommand(Settings& s, const std::string& code, const
 // The error a write of code draws when its value is out of range (ER,49
 // for a setting without one of its own).
 int refusalError(const std::string& code);
+bool isSettingCode(const std::string& code);
 
 // Every setting code, in table order (for tests and the state file).
 std::vector<std::string> settingCodes();

@@ -56,7 +56,9 @@ void Unit::command(const std::string& frame, const std::string& body, Micros now
         calibrate(frame, fields, now);
         return;
     }
-    if (!fields.empty() && std::find(opt_.refuse.begin(), opt_.refuse.end(), code) != opt_.refuse.end()) {
+    // --refuse: a write of the setting, or the command (SU), draws an error.
+    if (std::find(opt_.refuse.begin(), opt_.refuse.end(), code) != opt_.refuse.end()
+        && (!fields.empty() || !isSettingCode(code))) {
         reply(frame, errorText(refusalError(code)), now);
         return;
     }

@@ -1,0 +1,132 @@
+#include "network/linebackup.h"
+
+#include "protocol/dxustate.h"
+#include "services/safewrite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace dxu {
+namespace {
+
+// A manifest is a line per unit: anything far larger is no manifest.
+constexpr qint64 MaxManifestBytes = 64 * 1024;
+const char kHeader[] = "address,version,file,time";
+
+bool isAddress(const QString& text)
+{
+    return text.size() == 1 && text[0].toLatin1() != 0 && std::strchr(AddressAlphabet, text[0].toLatin1()) != nullptr;
+}
+
+// A plain file name: no folder, nothing that leaves the folder.
+bool plainName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+} // namespace
+
+QString backupFileName(char address)
+{
+    const QString a = QString(QLatin1Char(address));
+    return (address >= 'A' && address <= 'Z') ? a + QStringLiteral("-upper.dxu") : a + QStringLiteral(".dxu");
+}
+
+QString csvField(const QString& text)
+{
+    QString f = text;
+    if (f.contains(QLatin1Char(',')) || f.contains(QLatin1Char('"')) || f.contains(QLatin1Char('\n')))
+        f = QLatin1Char('"') + f.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return f;
+}
+
+QStringList csvLineFields(const QString& line)
+{
+    QStringList out(QString{});
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
+            out.back() += c;
+            ++i;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            out.append(QString{});
+        } else {
+            out.back() += c;
+        }
+    }
+    return out;
+}
+
+QByteArray manifestText(const std::vector<ManifestRow>& rows)
+{
+    QString text = QLatin1String(kHeader) + QLatin1Char('\n');
+    for (const ManifestRow& r : rows)
+        text += QStringLiteral("%1,%2,%3,%4\n")
+                    .arg(QString(QLatin1Char(r.address)), csvField(r.version.simplified()), csvField(r.file),
+                         r.time.toUTC().toString(Qt::ISODate));
+    return text.toUtf8();
+}
+
+QString writeManifest(const QString& dir, const std::vector<ManifestRow>& rows)
+{
+    const QString path = QDir(dir).filePath(QLatin1String(ManifestName));
+    const QString error = replaceFile(path, manifestText(rows));
+    return error.isEmpty() ? QString() : QStringLiteral("Cannot write \"%1\": %2.").arg(path, error);
+}
+
+Manifest readManifest(const QString& dir)
+{
+    Manifest m;
+    const QString path = QDir(dir).filePath(QLatin1String(ManifestName));
+    const auto refuse = [&](const QString& why) {
+        m.rows.clear();
+        m.error = QStringLiteral("\"%1\" %2").arg(path, why);
+        return m;
+    };
+    if (!QFileInfo(path).isFile())
+        return refuse(QFileInfo::exists(path) ? QStringLiteral("is not a regular file.")
+                                              : QStringLiteral("does not exist: the folder holds no line backup."));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("cannot be read: %1.").arg(f.errorString()));
+    const QByteArray bytes = f.read(MaxManifestBytes + 1);
+    if (bytes.size() > MaxManifestBytes)
+        return refuse(QStringLiteral("is too large for a manifest."));
+    const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (lines.value(0).trimmed() != QLatin1String(kHeader))
+        return refuse(QStringLiteral("is no manifest (its first line is not \"%1\").").arg(QLatin1String(kHeader)));
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList f = csvLineFields(line);
+        const QString where = QStringLiteral("line %1").arg(i + 1);
+        if (f.size() != 4)
+            return refuse(QStringLiteral("%1: 4 fields expected, %2 found.").arg(where).arg(f.size()));
+        if (!isAddress(f[0]))
+            return refuse(QStringLiteral("%1: '%2' is no unit address (a-z, A-Z, 0-9).").arg(where, f[0]));
+        if (!plainName(f[2]))
+            return refuse(QStringLiteral("%1: '%2' is no file name inside the folder.").arg(where, f[2]));
+        ManifestRow row;
+        row.address = f[0][0].toLatin1();
+        for (const ManifestRow& seen : m.rows)
+            if (seen.address == row.address)
+                return refuse(QStringLiteral("%1: unit %2 is listed twice.").arg(where, f[0]));
+        row.version = f[1];
+        row.file = f[2];
+        row.time = QDateTime::fromString(f[3], Qt::ISODate);
+        m.rows.push_back(row);
+    }
+    if (m.rows.empty())
+        return refuse(QStringLiteral("lists no unit."));
+    return m;
+}
+
+} // namespace dxu

@@ -1,0 +1,48 @@
+#pragma once
+// A line's backup folder: one setup file per unit, named by its address, and
+// a manifest that lists what the folder holds. The manifest is CSV with the
+// header "address,version,file,time" (time in UTC, ISO 8601); a unit is in it
+// only once its file was written and flushed to disk.
+#include <QDateTime>
+#include <QString>
+
+#include <vector>
+
+namespace dxu {
+
+inline constexpr char ManifestName[] = "manifest.csv";
+
+// The setup file of the unit at address: "a.dxu", "7.dxu"; an upper-case
+// address is "A-upper.dxu", so that a and A stay two files on a file system
+// that does not tell case apart (a USB stick, a Windows share).
+QString backupFileName(char address);
+
+struct ManifestRow {
+    char address = 0;
+    QString version;
+    QString file; // relative to the folder
+    QDateTime time;
+};
+
+// The manifest's text.
+QByteArray manifestText(const std::vector<ManifestRow>& rows);
+
+struct Manifest {
+    std::vector<ManifestRow> rows;
+    QString error; // a sentence naming the file; empty when it was read
+    bool ok() const { return error.isEmpty(); }
+};
+// Reads dir's manifest. A row whose address is no address of the line, whose
+// file is not a plain name inside the folder or that repeats an address is
+// refused with its line.
+Manifest readManifest(const QString& dir);
+// Writes dir's manifest whole or not at all; empty on success, else a
+// sentence naming the file and what went wrong.
+QString writeManifest(const QString& dir, const std::vector<ManifestRow>& rows);
+
+// One CSV line into its fields, quotes honoured.
+QStringList csvLineFields(const QString& line);
+// A field for a CSV line, quoted when it must be.
+QString csvField(const QString& text);
+
+} // namespace dxu
