@@ -168,11 +168,13 @@ void UnitScan::replyFrom(char address)
         ++replies_;
         return;
     }
-    // An address left behind answers after all: late, or a second unit. It
-    // is asked again at the end; the address in hand has nothing to do with it.
+    // An address left behind answers after all: late, or a second unit; or
+    // the address in hand answered under another's name. Both are asked again
+    // at the end, when the late replies are over.
     const int position = addressPosition(address);
     if (position >= 0 && position < next_) {
         recheckLater(address);
+        recheckLater(asking_);
         return;
     }
     heardOther_ = true;

@@ -12,7 +12,8 @@
 // whole replies to one question, or garbled bytes twice in a row, mean that
 // more than one unit answers at that address, and the address is reported
 // so rather than listed as one unit. An address that sent bytes that made no
-// reply, or whose reply came after its wait, is asked once more. When the
+// reply is asked once more at once; one whose reply came after its wait is
+// asked once more at the end, with the address in hand when it came. When the
 // last address is done, or after the current one when cancelled, the port
 // is closed again and the current record has its address back.
 #include "engine/engine.h"
