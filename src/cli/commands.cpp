@@ -207,9 +207,11 @@ int runMeasureLine(const Options& o)
                             result.message);
         tally.add(result);
     };
+    bool lastConnected = false;
     for (char address : o.addresses) {
         Outcome result = connectShown(line, progress, address);
         progress.clear();
+        lastConnected = result.ok();
         if (result.ok() && !measurableMode(line.unit()))
             result = {ExitFailed, unmeasurableText()};
         if (interrupted())
@@ -221,6 +223,15 @@ int runMeasureLine(const Options& o)
         members.push_back({address, line.unit()});
         publisher.setStatus(unitName(address), publish::UnitState::Measuring); // --publish
     }
+    Outcome lineResult;
+    // The line is asked over the connection of the last unit read; after a
+    // unit that failed, one that answered is connected again.
+    if (!members.empty() && !lastConnected && !interrupted()) {
+        lineResult = connectShown(line, progress, members.back().address);
+        progress.clear();
+        if (lineResult.ok())
+            members.back().record = line.unit();
+    }
 
     QElapsedTimer clock;
     clock.start();
@@ -229,7 +240,6 @@ int runMeasureLine(const Options& o)
         return std::all_of(members.begin(), members.end(),
                            [&](const Member& m) { return m.leftOut || (o.count >= 0 && m.printed >= o.count); });
     };
-    Outcome lineResult;
     while (!members.empty() && !allDone() && !timeUp() && !interrupted() && !outputFailed() && lineResult.ok()) {
         for (Member& m : members) {
             if (m.leftOut || (o.count >= 0 && m.printed >= o.count))

@@ -148,9 +148,11 @@ void UnitScan::armTimer()
         timer_.stop();
         return;
     }
-    // The engine gives up once more than its time-out has passed.
+    // The engine gives up once more than its time-out has passed; when it
+    // could not (a reply in hand), it is asked again a little later.
     const int32_t passed = static_cast<int32_t>(ticksSince(st_.lastSendTick, tickCount()));
-    timer_.start(std::max(1, engine_.scanTimeoutMs() - passed + 1));
+    const int32_t left = engine_.scanTimeoutMs() - passed + 1;
+    timer_.start(left > 0 ? left : 10);
 }
 
 void UnitScan::versionReceived(std::string_view text)
