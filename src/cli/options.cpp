@@ -124,12 +124,14 @@ const char kScan[] =
     "\n"
     "Asks every address of an RS-485 line for its version and prints one line per\n"
     "unit that answers: address,rate,version. An address is given up when no reply\n"
-    "has begun by the question's time on the line plus MS; 62 addresses take about\n"
-    "4 s at 9600 bit/s. An address at which more than one unit answers is reported\n"
-    "on standard error (\"address c: more than one unit answers?\"), not listed.\n"
+    "has begun by the question's time on the line plus MS (and 10 ms); 62 addresses\n"
+    "take about 4.5 s at 9600 bit/s. An address at which more than one unit answers\n"
+    "is reported on standard error (\"address c: more than one unit answers?\"),\n"
+    "not listed, and the exit status is then 1. Units are printed when the scan of\n"
+    "their rate ends.\n"
     "\n"
     "  --rates              scan at each of the nine rates in turn\n"
-    "  --answer-within MS   how long a unit takes to start its reply, 1 to 2000 ms\n"
+    "  --answer-within MS   how long a unit takes to start its reply, 1 to 1000 ms\n"
     "                       (default: as set in DXU Interface's Find Units, else 50)\n"
     "\n";
 

@@ -52,7 +52,7 @@ public:
     // the store.
     static constexpr int DefaultAnswerWithinMs = 50;
     static constexpr int MinAnswerWithinMs = 1;
-    static constexpr int MaxAnswerWithinMs = 2000;
+    static constexpr int MaxAnswerWithinMs = 1000; // every wait stays within the reply time-out
     static constexpr const char* AnswerWithinValue = "Units Answer Within";
     // The stored "Units answer within", or the default.
     static int storedAnswerWithinMs();
