@@ -16,7 +16,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <numeric>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -54,17 +56,6 @@ QString outputPath(const Options& o, char address)
 {
     QString path = o.output;
     return path.replace(QLatin1String("%a"), QString(QLatin1Char(address ? address : 'a')));
-}
-
-// measure --publish: the unit's last state to the broker, then what is held;
-// the outcome of the run with that of the publishing.
-Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcome result)
-{
-    publisher.setStatus(name, result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
-                        result.ok() ? QString() : result.message);
-    if (!publisher.close() && (result.ok() || publisher.loginRefused()))
-        result = {publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()};
-    return result;
 }
 
 } // namespace
@@ -112,6 +103,164 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
     line.onProgress = nullptr;
     return o;
 }
+
+namespace {
+
+// measure --publish: the connection to the broker (none without --publish);
+// the status to end with when it cannot be made.
+int openPublisher(publish::Publisher& publisher)
+{
+    publisher.onNotice = printError;
+    publisher.onFatal = interruptNow;
+    if (publisher.open())
+        return ExitOk;
+    printError(publisher.failure());
+    return publisher.loginRefused() ? ExitBrokerRefused : ExitFailed;
+}
+
+// measure --publish: the unit's last state to the broker, then what is held;
+// the outcome of the run with that of the publishing.
+Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcome result)
+{
+    publisher.setStatus(name, result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
+                        result.ok() ? QString() : result.message);
+    if (!publisher.close() && (result.ok() || publisher.loginRefused()))
+        result = {publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()};
+    return result;
+}
+
+// A result as the window shows it: metres to the millimetre, feet to the
+// hundredth; a field the display mode leaves out is empty.
+struct ResultFields {
+    QString time, distance, intensity, unit;
+    QDateTime utc;
+};
+ResultFields resultFields(const UnitRecord& u)
+{
+    ResultFields r;
+    if (u.displayMode != 3)
+        r.distance = QString::number(double(u.lastDistance), 'f', u.units ? 3 : 2);
+    if (u.displayMode != 1)
+        r.intensity = QString::number(double(u.lastIntensity), 'f', 1);
+    r.unit = QLatin1String(u.units ? "m" : "ft");
+    const QDateTime now = QDateTime::currentDateTime();
+    r.time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    r.utc = now.toUTC();
+    return r;
+}
+
+// Results taken as Averaging or Last Target gives them.
+bool measurableMode(const UnitRecord& u) { return u.measureMode == 1 || u.measureMode == 4; }
+QString unmeasurableText() { return QStringLiteral("the unit is not in Averaging or Last Target mode"); }
+
+// A unit of the line stops being asked after this many questions in a row
+// without a result.
+constexpr int MissesBeforeLeftOut = 3;
+
+// measure with several addresses: each unit of the line is read, then asked
+// for one result at a time, in turn, as network units are asked.
+int runMeasureLine(const Options& o)
+{
+    publish::Publisher publisher(o.publish);
+    if (const int status = openPublisher(publisher); status != ExitOk)
+        return status;
+    const bool bounded = o.count >= 0 || o.seconds > 0;
+    UnitLine line(o.comNumber, o.rate, true, o.devicePath);
+    Progress progress;
+    Tally tally;
+    struct Member {
+        char address;
+        UnitRecord record;
+        long printed = 0;
+        int misses = 0;
+        bool leftOut = false;
+    };
+    std::vector<Member> members;
+    const auto fail = [&](char address, const Outcome& result) {
+        printError(QStringLiteral("%1: %2").arg(unitName(address), line.withWhere(result.message)));
+        publisher.setStatus(unitName(address),
+                            result.status == ExitNoAnswer ? publish::UnitState::NotAnswering : publish::UnitState::Idle,
+                            result.message);
+        tally.add(result);
+    };
+    bool lastConnected = false;
+    for (char address : o.addresses) {
+        Outcome result = connectShown(line, progress, address);
+        progress.clear();
+        lastConnected = result.ok();
+        if (result.ok() && !measurableMode(line.unit()))
+            result = {ExitFailed, unmeasurableText()};
+        if (interrupted())
+            break;
+        if (!result.ok()) {
+            fail(address, result);
+            continue;
+        }
+        members.push_back({address, line.unit()});
+        publisher.setStatus(unitName(address), publish::UnitState::Measuring); // --publish
+    }
+    Outcome lineResult;
+    // The line is asked over the connection of the last unit read; after a
+    // unit that failed, one that answered is connected again.
+    if (!members.empty() && !lastConnected && !interrupted()) {
+        lineResult = connectShown(line, progress, members.back().address);
+        progress.clear();
+        if (lineResult.ok())
+            members.back().record = line.unit();
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto timeUp = [&] { return o.seconds > 0 && clock.elapsed() >= o.seconds * 1000; };
+    const auto allDone = [&] {
+        return std::all_of(members.begin(), members.end(),
+                           [&](const Member& m) { return m.leftOut || (o.count >= 0 && m.printed >= o.count); });
+    };
+    while (!members.empty() && !allDone() && !timeUp() && !interrupted() && !outputFailed() && lineResult.ok()) {
+        for (Member& m : members) {
+            if (m.leftOut || (o.count >= 0 && m.printed >= o.count))
+                continue;
+            const Outcome result = line.measureOnce(m.record);
+            if (result.ok()) {
+                m.misses = 0;
+                const ResultFields r = resultFields(line.unit());
+                if (printOut(QStringLiteral("%1,%2,%3,%4,%5\n")
+                                 .arg(r.time, unitName(m.address), r.distance, r.intensity, r.unit))) {
+                    publisher.publishResult(unitName(m.address), r.utc, r.distance, r.intensity, r.unit);
+                    ++m.printed;
+                }
+            } else if (result.status == ExitFailed) {
+                lineResult = result; // the port went away, or interrupted
+            } else if (++m.misses >= MissesBeforeLeftOut) {
+                m.leftOut = true;
+                fail(m.address, {result.status, result.message + QStringLiteral("; the others go on")});
+            }
+            if (!lineResult.ok() || timeUp() || interrupted() || outputFailed())
+                break;
+        }
+    }
+    const bool complete = allDone() || timeUp();
+    if (!lineResult.ok() && !(interrupted() && lineResult.message == QLatin1String("interrupted")))
+        printError(line.withWhere(lineResult.message));
+    line.disconnect();
+    for (const Member& m : members)
+        if (!m.leftOut)
+            publisher.setStatus(unitName(m.address), publish::UnitState::Idle);
+    if (!publisher.close() && (tally.status == ExitOk || publisher.loginRefused()))
+        tally.add({publisher.loginRefused() ? ExitBrokerRefused : ExitFailed, publisher.failure()});
+    // A count or a time cut short by a signal: the shell's status for it.
+    if (interrupted() && bounded && !complete) {
+        printError(QStringLiteral("interrupted after %1 results")
+                       .arg(std::accumulate(members.begin(), members.end(), 0L,
+                                            [](long n, const Member& m) { return n + m.printed; })));
+        return interruptSignal() != 0 ? 128 + interruptSignal() : ExitFailed;
+    }
+    if (!lineResult.ok() && !interrupted())
+        tally.add(lineResult);
+    return finished(tally.status);
+}
+
+} // namespace
 
 int runRead(const Options& o)
 {
@@ -196,23 +345,20 @@ int runApply(const Options& o)
 
 int runMeasure(const Options& o)
 {
+    if (o.addresses.size() > 1)
+        return runMeasureLine(o);
     const char address = unitsOf(o).front();
     // --publish: results and the unit's state go to an MQTT broker as well.
     publish::Publisher publisher(o.publish);
-    publisher.onNotice = printError;
-    publisher.onFatal = interruptNow;
-    if (!publisher.open()) {
-        printError(publisher.failure());
-        return publisher.loginRefused() ? ExitBrokerRefused : ExitFailed;
-    }
+    if (const int status = openPublisher(publisher); status != ExitOk)
+        return status;
 
     UnitLine line(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     Progress progress;
     Outcome result = connectShown(line, progress, address);
     progress.clear();
-    const int mode = line.unit().measureMode;
-    if (result.ok() && mode != 1 && mode != 4)
-        result = {ExitFailed, QStringLiteral("the unit is not in Averaging or Last Target mode")};
+    if (result.ok() && !measurableMode(line.unit()))
+        result = {ExitFailed, unmeasurableText()};
     // A count or a time cut short by a signal is no complete measurement: the
     // shell's status for that signal. An open-ended run ends normally so.
     const bool bounded = o.count >= 0 || o.seconds > 0;
@@ -230,19 +376,10 @@ int runMeasure(const Options& o)
     line.onResult = [&] {
         if ((o.count >= 0 && printed >= o.count) || outputFailed())
             return;
-        const UnitRecord& u = line.unit();
-        QString distance, intensity;
-        // Metres to the millimetre, feet to the hundredth, as the window shows them.
-        if (u.displayMode != 3)
-            distance = QString::number(double(u.lastDistance), 'f', u.units ? 3 : 2);
-        if (u.displayMode != 1)
-            intensity = QString::number(double(u.lastIntensity), 'f', 1);
-        const QDateTime now = QDateTime::currentDateTime();
-        if (!printOut(QStringLiteral("%1,%2,%3,%4\n")
-                          .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs), distance,
-                               intensity, QLatin1String(u.units ? "m" : "ft"))))
+        const ResultFields r = resultFields(line.unit());
+        if (!printOut(QStringLiteral("%1,%2,%3,%4\n").arg(r.time, r.distance, r.intensity, r.unit)))
             return;
-        publisher.publishResult(unitName(address), now.toUTC(), distance, intensity, QLatin1String(u.units ? "m" : "ft"));
+        publisher.publishResult(unitName(address), r.utc, r.distance, r.intensity, r.unit);
         ++printed;
         sinceResult.restart();
     };
@@ -308,21 +445,29 @@ int runScan(const Options& o)
             rates.push_back(rateOfIndex(i));
     else
         rates.push_back(o.rate);
+    const int answerWithin = o.answerWithinMs > 0 ? o.answerWithinMs : UnitScan::storedAnswerWithinMs();
 
     int units = 0;
+    int crowded = 0;
     for (int rate : rates) {
         progress.step(QStringLiteral("scanning at %1 bit/s").arg(rate));
-        // Each unit is printed as soon as it has answered.
-        size_t printed = 0;
-        const Outcome result = line.scanLine(rate, [&](int done, const std::vector<UnitScan::Found>& found) {
-            if (printed < found.size())
-                progress.clear();
-            for (; printed < found.size(); ++printed)
-                printOut(QStringLiteral("%1,%2,%3\n").arg(QLatin1Char(found[printed].address)).arg(rate).arg(found[printed].version));
-            progress.detail(QStringLiteral("%1 of %2 addresses").arg(done).arg(AddressCount), done, AddressCount);
+        std::vector<UnitScan::Found> found;
+        std::vector<char> shared;
+        const Outcome result = line.scanLine(rate, answerWithin, [&](const UnitScan& scan) {
+            progress.detail(QStringLiteral("%1 of %2 addresses").arg(scan.done()).arg(AddressCount), scan.done(),
+                            AddressCount);
+            found = scan.found();
+            shared = scan.crowded();
         });
         progress.clear();
-        units += static_cast<int>(printed);
+        // What the scan settled on: a unit found early can turn out to share
+        // its address with another when the pass ends.
+        for (const UnitScan::Found& f : found)
+            printOut(QStringLiteral("%1,%2,%3\n").arg(QLatin1Char(f.address)).arg(rate).arg(f.version));
+        for (char address : shared)
+            printError(line.withWhere(QStringLiteral("address %1: more than one unit answers?").arg(QLatin1Char(address))));
+        units += static_cast<int>(found.size());
+        crowded += static_cast<int>(shared.size());
         if (!result.ok()) {
             printError(line.withWhere(result.message));
             return finished(result.status);
@@ -330,12 +475,12 @@ int runScan(const Options& o)
         if (outputFailed())
             break;
     }
-    if (units == 0 && !outputFailed()) {
+    if (units == 0 && crowded == 0 && !outputFailed()) {
         printError(o.allRates ? QStringLiteral("no unit answered on %1 at any rate").arg(o.devicePath.isEmpty() ? QStringLiteral("COM%1").arg(o.comNumber) : o.devicePath)
                               : line.withWhere(QStringLiteral("no unit answered")));
         return ExitNoAnswer;
     }
-    return finished(ExitOk);
+    return finished(crowded > 0 ? ExitFailed : ExitOk);
 }
 
 int runCommand(const Options& o)

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "network/unitscan.h"
 #include "ports/portsettings.h"
 #include "protocol/dxustate.h"
 #include "serial/commportdriver.h"
@@ -42,7 +43,8 @@ const char kCommon[] =
     "\n"
     "Exit status:\n"
     "  0  every unit succeeded\n"
-    "  1  another failure (the port went away, interrupted)\n"
+    "  1  another failure (the port went away, interrupted; scan: more than\n"
+    "     one unit answers at an address)\n"
     "  2  bad arguments or a bad setup file\n"
     "  3  a unit did not answer (scan: no unit answered)\n"
     "  4  a unit refused a value or did not keep it\n"
@@ -101,25 +103,38 @@ const char kApply[] =
     "\n";
 
 const char kMeasure[] =
-    "Usage: dxu-cli measure --port PORT [--address A] [--count N | --seconds S]\n"
+    "Usage: dxu-cli measure --port PORT [--address A[,B,...]] [--count N | --seconds S]\n"
     "\n"
     "Starts the unit measuring and prints each result as one CSV line:\n"
     "  time (ISO 8601),distance,intensity,unit (m or ft)\n"
     "until N results, S seconds, or Ctrl+C; then the unit is stopped. A field the\n"
     "unit does not report in its display mode is empty. Averaging and Last Target\n"
-    "modes only. One unit: on RS-485 give exactly one address.\n"
+    "modes only.\n"
     "\n"
-    "  -n, --count N        stop after N results\n"
+    "With several addresses of an RS-485 line, each unit is read, then asked for\n"
+    "one result (BM) in turn, as DXU Interface asks a network unit, one line each:\n"
+    "  time (ISO 8601),address,distance,intensity,unit (m or ft)\n"
+    "A unit that gives no result three times in a row is reported and left out;\n"
+    "the others go on. --count N: N results from each unit.\n"
+    "\n"
+    "  -n, --count N        stop after N results (of each unit)\n"
     "  -s, --seconds S      stop after S seconds\n"
     "\n";
 
 const char kScan[] =
-    "Usage: dxu-cli scan --port PORT [--rate RATE | --rates]\n"
+    "Usage: dxu-cli scan --port PORT [--rate RATE | --rates] [--answer-within MS]\n"
     "\n"
     "Asks every address of an RS-485 line for its version and prints one line per\n"
-    "unit that answers: address,rate,version. A silent address takes two seconds.\n"
+    "unit that answers: address,rate,version. An address is given up when no reply\n"
+    "has begun by the question's time on the line plus MS (and 10 ms); 62 addresses\n"
+    "take about 4.5 s at 9600 bit/s. An address at which more than one unit answers\n"
+    "is reported on standard error (\"address c: more than one unit answers?\"),\n"
+    "not listed, and the exit status is then 1. Units are printed when the scan of\n"
+    "their rate ends.\n"
     "\n"
     "  --rates              scan at each of the nine rates in turn\n"
+    "  --answer-within MS   how long a unit takes to start its reply, 1 to 1000 ms\n"
+    "                       (default: as set in DXU Interface's Find Units, else 50)\n"
     "\n";
 
 const char kBackup[] =
@@ -211,8 +226,6 @@ QString checkCombination(const Options& o)
         return QStringLiteral("--port is required");
     if (o.command == Command::Apply && o.file.isEmpty())
         return QStringLiteral("apply needs a setup file");
-    if (o.command == Command::Measure && o.addresses.size() > 1)
-        return QStringLiteral("measure takes one unit");
     if (o.command == Command::Read && o.addresses.size() > 1 && !o.output.isEmpty()
         && !o.output.contains(QLatin1String("%a")))
         return QStringLiteral("with several units, --output must hold %a for the address");
@@ -314,6 +327,16 @@ Parsed parseArguments(const QStringList& args)
         } else if (o.command == Command::Measure && publish::takeOption(args, i, o.publish, error)) {
         } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
             o.allRates = true;
+        } else if (a == QLatin1String("--answer-within") && o.command == Command::Scan) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            o.answerWithinMs = v.toInt(&ok);
+            if (error.isEmpty() && (!ok || o.answerWithinMs < UnitScan::MinAnswerWithinMs
+                                    || o.answerWithinMs > UnitScan::MaxAnswerWithinMs))
+                error = QStringLiteral("bad answer time '%1' (%2 .. %3 ms)")
+                            .arg(v)
+                            .arg(UnitScan::MinAnswerWithinMs)
+                            .arg(UnitScan::MaxAnswerWithinMs);
         } else if (a == QLatin1String("--rs485")) {
             const QString v = take(args, i, a, error);
             Rs485Mode mode{};

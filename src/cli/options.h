@@ -45,6 +45,7 @@ struct Options {
     double seconds = -1;       // measure: how long; -1 no limit
     bool allRates = false;     // scan: at every rate
     QString dir;               // backup, restore: the folder of the line's backup
+    int answerWithinMs = -1;   // scan: how long units take to answer; -1 the stored value
     publish::Settings publish; // measure: the MQTT broker (--publish)
     // Port options given (each replaces the stored one).
     std::optional<Rs485Mode> rs485;

@@ -60,6 +60,8 @@ public:
     explicit Listener(UnitLine& line) : line_(line) {}
     void result(const Result& r) override
     {
+        if (r.kind == Result::Kind::Distance)
+            ++line_.results_;
         if (r.kind == Result::Kind::Distance && line_.onResult)
             line_.onResult();
     }
@@ -336,15 +338,37 @@ void UnitLine::disconnect()
     engine_.dropQueue();
 }
 
-Outcome UnitLine::scanLine(int rate, const ScanProgress& progress)
+Outcome UnitLine::measureOnce(const UnitRecord& unit)
+{
+    beginStep();
+    if (!driver_.Connected() || st_.connected != 1)
+        return {ExitFailed, portLost_ && !message_.isEmpty() ? message_ : QStringLiteral("the port was closed")};
+    st_.current() = unit;
+    const long before = results_;
+    protocol_.sendSingleMeasure();
+    // The reply, an error, or the engine's reply time-out ends the wait.
+    const bool done = runUntil([this] { return st_.lastSendTick == 0 || !driver_.Connected(); }, ListMs);
+    if (results_ > before)
+        return {};
+    if (!done)
+        return interrupted() ? interruptedOutcome() : Outcome{ExitNoAnswer, QStringLiteral("gave no result")};
+    if (portLost_ || !driver_.Connected())
+        return {ExitFailed, message_.isEmpty() ? QStringLiteral("the port was closed") : message_};
+    if (unanswered_)
+        return {ExitNoAnswer, QStringLiteral("stopped answering")};
+    return {ExitRefused, refusal_.isEmpty() ? QStringLiteral("gave no result") : QStringLiteral("refused: %1").arg(refusal_)};
+}
+
+Outcome UnitLine::scanLine(int rate, int answerWithinMs, const ScanProgress& progress)
 {
     disconnect();
     beginStep();
     portLost_ = false;
     applyRate(rate);
+    scan_.setAnswerWithinMs(answerWithinMs);
     scan_.changed = [this, &progress] {
         if (progress)
-            progress(scan_.done(), scan_.found());
+            progress(scan_);
     };
     if (!scan_.start()) {
         scan_.changed = nullptr;

@@ -61,11 +61,18 @@ public:
     Outcome stopMeasuring();
     // Closes the port (nothing when closed).
     void disconnect();
+    // One result of a unit of the line while the port is open from a
+    // connect: the unit's record (as its connect read it) becomes the
+    // current one and is asked for a single measurement, as a network unit
+    // is. ok when a result came; ExitNoAnswer when nothing came within the
+    // reply time-out; ExitRefused when the unit answered with an error.
+    Outcome measureOnce(const UnitRecord& unit);
 
-    // Asks every address of the line at the rate (bit/s); progress reports
-    // the addresses done and the units found so far.
-    using ScanProgress = std::function<void(int done, const std::vector<UnitScan::Found>& found)>;
-    Outcome scanLine(int rate, const ScanProgress& progress);
+    // Asks every address of the line at the rate (bit/s), giving units
+    // answerWithinMs to start their replies; progress is called with the scan
+    // as it goes on.
+    using ScanProgress = std::function<void(const UnitScan& scan)>;
+    Outcome scanLine(int rate, int answerWithinMs, const ScanProgress& progress);
 
     // Runs the event loop until done() or timeoutMs; false on time-out, and
     // on an interrupt unless interruptible is false.
@@ -98,6 +105,7 @@ public:
     bool unitUnanswered() override;
     void scanVersion(std::string_view text) override { scan_.versionReceived(text); }
     void scanStepDone(bool answered) override { scan_.stepDone(answered); }
+    void scanReplyFrom(char address) override { scan_.replyFrom(address); }
 
 private:
     class Screen;
@@ -141,6 +149,7 @@ private:
     bool unanswered_ = false;
     bool portRefused_ = false;
     bool portLost_ = false;
+    long results_ = 0;    // distance results since the line was made
 };
 
 } // namespace dxu::cli

@@ -57,8 +57,9 @@ public:
     // up after the scan's reply time-out instead of the ordinary one, so that
     // a silent address costs a fraction of a second. Does nothing otherwise.
     void checkScanTimeout();
-    // The reply time-out of a scan, set by the scan for the rate of its line.
+    // The reply time-out of a scan, set by the scan for each wait of an address.
     void setScanTimeoutMs(int32_t ms) { scanTimeoutMs_ = ms; }
+    int32_t scanTimeoutMs() const { return scanTimeoutMs_; }
 
     int32_t lineLength() const { return lineLength_; }
     // Items that failed after their last try since the count was reset, and

@@ -1,6 +1,8 @@
 #pragma once
 // "Find Units": scans the RS-485 line for units, lists those that answer
-// with their version, and adds the checked ones to the network list.
+// with their version, and adds the checked ones to the network list. An
+// address at which more than one unit answers is listed as such, and cannot
+// be added. "Units answer within" is kept in the store.
 #include "network/unitscan.h"
 #include "services/formplacement.h"
 #include "services/ui.h"
@@ -8,6 +10,7 @@
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 namespace dxu {
 
@@ -30,6 +33,7 @@ protected:
 private:
     void showScan();
 
+    QSpinBox* updAnswerWithin_ = nullptr;
     QProgressBar* prgScan_ = nullptr;
     QListWidget* lstUnits_ = nullptr;
     QPushButton* pbStart_ = nullptr;

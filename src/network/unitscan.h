@@ -1,14 +1,21 @@
 #pragma once
 // Finding the units on an RS-485 line: with nothing connected, the port is
 // opened at the network rate and each of the 62 addresses is asked for its
-// version, through the command queue. A silent address is given up after
-// the scan's own short reply time-out (see scanTimeoutMs), checked on a fine
-// tick of its own while the scan runs, so a whole line takes seconds, not
-// minutes; some silent addresses are asked a second time, so that one lost
-// reply does not hide a unit. The engine reports each answer and each end of
-// a request; when the last address is done, or after the current one when
-// cancelled, the port is closed again and the current record has its address
-// back.
+// version, through the command queue.
+//
+// How long an address is waited for follows from the line: the question's
+// time on the wire plus "Units answer within" (the time a unit takes to
+// start its reply) plus the PC's own delay. An address from which no byte
+// has come by then is silent. A reply that has begun is waited for for its
+// whole time on the wire, and after a reply the line is listened to for as
+// long as a second unit at the same address could still be answering: two
+// whole replies to one question, or garbled bytes twice in a row, mean that
+// more than one unit answers at that address, and the address is reported
+// so rather than listed as one unit. An address that sent bytes that made no
+// reply is asked once more at once; one whose reply came after its wait is
+// asked once more at the end, with the address in hand when it came. When the
+// last address is done, or after the current one when cancelled, the port
+// is closed again and the current record has its address back.
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/networkconfig.h"
@@ -22,18 +29,34 @@
 
 namespace dxu {
 
-// How long a scan waits for one address at a line rate in bit/s: the
-// request and a version reply on the wire, a unit that answers within 50 ms,
-// one 50 ms receive poll, one scan tick and a margin; never under 250 ms.
-int32_t scanTimeoutMs(uint32_t bitsPerSecond);
+// The waits of a scan at a line rate (bit/s) with units that answer within
+// answerWithinMs, each counted from the question.
+struct ScanTiming {
+    // No byte of a reply by then: the address is silent.
+    int32_t silentMs = 0;
+    // A reply that has begun has fully arrived by then, however long the
+    // unit's version text.
+    int32_t begunMs = 0;
+    // After a reply of replyChars characters: by then a second unit at the
+    // same address would have answered too.
+    int32_t listenMs(int replyChars) const;
+
+    uint32_t bitsPerSecond = 9600;
+    int32_t answerWithinMs = 50;
+};
+ScanTiming scanTiming(uint32_t bitsPerSecond, int32_t answerWithinMs);
 
 class UnitScan {
 public:
-    // The scan's tick, which checks its reply time-out.
-    static constexpr int TickMs = 25;
-    // Silent addresses asked a second time, at most, in one scan: an eighth
-    // of the line's time on top of one question to each address.
-    static constexpr int SecondAsks = AddressCount / 8;
+    // "Units answer within": the default, the range, and its value name in
+    // the store.
+    static constexpr int DefaultAnswerWithinMs = 50;
+    static constexpr int MinAnswerWithinMs = 1;
+    static constexpr int MaxAnswerWithinMs = 1000; // every wait stays within the reply time-out
+    static constexpr const char* AnswerWithinValue = "Units Answer Within";
+    // The stored "Units answer within", or the default.
+    static int storedAnswerWithinMs();
+    static void storeAnswerWithinMs(int ms);
 
     struct Found {
         char address;
@@ -44,6 +67,9 @@ public:
 
     // Only in network mode, with no connection and nothing queued.
     bool canStart() const;
+    // How long a unit may take to start its reply, for the next start.
+    void setAnswerWithinMs(int ms);
+    int answerWithinMs() const { return answerWithinMs_; }
     // Opens the port and asks the first address; false when it cannot start.
     bool start();
     // Stops after the address in hand.
@@ -51,10 +77,14 @@ public:
     bool running() const { return running_; }
     // Addresses done so far, 0 to AddressCount.
     int done() const { return next_; }
+    // The units found, in address order, and the addresses at which more
+    // than one unit answers.
     const std::vector<Found>& found() const { return found_; }
+    const std::vector<char>& crowded() const { return crowded_; }
 
     // Called by the engine through the window's hooks.
     void versionReceived(std::string_view text);
+    void replyFrom(char address);
     void stepDone(bool answered);
     // The port went away: the scan ends at once.
     void portLost()
@@ -67,9 +97,18 @@ public:
     std::function<void()> changed;
 
 private:
+    enum class Phase { Asking, Begun, Listening };
+
     void askNext();
     void ask();
+    void waitUntil(int32_t ms);
+    void armTimer();
+    void settle();
     void finish();
+    void markFound(char address);
+    void markCrowded(char address);
+    void recheckLater(char address);
+    bool asked(char address) const;
     void notify()
     {
         if (changed)
@@ -82,12 +121,29 @@ private:
     CommLink& link_;
     Hooks& hooks_;
     std::vector<Found> found_;
+    std::vector<char> crowded_;
+    // Addresses asked again after the pass: a reply came after its wait, or
+    // a second reply after its listening.
+    std::vector<char> recheck_;
+    std::size_t rechecked_ = 0;
+    ScanTiming timing_;
+    int answerWithinMs_ = DefaultAnswerWithinMs;
+    QTimer timer_;
+
+    // The address in hand.
+    char asking_ = 0;
+    Phase phase_ = Phase::Asking;
+    uint32_t askedAt_ = 0;
+    int32_t lineAtAsk_ = 0;  // bytes the engine held without a line end
     QString version_;
-    int next_ = 0;
-    int secondAsks_ = 0;
+    int replyChars_ = 0;
+    int replies_ = 0;        // whole replies framed with its address
+    bool heardOther_ = false; // a reply framed with another address
     bool askedAgain_ = false;
+    bool garbledBefore_ = false;
+
+    int next_ = 0;
     unsigned char savedAddress_ = 0;
-    QTimer tick_;
     bool running_ = false;
     bool cancelled_ = false;
 };

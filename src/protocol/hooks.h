@@ -68,6 +68,9 @@ public:
     // its one request (answered or not).
     virtual void scanVersion(std::string_view /*text*/) {}
     virtual void scanStepDone(bool /*answered*/) {}
+    // A line scan: a reply framed with this address arrived, whether it
+    // answers the request in flight or not.
+    virtual void scanReplyFrom(char /*address*/) {}
     // A network unit answered the write of its new address: the program
     // follows it there before anything more is sent to it.
     virtual void unitAddressChanged(char /*to*/) {}

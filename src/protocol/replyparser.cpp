@@ -87,6 +87,8 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
             ++pos;
             if (pos >= end)
                 break; // the address has not arrived
+            if (st_.queue.queueState == QueueScan)
+                hooks_.scanReplyFrom(*pos);
             replyUnit = addressedUnit(*pos);
             // A late answer of an address the scan has left behind says
             // nothing about the address asked now: it is passed over.

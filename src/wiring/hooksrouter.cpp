@@ -184,4 +184,10 @@ void HooksRouter::scanStepDone(bool answered)
         parts_.unitScan->stepDone(answered);
 }
 
+void HooksRouter::scanReplyFrom(char address)
+{
+    if (parts_.unitScan)
+        parts_.unitScan->replyFrom(address);
+}
+
 } // namespace dxu

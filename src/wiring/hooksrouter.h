@@ -79,6 +79,7 @@ public:
     void connectAbandoned() override;
     void scanVersion(std::string_view text) override;
     void scanStepDone(bool answered) override;
+    void scanReplyFrom(char address) override;
     void unitAddressChanged(char to) override;
 
 private:

@@ -250,6 +250,7 @@ TEST_F(CliTest, LineFaultsNeverPassForSuccess)
         int lines;          // of standard output
         const char* first;  // the first line starts so
         int savedMode;      // the mode SU left in the unit; -1: nothing saved
+        const char* says = ""; // standard error holds this
     } cases[] = {
         // The reply to the read-back before SU comes after its time-out.
         {"late", {"--late", "54,2500"}, {"apply", file}, 0, 1, "unit: ok (1 setting changed, saved)", 4},
@@ -258,6 +259,9 @@ TEST_F(CliTest, LineFaultsNeverPassForSuccess)
         {"drop", {"--drop", "53"}, {"measure", "--count", "20"}, 3, -1, "", -1},
         {"noise", {"--noise-bytes", "50"}, {"measure", "--count", "40"}, 0, 40, "", -1},
         {"wrong address", {"--units", "a,b,c", "--wrong-address", "3"}, {"scan"}, 0, 3, "a,115200,", -1},
+        // Two units at c answer at once: their replies reach the tool garbled.
+        {"two units at one address", {"--units", "a,c,c"}, {"scan"}, 1, 1, "a,115200,", -1,
+         "address c: more than one unit answers?"},
         {"killed", {"--exit-after-bm", "5"}, {"measure", "--count", "20"}, 1, -1, "", -1},
         {"56000 bit/s", {"--rate", "56000"}, {"read", "--rate", "56000"}, 0, -1, "", -1},
     };
@@ -284,7 +288,33 @@ TEST_F(CliTest, LineFaultsNeverPassForSuccess)
         }
         const std::map<int, int> modes = savedModes(state);
         EXPECT_EQ(modes.count(0) ? modes.at(0) : -1, c.savedMode);
+        EXPECT_TRUE(r.err.join('\n').contains(QLatin1String(c.says))) << r.err.join('\n').toStdString();
     }
+}
+
+// Several units of a line: each read, then asked for one result at a time in
+// turn; a silent one is reported and the others go on.
+TEST_F(CliTest, MeasureALineAsksEachUnitInTurn)
+{
+    const QString port = startSim({"--units", "a,b,c", "--silent", "b"});
+    // The silent unit last: the others are asked over a connection made again.
+    const CliRun r = cli({"measure", "--port", port, "--address", "a,c,b", "--count", "3"});
+    EXPECT_EQ(r.status, 3);
+    ASSERT_EQ(r.out.size(), 6) << r.out.join('\n').toStdString();
+    const QRegularExpression csv(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+\S*,([ac]),\d+\.\d{3},[\d.]*,m$)"));
+    QString order;
+    for (const QString& line : r.out) {
+        const QRegularExpressionMatch m = csv.match(line);
+        ASSERT_TRUE(m.hasMatch()) << line.toStdString();
+        order += m.captured(1);
+    }
+    EXPECT_EQ(order, QStringLiteral("acacac"));
+    ASSERT_FALSE(r.err.isEmpty());
+    EXPECT_TRUE(r.err.join('\n').contains("b: did not answer on " + port)) << r.err.join('\n').toStdString();
+    const std::vector<std::string> rx = sims.back()->received();
+    EXPECT_EQ(std::count(rx.begin(), rx.end(), "#aBM"), 3);
+    EXPECT_EQ(std::count(rx.begin(), rx.end(), "#cBM"), 3);
+    EXPECT_EQ(std::count(rx.begin(), rx.end(), "#aGO"), 0); // nothing left measuring
 }
 
 // Output that cannot be written and a file that cannot be saved are failures.
@@ -414,7 +444,7 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"apply", hostile, "--port", port}, 2, "Display of -2147483648"},
         {{"read", "--port", dir.filePath("no-such-tty")}, 5, "no-such-tty"},
         {{"read", "--port", port, "--rate", "12345"}, 2, "12345"},
-        {{"measure", "--port", port, "--address", "a,b"}, 2, "one unit"},
+        {{"scan", "--port", port, "--answer-within", "0"}, 2, "bad answer time '0'"},
         {{"read", "--port", port, "--rs485", "half"}, 2, "bad RS-485 mode 'half'"},
         {{"read", "--port", "rfc2217://127.0.0.1"}, 5, "rfc2217://127.0.0.1 is no network address"},
         {{"read", "--port", "tcp://127.0.0.1:1"}, 5, "tcp://127.0.0.1:1 cannot be reached: connection refused"},

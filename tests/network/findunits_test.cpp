@@ -1,11 +1,13 @@
 // Finding the units of an RS-485 line through its window, over the simulated
-// line: who answers, adding them to the network, and Cancel.
+// line: who answers, two units at one address, adding them to the network,
+// Cancel, and how long an address is waited for.
 #include "common/simwindow.h"
 #include "network/findunits.h"
 
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
+#include <QSpinBox>
 
 namespace dxu::test {
 namespace {
@@ -29,7 +31,7 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
 {
     dxusim::Options o = quick();
     o.network = true;
-    o.addresses = {'a', 'c', 'k'};
+    o.addresses = {'a', 'c', 'c', 'k'}; // two units at c
     attach(o);
     EXPECT_FALSE(menuOffersScan()); // RS-232
     click("MultiDrop1");
@@ -44,19 +46,19 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     for (int i = 0; i < list->count(); ++i)
         shown << list->item(i)->text();
     const QString v = QStringLiteral("  \u2014 DXU v1.0.5 build 7");
-    EXPECT_EQ(shown, QStringList({"a" + v, "c" + v, "k" + v}));
-    EXPECT_EQ(versionRequests(), 62 + UnitScan::SecondAsks);
+    EXPECT_EQ(shown, QStringList({"a" + v, "k" + v, "address c: more than one unit answers?"}));
+    EXPECT_EQ(versionRequests(), 62);
     EXPECT_FALSE(link->Connected());
     EXPECT_EQ(top().state().versionText[0], '\0'); // the about box is not the scan's
     EXPECT_EQ(top().state().queue.queueState, QueueIdle);
 
-    list->item(1)->setCheckState(Qt::Unchecked);
+    list->item(0)->setCheckState(Qt::Unchecked);
     click("pbAddToNetwork");
     const SlotString& members = top().state().networkSlots;
-    EXPECT_EQ(members[0], 'a');
-    EXPECT_EQ(members[2], EmptySlot);
+    EXPECT_EQ(members[0], EmptySlot);
+    EXPECT_EQ(members[2], EmptySlot); // c holds two units
     EXPECT_EQ(members[10], 'k');
-    EXPECT_EQ(top().state().networkCount, 2);
+    EXPECT_EQ(top().state().networkCount, 1);
 
     // Cancel midway: the address in hand is finished, then the port closes.
     link->received.clear();
@@ -67,35 +69,64 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     runUntil([] { return false; }, 5000);
     EXPECT_EQ(versionRequests(), 5);
     EXPECT_FALSE(link->Connected());
-    EXPECT_EQ(get<QListWidget>("lstUnits")->count(), 2); // a and c, among a..e
+    EXPECT_EQ(get<QListWidget>("lstUnits")->count(), 2); // a and crowded c, among a..e
     top().windows().findUnits->hide();
 }
 
-// A line at 9600 bit/s whose units answer within 50 ms (plus the reply on the
-// wire): the scan's short time-out gets over the 59 silent addresses in
-// seconds and still hears every unit.
-TEST_F(FindUnits, WholeLineScanIsQuickAndMissesNoUnit)
+// Units a, c and 7 that start their replies after delayMs, scanned at a rate
+// with "Units answer within" set: a unit at the edge of the answer time is
+// found, one beyond it is not waited for, and 62 addresses at 9600 bit/s take
+// no more than 5 s.
+TEST_F(FindUnits, ScanWaitsForTheAnswerTimeAtEveryRate)
 {
-    dxusim::Options o = quick();
-    o.network = true;
-    o.addresses = {'a', 'c', '7'};
-    o.replyDelayMs = 80;
-    attach(o);
-    click("MultiDrop1");
-    top().state().unitTable[0].port485RateIndex = 3; // 9600 bit/s
-    top().windows().findUnits->show();
+    const struct {
+        int rateIndex;
+        int answerWithinMs;
+        int delayMs;
+        const char* found;
+    } cases[] = {
+        {3, 50, 50, "ac7"},   // 9600 bit/s, at the edge
+        {3, 50, 75, ""},      // 9600: later than the question, 50 ms and the PC's share
+        {0, 50, 90, "ac7"},   // 1200: the question alone takes 42 ms
+        {0, 50, 115, ""},
+        {8, 200, 205, "ac7"}, // 115200 bit/s, slow units
+        {8, 20, 40, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "rate index " << c.rateIndex << ", delay " << c.delayMs);
+        dxusim::Options o = quick();
+        o.network = true;
+        o.addresses = {'a', 'c', '7'};
+        o.replyDelayMs = c.delayMs;
+        attach(o);
+        click("MultiDrop1");
+        top().state().unitTable[0].port485RateIndex = c.rateIndex;
+        top().windows().findUnits->show();
+        get<QSpinBox>("updAnswerWithin")->setValue(c.answerWithinMs);
 
-    const uint32_t started = clock.tickCount();
-    click("pbStartScan");
-    ASSERT_TRUE(runUntil([this] { return !scanning(); }, 60000));
-    EXPECT_LT(clock.tickCount() - started, 20000u);
-    QString found;
-    auto* list = get<QListWidget>("lstUnits");
-    for (int i = 0; i < list->count(); ++i)
-        found += list->item(i)->data(Qt::UserRole).toChar();
-    EXPECT_EQ(found, QStringLiteral("ac7"));
-    EXPECT_EQ(versionRequests(), 62 + UnitScan::SecondAsks);
-    top().windows().findUnits->hide();
+        const uint32_t started = clock.tickCount();
+        click("pbStartScan");
+        // Millisecond steps: the scan's deadlines are checked as they fall due.
+        for (int ms = 0; ms < 60000 && scanning(); ++ms) {
+            clock.advance(1);
+            link->pump();
+            top().engine().checkScanTimeout();
+        }
+        ASSERT_FALSE(scanning());
+        if (c.rateIndex == 3 && *c.found) {
+            EXPECT_LE(clock.tickCount() - started, 5000u);
+        }
+        QString found;
+        auto* list = get<QListWidget>("lstUnits");
+        for (int i = 0; i < list->count(); ++i)
+            found += list->item(i)->data(Qt::UserRole).toChar();
+        EXPECT_EQ(found, QLatin1String(c.found));
+        if (*c.found) {
+            EXPECT_EQ(versionRequests(), 62);
+        }
+        top().windows().findUnits->hide();
+    }
+    EXPECT_EQ(UnitScan::storedAnswerWithinMs(), 20); // kept for the next scan and dxu-cli
 }
 
 } // namespace

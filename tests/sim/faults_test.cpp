@@ -179,7 +179,7 @@ TEST(SimFaults, CommandLineAndSignals)
                             "--split ", "--split-gap", "--eol", "--noise-bytes", "--overlong", "--wrong-address",
                             "--exit-after-bm", "--min-turnaround-us"})
         EXPECT_NE(help.find(opt), std::string::npos) << opt;
-    for (const char* bad : {"--bogus", "--units a,a", "--drop 0", "--eol cr2", "--late 3", "--reply-delay 9-3"}) {
+    for (const char* bad : {"--bogus", "--units a,#", "--drop 0", "--eol cr2", "--late 3", "--reply-delay 9-3"}) {
         std::string out;
         EXPECT_EQ(run(bad, out), 2) << bad;
         EXPECT_NE(out.find("dxu-sim: "), std::string::npos) << bad;

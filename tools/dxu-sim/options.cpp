@@ -23,7 +23,10 @@ const char kHelp[] =
     "Line and units:\n"
     "  --units a,b,c       an RS-485 line with units at these addresses; each answers\n"
     "                      only lines \"#<its address>...\" (default: one unit on RS-232,\n"
-    "                      answering \"$...\" lines and \"#<address>...\" lines)\n"
+    "                      answering \"$...\" lines and \"#<address>...\" lines);\n"
+    "                      an address given twice (a,c,c) puts two units on it:\n"
+    "                      replies that overlap on the wire reach the program\n"
+    "                      garbled (CLASH in the log), others one after the other\n"
     "  --address C         address of the RS-232 unit (default a)\n"
     "  --dollar-replies    network units frame their replies with \"$\" instead of\n"
     "                      \"#<address>\"\n"
@@ -121,13 +124,13 @@ double toReal(std::string_view opt, const std::string& text)
     return v;
 }
 
-std::vector<char> toAddresses(std::string_view opt, const std::string& text)
+std::vector<char> toAddresses(std::string_view opt, const std::string& text, bool twiceAllowed = false)
 {
     std::vector<char> list;
     for (const auto& part : splitCommas(text)) {
         if (part.size() != 1 || !isAddressChar(part[0]))
             fail(std::string(opt) + ": '" + part + "' is not an address (a-z, A-Z, 0-9)");
-        if (std::find(list.begin(), list.end(), part[0]) != list.end())
+        if (!twiceAllowed && std::find(list.begin(), list.end(), part[0]) != list.end())
             fail(std::string(opt) + ": address " + part + " given twice");
         list.push_back(part[0]);
     }
@@ -158,7 +161,7 @@ Options parseOptions(int argc, char** argv)
             fail("unknown option or missing value: " + std::string(opt));
         const std::string val = argv[++i];
         if (flag("--units")) {
-            o.addresses = toAddresses(opt, val);
+            o.addresses = toAddresses(opt, val, true);
             o.network = true;
         } else if (flag("--address")) {
             auto a = toAddresses(opt, val);

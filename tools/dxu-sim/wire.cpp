@@ -140,6 +140,7 @@ void Wire::lineReceived(const std::string& line, Micros now)
     if (start == std::string::npos)
         return;  // junk: no unit takes it for a command
     const unsigned clientRate = lineRate(device_);
+    ++linesReceived_;
     for (auto& u : units_) {
         if (opt_.isSilent(opt_.network ? opt_.addresses[size_t(u->index())] : opt_.address) || u->restarting(now))
             continue;
@@ -186,6 +187,9 @@ void Wire::send(Unit& from, const std::string& frame, const std::string& text, b
     if (opt_.lateEvery && n % opt_.lateEvery == 0)
         delay += Micros(opt_.lateMs) * 1000;
 
+    if (!measurement && collides(from, now + delay, bytes, line))
+        return;
+
     const size_t pieces = std::min<size_t>(size_t(opt_.splitPieces), bytes.size());
     size_t pos = 0;
     for (size_t i = 0; i < pieces; ++i) {
@@ -201,6 +205,7 @@ void Wire::send(Unit& from, const std::string& frame, const std::string& text, b
         c.logText = line;
         c.endsMeasurement = measurement && i + 1 == pieces;
         c.measurement = measurement;
+        c.answers = measurement ? 0 : linesReceived_;
         queue_.push_back(std::move(c));
     }
     const auto extra = [&](std::string b, const char* tag, std::string logText) {
@@ -325,6 +330,43 @@ std::string Wire::junk(size_t n, bool lineSafeOnly)
             out += char(c);
     }
     return out;
+}
+
+// Two units at one address answer the same line. Where their replies would
+// be on the wire at the same time, both drive it: what arrives is one run of
+// garbled bytes (no line start, no line end) in place of the reply already
+// waiting, and the new reply goes nowhere. Replies that do not overlap go
+// out one after the other.
+bool Wire::collides(const Unit& from, Micros start, const std::string& bytes, const std::string& line)
+{
+    const auto wireTime = [&](size_t n) { return Micros(double(n) * 10e6 / std::max(1u, from.linkRate())); };
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+        Chunk& c = *it;
+        if (c.measurement || !c.tag || c.unit == &from || c.answers != linesReceived_
+            || c.unit->address() != from.address())
+            continue;
+        const Micros overlap = std::max(wireTime(bytes.size()), wireTime(c.bytes.size()));
+        if (c.notBefore - start >= overlap || start - c.notBefore >= overlap)
+            continue;
+        // The other reply whole, its later pieces included.
+        std::string theirs;
+        const Unit* other = c.unit;
+        for (auto p = std::next(it); p != queue_.end() && p->unit == other && !p->tag && p->answers == c.answers;)
+            theirs += p->bytes, p = queue_.erase(p);
+        theirs.insert(0, c.bytes);
+        std::string mixed(std::max(theirs.size(), bytes.size()), '\xFF');
+        for (size_t i = 0; i < mixed.size(); ++i) {
+            const char a = i < bytes.size() ? bytes[i] : '\xFF';
+            const char b = i < theirs.size() ? theirs[i] : '\xFF';
+            mixed[i] = garbled(char(a & b));
+        }
+        c.bytes = mixed;
+        c.notBefore = std::min(c.notBefore, start);
+        c.tag = "CLASH";
+        c.logText += " | " + line;
+        return true;
+    }
+    return false;
 }
 
 char Wire::strangerAddress() const

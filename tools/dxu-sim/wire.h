@@ -70,6 +70,7 @@ private:
         std::string logText;
         bool endsMeasurement = false;
         bool measurement = false;
+        long answers = 0;             // the command line it answers
     };
 
     void lineReceived(const std::string& line, Micros now);
@@ -78,6 +79,7 @@ private:
     Micros due(const Chunk& c) const;
     std::string junk(size_t n, bool lineSafeOnly);
     char strangerAddress() const;
+    bool collides(const Unit& from, Micros start, const std::string& bytes, const std::string& line);
 
     const Options& opt_;
     int master_, device_;
@@ -92,6 +94,7 @@ private:
     long turnaroundViolations_ = 0;
     bool blocked_ = false, exit_ = false, hungUp_ = false, listening_ = true;
     long replies_ = 0, measurementsSent_ = 0;
+    long linesReceived_ = 0;
     std::mt19937 rng_;
 };
 
