@@ -42,7 +42,7 @@ public:
     // Asks about changes not saved in the unit before the program ends or
     // the unit is disconnected; true for Yes, and when nothing is unsaved.
     bool confirmUnsaved(UnsavedMoment moment);
-    // The laser pointer on or off, as the button offers.
+    // The laser pointer on, or off again: each click switches it.
     void pointerClicked();
     // Measurement start and stop.
     void continuousClicked();
