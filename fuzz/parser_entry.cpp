@@ -1,8 +1,6 @@
 #include "entries.h"
 
-#include "display/resultpanel.h"
 #include "protocol/headless.h"
-#include "settings/panelevents.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
 #include "services/messages.h"
@@ -28,19 +26,40 @@ public:
     bool capturing = false;
 };
 
+// Reads every byte an event points at, so that a view beyond the parser's
+// buffer is caught.
+class CheckingEvents : public UnitEvents {
+public:
+    void result(const Result& r) override
+    {
+        touch(r.state);
+        touch(r.detail);
+    }
+    void deviceError(const DeviceError& e) override { touch(e.text); }
+    void version(std::string_view text) override { touch(text); }
+
+    unsigned sum = 0;
+
+private:
+    void touch(std::string_view text)
+    {
+        for (char c : text)
+            sum += static_cast<unsigned char>(c);
+    }
+};
+
 class SilentMessages : public MessageService {
 public:
     MsgAnswer show(const QString&, const QString&, MsgButtons) override { return MsgAnswer::Ok; }
 };
 
-void configure(DxuState& st, CheckingHooks& hooks, HeadlessUi& ui, const uint8_t* cfg)
+void configure(DxuState& st, CheckingHooks& hooks, const uint8_t* cfg)
 {
     st.setNetworkMode(cfg[0] & 1);
     st.connected = (cfg[0] >> 1) & 1;
     st.pollOtherUnit = (cfg[0] >> 2) & 1;
     hooks.capturing = (cfg[0] >> 3) & 1;
     st.logAll = (cfg[0] >> 4) & 1;
-    ui.checked = (cfg[0] >> 7) & 1;
     st.networkCount = cfg[3] % 5;
     st.currentUnit = st.networkMode() ? 1 : 0;
     st.pollIndex = 1 + cfg[3] % 3;
@@ -78,17 +97,12 @@ int runParserInput(const uint8_t* data, std::size_t size)
     setMessageService(&silent);
 
     auto st = std::make_unique<DxuState>();
-    HeadlessUi ui;
     HeadlessLink port;
     CheckingHooks hooks;
-    configure(*st, hooks, ui, cfg);
-    // The window's subscribers, over controls that show nothing.
-    HeadlessViews views;
-    PanelEvents panel(*st, ui, views);
-    ResultPanel display(ui, views);
+    configure(*st, hooks, cfg);
+    CheckingEvents checking;
     EventFanout events;
-    events.add(panel);
-    events.add(display);
+    events.add(checking);
     Protocol protocol(*st, port, hooks, events);
 
     // The parser, on a buffer with exactly one spare byte.

@@ -104,7 +104,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     events_.add(*controlLooks_);
     protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, events_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, events_, asker_);
-    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *this, *panel_, asker_);
+    sessionLooks_ = std::make_unique<SessionLooks>(*this, *panel_);
+    session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *sessionLooks_, asker_);
     events_.add(*session_);
     unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);
     capture_ = std::make_unique<CaptureLog>(*this, this);

@@ -5,6 +5,7 @@
 // go through the hooks router.
 #include "app/boxasker.h"
 #include "app/controllooks.h"
+#include "app/sessionlooks.h"
 #include "app/widgetui.h"
 #include "display/resultpanel.h"
 #include "ports/pcport.h"
@@ -147,6 +148,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ResultDisplay> display_;
     std::unique_ptr<SettingsPanel> panel_;
+    std::unique_ptr<SessionLooks> sessionLooks_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<CaptureLog> capture_;
     std::unique_ptr<SettingsTransfer> transfer_;

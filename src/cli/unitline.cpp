@@ -4,6 +4,7 @@
 #include "ports/pcport.h"
 #include "ports/portsettings.h"
 #include "settings/setupfile.h"
+#include "settings/transfer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -39,21 +40,6 @@ QString messageLine(const QString& text, int comNumber, const QString& devicePat
     return line;
 }
 
-// The controls the session and the upload name: only the read progress
-// matters here.
-class UnitLine::Screen : public HeadlessUi {
-public:
-    explicit Screen(UnitLine& line) : line_(line) {}
-    void setProgress(std::string_view text, int value, int maximum) override
-    {
-        if (line_.onProgress)
-            line_.onProgress(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), value, maximum);
-    }
-
-private:
-    UnitLine& line_;
-};
-
 // What the unit said that a step's outcome rests on.
 class UnitLine::Listener final : public UnitEvents {
 public:
@@ -76,19 +62,23 @@ public:
             line_.onDeviceError(text);
     }
     void addressNotAssigned() override { line_.message_ = QStringLiteral("RS-485 Error: Unit address is not assigned"); }
+    // The unit has stopped answering: the engine ends the list.
+    void itemUnanswered() override { line_.unanswered_ = true; }
 
 private:
     UnitLine& line_;
 };
 
 UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& devicePath)
-    : screen_(std::make_unique<Screen>(*this)), listener_(std::make_unique<Listener>(*this)),
-      protocol_(st_, driver_, *this, events_), engine_(st_, protocol_, driver_, *this, events_, *this),
-      session_(st_, engine_, driver_, *this, *screen_, panel_, *this), transfer_(st_, engine_, *screen_, nullptr),
+    : listener_(std::make_unique<Listener>(*this)), protocol_(st_, driver_, *this, events_),
+      engine_(st_, protocol_, driver_, *this, events_, *this), session_(st_, engine_, driver_, *this, *this, *this),
       scan_(st_, engine_, session_, driver_, *this), comNumber_(comNumber), rate_(rate), devicePath_(devicePath)
 {
     events_.add(session_);
     events_.add(*listener_);
+    // The rest of a list would only wait for a unit that stopped answering,
+    // item by item.
+    engine_.setEndListWhenSilent(true);
     setMessageService(this);
     // No status requests between the steps: the line carries only what the
     // command asks for.
@@ -180,13 +170,10 @@ bool UnitLine::claimPort(int comNumber)
     return true;
 }
 
-// The last try of an item went unanswered: the unit has stopped answering.
-// The rest of the list would only wait for it item by item, so it ends here.
-bool UnitLine::unitUnanswered()
+void UnitLine::readProgress(int item, int count)
 {
-    unanswered_ = true;
-    engine_.dropQueue();
-    return true;
+    if (onProgress)
+        onProgress(count > 0 ? QStringLiteral("Reading settings %1 of %2").arg(item).arg(count) : QString(), item, count);
 }
 
 void UnitLine::beginStep()
@@ -285,7 +272,7 @@ Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrot
     changed = static_cast<int>(compareSettings(unit, st_.editRecord).size());
     wrote = adoptSetupImage(unit, st_.editRecord);
     if (wrote) {
-        transfer_.queueUpload();
+        startUpload(st_, engine_);
         const Outcome o = finishList("upload", ListMs);
         if (!o.ok())
             return o;
@@ -305,7 +292,7 @@ Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrot
 Outcome UnitLine::saveSettings()
 {
     beginStep();
-    transfer_.saveClicked();
+    startSave(st_, engine_);
     return finishList("save", ListMs);
 }
 

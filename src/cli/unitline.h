@@ -1,21 +1,21 @@
 #pragma once
 // The serial line of the command-line tool: the program's driver, protocol,
 // engine, session, upload and unit scan, wired as the main window wires them
-// but with nothing on screen. Each call runs the event loop until its step is
-// done and says how it went.
+// but with nothing on screen: it listens to the core's events, shows the
+// session's read progress and answers the core's questions. Each call runs
+// the event loop until its step is done and says how it went.
 #include "cli/options.h"
 
 #include "app/boxasker.h"
 
 #include "engine/engine.h"
 #include "engine/session.h"
+#include "engine/sessionview.h"
 #include "network/unitscan.h"
 #include "protocol/events.h"
-#include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
 #include "services/messages.h"
-#include "settings/transfer.h"
 
 #include <QString>
 #include <QTimer>
@@ -36,7 +36,7 @@ struct Outcome {
 // named by it in place of "COM n".
 QString messageLine(const QString& text, int comNumber, const QString& devicePath);
 
-class UnitLine : public Hooks, private MessageService, private Asker {
+class UnitLine : public Hooks, private MessageService, private Asker, private SessionView {
 public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
@@ -102,13 +102,11 @@ public:
 
     // Hooks.
     bool claimPort(int comNumber) override;
-    bool unitUnanswered() override;
     void scanVersion(std::string_view text) override { scan_.versionReceived(text); }
     void scanStepDone(bool answered) override { scan_.stepDone(answered); }
     void scanReplyFrom(char address) override { scan_.replyFrom(address); }
 
 private:
-    class Screen;
     class Listener;
 
     // MessageService: what the library would show in a box is kept as the
@@ -117,6 +115,8 @@ private:
     // Asker: the core's notices become the reason of the step; its questions
     // are answered No (nothing is reset or left unsaved unasked).
     bool ask(const Asking& asking) override;
+    // SessionView: the settings read's progress.
+    void readProgress(int item, int count) override;
 
     void beginStep();
     void applyRate(int rate);
@@ -129,14 +129,11 @@ private:
 
     DxuState st_;
     TCommPortDriver driver_;
-    std::unique_ptr<Screen> screen_;
-    HeadlessViews panel_;
     std::unique_ptr<Listener> listener_;
     EventFanout events_;
     Protocol protocol_;
     Engine engine_;
     Session session_;
-    SettingsTransfer transfer_;
     UnitScan scan_;
     QTimer tick_;
     int comNumber_;

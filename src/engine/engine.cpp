@@ -462,8 +462,15 @@ void Engine::PollTimerTimer()
             CommandItem& it = st_.queue.atCursor();
             std::memset(it.failureText, 0, sizeof it.failureText);
             std::strncpy(it.failureText, "Cmd Timeout", sizeof it.failureText - 1);
-            if (it.retriesLeft > 0 || !hooks_.unitUnanswered())
+            if (it.retriesLeft > 0) {
                 dispatchReply(ReplyFailure);
+            } else if (!hooks_.unitUnanswered()) {
+                events_.itemUnanswered();
+                if (endListWhenSilent_)
+                    dropQueue();
+                else
+                    dispatchReply(ReplyFailure);
+            }
         }
     }
     tendResultLamp(now);

@@ -60,6 +60,10 @@ public:
     // The reply time-out of a scan, set by the scan for each wait of an address.
     void setScanTimeoutMs(int32_t ms) { scanTimeoutMs_ = ms; }
     int32_t scanTimeoutMs() const { return scanTimeoutMs_; }
+    // When the last try of an item goes unanswered: with end, the list ends
+    // there (a unit that stopped answering is not waited for item by item);
+    // without, it goes on with the next item.
+    void setEndListWhenSilent(bool end) { endListWhenSilent_ = end; }
 
     int32_t lineLength() const { return lineLength_; }
     // Items that failed after their last try since the count was reset, and
@@ -105,6 +109,7 @@ private:
     int failedItems_ = 0;
     std::array<char, 144> lastFailure_{};
     int32_t scanTimeoutMs_ = ReplyTimeoutMs;
+    bool endListWhenSilent_ = false;
     // Set while a reply or a tick is being handled. A message box shown
     // meanwhile runs the event loop: bytes that arrive then are only gathered
     // and ticks only tend the result lamp, so that nothing overtakes the

@@ -8,7 +8,7 @@
 #include "services/cursor.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace dxu {
@@ -17,17 +17,10 @@ namespace {
 // Slots searched for network members; a slot holding EmptySlot is free.
 constexpr int SearchedSlots = 64;
 
-void setEach(Ui& ui, std::initializer_list<const char*> names, void (Ui::*set)(std::string_view, bool), bool on)
-{
-    for (const char* n : names)
-        (ui.*set)(n, on);
-}
-
 } // namespace
 
-Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
-                 Asker& asker)
-    : st_(state), engine_(engine), link_(link), hooks_(hooks), ui_(ui), settings_(settings), asker_(asker)
+Session::Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, SessionView& view, Asker& asker)
+    : st_(state), engine_(engine), link_(link), hooks_(hooks), view_(view), asker_(asker)
 {
 }
 
@@ -74,13 +67,9 @@ void Session::connectClicked()
 
 void Session::disconnectUnit()
 {
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-    ui_.repaint("pbSaveSettings");
     hooks_.stopPolling();
-    ui_.setButtonFace("lblRx");
-    ui_.setText("lblRx", "");
+    view_.disconnecting();
     setBusyCursor(false);
-    ui_.setEnabled("Open1", false);
 
     link_.Disconnect();
     hooks_.connectAbandoned();
@@ -88,23 +77,14 @@ void Session::disconnectUnit()
     showDisconnectedLook();
     hooks_.showDisconnectedPanels();
     hooks_.setTerminalSend(false);
-    setEach(ui_, {"lblIntensity", "lblError", "lblErrTop", "lblErrBottom"}, &Ui::setVisible, false);
-    ui_.setText("lblConnectionType", "");
-    setEach(ui_, {"lblCurrent", "lblTargetList", "lblTargetCount", "imgBinning"}, &Ui::setVisible, false);
-    ui_.setText("lblResult", "");
-
-    ui_.setText("pbContinuous", "Measurement &Start");
-    ui_.setStatusPanel(3, "");
-    setEach(ui_, {"CurrentLoopOn1", "DisableFaultCurrent1", "SetRanges1", "Calibrate1"}, &Ui::setEnabled, false);
+    view_.disconnected();
 }
 
 // Nothing is connected: the mode can be chosen again and the buttons say so.
 void Session::showDisconnectedLook()
 {
     st_.connected = 0;
-    ui_.setText("pbConnect", "&Connect");
-    ui_.setText("Connect1", "Co&nnect");
-    setEach(ui_, {"Single1", "MultiDrop1"}, &Ui::setEnabled, true);
+    view_.idle();
 }
 
 void Session::openAndConnect()
@@ -116,15 +96,14 @@ void Session::openAndConnect()
         return;
     }
     if (!st_.networkMode())
-        setEach(ui_, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress"}, &Ui::setVisible, false);
+        view_.singleUnit();
     if (!link_.Connect()) {
         abandonSwitch();
         return;
     }
 
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
     setBusyCursor(true);
-    ui_.setStatusPanel(3, " Connecting");
+    view_.connecting();
     hooks_.setTerminalSend(true);
 
     engine_.sendOneCommand(QueueConnect, "US", IdStatus, ListRetries);
@@ -161,29 +140,21 @@ void Session::connectCompleted()
         disconnectUnit();
         return;
     }
-    UnitRecord& unit = st_.current();
-    ui_.setText("pbContinuous", unit.laserOn ? "&Stop" : "Measurement &Start");
-    setEach(ui_, {"Single1", "MultiDrop1"}, &Ui::setEnabled, false);
+    view_.connected(st_.current().laserOn != 0);
     updatePrevNextButtons();
     st_.connected = 1;
     setBusyCursor(false);
-    ui_.setColor("lblConnected", colors::Green);
-    ui_.setStatusPanel(3, " Connected");
-    ui_.setEnabled("pbUpload", false);
-    ui_.setText("pbConnect", "Dis&connect");
-    ui_.setText("Connect1", "Disco&nnect");
-    setEach(ui_, {"CurrentLoopOn1", "DisableFaultCurrent1", "SetRanges1"}, &Ui::setEnabled, true);
 
     if (st_.networkMode()) {
         hooks_.loadPollingInterval();
         st_.pollTickCount = 0;
         if (st_.networkCount > 1)
-            setEach(ui_, {"pbPrevDXU", "pbNextDXU"}, &Ui::setVisible, true);
+            view_.steppingShown();
         showViewingLabels();
         updatePrevNextButtons();
     }
     if (st_.resumeMeasuring == 0)
-        ui_.setEnabled("Calibrate1", true);
+        view_.calibration(true);
 
     hooks_.showConnectedControls();
     readSettings();
@@ -192,7 +163,7 @@ void Session::connectCompleted()
 void Session::connectFailed()
 {
     setBusyCursor(false);
-    ui_.setStatusPanel(3, "");
+    view_.connectEnded();
     link_.Disconnect();
 
     if (!st_.networkMode()) {
@@ -210,20 +181,17 @@ void Session::connectFailed()
         // nothing can act on a unit that did not answer.
         link_.Connect();
         hooks_.showDisconnectedPanels();
-        ui_.setStatusPanel(3, " No answer");
-        setEach(ui_, {"pbNextDXU", "pbPrevDXU", "lblViewing", "lblDXUAddress"}, &Ui::setVisible, true);
+        view_.unitSilent();
         Asking asking{Question::CannotConnectUnit};
         asking.unit = st_.currentUnit;
         asking.address = st_.current().addressChar();
         asking.details = connectFailureDetails(st_);
         asker_.ask(asking);
-        showViewingLabels();
-        ui_.setText("lblDXUAddress", "Address: ?");
+        view_.viewing(st_.currentUnit, st_.networkCount, '?');
     } else {
         // Walk on along the network list until a unit answers.
-        char unitText[80];
-        std::snprintf(unitText, sizeof unitText, "Cannot connect to DXU %d: Address: %c", st_.currentUnit,
-                      st_.current().addressChar());
+        const std::string unitText = "Cannot connect to DXU " + std::to_string(st_.currentUnit)
+                                     + ": Address: " + std::string(1, st_.current().addressChar());
         hooks_.addErrorLine(unitText);
         const char next = nextAssignedAddress(st_.current().addressChar(), st_.lastDirection);
         if (next == 0) {
@@ -243,28 +211,20 @@ void Session::resetClicked()
 {
     if (!asker_.ask({Question::ResetUnit}))
         return;
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-    ui_.repaint("pbSaveSettings");
-    ui_.setEnabled("pbSaveSettings", false);
     engine_.resetUnit();
-    ui_.setEnabled("pbUpload", false);
+    view_.unitReset();
 }
 
 void Session::pointerClicked()
 {
-    const std::string face = ui_.text("pbPointer");
-    if (face == "&Pointer On") {
-        ui_.setText("pbPointer", "&Pointer Off");
-        engine_.protocol().sendIntCommand("PT", 1);
-    } else if (face == "&Pointer Off") {
-        ui_.setText("pbPointer", "&Pointer On");
-        engine_.protocol().sendIntCommand("PT", 0);
-    }
+    pointerOn_ = !pointerOn_;
+    view_.pointer(pointerOn_);
+    engine_.protocol().sendIntCommand("PT", pointerOn_ ? 1 : 0);
 }
 
 bool Session::confirmUnsaved(UnsavedMoment moment)
 {
-    if (!ui_.isEnabled("pbSaveSettings"))
+    if (!view_.unsavedInUnit())
         return true;
     return asker_.ask({moment == UnsavedMoment::Exit ? Question::UnsavedOnExit : Question::UnsavedOnDisconnect});
 }
@@ -306,23 +266,10 @@ char Session::nextAssignedAddress(char address, int direction)
 
 void Session::updatePrevNextButtons()
 {
-    setEach(ui_, {"pbPrevDXU", "pbNextDXU"}, &Ui::setEnabled, true);
-    if (st_.currentUnit == 1)
-        ui_.setEnabled("pbPrevDXU", false);
-    if (st_.currentUnit == st_.networkCount)
-        ui_.setEnabled("pbNextDXU", false);
+    view_.stepping(st_.currentUnit != 1, st_.currentUnit != st_.networkCount);
 }
 
-void showViewingLabels(const DxuState& st, Ui& ui)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "Viewing: %d of %d", st.currentUnit, st.networkCount);
-    ui.setText("lblViewing", text);
-    std::snprintf(text, sizeof text, "Address: %c", st.current().addressChar());
-    ui.setText("lblDXUAddress", text);
-}
-
-void Session::showViewingLabels() { dxu::showViewingLabels(st_, ui_); }
+void Session::showViewingLabels() { view_.viewing(st_.currentUnit, st_.networkCount, st_.current().addressChar()); }
 
 void Session::switchUnit(int direction)
 {
@@ -346,11 +293,8 @@ void Session::switchUnit(int direction)
     if (st_.current().settingsRead) {
         // Back from a unit that did not answer, too.
         hooks_.showConnectedControls();
-        ui_.setColor("lblConnected", colors::Green);
-        ui_.setStatusPanel(3, " Connected");
         showViewingLabels();
-        settings_.showSettings();
-        settings_.updateBinOffset();
+        view_.unitShownAgain();
         return;
     }
     st_.switchingUnit = 1;
@@ -362,10 +306,7 @@ void Session::updateConnectionTypeLabel()
 {
     const UnitRecord& pc = st_.unitTable[0];
     const bool rs232 = pc.portInUse == 1;
-    char text[64];
-    std::snprintf(text, sizeof text, "%sCOM%d->%s", rs232 ? "RS232:" : "RS485:", (rs232 ? pc.port232 : pc.port485) + 1,
-                  st_.current().currentPort != 0 ? "Universal" : "Configuration");
-    ui_.setText("lblConnectionType", text);
+    view_.connectionType(rs232, (rs232 ? pc.port232 : pc.port485) + 1, st_.current().currentPort != 0);
 }
 
 // ----------------------------------------------------------------------------
@@ -374,23 +315,16 @@ void Session::updateConnectionTypeLabel()
 void Session::continuousClicked()
 {
     if (st_.current().laserOn) {
-        ui_.setEnabled("pbSingleMeasure", false);
-        ui_.setText("pbContinuous", "Measurement &Start");
-        ui_.setButtonFace("lblRx");
+        view_.measuring(false);
         st_.resumeMeasuring = 0;
         engine_.startList({"ST", "US"});
-        ui_.setEnabled("Calibrate1", true);
+        view_.calibration(true);
         return;
     }
-    ui_.setVisible("lblResult", true);
-    setEach(ui_, {"lblError", "lblErrTop", "lblErrBottom"}, &Ui::setVisible, false);
-    ui_.setEnabled("pbSingleMeasure", true);
+    view_.measuring(true);
     st_.current().laserOn = 1;
-    ui_.setText("pbContinuous", "&Stop");
-    ui_.setText("lblResult", "");
-    ui_.setText("lblIntensity", "");
     engine_.startList({"GO", "US"});
-    ui_.setEnabled("Calibrate1", false);
+    view_.calibration(false);
 }
 
 void Session::readSettings()
@@ -426,13 +360,10 @@ void Session::showReadProgress()
     CommandQueue& q = st_.queue;
     if (q.readLength <= 0 || q.queueState != QueueList || !link_.Connected()) {
         q.readLength = 0;
-        ui_.setProgress("", 0, 0);
+        view_.readProgress(0, 0);
         return;
     }
-    const int item = std::min(q.cursor + 1, q.readLength);
-    char text[64];
-    std::snprintf(text, sizeof text, "Reading settings %d of %d", item, q.readLength);
-    ui_.setProgress(text, item, q.readLength);
+    view_.readProgress(std::min(q.cursor + 1, q.readLength), q.readLength);
 }
 
 } // namespace dxu

@@ -1,16 +1,14 @@
 #pragma once
 // The session with the units: connect and disconnect, stepping through the
-// units of a network, the start/stop and settings-read lists, and what the
-// window shows of it (the viewing labels, the connection type, the
-// disconnected look). It runs without a window: everything it shows goes
-// through the controls' names, the window's hooks and the settings view.
+// units of a network, the start/stop and settings-read lists. It runs without
+// a window: it reports each of its steps to its view (engine/sessionview.h),
+// calls the window's hooks and asks its questions through the asker.
 #include "engine/asking.h"
+#include "engine/sessionview.h"
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
 #include "protocol/hooks.h"
-#include "protocol/settingsview.h"
 #include "serial/commlink.h"
-#include "services/ui.h"
 
 namespace dxu {
 
@@ -20,15 +18,11 @@ class Protocol;
 // Directions of a unit step.
 enum StepDirection : int32_t { StepNext = 1, StepPrevious = 2 };
 
-// "Viewing: n of m" and "Address: x" of the unit on screen.
-void showViewingLabels(const DxuState& st, Ui& ui);
-
 // The session subscribes to the engine's events: a connect list that ends
 // or goes unanswered, and the progress of a list.
 class Session final : public UnitEvents {
 public:
-    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, Ui& ui, SettingsView& settings,
-            Asker& asker);
+    Session(DxuState& state, Engine& engine, CommLink& link, Hooks& hooks, SessionView& view, Asker& asker);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -48,7 +42,7 @@ public:
     // Asks about changes not saved in the unit before the program ends or
     // the unit is disconnected; true for Yes, and when nothing is unsaved.
     bool confirmUnsaved(UnsavedMoment moment);
-    // The laser pointer on or off, as the button offers.
+    // The laser pointer on, or off again: each click switches it.
     void pointerClicked();
     // Measurement start and stop.
     void continuousClicked();
@@ -84,9 +78,10 @@ private:
     Engine& engine_;
     CommLink& link_;
     Hooks& hooks_;
-    Ui& ui_;
-    SettingsView& settings_;
+    SessionView& view_;
     Asker& asker_;
+    // The laser pointer, as the user last switched it.
+    bool pointerOn_ = false;
 };
 
 } // namespace dxu

@@ -1,13 +1,12 @@
 #include "network/networkconfig.h"
 
-#include "engine/session.h"
-
 #include "ports/portsettings.h"
 #include "services/clock.h"
 #include "services/messages.h"
 #include "services/store.h"
 
 #include <algorithm>
+#include <string>
 
 namespace dxu {
 namespace {
@@ -120,6 +119,17 @@ bool selectMode(DxuState& st, Ui& ui, PcPort& port, bool network)
 }
 
 } // namespace
+
+void showViewingLabels(Ui& mainUi, int unit, int count, char address)
+{
+    mainUi.setText("lblViewing", "Viewing: " + std::to_string(unit) + " of " + std::to_string(count));
+    mainUi.setText("lblDXUAddress", "Address: " + (address ? std::string(1, address) : std::string()));
+}
+
+void showViewingLabels(const DxuState& st, Ui& mainUi)
+{
+    showViewingLabels(mainUi, st.currentUnit, st.networkCount, st.current().addressChar());
+}
 
 bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, true); }
 bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, false); }

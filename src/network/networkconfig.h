@@ -47,6 +47,10 @@ QStringList networkListTexts(const SlotString& cells);
 
 // The menu's mode selections ("&RS-485 Network" MultiDrop1, "R&S-232" Single1).
 // Both are refused (false) while connected.
+// "Viewing: unit of count" and "Address: address" of the unit on screen.
+void showViewingLabels(Ui& mainUi, int unit, int count, char address);
+void showViewingLabels(const DxuState& st, Ui& mainUi);
+
 bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port);
 bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port);
 

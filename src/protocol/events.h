@@ -89,6 +89,8 @@ public:
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
     virtual void resultOverdue() {}
+    // The last try of the item in flight went unanswered.
+    virtual void itemUnanswered() {}
     // The list in hand moved on (or ended): its progress may be shown.
     virtual void listProgress() {}
     // A list other than the connect list ended.
@@ -124,6 +126,7 @@ public:
     void settingsNotSaved() override { each(&UnitEvents::settingsNotSaved); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
+    void itemUnanswered() override { each(&UnitEvents::itemUnanswered); }
     void listProgress() override { each(&UnitEvents::listProgress); }
     void listEnded() override { each(&UnitEvents::listEnded); }
     void connectAnswered() override { each(&UnitEvents::connectAnswered); }

@@ -33,33 +33,10 @@ enum class ReplyForm : uint8_t {
     Version,    // the version text (SV)
 };
 
-// How the settings panel presents a record field.
-enum class Look : uint8_t {
-    None,     // not on the panel
-    Own,      // shown and gathered by rules of its own
-    Number,   // a whole number in an edit box
-    Cycles,   // a whole number typed as a number with decimals (cut to whole)
-    Distance, // metres with three decimals, feet with two
-    Tenths,   // a number with one decimal
-    Check,    // a check box: 1 checked, 0 not
-    Choice,   // an item of a list: its index
-    Radio,    // one of up to three buttons: the index of the checked one
-    Bits,     // check boxes, each one bit of the value (bit 0 the first)
-};
-
-// The measurement modes in which the panel shows a field for editing: bit n
-// for mode n (1 Averaging, 2 Binning, 3 Detection Mode, 4 LastTarget).
-inline constexpr uint8_t modeBit(int32_t mode) { return mode >= 1 && mode <= 4 ? uint8_t(1u << mode) : 0; }
-inline constexpr uint8_t Averaging = modeBit(1), Binning = modeBit(2), Detection = modeBit(3), LastTarget = modeBit(4);
-inline constexpr uint8_t Ranging = Averaging | LastTarget;
-inline constexpr uint8_t AllModes = Ranging | Binning | Detection;
-
 // A record field: an integer or a floating-point member, where it lies in the
-// 556-byte image, its changed flag (if any), the unit's limits (if any) and
-// how the panel binds it: its look, its control(s), the modes in which the
-// panel's one loop reads it back (none: shown only, or read by a rule of its
-// row), the caption a refused value is named by and the text an empty box is
-// given.
+// 556-byte image, its changed flag (if any) and the unit's limits (if any).
+// How the settings panel binds it lives beside the panel
+// (settings/panelbinding.*).
 struct SettingField {
     int32_t UnitRecord::*intField = nullptr;
     float UnitRecord::*floatField = nullptr;
@@ -68,14 +45,6 @@ struct SettingField {
     uint16_t changedOffset = 0;
     bool limited = false;
     float min = 0, max = 0;
-    Look look = Look::None;
-    std::array<const char*, 3> controls = {};
-    uint8_t modes = 0;
-    const char* caption = nullptr;
-    const char* whenEmpty = nullptr;
-
-    bool editedIn(int32_t mode) const { return (modes & modeBit(mode)) != 0; }
-    bool plain() const { return look != Look::None && look != Look::Own; }
 };
 
 // Decimals of a floating-point write: three in metres, two in feet.
@@ -96,8 +65,6 @@ struct SettingCode {
     uint8_t uploadOrder;
 
     int fieldCount() const;
-    // The field edited in that measurement mode (PF, PO), nullptr for none.
-    const SettingField* fieldOfMode(int32_t mode) const;
 };
 
 inline constexpr int SettingsReadCount = 50;

@@ -233,7 +233,6 @@ serialio::LineSettings TCommPortDriver::lineSettings() const
     s.parity = serialio::Parity(parity_);
     s.rtsCts = hw_ == hhRTSCTS;
     s.xonXoff = sw_ == shXONXOFF;
-    s.dtrOn = dtrOnOpen_;
     return s;
 }
 
@@ -360,30 +359,6 @@ int32_t TCommPortDriver::writeNow(const char* data, int32_t DataSize)
         }
     }
     return total;
-}
-
-bool TCommPortDriver::SendString(std::string_view text)
-{
-    if (text.size() > size_t(INT32_MAX))
-        return false;
-    return SendData(text.data(), int32_t(text.size())) == int32_t(text.size());
-}
-
-bool TCommPortDriver::SendZString(const char* text)
-{
-    return SendString(text ? std::string_view(text) : std::string_view());
-}
-
-void TCommPortDriver::ToggleDTR(bool on)
-{
-    if (fd_ >= 0)
-        end_->setDtr(on);
-}
-
-void TCommPortDriver::ToggleRTS(bool on)
-{
-    if (fd_ >= 0)
-        end_->setRts(on);
 }
 
 // The time the echo of size bytes may take: their time on the line twice

@@ -132,10 +132,6 @@ public:
     // the turnaround has passed; it then counts as sent (DataSize returned).
     // A busy wait (waitMs) lets it go out on time; Disconnect drops it.
     int32_t SendData(const void* DataPtr, int32_t DataSize) override;
-    bool SendString(std::string_view text);
-    bool SendZString(const char* text);
-    void ToggleDTR(bool on);
-    void ToggleRTS(bool on);
 
     // The settings ApplyCOMSettings hands to the tty.
     serialio::LineSettings lineSettings() const;
@@ -199,28 +195,12 @@ public:
     void SetComPortOutBufSize(uint16_t v);
     uint16_t ComPortPollingDelay() const { return pollingDelay_; }
     void SetComPortPollingDelay(uint16_t v);
-    bool EnableDTROnOpen() const { return dtrOnOpen_; }
-    void SetEnableDTROnOpen(bool v) { dtrOnOpen_ = v; }
     uint16_t OutputTimeout() const { return outputTimeout_; }
     void SetOutputTimeout(uint16_t v) { outputTimeout_ = v; }
     const TComPortReceiveDataEvent& OnReceiveData() const;
     // May be called from inside the handler itself; the running call finishes
     // with the handler it started with.
     void SetOnReceiveData(TComPortReceiveDataEvent handler);
-
-    // Read and write time-outs in ms. A POSIX port here never blocks: a read
-    // returns what has arrived and a write only what fits, so the values are
-    // kept for the owner but change nothing.
-    uint16_t ReadIntervalTimeout() const { return readInterval_; }
-    void SetReadIntervalTimeout(uint16_t v) { readInterval_ = v; }
-    uint16_t ReadTotalTimeoutMultiplier() const { return readMultiplier_; }
-    void SetReadTotalTimeoutMultiplier(uint16_t v) { readMultiplier_ = v; }
-    uint16_t ReadTotalTimeoutConstant() const { return readConstant_; }
-    void SetReadTotalTimeoutConstant(uint16_t v) { readConstant_ = v; }
-    uint16_t WriteTotalTimeoutMultiplier() const { return writeMultiplier_; }
-    void SetWriteTotalTimeoutMultiplier(uint16_t v) { writeMultiplier_ = v; }
-    uint16_t WriteTotalTimeoutConstant() const { return writeConstant_; }
-    void SetWriteTotalTimeoutConstant(uint16_t v) { writeConstant_ = v; }
 
 signals:
     // The open port hung up (emitted once per loss).
@@ -274,14 +254,8 @@ private:
     TComPortSwHandshaking sw_ = shNONE;
     uint16_t outBufSize_ = 2048;
     uint16_t pollingDelay_ = 50;
-    bool dtrOnOpen_ = true;
     uint16_t outputTimeout_ = 4000;
     std::shared_ptr<const TComPortReceiveDataEvent> onReceiveData_;
-    uint16_t readInterval_ = 1;
-    uint16_t readMultiplier_ = 0;
-    uint16_t readConstant_ = 1;
-    uint16_t writeMultiplier_ = 0;
-    uint16_t writeConstant_ = 0;
 };
 
 } // namespace dxu

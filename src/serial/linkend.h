@@ -28,8 +28,6 @@ public:
     virtual int waitingToSend() const = 0;
     virtual void apply(const LineSettings& s) = 0;
     virtual void purge(bool input, bool output) = 0;
-    virtual void setDtr(bool on) = 0;
-    virtual void setRts(bool on) = 0;
     // Closes the end and gives the port up.
     virtual void close() = 0;
     // Why the link was lost, for "Serial port: COM n ..."; empty: the
@@ -49,8 +47,6 @@ public:
     int waitingToSend() const override { return bytesWaitingToSend(fd_); }
     void apply(const LineSettings& s) override;
     void purge(bool input, bool output) override { serialio::purge(fd_, input, output); }
-    void setDtr(bool on) override { serialio::setDtr(fd_, on); }
-    void setRts(bool on) override { serialio::setRts(fd_, on); }
     void close() override;
     // Lets the descriptor go without closing it.
     void forget() { fd_ = -1; }

@@ -54,8 +54,6 @@ public:
     int waitingToSend() const override;
     void apply(const LineSettings& s) override;
     void purge(bool input, bool output) override;
-    void setDtr(bool on) override { control(TelnetComPort::modemLine(true, on)); }
-    void setRts(bool on) override { control(TelnetComPort::modemLine(false, on)); }
     void close() override;
     QString lostReason() const override { return lostReason_; }
 

@@ -4,6 +4,7 @@
 #include "services/locale.h"
 #include "services/messages.h"
 #include "settings/moderules.h"
+#include "settings/panelbinding.h"
 #include "settings/setupfile.h"
 
 #include <algorithm>
@@ -101,9 +102,10 @@ private:
     // Index of the first checked button of the field's; -1 for none.
     int radio(const SettingField& f)
     {
-        for (int i = 0; i < static_cast<int>(f.controls.size()); ++i)
-            if (checked(f.controls[static_cast<size_t>(i)])) {
-                at_ = f.controls[static_cast<size_t>(i)];
+        const auto& controls = bindingOf(f).controls;
+        for (int i = 0; i < static_cast<int>(controls.size()); ++i)
+            if (checked(controls[static_cast<size_t>(i)])) {
+                at_ = controls[static_cast<size_t>(i)];
                 return i;
             }
         return -1;
@@ -128,11 +130,12 @@ private:
 
 bool Gathering::read(const SettingField& f, double& out)
 {
-    const char* name = f.controls[0];
+    const FieldBinding& b = bindingOf(f);
+    const char* name = b.controls[0];
     at_ = name;
     const QString text = QString::fromStdString(ui_.text(name));
-    const QString caption = QLatin1String(f.caption ? f.caption : "");
-    const bool whole = f.look == Look::Number || (f.look == Look::Own && f.intField);
+    const QString caption = QLatin1String(b.caption ? b.caption : "");
+    const bool whole = b.look == Look::Number || (b.look == Look::Own && f.intField);
     if (!marks_) {
         bool ok = false;
         if (whole) {
@@ -162,17 +165,18 @@ bool Gathering::read(const SettingField& f, double& out)
 
 bool Gathering::plain(const SettingField& f)
 {
-    const char* control = f.controls[0];
+    const FieldBinding& b = bindingOf(f);
+    const char* control = b.controls[0];
     at_ = control;
-    switch (f.look) {
+    switch (b.look) {
     case Look::Check:
         set(f, checked(control) ? 1 : 0);
         return true;
     case Look::Bits: {
         at_ = nullptr; // the menu's check marks
         int32_t bits = 0;
-        for (size_t i = 0; i < f.controls.size(); ++i)
-            bits |= checked(f.controls[i]) ? 1 << i : 0;
+        for (size_t i = 0; i < b.controls.size(); ++i)
+            bits |= checked(b.controls[i]) ? 1 << i : 0;
         set(f, bits);
         return true;
     }
@@ -187,10 +191,10 @@ bool Gathering::plain(const SettingField& f)
     default:
         break;
     }
-    if (f.whenEmpty && !marks_ && empty(control)) {
-        std::string text = f.whenEmpty;
-        if (f.look == Look::Distance)
-            text = QString::number(std::atof(f.whenEmpty), 'f', edit_.units == 1 ? 3 : 2).toStdString();
+    if (b.whenEmpty && !marks_ && empty(control)) {
+        std::string text = b.whenEmpty;
+        if (b.look == Look::Distance)
+            text = QString::number(std::atof(b.whenEmpty), 'f', edit_.units == 1 ? 3 : 2).toStdString();
         toDecimalComma(text.data(), st_.decimalComma != 0);
         ui_.setText(control, text);
     }
@@ -201,12 +205,12 @@ bool Gathering::plain(const SettingField& f)
         if (marks_) {
             mark(control);
         } else {
-            showMessage(QStringLiteral("Error"), QStringLiteral("%1 cannot excced %2").arg(QLatin1String(f.caption)).arg(f.max));
+            showMessage(QStringLiteral("Error"), QStringLiteral("%1 cannot excced %2").arg(QLatin1String(b.caption)).arg(f.max));
             ui_.setFocus(control);
             return false;
         }
     }
-    set(f, f.look == Look::Cycles ? std::trunc(value) : value);
+    set(f, b.look == Look::Cycles ? std::trunc(value) : value);
     return true;
 }
 
@@ -226,7 +230,7 @@ bool Gathering::gatherRow(const SettingCode& row)
     } else if (code == "PF") {
         return prf();
     } else if (code == "DD") {
-        if (row.fields[0].editedIn(mode_))
+        if (bindingOf(row.fields[0]).editedIn(mode_))
             dither();
     } else if (code == "FA" && mode_ == 2 && ui_.itemIndex("cmbTargetSelector") < 0) {
         // Without a choice the selector is written as "First" in any case.
@@ -241,7 +245,7 @@ bool Gathering::gatherRow(const SettingCode& row)
     }
     for (int i = 0; i < row.fieldCount(); ++i) {
         const SettingField& f = row.fields[static_cast<size_t>(i)];
-        if (f.plain() && f.editedIn(mode_) && !plain(f))
+        if (bindingOf(f).plain() && bindingOf(f).editedIn(mode_) && !plain(f))
             return false;
     }
     return true;
@@ -249,8 +253,8 @@ bool Gathering::gatherRow(const SettingCode& row)
 
 bool Gathering::gate(const SettingField& on, const SettingField& distance, bool emptyIsZero)
 {
-    const char* box = on.controls[0];
-    const char* edit = distance.controls[0];
+    const char* box = bindingOf(on).controls[0];
+    const char* edit = bindingOf(distance).controls[0];
     const bool isOn = checked(box);
     double value = edit_.*distance.floatField;
     if (isOn && !read(distance, value))
@@ -269,7 +273,7 @@ bool Gathering::gate(const SettingField& on, const SettingField& distance, bool 
 
 bool Gathering::prf()
 {
-    const SettingField& f = *findSetting("PF")->fieldOfMode(mode_);
+    const SettingField& f = *fieldOfMode(*findSetting("PF"), mode_);
     double value = 0;
     if (!read(f, value))
         return false;

@@ -2,6 +2,7 @@
 
 #include "protocol/settingcodes.h"
 #include "services/messages.h"
+#include "settings/panelbinding.h"
 
 #include <array>
 
@@ -17,7 +18,7 @@ constexpr ModeView kModes[] = {
 
 constexpr std::array<const char*, 10> kPrfItems = {"10", "50", "100", "200", "500", "1000", "2000", "3000", "4000", "4500"};
 
-const SettingField* prfField(int32_t mode) { return findSetting("PF")->fieldOfMode(mode); }
+const SettingField* prfField(int32_t mode) { return fieldOfMode(*findSetting("PF"), mode); }
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "services/locale.h"
 #include "services/messages.h"
 #include "settings/moderules.h"
+#include "settings/panelbinding.h"
 
 #include <QString>
 
@@ -40,7 +41,7 @@ const SettingCode* rowOfControl(std::string_view control)
 {
     for (const SettingCode& row : settingCodes())
         for (const SettingField& f : row.fields)
-            for (const char* c : f.controls)
+            for (const char* c : bindingOf(f).controls)
                 if (c && control == c)
                     return &row;
     return nullptr;
@@ -50,7 +51,7 @@ std::vector<const char*> controlsOf(const SettingCode& row)
 {
     std::vector<const char*> controls;
     for (const SettingField& f : row.fields)
-        for (const char* c : f.controls)
+        for (const char* c : bindingOf(f).controls)
             if (c && std::find(controls.begin(), controls.end(), std::string_view(c)) == controls.end())
                 controls.push_back(c);
     return controls;
@@ -233,12 +234,14 @@ void SettingsPanel::showRow(const char* code, int onlyField)
     const SettingCode& row = *findSetting(code);
     for (int i = 0; i < row.fieldCount(); ++i) {
         const SettingField& f = row.fields[static_cast<size_t>(i)];
-        if (!f.plain() || (onlyField >= 0 && i != onlyField))
+        const FieldBinding& b = bindingOf(f);
+        if (!b.plain() || (onlyField >= 0 && i != onlyField))
             continue;
         const bool shared = std::any_of(row.fields.begin(), row.fields.end(), [&](const SettingField& g) {
-            return &g != &f && g.controls[0] && std::string_view(g.controls[0]) == f.controls[0];
+            const char* other = bindingOf(g).controls[0];
+            return &g != &f && other && std::string_view(other) == b.controls[0];
         });
-        if (shared && !f.editedIn(rec().measureMode))
+        if (shared && !b.editedIn(rec().measureMode))
             continue;
         showValue(f, f.intField ? rec().*f.intField : rec().*f.floatField);
     }
@@ -249,9 +252,10 @@ void SettingsPanel::showRow(const char* code, int onlyField)
 void SettingsPanel::showValue(const SettingField& f, double value)
 {
     const int32_t whole = f.intField ? static_cast<int32_t>(value) : 0; // exact for every int32_t
-    const char* control = f.controls[0];
-    const auto buttons = static_cast<int32_t>(std::count_if(f.controls.begin(), f.controls.end(), [](auto c) { return c; }));
-    switch (f.look) {
+    const FieldBinding& b = bindingOf(f);
+    const char* control = b.controls[0];
+    const auto buttons = static_cast<int32_t>(std::count_if(b.controls.begin(), b.controls.end(), [](auto c) { return c; }));
+    switch (b.look) {
     case Look::Number:
     case Look::Cycles:
         return setInt(control, whole);
@@ -267,10 +271,10 @@ void SettingsPanel::showValue(const SettingField& f, double value)
         return;
     case Look::Radio:
     case Look::Bits:
-        if (f.look == Look::Radio && (whole < 0 || whole >= buttons))
+        if (b.look == Look::Radio && (whole < 0 || whole >= buttons))
             return;
         for (int32_t i = 0; i < buttons; ++i)
-            ui_.setChecked(f.controls[static_cast<size_t>(i)], f.look == Look::Radio ? i == whole : ((whole >> i) & 1) != 0);
+            ui_.setChecked(b.controls[static_cast<size_t>(i)], b.look == Look::Radio ? i == whole : ((whole >> i) & 1) != 0);
         return;
     default:
         return;
@@ -332,7 +336,7 @@ void SettingsPanel::showFL()
 
 void SettingsPanel::showPF()
 {
-    const SettingField* prf = findSetting("PF")->fieldOfMode(rec().measureMode);
+    const SettingField* prf = fieldOfMode(*findSetting("PF"), rec().measureMode);
     if (!prf)
         return;
     setInt("cmbPRF", rec().*prf->intField);
@@ -548,8 +552,8 @@ void SettingsPanel::showRangingMode(int mode)
     ui_.setVisible("edPulsesperMeasure", true);
     showProcessingPanel(rec().outputProcessing);
     const UnitRecord& r = rec();
-    setInt("cmbPRF", r.*findSetting("PF")->fieldOfMode(mode)->intField);
-    setInt("edPulsesperMeasure", r.*findSetting("PO")->fieldOfMode(mode)->intField);
+    setInt("cmbPRF", r.*fieldOfMode(*findSetting("PF"), mode)->intField);
+    setInt("edPulsesperMeasure", r.*fieldOfMode(*findSetting("PO"), mode)->intField);
 }
 
 void SettingsPanel::refreshModeView()

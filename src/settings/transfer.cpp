@@ -20,27 +20,10 @@ constexpr struct {
 
 bool pulsesBelongToMode(int32_t mode) { return mode == 1 || mode == 4 || mode == 2; }
 
-} // namespace
-
-SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
-    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+// Queues the write of one row of the upload; false when nothing of it changed.
+bool queueWrite(DxuState& st, const SettingCode& row)
 {
-}
-
-void SettingsTransfer::uploadClicked()
-{
-    st_.readyForStatus = 0;
-    if (!gather_ || gather_() <= 0) {
-        st_.readyForStatus = 1;
-        ui_.setEnabled("pbUpload", false);
-        return;
-    }
-    queueUpload();
-}
-
-bool SettingsTransfer::queueWrite(const SettingCode& row)
-{
-    UnitRecord& unit = st_.current();
+    UnitRecord& unit = st.current();
     if (row.commandId == IdPulses && !pulsesBelongToMode(unit.measureMode))
         return false; // no pulse count in this mode; its flags wait for one
     bool changed = false;
@@ -52,8 +35,8 @@ bool SettingsTransfer::queueWrite(const SettingCode& row)
     if (!changed)
         return false;
 
-    CommandQueue& q = st_.queue;
-    const UnitRecord& edit = st_.editRecord;
+    CommandQueue& q = st.queue;
+    const UnitRecord& edit = st.editRecord;
     switch (row.form) {
     case ReplyForm::GateBits:
         q.setIntArg(0, edit.shortGateOn + 2 * edit.longGateOn + 4 * edit.successiveGate);
@@ -83,33 +66,62 @@ bool SettingsTransfer::queueWrite(const SettingCode& row)
     return true;
 }
 
-void SettingsTransfer::queueUpload()
-{
-    engine_.stopMeasurementFirst(KindBuilder);
-    for (const SettingCode* row : uploadOrder())
-        if (queueWrite(*row))
-            st_.uploadQueued = 1;
+} // namespace
 
-    if (!st_.uploadQueued) {
+bool startUpload(DxuState& st, Engine& engine)
+{
+    engine.stopMeasurementFirst(KindBuilder);
+    for (const SettingCode* row : uploadOrder())
+        if (queueWrite(st, *row))
+            st.uploadQueued = 1;
+
+    if (!st.uploadQueued) {
+        st.readyForStatus = 1;
+        return false;
+    }
+    setBusyCursor(true);
+    st.uploadQueued = 0;
+    st.queue.queueState = QueueUpload;
+    st.queue.cursor = 0;
+    engine.sendCurrentItem();
+    return true;
+}
+
+void startSave(DxuState& st, Engine& engine)
+{
+    setBusyCursor(true);
+    st.queue.queueState = QueueList;
+    engine.stopMeasurementFirst(KindCode);
+    st.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
+    st.queue.cursor = 0;
+    engine.sendCurrentItem();
+}
+
+SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
+    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+{
+}
+
+void SettingsTransfer::uploadClicked()
+{
+    st_.readyForStatus = 0;
+    if (!gather_ || gather_() <= 0) {
         st_.readyForStatus = 1;
         ui_.setEnabled("pbUpload", false);
         return;
     }
-    setBusyCursor(true);
-    st_.uploadQueued = 0;
-    st_.queue.queueState = QueueUpload;
-    st_.queue.cursor = 0;
-    engine_.sendCurrentItem();
+    queueUpload();
+}
+
+void SettingsTransfer::queueUpload()
+{
+    if (!startUpload(st_, engine_))
+        ui_.setEnabled("pbUpload", false);
 }
 
 void SettingsTransfer::saveClicked()
 {
-    setBusyCursor(true);
-    st_.queue.queueState = QueueList;
-    engine_.stopMeasurementFirst(KindCode);
-    st_.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
-    st_.queue.cursor = 0;
-    engine_.sendCurrentItem();
+    startSave(st_, engine_);
     // Saved only on the unit's OK: until then the button keeps its look.
     ui_.setEnabled("pbSaveSettings", false);
 }

@@ -13,6 +13,12 @@ namespace dxu {
 
 class Engine;
 
+// Queues one write per changed setting, clearing its flags, and starts the
+// queue; false when nothing was to be written (status requests may go on).
+bool startUpload(DxuState& st, Engine& engine);
+// Queues SU: the unit stores its working settings.
+void startSave(DxuState& st, Engine& engine);
+
 class SettingsTransfer {
 public:
     // gather fills editRecord from the panel and sets the changed flags; it
@@ -35,9 +41,6 @@ public:
     void measureModeChanged();
 
 private:
-    // Queues the write of one row of the upload; false when nothing of it changed.
-    bool queueWrite(const struct SettingCode& row);
-
     DxuState& st_;
     Engine& engine_;
     Ui& ui_;

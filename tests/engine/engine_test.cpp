@@ -2,6 +2,7 @@
 // with the real parser and senders behind it.
 #include "common/testsupport.h"
 #include "app/boxasker.h"
+#include "app/sessionlooks.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "protocol/protocol.h"
@@ -96,7 +97,8 @@ protected:
     Protocol protocol{*st, port, hooks, events.fanout};
     BoxAsker asker;
     Engine engine{*st, protocol, port, hooks, events.fanout, asker};
-    Session session{*st, engine, port, hooks, ui, hooks, asker};
+    SessionLooks looks{ui, hooks};
+    Session session{*st, engine, port, hooks, looks, asker};
 };
 
 TEST_F(EngineTest, EachReplyIsTakenWhenItsLineEndsAndAnswersOnlyItsCommand)

@@ -1,6 +1,7 @@
 // Every control that the window's behaviour refers to by name exists, with
 // its caption, hint, shortcut and grouping.
 #include "fixture.h"
+#include "app/sessionlooks.h"
 #include "display/histogramview.h"
 
 #include <QCheckBox>
@@ -26,7 +27,10 @@ struct Named {
     const char* caption; // nullptr: not checked
 };
 
-// Written from the window's description, independently of the code that builds it.
+// Written from the window's description, independently of the code that builds
+// it: the controls with their captions, and those no rule below names. The
+// controls the panel's binding table and the session's looks name are checked
+// by those rules (here and in settingspanel_test.cpp).
 const Named kControls[] = {
     // Panels.
     {"pnlBasicSetup", Kind::Panel, "BASIC SETUP"},
@@ -51,20 +55,9 @@ const Named kControls[] = {
     {"lblG", Kind::Label, " G "},
     {"lblF", Kind::Label, " CT "},
     {"lblO", Kind::Label, " O "},
-    {"lblRx", Kind::Label, nullptr},
     {"lblRate", Kind::Label, nullptr},
-    {"lblResult", Kind::Label, nullptr},
-    {"lblIntensity", Kind::Label, nullptr},
-    {"lblError", Kind::Label, nullptr},
-    {"lblErrTop", Kind::Label, nullptr},
-    {"lblErrBottom", Kind::Label, nullptr},
     {"lblTargetList", Kind::Label, "Targets:"},
     {"lblTargetCount", Kind::Label, "0"},
-    {"lblCurrent", Kind::Label, nullptr},
-    {"lblConnectionType", Kind::Label, nullptr},
-    {"lblViewing", Kind::Label, nullptr},
-    {"lblDXUAddress", Kind::Label, nullptr},
-    {"imgBinning", Kind::Image, nullptr},
     {"rbDistance", Kind::Radio, "Distance"},
     {"rbIntensity", Kind::Radio, "Intensity"},
     {"rbBothNumbers", Kind::Radio, "Both"},
@@ -82,65 +75,38 @@ const Named kControls[] = {
     {"cbUnitsFeet", Kind::Check, "Feet"},
     {"cbUnitsMeters", Kind::Check, "Meters"},
     {"cbShortGate", Kind::Check, "On"},
-    {"edShortGate", Kind::Edit, nullptr},
     {"lblShortUnits", Kind::Label, nullptr},
     {"cbLongGate", Kind::Check, "On"},
-    {"edLongGate", Kind::Edit, nullptr},
     {"lblLongUnits", Kind::Label, nullptr},
     {"cbCheckGate", Kind::Check, "On"},
-    {"edOffsetDistance", Kind::Edit, nullptr},
     {"lblODUnits", Kind::Label, nullptr},
     {"rbHigh", Kind::Radio, "High"},
     {"rbMedium", Kind::Radio, "Medium"},
     {"rbLow", Kind::Radio, "Low"},
     {"cbTarget", Kind::Check, "Cooperative Target"},
-    {"edMinIntensity", Kind::Edit, nullptr},
-    {"edMaxIntensity", Kind::Edit, nullptr},
     {"cbTermination", Kind::Check, "RS485 Termination"},
     // Mode and mode panels.
-    {"cmbMeasureMode", Kind::Combo, nullptr},
-    {"cmbPRF", Kind::Combo, nullptr},
-    {"edPulsesperMeasure", Kind::Edit, nullptr},
     {"lblPulses", Kind::Label, nullptr},
     {"lblMeasure", Kind::Label, nullptr},
-    {"edPulsesRequired", Kind::Edit, nullptr},
     {"lblRequired", Kind::Label, nullptr},
     {"lblDitherPulses", Kind::Label, nullptr},
     {"cbDither", Kind::Check, "Dithering"},
-    {"cmbDitherSteps", Kind::Combo, nullptr},
     {"pbMore", Kind::Button, "&More >>"},
-    {"edAverageBounds", Kind::Edit, nullptr},
-    {"edInitialLock", Kind::Edit, nullptr},
     {"cbSuccessiveGate", Kind::Check, "Successive Gating"},
-    {"cmbTargetSelector", Kind::Combo, nullptr},
-    {"edBinHits", Kind::Edit, nullptr},
-    {"cmbBinSize", Kind::Combo, nullptr},
     {"lblBinUnits", Kind::Label, nullptr},
     {"rbAbsolute", Kind::Radio, "Absolute"},
     {"rbRelative", Kind::Radio, "Relative"},
     {"lblDetectionLine1", Kind::Label, nullptr},
     {"lblDetectionLine2", Kind::Label, nullptr},
-    {"edTripPoint", Kind::Edit, nullptr},
     {"lblDetectionModeUnits", Kind::Label, nullptr},
-    {"edTripTimeout", Kind::Edit, nullptr},
-    {"edFlyerTrap", Kind::Edit, nullptr},
-    {"edMaxFalsePulses", Kind::Edit, nullptr},
-    {"edMinTripPulses", Kind::Edit, nullptr},
     {"cbOutputTBE", Kind::Check, "Output TBE"},
     // Output processing and setup.
     {"cbCosineOn", Kind::Check, "Cosine On"},
-    {"edCosineFactor", Kind::Edit, nullptr},
     {"rbProcessingOff", Kind::Radio, "Off"},
     {"rbWindowingOn", Kind::Radio, "Windowing"},
     {"rbDampeningOn", Kind::Radio, "Dampening"},
-    {"edErrorTimeout", Kind::Edit, nullptr},
-    {"edWindowWidth", Kind::Edit, nullptr},
     {"lblWindowWidthUnits", Kind::Label, nullptr},
-    {"edNumberofSamples", Kind::Edit, nullptr},
-    {"edNumberofErrors", Kind::Edit, nullptr},
-    {"edErrorRangeDifference", Kind::Edit, nullptr},
     {"lblErrorRangeUnits", Kind::Label, nullptr},
-    {"cmbMeasureOutput", Kind::Combo, nullptr},
     {"cbContinuousOutput", Kind::Check, "Continuous Output"},
     {"cbAutostart", Kind::Check, "DXU Autostart"},
     // Menu.
@@ -204,6 +170,38 @@ TEST_F(MainWindowTest, EveryNamedControlExistsOnceWithItsCaption)
         else
             EXPECT_EQ(text(n.name), want);
     }
+}
+
+// Every control the session's looks name is in the window: a misspelt name
+// would do nothing.
+TEST_F(MainWindowTest, EveryControlTheSessionsLooksNameIsThere)
+{
+    FakeUi ui;
+    SettingsView panel;
+    SessionLooks looks(ui, panel);
+    for (bool on : {false, true}) {
+        looks.disconnecting();
+        looks.disconnected();
+        looks.idle();
+        looks.singleUnit();
+        looks.connecting();
+        looks.connectEnded();
+        looks.connected(on);
+        looks.unitShownAgain();
+        looks.unitSilent();
+        looks.steppingShown();
+        looks.stepping(on, on);
+        looks.viewing(1, 2, 'a');
+        looks.connectionType(on, 1, on);
+        looks.measuring(on);
+        looks.calibration(on);
+        looks.unitReset();
+        looks.pointer(on);
+        looks.readProgress(1, 50);
+    }
+    ASSERT_GE(ui.controls.size(), 20u);
+    for (const auto& [name, control] : ui.controls)
+        EXPECT_NE(form().control(name), nullptr) << name;
 }
 
 TEST_F(MainWindowTest, GroupingsHoldTheirControls)

@@ -4,6 +4,9 @@
 // list changes.
 #include "mainwindow/fixture.h"
 
+#include "currentloop/clsettings.h"
+#include "network/assignaddress.h"
+#include "settings/panelbinding.h"
 #include "settings/settingspanel.h"
 
 #include <QCheckBox>
@@ -150,14 +153,35 @@ TEST_F(PanelWindow, CurrentLoopValuesDoNotLandInTheHiddenAnalogGroup)
 namespace dxu::test {
 namespace {
 
-// Every control the setting-code table binds is on the panel, of the kind its
-// look reads: a misspelt name in the table would otherwise do nothing.
-// The current-loop values live in their own window.
+// Every control the panel's binding names is in the window, and a plain one
+// on the panel of the kind its look reads: a misspelt name in the table would
+// otherwise do nothing. Every bound row is a row of the setting-code table,
+// with no more bindings than the row has fields. The current-loop values
+// live in their own window.
 TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
 {
+    TfrmCLSettings loop(&form());
+    TfrmAssignAddress assign(&form());
+    TTopForm::Windows windows;
+    windows.clSettings = &loop;
+    windows.assignAddress = &assign;
+    form().attachWindows(windows);
+    for (const PanelRow& p : panelRows()) {
+        SCOPED_TRACE(p.code);
+        const SettingCode* row = findSetting(p.code);
+        ASSERT_NE(row, nullptr);
+        for (size_t i = 0; i < p.fields.size(); ++i)
+            EXPECT_EQ(p.fields[i].look != Look::None, static_cast<int>(i) < row->fieldCount());
+        for (const FieldBinding& f : p.fields)
+            for (const char* name : f.controls) {
+                if (name) {
+                    EXPECT_NE(form().control(name), nullptr) << name;
+                }
+            }
+    }
     for (const SettingCode& row : settingCodes())
         for (int i = 0; i < row.fieldCount(); ++i) {
-            const SettingField& f = row.fields[static_cast<size_t>(i)];
+            const FieldBinding& f = bindingOf(row.fields[static_cast<size_t>(i)]);
             const std::string_view code = row.code;
             if (!f.plain() || code == "AL" || code == "AH" || code == "AF" || code == "AT" || code == "CL")
                 continue;

@@ -455,7 +455,7 @@ TEST(PortDevice, ChosenAdapterIsOpenedForItsComNumber)
         EXPECT_EQ(driver.ComPort(), pnCOM3);
         EXPECT_EQ(driver.ComPortSpeed(), br9600);
         EXPECT_FALSE(portIsFree(3));
-        EXPECT_TRUE(driver.SendString("US\r"));
+        EXPECT_EQ(driver.SendData("US\r", 3), 3);
         EXPECT_EQ(farEndReads(3), "US\r");
         driver.Disconnect();
     }
@@ -467,7 +467,7 @@ TEST(PortDevice, ChosenAdapterIsOpenedForItsComNumber)
         loadPortSettings(st, pc);
         EXPECT_STREQ(st.unitTable[0].portName, "COM3:");
         ASSERT_TRUE(driver.Connect());
-        EXPECT_TRUE(driver.SendString("SV\r"));
+        EXPECT_EQ(driver.SendData("SV\r", 3), 3);
         EXPECT_EQ(farEndReads(3), "SV\r");
     }
     ::close(master);

@@ -176,14 +176,14 @@ TEST(SerialLineSettings, ConnectRules)
     EXPECT_EQ(d.ComPort(), pnCOM7);
     d.Disconnect();
     ASSERT_TRUE(d.Connect());
-    d.SendString("x");
+    d.SendData("x", 1);
     EXPECT_EQ(first.read(1), "x");
     EXPECT_EQ(second.read(1, 50), "");
 
     d.Disconnect();
     d.SetComPort(pnCOM100);
     ASSERT_TRUE(d.Connect());
-    d.SendString("y");
+    d.SendData("y", 1);
     EXPECT_EQ(last.read(1), "y");
     d.Disconnect();
 

@@ -174,7 +174,7 @@ TEST(SerialOwnership, DeviceVanishingWhileOpen)
     back.write("again");
     dxu::test::runEventsFor(100);
     EXPECT_TRUE(received.endsWith("again"));
-    EXPECT_TRUE(d.SendString("ok"));
+    EXPECT_EQ(d.SendData("ok", 2), 2);
     EXPECT_EQ(back.read(2), "ok");
 }
 

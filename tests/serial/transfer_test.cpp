@@ -70,7 +70,6 @@ TEST(SerialTransfer, SendsThatWriteNothing)
     Opened closed(false);
     const char data[] = "abc";
     EXPECT_EQ(closed.d.SendData(data, 3), 0);
-    EXPECT_FALSE(closed.d.SendString("abc"));
     EXPECT_EQ(closed.d.OutFreeSpace(), 65535);
 
     Opened open;
@@ -82,11 +81,9 @@ TEST(SerialTransfer, SendsThatWriteNothing)
         SCOPED_TRACE(c.size);
         EXPECT_EQ(open.d.SendData(c.data, c.size), 0);
     }
-    EXPECT_TRUE(open.d.SendString(""));
-    EXPECT_TRUE(open.d.SendZString(nullptr));
     EXPECT_EQ(open.pty.read(1, 50), "");
-    EXPECT_TRUE(open.d.SendString("ab"));
-    EXPECT_TRUE(open.d.SendZString("cd"));
+    EXPECT_EQ(open.d.SendData("ab", 2), 2);
+    EXPECT_EQ(open.d.SendData("cd", 2), 2);
     EXPECT_EQ(open.pty.read(4), "abcd");
 }
 
