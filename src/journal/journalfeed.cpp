@@ -79,4 +79,17 @@ void JournalFeed::settingRead(const SettingCode& row)
     }
 }
 
+// Save Settings writes the unit's memory: one row with the unit's answer.
+void JournalFeed::settingsSaved()
+{
+    recorder_.writeSent(QStringLiteral("SU"), QStringLiteral("Save Settings"), {}, {});
+    recorder_.accepted(QStringLiteral("SU"));
+}
+
+void JournalFeed::settingsNotSaved()
+{
+    recorder_.writeSent(QStringLiteral("SU"), QStringLiteral("Save Settings"), {}, {});
+    recorder_.refused(QStringLiteral("SU"), QStringLiteral("no OK from the unit"));
+}
+
 } // namespace dxu

@@ -21,6 +21,8 @@ public:
     void settingWritten(uint32_t commandId) override;
     void settingRefused(uint32_t commandId, std::string_view reason) override;
     void settingRead(const SettingCode& row) override;
+    void settingsSaved() override;
+    void settingsNotSaved() override;
     void listEnded() override { recorder_.settle(); }
     void connectUnanswered() override { recorder_.settle(); }
 

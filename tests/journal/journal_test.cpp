@@ -451,6 +451,13 @@ TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
                   + outcomeText(rows[1].outcome),
               QStringLiteral("CD,160 Calibration 20 mA coarse 128>3 accepted"));
     EXPECT_EQ(rows[0].code + " " + rows[0].oldValue + ">" + rows[0].newValue, QStringLiteral("CD,161 128>128"));
+
+    // Saving in the unit is a row of its own, on the unit's OK.
+    top().windows().clCalibration->hide();
+    click("pbSaveSettings");
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    rows = views->journal().changes();
+    EXPECT_EQ(rows[0].code + " " + outcomeText(rows[0].outcome), QStringLiteral("SU accepted"));
 }
 
 TEST_F(JournalTest, CliHistoryAndReport)
@@ -489,7 +496,8 @@ TEST_F(JournalTest, CliHistoryAndReport)
 
     const ProcessRun csv = run(QStringLiteral(DXU_CLI_PATH), {"history", "--format", "csv", "--since", QDate::currentDate().toString(Qt::ISODate)}, env);
     ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
-    EXPECT_EQ(csv.out.count('\n'), 2);
+    EXPECT_EQ(csv.out.count('\n'), 3); // the heading, the offset and the save
+    EXPECT_TRUE(csv.out.contains(QStringLiteral(",SU,Save Settings,,,accepted,"))) << csv.out.toStdString();
     EXPECT_TRUE(csv.out.contains(QStringLiteral("Offset Distance,0.000 m,0.125 m,accepted"))) << csv.out.toStdString();
     for (const QStringList& bad : {QStringList{"history", "--address", "ab"}, QStringList{"history", "--since", "yesterday"},
                                    QStringList{"report", "--port", port}})
