@@ -38,13 +38,14 @@ public:
     void deviceError(const DeviceError& e) override { touch(e.text); }
     void version(std::string_view text) override { touch(text); }
 
-    unsigned sum = 0;
+    // Kept so that the reads are not optimised away.
+    volatile unsigned sum = 0;
 
 private:
     void touch(std::string_view text)
     {
         for (char c : text)
-            sum += static_cast<unsigned char>(c);
+            sum = sum + static_cast<unsigned char>(c);
     }
 };
 

@@ -13,29 +13,28 @@ public:
 
     // Written settings are in the unit but not yet saved there; while the
     // communication setup is open its own buttons save them.
-    void settingWritten(uint32_t) override
-    {
-        if (hooks_.commSetupVisible()) {
-            ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-            ui_.setEnabled("pbSaveSettings", false);
-        } else {
-            ui_.setEnabled("pbSaveSettings", true);
-            ui_.setFontStyle("pbSaveSettings", true, true, &colors::Yellow);
-        }
-    }
+    void settingWritten(uint32_t) override { showSaveState(!hooks_.commSetupVisible()); }
     void nothingToUpload() override { ui_.setEnabled("pbUpload", false); }
-    // The unit's OK to Save Settings is what makes the button look saved; a
-    // save that failed leaves it to be pressed again.
-    void settingsSaved() override
+    // Only the unit's OK to Save Settings makes the settings saved; a save
+    // that failed, or is still on its way, leaves them unsaved.
+    void settingsSaved() override { showSaveState(false); }
+
+    // The one owner of pbSaveSettings' look: unsaved (enabled, bold italic,
+    // yellow) or saved (disabled, regular).
+    void showSaveState(bool unsaved)
     {
-        ui_.setEnabled("pbSaveSettings", false);
-        ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+        unsaved_ = unsaved;
+        ui_.setEnabled("pbSaveSettings", unsaved);
+        ui_.setFontStyle("pbSaveSettings", unsaved, unsaved, unsaved ? &colors::Yellow : nullptr);
+        ui_.repaint("pbSaveSettings");
     }
-    void settingsNotSaved() override { ui_.setEnabled("pbSaveSettings", true); }
+    // Whether the unit on screen holds written settings it has not saved.
+    bool unsaved() const { return unsaved_; }
 
 private:
     Ui& ui_;
     const Hooks& hooks_;
+    bool unsaved_ = false;
 };
 
 } // namespace dxu

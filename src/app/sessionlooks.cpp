@@ -8,15 +8,14 @@ namespace dxu {
 
 void SessionLooks::disconnecting()
 {
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-    ui_.repaint("pbSaveSettings");
+    controls_.showSaveState(false);
     ui_.setButtonFace("lblRx");
     ui_.setText("lblRx", "");
-    ui_.setEnabled("Open1", false);
 }
 
 void SessionLooks::disconnected()
 {
+    controls_.showSaveState(false);
     showEach(ui_, {"lblIntensity", "lblError", "lblErrTop", "lblErrBottom"}, false);
     ui_.setText("lblConnectionType", "");
     showEach(ui_, {"lblCurrent", "lblTargetList", "lblTargetCount", "imgBinning"}, false);
@@ -37,7 +36,7 @@ void SessionLooks::singleUnit() { showEach(ui_, {"pbPrevDXU", "pbNextDXU", "lblV
 
 void SessionLooks::connecting()
 {
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
+    controls_.showSaveState(false);
     ui_.setStatusPanel(3, " Connecting");
 }
 
@@ -105,9 +104,7 @@ void SessionLooks::calibration(bool allowed) { ui_.setEnabled("Calibrate1", allo
 
 void SessionLooks::unitReset()
 {
-    ui_.setFontStyle("pbSaveSettings", false, false, nullptr);
-    ui_.repaint("pbSaveSettings");
-    ui_.setEnabled("pbSaveSettings", false);
+    controls_.showSaveState(false);
     ui_.setEnabled("pbUpload", false);
 }
 
@@ -122,6 +119,6 @@ void SessionLooks::readProgress(int item, int count)
     ui_.setProgress("Reading settings " + std::to_string(item) + " of " + std::to_string(count), item, count);
 }
 
-bool SessionLooks::unsavedInUnit() const { return ui_.isEnabled("pbSaveSettings"); }
+bool SessionLooks::unsavedInUnit() const { return controls_.unsaved(); }
 
 } // namespace dxu

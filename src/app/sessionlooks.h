@@ -2,6 +2,7 @@
 // The main window's looks of the session's steps: which controls are shown,
 // usable and captioned how while connecting, connected, measuring and
 // disconnected.
+#include "app/controllooks.h"
 #include "engine/sessionview.h"
 #include "protocol/settingsview.h"
 #include "services/ui.h"
@@ -10,7 +11,10 @@ namespace dxu {
 
 class SessionLooks final : public SessionView {
 public:
-    SessionLooks(Ui& ui, SettingsView& settings) : ui_(ui), settings_(settings) {}
+    SessionLooks(Ui& ui, SettingsView& settings, ControlLooks& controls)
+        : ui_(ui), settings_(settings), controls_(controls)
+    {
+    }
 
     void disconnecting() override;
     void disconnected() override;
@@ -35,6 +39,7 @@ public:
 private:
     Ui& ui_;
     SettingsView& settings_;
+    ControlLooks& controls_;
 };
 
 } // namespace dxu

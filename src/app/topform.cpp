@@ -104,7 +104,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     events_.add(*controlLooks_);
     protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, events_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, events_, asker_);
-    sessionLooks_ = std::make_unique<SessionLooks>(*this, *panel_);
+    sessionLooks_ = std::make_unique<SessionLooks>(*this, *panel_, *controlLooks_);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *sessionLooks_, asker_);
     events_.add(*session_);
     unitScan_ = std::make_unique<UnitScan>(state_, *engine_, *session_, relay_, hooks_);

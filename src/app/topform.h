@@ -67,6 +67,8 @@ public:
     Protocol& protocol() { return *protocol_; }
     SettingsPanel& settingsPanel() { return *panel_; }
     Session& session() { return *session_; }
+    // The Upload and Save Settings buttons, and whether the unit holds unsaved settings.
+    ControlLooks& controlLooks() { return *controlLooks_; }
     Engine& engine() { return *engine_; }
     SettingsTransfer& settingsTransfer() { return *transfer_; }
     SetupFiles& setupFiles() { return *setupFiles_; }

@@ -213,6 +213,15 @@ void TfrmCLSettings::answered(uint32_t commandId)
     }
 }
 
+void TfrmCLSettings::unconfirmed()
+{
+    if (awaited_ == 0)
+        return;
+    awaited_ = 0;
+    accept_->setEnabled(true);
+    lblUnitReply_->setText(QStringLiteral("The unit did not confirm the values; check them and Accept again."));
+}
+
 // The dialog stays open with the refused value for correction.
 void TfrmCLSettings::focusRefused()
 {

@@ -28,6 +28,10 @@ public:
     void settingWritten(uint32_t commandId) override;
     void settingRefused(uint32_t commandId, std::string_view reason) override;
     void settingRead(const SettingCode& code) override;
+    // A list that ended, or a unit that stopped answering, with writes still
+    // unanswered: they are not confirmed, and Accept is usable again.
+    void listEnded() override { unconfirmed(); }
+    void connectUnanswered() override { unconfirmed(); }
 
 public slots:
     void FormShow();
@@ -50,6 +54,7 @@ private:
     // The upload's written fields: done once none is awaited.
     void answered(uint32_t commandId);
     void focusRefused();
+    void unconfirmed();
     std::array<QLineEdit*, 4> edits() const;
     unsigned awaited_ = 0;  // bit i: the write of field i is unanswered
     int refusedField_ = -1;

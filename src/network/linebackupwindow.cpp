@@ -158,9 +158,10 @@ void TfrmLineBackup::start(const QString& title, const QStringList& args, int un
     }
     setWindowTitle(title);
     units_ = units;
-    done_ = succeeded_ = 0;
+    done_ = succeeded_ = saved_ = 0;
     cancelled_ = false;
     pending_.clear();
+    errorPending_.clear();
     errors_.clear();
     lstLineResults_->clear();
     prgLine_->setRange(0, units);
@@ -174,10 +175,15 @@ void TfrmLineBackup::start(const QString& title, const QStringList& args, int un
     process_ = p;
     connect(p, &QProcess::readyReadStandardOutput, this, &TfrmLineBackup::readOutput);
     connect(p, &QProcess::readyReadStandardError, this, [this, p] {
-        // Progress lines and errors: the errors are kept for the end.
-        for (const QByteArray& line : p->readAllStandardError().split('\n'))
-            if (line.startsWith("dxu-cli: "))
+        // Progress lines, notes and errors: the errors are kept for the end.
+        errorPending_ += p->readAllStandardError();
+        qsizetype end;
+        while ((end = errorPending_.indexOf('\n')) >= 0) {
+            const QByteArray line = errorPending_.left(end);
+            errorPending_.remove(0, end + 1);
+            if (line.startsWith("dxu-cli: ") && !line.startsWith("dxu-cli: note:"))
                 errors_ << QString::fromLocal8Bit(line.mid(9)).trimmed();
+        }
     });
     connect(p, &QProcess::finished, this, &TfrmLineBackup::ended);
     connect(p, &QProcess::errorOccurred, this, [this, p](QProcess::ProcessError error) {
@@ -207,6 +213,8 @@ void TfrmLineBackup::readOutput()
             item->setForeground(Qt::red);
         else
             ++succeeded_;
+        if (line.endsWith(QLatin1String(", saved)")))
+            ++saved_;
         prgLine_->setValue(++done_);
     }
 }
@@ -228,7 +236,9 @@ void TfrmLineBackup::ended(int exitCode, QProcess::ExitStatus status)
         summary = QStringLiteral("dxu-cli did not run to its end: nothing more is %1.").arg(verb);
     else if (allDone)
         summary = backup_ ? QStringLiteral("All %1 units backed up to %2.").arg(units_).arg(folder_)
-                          : QStringLiteral("All %1 units restored and saved.").arg(units_);
+        : saved_ == units_ ? QStringLiteral("All %1 units restored and saved.").arg(units_)
+                           // A unit that already held the backup's settings is not saved again.
+                           : QStringLiteral("All %1 units restored, %2 of them saved; see the list.").arg(units_).arg(saved_);
     else if (succeeded_ == units_) // every unit, but not the whole (the manifest)
         summary = QStringLiteral("Not complete: %1").arg(errors_.value(0, QStringLiteral("see the list.")));
     else
@@ -240,7 +250,6 @@ void TfrmLineBackup::ended(int exitCode, QProcess::ExitStatus status)
     lblLineTask_->setText(summary);
     pbCancel_->setEnabled(false);
     pbClose_->setEnabled(true);
-    emit runFinished(allDone);
 }
 
 void TfrmLineBackup::pbCancelLineClick()

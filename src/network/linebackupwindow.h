@@ -38,10 +38,6 @@ public slots:
     void RestoreLine1Click();
     void pbCancelLineClick();
 
-signals:
-    // The run has ended; every unit succeeded when allDone.
-    void runFinished(bool allDone);
-
 protected:
     void reject() override;
 
@@ -63,11 +59,13 @@ private:
     QPushButton* pbCancel_ = nullptr;
     QPushButton* pbClose_ = nullptr;
     QPointer<QProcess> process_;
-    QByteArray pending_;
+    QByteArray pending_;      // standard output not yet ended by a line end
+    QByteArray errorPending_; // the same of standard error
     QStringList errors_;
     int units_ = 0;
     int done_ = 0;
     int succeeded_ = 0;
+    int saved_ = 0; // restored units the unit confirmed saving
     bool cancelled_ = false;
     bool backup_ = true;
     QString folder_;

@@ -104,7 +104,6 @@ public:
     LineOverview(DxuState& state, Session& session, EventFanout& events, QWidget* owner);
     ~LineOverview() override;
 
-    LineWatch& watch() { return watch_; }
     TfrmLineOverview* window() const { return window_; }
 
 public slots:

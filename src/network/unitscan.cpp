@@ -93,7 +93,11 @@ bool UnitScan::start()
     cancelled_ = false;
     running_ = true;
     savedAddress_ = st_.current().address;
-    timing_ = scanTiming(baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex)), answerWithinMs_);
+    // The rate the line runs at: the driver may run one the rate table
+    // does not hold (dxu-cli --rate 300).
+    const uint32_t lineRate = link_.LineRate();
+    timing_ = scanTiming(lineRate ? lineRate : baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex)),
+                         answerWithinMs_);
     hooks_.setTerminalSend(true);
     hooks_.startPolling();
     askNext();

@@ -69,7 +69,6 @@ public:
     bool canStart() const;
     // How long a unit may take to start its reply, for the next start.
     void setAnswerWithinMs(int ms);
-    int answerWithinMs() const { return answerWithinMs_; }
     // Opens the port and asks the first address; false when it cannot start.
     bool start();
     // Stops after the address in hand.
@@ -108,7 +107,6 @@ private:
     void markFound(char address);
     void markCrowded(char address);
     void recheckLater(char address);
-    bool asked(char address) const;
     void notify()
     {
         if (changed)

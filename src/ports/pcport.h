@@ -51,6 +51,7 @@ public:
     int32_t SendData(const void* data, int32_t size) override { return link_->SendData(data, size); }
     std::string LostText() const override { return link_->LostText(); }
     uint32_t ReplyAllowanceMs() const override { return link_->ReplyAllowanceMs(); }
+    uint32_t LineRate() const override { return link_->LineRate(); }
     void setComPort(int number) override { DriverPcPort(*driver_).setComPort(number); }
     void setRateIndex(int rateIndex) override { DriverPcPort(*driver_).setRateIndex(rateIndex); }
     void setTurnaround(int ms) override { DriverPcPort(*driver_).setTurnaround(ms); }

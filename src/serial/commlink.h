@@ -20,6 +20,8 @@ public:
     virtual std::string LostText() const { return {}; }
     // Time added to the reply time-out for this link (a network round trip).
     virtual uint32_t ReplyAllowanceMs() const { return 0; }
+    // The line's rate in bit/s; 0 when the link does not know it.
+    virtual uint32_t LineRate() const { return 0; }
 };
 
 } // namespace dxu

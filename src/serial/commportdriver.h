@@ -114,6 +114,7 @@ public:
     std::string LostText() const override;
     // The port's extra reply allowance (Comm Port Setup), ms.
     uint32_t ReplyAllowanceMs() const override { return uint32_t(options_.replyAllowanceMs); }
+    uint32_t LineRate() const override { return baudRateValue(speed_); }
     // The options of the open port (loaded by Connect).
     const PortOptions& Options() const { return options_; }
 

@@ -20,14 +20,6 @@ float rounded(double value, bool metres)
 
 } // namespace
 
-bool isDistance(float R::*field)
-{
-    for (float R::*d : kDistances)
-        if (d == field)
-            return true;
-    return false;
-}
-
 float distanceResolution(int32_t units) { return units == 1 ? 0.001f : 0.01f; }
 
 UnitRecord convertedTo(const UnitRecord& record, int32_t units)

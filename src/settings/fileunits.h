@@ -17,7 +17,5 @@ UnitRecord inUnitsOf(const UnitRecord& file, const UnitRecord& unit);
 UnitRecord convertedTo(const UnitRecord& record, int32_t units);
 // The smallest step of a distance in those units: 0.001 m or 0.01 ft.
 float distanceResolution(int32_t units);
-// Whether the field is a distance (in the record's units).
-bool isDistance(float UnitRecord::*field);
 
 } // namespace dxu

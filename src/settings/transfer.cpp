@@ -121,9 +121,9 @@ void SettingsTransfer::queueUpload()
 
 void SettingsTransfer::saveClicked()
 {
+    // Saved only on the unit's OK (see ControlLooks): until then the button
+    // keeps its look.
     startSave(st_, engine_);
-    // Saved only on the unit's OK: until then the button keeps its look.
-    ui_.setEnabled("pbSaveSettings", false);
 }
 
 void SettingsTransfer::measureModeChanged()

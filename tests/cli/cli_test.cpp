@@ -288,7 +288,9 @@ TEST_F(CliTest, LineFaultsNeverPassForSuccess)
         }
         const std::map<int, int> modes = savedModes(state);
         EXPECT_EQ(modes.count(0) ? modes.at(0) : -1, c.savedMode);
-        EXPECT_TRUE(r.err.join('\n').contains(QLatin1String(c.says))) << r.err.join('\n').toStdString();
+        if (*c.says) {
+            EXPECT_TRUE(r.err.join('\n').contains(QLatin1String(c.says))) << r.err.join('\n').toStdString();
+        }
     }
 }
 
@@ -353,7 +355,6 @@ TEST_F(CliTest, WhatCannotBeWrittenFails)
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(p.readAllStandardError().contains(c.says));
     }
-    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
     EXPECT_EQ(fileBytes(QStringLiteral("kept.dxu")), old);
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("kept.dxu*")}, QDir::Files | QDir::Hidden).size(), 1);
 }

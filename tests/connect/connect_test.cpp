@@ -216,7 +216,7 @@ TEST_F(ConnectWindow, DisconnectAsksWhenSettingsAreUnsavedAndFreesTheModeChoice)
     auto* save = qobject_cast<QWidget*>(form().control("pbSaveSettings"));
     EXPECT_EQ(save->palette().color(QPalette::Disabled, QPalette::ButtonText),
               QApplication::palette(save).color(QPalette::Disabled, QPalette::ButtonText));
-    form().setEnabled("pbSaveSettings", true);
+    form().controlLooks().showSaveState(true);
     messages.answerNext(MsgAnswer::No);
     click("pbConnect");
     ASSERT_EQ(messages.shown.size(), 1u);

@@ -1,6 +1,6 @@
 // "Back Up Line" and "Restore Line" in the window against a simulated line
-// of three units, one silent: each unit's result in the list, the images
-// put back into units changed since.
+// of three units, one silent: each unit's result in the list, and Cancel.
+// That the restored images equal the backed-up ones is dxu-cli's test.
 #include "e2e/e2efixture.h"
 #include "network/linebackupwindow.h"
 #include "network/networkconfig.h"
@@ -90,14 +90,6 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     QFile manifest(cancelled + "/manifest.csv");
     ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     EXPECT_EQ(manifest.readAll().count('\n'), 2); // the header and a
-
-    const QString again = folder.filePath("again");
-    ASSERT_EQ(cli({"backup", "--port", "COM 1", "--address", "a,c", "--dir", again}), 0);
-    for (const char* name : {"/a.dxu", "/c.dxu"}) {
-        QFile before(backup + QLatin1String(name)), after(again + QLatin1String(name));
-        ASSERT_TRUE(before.open(QIODevice::ReadOnly) && after.open(QIODevice::ReadOnly)) << name;
-        EXPECT_EQ(before.readAll(), after.readAll()) << name;
-    }
 }
 
 } // namespace

@@ -97,7 +97,7 @@ protected:
     Protocol protocol{*st, port, hooks, events.fanout};
     BoxAsker asker;
     Engine engine{*st, protocol, port, hooks, events.fanout, asker};
-    SessionLooks looks{ui, hooks};
+    SessionLooks looks{ui, hooks, events.looks};
     Session session{*st, engine, port, hooks, looks, asker};
 };
 

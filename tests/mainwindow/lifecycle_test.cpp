@@ -20,7 +20,7 @@ const QString kTerminateQuestion =
 struct EndCase {
     const char* label;
     bool viaCloseButton;
-    bool unsaved;        // pbSaveSettings enabled
+    bool unsaved;        // written settings the unit has not saved
     MsgAnswer answer;    // used only when asked
     bool expectAsked;
     bool expectEnded;
@@ -36,7 +36,7 @@ TEST_P(Ending, AsksOnlyWhenSettingsAreUnsavedAndKeepsRunningOnNo)
     port.open = true;
     top.setCommPort(&port);
     top.state().connected = 1;
-    top.setEnabled("pbSaveSettings", c.unsaved);
+    top.controlLooks().showSaveState(c.unsaved);
     top.setText("pbContinuous", "&Stop");
     top.setText("lblResult", "12.00 F");
     top.show();
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, UnsavedPromptKinds)
     EXPECT_TRUE(top.unsavedChangesPrompt(UnsavedMoment::Exit)); // nothing unsaved: no question
     EXPECT_TRUE(messages.shown.empty());
 
-    top.setEnabled("pbSaveSettings", true);
+    top.controlLooks().showSaveState(true);
     messages.answerNext(MsgAnswer::No);
     EXPECT_FALSE(top.unsavedChangesPrompt(UnsavedMoment::Disconnect));
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -103,9 +103,7 @@ TEST_F(MainWindowTest, UnsavedPromptKinds)
 TEST_F(MainWindowTest, ResetAsksFirstAndDropsTheSaveHighlight)
 {
     TTopForm& top = form();
-    const Rgb yellowText{255, 255, 0};
-    top.setEnabled("pbSaveSettings", true);
-    top.setFontStyle("pbSaveSettings", true, true, &yellowText);
+    top.controlLooks().showSaveState(true);
     top.setEnabled("pbUpload", true);
 
     messages.answerNext(MsgAnswer::No);

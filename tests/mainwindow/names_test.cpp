@@ -178,7 +178,9 @@ TEST_F(MainWindowTest, EveryControlTheSessionsLooksNameIsThere)
 {
     FakeUi ui;
     SettingsView panel;
-    SessionLooks looks(ui, panel);
+    RecordingHooks hooks;
+    ControlLooks controls(ui, hooks);
+    SessionLooks looks(ui, panel, controls);
     for (bool on : {false, true}) {
         looks.disconnecting();
         looks.disconnected();

@@ -223,6 +223,8 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     // Saved only once the unit says so.
     click("pbSaveSettings");
     EXPECT_TRUE(save->font().bold());
+    messages.answerNext(MsgAnswer::No);
+    EXPECT_FALSE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
     pump();
     EXPECT_EQ(takeLines(), Lines{"$SU"});
     EXPECT_EQ(link->unit(0).saved().get("MP"), 11);
