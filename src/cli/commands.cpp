@@ -483,6 +483,21 @@ int runScan(const Options& o)
     return finished(crowded > 0 ? ExitFailed : ExitOk);
 }
 
+// A port given by its path is "COM n" for this run only.
+int preparePort(const Options& o)
+{
+    if (!o.devicePath.isEmpty())
+        qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(), o.devicePath.toLocal8Bit());
+    setRunPortOptions(o.comNumber, portOptionsOf(o, loadPortOptions(o.comNumber)));
+    setPortNoteSink([&o](const QString& text) {
+        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
+    });
+    if (portIsFree(o.comNumber))
+        return ExitOk;
+    printError(messageLine(portOpenFailureText(o.comNumber), o.comNumber, o.devicePath));
+    return ExitPortClosed;
+}
+
 int runCommand(const Options& o)
 {
     switch (o.command) {

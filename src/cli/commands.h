@@ -14,6 +14,10 @@ int runScan(const Options& o);
 
 // Runs the command of o (after the port was checked).
 int runCommand(const Options& o);
+// Makes the port of o usable for this run (a device path as its COM number,
+// the port's options, notes on standard error): ExitOk when it is free, else
+// ExitPortClosed with the reason said.
+int preparePort(const Options& o);
 
 // What the commands share.
 // Prints to standard output at once; false when it cannot be written, and

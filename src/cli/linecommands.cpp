@@ -9,6 +9,9 @@
 #include "settings/setupfile.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace dxu::cli {
 
@@ -51,6 +54,13 @@ int runBackup(const Options& o)
         printError(QStringLiteral("no unit was backed up; \"%1\" is unchanged").arg(o.dir));
         return finished(tally.status == ExitOk ? ExitFailed : tally.status);
     }
+    // A unit not backed up now keeps the place it had in an earlier backup
+    // of this folder: its file there is untouched (written whole or not at all).
+    const Manifest earlier = readManifest(o.dir);
+    for (const ManifestRow& old : earlier.rows)
+        if (std::none_of(rows.begin(), rows.end(), [&old](const ManifestRow& r) { return r.address == old.address; })
+            && QFileInfo::exists(QDir(o.dir).filePath(old.file)))
+            rows.push_back(old);
     const QString error = writeManifest(o.dir, rows);
     if (!error.isEmpty()) {
         printError(error.simplified());

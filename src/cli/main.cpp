@@ -41,18 +41,7 @@ int main(int argc, char** argv)
         return ExitUsage;
     }
     installInterruptHandler(&app);
-    // A port given by its path is "COM n" for this run only.
-    if (!o.devicePath.isEmpty())
-        qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(),
-                o.devicePath.toLocal8Bit());
-    dxu::setRunPortOptions(o.comNumber, portOptionsOf(o, dxu::loadPortOptions(o.comNumber)));
-    dxu::setPortNoteSink([&o](const QString& text) {
-        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
-    });
-    if (!dxu::portIsFree(o.comNumber)) {
-        const QString why = messageLine(dxu::portOpenFailureText(o.comNumber), o.comNumber, o.devicePath);
-        std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(why));
-        return ExitPortClosed;
-    }
+    if (const int status = preparePort(o); status != ExitOk)
+        return status;
     return runCommand(o);
 }

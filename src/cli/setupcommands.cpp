@@ -2,6 +2,7 @@
 // or with units; and apply --dry-run.
 #include "cli/setupcommands.h"
 
+#include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/unitline.h"
 
@@ -65,19 +66,10 @@ constexpr int DiffSame = 0, DiffDifferent = 1, DiffTrouble = 2;
 // A text is a few kilobytes; anything far larger is no setup text.
 constexpr qint64 MaxTextBytes = 1 << 20;
 
-void printError(const QString& text) { std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(text)); }
-
 int usage(const char* command, const QString& text)
 {
     std::fprintf(stderr, "dxu-cli: %s (dxu-cli %s --help)\n", qPrintable(text), command);
     return ExitUsage;
-}
-
-bool printOut(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) == static_cast<size_t>(bytes.size())
-           && std::fflush(stdout) == 0;
 }
 
 // The bytes of a regular file (or of standard input for "-"); error says why not.
@@ -207,22 +199,6 @@ struct Side {
     UnitRecord record{};
     QString label;
 };
-
-// The line's options as for read; prepares the port as main() does for the
-// other commands. Empty when the port can be used, else the exit status.
-int preparePort(const Options& o)
-{
-    if (!o.devicePath.isEmpty())
-        qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(), o.devicePath.toLocal8Bit());
-    setRunPortOptions(o.comNumber, portOptionsOf(o, loadPortOptions(o.comNumber)));
-    setPortNoteSink([&o](const QString& text) {
-        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
-    });
-    if (portIsFree(o.comNumber))
-        return ExitOk;
-    printError(messageLine(portOpenFailureText(o.comNumber), o.comNumber, o.devicePath));
-    return ExitPortClosed;
-}
 
 // "  name = value" lines of A and B, each panel named once.
 QString diffText(const std::vector<const SettingField*>& fields, const UnitRecord& a, const UnitRecord& b)

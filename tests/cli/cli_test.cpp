@@ -154,6 +154,11 @@ TEST_F(CliTest, BackupThenRestoreOntoChangedUnitsGivesTheBackedUpImages)
     EXPECT_TRUE(rows[1].startsWith("a,DXU v1.0.5 build 7,a.dxu,20")) << rows[1].toStdString();
     EXPECT_TRUE(rows[2].startsWith("A,DXU v1.0.5 build 7,A-upper.dxu,20")) << rows[2].toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/b.dxu")));
+    // Backed up again without A: A keeps its place in the manifest.
+    ASSERT_EQ(cli({"backup", "--port", port, "--address", "a,b", "--dir", folder}).status, 3);
+    manifest.close();
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(manifest.readAll()).split('\n', Qt::SkipEmptyParts).size(), 3);
 
     ASSERT_EQ(cli({"apply", file, "--port", port, "--address", "a,A"}).status, 0);
     const CliRun restore = cli({"restore", "--dir", folder, "--port", port});
