@@ -7,10 +7,10 @@
 #include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
-#include "network/linebackup.h"
 #include "network/networkconfig.h"
 #include "publish/publisher.h"
 #include "ports/portsettings.h"
+#include "services/csv.h"
 #include "settings/setupfile.h"
 
 #include <QDateTime>

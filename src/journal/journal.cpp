@@ -1,5 +1,7 @@
 #include "journal/journal.h"
 
+#include "services/csv.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -309,18 +311,13 @@ std::vector<JournalUnit> Journal::units()
 
 QString changesCsv(const std::vector<Change>& rows)
 {
-    auto field = [](QString f) {
-        if (f.contains(QLatin1Char(',')) || f.contains(QLatin1Char('"')) || f.contains(QLatin1Char('\n')))
-            f = QLatin1Char('"') + f.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        return f;
-    };
     QString out = QStringLiteral("Time (UTC),User,Host,Link,Address,Version,Code,Setting,Old,New,Outcome,Detail\n");
     for (const Change& c : rows) {
         const QString fields[] = {timeText(c.time), c.user,    c.host,     c.link,     c.address,             c.version,
                                   c.code,           c.caption, c.oldValue, c.newValue, outcomeText(c.outcome), c.detail};
         QStringList line;
         for (const QString& f : fields)
-            line << field(f);
+            line << csvField(f);
         out += line.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return out;

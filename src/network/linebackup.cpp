@@ -1,6 +1,7 @@
 #include "network/linebackup.h"
 
 #include "protocol/dxustate.h"
+#include "services/csv.h"
 #include "services/safewrite.h"
 
 #include <QDir>
@@ -34,34 +35,6 @@ QString backupFileName(char address)
 {
     const QString a = QString(QLatin1Char(address));
     return (address >= 'A' && address <= 'Z') ? a + QStringLiteral("-upper.dxu") : a + QStringLiteral(".dxu");
-}
-
-QString csvField(const QString& text)
-{
-    QString f = text;
-    if (f.contains(QLatin1Char(',')) || f.contains(QLatin1Char('"')) || f.contains(QLatin1Char('\n')))
-        f = QLatin1Char('"') + f.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return f;
-}
-
-QStringList csvLineFields(const QString& line)
-{
-    QStringList out(QString{});
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted && c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-            out.back() += c;
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (c == QLatin1Char(',') && !quoted) {
-            out.append(QString{});
-        } else {
-            out.back() += c;
-        }
-    }
-    return out;
 }
 
 QByteArray manifestText(const std::vector<ManifestRow>& rows)

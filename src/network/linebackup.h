@@ -40,9 +40,4 @@ Manifest readManifest(const QString& dir);
 // sentence naming the file and what went wrong.
 QString writeManifest(const QString& dir, const std::vector<ManifestRow>& rows);
 
-// One CSV line into its fields, quotes honoured.
-QStringList csvLineFields(const QString& line);
-// A field for a CSV line, quoted when it must be.
-QString csvField(const QString& text);
-
 } // namespace dxu

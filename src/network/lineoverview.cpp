@@ -1,8 +1,8 @@
 #include "network/lineoverview.h"
 
 #include "engine/session.h"
-#include "network/linebackup.h"
 #include "services/clock.h"
+#include "services/csv.h"
 #include "services/filedialogs.h"
 #include "services/messages.h"
 #include "services/safewrite.h"

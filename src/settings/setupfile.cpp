@@ -3,6 +3,7 @@
 #include "protocol/settingcodes.h"
 #include "settings/fileunits.h"
 #include "settings/setuptext.h"
+#include "services/csv.h"
 #include "services/locale.h"
 #include "services/messages.h"
 #include "services/safewrite.h"
@@ -366,14 +367,9 @@ QString settingsReport(const UnitRecord& record, const QString& versionText)
 
 QString settingsReport(const UnitRecord& record, const ReportHead& head)
 {
-    auto csv = [](QString field) {
-        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')))
-            field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        return field;
-    };
     QString out = QStringLiteral("Setting,Value,Unit\n");
     auto line = [&](const QString& a, const QString& b, const QString& c) {
-        out += csv(a) + QLatin1Char(',') + csv(b) + QLatin1Char(',') + csv(c) + QLatin1Char('\n');
+        out += csvField(a) + QLatin1Char(',') + csvField(b) + QLatin1Char(',') + csvField(c) + QLatin1Char('\n');
     };
     if (!head.date.isEmpty())
         line(QStringLiteral("Date"), head.date, {});
