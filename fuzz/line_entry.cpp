@@ -5,14 +5,14 @@
 #include "entries.h"
 
 #include "cli/options.h"
-#include "diagnostics/terminal.h"
+#include "ui/diagnostics/terminal.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
-#include "app/boxasker.h"
+#include "ui/app/boxasker.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <QDir>
 #include <QFile>

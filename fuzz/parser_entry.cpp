@@ -3,7 +3,7 @@
 #include "protocol/headless.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <algorithm>
 #include <cstdlib>

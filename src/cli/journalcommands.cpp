@@ -7,7 +7,7 @@
 #include "cli/unitline.h"
 
 #include "journal/journal.h"
-#include "journal/journalviews.h"
+#include "ui/journal/journalviews.h"
 #include "journal/report.h"
 #include "serial/commportdriver.h"
 

@@ -6,7 +6,7 @@
 // the event loop until its step is done and says how it went.
 #include "cli/options.h"
 
-#include "app/boxasker.h"
+#include "ui/app/boxasker.h"
 
 #include "engine/engine.h"
 #include "engine/session.h"
@@ -15,7 +15,7 @@
 #include "protocol/events.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <QString>
 #include <QTimer>

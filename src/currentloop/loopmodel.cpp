@@ -3,7 +3,7 @@
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
 #include "services/locale.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <cstdio>
 #include <iterator>

@@ -4,7 +4,7 @@
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
-#include "services/cursor.h"
+#include "ui/services/cursor.h"
 
 #include <QString>
 

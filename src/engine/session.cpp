@@ -5,7 +5,7 @@
 #include "engine/engine.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
-#include "services/cursor.h"
+#include "ui/services/cursor.h"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
 #include "network/addressing.h"
 
 #include "network/networkconfig.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 namespace dxu {
 

@@ -1,7 +1,7 @@
 #include "ports/portsettings.h"
 
 #include "services/clock.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 #include "services/store.h"
 
 #include <algorithm>

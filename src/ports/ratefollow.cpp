@@ -2,8 +2,8 @@
 
 #include "protocol/commandids.h"
 #include "services/clock.h"
-#include "services/cursor.h"
-#include "services/messages.h"
+#include "ui/services/cursor.h"
+#include "ui/services/messages.h"
 
 namespace dxu {
 

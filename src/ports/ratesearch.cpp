@@ -1,7 +1,7 @@
 #include "ports/ratesearch.h"
 
 #include "ports/portsettings.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <iterator>
 

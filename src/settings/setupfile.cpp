@@ -5,7 +5,7 @@
 #include "settings/setuptext.h"
 #include "services/csv.h"
 #include "services/locale.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 #include "services/safewrite.h"
 
 #include <QDateTime>

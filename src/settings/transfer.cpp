@@ -2,7 +2,7 @@
 
 #include "engine/engine.h"
 #include "protocol/settingcodes.h"
-#include "services/cursor.h"
+#include "ui/services/cursor.h"
 
 #include <cmath>
 

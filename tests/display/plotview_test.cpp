@@ -1,4 +1,4 @@
-#include "display/plotview.h"
+#include "ui/display/plotview.h"
 
 #include <QImage>
 #include <QPainter>

@@ -5,7 +5,7 @@
 
 #include "network/networkconfig.h"
 #include "ports/portsettings.h"
-#include "services/cursor.h"
+#include "ui/services/cursor.h"
 #include "services/store.h"
 
 #include <fcntl.h>

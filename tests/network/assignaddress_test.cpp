@@ -1,7 +1,7 @@
 // Address assignment through its window, over the simulated line: the UA
 // write, the stored "Assigned" slots and the unit answering at its new address.
 #include "common/simwindow.h"
-#include "network/assignaddress.h"
+#include "ui/network/assignaddress.h"
 #include "network/networkconfig.h"
 #include "services/store.h"
 

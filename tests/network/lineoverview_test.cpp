@@ -3,7 +3,7 @@
 // from the status requests the program sends anyway; a double-click views a
 // unit; the table exported as CSV.
 #include "common/simwindow.h"
-#include "network/lineoverview.h"
+#include "ui/network/lineoverview.h"
 #include "network/networkconfig.h"
 #include "settings/transfer.h"
 

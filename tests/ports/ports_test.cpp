@@ -1,7 +1,7 @@
 // Port settings: loading and saving, the driver hand-over, the PC "Set"
 // buttons, the unit rate changes and the PC rate switch that follows them.
 #include "common/testsupport.h"
-#include "ports/commsetup.h"
+#include "ui/ports/commsetup.h"
 #include "ports/devicepaths.h"
 #include "services/store.h"
 

@@ -4,7 +4,7 @@
 #include "uploadwindow.h"
 
 #include "protocol/settingcodes.h"
-#include "settings/compareview.h"
+#include "ui/settings/compareview.h"
 #include "settings/setupfile.h"
 #include "settings/setuptext.h"
 

@@ -1,0 +1,45 @@
+#include "ui/services/filedialogs.h"
+
+#include <QFileDialog>
+
+namespace dxu {
+namespace {
+
+class ModalDialogs : public FileDialogService {
+public:
+    QString choose(QFileDialog& dialog) override
+    {
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return dialog.selectedFiles().value(0);
+    }
+};
+
+FileDialogService* g_service = nullptr;
+
+} // namespace
+
+FileDialogService& fileDialogs()
+{
+    static ModalDialogs modal;
+    return g_service ? *g_service : modal;
+}
+
+void setFileDialogService(FileDialogService* service) { g_service = service; }
+
+QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                            const QString& suffix, bool save)
+{
+    auto* d = new QFileDialog(parent, title);
+    d->setObjectName(QString::fromLatin1(name));
+    d->setNameFilter(filter);
+    d->setDefaultSuffix(suffix);
+    d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    d->setDirectory(QStringLiteral("."));
+    return d;
+}
+
+QString chooseFile(QFileDialog& dialog) { return fileDialogs().choose(dialog); }
+
+} // namespace dxu

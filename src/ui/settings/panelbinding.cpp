@@ -1,0 +1,126 @@
+#include "ui/settings/panelbinding.h"
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace dxu {
+namespace {
+
+// A field bound to its control(s), edited in modes.
+constexpr FieldBinding on(Look look, std::array<const char*, 3> controls, uint8_t modes = AllModes)
+{
+    return {look, controls, modes};
+}
+
+// A number typed in an edit box: a refused one is named by caption; an empty
+// box is given whenEmpty.
+constexpr FieldBinding typed(Look look, const char* control, const char* caption, uint8_t modes = AllModes,
+                             const char* whenEmpty = nullptr)
+{
+    return {look, {control}, modes, caption, whenEmpty};
+}
+
+constexpr Look Own = Look::Own, Number = Look::Number, Distance = Look::Distance, Tenths = Look::Tenths,
+               Check = Look::Check, Choice = Look::Choice, Radio = Look::Radio;
+constexpr uint8_t ShownOnly = 0; // edited in another window
+constexpr uint8_t ByRule = 0;    // read by its row's rule (the gates)
+
+// clang-format off
+constexpr PanelRow kPanel[] = {
+ {"UA", {on(Own, {"lblCurrAddress"}, ShownOnly)}},
+ {"MM", {on(Own, {"cmbMeasureMode"})}},
+ {"MU", {on(Own, {"cbUnitsMeters", "cbUnitsFeet"})}},
+ {"EG", {on(Check, {"cbShortGate"}, ByRule), on(Check, {"cbLongGate"}, ByRule), on(Check, {"cbSuccessiveGate"}, LastTarget)}},
+ {"SG", {typed(Distance, "edShortGate", "Short Gate", ByRule)}},
+ {"LG", {typed(Distance, "edLongGate", "Long Gate", ByRule)}},
+ {"CG", {on(Check, {"cbCheckGate"})}},
+ {"OF", {typed(Distance, "edOffsetDistance", "Offset Distance", AllModes, "0")}},
+ {"PL", {on(Radio, {"rbHigh", "rbMedium", "rbLow"})}},
+ {"FL", {on(Check, {"cbTarget"})}},
+ {"MP", {typed(Number, "edMinIntensity", "Intensity Rejection Min")}},
+ {"XP", {typed(Number, "edMaxIntensity", "Intensity Rejection Max")}},
+ {"TE", {on(Check, {"cbTermination"})}},
+ {"PF", {typed(Own, "cmbPRF", "PRF", Ranging), typed(Own, "cmbPRF", "PRF", Binning), typed(Own, "cmbPRF", "PRF", Detection)}},
+ {"PO", {typed(Number, "edPulsesperMeasure", "Pulses/Measure", Ranging, "32"),
+         typed(Number, "edPulsesperMeasure", "Pulses/Measure", Binning, "32")}},
+ {"AW", {typed(Number, "edPulsesRequired", "Required Dither Pulses", Ranging)}},
+ {"DD", {on(Own, {"cmbDitherSteps"}, Averaging), on(Own, {"cbDither"}, Averaging)}},
+ {"AB", {typed(Number, "edAverageBounds", "Average Bounds", Averaging)}},
+ {"IL", {typed(Number, "edInitialLock", "Initial Lock", Averaging, "0")}},
+ {"FA", {on(Choice, {"cmbTargetSelector"}, Binning)}},
+ {"BH", {typed(Number, "edBinHits", "Bin Hits", Binning, "4")}},
+ {"BS", {on(Choice, {"cmbBinSize"}, Binning)}},
+ {"LA", {on(Radio, {"rbRelative", "rbAbsolute"}, Detection)}},
+ {"TP", {typed(Distance, "edTripPoint", "Trip Point", Detection, "1")}},
+ {"TT", {typed(Tenths, "edTripTimeout", "Trip Timeout", Detection)}},
+ {"FT", {typed(Number, "edFlyerTrap", "Flyer Trap", Detection)}},
+ {"MX", {typed(Number, "edMaxFalsePulses", "Max False Pulses", Detection)}},
+ {"CT", {typed(Number, "edMinTripPulses", "Min Trip Pulses", Detection)}},
+ {"TB", {on(Check, {"cbOutputTBE"}, Detection)}},
+ {"OP", {on(Radio, {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"})}},
+ {"CE", {on(Check, {"cbCosineOn"})}},
+ {"CV", {typed(Number, "edCosineFactor", "Cosine Factor")}},
+ {"WT", {typed(Look::Cycles, "edErrorTimeout", "Error Timeout")}},
+ {"WV", {typed(Distance, "edWindowWidth", "Window Width")}},
+ {"DS", {typed(Number, "edNumberofSamples", "Number of Samples")}},
+ {"DR", {typed(Number, "edNumberofErrors", "Number of Errors"),
+         typed(Distance, "edErrorRangeDifference", "Error Range Difference")}},
+ {"AL", {on(Distance, {"edAnalogLow"}, ShownOnly)}},
+ {"AH", {on(Distance, {"edAnalogHigh"}, ShownOnly)}},
+ {"AF", {on(Tenths, {"edFaultIndication"}, ShownOnly)}},
+ {"AT", {on(Tenths, {"edFaultTimeout"}, ShownOnly)}},
+ {"CL", {on(Look::Bits, {"CurrentLoopOn1", "DisableFaultCurrent1"})}},
+ {"MO", {on(Choice, {"cmbMeasureOutput"})}},
+ {"CO", {on(Check, {"cbContinuousOutput"})}},
+ {"MA", {on(Check, {"cbAutostart"})}},
+ {"DM", {on(Own, {"rbDistance", "rbIntensity", "rbBothNumbers"})}},
+};
+// clang-format on
+
+constexpr FieldBinding kUnbound{};
+
+// The binding of every field of the setting-code table, row by row, three
+// to a row.
+const std::vector<const FieldBinding*>& bindingsByField()
+{
+    static const std::vector<const FieldBinding*> byField = [] {
+        std::vector<const FieldBinding*> list;
+        for (const SettingCode& row : settingCodes()) {
+            const PanelRow* bound = nullptr;
+            for (const PanelRow& p : kPanel)
+                if (std::string_view(p.code) == row.code)
+                    bound = &p;
+            for (size_t i = 0; i < row.fields.size(); ++i)
+                list.push_back(bound ? &bound->fields[i] : &kUnbound);
+        }
+        return list;
+    }();
+    return byField;
+}
+
+} // namespace
+
+std::span<const PanelRow> panelRows() { return kPanel; }
+
+const FieldBinding& bindingOf(const SettingField& field)
+{
+    const std::span<const SettingCode> rows = settingCodes();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const SettingField* first = rows[r].fields.data();
+        if (std::greater_equal<const SettingField*>()(&field, first)
+            && std::less<const SettingField*>()(&field, first + rows[r].fields.size()))
+            return *bindingsByField()[r * rows[r].fields.size() + static_cast<size_t>(&field - first)];
+    }
+    return kUnbound;
+}
+
+const SettingField* fieldOfMode(const SettingCode& row, int32_t mode)
+{
+    for (int i = 0; i < row.fieldCount(); ++i)
+        if (bindingOf(row.fields[static_cast<size_t>(i)]).editedIn(mode))
+            return &row.fields[static_cast<size_t>(i)];
+    return nullptr;
+}
+
+} // namespace dxu
