@@ -20,7 +20,7 @@
 #include "protocol/settingcodes.h"
 #include "serial/commportdriver.h"
 #include "ui/services/messages.h"
-#include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>

@@ -4,7 +4,6 @@
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
-#include "ui/services/cursor.h"
 
 #include <QString>
 
@@ -53,7 +52,7 @@ void Engine::sendCurrentItem()
         if (it.commandId != 0)
             protocol_.sendCode(it.code);
         else
-            setBusyCursor(false);
+            setBusy(false);
         break;
     case KindBuilder:
         if (it.commandId != 0) {
@@ -66,7 +65,7 @@ void Engine::sendCurrentItem()
     default:
         if (it.commandId == 0) {
             q.queueState = QueueIdle;
-            setBusyCursor(false);
+            setBusy(false);
         }
         break;
     }
@@ -112,6 +111,14 @@ void Engine::dropQueue()
     st_.queue.resetQueue();
     st_.queue.queueState = QueueIdle;
     st_.lastSendTick = 0;
+}
+
+void Engine::setBusy(bool on)
+{
+    if (on == busyShown_)
+        return;
+    busyShown_ = on;
+    events_.busy(on);
 }
 
 void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
@@ -202,7 +209,7 @@ void Engine::listStep()
         const std::string_view first(q.items[0].code);
         if (first != "GO" && first != "ST")
             events_.nothingToUpload();
-        setBusyCursor(false);
+        setBusy(false);
         st_.current().settingsRead = 1;
     } else {
         // A status request whose unit never answered.

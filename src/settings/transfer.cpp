@@ -2,7 +2,6 @@
 
 #include "engine/engine.h"
 #include "protocol/settingcodes.h"
-#include "ui/services/cursor.h"
 
 #include <cmath>
 
@@ -79,7 +78,7 @@ bool startUpload(DxuState& st, Engine& engine)
         st.readyForStatus = 1;
         return false;
     }
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.uploadQueued = 0;
     st.queue.queueState = QueueUpload;
     st.queue.cursor = 0;
@@ -89,7 +88,7 @@ bool startUpload(DxuState& st, Engine& engine)
 
 void startSave(DxuState& st, Engine& engine)
 {
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.queue.queueState = QueueList;
     engine.stopMeasurementFirst(KindCode);
     st.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
@@ -97,67 +96,16 @@ void startSave(DxuState& st, Engine& engine)
     engine.sendCurrentItem();
 }
 
-SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
-    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+void writeMeasureMode(DxuState& st, Engine& engine, int32_t mode)
 {
-}
-
-void SettingsTransfer::uploadClicked()
-{
-    st_.readyForStatus = 0;
-    if (!gather_ || gather_() <= 0) {
-        st_.readyForStatus = 1;
-        ui_.setEnabled("pbUpload", false);
-        return;
-    }
-    queueUpload();
-}
-
-void SettingsTransfer::queueUpload()
-{
-    if (!startUpload(st_, engine_))
-        ui_.setEnabled("pbUpload", false);
-}
-
-void SettingsTransfer::saveClicked()
-{
-    // Saved only on the unit's OK (see ControlLooks): until then the button
-    // keeps its look.
-    startSave(st_, engine_);
-}
-
-void SettingsTransfer::measureModeChanged()
-{
-    static constexpr struct {
-        int32_t mode;
-        const char* hint;
-    } kModes[] = {{1, "Allowed 10..4000"}, {4, "Allowed 10..4000"}, {2, "Allowed 10..1000"}, {3, "Allowed 10..4500"}};
-    int index = ui_.itemIndex("cmbMeasureMode");
-    if (index < 0 || index > 3)
-        index = 0;
-    const auto& m = kModes[index];
-    ui_.setHint("cmbPRF", m.hint);
-    st_.editRecord.measureMode = m.mode;
-    UnitRecord& unit = st_.current();
-    unit.measureMode = m.mode;
-
-    if (m.mode != 3) {
-        ui_.setEnabled("cbShortGate", true);
-        if (ui_.isChecked("cbShortGate"))
-            ui_.setVisible("edShortGate", true);
-    } else if (unit.detectionReference == 0) {
-        // Relative detection has no short gate.
-        ui_.setEnabled("cbShortGate", false);
-        ui_.setVisible("edShortGate", false);
-        ui_.setVisible("lblShortUnits", false);
-    }
-
-    engine_.stopMeasurementFirst(KindBuilder);
-    st_.queue.setIntArg(0, m.mode);
-    st_.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
-    st_.queue.queueState = QueueUpload;
-    st_.queue.cursor = 0;
-    engine_.sendCurrentItem();
+    st.editRecord.measureMode = mode;
+    st.current().measureMode = mode;
+    engine.stopMeasurementFirst(KindBuilder);
+    st.queue.setIntArg(0, mode);
+    st.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
+    st.queue.queueState = QueueUpload;
+    st.queue.cursor = 0;
+    engine.sendCurrentItem();
 }
 
 } // namespace dxu

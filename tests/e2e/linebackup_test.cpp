@@ -3,7 +3,7 @@
 // That the restored images equal the backed-up ones is dxu-cli's test.
 #include "e2e/e2efixture.h"
 #include "ui/network/linebackupwindow.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "settings/setupfile.h"
 
 #include <QListWidget>

@@ -2,7 +2,7 @@
 // write, the stored "Assigned" slots and the unit answering at its new address.
 #include "common/simwindow.h"
 #include "ui/network/assignaddress.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "services/store.h"
 
 #include <QLabel>

@@ -4,8 +4,8 @@
 // unit; the table exported as CSV.
 #include "common/simwindow.h"
 #include "ui/network/lineoverview.h"
-#include "network/networkconfig.h"
-#include "settings/transfer.h"
+#include "ui/network/networkedit.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -5,7 +5,7 @@
 
 #include "protocol/settingcodes.h"
 #include "ui/settings/compareview.h"
-#include "settings/setupfile.h"
+#include "ui/settings/setupfiles.h"
 #include "settings/setuptext.h"
 
 #include <QDir>

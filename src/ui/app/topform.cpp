@@ -6,7 +6,7 @@
 #include "engine/session.h"
 #include "ui/network/linebackupwindow.h"
 #include "ui/network/lineoverview.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "network/unitscan.h"
 #include "ui/ports/commsetup.h"
 #include "ports/portsettings.h"
@@ -20,12 +20,13 @@
 #include "ui/services/messages.h"
 #include "ui/services/statusstrip.h"
 #include "services/store.h"
+#include "ui/services/menuoptions.h"
 #include "ui/settings/gather.h"
 #include "ui/settings/offline.h"
 #include "ui/settings/panelwidgets.h"
 #include "ui/settings/settingspanel.h"
-#include "settings/setupfile.h"
-#include "settings/transfer.h"
+#include "ui/settings/setupfiles.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -99,6 +100,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
     resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
     controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    events_.add(busyCursor_);
     events_.add(*panelEvents_);
     events_.add(*resultPanel_);
     events_.add(*controlLooks_);
@@ -111,11 +113,11 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(
         state_, *engine_, *this, [this] { return gatherSettings(state_, *this, panel_->pendingFile()); });
-    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
+    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, *engine_, asker_, [this](PcLink link, int rateIndex) {
         if (windows_.commSetup)
             windows_.commSetup->selectPcRate(link, rateIndex);
     });
-    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_, asker_);
     SetupFileParts files = makeSetupFiles(this, state_, *this, *panel_, *transfer_, [this] { showConnectedControls(); });
     setupFiles_ = std::move(files.files);
     compare_ = files.compare;
@@ -142,12 +144,9 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     onClick("RestoreLine1", [this] { lineBackup_->RestoreLine1Click(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
-    setPortNoteSink([](const QString& text) {
-        if (QCoreApplication::instance())
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [text] { showMessage(QStringLiteral("DXU Interface"), text); },
-                Qt::QueuedConnection);
-    });
+    connect(
+        CommPort, &TCommPortDriver::portNote, this,
+        [](const QString& text) { showMessage(QStringLiteral("DXU Interface"), text); }, Qt::QueuedConnection);
     FormCreate();
 }
 

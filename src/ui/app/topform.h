@@ -7,6 +7,7 @@
 #include "ui/app/controllooks.h"
 #include "ui/app/sessionlooks.h"
 #include "ui/app/widgetui.h"
+#include "ui/services/cursor.h"
 #include "ui/display/resultpanel.h"
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
@@ -141,8 +142,9 @@ private:
     LinkRelay relay_{commPort_, CommPort};
     // What the parser and the engine report, and the window's subscribers.
     EventFanout events_;
-    // The core's questions, as message boxes.
+    // The core's questions, as message boxes; its busy steps, as the hourglass.
     BoxAsker asker_;
+    BusyCursor busyCursor_;
     std::unique_ptr<PanelEvents> panelEvents_;
     std::unique_ptr<ResultPanel> resultPanel_;
     std::unique_ptr<ControlLooks> controlLooks_;

@@ -3,6 +3,7 @@
 #include "currentloop/loopmodel.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
+#include "ui/services/messages.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -159,11 +160,13 @@ void TfrmCLSettings::pbAcceptClick()
         if (queueUpload_)
             queueUpload_();
     };
-    if (acceptLoopRanges(*st_, t, upload, &refused)) {
+    const StepOutcome accepted = acceptLoopRanges(*st_, t, upload, &refused);
+    if (accepted) {
         if (!started)
             accept();
         return;
     }
+    showMessage(QStringLiteral("Error"), accepted.refusal);
     refusedField_ = refused;
     focusRefused();
 }

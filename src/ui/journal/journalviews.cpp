@@ -6,7 +6,6 @@
 #include "serial/commportdriver.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
-#include "services/store.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -39,22 +38,7 @@ std::optional<ReportPeople> askPeopleDialog(QWidget* owner, const ReportPeople& 
     return ReportPeople{technician->text().trimmed(), site->text().trimmed()};
 }
 
-// Store strings are bytes; the names go in as UTF-8.
-QString storedText(const char* name)
-{
-    QByteArray bytes;
-    return Store::readString(QLatin1String(name), bytes) ? QString::fromUtf8(bytes) : QString();
-}
-
 } // namespace
-
-ReportPeople storedReportPeople() { return {storedText("Technician"), storedText("Site")}; }
-
-void storeReportPeople(const ReportPeople& people)
-{
-    Store::writeString(QStringLiteral("Technician"), people.technician.toUtf8());
-    Store::writeString(QStringLiteral("Site"), people.site.toUtf8());
-}
 
 JournalViews::JournalViews(DxuState& state, QWidget* owner)
     : QObject(owner), st_(state), owner_(owner),

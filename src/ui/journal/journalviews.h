@@ -6,6 +6,7 @@
 #include "journal/journalfeed.h"
 #include "journal/recorder.h"
 #include "journal/report.h"
+#include "journal/reportpeople.h"
 
 #include <QObject>
 #include <QPointer>
@@ -19,14 +20,6 @@ namespace dxu {
 
 struct DxuState;
 class TfrmHistory;
-
-// Who made a report and where; asked once and remembered in the store.
-struct ReportPeople {
-    QString technician, site;
-};
-// The remembered technician and site (empty when none).
-ReportPeople storedReportPeople();
-void storeReportPeople(const ReportPeople& people);
 
 class JournalViews : public QObject {
     Q_OBJECT

@@ -1,6 +1,6 @@
 #include "ui/network/findunits.h"
 
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "ui/services/messages.h"
 
 #include <QHBoxLayout>

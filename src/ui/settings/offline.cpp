@@ -7,7 +7,7 @@
 #include "ui/settings/gather.h"
 #include "ui/settings/moderules.h"
 #include "ui/settings/settingspanel.h"
-#include "settings/setupfile.h"
+#include "ui/settings/setupfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
