@@ -11,7 +11,7 @@
 #include "services/clock.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <QByteArray>
 #include <QString>

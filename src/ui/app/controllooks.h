@@ -3,7 +3,7 @@
 // and Save Settings.
 #include "protocol/events.h"
 #include "protocol/hooks.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 namespace dxu {
 

@@ -5,7 +5,7 @@
 // be added. "Units answer within" is kept in the store.
 #include "network/unitscan.h"
 #include "ui/services/formplacement.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 class QListWidget;
 class QProgressBar;

@@ -6,7 +6,7 @@
 // why a change was refused.
 #include "network/networkconfig.h"
 #include "protocol/hooks.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 namespace dxu {
 

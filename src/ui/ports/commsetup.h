@@ -6,7 +6,7 @@
 
 #include "ui/app/boxasker.h"
 #include "ui/services/formplacement.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <functional>
 

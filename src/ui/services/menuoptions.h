@@ -2,7 +2,7 @@
 // An on/off option kept in the store under valueName and shown by the check
 // mark of the menu item mirror. Reading takes the stored value into flag, or
 // stores flag when there is none; storing takes flag from the check mark.
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <cstdint>
 

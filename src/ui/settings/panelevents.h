@@ -6,7 +6,7 @@
 #include "protocol/events.h"
 #include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 namespace dxu {
 

@@ -12,7 +12,7 @@
 #include "protocol/dxustate.h"
 #include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 #include "ui/settings/gather.h"
 
 #include <functional>

@@ -4,7 +4,7 @@
 // mode choice written at once. The upload, the save and the mode write are
 // the core's (settings/transfer.*).
 #include "settings/transfer.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <functional>
 

@@ -5,7 +5,7 @@
 // core's (settings/setupfile.*, settings/setuptext.*); these choose the
 // paths, show what was read and say what went wrong.
 #include "settings/setupfile.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <QString>
 
