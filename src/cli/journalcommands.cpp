@@ -11,7 +11,7 @@
 #include "journal/reportpeople.h"
 #include "serial/commportdriver.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -201,10 +201,7 @@ int runJournalCommand(int argc, char** argv)
 {
     if (argc < 2 || (std::strcmp(argv[1], "history") != 0 && std::strcmp(argv[1], "report") != 0))
         return -1;
-    // The report draws its text for the PDF; nothing is ever shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(2);
     if (std::strcmp(argv[1], "history") == 0)
         return runHistory(args);

@@ -316,19 +316,29 @@ TEST_F(JournalTest, TheReportHoldsEverySettingByPanelAndTheChangesOfTheDay)
     change.newValue = QStringLiteral("2000 Hz");
     change.outcome = ChangeOutcome::Refused;
     change.detail = QStringLiteral("ER,83");
-    ReportDetails details{QDateTime::currentDateTime(), QStringLiteral("Jane Tech"), QStringLiteral("Line 3, Plant North"),
+    ReportDetails details{QDateTime::currentDateTime(), QStringLiteral("Jörg Tech"), QStringLiteral("Line 3, Plant North"),
                           QStringLiteral("COM 1 (/dev/pts/4)"), 115200, QStringLiteral("DXU v1.05")};
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     ASSERT_EQ(writeReportPdf(pdf, commissioningReport(unit, details, {change})), QString());
     const QString text = pdfText(pdf).simplified();
     for (const char* expected :
-         {"Jane Tech", "Line 3, Plant North", "COM 1 (/dev/pts/4)", "Rate 115200 bit/s", "Address k", "DXU v1.05",
+         {"Jörg Tech", "Line 3, Plant North", "COM 1 (/dev/pts/4)", "Rate 115200 bit/s", "Address k", "DXU v1.05",
           "BASIC SETUP", "Offset Distance 1.250 m", "MEASUREMENT MODE", "Measurement Mode Averaging",
           "PRF (Averaging, LastTarget) 2000 Hz", "OUTPUT PROCESSING", "OUTPUT SETUP", "CURRENT LOOP",
           "Analog Low (4 mA) 0.500 m", "Analog High (20 mA) 40.000 m", "Fault Current 3.50 mA", "Current Loop On On",
           "Calibration 4 mA coarse 10, fine 05", "Calibration 20 mA coarse 03, fine 200", "Configuration Port Rate 115200 bit/s",
           "CHANGES MADE TODAY", "1000 Hz 2000 Hz refused: ER,83", "Technician's signature"})
-        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+
+    // A day of many changes runs onto further pages, none of them lost.
+    std::vector<Change> many(80, change);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i].newValue = QStringLiteral("%1 Hz").arg(3000 + i);
+    ASSERT_EQ(writeReportPdf(pdf, commissioningReport(unit, details, many)), QString());
+    const QString pages = pdfText(pdf);
+    EXPECT_GE(pages.count(QLatin1Char('\f')), 2);
+    for (const char* expected : {"3000 Hz", "3079 Hz", "Customer's signature"})
+        EXPECT_TRUE(pages.contains(QLatin1String(expected))) << expected;
 
     // A report that cannot be written says so and leaves nothing behind.
     EXPECT_NE(writeReportPdf(dir.filePath(QStringLiteral("no/such/folder/r.pdf")), commissioningReport(unit, details, {})),
