@@ -11,18 +11,22 @@
 #include "currentloop/clsettings.h"
 #include "journal/journalviews.h"
 #include "mainwindow/fixture.h"
+#include "network/networkconfig.h"
+#include "settings/transfer.h"
 #include "protocol/settingcodes.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -445,6 +449,62 @@ TEST_F(ReportWindowTest, TheReportOfTheConnectedUnitAsksWhoAndWhereOnce)
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(files.asked.front().name, QStringLiteral("CommissioningReportSave"));
     EXPECT_EQ(storedReportPeople().site, QStringLiteral("Site 9"));
+}
+
+// A unit is its link and its address: unit a on the RS-232 cable (COM 1) and
+// unit a of an RS-485 line (COM 2) are two units, in the line overview and in
+// the commissioning report.
+TEST_F(ReportWindowTest, UnitAOfTwoLinksAreTwoUnitsInTheOverviewAndTheReport)
+{
+    // The RS-232 unit: a refused write, an error and a result.
+    dxusim::Options rs232 = quick();
+    rs232.refuse = {"OF"};
+    attach(rs232);
+    top().state().unitTable[0].port485 = 1;
+    connect();
+    type("edOffsetDistance", QStringLiteral("1.250"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    top().protocol().sendSingleMeasure();
+    runUntil([] { return false; }, 200);
+    top().session().disconnectUnit();
+
+    // The line: its unit a, read, and a setting written to it.
+    dxusim::Options rs485 = quick();
+    rs485.network = true;
+    rs485.addresses = {'a'};
+    auto line = std::make_unique<SimLink>(rs485);
+    top().setCommPort(line.get());
+    line->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
+    std::swap(link, line);
+    click("MultiDrop1");
+    ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition('a')));
+    top().session().connectClicked();
+    ASSERT_TRUE(runUntil([this] { return idle() && top().state().current().settingsRead; }));
+    type("edOffsetDistance", QStringLiteral("2.500"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+
+    click("LineOverview1");
+    auto* grid = get<QTableWidget>("grdLineOverview");
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("a"));
+    EXPECT_EQ(grid->item(0, 5)->text(), QString()); // the RS-232 unit's result
+    EXPECT_EQ(grid->item(0, 7)->text(), QString()); // and its error stay on its own link
+    EXPECT_TRUE(get<QLabel>("lblLineState")->text().contains(QStringLiteral("on COM 2 (/dev/ttyS1)")));
+
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    views->setAskPeople([](const ReportPeople& p) { return std::optional<ReportPeople>(p); });
+    ScriptedFileDialogs files;
+    QTemporaryDir out;
+    files.answerNext(out.filePath(QStringLiteral("a")));
+    get<QAction>("CommissioningReport1")->trigger();
+    const QString text = pdfText(out.filePath(QStringLiteral("a.pdf"))).simplified();
+    for (const char* expected : {"Link COM 2 (/dev/ttyS1)", "Made to this unit on COM 2 (/dev/ttyS1)",
+                                 "Offset Distance 0.000 m 2.500 m accepted"})
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("1.250 m"))) << text.toStdString();
 }
 
 // What the window writes is journalled as it goes: one row per write that
