@@ -54,9 +54,14 @@ LineWatch::Line& LineWatch::line() const
     const UnitRecord& pc = st_.unitTable[0];
     const bool network = st_.networkMode() != 0;
     const int com = (network ? pc.port485 : pc.port232) + 1;
-    if (!line_ || !st_.connected || network != lineNetwork_ || com != lineCom_) {
+    // While the port is not open the port may be mapped to another device:
+    // looked up again, at most once a second (results of a unit connecting
+    // come faster).
+    const uint32_t now = tickCount();
+    if (!line_ || network != lineNetwork_ || com != lineCom_ || (!st_.connected && now - lineLookedUp_ >= 1000)) {
         lineNetwork_ = network;
         lineCom_ = com;
+        lineLookedUp_ = now;
         const QString name = QStringLiteral("COM %1 (%2)").arg(com).arg(comDevicePath(com));
         line_ = &lines_[(network ? QStringLiteral("RS-485 ") : QStringLiteral("RS-232 ")) + name];
         line_->name = name;

@@ -77,7 +77,8 @@ private:
         std::array<UnitFacts, 128> units{};
     };
     // The line in use now, made on first use. Its device is looked up again
-    // whenever the port is not open or the mode or port changed.
+    // when the mode or the port changed, and now and then while the port is
+    // not open.
     Line& line() const;
     UnitFacts& of(char address) { return line().units[static_cast<unsigned char>(address) & 0x7F]; }
     UnitFacts& onScreen() { return of(st_.current().addressChar()); }
@@ -87,6 +88,7 @@ private:
     mutable Line* line_ = nullptr;
     mutable bool lineNetwork_ = false;
     mutable int lineCom_ = 0;
+    mutable uint32_t lineLookedUp_ = 0;
 };
 
 class TfrmLineOverview : public PlacedDialog {
