@@ -507,6 +507,33 @@ TEST_F(ReportWindowTest, UnitAOfTwoLinksAreTwoUnitsInTheOverviewAndTheReport)
     EXPECT_FALSE(text.contains(QStringLiteral("1.250 m"))) << text.toStdString();
 }
 
+// A change the journal cannot take is kept while the program runs and named
+// in a message when the program ends without having written it.
+TEST_F(ReportWindowTest, AChangeNeverWrittenIsNamedWhenTheProgramEnds)
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir blocked;
+    QFile blocker(blocked.filePath(QStringLiteral("state")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // its folder cannot be made
+    qputenv("XDG_STATE_HOME", blocker.fileName().toLocal8Bit());
+    attach();
+    qputenv("XDG_STATE_HOME", state);
+    connect();
+    type("edOffsetDistance", QStringLiteral("1.250"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    EXPECT_FALSE(views->journal().flush());
+    EXPECT_EQ(views->journal().changes().size(), 1u); // kept
+    top().setCommPort(nullptr);
+    windows.reset();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.back().text.contains(
+        QStringLiteral("not recorded:\n  Offset Distance 0.000 m -> 1.250 m (accepted), the unit on COM 1 (/dev/ttyS0)")))
+        << messages.shown.back().text.toStdString();
+}
+
 // What the window writes is journalled as it goes: one row per write that
 // went out, with the unit's answer to that write and the value read back.
 TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
