@@ -340,6 +340,8 @@ int runApply(const Options& o)
         if (interrupted() || outputFailed())
             break;
     }
+    // Not done before every change is in the journal or named as not recorded.
+    tally.add(journal.finish());
     return finished(tally.status);
 }
 

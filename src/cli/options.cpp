@@ -100,6 +100,11 @@ const char kApply[] =
     "  --no-save            write and check the settings, but do not save them\n"
     "  --dry-run            read each unit and print what would be written to it\n"
     "                       (each setting with the unit's value now); write nothing\n"
+    "\n"
+    "Every write is entered in the change journal (dxu-cli history); apply ends\n"
+    "once they are written, waiting up to 30 s for another program that holds the\n"
+    "journal. A change that cannot be entered is named on standard error and the\n"
+    "exit status is 1 (when every unit succeeded).\n"
     "\n";
 
 const char kMeasure[] =

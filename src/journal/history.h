@@ -1,6 +1,6 @@
 #pragma once
 // "File > History...": the change journal, newest first, for one unit
-// (address and version) or all, from and to a date, and its export as CSV.
+// (link, address and version) or all, from and to a date, and its export as CSV.
 #include "journal/journal.h"
 #include "services/formplacement.h"
 

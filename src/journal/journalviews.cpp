@@ -73,15 +73,22 @@ JournalViews::JournalViews(DxuState& state, QWidget* owner)
 
 JournalViews::~JournalViews()
 {
-    journal_.setNotice({});
+    // What is still queued is written before the program ends; what cannot
+    // be is said now, while it still can be.
     recorder_.settle();
+    journal_.setNotice([](const QString& text) { showMessage(QStringLiteral("Warning"), text); });
+    journal_.finish(ExitWaitMs);
+    journal_.setNotice({});
 }
 
 WriteTarget JournalViews::target() const
 {
     const UnitRecord& pc = st_.unitTable[0];
-    const int comNumber = (linkOfMode(st_) == PcLink::Rs485 ? pc.port485 : pc.port232) + 1;
-    const char address = st_.current().addressChar();
+    const bool network = linkOfMode(st_) == PcLink::Rs485;
+    const int comNumber = (network ? pc.port485 : pc.port232) + 1;
+    // The unit on the RS-232 cable is the one unit of its link, whatever
+    // address it holds: it is not the unit of that address on a network.
+    const char address = network ? st_.current().addressChar() : 0;
     return {QStringLiteral("COM %1 (%2)").arg(comNumber).arg(comDevicePath(comNumber)),
             address ? QString(QLatin1Char(address)) : QString(),
             QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText)).trimmed()};
@@ -127,7 +134,7 @@ void JournalViews::CommissioningReport1Click()
     ReportDetails details{QDateTime::currentDateTime(), people.technician, people.site, where.link, lineRate(),
                           where.version};
     const std::vector<Change> today =
-        journal_.changes(changesOfTheDay(where.address, where.version, details.date));
+        journal_.changes(changesOfTheDay(where.link, where.address, where.version, details.date));
     const QString error = writeReportPdf(path, commissioningReport(st_.current(), details, today));
     if (!error.isEmpty())
         showMessage(QStringLiteral("Error"), error);

@@ -100,9 +100,11 @@ private:
 
 } // namespace
 
-JournalFilter changesOfTheDay(const QString& address, const QString& version, const QDateTime& now)
+JournalFilter changesOfTheDay(const QString& link, const QString& address, const QString& version,
+                              const QDateTime& now)
 {
     JournalFilter f;
+    f.link = link;
     f.address = address;
     f.version = version;
     f.from = now.toLocalTime().date().startOfDay();
@@ -113,6 +115,7 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
 {
     CommissioningReport r;
     const char address = unit.addressChar();
+    r.changesOf = QStringLiteral("this unit on ") + d.link;
     r.head = {{QStringLiteral("Date"), d.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), {}},
               {QStringLiteral("Technician"), d.technician, {}},
               {QStringLiteral("Site"), d.site, {}},
@@ -164,12 +167,14 @@ QString writeReportPdf(const QString& path, const CommissioningReport& report)
                 page.row({l.caption, l.value, l.unit}, {0.5, 0.3, 0.2});
         }
         page.heading(QStringLiteral("CHANGES MADE TODAY"));
-        if (report.changes.empty())
-            page.row({QStringLiteral("No change to this unit is recorded today.")}, {1.0});
-        else
+        if (report.changes.empty()) {
+            page.row({QStringLiteral("No change to %1 is recorded today.").arg(report.changesOf)}, {1.0});
+        } else {
+            page.row({QStringLiteral("Made to %1, newest first:").arg(report.changesOf)}, {1.0});
             page.row({QStringLiteral("Time"), QStringLiteral("Setting"), QStringLiteral("Old"), QStringLiteral("New"),
                       QStringLiteral("Outcome")},
                      {0.12, 0.3, 0.19, 0.19, 0.2}, Page::Body, true);
+        }
         for (const Change& c : report.changes) {
             QString outcome = outcomeText(c.outcome);
             if (!c.detail.isEmpty())
