@@ -194,6 +194,7 @@ void UnitScan::stepDone(bool answered)
     if (!running_)
         return;
     const int32_t line = engine_.lineLength();
+    const int32_t passed = static_cast<int32_t>(ticksSince(askedAt_, tickCount()));
     if (answered && phase_ != Phase::Listening) {
         phase_ = Phase::Listening;
         lineAtWait_ = line;
@@ -201,13 +202,13 @@ void UnitScan::stepDone(bool answered)
         return;
     }
     if (!answered && phase_ == Phase::Asking && line != lineAtAsk_) {
-        // Bytes without a line end yet: a reply on its way.
+        // Bytes without a line end yet: a reply on its way, waited for for
+        // its time on the wire, or longer when it comes in pieces.
         phase_ = Phase::Begun;
         lineAtWait_ = line;
-        waitUntil(timing_.begunMs);
+        waitUntil(std::min(std::max(timing_.begunMs, passed + timing_.pauseMs), Engine::ReplyTimeoutMs));
         return;
     }
-    const int32_t passed = static_cast<int32_t>(ticksSince(askedAt_, tickCount()));
     if (!answered && phase_ != Phase::Asking && line != lineAtWait_ && passed < Engine::ReplyTimeoutMs) {
         // More came during the wait: a reply in pieces, waited for until it
         // pauses for longer than a reply's pieces do.

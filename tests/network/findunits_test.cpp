@@ -93,11 +93,11 @@ TEST_F(FindUnits, ScanWaitsForTheAnswerTimeAtEveryRate)
         {3, 50, 75, ""},      // 9600: later than the question, 50 ms and the PC's share
         {0, 50, 90, "ac7"},   // 1200: the question alone takes 42 ms
         {0, 50, 115, ""},
-        {8, 200, 205, "ac7"}, // 115200 bit/s, slow units
-        {8, 20, 40, ""},
-        {3, 50, 1, "ac7", 4},  // replies in pieces
+        {3, 50, 1, "ac7", 4}, // replies in pieces
         {8, 50, 1, "ac7", 4},
         {8, 50, 1, "a7", 4, true, "c"},
+        {8, 200, 205, "ac7"}, // 115200 bit/s, slow units
+        {8, 20, 40, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "rate index " << c.rateIndex << ", delay " << c.delayMs << ", pieces "
