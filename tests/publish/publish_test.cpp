@@ -362,7 +362,7 @@ TEST_F(PublishTest, BadPublishingOptionsAreRefusedBeforeAnythingOpens)
         p.start(QStringLiteral(DXU_CLI_PATH), QStringList{"measure", "--port", missing} + c.args);
         ASSERT_TRUE(p.waitForFinished(10000));
         const QString err = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
-        EXPECT_EQ(p.exitCode(), 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 2) << c.args.join(' ').left(80).toStdString();
         EXPECT_TRUE(err.contains(QLatin1String(c.says))) << err.toStdString();
         EXPECT_FALSE(err.contains('\n')) << err.toStdString();
     }
