@@ -227,7 +227,7 @@ void Publisher::askReceipt()
 {
     if (s_.qos != 0 || state_ != Link::Up || receiptId_ != 0 || window_.empty() || window_.back().seq <= receiptCovers_)
         return;
-    receiptId_ = link_->requestReceipt(presenceTopic_);
+    receiptId_ = link_->requestReceipt(presenceTopic_ + "/receipt"); // a topic nobody subscribes to
     if (receiptId_)
         receiptCovers_ = window_.back().seq;
 }

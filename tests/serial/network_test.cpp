@@ -39,8 +39,9 @@ struct Step {
 Step expect(const QByteArray& b) { return {Step::Expect, b}; }
 Step send(const QByteArray& b, int pauseMs = 0) { return {Step::Send, b, pauseMs}; }
 
-// A socket listening on a free port of 127.0.0.1.
-int listenOnLoopback(int& port)
+// A socket on a free port of 127.0.0.1, listening unless told not to (a
+// port bound but never listened on refuses connections).
+int listenOnLoopback(int& port, bool listening = true)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -48,7 +49,8 @@ int listenOnLoopback(int& port)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 2);
+    if (listening)
+        ::listen(fd, 2);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     port = ntohs(a.sin_port);
     return fd;
@@ -387,15 +389,8 @@ TEST(NetworkLink, OpenFailuresSayWhatHappened)
     quick.connectTimeoutMs = 400;
     FakeServer silent({expect("never")});  // takes the connection, answers nothing
     FakeServer taken({send("Port already in use\r\n")});
-    // A port bound but never listened on refuses connections.
-    const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(closed, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(closed, reinterpret_cast<sockaddr*>(&a), &len);
-    const int closedPort = ntohs(a.sin_port);
+    int closedPort = 0;
+    const int closed = listenOnLoopback(closedPort, false);
     const struct {
         QString address;
         const char* says;
