@@ -103,8 +103,7 @@ int runHistory(const QStringList& args)
             filter.link = journalLink(port.options);
         } else if (a == QLatin1String("--since")) {
             const QString v = args[++i];
-            const QDate day = QDate::fromString(v, Qt::ISODate);
-            filter.from = day.isValid() && v.size() == 10 ? day.startOfDay() : QDateTime::fromString(v, Qt::ISODate);
+            filter.from = sinceTime(v);
             if (!filter.from.isValid())
                 return usage("history", QStringLiteral("bad date '%1' (YYYY-MM-DD or an ISO 8601 time)").arg(v));
         } else if (is("-f", "--format")) {

@@ -408,4 +408,12 @@ PortOptions portOptionsOf(const Options& o, PortOptions stored)
     return stored;
 }
 
+QDateTime sinceTime(const QString& text)
+{
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    const QDateTime t = day.isValid() && text.size() == 10 ? day.startOfDay() : QDateTime::fromString(text, Qt::ISODate);
+    const int year = t.toUTC().date().year();
+    return t.isValid() && year >= 1 && year <= 9999 ? t : QDateTime();
+}
+
 } // namespace dxu::cli

@@ -3,6 +3,7 @@
 // the options of each sub-command, checked before anything is opened.
 #include "publish/settings.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -68,5 +69,9 @@ PortOptions portOptionsOf(const Options& o, PortOptions stored);
 QString helpText(Command command);
 // The name of a unit in result lines: its address, or "unit" on RS-232.
 QString unitName(char address);
+// history --since: a day (YYYY-MM-DD, from its start in local time) or an
+// ISO 8601 time; invalid when the text is neither or the time falls outside
+// the years 1 to 9999 in UTC (the journal's times are written with four digits).
+QDateTime sinceTime(const QString& text);
 
 } // namespace dxu::cli
