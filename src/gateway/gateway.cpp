@@ -54,7 +54,7 @@ void Gateway::setState(Unit& u, UnitState state, const QString& why)
     u.stateSaid = true;
     if (onState)
         onState(u.address, state, why);
-    if (!onNotice || line_.stopRequested())
+    if (!onNotice || line_.stopRequested() || portDown_)
         return;
     switch (state) {
     case UnitState::Measuring:
@@ -92,16 +92,20 @@ void Gateway::portGone(const QString& why)
 {
     inHand_ = nullptr;
     line_.close();
-    if (!portDown_ && onNotice)
-        onNotice(QStringLiteral("%1; waiting for the port to come back").arg(why));
-    portDown_ = true;
-    for (Unit& u : units_) {
-        u.read = false;
-        u.misses = 0;
-        u.pauseMs = 0;
-        u.due = Clock::time_point{};
-        table_.setAnswering(u.address, false, false);
-        setState(u, UnitState::NotAnswering, why);
+    if (!portDown_) {
+        // Said once for the port; the units' state follows it unsaid.
+        if (onNotice)
+            onNotice(why + (why.endsWith(QLatin1Char('.')) ? QStringLiteral(" Waiting for the port to come back.")
+                                                            : QStringLiteral("; waiting for the port to come back")));
+        portDown_ = true;
+        for (Unit& u : units_) {
+            u.read = false;
+            u.misses = 0;
+            u.pauseMs = 0;
+            u.due = Clock::time_point{};
+            table_.setAnswering(u.address, false, false);
+            setState(u, UnitState::NotAnswering, why);
+        }
     }
     pause(portPauseMs_);
     portPauseMs_ = std::min(2 * portPauseMs_, PortPauseMaxMs);
