@@ -78,14 +78,18 @@ void Gateway::answering(Unit& u, bool measuring, const QString& why)
     setState(u, measuring ? UnitState::Measuring : UnitState::Idle, why);
 }
 
-void Gateway::silent(Unit& u, const QString& why)
+void Gateway::askLater(Unit& u, const Step& why)
 {
     u.read = false;
     u.misses = 0;
     u.pauseMs = u.pauseMs == 0 ? UnitPauseMs : std::min(2 * u.pauseMs, UnitPauseMaxMs);
     u.due = Clock::now() + std::chrono::milliseconds(u.pauseMs);
+    if (why.result == StepResult::Refused) { // it answers, but gives no results to keep
+        answering(u, false, why.message);
+        return;
+    }
     table_.setAnswering(u.address, false, false);
-    setState(u, UnitState::NotAnswering, why);
+    setState(u, UnitState::NotAnswering, why.message);
 }
 
 void Gateway::portGone(const QString& why)
@@ -165,9 +169,7 @@ void Gateway::runStreaming(Unit& u)
     if (s.result == StepResult::Ok && !facts.measurable)
         s = {StepResult::Refused, facts.unmeasurable};
     if (s.result != StepResult::Ok) {
-        silent(u, s.message);
-        if (s.result == StepResult::Refused) // it answers, but gives no results to keep
-            answering(u, false, s.message);
+        askLater(u, s);
         return;
     }
     inHand_ = &u;
@@ -194,7 +196,9 @@ void Gateway::runStreaming(Unit& u)
         stop_ = stopped;
         return;
     }
-    silent(u, s.result == StepResult::Ok ? QStringLiteral("no results for %1 s").arg(SilenceMs / 1000) : s.message);
+    askLater(u, s.result == StepResult::Ok
+                    ? Step{StepResult::NoAnswer, QStringLiteral("no results for %1 s").arg(SilenceMs / 1000)}
+                    : s);
 }
 
 void Gateway::runLine()
@@ -225,9 +229,7 @@ void Gateway::runLine()
             lastRead = &u;
             answering(u, true);
         } else {
-            silent(u, s.message);
-            if (s.result == StepResult::Refused)
-                answering(u, false, s.message);
+            askLater(u, s);
         }
     }
     if (!lastRead)
@@ -248,7 +250,7 @@ void Gateway::runLine()
             return;
         }
         if (s.result != StepResult::Ok) {
-            silent(*lastRead, s.message);
+            askLater(*lastRead, s);
             return;
         }
     }
@@ -278,7 +280,7 @@ void Gateway::runLine()
                 break;
             case StepResult::NoAnswer:
                 if (++u.misses >= MissesBeforeSilent)
-                    silent(u, s.message);
+                    askLater(u, s);
                 break;
             case StepResult::PortGone:
                 portGone(s.message);

@@ -114,7 +114,9 @@ private:
     void portGone(const QString& why);
     void portBack();
     void answering(Unit& u, bool measuring, const QString& why = {});
-    void silent(Unit& u, const QString& why);
+    // The unit gave no result (or answered without giving one): it is read
+    // again after its pause.
+    void askLater(Unit& u, const Step& why);
     void setState(Unit& u, UnitState state, const QString& why);
     // Waits ms (less when stopped); false once stopped.
     bool pause(int ms);
