@@ -149,10 +149,11 @@ int runServe(const Options& o)
     gateway::Gateway gateway(line, table, o.addresses);
     line.setGateway(&gateway);
     gateway.onNotice = printError;
-    gateway.onResult = [&](char address, const gateway::Reading&) {
-        const ResultFields r = resultFields(unitLine.unit());
-        publisher.publishResult(unitName(address), r.utc, r.distance, r.intensity, r.unit);
-    };
+    if (o.publish.enabled())
+        gateway.onResult = [&](char address, const gateway::Reading&) {
+            const ResultFields r = resultFields(unitLine.unit());
+            publisher.publishResult(unitName(address), r.utc, r.distance, r.intensity, r.unit);
+        };
     gateway.onState = [&](char address, gateway::UnitState state, const QString& why) {
         publisher.setStatus(unitName(address), publishedState(state), why);
     };
