@@ -4,6 +4,7 @@
 
 #include <modbus/modbus.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -28,6 +29,11 @@ QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error
 // The header of a Modbus TCP request: transaction (2), protocol (2), length
 // of what follows (2), unit identifier (1).
 constexpr int MbapLength = 7;
+// A read of input registers: the header, the function, the first register
+// and the count (2 each).
+constexpr int ReadRequestLength = MbapLength + 5;
+// A request begun must be complete within this time.
+constexpr int64_t PartWithinMs = 500;
 
 } // namespace
 
@@ -50,6 +56,14 @@ QString parseEndpoint(const QString& text, Endpoint& e)
     return {};
 }
 
+struct ModbusServer::Client {
+    int fd = -1;
+    uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH] = {};
+    int have = 0;             // bytes of the request in hand
+    int64_t partSinceMs = 0;  // when a request began to come; 0: none begun
+    int64_t lastHeardMs = 0;
+};
+
 ModbusServer::ModbusServer(const UnitTable& units) : units_(units) {}
 
 ModbusServer::~ModbusServer() { stop(); }
@@ -60,14 +74,14 @@ bool ModbusServer::start(const Endpoint& at)
     stopping_ = false;
     const QByteArray host = at.host.toUtf8();
     const QByteArray service = QByteArray::number(at.port);
-    modbus_t* ctx = modbus_new_tcp_pi(host.constData(), service.constData());
-    if (!ctx) {
+    modbus_t* listener = modbus_new_tcp_pi(host.constData(), service.constData());
+    if (!listener) {
         error_ = QStringLiteral("cannot listen on %1: %2").arg(at.text(), errnoText(errno));
         return false;
     }
-    listenFd_ = modbus_tcp_pi_listen(ctx, MaxClients);
+    listenFd_ = modbus_tcp_pi_listen(listener, MaxClients);
     const int listenError = errno;
-    modbus_free(ctx); // leaves the socket open
+    modbus_free(listener); // leaves the socket open
     if (listenFd_ < 0) {
         error_ = QStringLiteral("cannot listen on %1: %2").arg(at.text(), errnoText(listenError));
         if (listenError == EACCES && at.port < 1024)
@@ -83,147 +97,162 @@ bool ModbusServer::start(const Endpoint& at)
     if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &size) == 0)
         port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                                   : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-    if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error_ = QStringLiteral("cannot listen on %1: %2").arg(at.text(), errnoText(errno));
-        ::close(listenFd_);
-        listenFd_ = -1;
+    // The replies are made on a context of the TCP backend, set to each
+    // client's socket in turn; its own address is never used.
+    ctx_ = modbus_new_tcp_pi(nullptr, "0");
+    map_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 0, 0, RegisterCount);
+    if (!ctx_ || !map_ || ::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0
+        || ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK) != 0) {
+        error_ = QStringLiteral("cannot serve on %1: %2").arg(at.text(), errnoText(errno));
+        stop();
         return false;
     }
-    acceptor_ = std::thread([this] { acceptLoop(); });
+    // A request for a count of registers the protocol does not allow is
+    // answered at once (libmodbus would otherwise pause for a reply time).
+    modbus_set_response_timeout(ctx_, 0, 1);
+    thread_ = std::thread([this] { run(); });
     return true;
 }
 
 void ModbusServer::stop()
 {
-    if (listenFd_ < 0)
-        return;
     stopping_ = true;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFds_[1], &byte, 1);
-    if (acceptor_.joinable())
-        acceptor_.join();
-    {
-        std::lock_guard lock(clientsMutex_);
-        for (const auto& c : clients_)
-            if (c->fd >= 0)
-                ::shutdown(c->fd, SHUT_RDWR);
+    if (thread_.joinable()) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFds_[1], &byte, 1);
+        thread_.join();
     }
     for (const auto& c : clients_)
-        if (c->thread.joinable())
-            c->thread.join();
+        ::close(c->fd);
     clients_.clear();
-    ::close(listenFd_);
-    ::close(wakeFds_[0]);
-    ::close(wakeFds_[1]);
-    listenFd_ = wakeFds_[0] = wakeFds_[1] = -1;
+    for (int* fd : {&listenFd_, &wakeFds_[0], &wakeFds_[1]}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+    if (map_)
+        modbus_mapping_free(map_);
+    if (ctx_)
+        modbus_free(ctx_);
+    map_ = nullptr;
+    ctx_ = nullptr;
 }
 
-void ModbusServer::acceptLoop()
+void ModbusServer::run()
 {
+    std::vector<pollfd> fds;
     while (!stopping_) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+        fds.assign({{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}});
+        int64_t deadline = -1; // of the oldest request begun and not complete
+        for (const auto& c : clients_) {
+            fds.push_back({c->fd, POLLIN, 0});
+            if (c->partSinceMs > 0 && (deadline < 0 || c->partSinceMs + PartWithinMs < deadline))
+                deadline = c->partSinceMs + PartWithinMs;
+        }
+        const int timeout = deadline < 0 ? -1 : int(std::max<int64_t>(0, deadline - nowMs()));
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
             break;
         if (stopping_)
             break;
-        if (!(fds[0].revents & POLLIN))
-            continue;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        // The clients first (their places in fds are theirs still), then the
+        // new ones.
+        const int64_t now = nowMs();
+        for (size_t i = clients_.size(); i-- > 0;) {
+            Client& c = *clients_[i];
+            const bool ended = (fds[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) && !readFrom(c);
+            if (ended || (c.partSinceMs > 0 && now - c.partSinceMs >= PartWithinMs)) {
+                ::close(c.fd);
+                clients_.erase(clients_.begin() + long(i));
+            }
+        }
+        if (fds[0].revents & POLLIN)
+            accept();
+    }
+}
+
+void ModbusServer::accept()
+{
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
-            // Out of descriptors: the pending connection stays; wait instead
-            // of spinning on it.
+            // Out of descriptors: the connection waits in the queue; a pause
+            // instead of a loop on it.
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
                 ::poll(nullptr, 0, 100);
-            continue;
+            return;
         }
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        reap(true);
+        if (clients_.size() >= size_t(MaxClients)) {
+            const auto quietest = std::min_element(clients_.begin(), clients_.end(), [](const auto& a, const auto& b) {
+                return a->lastHeardMs < b->lastHeardMs;
+            });
+            ::close((*quietest)->fd);
+            clients_.erase(quietest);
+        }
         auto client = std::make_unique<Client>();
         client->fd = fd;
         client->lastHeardMs = nowMs();
-        Client& c = *client;
-        {
-            std::lock_guard lock(clientsMutex_);
-            clients_.push_back(std::move(client));
-        }
-        c.thread = std::thread([this, &c] { serve(c); });
+        clients_.push_back(std::move(client));
     }
 }
 
-void ModbusServer::reap(bool makeRoom)
+bool ModbusServer::readFrom(Client& c)
 {
-    std::list<std::unique_ptr<Client>> gone;
-    {
-        std::lock_guard lock(clientsMutex_);
-        for (auto it = clients_.begin(); it != clients_.end();) {
-            if ((*it)->done) {
-                gone.push_back(std::move(*it));
-                it = clients_.erase(it);
-            } else {
-                ++it;
-            }
+    // A client that keeps sending is served a few requests at a time, so
+    // that the others get their turn.
+    for (int answered = 0; answered < 16;) {
+        const size_t room = sizeof c.request - size_t(c.have);
+        const ssize_t n = ::recv(c.fd, c.request + c.have, room, 0);
+        if (n == 0)
+            return false;
+        if (n < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        c.have += int(n);
+        c.lastHeardMs = nowMs();
+        if (c.partSinceMs == 0)
+            c.partSinceMs = c.lastHeardMs;
+        // Each complete request, as the header's length tells: protocol 0, a
+        // unit identifier and a function at least, no more than the protocol
+        // allows. Anything else is not Modbus TCP.
+        while (c.have >= MbapLength) {
+            const int announced = (c.request[4] << 8) | c.request[5];
+            if (c.request[2] != 0 || c.request[3] != 0 || announced < 2 || announced > MODBUS_MAX_PDU_LENGTH + 1)
+                return false;
+            const int length = 6 + announced;
+            if (c.have < length)
+                break;
+            if (!answer(c, length))
+                return false;
+            ++answered;
+            std::memmove(c.request, c.request + length, size_t(c.have - length));
+            c.have -= length;
+            c.partSinceMs = c.have > 0 ? c.lastHeardMs : 0;
         }
-        if (makeRoom && clients_.size() >= size_t(MaxClients)) {
-            Client* quietest = nullptr;
-            for (const auto& c : clients_)
-                if (c->fd >= 0 && (!quietest || c->lastHeardMs < quietest->lastHeardMs))
-                    quietest = c.get();
-            if (quietest)
-                ::shutdown(quietest->fd, SHUT_RDWR);
-        }
+        // Less than there was room for: all there was (the next poll says
+        // when more comes).
+        if (size_t(n) < room)
+            break;
     }
-    for (const auto& c : gone)
-        c->thread.join();
+    return true;
 }
 
-void ModbusServer::serve(Client& client)
+bool ModbusServer::answer(Client& c, int length)
 {
-    // A context of the TCP backend over the accepted socket; its own address
-    // is never used.
-    modbus_t* ctx = modbus_new_tcp_pi(nullptr, "0");
-    modbus_mapping_t* map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 0, 0, RegisterCount);
-    if (ctx && map) {
-        modbus_set_socket(ctx, client.fd);
-        uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH];
-        while (!stopping_) {
-            const int length = modbus_receive(ctx, request);
-            if (length < 0)
-                break; // closed, broken, or more than a request may hold
-            if (length == 0)
-                continue;
-            client.lastHeardMs = nowMs();
-            // What libmodbus framed must be what the header announces, or the
-            // client speaks something else: its connection ends.
-            const int announced = (request[4] << 8) | request[5];
-            if (length <= MbapLength || request[2] != 0 || request[3] != 0 || announced != length - 6)
-                break;
-            const int unitId = request[MbapLength - 1];
-            const int function = request[MbapLength];
-            Registers registers{};
-            int sent = 0;
-            if (!units_.registers(unitId, registers))
-                sent = modbus_reply_exception(ctx, request, MODBUS_EXCEPTION_GATEWAY_TARGET);
-            else if (function != MODBUS_FC_READ_INPUT_REGISTERS)
-                sent = modbus_reply_exception(ctx, request, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-            else {
-                std::copy(registers.begin(), registers.end(), map->tab_input_registers);
-                sent = modbus_reply(ctx, request, length, map);
-            }
-            if (sent < 0)
-                break;
-        }
-    }
-    if (map)
-        modbus_mapping_free(map);
-    if (ctx)
-        modbus_free(ctx);
-    {
-        std::lock_guard lock(clientsMutex_);
-        ::close(client.fd);
-        client.fd = -1;
-    }
-    client.done = true;
+    modbus_set_socket(ctx_, c.fd);
+    const int unitId = c.request[MbapLength - 1];
+    const int function = c.request[MbapLength];
+    Registers registers{};
+    if (!units_.registers(unitId, registers))
+        return modbus_reply_exception(ctx_, c.request, MODBUS_EXCEPTION_GATEWAY_TARGET) > 0;
+    if (function != MODBUS_FC_READ_INPUT_REGISTERS)
+        return modbus_reply_exception(ctx_, c.request, MODBUS_EXCEPTION_ILLEGAL_FUNCTION) > 0;
+    // A read is its function, its first register and its count: anything
+    // longer or shorter is no read.
+    if (length != ReadRequestLength)
+        return false;
+    std::copy(registers.begin(), registers.end(), map_->tab_input_registers);
+    return modbus_reply(ctx_, c.request, length, map_) > 0;
 }
 
 } // namespace dxu::gateway

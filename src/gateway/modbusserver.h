@@ -6,22 +6,29 @@
 // register outside the map with 0x02, every other function (every write
 // among them) with 0x01.
 //
-// Each client has a thread of its own, blocked in libmodbus's receive, so
-// that a client that says nothing, says it slowly or sends garbage holds up
-// no one else and never the serial line: a request libmodbus cannot frame,
-// or whose header does not match what was framed, closes that client's
-// connection. At most MaxClients are served at once; a new one beyond that
-// takes the place of the one that has been silent longest.
+// One thread of its own serves every client, so neither the serial line nor
+// the program's thread ever waits for a client. It waits on all the sockets
+// at once and answers each complete request as it is there, through
+// libmodbus's reply calls, so that several clients asking at the same moment
+// cost one wake-up. Sockets do not block: a client that says nothing costs
+// nothing, one that sends half a request is closed after half a second, one
+// that sends anything but Modbus TCP (or a request longer than the protocol
+// allows) is closed at once, and one that does not read its replies is
+// closed when they no longer fit. At most MaxClients are served at once; a
+// new one beyond that takes the place of the one that has been silent
+// longest.
 #include "gateway/unittable.h"
 
 #include <QString>
 
 #include <atomic>
-#include <cstdint>
-#include <list>
 #include <memory>
-#include <mutex>
 #include <thread>
+#include <vector>
+
+// libmodbus's context and register mapping.
+struct _modbus;
+struct _modbus_mapping_t;
 
 namespace dxu::gateway {
 
@@ -47,24 +54,20 @@ public:
     // Listens and starts serving; false with error() when it cannot listen.
     bool start(const Endpoint& at);
     // Closes the listening socket and every client's connection, and waits
-    // for their threads.
+    // for the server's thread.
     void stop();
     QString error() const { return error_; }
     // The port listened on (the one chosen when 0 was asked for).
     int port() const { return port_; }
 
 private:
-    struct Client {
-        int fd = -1;
-        std::thread thread;
-        std::atomic<bool> done{false};
-        std::atomic<int64_t> lastHeardMs{0};
-    };
-    void acceptLoop();
-    void serve(Client& client);
-    // Joins the threads of clients that have gone; with room for one more,
-    // else closing the one silent longest.
-    void reap(bool makeRoom);
+    struct Client;
+    void run();
+    void accept();
+    // Reads what the client sent and answers every complete request; false
+    // when its connection is to end.
+    bool readFrom(Client& client);
+    bool answer(Client& client, int length);
 
     const UnitTable& units_;
     QString error_;
@@ -72,9 +75,10 @@ private:
     int wakeFds_[2] = {-1, -1};
     int port_ = 0;
     std::atomic<bool> stopping_{false};
-    std::thread acceptor_;
-    std::mutex clientsMutex_;
-    std::list<std::unique_ptr<Client>> clients_;
+    std::thread thread_;
+    std::vector<std::unique_ptr<Client>> clients_; // the server's thread's own
+    ::_modbus* ctx_ = nullptr;
+    ::_modbus_mapping_t* map_ = nullptr;
 };
 
 } // namespace dxu::gateway
