@@ -15,6 +15,7 @@
 //    gateway's processor share while it waits for the port (bound 5 %).
 // Exits 0 when every bound holds, 1 otherwise.
 #include "e2e/simprocess.h"
+#include "procstats.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,8 +35,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -46,39 +45,6 @@ namespace {
 constexpr int Clients = 8;
 constexpr int PollsPerSecond = 50;
 constexpr char Units[] = {'a', 'b', 'c'};
-
-// The gateway's processor seconds so far and its resident memory (kB).
-double cpuSeconds(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    // After the command: state, then fields 4.. ; utime and stime are 14 and 15.
-    std::istringstream fields(text.substr(close + 2));
-    std::string f;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> f; ++i)
-        if (i >= 14)
-            ticks += std::stod(f);
-    return ticks / double(sysconf(_SC_CLK_TCK));
-}
-
-long residentKb(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            in >> kb;
-            return kb;
-        }
-        in.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
 
 struct ClientTally {
     std::vector<double> latencyMs;
@@ -179,11 +145,11 @@ int main(int argc, char** argv)
     const qint64 pid = serve.processId();
     QThread::msleep(3000); // the units read
     // The line alone first: what the clients add is the rest.
-    const double lineStart = cpuSeconds(pid);
+    const double lineStart = benchsupport::cpuSecondsOf(pid);
     clock.restart();
     QThread::msleep(10000);
     const double lineWall = double(clock.elapsed()) / 1000.0;
-    const double lineCpu = cpuSeconds(pid) - lineStart;
+    const double lineCpu = benchsupport::cpuSecondsOf(pid) - lineStart;
 
     std::atomic<bool> stop{false};
     std::vector<ClientTally> tallies(Clients);
@@ -191,13 +157,13 @@ int main(int argc, char** argv)
     for (int c = 0; c < Clients; ++c)
         clients.emplace_back(poll, port, std::cref(stop), std::ref(tallies[size_t(c)]));
     QThread::msleep(2000); // warm-up
-    const long rssStart = residentKb(pid);
-    const double cpuStart = cpuSeconds(pid);
+    const long rssStart = benchsupport::residentKb(pid);
+    const double cpuStart = benchsupport::cpuSecondsOf(pid);
     clock.restart();
     QThread::msleep(unsigned(seconds) * 1000);
     const double wall = double(clock.elapsed()) / 1000.0;
-    const double cpu = cpuSeconds(pid) - cpuStart;
-    const long rssEnd = residentKb(pid);
+    const double cpu = benchsupport::cpuSecondsOf(pid) - cpuStart;
+    const long rssEnd = benchsupport::residentKb(pid);
     stop = true;
     for (std::thread& t : clients)
         t.join();
@@ -230,11 +196,11 @@ int main(int argc, char** argv)
     // 2. The device away: the port is tried again, without a busy loop.
     sim.kill();
     QThread::msleep(1000);
-    const double awayStart = cpuSeconds(pid);
+    const double awayStart = benchsupport::cpuSecondsOf(pid);
     clock.restart();
     QThread::msleep(10000);
     const double awayWall = double(clock.elapsed()) / 1000.0;
-    const double away = cpuSeconds(pid) - awayStart;
+    const double away = benchsupport::cpuSecondsOf(pid) - awayStart;
     std::printf("2. the device away for %.0f s: gateway processor %.3f s = %.2f %% of one core (bound 5 %%)\n", awayWall,
                 away, 100.0 * away / awayWall);
 

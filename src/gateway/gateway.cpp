@@ -151,23 +151,29 @@ void Gateway::deviceError(int number, const QString& text)
         setState(*inHand_, UnitState::Measuring, text);
 }
 
-void Gateway::runStreaming(Unit& u)
+Step Gateway::read(Unit& u)
 {
-    if (!pause(msUntil(u.due)))
-        return;
     UnitFacts facts;
-    Step s = line_.connect(u.address, facts);
-    if (s.result == StepResult::Stopped)
-        return;
-    if (s.result == StepResult::PortGone) {
+    const Step s = line_.connect(u.address, facts);
+    if (s.result == StepResult::PortGone)
         portGone(s.message);
-        return;
-    }
+    if (s.result == StepResult::PortGone || s.result == StepResult::Stopped)
+        return s;
     portBack();
     if (u.address == 0 && facts.address != 0)
         table_.setRs232Address(facts.address);
     if (s.result == StepResult::Ok && !facts.measurable)
-        s = {StepResult::Refused, facts.unmeasurable};
+        return {StepResult::Refused, facts.unmeasurable};
+    return s;
+}
+
+void Gateway::runStreaming(Unit& u)
+{
+    if (!pause(msUntil(u.due)))
+        return;
+    Step s = read(u);
+    if (s.result == StepResult::PortGone || s.result == StepResult::Stopped)
+        return;
     if (s.result != StepResult::Ok) {
         askLater(u, s);
         return;
@@ -211,17 +217,9 @@ void Gateway::runLine()
         if (u.read || Clock::now() < u.due)
             continue;
         connected = true;
-        UnitFacts facts;
-        Step s = line_.connect(u.address, facts);
-        if (s.result == StepResult::Stopped)
+        const Step s = read(u);
+        if (s.result == StepResult::PortGone || s.result == StepResult::Stopped)
             return;
-        if (s.result == StepResult::PortGone) {
-            portGone(s.message);
-            return;
-        }
-        portBack();
-        if (s.result == StepResult::Ok && !facts.measurable)
-            s = {StepResult::Refused, facts.unmeasurable};
         connectionRead = s.result == StepResult::Ok;
         if (connectionRead) {
             u.read = true;
@@ -241,14 +239,9 @@ void Gateway::runLine()
         }();
     // After a unit that failed, one that answered is connected again.
     if (lastRead && ((connected && !connectionRead) || !line_.linkUp())) {
-        UnitFacts facts;
-        const Step s = line_.connect(lastRead->address, facts);
-        if (s.result == StepResult::Stopped)
+        const Step s = read(*lastRead);
+        if (s.result == StepResult::PortGone || s.result == StepResult::Stopped)
             return;
-        if (s.result == StepResult::PortGone) {
-            portGone(s.message);
-            return;
-        }
         if (s.result != StepResult::Ok) {
             askLater(*lastRead, s);
             return;

@@ -108,6 +108,9 @@ private:
         QString why;
     };
 
+    // Reads the unit (opening the port when it is closed): Refused for a
+    // unit in a mode whose results are not kept; a lost port is dealt with.
+    Step read(Unit& u);
     void runStreaming(Unit& u);
     void runLine();
     // The port could not be opened or went away.
