@@ -4,6 +4,7 @@
 #include "cli/journalcommands.h"
 #include "cli/linecommands.h"
 #include "cli/progress.h"
+#include "cli/servecommand.h"
 #include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
@@ -104,10 +105,6 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
     return o;
 }
 
-namespace {
-
-// measure --publish: the connection to the broker (none without --publish);
-// the status to end with when it cannot be made.
 int openPublisher(publish::Publisher& publisher)
 {
     publisher.onNotice = printError;
@@ -117,6 +114,8 @@ int openPublisher(publish::Publisher& publisher)
     printError(publisher.failure());
     return publisher.loginRefused() ? ExitBrokerRefused : ExitFailed;
 }
+
+namespace {
 
 // measure --publish: the unit's last state to the broker, then what is held;
 // the outcome of the run with that of the publishing.
@@ -129,12 +128,8 @@ Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcom
     return result;
 }
 
-// A result as the window shows it: metres to the millimetre, feet to the
-// hundredth; a field the display mode leaves out is empty.
-struct ResultFields {
-    QString time, distance, intensity, unit;
-    QDateTime utc;
-};
+} // namespace
+
 ResultFields resultFields(const UnitRecord& u)
 {
     ResultFields r;
@@ -149,9 +144,10 @@ ResultFields resultFields(const UnitRecord& u)
     return r;
 }
 
-// Results taken as Averaging or Last Target gives them.
 bool measurableMode(const UnitRecord& u) { return u.measureMode == 1 || u.measureMode == 4; }
 QString unmeasurableText() { return QStringLiteral("the unit is not in Averaging or Last Target mode"); }
+
+namespace {
 
 // A unit of the line stops being asked after this many questions in a row
 // without a result.
@@ -486,7 +482,7 @@ int runScan(const Options& o)
 }
 
 // A port given by its path is "COM n" for this run only.
-int preparePort(const Options& o)
+int preparePort(const Options& o, bool mustBeThere)
 {
     if (!o.devicePath.isEmpty())
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(), o.devicePath.toLocal8Bit());
@@ -494,7 +490,7 @@ int preparePort(const Options& o)
     setPortNoteSink([&o](const QString& text) {
         std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
     });
-    if (portIsFree(o.comNumber))
+    if (!mustBeThere || portIsFree(o.comNumber))
         return ExitOk;
     printError(messageLine(portOpenFailureText(o.comNumber), o.comNumber, o.devicePath));
     return ExitPortClosed;
@@ -515,6 +511,8 @@ int runCommand(const Options& o)
         return runBackup(o);
     case Command::Restore:
         return runRestore(o);
+    case Command::Serve:
+        return runServe(o);
     case Command::None:
         break;
     }

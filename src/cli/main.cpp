@@ -41,7 +41,8 @@ int main(int argc, char** argv)
         return ExitUsage;
     }
     installInterruptHandler(&app);
-    if (const int status = preparePort(o); status != ExitOk)
+    // A gateway waits for a port that is not there yet.
+    if (const int status = preparePort(o, o.command != Command::Serve); status != ExitOk)
         return status;
     return runCommand(o);
 }

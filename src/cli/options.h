@@ -1,6 +1,7 @@
 #pragma once
 // The command line of dxu-cli: sub-command, port, rate, unit addresses and
 // the options of each sub-command, checked before anything is opened.
+#include "gateway/modbusserver.h"
 #include "publish/settings.h"
 
 #include <QDateTime>
@@ -23,10 +24,10 @@ enum ExitStatus : int {
     ExitNoAnswer = 3,    // a unit did not answer (scan: no unit answered)
     ExitRefused = 4,     // a unit refused a value or did not keep it
     ExitPortClosed = 5,  // the port cannot be opened
-    ExitBrokerRefused = 6, // measure --publish: the MQTT broker refused the login
+    ExitBrokerRefused = 6, // measure, serve --publish: the MQTT broker refused the login
 };
 
-enum class Command { None, Read, Apply, Measure, Scan, Backup, Restore };
+enum class Command { None, Read, Apply, Measure, Scan, Backup, Restore, Serve };
 enum class Format { None, Text, Csv };
 
 struct Options {
@@ -47,7 +48,8 @@ struct Options {
     bool allRates = false;     // scan: at every rate
     QString dir;               // backup, restore: the folder of the line's backup
     int answerWithinMs = -1;   // scan: how long units take to answer; -1 the stored value
-    publish::Settings publish; // measure: the MQTT broker (--publish)
+    publish::Settings publish; // measure, serve: the MQTT broker (--publish)
+    std::optional<gateway::Endpoint> modbus; // serve: where Modbus TCP is served
     // Port options given (each replaces the stored one).
     std::optional<Rs485Mode> rs485;
     std::optional<std::pair<int, int>> rtsDelays; // before, after (ms)

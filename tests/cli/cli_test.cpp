@@ -460,6 +460,9 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"diff", "--port", dir.filePath("no-such-tty"), "--address", "a,b"}, 2, "no-such-tty"},
         {{"backup", "--port", port, "--dir", dir.path()}, 2, "--address"},
         {{"restore", "--port", port, "--dir", dir.path()}, 2, "manifest.csv\" does not exist"},
+        {{"serve", "--port", port}, 2, "serve needs --modbus tcp://HOST:PORT or --publish"},
+        {{"serve", "--port", port, "--modbus", "127.0.0.1:502"}, 2, "'127.0.0.1:502' is not tcp://HOST:PORT"},
+        {{"serve", "--port", port, "--modbus", "tcp://192.0.2.1:5020"}, 1, "cannot listen on tcp://192.0.2.1:5020"},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);
