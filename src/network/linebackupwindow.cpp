@@ -215,13 +215,14 @@ void TfrmLineBackup::readOutput()
             continue;
         const QStringList f = csvLineFields(line);
         const QString word = f.value(2);
-        auto* item = new QListWidgetItem(f.size() == 4 ? f[3] : line, lstLineResults_);
         if (f.size() == 4 && f[0] == QLatin1String("manifest")) {
+            // A manifest written is the backup the summary speaks of.
             manifest_ = word;
-            if (word == QLatin1String("failed"))
-                item->setForeground(Qt::red);
+            if (word != QLatin1String("written"))
+                (new QListWidgetItem(f[3], lstLineResults_))->setForeground(Qt::red);
             continue;
         }
+        auto* item = new QListWidgetItem(f.size() == 4 ? f[3] : line, lstLineResults_);
         const bool unit = f.size() == 4 && f[0] == QLatin1String("unit");
         if (unit && (word == QLatin1String("ok") || word == QLatin1String("saved") || word == QLatin1String("unsaved")
                      || word == QLatin1String("unchanged")))

@@ -323,8 +323,8 @@ TEST_F(CliTest, LineToolsSayOnlyWhatHappened)
         const QString port = startSim(c.sim);
         const CliRun r = cli(c.prepare(port) + QStringList{"--port", port});
         EXPECT_EQ(r.status, c.status) << r.err.join('\n').toStdString();
-        ASSERT_EQ(r.out.size(), c.out.size()) << r.out.join('\n').toStdString();
-        for (int i = 0; i < c.out.size(); ++i) {
+        EXPECT_EQ(r.out.size(), c.out.size()) << r.out.join('\n').toStdString();
+        for (int i = 0; i < std::min(c.out.size(), r.out.size()); ++i) {
             const QString& want = c.out[i];
             EXPECT_TRUE(want.endsWith('*') ? r.out[i].startsWith(want.chopped(1)) : r.out[i] == want)
                 << r.out[i].toStdString();
