@@ -286,6 +286,7 @@ Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrot
     before_ = known_ = st_.current();
     tracking_ = true;
     tookWrite_ = false;
+    saveSent_ = false;
     const Outcome o = putSettings(file, changed, wrote);
     return o.ok() ? o : putBack(o);
 }
@@ -319,6 +320,8 @@ Outcome UnitLine::putBack(Outcome failure)
 {
     if (!tracking_ || !tookWrite_)
         return failure;
+    // A save the unit did not answer may have been carried out.
+    const bool saveUnknown = saveSent_ && unanswered_;
     QString how;
     if (driver_.Connected() && !portLost_ && !unanswered_ && !interrupted()) {
         // The record as the unit holds it, then what it held before.
@@ -340,7 +343,9 @@ Outcome UnitLine::putBack(Outcome failure)
     QStringList held;
     for (const CompareRow& r : rows)
         held << QStringLiteral("%1 %2 (was %3)").arg(r.setting, r.fileValue, r.unitValue);
-    failure.message += QStringLiteral("; %1it now holds, not saved: %2").arg(how, held.join(QStringLiteral(", ")));
+    failure.message += QStringLiteral("; %1it now holds, %2: %3")
+                           .arg(how, saveUnknown ? QStringLiteral("perhaps not saved") : QStringLiteral("not saved"),
+                                held.join(QStringLiteral(", ")));
     return failure;
 }
 
@@ -390,6 +395,7 @@ void UnitLine::noteRead(const SettingCode& row)
 Outcome UnitLine::saveSettings()
 {
     beginStep();
+    saveSent_ = true;
     startSave(st_, engine_);
     return finishList("save", ListMs);
 }

@@ -165,6 +165,7 @@ private:
     // its answers tell, and whether it took any write.
     bool tracking_ = false;
     bool tookWrite_ = false;
+    bool saveSent_ = false;
     UnitRecord before_{};
     UnitRecord known_{};
     long results_ = 0;    // distance results since the line was made
