@@ -22,6 +22,17 @@ constexpr int TickMs = 100;
 constexpr int ConnectMs = 120000;
 constexpr int ListMs = 120000;
 
+void copyFields(const SettingCode& row, const UnitRecord& from, UnitRecord& to)
+{
+    for (int i = 0; i < row.fieldCount(); ++i) {
+        const SettingField& f = row.fields[static_cast<size_t>(i)];
+        if (f.intField)
+            to.*f.intField = from.*f.intField;
+        else
+            to.*f.floatField = from.*f.floatField;
+    }
+}
+
 QString oneLine(QString text)
 {
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -368,13 +379,7 @@ void UnitLine::noteWritten(uint32_t commandId)
         if (const SettingField* f = fieldOfMode(*row, item.intArg(3)))
             known_.*f->intField = edit.*f->intField;
     } else {
-        for (int i = 0; i < row->fieldCount(); ++i) {
-            const SettingField& f = row->fields[static_cast<size_t>(i)];
-            if (f.intField)
-                known_.*f.intField = edit.*f.intField;
-            else
-                known_.*f.floatField = edit.*f.floatField;
-        }
+        copyFields(*row, edit, known_);
     }
 }
 
@@ -382,14 +387,7 @@ void UnitLine::noteRead(const SettingCode& row)
 {
     if (!tracking_ || !carriedByFile(row))
         return;
-    const UnitRecord& unit = st_.current();
-    for (int i = 0; i < row.fieldCount(); ++i) {
-        const SettingField& f = row.fields[static_cast<size_t>(i)];
-        if (f.intField)
-            known_.*f.intField = unit.*f.intField;
-        else
-            known_.*f.floatField = unit.*f.floatField;
-    }
+    copyFields(row, st_.current(), known_);
 }
 
 Outcome UnitLine::saveSettings()
