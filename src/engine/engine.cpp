@@ -134,11 +134,16 @@ void Engine::dispatchReply(int32_t verdict)
     if (verdict == ReplyCompleted && q.queueState == QueueList && q.atCursor().commandId == IdSaveSettings)
         events_.settingsSaved();
     if (verdict == ReplyFailure && q.queueState != QueueIdle) {
-        CommandItem& it = q.atCursor();
+        // The item that failed is the one in flight, also while connecting
+        // (where the cursor runs ahead of it): it is the one sent again.
+        CommandItem& it = q.inFlight();
         if (it.retriesLeft > 0) {
             --it.retriesLeft;
             retrying_ = true;
+            const int cursor = q.cursor;
+            q.cursor = static_cast<int>(&it - q.items.data());
             sendCurrentItem();
+            q.cursor = cursor;
             retrying_ = false;
             return;
         }

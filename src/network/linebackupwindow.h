@@ -66,6 +66,7 @@ private:
     int done_ = 0;
     int succeeded_ = 0;
     int saved_ = 0; // restored units the unit confirmed saving
+    QString manifest_; // how dxu-cli said the manifest went: written, failed, unchanged; empty: not said
     bool cancelled_ = false;
     bool backup_ = true;
     QString folder_;

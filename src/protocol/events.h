@@ -65,6 +65,9 @@ public:
     virtual void laserDiode(bool /*on*/) {}
     // The address is not assigned on this line (ER,-82).
     virtual void addressNotAssigned() {}
+    // A reply came from an address other than the one asked; the command in
+    // flight failed for it.
+    virtual void replyFromOtherAddress(char /*address*/) {}
     // A status request to the unit of that record index was answered (its
     // status and laser are in its record), or went unanswered.
     virtual void unitStatus(int /*unitIndex*/, bool /*answered*/) {}
@@ -114,6 +117,7 @@ public:
     void beamPower(int v) override { each(&UnitEvents::beamPower, v); }
     void laserDiode(bool on) override { each(&UnitEvents::laserDiode, on); }
     void addressNotAssigned() override { each(&UnitEvents::addressNotAssigned); }
+    void replyFromOtherAddress(char address) override { each(&UnitEvents::replyFromOtherAddress, address); }
     void settingWriteSent(uint32_t id) override { each(&UnitEvents::settingWriteSent, id); }
     void unitStatus(int i, bool answered) override { each(&UnitEvents::unitStatus, i, answered); }
     void settingWritten(uint32_t id) override { each(&UnitEvents::settingWritten, id); }

@@ -154,7 +154,12 @@ void Protocol::sendWithBuilder()
 {
     const CommandItem& item = st_.queue.atCursor();
     const std::string_view code = boundedText(item.code, sizeof item.code);
-    const int mode = st_.current().measureMode;
+    // PF and PO go out for the mode their item names in its last word (the
+    // upload switches the unit to it first), else for the unit's mode.
+    const int32_t named = item.intArg(3);
+    const int mode = (item.commandId == IdPulseRate || item.commandId == IdPulses) && named >= 1 && named <= 4
+                         ? named
+                         : st_.current().measureMode;
     const UnitRecord& edit = st_.editRecord;
     switch (item.commandId) {
     case IdGo:

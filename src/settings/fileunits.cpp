@@ -1,6 +1,8 @@
 #include "settings/fileunits.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace dxu {
 namespace {
@@ -19,6 +21,11 @@ float rounded(double value, bool metres)
 }
 
 } // namespace
+
+bool isDistance(float UnitRecord::*field)
+{
+    return field && std::find(std::begin(kDistances), std::end(kDistances), field) != std::end(kDistances);
+}
 
 float distanceResolution(int32_t units) { return units == 1 ? 0.001f : 0.01f; }
 

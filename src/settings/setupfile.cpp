@@ -282,11 +282,13 @@ SetupImage readSetupFile(const QString& path)
     return parseSetupImage(bytes.data(), size, path);
 }
 
-QString writeSetupFile(const QString& path, const UnitRecord& record)
+QString writeSetupFile(const QString& path, const UnitRecord& record, Links links)
 {
     const R::Image image = record.toBytes();
-    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(image.data()),
-                                                       static_cast<qsizetype>(image.size())));
+    const QString error = replaceFile(path,
+                                      QByteArray(reinterpret_cast<const char*>(image.data()),
+                                                 static_cast<qsizetype>(image.size())),
+                                      links);
     return error.isEmpty() ? QString()
                            : QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), error);
 }
@@ -301,6 +303,9 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file)
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
 {
     bool any = false;
+    // A change of units converts the unit's distances: every distance is
+    // written after it, also one whose number stays the same.
+    const bool newUnits = unit.units != edit.units;
     // Rows are visited in table order, PF before TT: a trip timeout pulled in
     // with a new detection PRF compares equal when its own row comes.
     for (const SettingCode& row : settingCodes()) {
@@ -319,7 +324,7 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
         }
         for (int i = 0; i < row.fieldCount(); ++i) {
             const SettingField& f = row.fields[static_cast<size_t>(i)];
-            if (!differs(f, unit, edit))
+            if (!differs(f, unit, edit) && !(newUnits && isDistance(f.floatField)))
                 continue;
             copy(f, edit, unit);
             unit.*f.changed = 1;
@@ -336,12 +341,32 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
 
 std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file)
 {
+    // Lengths are compared as lengths: the unit's in the file's units.
+    const UnitRecord seen = convertedTo(unit, file.units);
     std::vector<const SettingField*> fields;
     forEachFileField([&](const SettingCode& row, const SettingField& f) {
         // What is written with the unit's decimals counts to the unit's resolution.
-        const bool resolved = f.floatField && row.decimals == DecimalsByUnits && unit.units == file.units;
-        if (resolved ? std::fabs(unit.*f.floatField - file.*f.floatField) > distanceResolution(unit.units) / 2 + 1e-6f
+        const bool resolved = f.floatField && row.decimals == DecimalsByUnits;
+        if (resolved ? std::fabs(seen.*f.floatField - file.*f.floatField) > distanceResolution(file.units) / 2 + 1e-6f
                      : differs(f, unit, file))
+            fields.push_back(&f);
+    });
+    return fields;
+}
+
+std::vector<const SettingField*> settingsToWrite(const UnitRecord& unit, const UnitRecord& file)
+{
+    UnitRecord flags = unit;
+    adoptSetupImage(flags, file);
+    std::vector<const SettingField*> fields;
+    const std::vector<const SettingField*> differing = differingSettings(unit, file);
+    forEachFileField([&](const SettingCode&, const SettingField& f) {
+        // Of fields that share a flag (dithering) those that differ.
+        const bool partnerDiffers = std::any_of(differing.begin(), differing.end(), [&f](const SettingField* d) {
+            return d->changed == f.changed && d != &f;
+        });
+        if (flags.*f.changed
+            && (std::find(differing.begin(), differing.end(), &f) != differing.end() || !partnerDiffers))
             fields.push_back(&f);
     });
     return fields;

@@ -90,6 +90,20 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     QFile manifest(cancelled + "/manifest.csv");
     ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     EXPECT_EQ(manifest.readAll().count('\n'), 2); // the header and a
+
+    // A folder that takes a's file but neither c's nor the manifest, as a
+    // full disk would: no backup, whatever was read.
+    const QString full = folder.filePath("full");
+    for (const char* taken : {"/c.dxu", "/manifest.csv"})
+        QDir().mkpath(full + taken);
+    files.answerNext(full);
+    run("BackupLine1");
+    const QStringList fullRun = results();
+    ASSERT_EQ(fullRun.size(), 4) << fullRun.join('\n').toStdString();
+    EXPECT_EQ(fullRun[0], "a: ok (a.dxu)");
+    EXPECT_TRUE(fullRun[2].startsWith("c: FAILED: Cannot save the setup file")) << fullRun[2].toStdString();
+    EXPECT_TRUE(fullRun[3].endsWith("The folder is not a usable backup.")) << fullRun[3].toStdString();
+    EXPECT_EQ(text("lblLineTask"), "The manifest was not written: " + full + " is not a usable backup; see the list.");
 }
 
 } // namespace

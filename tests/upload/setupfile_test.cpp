@@ -154,7 +154,8 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 
 // The Compare view lists each differing setting as the panel names it, with
 // the unit's and the file's values; its Upload sends them, once a unit is
-// connected.
+// connected. The pulse rate of the mode the unit leaves goes out while it is
+// still in that mode.
 TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 {
     connect();
@@ -162,19 +163,23 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     file.shortGate = 1.25f;
     file.measureMode = 2;
     file.binHits = 20;
+    file.prfAveraging = 1000;
     writeBytes(path("three.dxu"), imageOf(file));
     openFile(path("three.dxu"));
     ASSERT_TRUE(top().compareView()->isVisible());
     using Row = std::vector<QString>;
     EXPECT_EQ(compareRows(), (std::vector<Row>{{"Measurement Mode", "Averaging", "Binning"},
                                                {"Short Gate", "0.500 m", "1.250 m"},
+                                               {"PRF (Averaging, LastTarget)", "2000 Hz", "1000 Hz"},
                                                {"Bin Hits", "10", "20"}}));
     auto* upload = top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"));
     ASSERT_NE(upload, nullptr);
     upload->click();
     pump();
-    EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$SG,1.250", "$BH,20"}));
+    EXPECT_EQ(writes(takeLines()), (Lines{"$PF,1000", "$MM,2", "$SG,1.250", "$BH,20"}));
     EXPECT_EQ(unit().mode(), 2);
+    EXPECT_DOUBLE_EQ(unitValue("PF", 0), 1000);
+    EXPECT_DOUBLE_EQ(unitValue("PF", 1), 500);
 
     // Without a unit the differences are still listed, but Upload waits for
     // one; nothing can be saved from settings that are not the unit's.
