@@ -6,10 +6,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFont>
+#include <QLabel>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -200,6 +202,17 @@ TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
     EXPECT_FALSE(bold("cbCosineOn"));
 }
 
+// Contrast of two colours as the accessibility guidelines reckon it.
+double contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 {
     connect();
@@ -212,6 +225,9 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_TRUE(save->font().italic());
+    const QPalette look = save->palette();
+    EXPECT_GE(contrast(look.color(QPalette::Active, QPalette::ButtonText), look.color(QPalette::Active, QPalette::Button)),
+              4.5);
     EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
 
     // Leaving now asks first; No keeps the program running.
@@ -232,6 +248,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
     EXPECT_TRUE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
+    EXPECT_EQ(get<QLabel>("StatusBar1Panel1")->text(), " Settings saved in the unit");
 }
 
 // A save the unit refuses leaves the settings shown as not saved, to be
@@ -251,6 +268,23 @@ TEST_F(UploadWindow, ASaveTheUnitRefusesLeavesTheSettingsUnsaved)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
+    EXPECT_EQ(get<QLabel>("StatusBar1Panel1")->text(), " Settings not saved in the unit: it did not confirm");
+}
+
+// A value the unit refuses is said once, not again for each retry of its write.
+TEST_F(UploadWindow, ARefusedValueIsSaidOnce)
+{
+    dxusim::Options options = quick();
+    options.refuse = {"MP"}; // answered ER,49
+    attach(options);
+    click("pbConnect");
+    pump();
+    type("edMinIntensity", "11");
+    upload();
+    EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(),
+                            [](const ScriptedMessages::Shown& m) { return m.caption == "Incorrect Value"; }),
+              1);
+    EXPECT_EQ(link->unit(0).settings().get("MP"), 0);
 }
 
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
