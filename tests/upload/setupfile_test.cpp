@@ -149,13 +149,15 @@ TEST_F(SetupFileWindow, ASetupFileBelongsToTheUnitItHolds)
         dxusim::Options o = quick();
         o.network = c.change == NextOnTheLine;
         o.addresses = {'a', 'b'};
+        clearStore(); // the mode and the line of the row before
         attach(o);
         if (o.network) {
             click("MultiDrop1");
             for (char address : {'a', 'b'})
                 ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
         }
-        auto read = [this] { return idle() && top().state().current().settingsRead; };
+        // Read, and Save Setup offered for it (on the next tick).
+        auto read = [this] { return idle() && top().state().current().settingsRead && top().isEnabled("Save1"); };
         top().session().connectClicked();
         ASSERT_TRUE(runUntil(read));
         dialogs.answerNext(pump);

@@ -287,6 +287,47 @@ TEST_F(UploadWindow, ARefusedValueIsSaidOnce)
     EXPECT_EQ(link->unit(0).settings().get("MP"), 0);
 }
 
+// Upload is offered while the panel holds something the unit lacks, and not
+// after that has gone to the unit, also when it went while measuring.
+TEST_F(UploadWindow, UploadIsOfferedOnlyWhileSomethingIsPending)
+{
+    const struct {
+        const char* what;
+        bool measuring;
+        std::function<void(UploadWindow&)> act;
+        bool pending;
+    } cases[] = {
+        {"an edit", false, [](UploadWindow& w) { w.type("edMinIntensity", "11"); }, true},
+        {"an edit while measuring", true, [](UploadWindow& w) { w.type("edMinIntensity", "11"); }, true},
+        {"a mode change", false, [](UploadWindow& w) { w.choose("cmbMeasureMode", 2); }, false},
+        {"a mode change while measuring", true, [](UploadWindow& w) { w.choose("cmbMeasureMode", 2); }, false},
+        {"an upload while measuring", true,
+         [](UploadWindow& w) {
+             w.type("edMinIntensity", "11");
+             w.click("pbUpload");
+         },
+         false},
+        {"an upload of the pulses while measuring", true,
+         [](UploadWindow& w) {
+             w.type("edPulsesperMeasure", "40");
+             w.click("pbUpload");
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        if (c.measuring) {
+            click("pbContinuous");
+            pump();
+            ASSERT_EQ(text("pbContinuous"), "&Stop");
+        }
+        c.act(*this);
+        pump();
+        EXPECT_EQ(top().isEnabled("pbUpload"), c.pending);
+    }
+}
+
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)
 {
     connect();
