@@ -279,7 +279,9 @@ QRect PlotView::plotArea() const
     const int left = fm.horizontalAdvance(QStringLiteral("-00000.000")) + 10;
     const int top = fm.height() + 6;
     const int bottom = fm.height() * 2 + 8;
-    return QRect(left, top, std::max(10, width() - left - 12), std::max(10, height() - top - bottom));
+    // Room for half the label of a tick on the right edge.
+    const int right = std::max(12, fm.horizontalAdvance(QStringLiteral("00:00")) / 2 + 4);
+    return QRect(left, top, std::max(10, width() - left - right), std::max(10, height() - top - bottom));
 }
 
 PlotView::Axis PlotView::axis(Qt::Orientation orientation) const

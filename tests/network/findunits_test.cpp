@@ -5,7 +5,6 @@
 #include "network/findunits.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QSpinBox>
@@ -43,7 +42,7 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
 
     click("pbStartScan");
     EXPECT_TRUE(link->Connected());
-    EXPECT_EQ(get<QLabel>("lblScanLine")->text(), QStringLiteral("Scanning COM4 at 9600 bit/s"));
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scanning COM4 at 9600 bit/s"));
     ASSERT_TRUE(runUntil([this] { return !scanning(); }, 300000));
     auto* list = get<QListWidget>("lstUnits");
     QStringList shown;
@@ -63,13 +62,13 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     EXPECT_EQ(members[2], EmptySlot); // c holds two units
     EXPECT_EQ(members[10], 'k');
     EXPECT_EQ(top().state().networkCount, 1);
-    EXPECT_EQ(get<QLabel>("lblAdded")->text(), QStringLiteral("Added to the network: k."));
+    EXPECT_EQ(text("lblAdded"), QStringLiteral("Added to the network: k."));
     list->item(0)->setCheckState(Qt::Checked);
     click("pbAddToNetwork");
-    EXPECT_EQ(get<QLabel>("lblAdded")->text(),
+    EXPECT_EQ(text("lblAdded"),
               QStringLiteral("Added to the network: a. In the network already: k."));
     EXPECT_EQ(top().state().networkCount, 2);
-    EXPECT_EQ(get<QLabel>("lblScanLine")->text(), QStringLiteral("Scans COM4 at 9600 bit/s"));
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scans COM4 at 9600 bit/s"));
 
     // Cancel midway: the address in hand is finished, then the port closes.
     link->received.clear();

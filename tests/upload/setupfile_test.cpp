@@ -3,7 +3,6 @@
 // cannot be used refused with nothing changed; the merge rules; the report.
 #include "uploadwindow.h"
 
-#include "network/networkconfig.h"
 #include "protocol/settingcodes.h"
 #include "settings/compareview.h"
 #include "settings/setupfile.h"
@@ -146,16 +145,12 @@ TEST_F(SetupFileWindow, ASetupFileBelongsToTheUnitItHolds)
     const QString pump = path("pump7.dxu");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        dxusim::Options o = quick();
-        o.network = c.change == NextOnTheLine;
-        o.addresses = {'a', 'b'};
+        const bool line = c.change == NextOnTheLine;
         clearStore(); // the mode and the line of the row before
-        attach(o);
-        if (o.network) {
-            click("MultiDrop1");
-            for (char address : {'a', 'b'})
-                ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
-        }
+        if (line)
+            attachLine({'a', 'b'});
+        else
+            attach();
         // Read, and Save Setup offered for it (on the next tick).
         auto read = [this] { return idle() && top().state().current().settingsRead && top().isEnabled("Save1"); };
         top().session().connectClicked();
@@ -172,7 +167,7 @@ TEST_F(SetupFileWindow, ASetupFileBelongsToTheUnitItHolds)
                 top().state().unitTable[0].port232 = 1;
             top().session().connectClicked();
         }
-        ASSERT_TRUE(runUntil([&] { return read() && (!o.network || top().state().currentUnit == 2); }));
+        ASSERT_TRUE(runUntil([&] { return read() && (!line || top().state().currentUnit == 2); }));
         const bool another = c.change != SameUnitAgain;
         EXPECT_EQ(top().windowTitle(), another ? QStringLiteral("DXU Interface")
                                                : QStringLiteral("DXU Interface - pump7.dxu"));

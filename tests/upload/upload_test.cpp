@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFont>
-#include <QLabel>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -248,7 +247,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
     EXPECT_TRUE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
-    EXPECT_EQ(get<QLabel>("StatusBar1Panel1")->text(), " Settings saved in the unit");
+    EXPECT_EQ(text("StatusBar1Panel1"), " Settings saved in the unit");
 }
 
 // A save the unit refuses leaves the settings shown as not saved, to be
@@ -268,7 +267,7 @@ TEST_F(UploadWindow, ASaveTheUnitRefusesLeavesTheSettingsUnsaved)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
-    EXPECT_EQ(get<QLabel>("StatusBar1Panel1")->text(), " Settings not saved in the unit: it did not confirm");
+    EXPECT_EQ(text("StatusBar1Panel1"), " Settings not saved in the unit: it did not confirm");
 }
 
 // A value the unit refuses is said once, not again for each retry of its write.
