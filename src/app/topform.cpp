@@ -98,7 +98,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
     panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
     resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
-    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_, &state_);
     events_.add(*panelEvents_);
     events_.add(*resultPanel_);
     events_.add(*controlLooks_);
@@ -246,6 +246,7 @@ void TTopForm::showDisconnectedControls()
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
     showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    setStatusPanel(1, "");
     updateFileActions();
 }
 
@@ -258,6 +259,7 @@ void TTopForm::showConnectedControls()
     setVisible("edOffsetDistance", true);
 
     showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+    showFileTitle();
 }
 
 void TTopForm::showOfflineControls()
@@ -295,6 +297,14 @@ void TTopForm::updateFileActions()
     const bool offline = !state_.connected && offline_ && offline_->active();
     enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read || offline);
     setEnabled("Open1", state_.connected || !relay_.Connected());
+    showFileTitle();
+}
+
+void TTopForm::showFileTitle()
+{
+    // A setup edited offline names its file itself.
+    if (!offline_ || !offline_->active())
+        setupFiles_->showTitle();
 }
 
 // The device went away under an open port.
@@ -314,6 +324,16 @@ bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment)
     return session_->confirmUnsaved(moment);
 }
 
+// Exit, the close button and Ctrl+X all come here: the question is asked
+// once, and once answered Yes the program ends without asking again (the
+// application closes the window once more on its way out).
+bool TTopForm::confirmEnd()
+{
+    if (!ending_)
+        ending_ = unsavedChangesPrompt(UnsavedMoment::Exit);
+    return ending_;
+}
+
 void TTopForm::releaseForExit()
 {
     // Nothing is awaited any more: no time-out may report on a window that
@@ -326,7 +346,7 @@ void TTopForm::releaseForExit()
 
 void TTopForm::Exit1Click()
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit))
+    if (!confirmEnd())
         return;
     releaseForExit();
     setText("lblResult", "");
@@ -336,7 +356,7 @@ void TTopForm::Exit1Click()
 
 void TTopForm::closeEvent(QCloseEvent* event)
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit)) {
+    if (!confirmEnd()) {
         event->ignore();
         return;
     }

@@ -286,7 +286,7 @@ bool rateKnown(int rate)
 QString checkCombination(const Options& o)
 {
     if (o.command == Command::None)
-        return QStringLiteral("no command given (read, apply, measure, scan, backup, restore or serve)");
+        return QStringLiteral("no command given");
     if (o.port.isEmpty())
         return QStringLiteral("--port is required");
     if (o.command == Command::Apply && o.file.isEmpty())
@@ -458,6 +458,7 @@ Parsed parseArguments(const QStringList& args)
             error = QStringLiteral("unexpected argument '%1'").arg(a);
         }
     }
+    p.noCommand = error.isEmpty() && !o.help && o.command == Command::None;
     if (error.isEmpty() && !o.help)
         error = checkCombination(o);
     if (error.isEmpty() && !o.help)

@@ -45,6 +45,8 @@ struct DeviceError {
     std::string_view text; // the error's text, or "ER nn" when unknown
     bool known = false;
     char address = '\0';
+    // The same error again, to a retry of the same command: already told.
+    bool repeated = false;
 };
 
 class UnitEvents {
@@ -94,6 +96,8 @@ public:
     virtual void resultOverdue() {}
     // The last try of the item in flight went unanswered.
     virtual void itemUnanswered() {}
+    // A command found the port closed: nothing of it reached the unit.
+    virtual void portClosed() {}
     // The list in hand moved on (or ended): its progress may be shown.
     virtual void listProgress() {}
     // A list other than the connect list ended.
@@ -131,6 +135,7 @@ public:
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
     void itemUnanswered() override { each(&UnitEvents::itemUnanswered); }
+    void portClosed() override { each(&UnitEvents::portClosed); }
     void listProgress() override { each(&UnitEvents::listProgress); }
     void listEnded() override { each(&UnitEvents::listEnded); }
     void connectAnswered() override { each(&UnitEvents::connectAnswered); }

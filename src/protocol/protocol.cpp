@@ -81,6 +81,10 @@ void Protocol::transmit(TextBuilder& line, uint32_t stamp)
     }
     const auto length = static_cast<int32_t>(strnlen(line.c_str(), line.size()));
     st_.awaited.expect(line.c_str(), static_cast<std::size_t>(length));
+    if (!port_.Connected()) {
+        events_.portClosed();
+        return;
+    }
     port_.SendData(line.c_str(), length);
     hooks_.appendTerminal(std::string_view(line.c_str(), static_cast<std::size_t>(length)));
 }

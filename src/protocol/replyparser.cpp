@@ -344,8 +344,10 @@ ReplyResult Protocol::handleError(FieldReader& fields, bool answers)
     char* kept = reportedError_;
     if (answers)
         kept = q.inFlight().failureText;
-    std::memcpy(kept, text, sizeof text);
     DeviceError error;
+    // A retry of the command answered as its last try was.
+    error.repeated = answers && std::strncmp(kept, text, sizeof text) == 0;
+    std::memcpy(kept, text, sizeof text);
     error.code = number;
     error.text = kept;
     error.known = known;

@@ -224,16 +224,21 @@ QString implausible(const R& r)
     return why;
 }
 
+QString wrongSize(const QString& name, std::size_t size)
+{
+    return QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
+        .arg(shown(name))
+        .arg(size)
+        .arg(R::ImageSize);
+}
+
 } // namespace
 
 SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name)
 {
     SetupImage image;
     if (size != R::ImageSize) {
-        image.error = QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
-                          .arg(shown(name))
-                          .arg(size)
-                          .arg(R::ImageSize);
+        image.error = wrongSize(name, size);
         return image;
     }
     R::fromBytes(data, size, image.record);
@@ -279,6 +284,13 @@ SetupImage readSetupFile(const QString& path)
         size += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    // Of a longer file only one byte more than a record was read: the size
+    // said is the file's own.
+    if (size > R::ImageSize) {
+        SetupImage image;
+        image.error = wrongSize(path, std::max(size, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))));
+        return image;
+    }
     return parseSetupImage(bytes.data(), size, path);
 }
 
@@ -414,11 +426,33 @@ QString settingsReport(const UnitRecord& record, const ReportHead& head)
 
 SetupFiles::SetupFiles(DxuState& state, Ui& ui, Calls calls) : st_(state), ui_(ui), calls_(std::move(calls)) {}
 
+QString SetupFiles::unitShown() const
+{
+    if (!st_.connected)
+        return {};
+    const UnitRecord& pc = st_.unitTable[0];
+    const bool network = st_.networkMode() != 0;
+    QString unit = QStringLiteral("COM%1").arg((network ? pc.port485 : pc.port232) + 1);
+    if (network)
+        unit += QStringLiteral(" address %1").arg(QLatin1Char(st_.current().addressChar()));
+    return unit;
+}
+
 void SetupFiles::named(const QString& path)
 {
     fileName_ = path;
-    if (calls_.setTitle)
-        calls_.setTitle(QStringLiteral("DXU Interface - ") + QFileInfo(path).fileName());
+    owner_ = unitShown();
+    showTitle();
+}
+
+void SetupFiles::showTitle()
+{
+    if (!calls_.setTitle)
+        return;
+    const QString unit = unitShown();
+    const bool belongs = !fileName_.isEmpty() && !unit.isEmpty() && unit == owner_;
+    calls_.setTitle(belongs ? QStringLiteral("DXU Interface - ") + QFileInfo(fileName_).fileName()
+                            : QStringLiteral("DXU Interface"));
 }
 
 void SetupFiles::open()
@@ -464,11 +498,13 @@ bool SetupFiles::settingsRead() const
     return false;
 }
 
-void SetupFiles::saveAs()
+void SetupFiles::saveAs() { saveAs(QString()); }
+
+void SetupFiles::saveAs(const QString& proposed)
 {
     if (!settingsRead())
         return;
-    const QString path = calls_.chooseSave ? calls_.chooseSave() : QString();
+    const QString path = chooseSavePath(proposed);
     if (path.isEmpty())
         return;
     QString error = writeSetupFile(path, st_.current());
@@ -485,6 +521,11 @@ void SetupFiles::save()
         return;
     if (fileName_.isEmpty()) {
         saveAs();
+        return;
+    }
+    // The file holds another unit's settings: never overwritten unasked.
+    if (owner_ != unitShown()) {
+        saveAs(fileName_);
         return;
     }
     QString error;

@@ -585,6 +585,23 @@ TEST_F(CliTest, ApplyDryRunWritesNothing)
     EXPECT_EQ(sims.back()->received(), read);
 }
 
+// Without a command the tool lists its commands as --help does, and ends
+// as for any bad arguments: nothing was done.
+TEST_F(CliTest, WithoutACommandListsEveryCommand)
+{
+    const CliRun help = cli({"--help"});
+    ASSERT_EQ(help.status, 0);
+    ASSERT_TRUE(help.out.contains("Commands:"));
+    for (const QStringList& args : {QStringList{}, QStringList{"--port", "COM 1"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, help.out);
+        ASSERT_EQ(r.err.size(), 1);
+        EXPECT_EQ(r.err[0], "dxu-cli: no command given");
+    }
+}
+
 TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
 {
     QFile broken(dir.filePath("broken.dxu"));
