@@ -129,6 +129,9 @@ private:
     // Save Setup, Save Setup As and Settings Report only once the unit on
     // screen has been read: never a file of settings nobody read.
     void updateFileActions();
+    // While no unit is connected, the status bar's help panel says which
+    // port, device, rate and mode Connect opens.
+    void showConnectTarget();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();

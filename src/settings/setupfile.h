@@ -86,7 +86,7 @@ public:
     void open();   // "&Open Setup..."
     void save();   // "&Save Setup"
     void saveAs(); // "Save Setup &As..."
-    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
+    // "Settings &Report..." and "Export Setup as Te&xt..." of the unit read;
     // offline, of the setup file being edited as it is saved (file, path).
     void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
     void exportText(const UnitRecord* file = nullptr);

@@ -7,6 +7,7 @@
 #include "common/simlink.h"
 #include "common/testsupport.h"
 #include "engine/session.h"
+#include "network/networkconfig.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -41,6 +42,18 @@ protected:
         top().setCommPort(link.get());
         top().setPortCheck([](int) { return true; });
         link->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
+    }
+    // The same over an RS-485 line of units at these addresses, chosen in the
+    // window and all members of its network.
+    void attachNetwork(const std::vector<char>& addresses, dxusim::Options options = quick(),
+                       const SimLink::Values& saved = {})
+    {
+        options.network = true;
+        options.addresses = addresses;
+        attach(std::move(options), saved);
+        click("MultiDrop1");
+        for (char address : addresses)
+            ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
     }
     static dxusim::Options quick()
     {

@@ -97,13 +97,7 @@ TEST_F(Conversation, SettingsReadShowsItsProgressUntilItEnds)
 // that none streams onto the shared line.
 TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffAtItsConnect)
 {
-    dxusim::Options network;
-    network.network = true;
-    network.addresses = {'a', 'b'};
-    attach(network, {{"CO", {1}}});
-    click("MultiDrop1");
-    for (char address : {'a', 'b'})
-        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    attachNetwork({'a', 'b'}, {}, {{"CO", {1}}});
 
     top().session().connectClicked();
     ASSERT_TRUE(runUntil([&] { return readDone(); }));
@@ -125,13 +119,8 @@ TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffA
 TEST_F(Conversation, ASilentUnitIsNotShownWithAnotherUnitsSettings)
 {
     dxusim::Options network;
-    network.network = true;
-    network.addresses = {'a', 'b'};
     network.silent = {'b'};
-    attach(network);
-    click("MultiDrop1");
-    for (char address : {'a', 'b'})
-        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    attachNetwork({'a', 'b'}, network);
     top().session().connectClicked();
     ASSERT_TRUE(runUntil([&] { return readDone(); }));
 
