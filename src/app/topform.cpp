@@ -268,7 +268,7 @@ void TTopForm::showConnectedControls()
 
 void TTopForm::showConnectTarget()
 {
-    statusBar_->setPanel(1, state_.connected ? QString() : QStringLiteral("Connect opens ") + connectTarget(state_));
+    statusBar_->setPanel(1, state_.connected ? QString() : QStringLiteral("Connect: ") + connectTarget(state_));
 }
 
 void TTopForm::showOfflineControls()

@@ -30,7 +30,7 @@ QString portText(const LinkInUse& link)
 QString connectTarget(const DxuState& st)
 {
     const LinkInUse link = linkInUse(st);
-    return portText(link) + (link.network ? QStringLiteral(", RS-485 Network") : QStringLiteral(", RS-232"));
+    return portText(link) + (link.network ? QStringLiteral(", RS-485") : QStringLiteral(", RS-232"));
 }
 
 QString connectFailureDetails(const DxuState& st, TriedUnits tried)

@@ -7,7 +7,7 @@
 namespace dxu {
 
 // The port with its device, the rate and the mode that Connect opens now:
-// "COM1 (/dev/ttyS0) at 115200 bit/s, RS-232" or "..., RS-485 Network".
+// "COM1 (/dev/ttyS0) at 115200 bit/s, RS-232" or "..., RS-485".
 QString connectTarget(const DxuState& st);
 
 // Which units the failed connect tried.

@@ -47,7 +47,8 @@ private:
 // dialog: true when event was that key and window was closed.
 bool closeOnEscape(QWidget* window, const QKeyEvent* event);
 
-// A dialog placed by the rule above when it is first shown.
+// A dialog placed by the rule above when it is first shown (resizable: see
+// FormPlacement).
 class PlacedDialog : public QDialog {
 public:
     PlacedDialog(QSize design, QWidget* parent, bool resizable = false)

@@ -12,7 +12,6 @@
 #include "network/linebackup.h"
 #include "network/linebackupwindow.h"
 #include "network/lineoverview.h"
-#include "ports/commsetup.h"
 #include "services/store.h"
 #include "settings/compareview.h"
 
@@ -37,19 +36,6 @@
 namespace dxu::test {
 namespace {
 
-// The letter Alt takes for a caption ("Sa&ve Settings": v); none without one.
-QChar mnemonicOf(const QString& caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != QLatin1Char('&'))
-            continue;
-        if (caption[i + 1] != QLatin1Char('&'))
-            return caption[i + 1].toLower();
-        ++i;
-    }
-    return {};
-}
-
 // Captions of the window's description that share a letter with another
 // described caption: they stay as described.
 const QStringList kDescribedAlike = {"&Set", "Single &Measurement", "&More >>", "&More>>", "<<&Less",
@@ -59,10 +45,10 @@ const QStringList kDescribedAlike = {"&Set", "Single &Measurement", "&More >>", 
 // the group is one of the described ones.
 QStringList clashes(const QStringList& captions)
 {
-    std::map<char16_t, QStringList> byLetter;
+    std::map<QString, QStringList> byLetter;
     for (const QString& c : captions)
-        if (const QChar letter = mnemonicOf(c); !letter.isNull())
-            byLetter[letter.unicode()] << c;
+        if (const QKeySequence alt = QKeySequence::mnemonic(c); !alt.isEmpty())
+            byLetter[alt.toString()] << c;
     QStringList out;
     for (const auto& [letter, same] : byLetter) {
         const bool described =
@@ -145,11 +131,14 @@ std::string nameOf(const QWidget* w)
 
 class Driving : public SimWindowTest {
 protected:
+    // The window of type W, once the menu item has opened it.
     template <typename W>
-    W* made()
+    W* opened(const char* item = nullptr)
     {
+        if (item)
+            click(item);
         auto* w = top().findChild<W*>();
-        EXPECT_NE(w, nullptr);
+        EXPECT_NE(w, nullptr) << item;
         return w;
     }
 };
@@ -162,45 +151,17 @@ TEST_F(Driving, EveryAltLetterOfAWindowReachesOneControl)
         const char* what;
         std::function<QWidget*()> show; // brings the look about, returns its window
     } looks[] = {
-        {"main window, RS-232, disconnected", [&]() -> QWidget* { return &top(); }},
-        {"main window, RS-232, connected",
-         [&]() -> QWidget* {
-             connect();
-             return &top();
-         }},
-        {"main window, RS-232, more averaging parameters",
-         [&]() -> QWidget* {
-             click("pbMore");
-             return &top();
-         }},
-        {"trend",
-         [&]() -> QWidget* {
-             click("Trend1");
-             return made<TfrmTrend>();
-         }},
-        {"history",
-         [&]() -> QWidget* {
-             click("History1");
-             return made<TfrmHistory>();
-         }},
-        {"line overview",
-         [&]() -> QWidget* {
-             click("LineOverview1");
-             return made<TfrmLineOverview>();
-         }},
-        {"line backup", [&]() -> QWidget* { return made<TfrmLineBackup>(); }},
-        {"compare", [&]() -> QWidget* { return made<TfrmCompare>(); }},
-        {"commissioning report details", [&]() -> QWidget* { return reportDetails.get(); }},
-        {"main window, RS-485, disconnected",
-         [&]() -> QWidget* {
-             attachNetwork({'a', 'b'});
-             return &top();
-         }},
-        {"main window, RS-485, connected",
-         [&]() -> QWidget* {
-             connect();
-             return &top();
-         }},
+        {"main window, RS-232, disconnected", [&] { return &top(); }},
+        {"main window, RS-232, connected", [&] { connect(); return &top(); }},
+        {"main window, RS-232, more averaging parameters", [&] { click("pbMore"); return &top(); }},
+        {"trend", [&] { return opened<TfrmTrend>("Trend1"); }},
+        {"history", [&] { return opened<TfrmHistory>("History1"); }},
+        {"line overview", [&] { return opened<TfrmLineOverview>("LineOverview1"); }},
+        {"line backup", [&] { return opened<TfrmLineBackup>(); }},
+        {"compare", [&] { return opened<TfrmCompare>(); }},
+        {"commissioning report details", [&] { return reportDetails.get(); }},
+        {"main window, RS-485, disconnected", [&] { attachNetwork({'a', 'b'}); return &top(); }},
+        {"main window, RS-485, connected", [&] { connect(); return &top(); }},
     };
     for (const auto& look : looks) {
         QWidget* window = look.show();
@@ -275,36 +236,12 @@ TEST_F(Driving, EscClosesEveryToolWindow)
         const char* what;
         std::function<QWidget*()> open;
     } windows[] = {
-        {"trend",
-         [&]() -> QWidget* {
-             click("Trend1");
-             return made<TfrmTrend>();
-         }},
-        {"history",
-         [&]() -> QWidget* {
-             click("History1");
-             return made<TfrmHistory>();
-         }},
-        {"line overview",
-         [&]() -> QWidget* {
-             click("LineOverview1");
-             return made<TfrmLineOverview>();
-         }},
-        {"terminal",
-         [&]() -> QWidget* {
-             click("Terminal1");
-             return w.terminal;
-         }},
-        {"error list",
-         [&]() -> QWidget* {
-             top().hooks().showErrorWindow();
-             return w.errors;
-         }},
-        {"capture viewer",
-         [&]() -> QWidget* {
-             w.viewCapture->showFile(capture);
-             return w.viewCapture;
-         }},
+        {"trend", [&] { return opened<TfrmTrend>("Trend1"); }},
+        {"history", [&] { return opened<TfrmHistory>("History1"); }},
+        {"line overview", [&] { return opened<TfrmLineOverview>("LineOverview1"); }},
+        {"terminal", [&] { click("Terminal1"); return w.terminal; }},
+        {"error list", [&] { top().hooks().showErrorWindow(); return w.errors; }},
+        {"capture viewer", [&] { w.viewCapture->showFile(capture); return w.viewCapture; }},
     };
     for (const auto& window : windows) {
         QWidget* shown = window.open();
@@ -333,13 +270,13 @@ TEST_F(Driving, StatusBarSaysWhatConnectOpens)
         std::function<void()> act;
         const char* panel;
     } steps[] = {
-        {"start", [] {}, "Connect opens COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
+        {"start", [] {}, "Connect: COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
         {"RS-485 chosen", [&] { click("MultiDrop1"); },
-         "Connect opens COM5 (/dev/ttyUSB5) at 115200 bit/s, RS-485 Network"},
-        {"RS-232 chosen", [&] { click("Single1"); }, "Connect opens COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
+         "Connect: COM5 (/dev/ttyUSB5) at 115200 bit/s, RS-485"},
+        {"RS-232 chosen", [&] { click("Single1"); }, "Connect: COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
         {"connected", [&] { connect(); }, ""},
         {"disconnected", [&] { top().session().connectClicked(); },
-         "Connect opens COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
+         "Connect: COM3 (/dev/ttyUSB3) at 9600 bit/s, RS-232"},
         {"another port set in Comm Port Setup",
          [&] {
              QTimer::singleShot(0, [this] {
@@ -350,13 +287,13 @@ TEST_F(Driving, StatusBarSaysWhatConnectOpens)
              });
              click("CommPortSetup1");
          },
-         "Connect opens COM4 (/dev/ttyUSB4) at 9600 bit/s, RS-232"},
+         "Connect: COM4 (/dev/ttyUSB4) at 9600 bit/s, RS-232"},
         {"a long device name",
          [&] {
              Store::setPortPath(4, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KQ3XW-if00-port0"));
              click("Single1");
          },
-         "Connect opens COM4 (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KQ3XW-if00-port0) at 9600 bit/s, RS-232"},
+         "Connect: COM4 (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KQ3XW-if00-port0) at 9600 bit/s, RS-232"},
     };
     auto* panel = get<QLabel>("StatusBar1Panel1");
     for (const auto& step : steps) {
@@ -395,16 +332,8 @@ TEST_F(Driving, HistoryAndReportDetailsShowTheirColumnsAndTitleWhole)
         const char* what;
         std::function<QWidget*()> open;
     } windows[] = {
-        {"history",
-         [&]() -> QWidget* {
-             click("History1");
-             return made<TfrmHistory>();
-         }},
-        {"commissioning report details",
-         [&]() -> QWidget* {
-             details->show();
-             return details.get();
-         }},
+        {"history", [&] { return opened<TfrmHistory>("History1"); }},
+        {"commissioning report details", [&] { details->show(); return details.get(); }},
     };
     for (const auto& window : windows) {
         QWidget* w = window.open();

@@ -308,7 +308,7 @@ TEST_F(MainWindowTest, StatusBarPanelsAndFileDialogs)
     auto* bar = form().findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
     ASSERT_NE(bar, nullptr);
     const int widths[] = {45, 370, 60, 195, 70, 50};
-    // Panel 1 says what Connect opens (keyboard_test.cpp).
+    // Panel 1 says what Connect opens (driving_test.cpp).
     const char* texts[] = {"Help:", nullptr, "Status:", "", "Capture:", " Off"};
     for (int i = 0; i < 6; ++i) {
         const QByteArray name = QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1();
