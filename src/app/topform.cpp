@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "display/resultdisplay.h"
+#include "engine/connectdetails.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/linebackupwindow.h"
@@ -137,9 +138,12 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     wireFeatures(modules(), windows_, this);
     lineOverview_ = std::make_unique<LineOverview>(state_, *session_, events_, this);
     onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
-    lineBackup_ = new TfrmLineBackup(state_, this);
+    lineBackup_ = new TfrmLineBackup(state_, asker_, this);
     onClick("BackupLine1", [this] { lineBackup_->BackupLine1Click(); });
     onClick("RestoreLine1", [this] { lineBackup_->RestoreLine1Click(); });
+    // What Connect opens follows the mode and the port setup.
+    for (const char* item : {"Single1", "MultiDrop1", "CommPortSetup1"})
+        onClick(item, [this] { showConnectTarget(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
     setPortNoteSink([](const QString& text) {
@@ -248,6 +252,7 @@ void TTopForm::showDisconnectedControls()
     showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
     setStatusPanel(1, "");
     updateFileActions();
+    showConnectTarget();
 }
 
 void TTopForm::showConnectedControls()
@@ -260,6 +265,12 @@ void TTopForm::showConnectedControls()
 
     showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
     showFileTitle();
+    showConnectTarget();
+}
+
+void TTopForm::showConnectTarget()
+{
+    statusBar_->setPanel(1, state_.connected ? QString() : QStringLiteral("Connect: ") + connectTarget(state_));
 }
 
 void TTopForm::showOfflineControls()

@@ -131,6 +131,9 @@ private:
     void updateFileActions();
     // The setup file in the title while it belongs to the unit on screen.
     void showFileTitle();
+    // While no unit is connected, the status bar's help panel says which
+    // port, device, rate and mode Connect opens.
+    void showConnectTarget();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();

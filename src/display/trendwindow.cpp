@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -24,6 +25,12 @@ constexpr const char* StatNames[] = {"Results", "Minimum", "Maximum", "Mean", "S
 constexpr int RefreshMs = 200;
 
 } // namespace
+
+void TfrmTrend::keyPressEvent(QKeyEvent* event)
+{
+    if (!closeOnEscape(this, event))
+        QWidget::keyPressEvent(event);
+}
 
 void TfrmTrend::showEvent(QShowEvent* event)
 {

@@ -33,28 +33,20 @@ QString cliPath()
     return QStandardPaths::findExecutable(QStringLiteral("dxu-cli"));
 }
 
-QFileDialog* folderDialog(QWidget* parent, const char* name, const QString& title)
-{
-    auto* d = new QFileDialog(parent, title, QDir::currentPath());
-    d->setObjectName(QLatin1String(name));
-    d->setFileMode(QFileDialog::Directory);
-    d->setOption(QFileDialog::ShowDirsOnly, true);
-    d->setAcceptMode(QFileDialog::AcceptOpen);
-    return d;
-}
-
 } // namespace
 
 void TfrmLineBackup::setCliPath(const QString& path) { g_cliPath = path; }
 
-TfrmLineBackup::TfrmLineBackup(const DxuState& state, QWidget* parent)
-    : PlacedDialog(QSize(460, 300), parent), st_(state)
+TfrmLineBackup::TfrmLineBackup(const DxuState& state, Asker& asker, QWidget* parent)
+    : PlacedDialog(QSize(460, 300), parent), st_(state), asker_(asker)
 {
     setObjectName(QStringLiteral("frmLineBackup"));
     setWindowTitle(QStringLiteral("Back Up Line"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    backupFolder_ = folderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"));
-    restoreFolder_ = folderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"));
+    // A backup may go to a new folder; a restore comes from a backup.
+    backupFolder_ = makeFolderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"), true);
+    restoreFolder_ =
+        makeFolderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"), false);
 
     lblLineTask_ = new QLabel(this);
     lblLineTask_->setObjectName(QStringLiteral("lblLineTask"));
@@ -144,6 +136,13 @@ void TfrmLineBackup::RestoreLine1Click()
         showMessage(QStringLiteral("Error"), manifest.error);
         return;
     }
+    // The units' settings are overwritten: only once the user agrees.
+    Asking asking{Question::RestoreLine};
+    for (const ManifestRow& row : manifest.rows)
+        asking.units += QLatin1Char(row.address);
+    asking.file = QDir::toNativeSeparators(folder);
+    if (!asker_.ask(asking))
+        return;
     backup_ = false;
     folder_ = folder;
     start(QStringLiteral("Restore Line"), QStringList{QStringLiteral("restore"), QStringLiteral("--dir"), folder} + lineArguments(),

@@ -5,6 +5,7 @@
 // read-backs, checks and saves as "dxu-cli apply"), run on the line while
 // the window is disconnected; the window shows each unit's result as it
 // comes, the progress, and Cancel.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 #include "services/formplacement.h"
 
@@ -23,7 +24,8 @@ namespace dxu {
 class TfrmLineBackup : public PlacedDialog {
     Q_OBJECT
 public:
-    TfrmLineBackup(const DxuState& state, QWidget* parent = nullptr);
+    // asker: whether the units may be overwritten by a restore.
+    TfrmLineBackup(const DxuState& state, Asker& asker, QWidget* parent = nullptr);
     ~TfrmLineBackup() override;
 
     // The line must be the program's alone: RS-485, units in the list, not
@@ -51,6 +53,7 @@ private:
     QStringList lineArguments() const;
 
     const DxuState& st_;
+    Asker& asker_;
     QFileDialog* backupFolder_ = nullptr;
     QFileDialog* restoreFolder_ = nullptr;
     QLabel* lblLineTask_ = nullptr;

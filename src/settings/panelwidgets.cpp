@@ -273,6 +273,9 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     columns->addWidget(leftColumn, 1);
     columns->addWidget(rightColumn, 0);
 
+    // Tab follows the order the controls are made in: the panels left column
+    // first, each column top to bottom, and in a panel line by line.
+
     // --- BASIC SETUP ---------------------------------------------------------
     {
         Panel p = panel(leftColumn, "pnlBasicSetup", QStringLiteral("BASIC SETUP"));
@@ -291,6 +294,13 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         auto* offset = group(b, "grpOffsetDistance", QStringLiteral("Offset Distance"),
                              QBoxLayout::LeftToRight,
                              {edit(b, "edOffsetDistance"), label(b, "lblODUnits", QStringLiteral("F"))});
+        auto* flags = new QWidget(b);
+        auto* fl = new QVBoxLayout(flags);
+        fl->setContentsMargins(4, 4, 0, 0);
+        fl->setSpacing(4);
+        fl->addWidget(check(flags, "cbTarget", QStringLiteral("Cooperative Target")));
+        fl->addWidget(check(flags, "cbTermination", QStringLiteral("RS485 Termination")));
+        fl->addStretch();
         auto* power = group(b, "grpLaserPowerLevel", QStringLiteral("Laser Power Level"),
                             QBoxLayout::LeftToRight,
                             {radio(b, "rbHigh", QStringLiteral("High")),
@@ -302,13 +312,6 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
                                  edit(b, "edMinIntensity", 52),
                                  label(b, "lblMaxIntensity", QStringLiteral("Max")),
                                  edit(b, "edMaxIntensity", 52)});
-        auto* flags = new QWidget(b);
-        auto* fl = new QVBoxLayout(flags);
-        fl->setContentsMargins(4, 4, 0, 0);
-        fl->setSpacing(4);
-        fl->addWidget(check(flags, "cbTarget", QStringLiteral("Cooperative Target")));
-        fl->addWidget(check(flags, "cbTermination", QStringLiteral("RS485 Termination")));
-        fl->addStretch();
 
         p.grid->addWidget(units, 0, 0);
         p.grid->addWidget(shortGate, 0, 1);
@@ -507,10 +510,10 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     Panel averaging = panel(central, "pnlAveraging", QStringLiteral("AVERAGING PARAMETERS"));
     {
         QWidget* b = averaging.body;
+        averaging.grid->addWidget(check(b, "cbDither", QStringLiteral("Dithering")), 0, 0);
         auto* steps = combo(b, "cmbDitherSteps",
                             {QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"),
                              QStringLiteral("8"), QStringLiteral("16")});
-        averaging.grid->addWidget(check(b, "cbDither", QStringLiteral("Dithering")), 0, 0);
         averaging.grid->addWidget(label(b, "lblDitherSteps", QStringLiteral("Dither Steps")), 0, 1,
                                   Qt::AlignRight);
         averaging.grid->addWidget(steps, 0, 2);
@@ -525,11 +528,6 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     Panel binning = panel(central, "pnlBinning", QStringLiteral("BINNING PARAMETERS"));
     {
         QWidget* b = binning.body;
-        auto* size = combo(b, "cmbBinSize",
-                           {QStringLiteral("    2.5      (13)"), QStringLiteral("    5.1      (26)"),
-                            QStringLiteral("  10.2      (52)"), QStringLiteral("  20.4    (104)"),
-                            QStringLiteral("  40.8   (213)"), QStringLiteral("  81.6    (416)"),
-                            QStringLiteral("163.2    (832)"), QStringLiteral("325.1  (1664)")});
         binning.grid->addWidget(label(b, "lblTargetSelector", QStringLiteral("Target")), 0, 0);
         binning.grid->addWidget(combo(b, "cmbTargetSelector",
                                       {QStringLiteral("First"), QStringLiteral("Last"), QStringLiteral("Most"),
@@ -537,6 +535,11 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
                                 0, 1);
         binning.grid->addWidget(label(b, "lblBinHits", QStringLiteral("Bin Hits")), 0, 2, Qt::AlignRight);
         binning.grid->addWidget(edit(b, "edBinHits", 48), 0, 3);
+        auto* size = combo(b, "cmbBinSize",
+                           {QStringLiteral("    2.5      (13)"), QStringLiteral("    5.1      (26)"),
+                            QStringLiteral("  10.2      (52)"), QStringLiteral("  20.4    (104)"),
+                            QStringLiteral("  40.8   (213)"), QStringLiteral("  81.6    (416)"),
+                            QStringLiteral("163.2    (832)"), QStringLiteral("325.1  (1664)")});
         binning.grid->addWidget(label(b, "lblBinSize", QStringLiteral("Bin Size (Range)")), 1, 0);
         binning.grid->addWidget(row(b, {size, label(b, "lblBinUnits", QStringLiteral("cm (M)"))}), 1, 1, 1, 3);
         finishGrid(binning.grid);

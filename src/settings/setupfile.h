@@ -99,7 +99,7 @@ public:
     // The window title: the setup file's name while it belongs to the unit
     // on screen, else the program's name alone.
     void showTitle();
-    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
+    // "Settings &Report..." and "Export Setup as Te&xt..." of the unit read;
     // offline, of the setup file being edited as it is saved (file, path).
     void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
     void exportText(const UnitRecord* file = nullptr);

@@ -73,7 +73,9 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     run("RestoreLine1");
     EXPECT_EQ(results(), QStringList({"a: ok (1 setting changed, saved)", "c: ok (1 setting changed, saved)"}));
     EXPECT_EQ(text("lblLineTask"), "All 2 units restored and saved.");
-    EXPECT_TRUE(messages.shown.empty());
+    // Asked first, naming the units and the folder; answered Yes.
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Restore units a, c from " + backup + "?\nTheir settings are overwritten and saved.");
 
     // Cancel while the silent unit is being waited for: it is interrupted,
     // the unit before it stays backed up, the one after is not tried.
