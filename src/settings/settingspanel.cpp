@@ -26,9 +26,6 @@ constexpr std::array<const char*, 8> kUnitLetterLabels = {
     "lblShortUnits", "lblLongUnits",          "lblODUnits",         "lblALUnits",
     "lblAHUnits",    "lblDetectionModeUnits", "lblErrorRangeUnits", "lblWindowWidthUnits"};
 
-// Dither steps by item of cmbDitherSteps (item 0 is the blank one).
-constexpr std::array<int32_t, 6> kDitherSteps = {0, 1, 2, 4, 8, 16};
-
 std::string commaText(const QString& text, bool decimalComma)
 {
     std::string out = text.toStdString();
@@ -481,9 +478,11 @@ void SettingsPanel::showDitherLabels()
                                          : "Must be greater than or equal to Minimum Good Pulses");
     ui_.setHint("edPulsesRequired", on ? "Multiples of 32.\nMust be smaller than Pulses/Measure"
                                        : "Must be smaller than Pulses/Measure");
+    // The items of cmbDitherSteps are the choices of the steps, the first blank.
+    const std::span<const Choice> steps = findSetting("DD")->fields[0].choices;
     int item = 0;
-    for (size_t i = 1; i < kDitherSteps.size(); ++i)
-        if (kDitherSteps[i] == r.ditherSteps)
+    for (size_t i = 1; i < steps.size(); ++i)
+        if (steps[i].value == r.ditherSteps)
             item = static_cast<int>(i);
     ui_.setItemIndex("cmbDitherSteps", item);
 }

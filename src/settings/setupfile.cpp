@@ -424,7 +424,7 @@ QByteArray SetupFiles::reportBytes() const
 
 SettingText describeSetting(const SettingField& field, const UnitRecord& record)
 {
-    return {field.offset, settingName(field), valueText(field, record, false), unitOfMeasure(field, record)};
+    return {field.offset, settingName(field), valueText(field, record, false), unitOfMeasure(field, record), &field};
 }
 
 std::vector<SettingText> describeSettings(const UnitRecord& record)

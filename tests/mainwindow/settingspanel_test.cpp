@@ -181,7 +181,8 @@ TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
     }
     for (const SettingCode& row : settingCodes())
         for (int i = 0; i < row.fieldCount(); ++i) {
-            const FieldBinding& f = bindingOf(row.fields[static_cast<size_t>(i)]);
+            const SettingField& field = row.fields[static_cast<size_t>(i)];
+            const FieldBinding& f = bindingOf(field);
             const std::string_view code = row.code;
             if (!f.plain() || code == "AL" || code == "AH" || code == "AF" || code == "AT" || code == "CL")
                 continue;
@@ -198,11 +199,13 @@ TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
                     EXPECT_NE(qobject_cast<QRadioButton*>(o), nullptr);
                     break;
                 case Look::Choice:
-                    EXPECT_NE(qobject_cast<QComboBox*>(o), nullptr);
+                    ASSERT_NE(qobject_cast<QComboBox*>(o), nullptr);
+                    EXPECT_EQ(qobject_cast<QComboBox*>(o)->count(), static_cast<int>(field.choices.size()))
+                        << "an item for each value of the setting";
                     break;
                 default:
                     EXPECT_NE(qobject_cast<QLineEdit*>(o), nullptr);
-                    EXPECT_NE(f.caption, nullptr) << "a refused value is named by its caption";
+                    EXPECT_NE(field.caption, nullptr) << "a refused value is named by its caption";
                 }
             }
         }
