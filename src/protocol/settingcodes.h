@@ -2,8 +2,7 @@
 // Everything the program knows about each setting that is not a widget, one
 // row per setting code: its command id, the record field(s) a reply fills
 // with their changed flags and image offsets, how the reply is read, how a
-// write is formatted, the show functions that present it, the limits the
-// unit has, and for each field what people call it: the name the setup
+// write is formatted, the limits the unit has, and for each field what people call it: the name the setup
 // files, the reports and the Compare view give it, the caption the window
 // names it by, its units word, the values it can take with their words and
 // captions, its key and panel in the text form and the value an empty box
@@ -11,12 +10,11 @@
 // image, the setup files' names, the text form, the conversions of lengths
 // and the reports all come from this table.
 //
-// Rows are in the order in which showSettings presents them. readOrder and
+// Rows are in the order in which the panel shows them all. readOrder and
 // uploadOrder give each row's place in the settings read and in the upload
 // (0: not part of it).
 #include "protocol/commandids.h"
 #include "protocol/commandqueue.h"
-#include "protocol/settingsview.h"
 #include "protocol/unitrecord.h"
 
 #include <array>
@@ -106,8 +104,6 @@ struct SettingField {
 // Decimals of a floating-point write: three in metres, two in feet.
 inline constexpr int8_t DecimalsByUnits = -1;
 
-using ShowFunction = void (SettingsView::*)();
-
 struct SettingCode {
     const char* code;
     uint32_t commandId;
@@ -115,7 +111,6 @@ struct SettingCode {
     std::array<SettingField, 3> fields;
     int32_t argType;  // ArgInt or ArgFloat: how its write is sent
     int8_t decimals;  // 0 for integers, DecimalsByUnits for distances
-    std::array<ShowFunction, 2> show;
     bool showsRate;   // the measurement rate follows this setting (PF, PO)
     uint8_t readOrder;
     uint8_t uploadOrder;

@@ -1,5 +1,6 @@
 #include "settings/panelbinding.h"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -98,6 +99,12 @@ const std::vector<const FieldBinding*>& bindingsByField()
 } // namespace
 
 std::span<const PanelRow> panelRows() { return kPanel; }
+
+bool onPanel(const SettingCode& row)
+{
+    return std::any_of(std::begin(kPanel), std::end(kPanel),
+                       [&](const PanelRow& p) { return std::string_view(p.code) == row.code; });
+}
 
 const FieldBinding& bindingOf(const SettingField& field)
 {

@@ -51,6 +51,8 @@ struct PanelRow {
 
 // Every bound row.
 std::span<const PanelRow> panelRows();
+// Whether the panel shows a row of the setting-code table.
+bool onPanel(const SettingCode& row);
 // The binding of a field of the setting-code table (look None for a field
 // the panel does not show).
 const FieldBinding& bindingOf(const SettingField& field);
