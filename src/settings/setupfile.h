@@ -145,6 +145,7 @@ private:
 struct SettingText {
     uint16_t offset = 0;
     QString caption, value, unit;
+    const SettingField* field = nullptr;
 };
 SettingText describeSetting(const struct SettingField& field, const UnitRecord& record);
 // Every setting a setup file carries, in the panel's order.

@@ -4,20 +4,23 @@
 #include "protocol/settingcodes.h"
 #include "settings/panelbinding.h"
 #include "services/cursor.h"
+#include "settings/moderules.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace dxu {
 namespace {
 
-// Read back right after a units write, so that every distance shows in the
-// new units before any typed distance is written.
-constexpr struct {
-    const char* code;
-    uint32_t id;
-} kDistanceQueries[] = {{"SG", IdShortGate},  {"LG", IdLongGate},    {"OF", IdOffset},
-                        {"TP", IdTripPoint},   {"WV", IdWindowWidth}, {"DR", IdDampening},
-                        {"AL", IdAnalogLow},   {"AH", IdAnalogHigh}};
+// Every setting holding a length is read back right after a units write, so
+// that every distance shows in the new units before any typed distance is
+// written.
+void queueDistanceQueries(CommandQueue& q)
+{
+    for (const SettingCode& row : settingCodes())
+        if (std::any_of(row.fields.begin(), row.fields.end(), [](const SettingField& f) { return f.distance; }))
+            q.enqueueCommand(KindCode, row.code, row.commandId, ListRetries);
+}
 
 bool pulsesBelongToMode(int32_t mode) { return mode == 1 || mode == 4 || mode == 2; }
 
@@ -72,8 +75,7 @@ bool queueWrite(DxuState& st, const SettingCode& row, int32_t endMode)
         q.setIntArg(ModeWord, endMode);
     q.enqueueWithArgs(KindBuilder, row.code, row.commandId, ListRetries, row.argType);
     if (row.commandId == IdUnits)
-        for (const auto& d : kDistanceQueries)
-            q.enqueueCommand(KindCode, d.code, d.id, ListRetries);
+        queueDistanceQueries(q);
     return true;
 }
 
@@ -190,20 +192,13 @@ void SettingsTransfer::saveClicked()
 
 void SettingsTransfer::measureModeChanged()
 {
-    static constexpr struct {
-        int32_t mode;
-        const char* hint;
-    } kModes[] = {{1, "Allowed 10..4000"}, {4, "Allowed 10..4000"}, {2, "Allowed 10..1000"}, {3, "Allowed 10..4500"}};
-    int index = ui_.itemIndex("cmbMeasureMode");
-    if (index < 0 || index > 3)
-        index = 0;
-    const auto& m = kModes[index];
-    ui_.setHint("cmbPRF", m.hint);
-    st_.editRecord.measureMode = m.mode;
+    const int32_t mode = modeOfItem(ui_.itemIndex("cmbMeasureMode"));
+    ui_.setHint("cmbPRF", prfHint(mode));
+    st_.editRecord.measureMode = mode;
     UnitRecord& unit = st_.current();
-    unit.measureMode = m.mode;
+    unit.measureMode = mode;
 
-    if (m.mode != 3) {
+    if (mode != 3) {
         ui_.setEnabled("cbShortGate", true);
         if (ui_.isChecked("cbShortGate"))
             ui_.setVisible("edShortGate", true);
@@ -215,7 +210,7 @@ void SettingsTransfer::measureModeChanged()
     }
 
     engine_.stopMeasurementFirst(KindBuilder);
-    st_.queue.setIntArg(0, m.mode);
+    st_.queue.setIntArg(0, mode);
     st_.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
     st_.queue.queueState = QueueUpload;
     st_.queue.cursor = 0;
