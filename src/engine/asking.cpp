@@ -1,5 +1,7 @@
 #include "engine/asking.h"
 
+#include <QStringList>
+
 namespace dxu {
 
 AskingText askingText(const Asking& a)
@@ -72,6 +74,15 @@ AskingText askingText(const Asking& a)
                                "The DXU is disconnected. Check its baud rate and connect again.")
                     .arg(a.rate),
                 false};
+    case Question::RestoreLine: {
+        QStringList units;
+        for (const QChar address : a.units)
+            units << QString(address);
+        return {QStringLiteral("Restore Line"),
+                QStringLiteral("Restore units %1 from %2?\nTheir settings are overwritten and saved.")
+                    .arg(units.join(QStringLiteral(", ")), a.file),
+                true};
+    }
     }
     return {};
 }

@@ -1,6 +1,6 @@
 #include "journal/report.h"
 
-#include "protocol/unitrecord.h"
+#include "protocol/settingcodes.h"
 #include "settings/setupfile.h"
 
 #include "services/pdfwriter.h"
@@ -13,20 +13,6 @@
 namespace dxu {
 namespace {
 
-// The panels of the main window, by the record image's blocks: a setting
-// belongs to the panel whose range holds its offset.
-struct Panel {
-    const char* title;
-    uint16_t from, to; // [from, to)
-};
-constexpr Panel kPanels[] = {
-    {"BASIC SETUP", 108, 204},
-    {"MEASUREMENT MODE", 204, 380},
-    {"OUTPUT PROCESSING", 380, 444},
-    {"OUTPUT SETUP", 444, 448},
-    {"CURRENT LOOP", 448, 468},
-    {"OUTPUT SETUP", 468, 480},
-};
 constexpr uint16_t CurrentLoopFlagsOffset = 448;
 
 ReportSection& sectionNamed(std::vector<ReportSection>& sections, const QString& title)
@@ -100,9 +86,11 @@ private:
 
 } // namespace
 
-JournalFilter changesOfTheDay(const QString& address, const QString& version, const QDateTime& now)
+JournalFilter changesOfTheDay(const QString& link, const QString& address, const QString& version,
+                              const QDateTime& now)
 {
     JournalFilter f;
+    f.link = link;
     f.address = address;
     f.version = version;
     f.from = now.toLocalTime().date().startOfDay();
@@ -113,6 +101,7 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
 {
     CommissioningReport r;
     const char address = unit.addressChar();
+    r.changesOf = QStringLiteral("this unit on ") + d.link;
     r.head = {{QStringLiteral("Date"), d.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), {}},
               {QStringLiteral("Technician"), d.technician, {}},
               {QStringLiteral("Site"), d.site, {}},
@@ -121,20 +110,20 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
               {QStringLiteral("Address"), address ? QString(QLatin1Char(address)) : QStringLiteral("none"), {}},
               {QStringLiteral("Version"), d.version, {}}};
 
-    for (const Panel& p : kPanels)
-        sectionNamed(r.sections, QLatin1String(p.title));
+    // The settings under the headings of their panels, as the setting-code table groups them.
+    for (const SectionInfo& p : settingSections())
+        if (p.group)
+            sectionNamed(r.sections, QLatin1String(p.group));
     for (const SettingText& s : describeSettings(unit)) {
-        for (const Panel& p : kPanels) {
-            if (s.offset < p.from || s.offset >= p.to)
-                continue;
-            ReportSection& section = sectionNamed(r.sections, QLatin1String(p.title));
-            if (s.offset == CurrentLoopFlagsOffset) {
-                section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
-                section.lines.push_back(
-                    {QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
-            } else {
-                section.lines.push_back({s.caption, s.value, s.unit});
-            }
+        const char* group = sectionInfo(s.field->section).group;
+        if (!group)
+            continue;
+        ReportSection& section = sectionNamed(r.sections, QLatin1String(group));
+        if (s.offset == CurrentLoopFlagsOffset) {
+            section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
+            section.lines.push_back({QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
+        } else {
+            section.lines.push_back({s.caption, s.value, s.unit});
         }
     }
     ReportSection& loop = sectionNamed(r.sections, QStringLiteral("CURRENT LOOP"));
@@ -164,12 +153,14 @@ QString writeReportPdf(const QString& path, const CommissioningReport& report)
                 page.row({l.caption, l.value, l.unit}, {0.5, 0.3, 0.2});
         }
         page.heading(QStringLiteral("CHANGES MADE TODAY"));
-        if (report.changes.empty())
-            page.row({QStringLiteral("No change to this unit is recorded today.")}, {1.0});
-        else
+        if (report.changes.empty()) {
+            page.row({QStringLiteral("No change to %1 is recorded today.").arg(report.changesOf)}, {1.0});
+        } else {
+            page.row({QStringLiteral("Made to %1, newest first:").arg(report.changesOf)}, {1.0});
             page.row({QStringLiteral("Time"), QStringLiteral("Setting"), QStringLiteral("Old"), QStringLiteral("New"),
                       QStringLiteral("Outcome")},
                      {0.12, 0.3, 0.19, 0.19, 0.2}, Page::Body, true);
+        }
         for (const Change& c : report.changes) {
             QString outcome = outcomeText(c.outcome);
             if (!c.detail.isEmpty())

@@ -5,6 +5,7 @@
 // settings report as CSV. The File menu's items that read and write them
 // are the window's (ui/settings/setupfiles.*).
 #include "protocol/dxustate.h"
+#include "services/safewrite.h"
 
 #include <QString>
 
@@ -30,9 +31,10 @@ struct SetupImage {
 SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name);
 // Reads the setup file at path.
 SetupImage readSetupFile(const QString& path);
-// Writes the image of record to path, replacing the file whole or not at all.
-// Empty on success, else a sentence naming the file and what went wrong.
-QString writeSetupFile(const QString& path, const UnitRecord& record);
+// Writes the image of record to path, replacing the file whole or not at all
+// (a symbolic link there as links says). Empty on success, else a sentence
+// naming the file and what went wrong.
+QString writeSetupFile(const QString& path, const UnitRecord& record, Links links = Links::Follow);
 
 struct SettingCode;
 struct SettingField;
@@ -50,10 +52,14 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 // copies the steps only). True when anything differed.
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
-// Distances (and the current loop's values, written as distances) are equal
-// within half the unit's resolution; other numbers within 0.0001.
+// Lengths are compared as lengths (the unit's converted to the file's units);
+// distances (and the current loop's values, written as distances) are equal
+// within half the resolution; other numbers within 0.0001.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
 std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file);
+// The settings an upload after adoptSetupImage writes: those that differ,
+// and every distance when the units change.
+std::vector<const SettingField*> settingsToWrite(const UnitRecord& unit, const UnitRecord& file);
 // The unit's record with the settings of file in it, in the unit's distance
 // units: what the Compare view and an upload after Open compare with the unit.
 UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file);
@@ -72,6 +78,7 @@ QString settingsReport(const UnitRecord& record, const QString& versionText);
 struct SettingText {
     uint16_t offset = 0;
     QString caption, value, unit;
+    const SettingField* field = nullptr;
 };
 SettingText describeSetting(const struct SettingField& field, const UnitRecord& record);
 // Every setting a setup file carries, in the panel's order.

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace dxu {
@@ -21,12 +22,19 @@ namespace dxu {
 struct DxuState;
 class TfrmHistory;
 
+// The small dialog that asks them ("frmReportDetails", its edits
+// "edTechnician" and "edSite"), filled with remembered; the caller owns it.
+QDialog* makeReportDetailsDialog(QWidget* owner, const ReportPeople& remembered);
+
 class JournalViews : public QObject {
     Q_OBJECT
 public:
     // Asks for the technician and site, starting from the remembered ones;
     // nothing when the user cancels.
     using AskPeople = std::function<std::optional<ReportPeople>(const ReportPeople& remembered)>;
+    // How long the journal may keep the program at its end, when another
+    // program holds it.
+    static constexpr int ExitWaitMs = 10000;
 
     JournalViews(DxuState& state, QWidget* owner);
     ~JournalViews() override;
@@ -35,7 +43,8 @@ public:
     ChangeRecorder& recorder() { return recorder_; }
     // What the line's events tell the recorder.
     JournalFeed& feed() { return feed_; }
-    // The line and the unit the window talks to now.
+    // The line and the unit the window talks to now (on RS-232 the unit has
+    // no address: the link alone names it).
     WriteTarget target() const;
     int lineRate() const;
     // The history window, once made.

@@ -1,5 +1,7 @@
 #include "ui/settings/settingstransfer.h"
 
+#include "ui/settings/moderules.h"
+
 namespace dxu {
 
 SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
@@ -33,16 +35,9 @@ void SettingsTransfer::saveClicked()
 
 void SettingsTransfer::measureModeChanged()
 {
-    static constexpr struct {
-        int32_t mode;
-        const char* hint;
-    } kModes[] = {{1, "Allowed 10..4000"}, {4, "Allowed 10..4000"}, {2, "Allowed 10..1000"}, {3, "Allowed 10..4500"}};
-    int index = ui_.itemIndex("cmbMeasureMode");
-    if (index < 0 || index > 3)
-        index = 0;
-    const auto& m = kModes[index];
-    ui_.setHint("cmbPRF", m.hint);
-    if (m.mode != 3) {
+    const int32_t mode = modeOfItem(ui_.itemIndex("cmbMeasureMode"));
+    ui_.setHint("cmbPRF", prfHint(mode));
+    if (mode != 3) {
         ui_.setEnabled("cbShortGate", true);
         if (ui_.isChecked("cbShortGate"))
             ui_.setVisible("edShortGate", true);
@@ -52,7 +47,7 @@ void SettingsTransfer::measureModeChanged()
         ui_.setVisible("edShortGate", false);
         ui_.setVisible("lblShortUnits", false);
     }
-    writeMeasureMode(st_, engine_, m.mode);
+    writeMeasureMode(st_, engine_, mode);
 }
 
 } // namespace dxu

@@ -17,11 +17,33 @@ QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 SetupFiles::SetupFiles(DxuState& state, Ui& ui, Calls calls) : st_(state), ui_(ui), calls_(std::move(calls)) {}
 
+QString SetupFiles::unitShown() const
+{
+    if (!st_.connected)
+        return {};
+    const UnitRecord& pc = st_.unitTable[0];
+    const bool network = st_.networkMode() != 0;
+    QString unit = QStringLiteral("COM%1").arg((network ? pc.port485 : pc.port232) + 1);
+    if (network)
+        unit += QStringLiteral(" address %1").arg(QLatin1Char(st_.current().addressChar()));
+    return unit;
+}
+
 void SetupFiles::named(const QString& path)
 {
     fileName_ = path;
-    if (calls_.setTitle)
-        calls_.setTitle(QStringLiteral("DXU Interface - ") + QFileInfo(path).fileName());
+    owner_ = unitShown();
+    showTitle();
+}
+
+void SetupFiles::showTitle()
+{
+    if (!calls_.setTitle)
+        return;
+    const QString unit = unitShown();
+    const bool belongs = !fileName_.isEmpty() && !unit.isEmpty() && unit == owner_;
+    calls_.setTitle(belongs ? QStringLiteral("DXU Interface - ") + QFileInfo(fileName_).fileName()
+                            : QStringLiteral("DXU Interface"));
 }
 
 void SetupFiles::open()
@@ -67,11 +89,13 @@ bool SetupFiles::settingsRead() const
     return false;
 }
 
-void SetupFiles::saveAs()
+void SetupFiles::saveAs() { saveAs(QString()); }
+
+void SetupFiles::saveAs(const QString& proposed)
 {
     if (!settingsRead())
         return;
-    const QString path = calls_.chooseSave ? calls_.chooseSave() : QString();
+    const QString path = chooseSavePath(proposed);
     if (path.isEmpty())
         return;
     QString error = writeSetupFile(path, st_.current());
@@ -88,6 +112,11 @@ void SetupFiles::save()
         return;
     if (fileName_.isEmpty()) {
         saveAs();
+        return;
+    }
+    // The file holds another unit's settings: never overwritten unasked.
+    if (owner_ != unitShown()) {
+        saveAs(fileName_);
         return;
     }
     QString error;

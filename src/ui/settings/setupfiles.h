@@ -18,7 +18,9 @@ namespace dxu {
 class SetupFiles {
 public:
     struct Calls {
-        std::function<QString()> chooseOpen, chooseSave, chooseReport, chooseText;
+        std::function<QString()> chooseOpen, chooseReport, chooseText;
+        // The CfgSave dialog, proposing a file name (none when empty).
+        std::function<QString(const QString& proposed)> chooseSave;
         // Shows an opened file's settings on the panel, pending for Upload.
         std::function<void(const UnitRecord&)> showFile;
         std::function<void()> showConnectedControls;
@@ -31,9 +33,14 @@ public:
     SetupFiles(DxuState& state, Ui& ui, Calls calls);
 
     void open();   // "&Open Setup..."
-    void save();   // "&Save Setup"
+    // "&Save Setup": into the setup file while it belongs to the unit on
+    // screen; for another unit, as Save Setup As, proposing the file.
+    void save();
     void saveAs(); // "Save Setup &As..."
-    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
+    // The window title: the setup file's name while it belongs to the unit
+    // on screen, else the program's name alone.
+    void showTitle();
+    // "Settings &Report..." and "Export Setup as Te&xt..." of the unit read;
     // offline, of the setup file being edited as it is saved (file, path).
     void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
     void exportText(const UnitRecord* file = nullptr);
@@ -42,13 +49,20 @@ public:
     void offer(const QString& path, const UnitRecord& file);
     // The CfgOpen and CfgSave dialogs; empty when cancelled.
     QString chooseOpenPath() const { return calls_.chooseOpen ? calls_.chooseOpen() : QString(); }
-    QString chooseSavePath() const { return calls_.chooseSave ? calls_.chooseSave() : QString(); }
+    QString chooseSavePath(const QString& proposed = {}) const
+    {
+        return calls_.chooseSave ? calls_.chooseSave(proposed) : QString();
+    }
 
     // The setup file last opened or saved; empty at start.
     const QString& setupFileName() const { return fileName_; }
 
 private:
     void named(const QString& path);
+    void saveAs(const QString& proposed);
+    // Which unit is on screen: its port and, on a line, its address; empty
+    // while none is connected.
+    QString unitShown() const;
     // Whether the unit on screen has been read; says so when not.
     bool settingsRead() const;
     QByteArray reportBytes() const;
@@ -61,6 +75,9 @@ private:
     Ui& ui_;
     Calls calls_;
     QString fileName_;
+    // The unit whose settings the file holds (unitShown() when it was
+    // opened into it or saved from it).
+    QString owner_;
 };
 
 } // namespace dxu
