@@ -105,8 +105,7 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     pc.port232 = pc.port485 = comNumber - 1;
     applyRate(rate);
 
-    driver_.SetOnReceiveData(
-        [this](TCommPortDriver*, const char* data, int32_t size) { engine_.CommPortReceiveData(data, size); });
+    engine_.listenTo(driver_);
     QObject::connect(&driver_, &TCommPortDriver::portNote, [this](const QString& text) {
         std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text)));
     });

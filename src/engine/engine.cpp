@@ -2,6 +2,7 @@
 
 
 #include "protocol/commandids.h"
+#include "serial/commlink.h"
 
 #include "services/clock.h"
 
@@ -352,6 +353,11 @@ void Engine::CommPortReceiveData(const void* data, int32_t size)
         return;
     appendReceived(static_cast<const char*>(data), size);
     handleGatheredReplies();
+}
+
+void Engine::listenTo(CommLink& link)
+{
+    link.SetReceiver([this](const char* data, int32_t size) { CommPortReceiveData(data, size); });
 }
 
 // Every whole line gathered is handled at once, whatever follows it: noise

@@ -16,6 +16,8 @@
 
 namespace dxu {
 
+class CommLink;
+
 class Engine {
 public:
     // Bytes held while a reply line is incomplete.
@@ -54,6 +56,8 @@ public:
     // Receive event of the serial port: gathers bytes and parses every whole
     // line (ended by CR or LF) as soon as it has arrived.
     void CommPortReceiveData(const void* data, int32_t size);
+    // What the driver receives comes straight here, nowhere else first.
+    void listenTo(CommLink& link);
     // The one-second tick: reply time-out, result lamp, status requests.
     void PollTimerTimer();
     // The scan's own finer tick: while a scan waits for an address, gives it

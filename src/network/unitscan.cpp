@@ -61,8 +61,8 @@ int UnitScan::storedAnswerWithinMs()
 
 void UnitScan::storeAnswerWithinMs(int ms) { Store::writeInt(QString::fromLatin1(AnswerWithinValue), ms); }
 
-UnitScan::UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, Hooks& hooks)
-    : st_(state), engine_(engine), session_(session), link_(link), hooks_(hooks)
+UnitScan::UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, LinkControl& control)
+    : st_(state), engine_(engine), session_(session), link_(link), control_(control)
 {
     // One wake-up at each deadline, to the millisecond.
     timer_.setSingleShot(true);
@@ -94,7 +94,7 @@ uint32_t UnitScan::lineRate() const
 
 bool UnitScan::start()
 {
-    if (!canStart() || !hooks_.claimPort(session_.comNumberInUse()) || !link_.Connect())
+    if (!canStart() || !control_.claimPort(session_.comNumberInUse()) || !link_.Connect())
         return false;
     found_.clear();
     crowded_.clear();
@@ -105,8 +105,8 @@ bool UnitScan::start()
     running_ = true;
     savedAddress_ = st_.current().address;
     timing_ = scanTiming(lineRate(), answerWithinMs_);
-    hooks_.setTerminalSend(true);
-    hooks_.startPolling();
+    control_.setTerminalSend(true);
+    control_.startPolling();
     askNext();
     return true;
 }
@@ -277,8 +277,8 @@ void UnitScan::finish()
     timer_.stop();
     engine_.dropQueue();
     st_.current().address = savedAddress_;
-    hooks_.stopPolling();
-    hooks_.setTerminalSend(false);
+    control_.stopPolling();
+    control_.setTerminalSend(false);
     link_.Disconnect();
     running_ = false;
     notify();

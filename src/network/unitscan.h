@@ -67,7 +67,7 @@ public:
         QString version;
     };
 
-    UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, Hooks& hooks);
+    UnitScan(DxuState& state, Engine& engine, Session& session, CommLink& link, LinkControl& control);
 
     // Only in network mode, with no connection and nothing queued.
     bool canStart() const;
@@ -124,7 +124,7 @@ private:
     Engine& engine_;
     Session& session_;
     CommLink& link_;
-    Hooks& hooks_;
+    LinkControl& control_; // the port and the poll timer
     std::vector<Found> found_;
     std::vector<char> crowded_;
     // Addresses asked again after the pass: a reply came after its wait, or

@@ -46,6 +46,7 @@ class LinkRelay : public CommLink, public PcPort {
 public:
     LinkRelay(CommLink* const& link, TCommPortDriver* const& driver) : link_(link), driver_(driver) {}
     bool Connect() override { return link_->Connect(); }
+    void SetReceiver(Receiver receiver) override { link_->SetReceiver(std::move(receiver)); }
     void Disconnect() override { link_->Disconnect(); }
     bool Connected() const override { return link_->Connected(); }
     int32_t SendData(const void* data, int32_t size) override { return link_->SendData(data, size); }

@@ -8,6 +8,7 @@ namespace dxu {
 class HeadlessLink : public CommLink {
 public:
     bool Connect() override { return true; }
+    void SetReceiver(Receiver) override {}
     void Disconnect() override {}
     bool Connected() const override { return true; }
     int32_t SendData(const void*, int32_t size) override { return size > 0 ? size : 0; }

@@ -1,15 +1,18 @@
 #pragma once
-// What the parser and the engine call on the window and on the other feature
-// modules. Every call has a harmless default so that tests override only what
-// they observe. The hooks router (wiring/) implements all of it.
+// What the parser, the engine, the session and the line scan call on the
+// faces above them (the window's hooks router, dxu-cli's unit line), split
+// by purpose so that a reader sees who needs what. Every call has a harmless
+// default so that tests override only what they observe.
 #include <cstdint>
 #include <string_view>
 
 namespace dxu {
 
-class Hooks {
+// The watchers of the wire: the terminal's echo, the capture file, the error
+// list and the result's age. They only hear; nothing they do changes the line.
+class WireWatchers {
 public:
-    virtual ~Hooks() = default;
+    virtual ~WireWatchers() = default;
 
     // Shows whether the result on screen is still live at tick count now.
     virtual void showResultAge(uint32_t /*now*/) {}
@@ -30,19 +33,17 @@ public:
     virtual void setErrorCount(int /*count*/) {}
     virtual bool errorWindowVisible() const { return false; }
     virtual void showErrorWindow() {}
+};
 
-    // Main window steps that the engine and the session run.
-    virtual void showConnectedControls() {}
-    // The disconnected look of the panels and the result widgets.
-    virtual void showDisconnectedPanels() {}
+// The link's control: the port, the poll timer, the PC side of a rate
+// change, and how the conversation with the unit goes on.
+class LinkControl {
+public:
+    virtual ~LinkControl() = default;
+
     // Whether port "COM n" can be opened now; when it cannot, the user has
     // been told why. A closed port is pointed at it.
     virtual bool claimPort(int /*comNumber*/) { return true; }
-    // True when the unit may be disconnected (the user was asked about
-    // changes not saved in the unit).
-    virtual bool confirmDisconnect() { return true; }
-    // Prev and Next usable as the unit on screen allows (the session's rule).
-    virtual void updatePrevNextButtons() {}
     virtual void startPolling() {}
     virtual void stopPolling() {}
     virtual void setTerminalSend(bool /*enabled*/) {}
@@ -54,8 +55,27 @@ public:
     // A reply arrived for the item in flight.
     virtual void unitAnswered() {}
     // The last try of the item in flight went unanswered; true when the
-    // window has taken over (the queue is stopped).
+    // face has taken over (the queue is stopped).
     virtual bool unitUnanswered() { return false; }
+    // A network unit answered the write of its new address: the program
+    // follows it there before anything more is sent to it.
+    virtual void unitAddressChanged(char /*to*/) {}
+};
+
+// What a connect and a disconnect ask of the face: the user's answers and
+// the look of the controls that follow them.
+class ConnectSteps {
+public:
+    virtual ~ConnectSteps() = default;
+
+    virtual void showConnectedControls() {}
+    // The disconnected look of the panels and the result widgets.
+    virtual void showDisconnectedPanels() {}
+    // True when the unit may be disconnected (the user was asked about
+    // changes not saved in the unit).
+    virtual bool confirmDisconnect() { return true; }
+    // Prev and Next usable as the unit on screen allows (the session's rule).
+    virtual void updatePrevNextButtons() {}
     // The point-to-point unit did not answer a connect: true when the PC
     // port is now at another rate to try it at.
     virtual bool tryAnotherRate() { return false; }
@@ -64,16 +84,25 @@ public:
     virtual bool keepConnectRate() { return true; }
     // The user closed the connection while a connect was being tried.
     virtual void connectAbandoned() {}
-    // A line scan: the version text the asked address sent, and the end of
-    // its one request (answered or not).
+};
+
+// A line scan's listener: what the asked address sent, and the end of its
+// one request.
+class ScanListener {
+public:
+    virtual ~ScanListener() = default;
+
+    // The version text the asked address sent, and the end of its one
+    // request (answered or not).
     virtual void scanVersion(std::string_view /*text*/) {}
     virtual void scanStepDone(bool /*answered*/) {}
-    // A line scan: a reply framed with this address arrived, whether it
-    // answers the request in flight or not.
+    // A reply framed with this address arrived, whether it answers the
+    // request in flight or not.
     virtual void scanReplyFrom(char /*address*/) {}
-    // A network unit answered the write of its new address: the program
-    // follows it there before anything more is sent to it.
-    virtual void unitAddressChanged(char /*to*/) {}
 };
+
+// All of them, as one face implements them: the window's hooks router
+// (ui/wiring/) and dxu-cli's unit line.
+class Hooks : public WireWatchers, public LinkControl, public ConnectSteps, public ScanListener {};
 
 } // namespace dxu

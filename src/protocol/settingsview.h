@@ -21,10 +21,13 @@ public:
     virtual void updateBinOffset() {}
 };
 
+struct Result;
+
 class ResultView {
 public:
     virtual ~ResultView() = default;
-    virtual void showResult() {}
+    // A distance result as the parser reported it.
+    virtual void showResult(const Result& /*result*/) {}
     virtual void showRate() {}
     virtual void drawHistogram() {}
 };

@@ -2,13 +2,19 @@
 // The part of the serial port that the protocol and the engine use. The real
 // one is TCommPortDriver; tests put a scripted port behind the same calls.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace dxu {
 
 class CommLink {
 public:
+    // Takes every run of bytes the link receives, as it arrives.
+    using Receiver = std::function<void(const char* data, int32_t size)>;
+
     virtual ~CommLink() = default;
+    // Where the bytes received go (the engine); replaces the one before.
+    virtual void SetReceiver(Receiver receiver) = 0;
     virtual bool Connect() = 0;
     virtual void Disconnect() = 0;
     virtual bool Connected() const = 0;

@@ -483,6 +483,17 @@ void TCommPortDriver::SetOnReceiveData(TComPortReceiveDataEvent handler)
                              : nullptr;
 }
 
+void TCommPortDriver::SetReceiver(Receiver receiver)
+{
+    if (!receiver) {
+        SetOnReceiveData(nullptr);
+        return;
+    }
+    SetOnReceiveData([receiver = std::move(receiver)](TCommPortDriver*, const char* data, int32_t size) {
+        receiver(data, size);
+    });
+}
+
 // Reading starts: on arrival where a notifier can watch the port, else by
 // the poll timer.
 void TCommPortDriver::startPolling()

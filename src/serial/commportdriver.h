@@ -202,6 +202,7 @@ public:
     // May be called from inside the handler itself; the running call finishes
     // with the handler it started with.
     void SetOnReceiveData(TComPortReceiveDataEvent handler);
+    void SetReceiver(Receiver receiver) override;
 
 signals:
     // The open port hung up (emitted once per loss).

@@ -4,6 +4,7 @@
 #include "ui/capture/capturelog.h"
 #include "ui/capture/viewcapture.h"
 #include "ui/display/plotview.h"
+#include "engine/engine.h"
 #include "mainwindow/fixture.h"
 
 #include <QComboBox>
@@ -114,7 +115,7 @@ protected:
         QDir::setCurrent(previousDir);
         MainWindowTest::TearDown();
     }
-    void receive(const char* text) { form().CommPortReceiveData(text, static_cast<int32_t>(std::strlen(text))); }
+    void receive(const char* text) { form().engine().CommPortReceiveData(text, static_cast<int32_t>(std::strlen(text))); }
     QString panel() { return text("StatusBar1Panel5"); }
     void expectCapturing(bool on)
     {

@@ -35,8 +35,10 @@ public:
     // Runs the units and hands what has arrived by now to onReceive.
     void pump();
 
-    // The receive event of the link (the window's CommPortReceiveData).
-    std::function<void(const char*, int32_t)> onReceive;
+    // Where pump() hands what arrived (the engine, once the window uses
+    // this link).
+    Receiver onReceive;
+    void SetReceiver(Receiver receiver) override { onReceive = std::move(receiver); }
     // Command lines the units received, without line end.
     std::vector<std::string> received;
     bool openable = true;

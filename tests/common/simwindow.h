@@ -43,7 +43,6 @@ protected:
         windows = std::make_unique<AppWindows>();
         top().setCommPort(link.get());
         top().setPortCheck([](int) { return true; });
-        link->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
     }
     // An RS-485 line: the window in network mode with members as the
     // network's units; units answer at o.addresses (members when empty).

@@ -152,6 +152,7 @@ private:
 class FakePort : public CommLink {
 public:
     bool Connect() override { ++connects; open = openable; return open; }
+    void SetReceiver(Receiver) override {}
     void Disconnect() override { ++disconnects; open = false; }
     bool Connected() const override { return open; }
     int32_t SendData(const void* data, int32_t size) override;
@@ -182,7 +183,7 @@ public:
     void showRate() override { calls.push_back("showRate"); }
     void refreshProcessingPanels() override { calls.push_back("refreshProcessingPanels"); }
     void applyOldFirmwareLimits() override { calls.push_back("applyOldFirmwareLimits"); }
-    void showResult() override { calls.push_back("showResult"); }
+    void showResult(const Result&) override { calls.push_back("showResult"); }
     void drawHistogram() override { calls.push_back("drawHistogram"); }
     void showVersionText(std::string_view t) override { versionText = std::string(t); }
     bool captureOpen() const override { return capturing; }

@@ -51,7 +51,7 @@ protected:
     DxuState& st() { return form().state(); }
     void click(const char* name) { clickControl(form().control(name), name); }
     QString text(const char* name) { return controlText(form().control(name)); }
-    void reply(const char* line) { form().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
+    void reply(const char* line) { form().engine().CommPortReceiveData(line, static_cast<int32_t>(std::strlen(line))); }
     Lines sent() { return port.take(); }
     // A network whose members sit in the given slots (slot, address).
     void network(std::initializer_list<std::pair<int, char>> members)

@@ -52,9 +52,11 @@ TEST(PlotView, TrendAxesTellTheirScaleAtTheDefaultSize)
     unit.units = 1;
     for (int i = 0; i < 30; ++i) {
         clock.advance(100);
-        unit.lastDistance = 12.345f + 0.001f * static_cast<float>(i % 3);
-        unit.lastIntensity = 1.43f + 0.005f * static_cast<float>(i);
-        trend.addResult(unit, false);
+        Result result;
+        result.metres = true;
+        result.distance = 12.345f + 0.001f * static_cast<float>(i % 3);
+        result.intensity = 1.43f + 0.005f * static_cast<float>(i);
+        trend.addResult(result, unit);
     }
     trend.refresh();
     for (const char* name : {"plotTrendDistance", "plotTrendIntensity"}) {

@@ -45,11 +45,13 @@ TEST(ResultDisplay, ResultLinesByModeUnitsDisplayAndLocale)
         f.rec().measureMode = c.mode;
         f.rec().displayMode = c.dm;
         f.rec().units = c.units;
-        f.rec().lastDistance = c.distance;
-        f.rec().lastIntensity = c.intensity;
         f.st.decimalComma = c.comma;
-        f.st.noDistance = c.noDistance;
-        f.display.showResult();
+        Result r;
+        r.distance = c.distance;
+        r.intensity = c.intensity;
+        r.metres = c.units != 0;
+        r.noValue = c.noDistance;
+        f.display.showResult(r);
         EXPECT_EQ(f.ui.text("lblResult"), c.result);
         EXPECT_EQ(f.ui.text("lblIntensity"), c.intensityText ? c.intensityText : "untouched");
         EXPECT_TRUE(f.ui.isVisible("lblResult"));
@@ -63,7 +65,7 @@ TEST(ResultDisplay, LampsFollowConnectionGatesTargetAndOffset)
     f.st.connected = 1;
     f.rec().longGateOn = 1;
     f.rec().offsetDistance = 0.0f;
-    f.display.showResult();
+    f.display.showResult(Result{});
     EXPECT_EQ(f.ui.get("lblConnected").color, colors::Green);
     EXPECT_EQ(f.ui.get("lblG").color, colors::Green);
     EXPECT_EQ(f.ui.get("lblF").color, colors::Silver);
@@ -72,7 +74,7 @@ TEST(ResultDisplay, LampsFollowConnectionGatesTargetAndOffset)
     f.rec().offsetDistance = 0.01f;
     f.rec().longGateOn = 0;
     f.rec().cooperativeTarget = 1;
-    f.display.showResult();
+    f.display.showResult(Result{});
     EXPECT_EQ(f.ui.get("lblConnected").color, colors::Silver);
     EXPECT_EQ(f.ui.get("lblG").color, colors::Silver);
     EXPECT_EQ(f.ui.get("lblF").color, colors::Green);

@@ -486,7 +486,6 @@ TEST_F(ReportWindowTest, UnitAOfTwoLinksAreTwoUnitsInTheOverviewAndTheReport)
     rs485.addresses = {'a'};
     auto line = std::make_unique<SimLink>(rs485);
     top().setCommPort(line.get());
-    line->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
     std::swap(link, line);
     click("MultiDrop1");
     ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition('a')));

@@ -51,7 +51,7 @@ protected:
         link->SendData(line.data(), static_cast<int32_t>(line.size()));
         clock.advance(100);
         link->pump();
-        link->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
+        top().engine().listenTo(*link);
         return got;
     }
 };

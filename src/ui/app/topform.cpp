@@ -81,7 +81,6 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     CommPort->setObjectName(QStringLiteral("CommPort"));
     CommPort->SetComPort(pnCOM7);
     CommPort->SetComPortSpeed(br115200);
-    CommPort->SetOnReceiveData([this](TCommPortDriver*, const char* data, int32_t size) { CommPortReceiveData(data, size); });
     connect(CommPort, &TCommPortDriver::portLost, this, &TTopForm::onPortLost);
     commPort_ = CommPort;
     display_ = std::make_unique<ResultDisplay>(state_, *this);
@@ -107,6 +106,9 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     events_.add(*controlLooks_);
     protocol_ = std::make_unique<Protocol>(state_, relay_, hooks_, events_);
     engine_ = std::make_unique<Engine>(state_, *protocol_, relay_, hooks_, events_, asker_);
+    // A received byte's way: the driver, the engine, the parser, an event,
+    // the subscribers. The window is none of them.
+    engine_->listenTo(*CommPort);
     sessionLooks_ = std::make_unique<SessionLooks>(*this, *panel_, *controlLooks_);
     session_ = std::make_unique<Session>(state_, *engine_, relay_, hooks_, *sessionLooks_, asker_);
     events_.add(*session_);
@@ -175,7 +177,11 @@ void TTopForm::attachWindows(const Windows& windows)
     bindWindows(modules(), windows_);
 }
 
-void TTopForm::setCommPort(CommLink* port) { commPort_ = port ? port : CommPort; }
+void TTopForm::setCommPort(CommLink* port)
+{
+    commPort_ = port ? port : CommPort;
+    engine_->listenTo(*commPort_);
+}
 
 // ----------------------------------------------------------------------------
 // Start-up
@@ -298,7 +304,6 @@ void TTopForm::PollTimerTimer()
     updateFileActions();
 }
 
-void TTopForm::CommPortReceiveData(const char* data, int32_t size) { engine_->CommPortReceiveData(data, size); }
 
 void TTopForm::updateFileActions()
 {

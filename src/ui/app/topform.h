@@ -114,9 +114,8 @@ signals:
 
 public slots:
     void Exit1Click();
-    // The one-second tick and the receive event of CommPort.
+    // The one-second tick.
     void PollTimerTimer();
-    void CommPortReceiveData(const char* data, int32_t size);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -30,22 +30,46 @@ void ResultDisplay::showResultAge(uint32_t now)
     }
 }
 
-void ResultDisplay::showResult()
+void ResultDisplay::showResult(const Result& result)
 {
-    showResultLines();
+    showResultLines(result);
     if (listener_)
-        listener_(st_.noDistance != 0);
+        listener_(result);
 }
 
+// The set's targets came in several replies: the histogram draws them from
+// the state that gathered them, and chooses the target whose distance is the
+// result.
 void ResultDisplay::drawHistogram()
 {
     if (histogram_)
         histogram_->drawHistogram();
-    if (listener_)
-        listener_(st_.noDistance != 0 || st_.targetCount <= 0);
+    if (listener_) {
+        Result chosen = recordedResult();
+        chosen.kind = Result::Kind::Target;
+        chosen.noValue = chosen.noValue || st_.targetCount <= 0;
+        listener_(chosen);
+    }
 }
 
-void ResultDisplay::showResultLines()
+Result ResultDisplay::recordedResult() const
+{
+    const UnitRecord& r = st_.current();
+    Result result;
+    result.address = r.addressChar();
+    result.distance = r.lastDistance;
+    result.intensity = r.lastIntensity;
+    result.metres = r.units != 0;
+    result.noValue = st_.noDistance != 0;
+    return result;
+}
+
+void ResultDisplay::showResultLines() { showResultLines(recordedResult()); }
+
+// The reply gives the value; how it is shown (display and measurement mode)
+// and the lamps (gates, cooperative target, offset) are the unit's settings,
+// which the state keeps.
+void ResultDisplay::showResultLines(const Result& result)
 {
     showResultAge(tickCount());
     const UnitRecord& r = st_.current();
@@ -55,14 +79,14 @@ void ResultDisplay::showResultLines()
     lamp("lblF", r.cooperativeTarget != 0);
     lamp("lblO", r.offsetDistance != 0.0f);
 
-    const char* unit = r.units ? "M" : "F";
+    const char* unit = result.metres ? "M" : "F";
     ui_.setVisible("lblResult", true);
     ui_.setVisible("lblError", false);
     ui_.setVisible("lblErrTop", false);
     ui_.setVisible("lblErrBottom", false);
 
     char text[64];
-    if (st_.noDistance) {
+    if (result.noValue) {
         std::snprintf(text, sizeof text, comma ? "---,--- %s" : "---.--- %s", unit);
         if (r.displayMode == 1) {
             ui_.setText("lblResult", text);
@@ -76,11 +100,11 @@ void ResultDisplay::showResultLines()
     }
 
     char distance[64];
-    std::snprintf(distance, sizeof distance, r.units ? "%0.3f %s" : "%0.2f %s",
-                  static_cast<double>(r.lastDistance), unit);
+    std::snprintf(distance, sizeof distance, result.metres ? "%0.3f %s" : "%0.2f %s",
+                  static_cast<double>(result.distance), unit);
     toDecimalComma(distance, comma);
     char intensity[64];
-    std::snprintf(intensity, sizeof intensity, "%0.1f", static_cast<double>(r.lastIntensity));
+    std::snprintf(intensity, sizeof intensity, "%0.1f", static_cast<double>(result.intensity));
     toDecimalComma(intensity, comma);
 
     switch (r.measureMode) {

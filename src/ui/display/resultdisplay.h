@@ -1,6 +1,7 @@
 #pragma once
 // The result lines, the lamps and the measurement rate of the display panel.
 #include "protocol/dxustate.h"
+#include "protocol/events.h"
 #include "protocol/settingsview.h"
 #include "ui/services/ui.h"
 
@@ -18,16 +19,18 @@ public:
     // A result older than this no longer looks live.
     static constexpr int32_t StaleAfterMs = 2000;
 
-    // Lamps and result texts from the current unit's record, for a result
-    // that just came: it also goes to the result listener.
-    void showResult() override;
-    // The same without telling the listener (a target chosen again).
+    // Lamps and result texts for a result that just came, as the parser
+    // reported it: it also goes to the result listener.
+    void showResult(const Result& result) override;
+    // The result lines of the current unit's record, without telling the
+    // listener (a target of the binning set chosen again).
     void showResultLines();
     // The binning image; draws the last binning reply.
     void setHistogram(HistogramView* view) { histogram_ = view; }
     void drawHistogram() override;
-    // Told of every result that came, and whether it held no value.
-    void setResultListener(std::function<void(bool noResult)> listener) { listener_ = std::move(listener); }
+    // Told of every result that came: a distance result as reported, the
+    // binning set's as the target chosen from it.
+    void setResultListener(std::function<void(const Result& result)> listener) { listener_ = std::move(listener); }
     // How fresh the result on screen is at tick count now: live while the
     // unit measures and a result came within StaleAfterMs; otherwise greyed,
     // its tooltip telling how long ago the last result came.
@@ -42,13 +45,17 @@ public:
     void rbBothNumbersClick() { selectDisplay("rbBothNumbers"); }
 
 private:
+    void showResultLines(const Result& r);
+    // The result the current unit's record holds: the binning set's chosen
+    // target, or a target chosen again.
+    Result recordedResult() const;
     void selectDisplay(const char* button);
     void lamp(const char* name, bool on);
 
     DxuState& st_;
     Ui& ui_;
     HistogramView* histogram_ = nullptr;
-    std::function<void(bool)> listener_;
+    std::function<void(const Result&)> listener_;
 };
 
 } // namespace dxu

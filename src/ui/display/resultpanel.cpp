@@ -25,7 +25,7 @@ void ResultPanel::result(const Result& r)
     }
     switch (r.kind) {
     case Result::Kind::Distance:
-        view_.showResult();
+        view_.showResult(r);
         break;
     case Result::Kind::Target:
         if (!r.setComplete)

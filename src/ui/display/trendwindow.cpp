@@ -136,24 +136,26 @@ double TfrmTrend::now()
     return seconds_;
 }
 
-void TfrmTrend::addResult(const UnitRecord& unit, bool noDistance)
+void TfrmTrend::addResult(const Result& result, const UnitRecord& unit)
 {
     if (paused_)
         return;
     TrendStats::Sample s{now(), std::nullopt, std::nullopt};
+    // What a result carries follows the unit's measurement and display
+    // modes, which are its settings.
     const int mode = unit.measureMode;
     if (mode == 1 || mode == 4) {
-        if (!noDistance && unit.displayMode != 3)
-            s.distance = unit.lastDistance;
-        if (!noDistance && unit.displayMode != 1)
-            s.intensity = unit.lastIntensity;
+        if (!result.noValue && unit.displayMode != 3)
+            s.distance = result.distance;
+        if (!result.noValue && unit.displayMode != 1)
+            s.intensity = result.intensity;
     } else if (mode == 2) {
-        if (!noDistance)
-            s.distance = unit.lastDistance;
+        if (!result.noValue)
+            s.distance = result.distance;
     } else {
         return; // detection gives no distance
     }
-    metres_ = unit.units != 0;
+    metres_ = result.metres;
     stats_.add(s);
     pending_.push_back(s);
 }

@@ -4,6 +4,7 @@
 // minimum, maximum, mean, standard deviation and rate beside the plot. A
 // window of its own; pausing freezes it, clearing starts afresh.
 #include "display/trendstats.h"
+#include "protocol/events.h"
 #include "protocol/unitrecord.h"
 #include "ui/services/formplacement.h"
 
@@ -26,8 +27,9 @@ class TfrmTrend : public QWidget {
 public:
     explicit TfrmTrend(QWidget* parent = nullptr);
 
-    // One result of the unit on screen, as the display shows it. Ignored while paused.
-    void addResult(const UnitRecord& unit, bool noDistance);
+    // One result of the unit on screen, as the display shows it; unit holds
+    // its measurement and display modes. Ignored while paused.
+    void addResult(const Result& result, const UnitRecord& unit);
 
     const TrendStats& stats() const { return stats_; }
     bool paused() const { return paused_; }

@@ -93,9 +93,9 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     ui.onClick("About1", [&windows] { showModeless(windows.about); });
     // The live trend of the results, a window of its own made on first use.
     auto trend = std::make_shared<QPointer<TfrmTrend>>();
-    m.display.setResultListener([trend, &state](bool noResult) {
+    m.display.setResultListener([trend, &state](const Result& result) {
         if (*trend)
-            (*trend)->addResult(state.current(), noResult);
+            (*trend)->addResult(result, state.current());
     });
     ui.onClick("Trend1", [trend, owner] {
         if (!*trend)
