@@ -70,8 +70,9 @@ int runSinceInput(const uint8_t* data, std::size_t size)
         QDateTime(QDate(2026, 12, 8), QTime(6, 0, 0, 1), Qt::UTC),
         QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
     };
-    static Journal journal(QFileInfo(writeScratchFile(QStringLiteral("since/x"), {})).absolutePath()
-                           + QStringLiteral("/journal.sqlite"));
+    // Never destroyed: the database driver is gone before static objects are.
+    static Journal& journal = *new Journal(QFileInfo(writeScratchFile(QStringLiteral("since/x"), {})).absolutePath()
+                                           + QStringLiteral("/journal.sqlite"));
     static const bool written = [] {
         for (const QDateTime& t : kTimes) {
             Change c;

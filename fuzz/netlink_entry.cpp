@@ -6,6 +6,8 @@
 #include "serial/netlink.h"
 #include "serial/telnetport.h"
 
+#include <QUrl>
+
 #include <algorithm>
 
 namespace dxu::fuzz {
@@ -71,13 +73,12 @@ int runNetAddressInput(const uint8_t* data, std::size_t size)
     check(serialio::isNetworkDevice(text));
     check(!a.host.isEmpty() && a.port > 0);
     check(std::all_of(a.host.begin(), a.host.end(), [](char c) { return uchar(c) > 0x20 && uchar(c) < 0x7f; }));
-    const char* scheme = a.telnet ? (a.tls ? "rfc2217+tls" : "rfc2217") : (a.tls ? "tls" : "tcp");
-    // An IPv6 address in brackets, its zone's '%' written as "%25".
-    QString host = QLatin1String(a.host);
-    if (host.contains(QLatin1Char(':')))
-        host = QStringLiteral("[%1]").arg(host.replace(QLatin1Char('%'), QLatin1String("%25")));
+    QUrl url;
+    url.setScheme(QLatin1String(a.telnet ? (a.tls ? "rfc2217+tls" : "rfc2217") : (a.tls ? "tls" : "tcp")));
+    url.setHost(QString::fromLatin1(a.host));
+    url.setPort(a.port);
     serialio::NetAddress again;
-    check(serialio::parseNetAddress(QStringLiteral("%1://%2:%3").arg(QLatin1String(scheme), host).arg(a.port), again));
+    check(serialio::parseNetAddress(url.toString(QUrl::FullyEncoded), again));
     check(again.host == a.host && again.port == a.port && again.telnet == a.telnet && again.tls == a.tls);
     return 0;
 }

@@ -28,6 +28,9 @@ private:
     std::vector<QWidget*> order_;
 };
 
+// The program ends when the main window asks to (Exit, its close button).
+void quitOnTerminate(TTopForm& top);
+
 // Program entry: initialises the application, creates the windows in their
 // order and runs the message loop. An exception that escapes is shown to the
 // user and the process ends with exit code 0.

@@ -2,6 +2,8 @@
 
 #include "services/messages.h"
 
+#include <QStringList>
+
 namespace dxu {
 
 AskingText askingText(const Asking& a)
@@ -42,6 +44,15 @@ AskingText askingText(const Asking& a)
                 QStringLiteral("The changes to the setup \"%1\" are not saved.\n\nDo you want to discard them?")
                     .arg(a.file),
                 true};
+    case Question::RestoreLine: {
+        QStringList units;
+        for (const QChar address : a.units)
+            units << QString(address);
+        return {QStringLiteral("Restore Line"),
+                QStringLiteral("Restore units %1 from %2?\nTheir settings are overwritten and saved.")
+                    .arg(units.join(QStringLiteral(", ")), a.file),
+                true};
+    }
     }
     return {};
 }

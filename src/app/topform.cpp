@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "display/resultdisplay.h"
+#include "engine/connectdetails.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "network/linebackupwindow.h"
@@ -98,7 +99,7 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
     panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
     resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
-    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_, &state_);
     events_.add(*panelEvents_);
     events_.add(*resultPanel_);
     events_.add(*controlLooks_);
@@ -137,9 +138,12 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     wireFeatures(modules(), windows_, this);
     lineOverview_ = std::make_unique<LineOverview>(state_, *session_, events_, this);
     onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
-    lineBackup_ = new TfrmLineBackup(state_, this);
+    lineBackup_ = new TfrmLineBackup(state_, asker_, this);
     onClick("BackupLine1", [this] { lineBackup_->BackupLine1Click(); });
     onClick("RestoreLine1", [this] { lineBackup_->RestoreLine1Click(); });
+    // What Connect opens follows the mode and the port setup.
+    for (const char* item : {"Single1", "MultiDrop1", "CommPortSetup1"})
+        onClick(item, [this] { showConnectTarget(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
     setPortNoteSink([](const QString& text) {
@@ -246,7 +250,9 @@ void TTopForm::showDisconnectedControls()
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
     showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    setStatusPanel(1, "");
     updateFileActions();
+    showConnectTarget();
 }
 
 void TTopForm::showConnectedControls()
@@ -258,6 +264,13 @@ void TTopForm::showConnectedControls()
     setVisible("edOffsetDistance", true);
 
     showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+    showFileTitle();
+    showConnectTarget();
+}
+
+void TTopForm::showConnectTarget()
+{
+    statusBar_->setPanel(1, state_.connected ? QString() : QStringLiteral("Connect: ") + connectTarget(state_));
 }
 
 void TTopForm::showOfflineControls()
@@ -295,6 +308,14 @@ void TTopForm::updateFileActions()
     const bool offline = !state_.connected && offline_ && offline_->active();
     enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read || offline);
     setEnabled("Open1", state_.connected || !relay_.Connected());
+    showFileTitle();
+}
+
+void TTopForm::showFileTitle()
+{
+    // A setup edited offline names its file itself.
+    if (!offline_ || !offline_->active())
+        setupFiles_->showTitle();
 }
 
 // The device went away under an open port.
@@ -314,6 +335,16 @@ bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment)
     return session_->confirmUnsaved(moment);
 }
 
+// Exit, the close button and Ctrl+X all come here: the question is asked
+// once, and once answered Yes the program ends without asking again (the
+// application closes the window once more on its way out).
+bool TTopForm::confirmEnd()
+{
+    if (!ending_)
+        ending_ = unsavedChangesPrompt(UnsavedMoment::Exit);
+    return ending_;
+}
+
 void TTopForm::releaseForExit()
 {
     // Nothing is awaited any more: no time-out may report on a window that
@@ -326,7 +357,7 @@ void TTopForm::releaseForExit()
 
 void TTopForm::Exit1Click()
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit))
+    if (!confirmEnd())
         return;
     releaseForExit();
     setText("lblResult", "");
@@ -336,7 +367,7 @@ void TTopForm::Exit1Click()
 
 void TTopForm::closeEvent(QCloseEvent* event)
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit)) {
+    if (!confirmEnd()) {
         event->ignore();
         return;
     }

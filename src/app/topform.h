@@ -129,9 +129,17 @@ private:
     // Save Setup, Save Setup As and Settings Report only once the unit on
     // screen has been read: never a file of settings nobody read.
     void updateFileActions();
+    // The setup file in the title while it belongs to the unit on screen.
+    void showFileTitle();
+    // While no unit is connected, the status bar's help panel says which
+    // port, device, rate and mode Connect opens.
+    void showConnectTarget();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
+    // Whether the program may end: asks about unsaved settings the first
+    // time only; true from the first Yes on.
+    bool confirmEnd();
 
     DxuState state_;
     Windows windows_;
@@ -164,6 +172,8 @@ private:
     std::unique_ptr<LineOverview> lineOverview_;
     TfrmLineBackup* lineBackup_ = nullptr;
     DpiQuery dpiQuery_;
+    // The user has agreed to end the program.
+    bool ending_ = false;
     mutable QHash<QString, QPointer<QObject>> lookup_;
 
     StatusStrip* statusBar_ = nullptr;

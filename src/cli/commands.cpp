@@ -229,7 +229,7 @@ int runMeasureLine(const Options& o)
                 lineResult = result; // the port went away, or interrupted
             } else if (++m.misses >= MissesBeforeLeftOut) {
                 m.leftOut = true;
-                fail(m.address, {result.status, result.message + QStringLiteral("; the others go on")});
+                fail(m.address, {result.status, line.withWhere(result.message) + QStringLiteral("; the others go on")});
             }
             if (!lineResult.ok() || timeUp() || interrupted() || outputFailed())
                 break;
@@ -285,13 +285,14 @@ int runRead(const Options& o)
     return finished(tally.status);
 }
 
-Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave,
-                    QString& resultLine)
+Applied applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave)
 {
     const QString name = unitName(address);
     int changed = 0;
     bool wrote = false;
-    Outcome result = connectShown(line, progress, address);
+    Applied a;
+    Outcome& result = a.outcome;
+    result = connectShown(line, progress, address);
     if (result.ok()) {
         progress.step(QStringLiteral("%1: writing the settings").arg(name));
         result = line.applySettings(image, changed, wrote);
@@ -300,20 +301,25 @@ Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const Unit
     if (result.ok() && wrote && !noSave) {
         progress.step(QStringLiteral("%1: saving").arg(name));
         result = line.saveSettings();
+        if (!result.ok())
+            result = line.putBack(result);
     }
     line.disconnect();
     progress.clear();
-    if (result.ok() && !wrote)
-        resultLine = QStringLiteral("%1: ok (no change)\n").arg(name);
-    else if (result.ok())
-        resultLine = QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
-                         .arg(name)
-                         .arg(changed)
-                         .arg(changed == 1 ? "" : "s")
-                         .arg(noSave ? "not saved" : "saved");
-    else
-        resultLine = QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message));
-    return result;
+    if (result.ok() && !wrote) {
+        a.line = QStringLiteral("%1: ok (no change)\n").arg(name);
+        a.word = "unchanged";
+    } else if (result.ok()) {
+        a.line = QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
+                     .arg(name)
+                     .arg(changed)
+                     .arg(changed == 1 ? "" : "s")
+                     .arg(noSave ? "not saved" : "saved");
+        a.word = noSave ? "unsaved" : "saved";
+    } else {
+        a.line = QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message));
+    }
+    return a;
 }
 
 int runApply(const Options& o)
@@ -330,9 +336,9 @@ int runApply(const Options& o)
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
-        QString resultLine;
-        tally.add(applyToUnit(line, progress, address, image.record, o.noSave, resultLine));
-        printOut(resultLine);
+        const Applied a = applyToUnit(line, progress, address, image.record, o.noSave);
+        tally.add(a.outcome);
+        printOut(a.line);
         if (interrupted() || outputFailed())
             break;
     }

@@ -59,11 +59,17 @@ QString unmeasurableText();
 int openPublisher(publish::Publisher& publisher);
 // Connects to a unit with the read progress shown.
 Outcome connectShown(UnitLine& line, Progress& progress, char address);
+// A unit's result of apply: how it went, apply's line of result for it, and
+// one word for programs that read the result: "saved", "unsaved" (written,
+// --no-save), "unchanged" (nothing to write) or "failed".
+struct Applied {
+    Outcome outcome;
+    QString line;
+    const char* word = "failed";
+};
 // Puts image into the unit at address as apply does: connects and reads it,
 // writes what differs, reads it back and checks it against the file, then
 // saves (SU) when anything was written, unless noSave; closes the port.
-// resultLine: apply's line of result for the unit.
-Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave,
-                    QString& resultLine);
+Applied applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave);
 
 } // namespace dxu::cli

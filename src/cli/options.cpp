@@ -95,7 +95,12 @@ const char kApply[] =
     "Puts the settings of the setup file FILE into each unit: the settings that\n"
     "differ are written, read back and checked against the file, then the unit\n"
     "saves them (SU) so that they outlast a power cycle. Address, ports, rates and\n"
-    "calibration stay the unit's own. One line of result per unit:\n"
+    "calibration stay the unit's own. The pulse rate and pulses of every mode are\n"
+    "written (the unit is switched to each mode for its own), and the unit ends in\n"
+    "the file's mode; after a change of units every distance is written. A unit\n"
+    "that fails after it took a write gets its earlier settings back; where that\n"
+    "fails too, the reason names the settings it holds unsaved. One line of\n"
+    "result per unit:\n"
     "  <address>: ok (<n> settings changed, saved)\n"
     "  <address>: FAILED: <reason>\n"
     "\n"
@@ -155,8 +160,14 @@ const char kBackup[] =
     "line of result per unit:\n"
     "  <address>: ok (<file>)\n"
     "  <address>: FAILED: <reason>\n"
+    "Units not read now keep their place in the manifest while their own files\n"
+    "of an earlier backup are in FOLDER and good. A symbolic link in FOLDER is\n"
+    "replaced by the file, never written through.\n"
     "\n"
     "  -d, --dir FOLDER     the folder of the backup\n"
+    "  -f, --format csv     results for programs: one line per unit,\n"
+    "                       unit,<address>,ok|failed,<line of result>\n"
+    "                       and last manifest,,written|failed|unchanged,<text>\n"
     "\n";
 
 const char kRestore[] =
@@ -171,6 +182,8 @@ const char kRestore[] =
     "  -d, --dir FOLDER     the folder of the backup\n"
     "  -a, --address LIST   only these units of the backup\n"
     "  --no-save            write and check the settings, but do not save them\n"
+    "  -f, --format csv     results for programs: one line per unit,\n"
+    "                       unit,<address>,saved|unsaved|unchanged|failed,<line>\n"
     "\n";
 
 const char kServe[] =
@@ -273,7 +286,7 @@ bool rateKnown(int rate)
 QString checkCombination(const Options& o)
 {
     if (o.command == Command::None)
-        return QStringLiteral("no command given (read, apply, measure, scan, backup, restore or serve)");
+        return QStringLiteral("no command given");
     if (o.port.isEmpty())
         return QStringLiteral("--port is required");
     if (o.command == Command::Apply && o.file.isEmpty())
@@ -358,7 +371,8 @@ Parsed parseArguments(const QStringList& args)
                 error = QStringLiteral("bad address list '%1' (addresses a-z, A-Z, 0-9)").arg(v);
         } else if (is("-o", "--output") && o.command == Command::Read) {
             o.output = take(args, i, a, error);
-        } else if (is("-f", "--format") && o.command == Command::Read) {
+        } else if (is("-f", "--format")
+                   && (o.command == Command::Read || o.command == Command::Backup || o.command == Command::Restore)) {
             const QString v = take(args, i, a, error);
             if (v == QLatin1String("text"))
                 o.format = Format::Text;
@@ -444,6 +458,7 @@ Parsed parseArguments(const QStringList& args)
             error = QStringLiteral("unexpected argument '%1'").arg(a);
         }
     }
+    p.noCommand = error.isEmpty() && !o.help && o.command == Command::None;
     if (error.isEmpty() && !o.help)
         error = checkCombination(o);
     if (error.isEmpty() && !o.help)

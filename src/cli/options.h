@@ -61,6 +61,8 @@ struct Options {
 struct Parsed {
     Options options;
     QString error; // one line; empty when the command line is good
+    // Nothing wrong but the command missing (no arguments at all, or options only).
+    bool noCommand = false;
 };
 
 // Parses the arguments after the program name.

@@ -53,9 +53,16 @@ public:
     // Puts the settings of file into the connected unit (the ones that
     // differ, each read back), then checks the unit against the file.
     // changed: how many settings differed; wrote: whether anything was sent.
+    // On a failure after the unit took a write, its earlier settings are
+    // put back as putBack does.
     Outcome applySettings(const UnitRecord& file, int& changed, bool& wrote);
     // The unit saves its settings (SU).
     Outcome saveSettings();
+    // After a failed apply or save: when the unit took any write of the
+    // apply and still answers, the settings it held before are written back.
+    // The failure, its message ending with how the unit was left: its
+    // earlier settings put back, or those it now holds that are not saved.
+    Outcome putBack(Outcome failure);
     // Measuring on or off.
     Outcome startMeasuring();
     Outcome stopMeasuring();
@@ -121,6 +128,12 @@ private:
     void beginStep();
     void applyRate(int rate);
     QString failedItem() const;
+    // The outcome of a step in which an item failed for good.
+    Outcome failedOutcome(const QString& doing, int status) const;
+    Outcome putSettings(const UnitRecord& file, int& changed, bool& wrote);
+    // What the unit is known to hold, as writes are answered and read back.
+    void noteWritten(uint32_t commandId);
+    void noteRead(const SettingCode& row);
     bool queueIdle() const;
     // Runs until the queue is idle; the outcome of the step.
     Outcome finishList(const char* what, int timeoutMs);
@@ -146,6 +159,15 @@ private:
     bool unanswered_ = false;
     bool portRefused_ = false;
     bool portLost_ = false;
+    bool otherAddress_ = false; // a reply came from another address
+
+    // Of an apply: the unit's settings before it, what it holds as far as
+    // its answers tell, and whether it took any write.
+    bool tracking_ = false;
+    bool tookWrite_ = false;
+    bool saveSent_ = false;
+    UnitRecord before_{};
+    UnitRecord known_{};
     long results_ = 0;    // distance results since the line was made
 };
 

@@ -6,9 +6,12 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace dxu {
+
+struct SettingCode;
 
 // The four edits of the settings window, in the order low, high, fault
 // current, fault time-out, and the length unit ("M" or "F").
@@ -18,6 +21,9 @@ struct LoopRangeTexts {
 };
 
 LoopRangeTexts loopRangeTexts(const DxuState& st);
+// The settings of the four edits, in their order, as the setting-code table
+// has them (one field each: its member, changed flag, limits and caption).
+const std::array<const SettingCode*, 4>& loopSettings();
 // Accept: an empty edit is 0, others are read with the user's decimal
 // separator into editRecord; a value that differs from the unit's is marked
 // changed and the upload started. Text that is not a number, or a value

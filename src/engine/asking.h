@@ -17,6 +17,7 @@ enum class Question {
     UnsavedOnExit,        // settings not saved in the unit: end the program?
     UnsavedOnDisconnect,  // settings not saved in the unit: disconnect?
     UnsavedSetup,         // edits of a setup opened offline not saved: close it?
+    RestoreLine,          // overwrite and save the line's units from a backup?
 };
 
 // When the user is asked about settings not saved in the unit.
@@ -31,7 +32,8 @@ struct Asking {
     QString reason;  // PortLost: what the link said, or empty
     int comNumber = 0; // PortLost: the port
     QString details; // the connect failures: what was tried
-    QString file;    // UnsavedSetup: the setup file's name
+    QString file;    // UnsavedSetup: the setup file's name; RestoreLine: the backup's folder
+    QString units;   // RestoreLine: the units' addresses, one character each
 };
 
 class Asker {

@@ -29,6 +29,18 @@ bool elapsedOver(uint32_t then, uint32_t now, int32_t limit)
     return abs > limit;
 }
 
+// Whether the list in the queue read settings: anything besides measuring's
+// start, stop and status.
+bool readSettings(const CommandQueue& q)
+{
+    for (const CommandItem& it : q.items) {
+        const std::string_view code(it.code, strnlen(it.code, sizeof it.code));
+        if (!code.empty() && code != "GO" && code != "ST" && code != "US")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 Engine::Engine(DxuState& state, Protocol& protocol, CommLink& port, Hooks& hooks, UnitEvents& events, Asker& asker)
@@ -134,11 +146,16 @@ void Engine::dispatchReply(int32_t verdict)
     if (verdict == ReplyCompleted && q.queueState == QueueList && q.atCursor().commandId == IdSaveSettings)
         events_.settingsSaved();
     if (verdict == ReplyFailure && q.queueState != QueueIdle) {
-        CommandItem& it = q.atCursor();
+        // The item that failed is the one in flight, also while connecting
+        // (where the cursor runs ahead of it): it is the one sent again.
+        CommandItem& it = q.inFlight();
         if (it.retriesLeft > 0) {
             --it.retriesLeft;
             retrying_ = true;
+            const int cursor = q.cursor;
+            q.cursor = static_cast<int>(&it - q.items.data());
             sendCurrentItem();
+            q.cursor = cursor;
             retrying_ = false;
             return;
         }
@@ -199,8 +216,10 @@ void Engine::listStep()
     q.cursor = 0;
     q.items[0].commandId = 0;
     if (wasList) {
-        const std::string_view first(q.items[0].code);
-        if (first != "GO" && first != "ST")
+        // A list that read settings (also one that stopped measuring
+        // first) leaves the panel showing what the unit holds; starting or
+        // stopping measuring leaves the panel's edits pending.
+        if (readSettings(q))
             events_.nothingToUpload();
         setBusyCursor(false);
         st_.current().settingsRead = 1;

@@ -37,7 +37,9 @@ void Session::connectClicked()
 {
     hooks_.clearErrors();
     hooks_.setErrorCount(0);
-    if (link_.Connected()) {
+    // Connected on screen with its port closed under it: Disconnect
+    // disconnects all the same.
+    if (link_.Connected() || st_.connected) {
         if (!hooks_.confirmDisconnect())
             return;
         disconnectUnit();
@@ -132,6 +134,15 @@ void Session::portLost(int comNumber)
     asking.comNumber = comNumber;
     disconnectUnit();
     asker_.ask(asking);
+}
+
+// The window shows a connection whose port is closed (it was closed under
+// it): what the user asked for cannot reach the unit. Say so and show what
+// is true, as when the device goes away.
+void Session::portClosed()
+{
+    if (st_.connected && !link_.Connected())
+        portLost(comNumberInUse());
 }
 
 void Session::connectCompleted()

@@ -11,8 +11,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace dxu {
 namespace {
@@ -31,7 +34,7 @@ QString unitItemText(const JournalUnit& u)
 
 } // namespace
 
-TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent)
+TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent, true)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
@@ -111,8 +114,18 @@ TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent)
 
 void TfrmHistory::showEvent(QShowEvent* event)
 {
-    PlacedDialog::showEvent(event);
+    // The rows first: the first showing makes room for their columns.
     FormShow();
+    PlacedDialog::showEvent(event);
+}
+
+QSize TfrmHistory::sizeHint() const
+{
+    const QSize hint = PlacedDialog::sizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    const int columns = lvChanges->horizontalHeader()->length() + lvChanges->verticalScrollBar()->sizeHint().width()
+                        + 2 * lvChanges->frameWidth() + margins.left() + margins.right();
+    return {std::max(hint.width(), columns), hint.height()};
 }
 
 JournalFilter TfrmHistory::filter() const

@@ -26,6 +26,8 @@ public:
     JournalFilter filter() const;
     // The rows on show, newest first.
     const std::vector<Change>& rows() const { return rows_; }
+    // Wide enough for every column of the rows on show.
+    QSize sizeHint() const override;
 
 public slots:
     // Reads the units and the rows again.

@@ -14,29 +14,21 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
+#include <memory>
+
 namespace dxu {
 namespace {
 
-// The technician and site, asked in a small dialog of the window.
+// The technician and site, asked in the dialog below.
 std::optional<ReportPeople> askPeopleDialog(QWidget* owner, const ReportPeople& remembered)
 {
-    QDialog dialog(owner);
-    dialog.setObjectName(QStringLiteral("frmReportDetails"));
-    dialog.setWindowTitle(QStringLiteral("Commissioning Report"));
-    auto* technician = new QLineEdit(remembered.technician, &dialog);
-    technician->setObjectName(QStringLiteral("edTechnician"));
-    auto* site = new QLineEdit(remembered.site, &dialog);
-    site->setObjectName(QStringLiteral("edSite"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* form = new QFormLayout(&dialog);
-    form->addRow(QStringLiteral("&Technician:"), technician);
-    form->addRow(QStringLiteral("&Site:"), site);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    const std::unique_ptr<QDialog> dialog(makeReportDetailsDialog(owner, remembered));
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return ReportPeople{technician->text().trimmed(), site->text().trimmed()};
+    auto field = [&dialog](const char* name) {
+        return dialog->findChild<QLineEdit*>(QLatin1String(name))->text().trimmed();
+    };
+    return ReportPeople{field("edTechnician"), field("edSite")};
 }
 
 // Store strings are bytes; the names go in as UTF-8.
@@ -47,6 +39,29 @@ QString storedText(const char* name)
 }
 
 } // namespace
+
+QDialog* makeReportDetailsDialog(QWidget* owner, const ReportPeople& remembered)
+{
+    auto* dialog = new QDialog(owner);
+    dialog->setObjectName(QStringLiteral("frmReportDetails"));
+    dialog->setWindowTitle(QStringLiteral("Commissioning Report"));
+    auto* technician = new QLineEdit(remembered.technician, dialog);
+    technician->setObjectName(QStringLiteral("edTechnician"));
+    auto* site = new QLineEdit(remembered.site, dialog);
+    site->setObjectName(QStringLiteral("edSite"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    // Room for a name or a site of 40 characters; the title is whole then.
+    for (QLineEdit* edit : {technician, site})
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
+    auto* form = new QFormLayout(dialog);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(QStringLiteral("&Technician:"), technician);
+    form->addRow(QStringLiteral("&Site:"), site);
+    form->addRow(buttons);
+    return dialog;
+}
 
 ReportPeople storedReportPeople() { return {storedText("Technician"), storedText("Site")}; }
 

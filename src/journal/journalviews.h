@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace dxu {
@@ -27,6 +28,9 @@ struct ReportPeople {
 // The remembered technician and site (empty when none).
 ReportPeople storedReportPeople();
 void storeReportPeople(const ReportPeople& people);
+// The small dialog that asks them ("frmReportDetails", its edits
+// "edTechnician" and "edSite"), filled with remembered; the caller owns it.
+QDialog* makeReportDetailsDialog(QWidget* owner, const ReportPeople& remembered);
 
 class JournalViews : public QObject {
     Q_OBJECT

@@ -1,6 +1,6 @@
 #include "journal/report.h"
 
-#include "protocol/unitrecord.h"
+#include "protocol/settingcodes.h"
 #include "settings/setupfile.h"
 
 #include "services/pdfwriter.h"
@@ -13,20 +13,6 @@
 namespace dxu {
 namespace {
 
-// The panels of the main window, by the record image's blocks: a setting
-// belongs to the panel whose range holds its offset.
-struct Panel {
-    const char* title;
-    uint16_t from, to; // [from, to)
-};
-constexpr Panel kPanels[] = {
-    {"BASIC SETUP", 108, 204},
-    {"MEASUREMENT MODE", 204, 380},
-    {"OUTPUT PROCESSING", 380, 444},
-    {"OUTPUT SETUP", 444, 448},
-    {"CURRENT LOOP", 448, 468},
-    {"OUTPUT SETUP", 468, 480},
-};
 constexpr uint16_t CurrentLoopFlagsOffset = 448;
 
 ReportSection& sectionNamed(std::vector<ReportSection>& sections, const QString& title)
@@ -124,20 +110,20 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
               {QStringLiteral("Address"), address ? QString(QLatin1Char(address)) : QStringLiteral("none"), {}},
               {QStringLiteral("Version"), d.version, {}}};
 
-    for (const Panel& p : kPanels)
-        sectionNamed(r.sections, QLatin1String(p.title));
+    // The settings under the headings of their panels, as the setting-code table groups them.
+    for (const SectionInfo& p : settingSections())
+        if (p.group)
+            sectionNamed(r.sections, QLatin1String(p.group));
     for (const SettingText& s : describeSettings(unit)) {
-        for (const Panel& p : kPanels) {
-            if (s.offset < p.from || s.offset >= p.to)
-                continue;
-            ReportSection& section = sectionNamed(r.sections, QLatin1String(p.title));
-            if (s.offset == CurrentLoopFlagsOffset) {
-                section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
-                section.lines.push_back(
-                    {QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
-            } else {
-                section.lines.push_back({s.caption, s.value, s.unit});
-            }
+        const char* group = sectionInfo(s.field->section).group;
+        if (!group)
+            continue;
+        ReportSection& section = sectionNamed(r.sections, QLatin1String(group));
+        if (s.offset == CurrentLoopFlagsOffset) {
+            section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
+            section.lines.push_back({QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
+        } else {
+            section.lines.push_back({s.caption, s.value, s.unit});
         }
     }
     ReportSection& loop = sectionNamed(r.sections, QStringLiteral("CURRENT LOOP"));

@@ -1,6 +1,7 @@
 #include "network/lineoverview.h"
 
 #include "engine/session.h"
+#include "protocol/settingcodes.h"
 #include "serial/commportdriver.h"
 #include "services/clock.h"
 #include "services/csv.h"
@@ -22,18 +23,8 @@ namespace {
 
 QString modeName(int32_t mode)
 {
-    switch (mode) {
-    case 1:
-        return QStringLiteral("Averaging");
-    case 2:
-        return QStringLiteral("Binning");
-    case 3:
-        return QStringLiteral("Detection");
-    case 4:
-        return QStringLiteral("Last Target");
-    default:
-        return QStringLiteral("?");
-    }
+    const char* name = choiceCaption(findSetting("MM")->fields[0], mode);
+    return name ? QLatin1String(name) : QStringLiteral("?");
 }
 
 QString text(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size())).trimmed(); }

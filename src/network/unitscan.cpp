@@ -84,6 +84,14 @@ void UnitScan::setAnswerWithinMs(int ms)
     answerWithinMs_ = std::clamp(ms, MinAnswerWithinMs, MaxAnswerWithinMs);
 }
 
+// The rate the line runs at: the driver may run one the rate table does not
+// hold (dxu-cli --rate 300).
+uint32_t UnitScan::lineRate() const
+{
+    const uint32_t rate = link_.LineRate();
+    return rate ? rate : baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex));
+}
+
 bool UnitScan::start()
 {
     if (!canStart() || !hooks_.claimPort(session_.comNumberInUse()) || !link_.Connect())
@@ -96,11 +104,7 @@ bool UnitScan::start()
     cancelled_ = false;
     running_ = true;
     savedAddress_ = st_.current().address;
-    // The rate the line runs at: the driver may run one the rate table
-    // does not hold (dxu-cli --rate 300).
-    const uint32_t lineRate = link_.LineRate();
-    timing_ = scanTiming(lineRate ? lineRate : baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex)),
-                         answerWithinMs_);
+    timing_ = scanTiming(lineRate(), answerWithinMs_);
     hooks_.setTerminalSend(true);
     hooks_.startPolling();
     askNext();

@@ -71,6 +71,9 @@ public:
 
     // Only in network mode, with no connection and nothing queued.
     bool canStart() const;
+    // Where a scan asks: "COM n" of the RS-485 link and its rate in bit/s.
+    int comNumber() const { return session_.comNumberInUse(); }
+    uint32_t lineRate() const;
     // How long a unit may take to start its reply, for the next start.
     void setAnswerWithinMs(int ms);
     // Opens the port and asks the first address; false when it cannot start.

@@ -294,7 +294,9 @@ bool parseNetAddress(const QString& device, NetAddress& out)
     const QByteArray ascii = std::any_of(host.begin(), host.end(), [](QChar c) { return c.unicode() >= 0x80; })
                                  ? QUrl::toAce(host)
                                  : host.toLatin1();
-    if (ascii.isEmpty())
+    // What a host name, an IP address or an IPv6 zone (an interface name) is made of.
+    static const QByteArray kHostChars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_:%";
+    if (ascii.isEmpty() || std::any_of(ascii.begin(), ascii.end(), [](char c) { return !kHostChars.contains(c); }))
         return false;
     out.telnet = scheme.startsWith(QLatin1String("rfc2217"));
     out.tls = scheme.endsWith(QLatin1String("tls"));

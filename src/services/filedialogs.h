@@ -28,6 +28,12 @@ void setFileDialogService(FileDialogService* service);
 QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
                             const QString& suffix, bool save);
 
+// A dialog of the program's kind that chooses a folder, child of parent and
+// named name, starting in the working folder. With mayCreate a name typed
+// for a folder that does not exist yet is taken too: the folder is made when
+// the user confirms it.
+QFileDialog* makeFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate);
+
 // Shorthand: fileDialogs().choose(dialog).
 QString chooseFile(QFileDialog& dialog);
 

@@ -143,7 +143,7 @@ void OfflineSetup::modeChanged()
         return;
     st_.current().measureMode = mode;
     st_.editRecord.measureMode = mode;
-    panel_.showMM();
+    panel_.showSetting("MM");
 }
 
 bool OfflineSetup::unsaved()

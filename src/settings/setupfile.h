@@ -5,6 +5,7 @@
 // settings report as CSV. No widgets: the window hands in its dialogs and
 // show functions.
 #include "protocol/dxustate.h"
+#include "services/safewrite.h"
 #include "services/ui.h"
 
 #include <QString>
@@ -31,9 +32,10 @@ struct SetupImage {
 SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name);
 // Reads the setup file at path.
 SetupImage readSetupFile(const QString& path);
-// Writes the image of record to path, replacing the file whole or not at all.
-// Empty on success, else a sentence naming the file and what went wrong.
-QString writeSetupFile(const QString& path, const UnitRecord& record);
+// Writes the image of record to path, replacing the file whole or not at all
+// (a symbolic link there as links says). Empty on success, else a sentence
+// naming the file and what went wrong.
+QString writeSetupFile(const QString& path, const UnitRecord& record, Links links = Links::Follow);
 
 struct SettingCode;
 struct SettingField;
@@ -51,10 +53,14 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 // copies the steps only). True when anything differed.
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
-// Distances (and the current loop's values, written as distances) are equal
-// within half the unit's resolution; other numbers within 0.0001.
+// Lengths are compared as lengths (the unit's converted to the file's units);
+// distances (and the current loop's values, written as distances) are equal
+// within half the resolution; other numbers within 0.0001.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
 std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file);
+// The settings an upload after adoptSetupImage writes: those that differ,
+// and every distance when the units change.
+std::vector<const SettingField*> settingsToWrite(const UnitRecord& unit, const UnitRecord& file);
 // The unit's record with the settings of file in it, in the unit's distance
 // units: what the Compare view and an upload after Open compare with the unit.
 UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file);
@@ -71,7 +77,9 @@ QString settingsReport(const UnitRecord& record, const QString& versionText);
 class SetupFiles {
 public:
     struct Calls {
-        std::function<QString()> chooseOpen, chooseSave, chooseReport, chooseText;
+        std::function<QString()> chooseOpen, chooseReport, chooseText;
+        // The CfgSave dialog, proposing a file name (none when empty).
+        std::function<QString(const QString& proposed)> chooseSave;
         // Shows an opened file's settings on the panel, pending for Upload.
         std::function<void(const UnitRecord&)> showFile;
         std::function<void()> showConnectedControls;
@@ -84,9 +92,14 @@ public:
     SetupFiles(DxuState& state, Ui& ui, Calls calls);
 
     void open();   // "&Open Setup..."
-    void save();   // "&Save Setup"
+    // "&Save Setup": into the setup file while it belongs to the unit on
+    // screen; for another unit, as Save Setup As, proposing the file.
+    void save();
     void saveAs(); // "Save Setup &As..."
-    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
+    // The window title: the setup file's name while it belongs to the unit
+    // on screen, else the program's name alone.
+    void showTitle();
+    // "Settings &Report..." and "Export Setup as Te&xt..." of the unit read;
     // offline, of the setup file being edited as it is saved (file, path).
     void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
     void exportText(const UnitRecord* file = nullptr);
@@ -95,13 +108,20 @@ public:
     void offer(const QString& path, const UnitRecord& file);
     // The CfgOpen and CfgSave dialogs; empty when cancelled.
     QString chooseOpenPath() const { return calls_.chooseOpen ? calls_.chooseOpen() : QString(); }
-    QString chooseSavePath() const { return calls_.chooseSave ? calls_.chooseSave() : QString(); }
+    QString chooseSavePath(const QString& proposed = {}) const
+    {
+        return calls_.chooseSave ? calls_.chooseSave(proposed) : QString();
+    }
 
     // The setup file last opened or saved; empty at start.
     const QString& setupFileName() const { return fileName_; }
 
 private:
     void named(const QString& path);
+    void saveAs(const QString& proposed);
+    // Which unit is on screen: its port and, on a line, its address; empty
+    // while none is connected.
+    QString unitShown() const;
     // Whether the unit on screen has been read; says so when not.
     bool settingsRead() const;
     QByteArray reportBytes() const;
@@ -114,6 +134,9 @@ private:
     Ui& ui_;
     Calls calls_;
     QString fileName_;
+    // The unit whose settings the file holds (unitShown() when it was
+    // opened into it or saved from it).
+    QString owner_;
 };
 
 // One setting field as the panel names it, its value as text (a decimal
@@ -122,6 +145,7 @@ private:
 struct SettingText {
     uint16_t offset = 0;
     QString caption, value, unit;
+    const SettingField* field = nullptr;
 };
 SettingText describeSetting(const struct SettingField& field, const UnitRecord& record);
 // Every setting a setup file carries, in the panel's order.

@@ -15,6 +15,9 @@ class Engine;
 
 // Queues one write per changed setting, clearing its flags, and starts the
 // queue; false when nothing was to be written (status requests may go on).
+// A changed pulse rate or pulse count of a mode other than the one the unit
+// is to end in is written while the unit is switched to that mode; the unit
+// then ends in the mode of editRecord (when the mode changed) or its own.
 bool startUpload(DxuState& st, Engine& engine);
 // Queues SU: the unit stores its working settings.
 void startSave(DxuState& st, Engine& engine);

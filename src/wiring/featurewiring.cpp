@@ -65,7 +65,11 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
     });
     SetupFiles::Calls calls;
     calls.chooseOpen = [open] { return chooseFile(*open); };
-    calls.chooseSave = [save] { return chooseFile(*save); };
+    calls.chooseSave = [save](const QString& proposed) {
+        if (!proposed.isEmpty())
+            save->selectFile(proposed);
+        return chooseFile(*save);
+    };
     calls.chooseReport = [report] { return chooseFile(*report); };
     QFileDialog* text = makeFileDialog(owner, "TextSave", QStringLiteral("Export Setup as Text"),
                                        QStringLiteral("Text Files (*.txt)"), QStringLiteral("txt"), true);

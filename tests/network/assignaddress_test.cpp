@@ -27,13 +27,7 @@ protected:
     void connectNetwork()
     {
         top().windows().assignAddress->hide();
-        dxusim::Options o = quick();
-        o.network = true;
-        o.addresses = {'b', 'c'};
-        attach(o);
-        click("MultiDrop1");
-        for (char a : {'b', 'c'})
-            ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(a)));
+        attachLine({'b', 'c'});
         connect();
         top().windows().assignAddress->show();
     }

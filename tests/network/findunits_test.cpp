@@ -37,9 +37,12 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     click("MultiDrop1");
     ASSERT_TRUE(menuOffersScan());
     top().windows().findUnits->show();
+    top().state().unitTable[0].port485 = 3;
+    top().state().unitTable[0].port485RateIndex = 3;
 
     click("pbStartScan");
     EXPECT_TRUE(link->Connected());
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scanning COM4 at 9600 bit/s"));
     ASSERT_TRUE(runUntil([this] { return !scanning(); }, 300000));
     auto* list = get<QListWidget>("lstUnits");
     QStringList shown;
@@ -59,6 +62,13 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     EXPECT_EQ(members[2], EmptySlot); // c holds two units
     EXPECT_EQ(members[10], 'k');
     EXPECT_EQ(top().state().networkCount, 1);
+    EXPECT_EQ(text("lblAdded"), QStringLiteral("Added to the network: k."));
+    list->item(0)->setCheckState(Qt::Checked);
+    click("pbAddToNetwork");
+    EXPECT_EQ(text("lblAdded"),
+              QStringLiteral("Added to the network: a. In the network already: k."));
+    EXPECT_EQ(top().state().networkCount, 2);
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scans COM4 at 9600 bit/s"));
 
     // Cancel midway: the address in hand is finished, then the port closes.
     link->received.clear();
