@@ -42,7 +42,7 @@ if [ "${1:-}" = --inside ]; then
   brought=$(grep -c '^Setting up ' "$root/tmp/apt-cli.log" || true)
   echo "apt set up $brought packages"
   drawn=$(installed | grep -x -F "${graphics[@]/#/-e}" || true)
-  [ -z "$drawn" ] || fail "dxu-cli brought graphics libraries: $(echo $drawn)"
+  [ -z "$drawn" ] || fail "dxu-cli brought graphics libraries: ${drawn//$'\n'/ }"
   for program in dxu-cli dxu-sim; do
     got=$(in_root "$program" --version) || fail "$program --version failed"
     echo "$got"
