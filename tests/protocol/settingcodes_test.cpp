@@ -104,7 +104,7 @@ TEST(SettingRegistry, EveryFieldRoundTripsThroughTheRecordTheImageAndTheText)
         for (const SettingField& f : row.fields)
             if (f.intField)
                 base.*f.intField = f.choices.empty() ? static_cast<int32_t>(f.min) : f.choices.back().value;
-            else
+            else if (f.floatField)
                 base.*f.floatField = f.min;
     for (const SettingCode& row : settingCodes()) {
         for (int i = 0; i < row.fieldCount(); ++i) {
