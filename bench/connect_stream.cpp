@@ -17,14 +17,14 @@
 // CPU and < 1 MB plain, < 15 % and < 2 MB with the histogram or the trend),
 // 1 otherwise.
 #include "procstats.h"
-#include "app/topform.h"
-#include "capture/capturelog.h"
+#include "ui/app/topform.h"
+#include "ui/capture/capturelog.h"
 #include "simdriver.h"
 #include "engine/engine.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/filedialogs.h"
-#include "services/messages.h"
+#include "ui/services/filedialogs.h"
+#include "ui/services/messages.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -9,10 +9,10 @@
 // of 50 ms), prints the time until the scan ends and the units it found, and
 // exits 0 when the scan took at most 5 s, found exactly a, c and 7 and showed
 // no message (PASS), 1 otherwise (FAIL).
-#include "app/application.h"
-#include "network/findunits.h"
+#include "ui/app/application.h"
+#include "ui/network/findunits.h"
 #include "simdriver.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -11,9 +11,9 @@
 // own: the driver exits 0 when the two rates are within 5 % of each other and
 // the program sent the same number of bytes per second within 5 % (PASS),
 // 1 otherwise.
-#include "app/application.h"
-#include "network/lineoverview.h"
-#include "network/networkconfig.h"
+#include "ui/app/application.h"
+#include "ui/network/lineoverview.h"
+#include "ui/network/networkedit.h"
 #include "protocol/protocol.h"
 #include "services/store.h"
 #include "simdriver.h"

@@ -10,7 +10,7 @@
 //    against results sent (bound: none lost).
 // A driver, not a timed test: it prints the figures and exits 0 when they are
 // within their bounds, 1 otherwise.
-#include "app/topform.h"
+#include "ui/app/topform.h"
 #include "e2e/ser2net.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"

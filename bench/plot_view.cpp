@@ -7,7 +7,7 @@
 // 800 x 300 image, as a live window repaints. Prints the CPU time per second of
 // stream (the share of one core the plot would take) and the longest paint.
 // A driver, not a timed test: exits 0 when the share stays under 15 %.
-#include "display/plotview.h"
+#include "ui/display/plotview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // What the drivers that run the program against dxu-sim share: a private
 // settings store, the offscreen platform unless another is asked for, the
 // simulator answering at once as COM1, and waiting on the event loop.
-#include "app/topform.h"
+#include "ui/app/topform.h"
 #include "e2e/simprocess.h"
-#include "services/messages.h"
+#include "ui/services/messages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -14,13 +14,13 @@
 // file, over 20 uploads, against the same upload without a journal; its
 // limit is 5 ms per upload. Exits 0 when the upload is within 1.5 x of the
 // line bound and the journal within its limit, 1 otherwise.
-#include "app/topform.h"
+#include "ui/app/topform.h"
 #include "journal/recorder.h"
 #include "simdriver.h"
 #include "protocol/settingcodes.h"
 #include "serial/commportdriver.h"
-#include "services/messages.h"
-#include "settings/transfer.h"
+#include "ui/services/messages.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>

@@ -493,9 +493,6 @@ int preparePort(const Options& o, bool mustBeThere)
     if (!o.devicePath.isEmpty())
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(), o.devicePath.toLocal8Bit());
     setRunPortOptions(o.comNumber, portOptionsOf(o, loadPortOptions(o.comNumber)));
-    setPortNoteSink([&o](const QString& text) {
-        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
-    });
     if (!mustBeThere || portIsFree(o.comNumber))
         return ExitOk;
     printError(messageLine(portOpenFailureText(o.comNumber), o.comNumber, o.devicePath));

@@ -7,8 +7,8 @@
 #include "cli/unitline.h"
 
 #include "journal/journal.h"
-#include "journal/journalviews.h"
 #include "journal/report.h"
+#include "journal/reportpeople.h"
 #include "serial/commportdriver.h"
 
 #include <QCoreApplication>

@@ -5,12 +5,13 @@
 #include "ports/portsettings.h"
 #include "protocol/settingcodes.h"
 #include "settings/fileunits.h"
-#include "settings/panelbinding.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <cstdio>
 
 namespace dxu::cli {
 namespace {
@@ -96,7 +97,6 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     // The rest of a list would only wait for a unit that stopped answering,
     // item by item.
     engine_.setEndListWhenSilent(true);
-    setMessageService(this);
     // No status requests between the steps: the line carries only what the
     // command asks for.
     st_.statusRequests = 0;
@@ -107,6 +107,9 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
 
     driver_.SetOnReceiveData(
         [this](TCommPortDriver*, const char* data, int32_t size) { engine_.CommPortReceiveData(data, size); });
+    QObject::connect(&driver_, &TCommPortDriver::portNote, [this](const QString& text) {
+        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text)));
+    });
     QObject::connect(&driver_, &TCommPortDriver::portLost, [this] {
         if (!driver_.LinkLost())
             return;
@@ -157,15 +160,6 @@ UnitLine::~UnitLine()
 {
     driver_.SetOnReceiveData(nullptr);
     driver_.Disconnect();
-    setMessageService(nullptr);
-}
-
-MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons)
-{
-    // The captions of the program's boxes say nothing a line needs.
-    const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
-    message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
-    return MsgAnswer::No;
 }
 
 bool UnitLine::ask(const Asking& asking)

@@ -6,8 +6,7 @@
 // the event loop until its step is done and says how it went.
 #include "cli/options.h"
 
-#include "app/boxasker.h"
-
+#include "engine/asking.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "engine/sessionview.h"
@@ -15,7 +14,6 @@
 #include "protocol/events.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "services/messages.h"
 
 #include <QString>
 #include <QTimer>
@@ -36,7 +34,7 @@ struct Outcome {
 // named by it in place of "COM n".
 QString messageLine(const QString& text, int comNumber, const QString& devicePath);
 
-class UnitLine : public Hooks, private MessageService, private Asker, private SessionView {
+class UnitLine : public Hooks, private Asker, private SessionView {
 public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
@@ -116,9 +114,6 @@ public:
 private:
     class Listener;
 
-    // MessageService: what the library would show in a box is kept as the
-    // reason of the step.
-    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
     // Asker: the core's notices become the reason of the step; its questions
     // are answered No (nothing is reset or left unsaved unasked).
     bool ask(const Asking& asking) override;
@@ -154,7 +149,7 @@ private:
     QString devicePath_;
 
     // What the step in hand met.
-    QString message_;     // the last box the library would have shown
+    QString message_;     // the last notice of the core, or why the port was refused
     QString refusal_;     // an error the unit replied with, as the window shows it
     bool unanswered_ = false;
     bool portRefused_ = false;

@@ -3,7 +3,6 @@
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
 #include "services/locale.h"
-#include "services/messages.h"
 
 #include <cstdio>
 #include <iterator>
@@ -39,8 +38,8 @@ LoopRangeTexts loopRangeTexts(const DxuState& st)
             metres ? QStringLiteral("M") : QStringLiteral("F")};
 }
 
-bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
-                      int* refused)
+StepOutcome acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
+                             int* refused)
 {
     UnitRecord& unit = st.current();
     UnitRecord& edit = st.editRecord;
@@ -50,21 +49,20 @@ bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::func
         const SettingField& field = loopSettings()[i]->fields[0];
         const QString& text = *given[i];
         const QString caption = QLatin1String(field.caption);
-        if (!text.trimmed().isEmpty() && !textToFloat(text, values[i], caption)) {
+        if (!text.trimmed().isEmpty() && !parseDecimalNumber(text, values[i])) {
             if (refused)
                 *refused = static_cast<int>(i);
-            return false;
+            return StepOutcome::refused(notDecimalNumberText(text, caption));
         }
         // A value the unit refuses (ER 83) is kept here for correction
         // rather than sent.
         if (field.limited && (values[i] < field.min || values[i] > field.max)) {
-            showMessage(QStringLiteral("Error"), QStringLiteral("%1: the unit does not take %2; it takes %3 to %4.")
-                                                     .arg(caption, text.trimmed())
-                                                     .arg(double(field.min))
-                                                     .arg(double(field.max)));
             if (refused)
                 *refused = static_cast<int>(i);
-            return false;
+            return StepOutcome::refused(QStringLiteral("%1: the unit does not take %2; it takes %3 to %4.")
+                                            .arg(caption, text.trimmed())
+                                            .arg(double(field.min))
+                                            .arg(double(field.max)));
         }
     }
     for (size_t i = 0; i < std::size(given); ++i) {
@@ -75,7 +73,7 @@ bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::func
     }
     if (queueUpload)
         queueUpload();
-    return true;
+    return {};
 }
 
 CalibrationTexts calibrationTexts(int32_t calibration)
@@ -83,13 +81,15 @@ CalibrationTexts calibrationTexts(int32_t calibration)
     return {QString::asprintf("%02d", (calibration >> 8) & 0xFF), QString::asprintf("%02d", calibration & 0xFF)};
 }
 
-bool queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse, const QString& fine,
-                           const std::function<void()>& sendFirst)
+StepOutcome queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse, const QString& fine,
+                                  const std::function<void()>& sendFirst)
 {
     int c = 0;
     int f = 0;
-    if (!textToInt(coarse, c) || !textToInt(fine, f))
-        return false;
+    if (!parseWholeNumber(coarse, c))
+        return StepOutcome::refused(notWholeNumberText(coarse));
+    if (!parseWholeNumber(fine, f))
+        return StepOutcome::refused(notWholeNumberText(fine));
     CommandQueue& q = st.queue;
     q.resetQueue();
     q.setIntArg(0, point);
@@ -102,7 +102,7 @@ bool queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse,
     q.cursor = 0;
     if (sendFirst)
         sendFirst();
-    return true;
+    return {};
 }
 
 } // namespace dxu

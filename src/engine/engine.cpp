@@ -4,7 +4,6 @@
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
-#include "services/cursor.h"
 
 #include <QString>
 
@@ -65,7 +64,7 @@ void Engine::sendCurrentItem()
         if (it.commandId != 0)
             protocol_.sendCode(it.code);
         else
-            setBusyCursor(false);
+            setBusy(false);
         break;
     case KindBuilder:
         if (it.commandId != 0) {
@@ -78,7 +77,7 @@ void Engine::sendCurrentItem()
     default:
         if (it.commandId == 0) {
             q.queueState = QueueIdle;
-            setBusyCursor(false);
+            setBusy(false);
         }
         break;
     }
@@ -124,6 +123,14 @@ void Engine::dropQueue()
     st_.queue.resetQueue();
     st_.queue.queueState = QueueIdle;
     st_.lastSendTick = 0;
+}
+
+void Engine::setBusy(bool on)
+{
+    if (on == busyShown_)
+        return;
+    busyShown_ = on;
+    events_.busy(on);
 }
 
 void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
@@ -221,7 +228,7 @@ void Engine::listStep()
         // stopping measuring leaves the panel's edits pending.
         if (readSettings(q))
             events_.nothingToUpload();
-        setBusyCursor(false);
+        setBusy(false);
         st_.current().settingsRead = 1;
     } else {
         // A status request whose unit never answered.

@@ -5,7 +5,6 @@
 #include "engine/engine.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
-#include "services/cursor.h"
 
 #include <algorithm>
 #include <string>
@@ -71,7 +70,7 @@ void Session::disconnectUnit()
 {
     hooks_.stopPolling();
     view_.disconnecting();
-    setBusyCursor(false);
+    engine_.setBusy(false);
 
     link_.Disconnect();
     hooks_.connectAbandoned();
@@ -104,7 +103,7 @@ void Session::openAndConnect()
         return;
     }
 
-    setBusyCursor(true);
+    engine_.setBusy(true);
     view_.connecting();
     hooks_.setTerminalSend(true);
 
@@ -154,7 +153,7 @@ void Session::connectCompleted()
     view_.connected(st_.current().laserOn != 0);
     updatePrevNextButtons();
     st_.connected = 1;
-    setBusyCursor(false);
+    engine_.setBusy(false);
 
     if (st_.networkMode()) {
         hooks_.loadPollingInterval();
@@ -173,7 +172,7 @@ void Session::connectCompleted()
 
 void Session::connectFailed()
 {
-    setBusyCursor(false);
+    engine_.setBusy(false);
     view_.connectEnded();
     link_.Disconnect();
 
@@ -341,7 +340,7 @@ void Session::continuousClicked()
 void Session::readSettings()
 {
     st_.readyForStatus = 0;
-    setBusyCursor(true);
+    engine_.setBusy(true);
     st_.queue.queueState = QueueList;
     engine_.stopMeasurementFirst(KindCode);
     switchOutputOffFirst();

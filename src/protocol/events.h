@@ -90,6 +90,9 @@ public:
     virtual void settingsSaved() {}
     // Save Settings failed for good (an error or no answer after every try).
     virtual void settingsNotSaved() {}
+    // A step the user waits for began (the line is busy with it) or ended:
+    // the window shows the hourglass meanwhile.
+    virtual void busy(bool /*on*/) {}
     // Measuring resumed at the end of a list.
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
@@ -132,6 +135,7 @@ public:
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
     void settingsSaved() override { each(&UnitEvents::settingsSaved); }
     void settingsNotSaved() override { each(&UnitEvents::settingsNotSaved); }
+    void busy(bool on) override { each(&UnitEvents::busy, on); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
     void itemUnanswered() override { each(&UnitEvents::itemUnanswered); }

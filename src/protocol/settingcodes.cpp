@@ -357,6 +357,21 @@ const SettingField* fieldOf(int32_t UnitRecord::*member) { return fieldOfMember(
 
 const SettingField* fieldOf(float UnitRecord::*member) { return fieldOfMember(member, &SettingField::floatField); }
 
+const SettingField* fieldOfMode(const SettingCode& row, int32_t mode)
+{
+    // Averaging and Last Target share the averaging values.
+    const Section wanted = mode == 1 || mode == 4 ? Section::Averaging
+                           : mode == 2            ? Section::Binning
+                           : mode == 3            ? Section::DetectionMode
+                                                  : Section::None;
+    if (wanted == Section::None)
+        return nullptr;
+    for (int i = 0; i < row.fieldCount(); ++i)
+        if (row.fields[static_cast<size_t>(i)].section == wanted)
+            return &row.fields[static_cast<size_t>(i)];
+    return nullptr;
+}
+
 const SettingCode& rowOf(const SettingField& field)
 {
     for (const SettingCode& row : kCodes)

@@ -129,6 +129,9 @@ const SectionInfo& sectionInfo(Section section);
 // The field of a record member; nullptr for a member no setting fills.
 const SettingField* fieldOf(int32_t UnitRecord::*member);
 const SettingField* fieldOf(float UnitRecord::*member);
+// The field of a row that holds its value for a measurement mode (PF, PO
+// keep one per mode), nullptr for a mode without one.
+const SettingField* fieldOfMode(const SettingCode& row, int32_t mode);
 // The row a field belongs to.
 const SettingCode& rowOf(const SettingField& field);
 // The caption of a value of a field with named values; nullptr for none.

@@ -379,7 +379,7 @@ void NetLink::checkConfirmedRate()
 {
     if (ratesAsked_ == 0 || telnet_->rateConfirmations() != ratesAsked_ || telnet_->confirmedRate() == settings_.rate)
         return;
-    notePortOnce(QStringLiteral("rate %1 %2 %3").arg(device_).arg(settings_.rate).arg(telnet_->confirmedRate()),
+    notePort(QStringLiteral("rate %1 %2 %3").arg(device_).arg(settings_.rate).arg(telnet_->confirmedRate()),
                  QStringLiteral("%1: the server runs the line at %2 bit/s, not at the %3 bit/s asked for.")
                      .arg(device_)
                      .arg(telnet_->confirmedRate())

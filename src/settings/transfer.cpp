@@ -2,9 +2,6 @@
 
 #include "engine/engine.h"
 #include "protocol/settingcodes.h"
-#include "settings/panelbinding.h"
-#include "services/cursor.h"
-#include "settings/moderules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -143,7 +140,7 @@ bool startUpload(DxuState& st, Engine& engine)
         st.readyForStatus = 1;
         return false;
     }
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.uploadQueued = 0;
     st.queue.queueState = QueueUpload;
     st.queue.cursor = 0;
@@ -153,7 +150,7 @@ bool startUpload(DxuState& st, Engine& engine)
 
 void startSave(DxuState& st, Engine& engine)
 {
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.queue.queueState = QueueList;
     engine.stopMeasurementFirst(KindCode);
     st.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
@@ -161,60 +158,16 @@ void startSave(DxuState& st, Engine& engine)
     engine.sendCurrentItem();
 }
 
-SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
-    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+void writeMeasureMode(DxuState& st, Engine& engine, int32_t mode)
 {
-}
-
-void SettingsTransfer::uploadClicked()
-{
-    st_.readyForStatus = 0;
-    if (!gather_ || gather_() <= 0) {
-        st_.readyForStatus = 1;
-        ui_.setEnabled("pbUpload", false);
-        return;
-    }
-    queueUpload();
-}
-
-void SettingsTransfer::queueUpload()
-{
-    if (!startUpload(st_, engine_))
-        ui_.setEnabled("pbUpload", false);
-}
-
-void SettingsTransfer::saveClicked()
-{
-    // Saved only on the unit's OK (see ControlLooks): until then the button
-    // keeps its look.
-    startSave(st_, engine_);
-}
-
-void SettingsTransfer::measureModeChanged()
-{
-    const int32_t mode = modeOfItem(ui_.itemIndex("cmbMeasureMode"));
-    ui_.setHint("cmbPRF", prfHint(mode));
-    st_.editRecord.measureMode = mode;
-    UnitRecord& unit = st_.current();
-    unit.measureMode = mode;
-
-    if (mode != 3) {
-        ui_.setEnabled("cbShortGate", true);
-        if (ui_.isChecked("cbShortGate"))
-            ui_.setVisible("edShortGate", true);
-    } else if (unit.detectionReference == 0) {
-        // Relative detection has no short gate.
-        ui_.setEnabled("cbShortGate", false);
-        ui_.setVisible("edShortGate", false);
-        ui_.setVisible("lblShortUnits", false);
-    }
-
-    engine_.stopMeasurementFirst(KindBuilder);
-    st_.queue.setIntArg(0, mode);
-    st_.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
-    st_.queue.queueState = QueueUpload;
-    st_.queue.cursor = 0;
-    engine_.sendCurrentItem();
+    st.editRecord.measureMode = mode;
+    st.current().measureMode = mode;
+    engine.stopMeasurementFirst(KindBuilder);
+    st.queue.setIntArg(0, mode);
+    st.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
+    st.queue.queueState = QueueUpload;
+    st.queue.cursor = 0;
+    engine.sendCurrentItem();
 }
 
 } // namespace dxu

@@ -1,9 +1,9 @@
 // Capture files and the capture viewer: the proposed name, the file written
 // while measuring and its fate on every way out, and the viewer with its
 // line reader and CSV export.
-#include "capture/capturelog.h"
-#include "capture/viewcapture.h"
-#include "display/plotview.h"
+#include "ui/capture/capturelog.h"
+#include "ui/capture/viewcapture.h"
+#include "ui/display/plotview.h"
 #include "mainwindow/fixture.h"
 
 #include <QComboBox>

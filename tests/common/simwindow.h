@@ -2,12 +2,13 @@
 // The program's windows (main window and dialogs, as the program creates
 // them) on the in-process simulated line and the fake clock: connect, let the
 // units answer, and reach any control by name.
-#include "app/application.h"
+#include "ui/app/application.h"
 #include "engine/engine.h"
 #include "common/simlink.h"
 #include "common/testsupport.h"
 #include "engine/session.h"
 #include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -2,16 +2,16 @@
 // Test support shared by every test program: scripted message boxes, a fake
 // clock, a control map standing in for the main window, a scripted serial port
 // and hooks that record what the parser and the engine call.
-#include "app/controllooks.h"
-#include "display/resultpanel.h"
+#include "ui/app/controllooks.h"
+#include "ui/display/resultpanel.h"
 #include "protocol/hooks.h"
-#include "settings/panelevents.h"
+#include "ui/settings/panelevents.h"
 #include "protocol/settingsview.h"
 #include "serial/commlink.h"
 #include "services/clock.h"
-#include "services/filedialogs.h"
-#include "services/messages.h"
-#include "services/ui.h"
+#include "ui/services/filedialogs.h"
+#include "ui/services/messages.h"
+#include "ui/services/ui.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 // The main window's connection handling on a scripted port and a fake clock:
 // the unit search of a network, Prev/Next, connect and disconnect rules, the
 // connection label, the pointer, the menu options and the display choice.
-#include "app/topform.h"
+#include "ui/app/topform.h"
 #include "common/testsupport.h"
-#include "display/histogramview.h"
-#include "display/trendwindow.h"
+#include "ui/display/histogramview.h"
+#include "ui/display/trendwindow.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "serial/commportdriver.h"

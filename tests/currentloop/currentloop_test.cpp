@@ -2,8 +2,8 @@
 // the range window's units and Accept, calibration of one point with its
 // read-back and store, and the two switches.
 #include "common/simwindow.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
+#include "ui/currentloop/clcalibration.h"
+#include "ui/currentloop/clsettings.h"
 
 #include <QAction>
 #include <QLabel>

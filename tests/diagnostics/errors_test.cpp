@@ -1,7 +1,7 @@
 // The error list on real widgets: the capped list, the count kept apart from
 // the lines shown, and what each way of closing does to both.
 #include "common/testsupport.h"
-#include "diagnostics/errors.h"
+#include "ui/diagnostics/errors.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

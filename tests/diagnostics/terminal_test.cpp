@@ -1,7 +1,7 @@
 // The terminal window on real widgets: the capped log, the framing of typed
 // commands, showing and hiding, the menu and the saved log file.
 #include "common/testsupport.h"
-#include "diagnostics/terminal.h"
+#include "ui/diagnostics/terminal.h"
 #include "protocol/dxustate.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The binning histogram's model: bars, axis, labels, the target choice and
 // clicks; its view and trend statistics.
 #include "display/histogram.h"
-#include "display/histogramview.h"
+#include "ui/display/histogramview.h"
 #include "display/trendstats.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "common/testsupport.h"
-#include "display/plotview.h"
-#include "display/trendwindow.h"
+#include "ui/display/plotview.h"
+#include "ui/display/trendwindow.h"
 
 #include <QImage>
 #include <QPainter>

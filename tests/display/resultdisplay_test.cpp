@@ -1,5 +1,5 @@
 #include "common/testsupport.h"
-#include "display/resultdisplay.h"
+#include "ui/display/resultdisplay.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // window filling with the results.
 #include "e2e/e2efixture.h"
 
-#include "display/histogramview.h"
-#include "display/trendwindow.h"
+#include "ui/display/histogramview.h"
+#include "ui/display/trendwindow.h"
 
 #include <QDir>
 

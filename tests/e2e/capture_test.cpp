@@ -2,7 +2,7 @@
 // sent is in the file, once, in order.
 #include "e2e/e2efixture.h"
 
-#include "capture/capturelog.h"
+#include "ui/capture/capturelog.h"
 
 #include <cstdio>
 

@@ -3,8 +3,8 @@
 // measuring, and a unit that was left measuring.
 #include "e2e/e2efixture.h"
 
-#include "diagnostics/terminal.h"
-#include "services/cursor.h"
+#include "ui/diagnostics/terminal.h"
+#include "ui/services/cursor.h"
 
 namespace dxu::test {
 namespace {

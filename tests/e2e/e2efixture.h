@@ -2,7 +2,7 @@
 // The whole program against the simulator: the real windows, the real serial
 // driver on the simulator's pseudo-terminal, real time. Message boxes are
 // answered by script; everything else is clicked as a user would.
-#include "app/application.h"
+#include "ui/app/application.h"
 #include "common/testsupport.h"
 #include "e2e/simprocess.h"
 #include "engine/engine.h"

@@ -2,8 +2,8 @@
 // of three units, one silent: each unit's result in the list, and Cancel.
 // That the restored images equal the backed-up ones is dxu-cli's test.
 #include "e2e/e2efixture.h"
-#include "network/linebackupwindow.h"
-#include "network/networkconfig.h"
+#include "ui/network/linebackupwindow.h"
+#include "ui/network/networkedit.h"
 #include "settings/setupfile.h"
 
 #include <QListWidget>

@@ -4,7 +4,7 @@
 #include "e2e/e2efixture.h"
 #include "e2e/ser2net.h"
 
-#include "ports/commsetup.h"
+#include "ui/ports/commsetup.h"
 #include "serial/portoptions.h"
 
 #include <QComboBox>

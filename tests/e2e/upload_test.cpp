@@ -3,7 +3,7 @@
 // unit comes back with.
 #include "e2e/e2efixture.h"
 
-#include "ports/commsetup.h"
+#include "ui/ports/commsetup.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // The engine driven through its entry points (received bytes, timer ticks)
 // with the real parser and senders behind it.
 #include "common/testsupport.h"
-#include "app/boxasker.h"
-#include "app/sessionlooks.h"
+#include "ui/app/boxasker.h"
+#include "ui/app/sessionlooks.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "protocol/protocol.h"

@@ -2,17 +2,18 @@
 // a journal that cannot be written or is damaged, the history window, the
 // commissioning report's text, and dxu-cli history and report.
 #include "e2e/simprocess.h"
-#include "journal/history.h"
+#include "ui/journal/history.h"
 #include "journal/journal.h"
 #include "journal/recorder.h"
 #include "journal/report.h"
 #include "common/simwindow.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
-#include "journal/journalviews.h"
+#include "ui/currentloop/clcalibration.h"
+#include "ui/currentloop/clsettings.h"
+#include "ui/journal/journalviews.h"
 #include "mainwindow/fixture.h"
 #include "network/networkconfig.h"
 #include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 #include "protocol/settingcodes.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // in-process simulated line on the fake clock.
 #include "common/simwindow.h"
 #include "engine/session.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "protocol/settingcodes.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // to controls by name.
 #include "fixture.h"
 #include "services/locale.h"
-#include "settings/settingspanel.h"
+#include "ui/settings/settingspanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,18 +2,18 @@
 // control, Tab walks the main window's panels in reading order, Esc closes
 // the tool windows, and the status bar says what Connect opens.
 #include "common/simwindow.h"
-#include "capture/viewcapture.h"
-#include "diagnostics/errors.h"
-#include "diagnostics/terminal.h"
-#include "display/trendwindow.h"
-#include "journal/history.h"
+#include "ui/capture/viewcapture.h"
+#include "ui/diagnostics/errors.h"
+#include "ui/diagnostics/terminal.h"
+#include "ui/display/trendwindow.h"
+#include "ui/journal/history.h"
 #include "journal/journal.h"
-#include "journal/journalviews.h"
+#include "ui/journal/journalviews.h"
 #include "network/linebackup.h"
-#include "network/linebackupwindow.h"
-#include "network/lineoverview.h"
+#include "ui/network/linebackupwindow.h"
+#include "ui/network/lineoverview.h"
 #include "services/store.h"
-#include "settings/compareview.h"
+#include "ui/settings/compareview.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

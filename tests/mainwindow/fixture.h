@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up for the main-window tests: a clean store, scripted message
 // boxes and direct access to controls by name.
-#include "app/topform.h"
+#include "ui/app/topform.h"
 #include "common/testsupport.h"
 #include "services/locale.h"
 

@@ -1,8 +1,8 @@
 // Ending the program, the unsaved-settings question, reset and the modeless windows.
-#include "app/application.h"
 #include "common/simwindow.h"
-#include "diagnostics/about.h"
-#include "diagnostics/terminal.h"
+#include "ui/app/application.h"
+#include "ui/diagnostics/about.h"
+#include "ui/diagnostics/terminal.h"
 #include "engine/session.h"
 #include "fixture.h"
 

@@ -1,8 +1,8 @@
 // Every control that the window's behaviour refers to by name exists, with
 // its caption, hint, shortcut and grouping.
 #include "fixture.h"
-#include "app/sessionlooks.h"
-#include "display/histogramview.h"
+#include "ui/app/sessionlooks.h"
+#include "ui/display/histogramview.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,10 +4,10 @@
 // list changes.
 #include "mainwindow/fixture.h"
 
-#include "currentloop/clsettings.h"
-#include "network/assignaddress.h"
-#include "settings/panelbinding.h"
-#include "settings/settingspanel.h"
+#include "ui/currentloop/clsettings.h"
+#include "ui/network/assignaddress.h"
+#include "ui/settings/panelbinding.h"
+#include "ui/settings/settingspanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,19 +1,19 @@
 // Start-up: the stored options, the disconnected look, window order and size.
-#include "app/application.h"
+#include "ui/app/application.h"
 #include "fixture.h"
-#include "services/formplacement.h"
+#include "ui/services/formplacement.h"
 #include "services/locale.h"
 
-#include "capture/viewcapture.h"
-#include "currentloop/clcalibration.h"
-#include "currentloop/clsettings.h"
-#include "diagnostics/about.h"
-#include "diagnostics/errors.h"
-#include "diagnostics/terminal.h"
-#include "network/assignaddress.h"
-#include "network/findunits.h"
-#include "network/netsetup.h"
-#include "ports/commsetup.h"
+#include "ui/capture/viewcapture.h"
+#include "ui/currentloop/clcalibration.h"
+#include "ui/currentloop/clsettings.h"
+#include "ui/diagnostics/about.h"
+#include "ui/diagnostics/errors.h"
+#include "ui/diagnostics/terminal.h"
+#include "ui/network/assignaddress.h"
+#include "ui/network/findunits.h"
+#include "ui/network/netsetup.h"
+#include "ui/ports/commsetup.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,8 +1,8 @@
 // Address assignment through its window, over the simulated line: the UA
 // write, the stored "Assigned" slots and the unit answering at its new address.
 #include "common/simwindow.h"
-#include "network/assignaddress.h"
-#include "network/networkconfig.h"
+#include "ui/network/assignaddress.h"
+#include "ui/network/networkedit.h"
 #include "services/store.h"
 
 #include <QLabel>

@@ -2,7 +2,7 @@
 // line: who answers, two units at one address, adding them to the network,
 // Cancel, and how long an address is waited for.
 #include "common/simwindow.h"
-#include "network/findunits.h"
+#include "ui/network/findunits.h"
 
 #include <QAction>
 #include <QListWidget>

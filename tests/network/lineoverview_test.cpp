@@ -3,9 +3,9 @@
 // from the status requests the program sends anyway; a double-click views a
 // unit; the table exported as CSV.
 #include "common/simwindow.h"
-#include "network/lineoverview.h"
-#include "network/networkconfig.h"
-#include "settings/transfer.h"
+#include "ui/network/lineoverview.h"
+#include "ui/network/networkedit.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // Network configuration: stored values and their defaults, the numbering of
 // members, the mode selections, the member list dialog and the polling interval.
 #include "common/testsupport.h"
-#include "network/netsetup.h"
+#include "ui/network/netsetup.h"
 #include "ports/portsettings.h"
 #include "services/store.h"
 #include "services/store.h"

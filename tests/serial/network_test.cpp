@@ -220,6 +220,9 @@ private:
     std::thread thread_;
 };
 
+// The notes the drivers said.
+QStringList g_notes;
+
 struct Client {
     TCommPortDriver d;
     QByteArray received;
@@ -229,11 +232,10 @@ struct Client {
         setRunPortOptions(kCom, options);
         d.SetComPort(pnCOM7);
         d.SetOnReceiveData([this](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
+        QObject::connect(&d, &TCommPortDriver::portNote, [](const QString& t) { g_notes << t; });
     }
     const serialio::NetLink* link() const { return dynamic_cast<const serialio::NetLink*>(d.End()); }
 };
-
-QStringList g_notes;
 
 } // namespace
 
@@ -243,7 +245,6 @@ QStringList g_notes;
 // reports that as the server's doing.
 TEST(NetworkLink, TelnetComPortNegotiationEdgeCases)
 {
-    setPortNoteSink([](const QString& t) { g_notes << t; });
     const QByteArray ack255("\xff\xfa\x2c\x65\x00\x00\x00\xff\xff\xff\xf0", 11);
     struct Row {
         const char* name;
@@ -304,7 +305,6 @@ TEST(NetworkLink, TelnetComPortNegotiationEdgeCases)
     odd.rate = 255;
     EXPECT_TRUE(serialio::TelnetComPort::lineSettings(odd).startsWith(
         QByteArray("\xff\xfa\x2c\x01\x00\x00\x00\xff\xff\xff\xf0", 11)));
-    setPortNoteSink(nullptr);
 }
 
 // A server that floods the link with option requests, or sends a burst of
@@ -420,7 +420,6 @@ TEST(NetworkLink, OpenFailuresSayWhatHappened)
 // sent is not handed on; the unit's reply is.
 TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
 {
-    setPortNoteSink([](const QString& t) { g_notes << t; });
     g_notes.clear();
     test::Pty pty(kCom);
     PortOptions o;
@@ -431,6 +430,7 @@ TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
     QByteArray received;
     d.SetComPort(pnCOM7);
     d.SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
+    QObject::connect(&d, &TCommPortDriver::portNote, [](const QString& t) { g_notes << t; });
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(d.Connect());
         ASSERT_EQ(g_notes.size(), 1);
@@ -444,5 +444,4 @@ TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
         received.clear();
         d.Disconnect();
     }
-    setPortNoteSink(nullptr);
 }

@@ -3,7 +3,7 @@
 // radio groups as designed.
 #include "common/testsupport.h"
 #include "protocol/dxustate.h"
-#include "settings/settingspanel.h"
+#include "ui/settings/settingspanel.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "uploadwindow.h"
 
 #include "protocol/settingcodes.h"
-#include "settings/compareview.h"
-#include "settings/setupfile.h"
+#include "ui/settings/compareview.h"
+#include "ui/settings/setupfiles.h"
 #include "settings/setuptext.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // The main window over the simulator's core on the fake clock, connected and
 // read, for the tests of changing a unit's settings.
 #include "common/simwindow.h"
-#include "settings/settingspanel.h"
+#include "ui/settings/settingspanel.h"
 #include "settings/setupfile.h"
-#include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QFont>
 

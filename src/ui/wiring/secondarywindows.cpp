@@ -1,0 +1,22 @@
+#include "ui/wiring/secondarywindows.h"
+
+#include "ui/capture/viewcapture.h"
+#include "ui/currentloop/clcalibration.h"
+#include "ui/currentloop/clsettings.h"
+#include "ui/diagnostics/about.h"
+#include "ui/diagnostics/errors.h"
+#include "ui/diagnostics/terminal.h"
+#include "ui/network/assignaddress.h"
+#include "ui/network/findunits.h"
+#include "ui/network/netsetup.h"
+#include "ui/ports/commsetup.h"
+
+namespace dxu {
+
+std::array<QWidget*, 10> SecondaryWindows::all() const
+{
+    return {viewCapture, about, clSettings, clCalibration, commSetup, netSetup, assignAddress, findUnits, terminal,
+            errors};
+}
+
+} // namespace dxu
