@@ -11,7 +11,8 @@
 #   3. both packages: the window starts on the offscreen platform and keeps
 #      running, and the plugins Qt loads by name find their libraries;
 #   4. removing dxu-cli removes the window's package with it.
-# Needs root and mmdebstrap, and the Debian mirror of the host's apt sources.
+# Needs root and mmdebstrap, and the Debian mirror of the host's apt sources;
+# without one of them it says which and ends with 77 (skipped).
 # Everything it makes stays in DIR/clean-root; the root is removed at the end.
 set -euo pipefail
 
@@ -150,9 +151,33 @@ mkdir -p "$scratch/tmp"
 # for reaching it.
 sources=()
 for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-  [ -f "$f" ] && grep -v '^[[:space:]]*#' "$f" | grep -q -E '(^|[[:space:]])bookworm([[:space:]]|$)' && sources+=("$f")
+  [ -f "$f" ] && grep -q -E '^[^#]*[[:space:]]bookworm([[:space:]]|$)' "$f" && sources+=("$f")
 done
-[ ${#sources[@]} -gt 0 ] || echo "note: no bookworm sources on this host; mmdebstrap's default mirror is used"
+# The mirror those sources name (mmdebstrap's default without them) must
+# answer: a machine that cannot reach one skips the test rather than fail it.
+mirror=http://deb.debian.org/debian
+if [ ${#sources[@]} -gt 0 ]; then
+  mirror=$(for f in "${sources[@]}"; do
+    case $f in
+      *.sources) awk '/^[[:space:]]*#/ { next }
+                      /^[[:space:]]*$/ { if (uris != "" && (" " suites " ") ~ / bookworm /) print uris; uris = suites = ""; next }
+                      /^URIs:/ { sub(/^URIs:[[:space:]]*/, ""); uris = $0 }
+                      /^Suites:/ { sub(/^Suites:[[:space:]]*/, ""); suites = $0 }
+                      END { if (uris != "" && (" " suites " ") ~ / bookworm /) print uris }' "$f" ;;
+      *) awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ } if ($(i + 1) == "bookworm") print $i }' "$f" ;;
+    esac
+  done | awk 'NR == 1 { print $1 }')
+  [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
+else
+  echo "note: no bookworm sources on this host; mmdebstrap's default mirror is used"
+fi
+if ! timeout 60 /usr/lib/apt/apt-helper download-file "${mirror%/}/dists/bookworm/InRelease" "$scratch/tmp/InRelease" \
+     >"$scratch/tmp/mirror.log" 2>&1; then
+  cat "$scratch/tmp/mirror.log"
+  rm -rf "$scratch"
+  echo "SKIPPED: the Debian mirror $mirror cannot be reached"
+  exit 77
+fi
 aptopts=()
 while IFS= read -r option; do
   aptopts+=(--aptopt="$option")
