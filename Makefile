@@ -1,7 +1,8 @@
 # make           installs what is missing, configures and builds into build/
 # make run       builds the program and the simulator only, then starts them
 # make test      builds everything, then runs every test
-# make package   builds everything, then the Debian package
+# make package   builds everything, then the Debian packages
+#                build/dxu-cli_<version>_<arch>.deb and
 #                build/dxu-interface_<version>_<arch>.deb
 # make sanitize  builds into build-asan/ with AddressSanitizer and
 #                UndefinedBehaviorSanitizer and runs every test there
@@ -10,6 +11,8 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Extra cmake -D options, e.g. CMAKE_OPTIONS=-DDXU_WERROR=ON
 CMAKE_OPTIONS ?=
+# Extra ctest options, e.g. CTEST_OPTIONS="-E clean-root"
+CTEST_OPTIONS ?=
 
 # Zero-filled fresh heap memory: a read past a buffer that was allocated too
 # small then shows up instead of hiding behind ASan's default fill byte. A
@@ -39,7 +42,7 @@ run: configure
 	@scripts/run.sh $(BUILD)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_OPTIONS)
 
 package: build
 	cmake --build $(BUILD) --target package

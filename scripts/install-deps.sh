@@ -18,6 +18,8 @@ packages=(
   libssl-dev ser2net
   # dxu-cli serve: Modbus TCP, and systemd-analyze for its service's check
   libmodbus-dev systemd
+  # the packages installed into a clean Debian root
+  mmdebstrap gpg
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

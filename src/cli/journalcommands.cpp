@@ -115,10 +115,17 @@ int runHistory(const QStringList& args)
             return usage("history", QStringLiteral("unexpected argument '%1'").arg(a));
         }
     }
-    Journal journal;
+    // Whatever the journal says while it is read (it cannot be opened, it was
+    // damaged and put aside) means the history printed would not be whole.
+    bool told = false;
+    Journal journal({}, [&told](const QString& text) {
+        printError(text);
+        told = true;
+    });
     const std::vector<Change> rows = journal.changes(filter);
-    if (!journal.lastError().isEmpty()) {
-        printError(journal.lastError());
+    if (told || !journal.lastError().isEmpty()) {
+        if (!told)
+            printError(journal.lastError());
         return ExitFailed;
     }
     const QByteArray text = (csv ? changesCsv(rows) : historyText(rows)).toLocal8Bit();

@@ -747,6 +747,18 @@ TEST_F(JournalTest, FaultsLoseNoChangeInSilenceAndHoldUpNoLine)
              return Run{state, {copy, "history"}};
          },
          1, "the Qt SQLite driver (QSQLITE) is not installed", {}},
+        {"a damaged journal",
+         [&](const QString& state) {
+             QDir().mkpath(QFileInfo(journalIn(state)).absolutePath());
+             QFile garbage(journalIn(state));
+             EXPECT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
+             return Run{state, {cli, "history"}};
+         },
+         1, "\" was damaged. It was kept as \"",
+         [&](const QString& state, const ProcessRun&) {
+             const QStringList kept = QFileInfo(journalIn(state)).dir().entryList({"journal.sqlite.damaged-*"});
+             EXPECT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
+         }},
         {"a journal without the link",
          [&](const QString& state) {
              oldJournal(journalIn(state), false, {QString()});
