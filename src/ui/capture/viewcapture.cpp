@@ -28,7 +28,7 @@ TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(
 {
     setObjectName(QStringLiteral("frmViewCapture"));
     setWindowTitle(QStringLiteral("View Capture File"));
-    makeFileDialog(this, "CsvSave", QStringLiteral("Export Capture"), QStringLiteral("CSV File (*.csv)"),
+    deferFileDialog(this, "CsvSave", QStringLiteral("Export Capture"), QStringLiteral("CSV File (*.csv)"),
                    QStringLiteral("csv"), true);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -131,12 +131,15 @@ TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(De
             pbSend->click();
     });
 
-    LogSave = new QFileDialog(this);
-    LogSave->setObjectName(QStringLiteral("LogSave"));
-    LogSave->setAcceptMode(QFileDialog::AcceptSave);
-    LogSave->setFileMode(QFileDialog::AnyFile);
-    LogSave->setDefaultSuffix(QStringLiteral("log"));
-    LogSave->setNameFilter(QStringLiteral("Log files (*.log)"));
+    LogSave = new DeferredFileDialog(this, QStringLiteral("LogSave"), [](QWidget* parent) {
+        auto* d = new QFileDialog(parent);
+        d->setObjectName(QStringLiteral("LogSave"));
+        d->setAcceptMode(QFileDialog::AcceptSave);
+        d->setFileMode(QFileDialog::AnyFile);
+        d->setDefaultSuffix(QStringLiteral("log"));
+        d->setNameFilter(QStringLiteral("Log files (*.log)"));
+        return d;
+    });
 }
 
 QAction* TfrmTerminal::addItem(QMenu* menu, const char* name, const QString& caption,
@@ -244,8 +247,8 @@ void TfrmTerminal::Copy1Click()
 
 void TfrmTerminal::LogStart1Click()
 {
-    LogSave->setDirectory(QDir::currentPath());
-    const QString chosen = chooseFile(*LogSave);
+    LogSave->dialog().setDirectory(QDir::currentPath());
+    const QString chosen = LogSave->choose();
     if (!chosen.isEmpty())
         saveLog(chosen);
 }

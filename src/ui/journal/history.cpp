@@ -32,8 +32,8 @@ TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
-    makeFileDialog(this, "HistorySave", QStringLiteral("Export History"), QStringLiteral("CSV Files (*.csv)"),
-                   QStringLiteral("csv"), true);
+    deferFileDialog(this, "HistorySave", QStringLiteral("Export History"), QStringLiteral("CSV Files (*.csv)"),
+                    QStringLiteral("csv"), true);
 
     cmbUnit = new QComboBox(this);
     cmbUnit->setObjectName(QStringLiteral("cmbUnit"));
@@ -172,8 +172,8 @@ void TfrmHistory::refresh()
 
 void TfrmHistory::pbExportClick()
 {
-    auto* dialog = findChild<QFileDialog*>(QStringLiteral("HistorySave"));
-    const QString path = dialog ? chooseFile(*dialog) : QString();
+    DeferredFileDialog* dialog = DeferredFileDialog::of(this, QStringLiteral("HistorySave"));
+    const QString path = dialog ? dialog->choose() : QString();
     if (path.isEmpty())
         return;
     const QString error = exportChangesCsv(path, rows_);

@@ -32,14 +32,16 @@ QString cliPath()
     return QStandardPaths::findExecutable(QStringLiteral("dxu-cli"));
 }
 
-QFileDialog* folderDialog(QWidget* parent, const char* name, const QString& title)
+DeferredFileDialog* folderDialog(QWidget* parent, const char* name, const QString& title)
 {
-    auto* d = new QFileDialog(parent, title, QDir::currentPath());
-    d->setObjectName(QLatin1String(name));
-    d->setFileMode(QFileDialog::Directory);
-    d->setOption(QFileDialog::ShowDirsOnly, true);
-    d->setAcceptMode(QFileDialog::AcceptOpen);
-    return d;
+    return new DeferredFileDialog(parent, QLatin1String(name), [name = QLatin1String(name), title](QWidget* owner) {
+        auto* d = new QFileDialog(owner, title, QDir::currentPath());
+        d->setObjectName(name);
+        d->setFileMode(QFileDialog::Directory);
+        d->setOption(QFileDialog::ShowDirsOnly, true);
+        d->setAcceptMode(QFileDialog::AcceptOpen);
+        return d;
+    });
 }
 
 } // namespace
@@ -92,9 +94,11 @@ TfrmLineBackup::~TfrmLineBackup()
     }
 }
 
-bool TfrmLineBackup::canStart() const
+bool TfrmLineBackup::canStart() const { return lineFree(st_) && !running(); }
+
+bool TfrmLineBackup::lineFree(const DxuState& state)
 {
-    return st_.networkMode() && st_.networkCount > 0 && !st_.connected && !running();
+    return state.networkMode() && state.networkCount > 0 && !state.connected;
 }
 
 QStringList TfrmLineBackup::lineArguments() const
@@ -104,7 +108,7 @@ QStringList TfrmLineBackup::lineArguments() const
             QString::number(rateOfIndex(pcRateIndex(st_, PcLink::Rs485)))};
 }
 
-QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing, QFileDialog& dialog)
+QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing, DeferredFileDialog& dialog)
 {
     if (!canStart()) {
         showMessage(title, QStringLiteral("%1 needs the RS-485 line to itself: choose \"RS-485 Network\" with units "
@@ -112,7 +116,7 @@ QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing,
                                .arg(doing));
         return {};
     }
-    return chooseFile(dialog);
+    return dialog.choose();
 }
 
 void TfrmLineBackup::BackupLine1Click()

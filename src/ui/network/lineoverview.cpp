@@ -179,7 +179,7 @@ TfrmLineOverview::TfrmLineOverview(const DxuState& state, const LineWatch& watch
     pbClose->setObjectName(QStringLiteral("pbCloseOverview"));
     for (QPushButton* b : {pbExport, pbClose})
         b->setAutoDefault(false);
-    save_ = makeFileDialog(this, "LineOverviewSave", QStringLiteral("Export CSV"), QStringLiteral("CSV Files (*.csv)"),
+    save_ = deferFileDialog(this, "LineOverviewSave", QStringLiteral("Export CSV"), QStringLiteral("CSV Files (*.csv)"),
                            QStringLiteral("csv"), true);
 
     auto* buttons = new QHBoxLayout;
@@ -246,7 +246,7 @@ void TfrmLineOverview::refresh()
 
 void TfrmLineOverview::pbExportCsvClick()
 {
-    const QString path = chooseFile(*save_);
+    const QString path = save_->choose();
     if (path.isEmpty())
         return;
     refresh();

@@ -19,10 +19,10 @@
 
 class QLabel;
 class QTableWidget;
-class QFileDialog;
 
 namespace dxu {
 
+class DeferredFileDialog;
 class Session;
 
 // What the line has told about one unit.
@@ -92,7 +92,7 @@ private:
     const LineWatch& watch_;
     QLabel* lblLineState_ = nullptr;
     QTableWidget* grid_ = nullptr;
-    QFileDialog* save_ = nullptr;
+    DeferredFileDialog* save_ = nullptr;
     std::vector<int> units_;
 };
 

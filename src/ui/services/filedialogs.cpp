@@ -42,4 +42,34 @@ QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& ti
 
 QString chooseFile(QFileDialog& dialog) { return fileDialogs().choose(dialog); }
 
+DeferredFileDialog::DeferredFileDialog(QWidget* parent, const QString& name, Make make)
+    : QObject(parent), name_(name), make_(std::move(make))
+{
+}
+
+QFileDialog& DeferredFileDialog::dialog()
+{
+    if (!dialog_)
+        dialog_ = make_(static_cast<QWidget*>(parent()));
+    return *dialog_;
+}
+
+DeferredFileDialog* DeferredFileDialog::of(const QObject* owner, const QString& name)
+{
+    if (owner)
+        for (DeferredFileDialog* d : owner->findChildren<DeferredFileDialog*>(Qt::FindDirectChildrenOnly))
+            if (d->name() == name)
+                return d;
+    return nullptr;
+}
+
+DeferredFileDialog* deferFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                                    const QString& suffix, bool save)
+{
+    return new DeferredFileDialog(parent, QString::fromLatin1(name),
+                                  [name = QByteArray(name), title, filter, suffix, save](QWidget* owner) {
+                                      return makeFileDialog(owner, name.constData(), title, filter, suffix, save);
+                                  });
+}
+
 } // namespace dxu

@@ -3,7 +3,11 @@
 // boxes, so that tests can answer them without a real dialog. The dialog
 // objects themselves (names, titles, filters, suffixes, folders) stay the
 // windows' own.
+#include <QObject>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QFileDialog;
 class QWidget;
@@ -30,5 +34,35 @@ QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& ti
 
 // Shorthand: fileDialogs().choose(dialog).
 QString chooseFile(QFileDialog& dialog);
+
+// A file dialog made the first time it is needed: a dialog lists, watches and
+// reads the files of its folder from the moment it exists. Until then only
+// this holder, a child of the window the dialog will belong to, is there;
+// from then on the dialog itself is a child of that window, one object for
+// the life of the window.
+class DeferredFileDialog : public QObject {
+    Q_OBJECT
+public:
+    using Make = std::function<QFileDialog*(QWidget* parent)>;
+    // make builds the dialog as a child of parent, named name.
+    DeferredFileDialog(QWidget* parent, const QString& name, Make make);
+
+    const QString& name() const { return name_; }
+    // The dialog, made now when it is not made yet.
+    QFileDialog& dialog();
+    // Shorthand: chooseFile(dialog()).
+    QString choose() { return chooseFile(dialog()); }
+    // The holder of that dialog name among owner's children (nullptr when none).
+    static DeferredFileDialog* of(const QObject* owner, const QString& name);
+
+private:
+    QString name_;
+    Make make_;
+    QPointer<QFileDialog> dialog_;
+};
+
+// makeFileDialog's dialog, made the first time it is needed.
+DeferredFileDialog* deferFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                                    const QString& suffix, bool save);
 
 } // namespace dxu
