@@ -48,10 +48,10 @@ namespace dxu {
 
 QObject* TTopForm::control(std::string_view name) const
 {
-    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
-        return it.value();
+    if (auto it = lookup_.find(name); it != lookup_.end() && it->second)
+        return it->second;
 
+    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     QObject* found = nullptr;
     for (QObject* o : findChildren<QObject*>(key)) {
         if (!insideHiddenAnalogGroup(o)) {
@@ -66,7 +66,7 @@ QObject* TTopForm::control(std::string_view name) const
             found = w->findChild<QObject*>(key);
     }
     if (found)
-        lookup_.insert(key, found);
+        lookup_.insert_or_assign(std::string(name), found);
     return found;
 }
 

@@ -16,12 +16,14 @@
 #include "ui/wiring/featurewiring.h"
 #include "ui/wiring/hooksrouter.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QTimer;
@@ -174,7 +176,12 @@ private:
     std::unique_ptr<LineOverview> lineOverview_;
     QPointer<TfrmLineBackup> lineBackup_;
     DpiQuery dpiQuery_;
-    mutable QHash<QString, QPointer<QObject>> lookup_;
+    // The controls found so far by name, looked up without a copy of the name.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    mutable std::unordered_map<std::string, QPointer<QObject>, NameHash, std::equal_to<>> lookup_;
 
     StatusStrip* statusBar_ = nullptr;
     QTimer* PollTimer = nullptr;

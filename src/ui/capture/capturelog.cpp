@@ -77,10 +77,10 @@ QString chooseCaptureFile(const FileChoice& choice, QWidget* owner)
     DeferredFileDialog* deferred = DeferredFileDialog::of(owner, choice.dialog);
     if (!deferred)
         return {};
-    QFileDialog* d = &deferred->dialog();
-    d->setDirectory(choice.folder);
-    d->selectFile(choice.fileName);
-    return chooseFile(*d);
+    QFileDialog& d = deferred->dialog();
+    d.setDirectory(choice.folder);
+    d.selectFile(choice.fileName);
+    return deferred->choose();
 }
 
 CaptureLog::CaptureLog(Ui& ui, QWidget* owner) : ui_(ui), owner_(owner), flushTimer_(new QTimer(this))

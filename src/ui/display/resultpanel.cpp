@@ -18,7 +18,9 @@ void showErrorBars(Ui& ui, bool on)
 
 void ResultPanel::result(const Result& r)
 {
-    showErrorBars(ui_, false);
+    // A distance's lines put the error bars away themselves.
+    if (r.kind != Result::Kind::Distance)
+        showErrorBars(ui_, false);
     if (r.kind != Result::Kind::TripTime) {
         ui_.setColor("lblRx", colors::Lime);
         ui_.setText("lblRx", "BM");

@@ -1,6 +1,7 @@
 #include "ui/network/lineoverview.h"
 
 #include "engine/session.h"
+#include "protocol/linetext.h"
 #include "services/clock.h"
 #include "services/csv.h"
 #include "ui/services/filedialogs.h"
@@ -37,6 +38,16 @@ QString modeName(int32_t mode)
 
 QString text(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size())).trimmed(); }
 
+std::string_view trimmed(std::string_view v)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!v.empty() && blank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && blank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
 QString age(uint32_t ms)
 {
     const uint32_t s = ms / 1000;
@@ -53,18 +64,26 @@ void LineWatch::result(const Result& r)
     UnitFacts& f = r.address ? of(r.address) : onScreen();
     f.answer = UnitFacts::Answer::Answered;
     const bool metres = r.metres;
+    detail::TextBuilder shown(f.result.data(), f.result.size());
     switch (r.kind) {
     case Result::Kind::Distance:
     case Result::Kind::Target:
-        f.result = r.noValue ? QStringLiteral("no value")
-                             : QStringLiteral("%1 %2").arg(double(r.distance), 0, 'f', metres ? 3 : 2).arg(metres ? "m" : "ft");
+        if (r.noValue)
+            shown.put("no value");
+        else
+            shown.putFixed(double(r.distance), metres ? 3 : 2).put(metres ? " m" : " ft");
         break;
     case Result::Kind::Detection:
-    case Result::Kind::TripTime:
-        f.result = (text(r.state) + QLatin1Char(' ') + text(r.detail)).trimmed();
+    case Result::Kind::TripTime: {
+        const std::string_view state = trimmed(r.state), what = trimmed(r.detail);
+        shown.put(state);
+        if (!state.empty() && !what.empty())
+            shown.put(' ');
+        shown.put(what);
         break;
+    }
     case Result::Kind::Other:
-        f.result = QStringLiteral("(result)");
+        shown.put("(result)");
         break;
     }
     f.resultTick = tickCount();
@@ -142,8 +161,8 @@ std::vector<QStringList> LineWatch::rows(uint32_t now) const
                        read ? modeName(r.measureMode) : QString(),
                        read ? (r.units ? QStringLiteral("metres") : QStringLiteral("feet")) : QString(),
                        state,
-                       f.result,
-                       f.result.isEmpty() ? QString() : age(now - f.resultTick),
+                       QString::fromLatin1(f.result.data()),
+                       f.result[0] == 0 ? QString() : age(now - f.resultTick),
                        f.error,
                        f.unsaved ? QStringLiteral("not saved") : QString()});
     }

@@ -32,7 +32,9 @@ struct UnitFacts {
     bool statusKnown = false;
     bool measuring = false;
     QString version;
-    QString result;        // the last result as shown, empty when none came
+    // The last result as shown, empty when none came (kept as bytes: one
+    // comes with every result of a stream; room for a state and a detail).
+    std::array<char, 128> result{};
     uint32_t resultTick = 0;
     QString error;         // the last device error's text
     bool unsaved = false;  // written settings the unit has not saved

@@ -49,9 +49,27 @@ DeferredFileDialog::DeferredFileDialog(QWidget* parent, const QString& name, Mak
 
 QFileDialog& DeferredFileDialog::dialog()
 {
-    if (!dialog_)
+    if (!dialog_) {
         dialog_ = make_(static_cast<QWidget*>(parent()));
+        if (!folder_.isEmpty()) {
+            dialog_->restoreState(state_);
+            dialog_->restoreGeometry(geometry_);
+            // After restoreState, which goes to the folder any dialog visited last.
+            dialog_->setDirectory(folder_);
+        }
+    }
     return *dialog_;
+}
+
+QString DeferredFileDialog::choose()
+{
+    QFileDialog& d = dialog();
+    const QString chosen = chooseFile(d);
+    folder_ = d.directory().absolutePath();
+    state_ = d.saveState();
+    geometry_ = d.saveGeometry();
+    delete dialog_;
+    return chosen;
 }
 
 DeferredFileDialog* DeferredFileDialog::of(const QObject* owner, const QString& name)

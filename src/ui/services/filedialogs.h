@@ -35,11 +35,13 @@ QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& ti
 // Shorthand: fileDialogs().choose(dialog).
 QString chooseFile(QFileDialog& dialog);
 
-// A file dialog made the first time it is needed: a dialog lists, watches and
-// reads the files of its folder from the moment it exists. Until then only
-// this holder, a child of the window the dialog will belong to, is there;
-// from then on the dialog itself is a child of that window, one object for
-// the life of the window.
+// A file dialog that exists only while it is used: a dialog lists, watches
+// and re-reads the files of its folder for as long as it exists, open or not
+// (a capture file growing in that folder, a busy download folder). This
+// holder, a child of the window the dialog belongs to, makes it when it is
+// first needed and lets it go once it has run, keeping the folder it was in
+// and its state (history, places, view, size) for the next run, which lists
+// the folder afresh.
 class DeferredFileDialog : public QObject {
     Q_OBJECT
 public:
@@ -48,10 +50,12 @@ public:
     DeferredFileDialog(QWidget* parent, const QString& name, Make make);
 
     const QString& name() const { return name_; }
-    // The dialog, made now when it is not made yet.
+    // The dialog, made now when it is not there, in the folder and state of
+    // its last run.
     QFileDialog& dialog();
-    // Shorthand: chooseFile(dialog()).
-    QString choose() { return chooseFile(dialog()); }
+    // Runs dialog() through the file-dialog service; the file chosen, empty
+    // when cancelled. The dialog goes afterwards.
+    QString choose();
     // The holder of that dialog name among owner's children (nullptr when none).
     static DeferredFileDialog* of(const QObject* owner, const QString& name);
 
@@ -59,6 +63,9 @@ private:
     QString name_;
     Make make_;
     QPointer<QFileDialog> dialog_;
+    // What the last run left.
+    QString folder_;
+    QByteArray state_, geometry_;
 };
 
 // makeFileDialog's dialog, made the first time it is needed.
