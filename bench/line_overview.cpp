@@ -13,7 +13,7 @@
 // 1 otherwise.
 #include "ui/app/application.h"
 #include "ui/network/lineoverview.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "protocol/protocol.h"
 #include "services/store.h"
 #include "simdriver.h"

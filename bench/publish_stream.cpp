@@ -108,9 +108,9 @@ int main(int argc, char** argv)
         runFor(1000); // the subscriber's last lines
         const auto c = publisher.counts();
         const long got = resultsIn(received) - before;
-        std::printf("  %ld results sent at %.0f/s, %ld published, %ld dropped (said), %ld received by the "
-                    "subscriber: %ld lost without a word\n",
-                    sent, Rate, c.published, c.dropped, got, sent - c.dropped - got);
+        std::printf("  %ld results sent at %.0f/s, %ld delivered, %ld dropped, %ld lost with a connection, %ld not "
+                    "delivered (all said), %ld received by the subscriber: %ld lost without a word\n",
+                    sent, Rate, c.published, c.dropped, c.lost, c.held, got, sent - c.dropped - c.lost - c.held - got);
     };
 
     std::printf("1. %d s at QoS 0, broker up:\n", seconds);

@@ -9,18 +9,18 @@
 // byte both ways at 10 bits plus the turnarounds, see simdriver.h).
 //
 // Beside it, the change journal's part of such an upload: the 47 writes
-// recorded as an upload records them (sent, accepted, read back; one
-// transaction each) into a fresh journal file, over 20 uploads, against the
-// same upload without a journal; its limit is 5 ms per upload. Exits 0 when
-// the upload is within 1.5 x of the line bound and the journal within its
-// limit, 1 otherwise.
+// recorded as an upload records them (sent, accepted, read back) and written
+// as the journal writes its queue (one transaction) into a fresh journal
+// file, over 20 uploads, against the same upload without a journal; its
+// limit is 5 ms per upload. Exits 0 when the upload is within 1.5 x of the
+// line bound and the journal within its limit, 1 otherwise.
 #include "ui/app/topform.h"
 #include "journal/recorder.h"
 #include "simdriver.h"
 #include "protocol/settingcodes.h"
 #include "serial/commportdriver.h"
 #include "ui/services/messages.h"
-#include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -100,6 +100,7 @@ int main(int argc, char** argv)
                 recorder.settingReadBack(*row, unit);
             }
             recorder.settle();
+            journal.flush();
         }
         return double(t.nsecsElapsed()) / 1e6;
     };

@@ -5,9 +5,6 @@
 
 #include "capture/capturelines.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -31,13 +28,8 @@ int runCaptureInput(const uint8_t* data, std::size_t size)
         start = end + 1;
     }
 
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("dxu0001.log"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return 0;
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
+    const QString path = writeScratchFile(
+        QStringLiteral("dxu0001.log"), QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     const CaptureContents contents = readCaptureFile(path);
     if (contents.samples.size() > static_cast<std::size_t>(contents.lines.size()))
         std::abort();

@@ -8,11 +8,9 @@
 #include "ui/diagnostics/terminal.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
-#include "ui/app/boxasker.h"
 #include "protocol/headless.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "ui/services/messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,9 +23,10 @@
 namespace dxu::fuzz {
 namespace {
 
-class SilentMessages : public MessageService {
+// The core's questions answered No, its notices taken without a word.
+class SilentAsker : public Asker {
 public:
-    MsgAnswer show(const QString&, const QString&, MsgButtons) override { return MsgAnswer::No; }
+    bool ask(const Asking&) override { return false; }
 };
 
 // The input as words: split at NUL bytes.
@@ -49,16 +48,13 @@ int runLinesInput(const uint8_t* data, std::size_t size)
     const unsigned step = (data[0] & 0x3F) + 1;
     ++data;
     --size;
-    SilentMessages silent;
-    MessageService* previous = &messages();
-    setMessageService(&silent);
     auto st = std::make_unique<DxuState>();
     st->connected = 1;
     HeadlessLink port;
     Hooks hooks;
     EventFanout events;
     Protocol protocol(*st, port, hooks, events);
-    BoxAsker asker;
+    SilentAsker asker;
     auto engine = std::make_unique<Engine>(*st, protocol, port, hooks, events, asker);
     engine->startList({"GO", "ST", "US"});
     std::size_t at = 0;
@@ -72,7 +68,6 @@ int runLinesInput(const uint8_t* data, std::size_t size)
     }
     engine->CommPortReceiveData("\r", 1);
     check(engine->lineLength() == 0);
-    setMessageService(previous);
     return 0;
 }
 

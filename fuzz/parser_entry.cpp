@@ -3,7 +3,6 @@
 #include "protocol/headless.h"
 #include "protocol/linetext.h"
 #include "protocol/protocol.h"
-#include "ui/services/messages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,11 +48,6 @@ private:
     }
 };
 
-class SilentMessages : public MessageService {
-public:
-    MsgAnswer show(const QString&, const QString&, MsgButtons) override { return MsgAnswer::Ok; }
-};
-
 void configure(DxuState& st, CheckingHooks& hooks, const uint8_t* cfg)
 {
     st.setNetworkMode(cfg[0] & 1);
@@ -93,10 +87,6 @@ int runParserInput(const uint8_t* data, std::size_t size)
         data += 4;
         size -= 4;
     }
-    SilentMessages silent;
-    MessageService* previous = &messages();
-    setMessageService(&silent);
-
     auto st = std::make_unique<DxuState>();
     HeadlessLink port;
     CheckingHooks hooks;
@@ -134,8 +124,6 @@ int runParserInput(const uint8_t* data, std::size_t size)
             std::abort();
     }
     parseVersionNumber(text.get(), st->current());
-
-    setMessageService(previous);
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <memory>
@@ -55,6 +56,17 @@ void writeStoreFile(const uint8_t* data, std::size_t size)
     if (size > 0)
         check(f.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size));
     check(f.setFileTime(QDateTime::fromSecsSinceEpoch(++stamp), QFileDevice::FileModificationTime));
+}
+
+QString writeScratchFile(const QString& name, const QByteArray& bytes)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    check(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    check(f.write(bytes) == bytes.size());
+    return path;
 }
 
 int runSlotsInput(const uint8_t* data, std::size_t size)

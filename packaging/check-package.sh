@@ -26,7 +26,8 @@ step "control fields"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-[[ $depends == *libqt6widgets6* && $depends == *libc6* ]] || fail "Depends lacks what dpkg-shlibdeps finds"
+[[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *libmodbus5* ]] \
+  || fail "Depends lacks what dpkg-shlibdeps finds"
 
 step "nothing that widens access on its own"
 # No maintainer scripts, no udev rules, no groups, no set-id files: access to
@@ -51,7 +52,8 @@ for f in usr/bin/dxu-interface usr/bin/dxu-cli usr/bin/dxu-sim \
          usr/share/icons/hicolor/256x256/apps/dxu-interface.png \
          usr/share/man/man1/dxu-interface.1.gz usr/share/man/man1/dxu-cli.1.gz usr/share/man/man1/dxu-sim.1.gz \
          usr/share/doc/dxu-interface/copyright usr/share/doc/dxu-interface/changelog.gz \
-         usr/share/doc/dxu-interface/README.md.gz; do
+         usr/share/doc/dxu-interface/README.md.gz \
+         lib/systemd/system/dxu-gateway@.service usr/share/doc/dxu-interface/examples/dxu-gateway.conf; do
   [ -e "$root/$f" ] || fail "the package lacks /$f"
 done
 

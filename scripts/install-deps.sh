@@ -16,6 +16,8 @@ packages=(
   libqt6sql6-sqlite fonts-dejavu-core poppler-utils
   # network links: TLS, and the device server the tests run
   libssl-dev ser2net
+  # dxu-cli serve: Modbus TCP, and systemd-analyze for its service's check
+  libmodbus-dev systemd
 )
 # Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then

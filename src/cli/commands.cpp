@@ -4,6 +4,7 @@
 #include "cli/journalcommands.h"
 #include "cli/linecommands.h"
 #include "cli/progress.h"
+#include "cli/servecommand.h"
 #include "cli/setupcommands.h"
 #include "cli/unitline.h"
 
@@ -104,10 +105,6 @@ Outcome connectShown(UnitLine& line, Progress& progress, char address)
     return o;
 }
 
-namespace {
-
-// measure --publish: the connection to the broker (none without --publish);
-// the status to end with when it cannot be made.
 int openPublisher(publish::Publisher& publisher)
 {
     publisher.onNotice = printError;
@@ -117,6 +114,8 @@ int openPublisher(publish::Publisher& publisher)
     printError(publisher.failure());
     return publisher.loginRefused() ? ExitBrokerRefused : ExitFailed;
 }
+
+namespace {
 
 // measure --publish: the unit's last state to the broker, then what is held;
 // the outcome of the run with that of the publishing.
@@ -129,12 +128,8 @@ Outcome endPublishing(publish::Publisher& publisher, const QString& name, Outcom
     return result;
 }
 
-// A result as the window shows it: metres to the millimetre, feet to the
-// hundredth; a field the display mode leaves out is empty.
-struct ResultFields {
-    QString time, distance, intensity, unit;
-    QDateTime utc;
-};
+} // namespace
+
 ResultFields resultFields(const UnitRecord& u)
 {
     ResultFields r;
@@ -149,9 +144,10 @@ ResultFields resultFields(const UnitRecord& u)
     return r;
 }
 
-// Results taken as Averaging or Last Target gives them.
 bool measurableMode(const UnitRecord& u) { return u.measureMode == 1 || u.measureMode == 4; }
 QString unmeasurableText() { return QStringLiteral("the unit is not in Averaging or Last Target mode"); }
+
+namespace {
 
 // A unit of the line stops being asked after this many questions in a row
 // without a result.
@@ -233,7 +229,7 @@ int runMeasureLine(const Options& o)
                 lineResult = result; // the port went away, or interrupted
             } else if (++m.misses >= MissesBeforeLeftOut) {
                 m.leftOut = true;
-                fail(m.address, {result.status, result.message + QStringLiteral("; the others go on")});
+                fail(m.address, {result.status, line.withWhere(result.message) + QStringLiteral("; the others go on")});
             }
             if (!lineResult.ok() || timeUp() || interrupted() || outputFailed())
                 break;
@@ -289,13 +285,14 @@ int runRead(const Options& o)
     return finished(tally.status);
 }
 
-Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave,
-                    QString& resultLine)
+Applied applyToUnit(UnitLine& line, Progress& progress, char address, const UnitRecord& image, bool noSave)
 {
     const QString name = unitName(address);
     int changed = 0;
     bool wrote = false;
-    Outcome result = connectShown(line, progress, address);
+    Applied a;
+    Outcome& result = a.outcome;
+    result = connectShown(line, progress, address);
     if (result.ok()) {
         progress.step(QStringLiteral("%1: writing the settings").arg(name));
         result = line.applySettings(image, changed, wrote);
@@ -304,20 +301,25 @@ Outcome applyToUnit(UnitLine& line, Progress& progress, char address, const Unit
     if (result.ok() && wrote && !noSave) {
         progress.step(QStringLiteral("%1: saving").arg(name));
         result = line.saveSettings();
+        if (!result.ok())
+            result = line.putBack(result);
     }
     line.disconnect();
     progress.clear();
-    if (result.ok() && !wrote)
-        resultLine = QStringLiteral("%1: ok (no change)\n").arg(name);
-    else if (result.ok())
-        resultLine = QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
-                         .arg(name)
-                         .arg(changed)
-                         .arg(changed == 1 ? "" : "s")
-                         .arg(noSave ? "not saved" : "saved");
-    else
-        resultLine = QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message));
-    return result;
+    if (result.ok() && !wrote) {
+        a.line = QStringLiteral("%1: ok (no change)\n").arg(name);
+        a.word = "unchanged";
+    } else if (result.ok()) {
+        a.line = QStringLiteral("%1: ok (%2 setting%3 changed, %4)\n")
+                     .arg(name)
+                     .arg(changed)
+                     .arg(changed == 1 ? "" : "s")
+                     .arg(noSave ? "not saved" : "saved");
+        a.word = noSave ? "unsaved" : "saved";
+    } else {
+        a.line = QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message));
+    }
+    return a;
 }
 
 int runApply(const Options& o)
@@ -334,12 +336,14 @@ int runApply(const Options& o)
     Progress progress;
     Tally tally;
     for (char address : unitsOf(o)) {
-        QString resultLine;
-        tally.add(applyToUnit(line, progress, address, image.record, o.noSave, resultLine));
-        printOut(resultLine);
+        const Applied a = applyToUnit(line, progress, address, image.record, o.noSave);
+        tally.add(a.outcome);
+        printOut(a.line);
         if (interrupted() || outputFailed())
             break;
     }
+    // Not done before every change is in the journal or named as not recorded.
+    tally.add(journal.finish());
     return finished(tally.status);
 }
 
@@ -484,15 +488,12 @@ int runScan(const Options& o)
 }
 
 // A port given by its path is "COM n" for this run only.
-int preparePort(const Options& o)
+int preparePort(const Options& o, bool mustBeThere)
 {
     if (!o.devicePath.isEmpty())
         qputenv(QByteArray("DXU_COM").append(QByteArray::number(o.comNumber)).constData(), o.devicePath.toLocal8Bit());
     setRunPortOptions(o.comNumber, portOptionsOf(o, loadPortOptions(o.comNumber)));
-    setPortNoteSink([&o](const QString& text) {
-        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text, o.comNumber, o.devicePath)));
-    });
-    if (portIsFree(o.comNumber))
+    if (!mustBeThere || portIsFree(o.comNumber))
         return ExitOk;
     printError(messageLine(portOpenFailureText(o.comNumber), o.comNumber, o.devicePath));
     return ExitPortClosed;
@@ -513,6 +514,8 @@ int runCommand(const Options& o)
         return runBackup(o);
     case Command::Restore:
         return runRestore(o);
+    case Command::Serve:
+        return runServe(o);
     case Command::None:
         break;
     }

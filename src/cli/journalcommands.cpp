@@ -7,11 +7,11 @@
 #include "cli/unitline.h"
 
 #include "journal/journal.h"
-#include "ui/journal/journalviews.h"
 #include "journal/report.h"
+#include "journal/reportpeople.h"
 #include "serial/commportdriver.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -20,12 +20,15 @@ namespace dxu::cli {
 namespace {
 
 const char kHistory[] =
-    "Usage: dxu-cli history [--address A] [--since DATE] [--format text|csv]\n"
+    "Usage: dxu-cli history [--port PORT] [--address A] [--since DATE] [--format text|csv]\n"
     "\n"
     "Prints the change journal, newest first: every write to a unit made by DXU\n"
     "Interface or dxu-cli on this computer, with its time, user, host, line, unit,\n"
     "setting, old and new value and outcome.\n"
     "\n"
+    "  -p, --port PORT      only units reached through that port (a device path, a\n"
+    "                       device server's URL or \"COM n\", as for the other\n"
+    "                       commands); changes whose port is not known are left out\n"
     "  -a, --address A      only the unit with address A\n"
     "  --since DATE         only changes from DATE on (YYYY-MM-DD, local time, or\n"
     "                       an ISO 8601 time such as 2026-12-08T06:00:00Z)\n"
@@ -81,7 +84,8 @@ int runHistory(const QStringList& args)
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         auto is = [&](const char* s, const char* l) { return a == QLatin1String(s) || a == QLatin1String(l); };
-        const bool valued = is("-a", "--address") || a == QLatin1String("--since") || is("-f", "--format");
+        const bool valued =
+            is("-a", "--address") || is("-p", "--port") || a == QLatin1String("--since") || is("-f", "--format");
         if (valued && i + 1 >= args.size())
             return usage("history", QStringLiteral("%1 needs a value").arg(a));
         if (is("-h", "--help")) {
@@ -92,10 +96,14 @@ int runHistory(const QStringList& args)
             if (v.size() != 1 || !std::strchr(AddressAlphabet, v[0].toLatin1()))
                 return usage("history", QStringLiteral("bad address '%1' (a-z, A-Z, 0-9)").arg(v));
             filter.address = v;
+        } else if (is("-p", "--port")) {
+            const Parsed port = parseArguments({QStringLiteral("read"), QStringLiteral("--port"), args[++i]});
+            if (!port.error.isEmpty())
+                return usage("history", port.error);
+            filter.link = journalLink(port.options);
         } else if (a == QLatin1String("--since")) {
             const QString v = args[++i];
-            const QDate day = QDate::fromString(v, Qt::ISODate);
-            filter.from = day.isValid() && v.size() == 10 ? day.startOfDay() : QDateTime::fromString(v, Qt::ISODate);
+            filter.from = sinceTime(v);
             if (!filter.from.isValid())
                 return usage("history", QStringLiteral("bad date '%1' (YYYY-MM-DD or an ISO 8601 time)").arg(v));
         } else if (is("-f", "--format")) {
@@ -182,9 +190,8 @@ int runReport(const QStringList& args)
     ReportDetails details{QDateTime::currentDateTime(), people.technician, people.site, journalLink(o), o.rate,
                           version};
     Journal journal({}, [](const QString& text) { printError(text); });
-    const char unitAddress = unit.addressChar();
-    const std::vector<Change> today = journal.changes(
-        changesOfTheDay(unitAddress ? QString(QLatin1Char(unitAddress)) : QString(), version, details.date));
+    const std::vector<Change> today = journal.changes(changesOfTheDay(
+        details.link, address ? QString(QLatin1Char(unit.addressChar())) : QString(), version, details.date));
     const QString error = writeReportPdf(output, commissioningReport(unit, details, today));
     if (!error.isEmpty()) {
         printError(error);
@@ -201,10 +208,7 @@ int runJournalCommand(int argc, char** argv)
 {
     if (argc < 2 || (std::strcmp(argv[1], "history") != 0 && std::strcmp(argv[1], "report") != 0))
         return -1;
-    // The report draws its text for the PDF; nothing is ever shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(2);
     if (std::strcmp(argv[1], "history") == 0)
         return runHistory(args);
@@ -221,8 +225,9 @@ QString journalLink(const Options& o)
 LineJournal::LineJournal(UnitLine& line, const Options& o)
     : line_(line), journal_({}, [](const QString& text) { printError(text); }),
       recorder_(journal_,
-                [&line, link = journalLink(o)] {
-                    const char address = line.state().current().addressChar();
+                [&line, link = journalLink(o), network = !o.addresses.empty()] {
+                    // As the window names them: the RS-232 unit by its link alone.
+                    const char address = network ? line.state().current().addressChar() : 0;
                     return WriteTarget{link, address ? QString(QLatin1Char(address)) : QString(),
                                        QString::fromLatin1(line.versionText()).trimmed()};
                 }),
@@ -233,8 +238,25 @@ LineJournal::LineJournal(UnitLine& line, const Options& o)
 
 LineJournal::~LineJournal()
 {
+    finish();
     line_.unsubscribe(feed_);
+}
+
+Outcome LineJournal::finish()
+{
     recorder_.settle();
+    if (journal_.flush())
+        return {};
+    if (journal_.heldByAnother())
+        printError(QStringLiteral("waiting up to %1 s for the change journal, which another program is writing")
+                       .arg(FinishWaitMs / 1000));
+    // Each change that cannot be written is named on standard error.
+    const std::vector<Change> lost = journal_.finish(FinishWaitMs);
+    if (lost.empty())
+        return {};
+    return {ExitFailed, QStringLiteral("%1 change%2 not recorded in the change journal")
+                            .arg(lost.size())
+                            .arg(lost.size() == 1 ? "" : "s")};
 }
 
 } // namespace dxu::cli

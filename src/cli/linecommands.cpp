@@ -6,14 +6,35 @@
 #include "cli/progress.h"
 
 #include "network/linebackup.h"
+#include "services/csv.h"
 #include "settings/setupfile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 
 namespace dxu::cli {
+namespace {
+
+// A result of the run: with --format csv one line "unit,<address>,<word>,<text>"
+// or "manifest,,<word>,<text>" for programs to read; else the text alone,
+// and of the manifest only a failure, on standard error.
+void report(const Options& o, const char* record, char address, const char* word, const QString& text)
+{
+    const bool manifest = std::strcmp(record, "manifest") == 0;
+    if (o.format == Format::Csv)
+        printOut(QStringLiteral("%1,%2,%3,%4\n")
+                     .arg(QLatin1String(record), address ? QString(QLatin1Char(address)) : QString(),
+                          QLatin1String(word), csvField(text)));
+    else if (!manifest)
+        printOut(text + QLatin1Char('\n'));
+    else if (std::strcmp(word, "written") != 0)
+        printError(text);
+}
+
+} // namespace
 
 int runBackup(const Options& o)
 {
@@ -32,7 +53,8 @@ int runBackup(const Options& o)
                         QDateTime::currentDateTimeUtc()};
         if (result.ok()) {
             progress.step(QStringLiteral("%1: writing %2").arg(name, row.file));
-            const QString error = writeSetupFile(QDir(o.dir).filePath(row.file), line.unit());
+            // A link in the folder is replaced, never followed out of it.
+            const QString error = writeSetupFile(QDir(o.dir).filePath(row.file), line.unit(), Links::Replace);
             if (!error.isEmpty())
                 result = {ExitFailed, error.simplified()};
         }
@@ -40,9 +62,9 @@ int runBackup(const Options& o)
         progress.clear();
         if (result.ok()) {
             rows.push_back(row);
-            printOut(QStringLiteral("%1: ok (%2)\n").arg(name, row.file));
+            report(o, "unit", address, "ok", QStringLiteral("%1: ok (%2)").arg(name, row.file));
         } else {
-            printOut(QStringLiteral("%1: FAILED: %2\n").arg(name, line.withWhere(result.message)));
+            report(o, "unit", address, "failed", QStringLiteral("%1: FAILED: %2").arg(name, line.withWhere(result.message)));
         }
         tally.add(result);
         if (interrupted() || outputFailed())
@@ -51,21 +73,26 @@ int runBackup(const Options& o)
     // Without a unit backed up nothing was written: an earlier manifest of
     // the folder still matches its files.
     if (rows.empty()) {
-        printError(QStringLiteral("no unit was backed up; \"%1\" is unchanged").arg(o.dir));
+        report(o, "manifest", 0, "unchanged", QStringLiteral("no unit was backed up; \"%1\" is unchanged").arg(o.dir));
         return finished(tally.status == ExitOk ? ExitFailed : tally.status);
     }
-    // A unit not backed up now keeps the place it had in an earlier backup
-    // of this folder: its file there is untouched (written whole or not at all).
-    const Manifest earlier = readManifest(o.dir);
-    for (const ManifestRow& old : earlier.rows)
-        if (std::none_of(rows.begin(), rows.end(), [&old](const ManifestRow& r) { return r.address == old.address; })
-            && QFileInfo::exists(QDir(o.dir).filePath(old.file)))
-            rows.push_back(old);
+    // The manifest lists the units backed up now and every other unit whose
+    // own file of an earlier backup is still in the folder, whole and good
+    // (a file is written whole or not at all).
+    rows = rowsOfFolder(o.dir, std::move(rows));
     const QString error = writeManifest(o.dir, rows);
     if (!error.isEmpty()) {
-        printError(error.simplified());
+        // The units read now are not listed: what the folder restores is an
+        // earlier backup's list, or nothing.
+        const Manifest earlier = readManifest(o.dir);
+        report(o, "manifest", 0, "failed",
+               error.simplified() + QLatin1Char(' ')
+                   + (earlier.ok() ? QStringLiteral("It still lists the earlier backup.")
+                                   : QStringLiteral("The folder is not a usable backup.")));
         return finished(tally.status == ExitOk ? ExitFailed : tally.status);
     }
+    report(o, "manifest", 0, "written",
+           QStringLiteral("%1 lists %2 unit%3").arg(QLatin1String(ManifestName)).arg(rows.size()).arg(rows.size() == 1 ? "" : "s"));
     return finished(tally.status);
 }
 
@@ -95,14 +122,15 @@ int runRestore(const Options& o)
     Tally tally;
     for (const ManifestRow& row : rows) {
         const SetupImage image = readSetupFile(QDir(o.dir).filePath(row.file));
-        QString resultLine;
+        Applied a;
         if (image.ok()) {
-            tally.add(applyToUnit(line, progress, row.address, image.record, o.noSave, resultLine));
+            a = applyToUnit(line, progress, row.address, image.record, o.noSave);
         } else {
-            resultLine = QStringLiteral("%1: FAILED: %2\n").arg(unitName(row.address), image.error.simplified());
-            tally.add({ExitUsage, image.error});
+            a.outcome = {ExitUsage, image.error};
+            a.line = QStringLiteral("%1: FAILED: %2\n").arg(unitName(row.address), image.error.simplified());
         }
-        printOut(resultLine);
+        tally.add(a.outcome);
+        report(o, "unit", row.address, a.word, a.line.trimmed());
         if (interrupted() || outputFailed())
             break;
     }

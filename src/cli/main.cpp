@@ -36,12 +36,21 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(helpText(o.command)), stdout);
         return ExitOk;
     }
+    // Without a command, what there is to choose from: the commands, as
+    // --help lists them; nothing was done, so the status is a usage error.
+    if (parsed.noCommand) {
+        std::fputs(qPrintable(helpText(Command::None)), stdout);
+        std::fflush(stdout);
+        std::fprintf(stderr, "dxu-cli: %s\n", qPrintable(parsed.error));
+        return ExitUsage;
+    }
     if (!parsed.error.isEmpty()) {
         std::fprintf(stderr, "dxu-cli: %s (dxu-cli --help)\n", qPrintable(parsed.error));
         return ExitUsage;
     }
     installInterruptHandler(&app);
-    if (const int status = preparePort(o); status != ExitOk)
+    // A gateway waits for a port that is not there yet.
+    if (const int status = preparePort(o, o.command != Command::Serve); status != ExitOk)
         return status;
     return runCommand(o);
 }

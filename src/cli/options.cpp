@@ -49,7 +49,7 @@ const char kCommon[] =
     "  3  a unit did not answer (scan: no unit answered)\n"
     "  4  a unit refused a value or did not keep it\n"
     "  5  the port cannot be opened\n"
-    "  6  measure --publish: the MQTT broker refused the login\n"
+    "  6  measure, serve --publish: the MQTT broker refused the login\n"
     "When units fail for different reasons, the status is that of the first\n"
     "unit that failed.\n";
 
@@ -65,6 +65,8 @@ const char kProgram[] =
     "  scan          list the units that answer on an RS-485 line\n"
     "  backup        read every unit of a line into a folder of setup files\n"
     "  restore       put such a folder back into the units of the line\n"
+    "  serve         keep a line measuring; serve its results over Modbus TCP\n"
+    "                and/or MQTT until stopped\n"
     "  history       print the journal of changes made to units\n"
     "  report        write a unit's commissioning report as PDF\n"
     "  show FILE     print a setup file as text (name = value unit)\n"
@@ -93,13 +95,23 @@ const char kApply[] =
     "Puts the settings of the setup file FILE into each unit: the settings that\n"
     "differ are written, read back and checked against the file, then the unit\n"
     "saves them (SU) so that they outlast a power cycle. Address, ports, rates and\n"
-    "calibration stay the unit's own. One line of result per unit:\n"
+    "calibration stay the unit's own. The pulse rate and pulses of every mode are\n"
+    "written (the unit is switched to each mode for its own), and the unit ends in\n"
+    "the file's mode; after a change of units every distance is written. A unit\n"
+    "that fails after it took a write gets its earlier settings back; where that\n"
+    "fails too, the reason names the settings it holds unsaved. One line of\n"
+    "result per unit:\n"
     "  <address>: ok (<n> settings changed, saved)\n"
     "  <address>: FAILED: <reason>\n"
     "\n"
     "  --no-save            write and check the settings, but do not save them\n"
     "  --dry-run            read each unit and print what would be written to it\n"
     "                       (each setting with the unit's value now); write nothing\n"
+    "\n"
+    "Every write is entered in the change journal (dxu-cli history); apply ends\n"
+    "once they are written, waiting up to 30 s for another program that holds the\n"
+    "journal. A change that cannot be entered is named on standard error and the\n"
+    "exit status is 1 (when every unit succeeded).\n"
     "\n";
 
 const char kMeasure[] =
@@ -148,8 +160,14 @@ const char kBackup[] =
     "line of result per unit:\n"
     "  <address>: ok (<file>)\n"
     "  <address>: FAILED: <reason>\n"
+    "Units not read now keep their place in the manifest while their own files\n"
+    "of an earlier backup are in FOLDER and good. A symbolic link in FOLDER is\n"
+    "replaced by the file, never written through.\n"
     "\n"
     "  -d, --dir FOLDER     the folder of the backup\n"
+    "  -f, --format csv     results for programs: one line per unit,\n"
+    "                       unit,<address>,ok|failed,<line of result>\n"
+    "                       and last manifest,,written|failed|unchanged,<text>\n"
     "\n";
 
 const char kRestore[] =
@@ -164,6 +182,53 @@ const char kRestore[] =
     "  -d, --dir FOLDER     the folder of the backup\n"
     "  -a, --address LIST   only these units of the backup\n"
     "  --no-save            write and check the settings, but do not save them\n"
+    "  -f, --format csv     results for programs: one line per unit,\n"
+    "                       unit,<address>,saved|unsaved|unchanged|failed,<line>\n"
+    "\n";
+
+const char kServe[] =
+    "Usage: dxu-cli serve --port PORT [--address LIST] [--modbus tcp://HOST:PORT]\n"
+    "                     [--publish URL]\n"
+    "\n"
+    "A line's gateway, run until SIGTERM or Ctrl+C: reads each unit, keeps it\n"
+    "measuring as measure does (one unit streams its results; the units of an\n"
+    "RS-485 line are asked for one result each in turn) and holds its last\n"
+    "result, which it serves to PLCs over Modbus TCP and/or publishes to an MQTT\n"
+    "broker. A unit that stops answering is marked so and asked again while the\n"
+    "others go on. When the port goes away (a USB adapter pulled, a device server\n"
+    "restarted) this is said once, the units are marked not answering, and the\n"
+    "port is opened again after pauses of at most 5 s until it is back; it need\n"
+    "not be there when serve starts. On SIGTERM or Ctrl+C the streaming unit is\n"
+    "stopped, the port closed, and the status is 0 (3 when the unit did not\n"
+    "confirm the stop). Notices go to standard error, nothing to standard output.\n"
+    "\n"
+    "  --modbus tcp://HOST:PORT\n"
+    "                       serve Modbus TCP there: HOST an IP address of this\n"
+    "                       machine (0.0.0.0 or [::] for every interface,\n"
+    "                       127.0.0.1 for this machine only); 502 is Modbus's port\n"
+    "  --publish URL        publish each result and state to an MQTT broker, as\n"
+    "                       measure --publish does (below)\n"
+    "At least one of --modbus and --publish is required.\n"
+    "\n"
+    "Modbus TCP, read-only (a PLC cannot change a unit):\n"
+    "  unit identifier: the code of the unit's address character (a = 97,\n"
+    "  c = 99, 0 = 48); the RS-232 unit also answers at 1.\n"
+    "  Input registers (function 4), 16-bit words, high word first:\n"
+    "    0-1  distance, float32, in metres (converted for a unit measuring in\n"
+    "         feet); NaN before the first result and when the unit's display\n"
+    "         mode leaves it out\n"
+    "    2-3  intensity, float32, as the unit shows it; NaN when not reported\n"
+    "    4    status bits: 0 answering, 1 measuring, 2 the result is fresh\n"
+    "         (younger than 1 s or three result intervals), 3 a device error is\n"
+    "         present (the unit's last answer was an error reply)\n"
+    "    5    the number of the unit's last error reply, signed (0 none)\n"
+    "    6-7  results counter, uint32\n"
+    "    8    age of the last result in 0.1 s, 65535 at the most (and before\n"
+    "         the first)\n"
+    "  Exceptions: 0x0B (gateway target failed to respond) for a unit identifier\n"
+    "  not on the line, 0x02 for registers outside 0-8, 0x01 for any other\n"
+    "  function (every write among them). Up to 32 clients at once; a request\n"
+    "  that is not Modbus TCP closes that client's connection only.\n"
     "\n";
 
 bool validAddress(char c) { return c != 0 && std::strchr(AddressAlphabet, c) != nullptr; }
@@ -221,7 +286,7 @@ bool rateKnown(int rate)
 QString checkCombination(const Options& o)
 {
     if (o.command == Command::None)
-        return QStringLiteral("no command given (read, apply, measure, scan, backup or restore)");
+        return QStringLiteral("no command given");
     if (o.port.isEmpty())
         return QStringLiteral("--port is required");
     if (o.command == Command::Apply && o.file.isEmpty())
@@ -233,6 +298,8 @@ QString checkCombination(const Options& o)
         return QStringLiteral("--dir is required");
     if (o.command == Command::Backup && o.addresses.empty())
         return QStringLiteral("backup needs the units of the line (--address)");
+    if (o.command == Command::Serve && !o.modbus && o.publish.url.isEmpty())
+        return QStringLiteral("serve needs --modbus tcp://HOST:PORT or --publish mqtt://HOST:PORT/PREFIX (or both)");
     if (o.command == Command::Scan && !o.addresses.empty())
         return QStringLiteral("scan asks every address; --address does not apply");
     return {};
@@ -260,6 +327,11 @@ QString helpText(Command command)
         return QString::fromLatin1(kBackup) + QLatin1String(kCommon);
     case Command::Restore:
         return QString::fromLatin1(kRestore) + QLatin1String(kCommon);
+    case Command::Serve:
+        // serve prints no CSV lines: measure's word about them does not hold.
+        return QString::fromLatin1(kServe)
+               + publish::optionsHelp().replace(QLatin1String(" (the CSV lines are printed as well)"), QString())
+               + QLatin1String(kCommon);
     case Command::None:
         break;
     }
@@ -275,7 +347,8 @@ Parsed parseArguments(const QStringList& args)
         const char* name;
         Command command;
     } kCommands[] = {{"read", Command::Read}, {"apply", Command::Apply}, {"measure", Command::Measure},
-                     {"scan", Command::Scan}, {"backup", Command::Backup}, {"restore", Command::Restore}};
+                     {"scan", Command::Scan}, {"backup", Command::Backup}, {"restore", Command::Restore},
+                     {"serve", Command::Serve}};
 
     for (int i = 0; i < args.size() && error.isEmpty(); ++i) {
         const QString& a = args[i];
@@ -298,7 +371,8 @@ Parsed parseArguments(const QStringList& args)
                 error = QStringLiteral("bad address list '%1' (addresses a-z, A-Z, 0-9)").arg(v);
         } else if (is("-o", "--output") && o.command == Command::Read) {
             o.output = take(args, i, a, error);
-        } else if (is("-f", "--format") && o.command == Command::Read) {
+        } else if (is("-f", "--format")
+                   && (o.command == Command::Read || o.command == Command::Backup || o.command == Command::Restore)) {
             const QString v = take(args, i, a, error);
             if (v == QLatin1String("text"))
                 o.format = Format::Text;
@@ -324,7 +398,14 @@ Parsed parseArguments(const QStringList& args)
             o.seconds = v.toDouble(&ok);
             if (error.isEmpty() && (!ok || !(o.seconds > 0)))
                 error = QStringLiteral("bad number of seconds '%1'").arg(v);
-        } else if (o.command == Command::Measure && publish::takeOption(args, i, o.publish, error)) {
+        } else if ((o.command == Command::Measure || o.command == Command::Serve)
+                   && publish::takeOption(args, i, o.publish, error)) {
+        } else if (a == QLatin1String("--modbus") && o.command == Command::Serve) {
+            const QString v = take(args, i, a, error);
+            gateway::Endpoint at;
+            if (error.isEmpty())
+                error = gateway::parseEndpoint(v, at);
+            o.modbus = at;
         } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
             o.allRates = true;
         } else if (a == QLatin1String("--answer-within") && o.command == Command::Scan) {
@@ -377,6 +458,7 @@ Parsed parseArguments(const QStringList& args)
             error = QStringLiteral("unexpected argument '%1'").arg(a);
         }
     }
+    p.noCommand = error.isEmpty() && !o.help && o.command == Command::None;
     if (error.isEmpty() && !o.help)
         error = checkCombination(o);
     if (error.isEmpty() && !o.help)
@@ -401,6 +483,14 @@ PortOptions portOptionsOf(const Options& o, PortOptions stored)
     if (o.replyAllowanceMs)
         stored.replyAllowanceMs = *o.replyAllowanceMs;
     return stored;
+}
+
+QDateTime sinceTime(const QString& text)
+{
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    const QDateTime t = day.isValid() && text.size() == 10 ? day.startOfDay() : QDateTime::fromString(text, Qt::ISODate);
+    const int year = t.toUTC().date().year();
+    return t.isValid() && year >= 1 && year <= 9999 ? t : QDateTime();
 }
 
 } // namespace dxu::cli

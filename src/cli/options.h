@@ -1,8 +1,10 @@
 #pragma once
 // The command line of dxu-cli: sub-command, port, rate, unit addresses and
 // the options of each sub-command, checked before anything is opened.
+#include "gateway/modbusserver.h"
 #include "publish/settings.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -22,10 +24,10 @@ enum ExitStatus : int {
     ExitNoAnswer = 3,    // a unit did not answer (scan: no unit answered)
     ExitRefused = 4,     // a unit refused a value or did not keep it
     ExitPortClosed = 5,  // the port cannot be opened
-    ExitBrokerRefused = 6, // measure --publish: the MQTT broker refused the login
+    ExitBrokerRefused = 6, // measure, serve --publish: the MQTT broker refused the login
 };
 
-enum class Command { None, Read, Apply, Measure, Scan, Backup, Restore };
+enum class Command { None, Read, Apply, Measure, Scan, Backup, Restore, Serve };
 enum class Format { None, Text, Csv };
 
 struct Options {
@@ -46,7 +48,8 @@ struct Options {
     bool allRates = false;     // scan: at every rate
     QString dir;               // backup, restore: the folder of the line's backup
     int answerWithinMs = -1;   // scan: how long units take to answer; -1 the stored value
-    publish::Settings publish; // measure: the MQTT broker (--publish)
+    publish::Settings publish; // measure, serve: the MQTT broker (--publish)
+    std::optional<gateway::Endpoint> modbus; // serve: where Modbus TCP is served
     // Port options given (each replaces the stored one).
     std::optional<Rs485Mode> rs485;
     std::optional<std::pair<int, int>> rtsDelays; // before, after (ms)
@@ -58,6 +61,8 @@ struct Options {
 struct Parsed {
     Options options;
     QString error; // one line; empty when the command line is good
+    // Nothing wrong but the command missing (no arguments at all, or options only).
+    bool noCommand = false;
 };
 
 // Parses the arguments after the program name.
@@ -68,5 +73,9 @@ PortOptions portOptionsOf(const Options& o, PortOptions stored);
 QString helpText(Command command);
 // The name of a unit in result lines: its address, or "unit" on RS-232.
 QString unitName(char address);
+// history --since: a day (YYYY-MM-DD, from its start in local time) or an
+// ISO 8601 time; invalid when the text is neither or the time falls outside
+// the years 1 to 9999 in UTC (the journal's times are written with four digits).
+QDateTime sinceTime(const QString& text);
 
 } // namespace dxu::cli

@@ -316,7 +316,7 @@ int runApplyDryRun(const Options& o, const UnitRecord& file)
             if (status == ExitOk)
                 status = result.status;
         } else {
-            const std::vector<const SettingField*> fields = differingSettings(unit, edit);
+            const std::vector<const SettingField*> fields = settingsToWrite(unit, edit);
             if (fields.empty())
                 out = QStringLiteral("%1: no change (nothing would be written)\n").arg(name);
             else

@@ -3,11 +3,15 @@
 #include "cli/interrupt.h"
 #include "ports/pcport.h"
 #include "ports/portsettings.h"
+#include "protocol/settingcodes.h"
+#include "settings/fileunits.h"
 #include "settings/setupfile.h"
 #include "settings/transfer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <cstdio>
 
 namespace dxu::cli {
 namespace {
@@ -18,6 +22,17 @@ constexpr int TickMs = 100;
 // Upper bounds of whole steps, beyond the engine's own time-outs and retries.
 constexpr int ConnectMs = 120000;
 constexpr int ListMs = 120000;
+
+void copyFields(const SettingCode& row, const UnitRecord& from, UnitRecord& to)
+{
+    for (int i = 0; i < row.fieldCount(); ++i) {
+        const SettingField& f = row.fields[static_cast<size_t>(i)];
+        if (f.intField)
+            to.*f.intField = from.*f.intField;
+        else
+            to.*f.floatField = from.*f.floatField;
+    }
+}
 
 QString oneLine(QString text)
 {
@@ -62,6 +77,9 @@ public:
             line_.onDeviceError(text);
     }
     void addressNotAssigned() override { line_.message_ = QStringLiteral("RS-485 Error: Unit address is not assigned"); }
+    void replyFromOtherAddress(char) override { line_.otherAddress_ = true; }
+    void settingWritten(uint32_t commandId) override { line_.noteWritten(commandId); }
+    void settingRead(const SettingCode& row) override { line_.noteRead(row); }
     // The unit has stopped answering: the engine ends the list.
     void itemUnanswered() override { line_.unanswered_ = true; }
 
@@ -79,7 +97,6 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
     // The rest of a list would only wait for a unit that stopped answering,
     // item by item.
     engine_.setEndListWhenSilent(true);
-    setMessageService(this);
     // No status requests between the steps: the line carries only what the
     // command asks for.
     st_.statusRequests = 0;
@@ -90,6 +107,9 @@ UnitLine::UnitLine(int comNumber, int rate, bool network, const QString& deviceP
 
     driver_.SetOnReceiveData(
         [this](TCommPortDriver*, const char* data, int32_t size) { engine_.CommPortReceiveData(data, size); });
+    QObject::connect(&driver_, &TCommPortDriver::portNote, [this](const QString& text) {
+        std::fprintf(stderr, "dxu-cli: note: %s\n", qPrintable(messageLine(text)));
+    });
     QObject::connect(&driver_, &TCommPortDriver::portLost, [this] {
         if (!driver_.LinkLost())
             return;
@@ -140,15 +160,6 @@ UnitLine::~UnitLine()
 {
     driver_.SetOnReceiveData(nullptr);
     driver_.Disconnect();
-    setMessageService(nullptr);
-}
-
-MsgAnswer UnitLine::show(const QString& caption, const QString& text, MsgButtons)
-{
-    // The captions of the program's boxes say nothing a line needs.
-    const bool plain = caption == QLatin1String("Error") || caption == QLatin1String("DXU Interface");
-    message_ = messageLine(plain ? text : caption + QStringLiteral(": ") + text);
-    return MsgAnswer::No;
 }
 
 bool UnitLine::ask(const Asking& asking)
@@ -182,6 +193,7 @@ void UnitLine::beginStep()
     refusal_.clear();
     unanswered_ = false;
     portRefused_ = false;
+    otherAddress_ = false;
     engine_.resetFailures();
 }
 
@@ -189,6 +201,15 @@ void UnitLine::beginStep()
 QString UnitLine::failedItem() const
 {
     return engine_.failedItems() > 0 ? QString::fromLatin1(engine_.lastFailure()) : QString();
+}
+
+Outcome UnitLine::failedOutcome(const QString& doing, int status) const
+{
+    const QString item = failedItem();
+    // A unit that answers as another says nothing about this one.
+    if (item.endsWith(QLatin1String(OtherAddressText)))
+        return {ExitNoAnswer, QLatin1String(OtherAddressText)};
+    return {status, QStringLiteral("refused during the %1: %2").arg(doing, item)};
 }
 
 bool UnitLine::queueIdle() const { return st_.queue.queueState == QueueIdle && st_.lastSendTick == 0; }
@@ -213,6 +234,7 @@ Outcome UnitLine::connectUnit(char address)
     disconnect();
     beginStep();
     portLost_ = false;
+    tracking_ = false;
     if (st_.networkMode()) {
         // A line of one: the session connects to this unit or to none.
         st_.networkSlots.fill(EmptySlot);
@@ -243,7 +265,7 @@ Outcome UnitLine::connectUnit(char address)
         return {ExitNoAnswer, QStringLiteral("stopped answering during the read")};
     }
     if (!failedItem().isEmpty())
-        return {ExitRefused, QStringLiteral("refused during the read: %1").arg(failedItem())};
+        return failedOutcome(QStringLiteral("read"), ExitRefused);
     return {};
 }
 
@@ -260,11 +282,21 @@ Outcome UnitLine::finishList(const char* what, int timeoutMs)
     if (!refusal_.isEmpty())
         return {ExitRefused, QStringLiteral("refused during the %1: %2").arg(QLatin1String(what), refusal_)};
     if (!failedItem().isEmpty())
-        return {ExitRefused, QStringLiteral("refused during the %1: %2").arg(QLatin1String(what), failedItem())};
+        return failedOutcome(QLatin1String(what), ExitRefused);
     return {};
 }
 
 Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrote)
+{
+    before_ = known_ = st_.current();
+    tracking_ = true;
+    tookWrite_ = false;
+    saveSent_ = false;
+    const Outcome o = putSettings(file, changed, wrote);
+    return o.ok() ? o : putBack(o);
+}
+
+Outcome UnitLine::putSettings(const UnitRecord& file, int& changed, bool& wrote)
 {
     beginStep();
     UnitRecord& unit = st_.current();
@@ -289,9 +321,73 @@ Outcome UnitLine::applySettings(const UnitRecord& file, int& changed, bool& wrot
     return {};
 }
 
+Outcome UnitLine::putBack(Outcome failure)
+{
+    if (!tracking_ || !tookWrite_)
+        return failure;
+    // A save the unit did not answer may have been carried out.
+    const bool saveUnknown = saveSent_ && unanswered_;
+    QString how;
+    if (driver_.Connected() && !portLost_ && !unanswered_ && !interrupted()) {
+        // The record as the unit holds it, then what it held before.
+        st_.current() = withFileSettings(st_.current(), known_);
+        int changed = 0;
+        bool wrote = false;
+        const Outcome back = putSettings(before_, changed, wrote);
+        if (!back.ok())
+            how = QStringLiteral("putting its earlier settings back failed (%1); ").arg(back.message);
+    }
+    tracking_ = false;
+    // Where the failure happened goes before how the unit was left.
+    failure.message = withWhere(failure.message);
+    const std::vector<CompareRow> rows = compareSettings(before_, known_);
+    if (rows.empty()) {
+        failure.message += QStringLiteral("; its earlier settings were put back");
+        return failure;
+    }
+    QStringList held;
+    for (const CompareRow& r : rows)
+        held << QStringLiteral("%1 %2 (was %3)").arg(r.setting, r.fileValue, r.unitValue);
+    failure.message += QStringLiteral("; %1it now holds, %2: %3")
+                           .arg(how, saveUnknown ? QStringLiteral("perhaps not saved") : QStringLiteral("not saved"),
+                                held.join(QStringLiteral(", ")));
+    return failure;
+}
+
+void UnitLine::noteWritten(uint32_t commandId)
+{
+    const SettingCode* row = settingById(commandId);
+    if (!tracking_ || !row || !carriedByFile(*row))
+        return;
+    tookWrite_ = true;
+    const CommandItem& item = st_.queue.atCursor(); // the write just answered
+    const UnitRecord& edit = st_.editRecord;
+    if (row->form == ReplyForm::Dither) {
+        known_.ditherSteps = edit.ditherOn ? edit.ditherSteps : 0;
+        known_.ditherOn = known_.ditherSteps != 0;
+    } else if (commandId == IdMeasureMode) {
+        known_.measureMode = item.intArg(0);
+    } else if (commandId == IdUnits) {
+        known_ = convertedTo(known_, edit.units); // the unit converts its lengths
+    } else if (commandId == IdPulseRate || commandId == IdPulses) {
+        if (const SettingField* f = fieldOfMode(*row, item.intArg(3)))
+            known_.*f->intField = edit.*f->intField;
+    } else {
+        copyFields(*row, edit, known_);
+    }
+}
+
+void UnitLine::noteRead(const SettingCode& row)
+{
+    if (!tracking_ || !carriedByFile(row))
+        return;
+    copyFields(row, st_.current(), known_);
+}
+
 Outcome UnitLine::saveSettings()
 {
     beginStep();
+    saveSent_ = true;
     startSave(st_, engine_);
     return finishList("save", ListMs);
 }
@@ -341,6 +437,8 @@ Outcome UnitLine::measureOnce(const UnitRecord& unit)
         return interrupted() ? interruptedOutcome() : Outcome{ExitNoAnswer, QStringLiteral("gave no result")};
     if (portLost_ || !driver_.Connected())
         return {ExitFailed, message_.isEmpty() ? QStringLiteral("the port was closed") : message_};
+    if (otherAddress_)
+        return {ExitNoAnswer, QLatin1String(OtherAddressText)};
     if (unanswered_)
         return {ExitNoAnswer, QStringLiteral("stopped answering")};
     return {ExitRefused, refusal_.isEmpty() ? QStringLiteral("gave no result") : QStringLiteral("refused: %1").arg(refusal_)};

@@ -6,8 +6,7 @@
 // the event loop until its step is done and says how it went.
 #include "cli/options.h"
 
-#include "ui/app/boxasker.h"
-
+#include "engine/asking.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "engine/sessionview.h"
@@ -15,7 +14,6 @@
 #include "protocol/events.h"
 #include "protocol/protocol.h"
 #include "serial/commportdriver.h"
-#include "ui/services/messages.h"
 
 #include <QString>
 #include <QTimer>
@@ -36,7 +34,7 @@ struct Outcome {
 // named by it in place of "COM n".
 QString messageLine(const QString& text, int comNumber, const QString& devicePath);
 
-class UnitLine : public Hooks, private MessageService, private Asker, private SessionView {
+class UnitLine : public Hooks, private Asker, private SessionView {
 public:
     // devicePath: the device the port was given as, named in messages in
     // place of "COM n"; empty when it was given as "COM n".
@@ -53,9 +51,16 @@ public:
     // Puts the settings of file into the connected unit (the ones that
     // differ, each read back), then checks the unit against the file.
     // changed: how many settings differed; wrote: whether anything was sent.
+    // On a failure after the unit took a write, its earlier settings are
+    // put back as putBack does.
     Outcome applySettings(const UnitRecord& file, int& changed, bool& wrote);
     // The unit saves its settings (SU).
     Outcome saveSettings();
+    // After a failed apply or save: when the unit took any write of the
+    // apply and still answers, the settings it held before are written back.
+    // The failure, its message ending with how the unit was left: its
+    // earlier settings put back, or those it now holds that are not saved.
+    Outcome putBack(Outcome failure);
     // Measuring on or off.
     Outcome startMeasuring();
     Outcome stopMeasuring();
@@ -109,9 +114,6 @@ public:
 private:
     class Listener;
 
-    // MessageService: what the library would show in a box is kept as the
-    // reason of the step.
-    MsgAnswer show(const QString& caption, const QString& text, MsgButtons buttons) override;
     // Asker: the core's notices become the reason of the step; its questions
     // are answered No (nothing is reset or left unsaved unasked).
     bool ask(const Asking& asking) override;
@@ -121,6 +123,12 @@ private:
     void beginStep();
     void applyRate(int rate);
     QString failedItem() const;
+    // The outcome of a step in which an item failed for good.
+    Outcome failedOutcome(const QString& doing, int status) const;
+    Outcome putSettings(const UnitRecord& file, int& changed, bool& wrote);
+    // What the unit is known to hold, as writes are answered and read back.
+    void noteWritten(uint32_t commandId);
+    void noteRead(const SettingCode& row);
     bool queueIdle() const;
     // Runs until the queue is idle; the outcome of the step.
     Outcome finishList(const char* what, int timeoutMs);
@@ -141,11 +149,20 @@ private:
     QString devicePath_;
 
     // What the step in hand met.
-    QString message_;     // the last box the library would have shown
+    QString message_;     // the last notice of the core, or why the port was refused
     QString refusal_;     // an error the unit replied with, as the window shows it
     bool unanswered_ = false;
     bool portRefused_ = false;
     bool portLost_ = false;
+    bool otherAddress_ = false; // a reply came from another address
+
+    // Of an apply: the unit's settings before it, what it holds as far as
+    // its answers tell, and whether it took any write.
+    bool tracking_ = false;
+    bool tookWrite_ = false;
+    bool saveSent_ = false;
+    UnitRecord before_{};
+    UnitRecord known_{};
     long results_ = 0;    // distance results since the line was made
 };
 

@@ -3,7 +3,6 @@
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
 #include "services/locale.h"
-#include "ui/services/messages.h"
 
 #include <cstdio>
 #include <iterator>
@@ -19,16 +18,14 @@ QString shown(const char* format, float value, bool decimalComma)
     return QString::fromLatin1(text);
 }
 
-const SettingField* settingFieldOf(float UnitRecord::*value)
-{
-    for (const SettingCode& row : settingCodes())
-        for (const SettingField& f : row.fields)
-            if (f.floatField == value)
-                return &f;
-    return nullptr;
-}
-
 } // namespace
+
+const std::array<const SettingCode*, 4>& loopSettings()
+{
+    static const std::array<const SettingCode*, 4> rows = {settingById(IdAnalogLow), settingById(IdAnalogHigh),
+                                                           settingById(IdFaultCurrent), settingById(IdFaultTimeout)};
+    return rows;
+}
 
 LoopRangeTexts loopRangeTexts(const DxuState& st)
 {
@@ -41,53 +38,42 @@ LoopRangeTexts loopRangeTexts(const DxuState& st)
             metres ? QStringLiteral("M") : QStringLiteral("F")};
 }
 
-bool acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
-                      int* refused)
+StepOutcome acceptLoopRanges(DxuState& st, const LoopRangeTexts& texts, const std::function<void()>& queueUpload,
+                             int* refused)
 {
     UnitRecord& unit = st.current();
     UnitRecord& edit = st.editRecord;
-    struct Row {
-        const QString& text;
-        float UnitRecord::*value;
-        int32_t UnitRecord::*changed;
-        const char* caption;
-    };
-    const Row rows[] = {{texts.low, &UnitRecord::analogLow, &UnitRecord::analogLowChanged, "Distance at 4mA"},
-                        {texts.high, &UnitRecord::analogHigh, &UnitRecord::analogHighChanged, "Distance at 20mA"},
-                        {texts.faultCurrent, &UnitRecord::faultCurrent, &UnitRecord::faultCurrentChanged,
-                         "Fault Indication"},
-                        {texts.faultTimeout, &UnitRecord::faultTimeout, &UnitRecord::faultTimeoutChanged,
-                         "Fault Timeout"}};
-    float values[std::size(rows)] = {};
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const Row& row = rows[i];
-        const QString caption = QLatin1String(row.caption);
-        if (!row.text.trimmed().isEmpty() && !textToFloat(row.text, values[i], caption)) {
+    const QString* const given[] = {&texts.low, &texts.high, &texts.faultCurrent, &texts.faultTimeout};
+    float values[std::size(given)] = {};
+    for (size_t i = 0; i < std::size(given); ++i) {
+        const SettingField& field = loopSettings()[i]->fields[0];
+        const QString& text = *given[i];
+        const QString caption = QLatin1String(field.caption);
+        if (!text.trimmed().isEmpty() && !parseDecimalNumber(text, values[i])) {
             if (refused)
                 *refused = static_cast<int>(i);
-            return false;
+            return StepOutcome::refused(notDecimalNumberText(text, caption));
         }
         // A value the unit refuses (ER 83) is kept here for correction
         // rather than sent.
-        const SettingField* field = settingFieldOf(row.value);
-        if (field && field->limited && (values[i] < field->min || values[i] > field->max)) {
-            showMessage(QStringLiteral("Error"), QStringLiteral("%1: the unit does not take %2; it takes %3 to %4.")
-                                                     .arg(caption, row.text.trimmed())
-                                                     .arg(double(field->min))
-                                                     .arg(double(field->max)));
+        if (field.limited && (values[i] < field.min || values[i] > field.max)) {
             if (refused)
                 *refused = static_cast<int>(i);
-            return false;
+            return StepOutcome::refused(QStringLiteral("%1: the unit does not take %2; it takes %3 to %4.")
+                                            .arg(caption, text.trimmed())
+                                            .arg(double(field.min))
+                                            .arg(double(field.max)));
         }
     }
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        edit.*rows[i].value = values[i];
-        if (floatDiffers(values[i], unit.*rows[i].value))
-            unit.*rows[i].changed = 1;
+    for (size_t i = 0; i < std::size(given); ++i) {
+        const SettingField& field = loopSettings()[i]->fields[0];
+        edit.*field.floatField = values[i];
+        if (floatDiffers(values[i], unit.*field.floatField))
+            unit.*field.changed = 1;
     }
     if (queueUpload)
         queueUpload();
-    return true;
+    return {};
 }
 
 CalibrationTexts calibrationTexts(int32_t calibration)
@@ -95,13 +81,15 @@ CalibrationTexts calibrationTexts(int32_t calibration)
     return {QString::asprintf("%02d", (calibration >> 8) & 0xFF), QString::asprintf("%02d", calibration & 0xFF)};
 }
 
-bool queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse, const QString& fine,
-                           const std::function<void()>& sendFirst)
+StepOutcome queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse, const QString& fine,
+                                  const std::function<void()>& sendFirst)
 {
     int c = 0;
     int f = 0;
-    if (!textToInt(coarse, c) || !textToInt(fine, f))
-        return false;
+    if (!parseWholeNumber(coarse, c))
+        return StepOutcome::refused(notWholeNumberText(coarse));
+    if (!parseWholeNumber(fine, f))
+        return StepOutcome::refused(notWholeNumberText(fine));
     CommandQueue& q = st.queue;
     q.resetQueue();
     q.setIntArg(0, point);
@@ -114,7 +102,7 @@ bool queueCalibrationPoint(DxuState& st, LoopPoint point, const QString& coarse,
     q.cursor = 0;
     if (sendFirst)
         sendFirst();
-    return true;
+    return {};
 }
 
 } // namespace dxu

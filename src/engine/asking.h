@@ -17,6 +17,13 @@ enum class Question {
     UnsavedOnExit,        // settings not saved in the unit: end the program?
     UnsavedOnDisconnect,  // settings not saved in the unit: disconnect?
     UnsavedSetup,         // edits of a setup opened offline not saved: close it?
+    LookAtOtherRates,     // the point-to-point unit did not answer at rate: search the others?
+    UseFoundRate,         // a unit answered at rate during the search: keep it for RS-232?
+    OtherChangesSaved,    // a unit rate change saves the other pending changes too: go on?
+    FollowUnitRate,       // the link runs through the unit port changed: the PC follows?
+    RateLostTryOther,     // the unit went silent after a rate change: try otherRate?
+    RateLost,             // the unit answers at no rate after a rate change (a notice)
+    RestoreLine,          // overwrite and save the line's units from a backup?
 };
 
 // When the user is asked about settings not saved in the unit.
@@ -31,8 +38,22 @@ struct Asking {
     QString reason;  // PortLost: what the link said, or empty
     int comNumber = 0; // PortLost: the port
     QString details; // the connect failures: what was tried
-    QString file;    // UnsavedSetup: the setup file's name
+    int rate = 0;      // the rate questions: the rate in bit/s at stake
+    int otherRate = 0; // RateLostTryOther: the rate offered instead
+    bool universalPort = false; // FollowUnitRate: the universal port (else the configuration port)
+    QString file;    // UnsavedSetup: the setup file's name; RestoreLine: the backup's folder
+    QString units;   // RestoreLine: the units' addresses, one character each
 };
+
+// A question's caption and text as the program words it; yesNo for a
+// question, else a notice with OK. The window's boxes and dxu-cli's lines
+// say the same.
+struct AskingText {
+    QString caption;
+    QString text;
+    bool yesNo = false;
+};
+AskingText askingText(const Asking& asking);
 
 class Asker {
 public:

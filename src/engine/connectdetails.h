@@ -6,6 +6,10 @@
 
 namespace dxu {
 
+// The port with its device, the rate and the mode that Connect opens now:
+// "COM1 (/dev/ttyS0) at 115200 bit/s, RS-232" or "..., RS-485".
+QString connectTarget(const DxuState& st);
+
 // Which units the failed connect tried.
 enum class TriedUnits { Current, WholeNetwork };
 

@@ -4,7 +4,6 @@
 #include "protocol/commandids.h"
 
 #include "services/clock.h"
-#include "ui/services/cursor.h"
 
 #include <QString>
 
@@ -27,6 +26,18 @@ bool elapsedOver(uint32_t then, uint32_t now, int32_t limit)
     const int32_t d = static_cast<int32_t>(now - then);
     const int64_t abs = d < 0 ? -static_cast<int64_t>(d) : d;
     return abs > limit;
+}
+
+// Whether the list in the queue read settings: anything besides measuring's
+// start, stop and status.
+bool readSettings(const CommandQueue& q)
+{
+    for (const CommandItem& it : q.items) {
+        const std::string_view code(it.code, strnlen(it.code, sizeof it.code));
+        if (!code.empty() && code != "GO" && code != "ST" && code != "US")
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -53,7 +64,7 @@ void Engine::sendCurrentItem()
         if (it.commandId != 0)
             protocol_.sendCode(it.code);
         else
-            setBusyCursor(false);
+            setBusy(false);
         break;
     case KindBuilder:
         if (it.commandId != 0) {
@@ -66,7 +77,7 @@ void Engine::sendCurrentItem()
     default:
         if (it.commandId == 0) {
             q.queueState = QueueIdle;
-            setBusyCursor(false);
+            setBusy(false);
         }
         break;
     }
@@ -114,6 +125,14 @@ void Engine::dropQueue()
     st_.lastSendTick = 0;
 }
 
+void Engine::setBusy(bool on)
+{
+    if (on == busyShown_)
+        return;
+    busyShown_ = on;
+    events_.busy(on);
+}
+
 void Engine::sendOneCommand(int32_t queueState, const char* code, uint32_t commandId, int32_t retries)
 {
     CommandQueue& q = st_.queue;
@@ -134,11 +153,16 @@ void Engine::dispatchReply(int32_t verdict)
     if (verdict == ReplyCompleted && q.queueState == QueueList && q.atCursor().commandId == IdSaveSettings)
         events_.settingsSaved();
     if (verdict == ReplyFailure && q.queueState != QueueIdle) {
-        CommandItem& it = q.atCursor();
+        // The item that failed is the one in flight, also while connecting
+        // (where the cursor runs ahead of it): it is the one sent again.
+        CommandItem& it = q.inFlight();
         if (it.retriesLeft > 0) {
             --it.retriesLeft;
             retrying_ = true;
+            const int cursor = q.cursor;
+            q.cursor = static_cast<int>(&it - q.items.data());
             sendCurrentItem();
+            q.cursor = cursor;
             retrying_ = false;
             return;
         }
@@ -199,10 +223,12 @@ void Engine::listStep()
     q.cursor = 0;
     q.items[0].commandId = 0;
     if (wasList) {
-        const std::string_view first(q.items[0].code);
-        if (first != "GO" && first != "ST")
+        // A list that read settings (also one that stopped measuring
+        // first) leaves the panel showing what the unit holds; starting or
+        // stopping measuring leaves the panel's edits pending.
+        if (readSettings(q))
             events_.nothingToUpload();
-        setBusyCursor(false);
+        setBusy(false);
         st_.current().settingsRead = 1;
     } else {
         // A status request whose unit never answered.

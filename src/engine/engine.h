@@ -47,6 +47,9 @@ public:
     void startList(std::initializer_list<const char*> codes);
     // Ends whatever the queue held without sending more; no reply is awaited.
     void dropQueue();
+    // A step the user waits for begins or ends; told as the busy event, once
+    // per change.
+    void setBusy(bool on);
 
     // Receive event of the serial port: gathers bytes and parses every whole
     // line (ended by CR or LF) as soon as it has arrived.
@@ -116,6 +119,7 @@ private:
     // reply in hand; the gathered replies are handled when it is done.
     bool busy_ = false;
     bool retrying_ = false; // the item in hand is sent again: no new write
+    bool busyShown_ = false;
 };
 
 } // namespace dxu

@@ -5,7 +5,6 @@
 #include "engine/engine.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
-#include "ui/services/cursor.h"
 
 #include <algorithm>
 #include <string>
@@ -37,7 +36,9 @@ void Session::connectClicked()
 {
     hooks_.clearErrors();
     hooks_.setErrorCount(0);
-    if (link_.Connected()) {
+    // Connected on screen with its port closed under it: Disconnect
+    // disconnects all the same.
+    if (link_.Connected() || st_.connected) {
         if (!hooks_.confirmDisconnect())
             return;
         disconnectUnit();
@@ -69,7 +70,7 @@ void Session::disconnectUnit()
 {
     hooks_.stopPolling();
     view_.disconnecting();
-    setBusyCursor(false);
+    engine_.setBusy(false);
 
     link_.Disconnect();
     hooks_.connectAbandoned();
@@ -102,7 +103,7 @@ void Session::openAndConnect()
         return;
     }
 
-    setBusyCursor(true);
+    engine_.setBusy(true);
     view_.connecting();
     hooks_.setTerminalSend(true);
 
@@ -134,6 +135,15 @@ void Session::portLost(int comNumber)
     asker_.ask(asking);
 }
 
+// The window shows a connection whose port is closed (it was closed under
+// it): what the user asked for cannot reach the unit. Say so and show what
+// is true, as when the device goes away.
+void Session::portClosed()
+{
+    if (st_.connected && !link_.Connected())
+        portLost(comNumberInUse());
+}
+
 void Session::connectCompleted()
 {
     if (!hooks_.keepConnectRate()) {
@@ -143,7 +153,7 @@ void Session::connectCompleted()
     view_.connected(st_.current().laserOn != 0);
     updatePrevNextButtons();
     st_.connected = 1;
-    setBusyCursor(false);
+    engine_.setBusy(false);
 
     if (st_.networkMode()) {
         hooks_.loadPollingInterval();
@@ -162,7 +172,7 @@ void Session::connectCompleted()
 
 void Session::connectFailed()
 {
-    setBusyCursor(false);
+    engine_.setBusy(false);
     view_.connectEnded();
     link_.Disconnect();
 
@@ -330,7 +340,7 @@ void Session::continuousClicked()
 void Session::readSettings()
 {
     st_.readyForStatus = 0;
-    setBusyCursor(true);
+    engine_.setBusy(true);
     st_.queue.queueState = QueueList;
     engine_.stopMeasurementFirst(KindCode);
     switchOutputOffFirst();

@@ -64,6 +64,8 @@ public:
     void listEnded() override { updateConnectionTypeLabel(); }
     void connectAnswered() override { connectCompleted(); }
     void connectUnanswered() override { connectFailed(); }
+    // A command of the connection on screen found its port closed.
+    void portClosed() override;
 
     // "COM n" of the link in use.
     int comNumberInUse() const;

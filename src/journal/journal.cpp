@@ -2,17 +2,28 @@
 
 #include "services/csv.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QSysInfo>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
+#include <set>
+#include <tuple>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -22,7 +33,10 @@
 namespace dxu {
 namespace {
 
-// SQLite's primary result codes for a file that is not a sound database.
+// SQLite's primary result codes: another connection holds the file, and a
+// file that is not a sound database.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
 constexpr int SqliteCorrupt = 11;
 constexpr int SqliteNotADatabase = 26;
 
@@ -34,9 +48,20 @@ const char kSchema[] =
     " address TEXT NOT NULL, version TEXT NOT NULL,"
     " code TEXT NOT NULL, caption TEXT NOT NULL,"
     " old_value TEXT NOT NULL, new_value TEXT NOT NULL,"
-    " outcome TEXT NOT NULL, detail TEXT NOT NULL)";
-const char kUnitIndex[] = "CREATE INDEX IF NOT EXISTS changes_by_unit ON changes(address, version, time)";
-const char kColumns[] = "id, time, user, host, link, address, version, code, caption, old_value, new_value, outcome, detail";
+    " outcome TEXT NOT NULL, detail TEXT NOT NULL,"
+    " device TEXT NOT NULL DEFAULT '')";
+// One index only: each one is more pages written with every change. A unit's
+// rows are asked for by address, device and version, from a time on.
+const char kUnitIndex[] = "changes_by_unit_link";
+const char kMakeUnitIndex[] =
+    "CREATE INDEX IF NOT EXISTS changes_by_unit_link ON changes(address, device, version, time)";
+// The index of the journals before the device was stored.
+const char kOldUnitIndex[] = "DROP INDEX IF EXISTS changes_by_unit";
+// The columns a row is read from, in Change's order; a journal from before
+// one of them reads it as empty.
+const char* const kColumns[] = {"id",   "time",    "user",    "host",    "link",      "address",  "version",
+                                "code", "caption", "old_value", "new_value", "outcome", "detail"};
+constexpr int ColumnCount = static_cast<int>(std::size(kColumns));
 
 constexpr ChangeOutcome kOutcomes[] = {ChangeOutcome::Accepted, ChangeOutcome::Refused,
                                        ChangeOutcome::ReadBackDifferent, ChangeOutcome::NotAnswered};
@@ -56,6 +81,46 @@ QString thisUser()
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// SQLite tells NULL from "": a null text is bound as "".
+QString notNull(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
+
+int primaryCode(const QSqlError& error) { return error.nativeErrorCode().toInt() & 0xff; }
+bool isBusy(const QSqlError& error)
+{
+    const int code = primaryCode(error);
+    return code == SqliteBusy || code == SqliteLocked;
+}
+
+bool driverAvailable() { return QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")); }
+const char kNoDriver[] = "the Qt SQLite driver (QSQLITE) is not installed";
+
+// The columns of the changes table; empty when there is none.
+QSet<QString> columnsOf(const QSqlDatabase& db, QSqlError& error)
+{
+    QSet<QString> names;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(changes)")))
+        error = q.lastError();
+    while (q.next())
+        names.insert(q.value(1).toString());
+    return names;
+}
+
+// A change in one line: what was written, the unit and its link, the time.
+QString changeLine(const Change& c)
+{
+    QString what = c.caption.isEmpty() ? c.code : c.caption;
+    if (!c.oldValue.isEmpty() || !c.newValue.isEmpty())
+        what += QStringLiteral(" %1 -> %2").arg(c.oldValue, c.newValue);
+    QString outcome = outcomeText(c.outcome);
+    if (!c.detail.isEmpty())
+        outcome += QStringLiteral(": ") + c.detail;
+    const QString unit = c.address.isEmpty() ? QStringLiteral("the unit") : QStringLiteral("unit ") + c.address;
+    return QStringLiteral("%1 (%2), %3%4 at %5")
+        .arg(what, outcome, unit, c.link.isEmpty() ? QString() : QStringLiteral(" on ") + c.link,
+             c.time.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+}
+
 } // namespace
 
 QString outcomeText(ChangeOutcome outcome)
@@ -73,19 +138,33 @@ QString outcomeText(ChangeOutcome outcome)
     return QStringLiteral("not answered");
 }
 
+QString linkDevice(const QString& link)
+{
+    static const QRegularExpression com(QStringLiteral("^COM \\d+ \\((.*)\\)$"));
+    const QRegularExpressionMatch m = com.match(link);
+    return m.hasMatch() ? m.captured(1) : link;
+}
+
+bool filterSelects(const JournalFilter& f, const Change& c)
+{
+    return (!f.address || c.address == *f.address) && (!f.version || c.version == *f.version)
+           && (!f.link || linkDevice(c.link) == linkDevice(*f.link)) && (!f.from.isValid() || c.time >= f.from)
+           && (!f.to.isValid() || c.time < f.to);
+}
+
 // One connection of Qt SQL, named for this journal alone, with its prepared insert.
 struct Journal::Db {
     QString name;
     QSqlDatabase db;
     std::unique_ptr<QSqlQuery> insert;
 
-    explicit Db(const QString& path)
+    Db(const QString& database, const QString& options)
     {
         static std::atomic<int> serial{0};
         name = QStringLiteral("dxu-journal-%1").arg(++serial);
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+        db.setDatabaseName(database);
+        db.setConnectOptions(options);
     }
     ~Db()
     {
@@ -102,7 +181,11 @@ Journal::Journal(QString path, Notice notice)
 {
 }
 
-Journal::~Journal() = default;
+Journal::~Journal()
+{
+    if (!queue_.empty())
+        finish(0);
+}
 
 QString Journal::defaultPath()
 {
@@ -119,7 +202,20 @@ void Journal::fail(const QString& what, const QString& why)
         return;
     said_ = true;
     if (notice_)
-        notice_(error_ + QStringLiteral(" Your work goes on; changes are not recorded until it can be written."));
+        notice_(queue_.empty() ? error_
+                               : error_ + QStringLiteral(" Your work goes on; the changes are kept and written when it "
+                                                         "can be."));
+}
+
+void Journal::sayLost(const std::vector<Change>& lost, const QString& why)
+{
+    if (lost.empty() || !notice_)
+        return;
+    QString text = why + (lost.size() == 1 ? QStringLiteral(" This change is not recorded:")
+                                           : QStringLiteral(" These changes are not recorded:"));
+    for (const Change& c : lost)
+        text += QStringLiteral("\n  ") + changeLine(c);
+    notice_(text);
 }
 
 bool Journal::damaged(const QString& nativeCode) const
@@ -130,7 +226,8 @@ bool Journal::damaged(const QString& nativeCode) const
 
 void Journal::moveAside()
 {
-    db_.reset();
+    writer_.reset();
+    reader_.reset();
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmssZ"));
     QString kept = path_ + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFile::exists(kept); ++n)
@@ -146,103 +243,306 @@ void Journal::moveAside()
                     .arg(shown(path_), shown(kept)));
 }
 
-bool Journal::ensureOpen()
+bool Journal::upgrade(QSqlError& error)
 {
-    if (db_)
+    const QSet<QString> before = columnsOf(writer_->db, error);
+    if (error.isValid())
+        return false;
+    QSqlQuery q(writer_->db);
+    const QString indexQuery =
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '%1'").arg(QLatin1String(kUnitIndex));
+    if (!q.exec(indexQuery)) {
+        error = q.lastError();
+        return false;
+    }
+    const bool indexed = q.next();
+    q.finish();
+    if (indexed && before.contains(QStringLiteral("device")))
         return true;
+    // A new journal, or one from before the device was stored: each row's
+    // device comes from its link ("COM 1 (/dev/ttyUSB0)" gives
+    // /dev/ttyUSB0); a row without a link keeps an unknown one.
+    const auto run = [&q, &error](const QString& sql) {
+        if (q.exec(sql))
+            return true;
+        error = q.lastError();
+        return false;
+    };
+    if (!run(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    bool ok = run(QLatin1String(kSchema));
+    if (ok && !before.isEmpty() && !before.contains(QStringLiteral("link")))
+        ok = run(QStringLiteral("ALTER TABLE changes ADD COLUMN link TEXT NOT NULL DEFAULT ''"));
+    if (ok && !before.isEmpty() && !before.contains(QStringLiteral("device"))) {
+        ok = run(QStringLiteral("ALTER TABLE changes ADD COLUMN device TEXT NOT NULL DEFAULT ''"));
+        QStringList links;
+        if (ok && (ok = run(QStringLiteral("SELECT DISTINCT link FROM changes"))))
+            while (q.next())
+                links << q.value(0).toString();
+        QSqlQuery set(writer_->db);
+        set.prepare(QStringLiteral("UPDATE changes SET device = ? WHERE link = ?"));
+        for (const QString& link : links) {
+            if (!ok || link.isEmpty())
+                continue;
+            set.bindValue(0, notNull(linkDevice(link)));
+            set.bindValue(1, link);
+            if (!set.exec()) {
+                error = set.lastError();
+                ok = false;
+            }
+        }
+    }
+    ok = ok && run(QLatin1String(kOldUnitIndex)) && run(QLatin1String(kMakeUnitIndex)) && run(QStringLiteral("COMMIT"));
+    if (!ok) {
+        const QSqlError kept = error;
+        q.exec(QStringLiteral("ROLLBACK"));
+        error = kept;
+    }
+    return ok;
+}
+
+Journal::Open Journal::openWriter()
+{
+    if (writer_)
+        return Open::Ready;
+    if (!driverAvailable()) {
+        fail(QStringLiteral("cannot be opened"), QLatin1String(kNoDriver));
+        return Open::Failed;
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         const QString folder = QFileInfo(path_).absolutePath();
         if (!QDir().mkpath(folder)) {
             fail(QStringLiteral("cannot be written"), QStringLiteral("its folder cannot be made"));
-            return false;
+            return Open::Failed;
         }
-        db_ = std::make_unique<Db>(path_);
+        // Never waiting: a journal held by another writer is tried again later.
+        writer_ = std::make_unique<Db>(path_, QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
         QSqlError error;
-        if (!db_->db.open()) {
-            error = db_->db.lastError();
+        if (!writer_->db.open()) {
+            error = writer_->db.lastError();
         } else {
-            QSqlQuery q(db_->db);
-            // One index only: each one is more pages written with every change.
-            for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", kSchema, kUnitIndex}) {
-                if (!q.exec(QString::fromLatin1(statement))) {
-                    error = q.lastError();
-                    break;
-                }
-            }
+            QSqlQuery q(writer_->db);
+            // Switching to write-ahead mode writes the file: only when it is not so yet.
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode")))
+                error = q.lastError();
+            else if (!(q.next() && q.value(0).toString() == QLatin1String("wal"))
+                     && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+                error = q.lastError();
+            else if (!q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+                error = q.lastError();
+            q.finish();
+            if (!error.isValid())
+                upgrade(error);
         }
         if (!error.isValid()) {
-            db_->insert = std::make_unique<QSqlQuery>(db_->db);
-            db_->insert->prepare(QStringLiteral("INSERT INTO changes (time, user, host, link, address, version, code, "
-                                                "caption, old_value, new_value, outcome, detail) "
-                                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-            return true;
+            writer_->insert = std::make_unique<QSqlQuery>(writer_->db);
+            writer_->insert->prepare(QStringLiteral("INSERT INTO changes (time, user, host, link, address, version, "
+                                                    "code, caption, old_value, new_value, outcome, detail, device) "
+                                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            return Open::Ready;
         }
-        db_.reset();
+        writer_.reset();
+        if (isBusy(error)) {
+            busy_ = true;
+            return Open::Busy;
+        }
         if (attempt == 0 && damaged(error.nativeErrorCode())) {
             moveAside();
             continue;
         }
         fail(QStringLiteral("cannot be opened"), error.text());
-        return false;
+        return Open::Failed;
     }
-    return false;
+    return Open::Failed;
 }
 
-bool Journal::recordChange(const Change& c)
+bool Journal::writeQueue()
 {
+    busy_ = false;
+    if (queue_.empty())
+        return true;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!ensureOpen())
+        const Open open = openWriter();
+        if (open != Open::Ready)
             return false;
-        QSqlQuery& q = *db_->insert;
-        const QString values[] = {timeText(c.time.isValid() ? c.time : QDateTime::currentDateTimeUtc()),
-                                  c.user.isEmpty() ? user_ : c.user,
-                                  c.host.isEmpty() ? host_ : c.host,
-                                  c.link,
-                                  c.address,
-                                  c.version,
-                                  c.code,
-                                  c.caption,
-                                  c.oldValue,
-                                  c.newValue,
-                                  outcomeText(c.outcome),
-                                  c.detail};
-        for (int i = 0; i < 12; ++i)
-            q.bindValue(i, values[i].isNull() ? QStringLiteral("") : values[i]);
-        // One statement outside an explicit transaction is one transaction.
-        if (q.exec()) {
-            q.finish();
+        // The whole queue in one transaction, in the order it came.
+        QSqlQuery q(writer_->db);
+        QSqlError error;
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            error = q.lastError();
+        } else {
+            QSqlQuery& insert = *writer_->insert;
+            for (const Change& c : queue_) {
+                const QString values[] = {timeText(c.time), c.user,    c.host,     c.link,     c.address,
+                                          c.version,        c.code,    c.caption,  c.oldValue, c.newValue,
+                                          outcomeText(c.outcome),      c.detail,   linkDevice(c.link)};
+                for (int i = 0; i < static_cast<int>(std::size(values)); ++i)
+                    insert.bindValue(i, notNull(values[i]));
+                const bool done = insert.exec();
+                if (!done)
+                    error = insert.lastError();
+                insert.finish();
+                if (!done)
+                    break;
+            }
+            if (!error.isValid() && !q.exec(QStringLiteral("COMMIT")))
+                error = q.lastError();
+            if (error.isValid())
+                QSqlQuery(writer_->db).exec(QStringLiteral("ROLLBACK"));
+        }
+        if (!error.isValid()) {
+            queue_.clear();
             error_.clear();
             said_ = false;
             return true;
         }
-        const QSqlError error = q.lastError();
+        if (isBusy(error)) {
+            busy_ = true;
+            return false;
+        }
         if (attempt == 0 && damaged(error.nativeErrorCode())) {
             moveAside();
             continue;
         }
         // The file may come back (space freed, a folder made writable): the
-        // next change opens it afresh.
-        db_.reset();
+        // next try opens it afresh.
+        writer_.reset();
         fail(QStringLiteral("cannot be written"), error.text());
         return false;
     }
     return false;
 }
 
+void Journal::schedule(int ms)
+{
+    if (ms < 0) {
+        if (timer_)
+            timer_->stop();
+        return;
+    }
+    if (!timer_) {
+        if (!QCoreApplication::instance())
+            return; // no event loop: the next call that writes tries again
+        timer_ = std::make_unique<QTimer>();
+        timer_->setSingleShot(true);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this] { flush(); });
+    }
+    timer_->start(ms);
+}
+
+void Journal::queueChange(const Change& change)
+{
+    Change c = change;
+    if (!c.time.isValid())
+        c.time = QDateTime::currentDateTimeUtc();
+    if (c.user.isEmpty())
+        c.user = user_;
+    if (c.host.isEmpty())
+        c.host = host_;
+    queue_.push_back(std::move(c));
+    if (queue_.size() > size_t(MaxQueued)) {
+        const Change oldest = queue_.front();
+        queue_.pop_front();
+        sayLost({oldest}, QStringLiteral("More than %1 changes wait for the change journal \"%2\". %3")
+                              .arg(MaxQueued)
+                              .arg(shown(path_), error_)
+                              .trimmed());
+    }
+    // Written at the next turn of the event loop, never on the caller's path;
+    // a queue waiting for its next try waits with it.
+    if (!timer_ || !timer_->isActive())
+        schedule(0);
+}
+
+bool Journal::recordChange(const Change& change)
+{
+    queueChange(change);
+    return flush();
+}
+
+bool Journal::flush()
+{
+    const bool done = writeQueue();
+    schedule(done ? -1 : busy_ ? RetryMs : RetryFailedMs);
+    return done;
+}
+
+std::vector<Change> Journal::finish(int waitMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!writeQueue() && busy_ && waited.elapsed() < waitMs)
+        QThread::msleep(20);
+    schedule(-1);
+    if (queue_.empty())
+        return {};
+    std::vector<Change> lost(queue_.begin(), queue_.end());
+    queue_.clear();
+    sayLost(lost, busy_ ? QStringLiteral("The change journal \"%1\" was held by another program for %2 s.")
+                              .arg(shown(path_))
+                              .arg((waited.elapsed() + 500) / 1000)
+                        : error_);
+    return lost;
+}
+
+bool Journal::openReader()
+{
+    if (reader_)
+        return true;
+    if (!driverAvailable()) {
+        fail(QStringLiteral("cannot be opened"), QLatin1String(kNoDriver));
+        return false;
+    }
+    if (!QFile::exists(path_))
+        return false; // no journal yet: nothing to read
+    // Read-only, so that a journal in a folder that cannot be written is read
+    // too. There a journal without its write-ahead files cannot make them: it
+    // is read as the file stands (nothing can write it meanwhile).
+    QString database = path_;
+    QString options = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(ReadWaitMs);
+    if (!QFileInfo(QFileInfo(path_).absolutePath()).isWritable() && !QFile::exists(path_ + QStringLiteral("-wal"))) {
+        database = QUrl::fromLocalFile(path_).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
+    }
+    reader_ = std::make_unique<Db>(database, options);
+    if (reader_->db.open())
+        return true;
+    const QSqlError error = reader_->db.lastError();
+    reader_.reset();
+    fail(QStringLiteral("cannot be opened"), error.text());
+    return false;
+}
+
 std::vector<Change> Journal::changes(const JournalFilter& filter)
 {
+    flush();
     std::vector<Change> rows;
-    if (!QFile::exists(path_) || !ensureOpen())
+    for (auto it = queue_.rbegin(); it != queue_.rend(); ++it)
+        if (filterSelects(filter, *it))
+            rows.push_back(*it);
+    if (!openReader())
         return rows;
+    QSqlError error;
+    const QSet<QString> have = columnsOf(reader_->db, error);
+    QStringList select;
+    for (const char* column : kColumns)
+        select << (have.contains(QLatin1String(column)) ? QLatin1String(column) : QLatin1String("''"));
     QStringList where;
     QVariantList binds;
     if (filter.address) {
         where << QStringLiteral("address = ?");
-        binds << *filter.address;
+        binds << notNull(*filter.address);
     }
     if (filter.version) {
         where << QStringLiteral("version = ?");
-        binds << *filter.version;
+        binds << notNull(*filter.version);
+    }
+    // A journal not yet brought up to date has no devices: its rows are
+    // chosen by their links here.
+    const bool byDevice = filter.link && have.contains(QStringLiteral("device"));
+    if (byDevice) {
+        where << QStringLiteral("device = ?");
+        binds << notNull(linkDevice(*filter.link));
     }
     if (filter.from.isValid()) {
         where << QStringLiteral("time >= ?");
@@ -252,20 +552,23 @@ std::vector<Change> Journal::changes(const JournalFilter& filter)
         where << QStringLiteral("time < ?");
         binds << timeText(filter.to);
     }
-    QString sql = QStringLiteral("SELECT %1 FROM changes").arg(QLatin1String(kColumns));
+    QString sql = QStringLiteral("SELECT %1 FROM changes").arg(select.join(QStringLiteral(", ")));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY time DESC, id DESC");
-    if (filter.limit > 0)
+    if (filter.limit > 0 && (byDevice || !filter.link))
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
-    QSqlQuery q(db_->db);
+    QSqlQuery q(reader_->db);
     q.setForwardOnly(true);
-    q.prepare(sql);
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds[i]);
-    if (!q.exec()) {
-        const QSqlError error = q.lastError();
-        if (damaged(error.nativeErrorCode()))
+    if (!error.isValid() && !have.isEmpty()) {
+        q.prepare(sql);
+        for (int i = 0; i < binds.size(); ++i)
+            q.bindValue(i, binds[i]);
+        if (!q.exec())
+            error = q.lastError();
+    }
+    if (error.isValid()) {
+        if (damaged(error.nativeErrorCode()) && QFileInfo(QFileInfo(path_).absolutePath()).isWritable())
             moveAside();
         else
             fail(QStringLiteral("cannot be read"), error.text());
@@ -289,23 +592,40 @@ std::vector<Change> Journal::changes(const JournalFilter& filter)
             if (outcomeText(o) == outcome)
                 c.outcome = o;
         c.detail = q.value(12).toString();
-        rows.push_back(std::move(c));
+        if (filterSelects(filter, c))
+            rows.push_back(std::move(c));
     }
+    // The queued changes first among changes of the same time: they came last.
+    std::stable_sort(rows.begin(), rows.end(), [](const Change& a, const Change& b) { return a.time > b.time; });
+    if (filter.limit > 0 && rows.size() > size_t(filter.limit))
+        rows.resize(size_t(filter.limit));
     return rows;
 }
 
 std::vector<JournalUnit> Journal::units()
 {
-    std::vector<JournalUnit> out;
-    if (!QFile::exists(path_) || !ensureOpen())
-        return out;
-    QSqlQuery q(db_->db);
-    if (!q.exec(QStringLiteral("SELECT DISTINCT address, version FROM changes ORDER BY address, version"))) {
-        fail(QStringLiteral("cannot be read"), q.lastError().text());
-        return out;
+    flush();
+    std::set<std::tuple<QString, QString, QString>> seen;
+    for (const Change& c : queue_)
+        seen.emplace(c.address, c.version, linkDevice(c.link));
+    if (openReader()) {
+        QSqlError error;
+        const QSet<QString> have = columnsOf(reader_->db, error);
+        const QString device = have.contains(QStringLiteral("device")) ? QStringLiteral("device")
+                               : have.contains(QStringLiteral("link")) ? QStringLiteral("link")
+                                                                        : QStringLiteral("''");
+        QSqlQuery q(reader_->db);
+        if (!error.isValid() && !have.isEmpty()
+            && !q.exec(QStringLiteral("SELECT DISTINCT address, version, %1 FROM changes").arg(device)))
+            error = q.lastError();
+        if (error.isValid())
+            fail(QStringLiteral("cannot be read"), error.text());
+        while (q.next())
+            seen.emplace(q.value(0).toString(), q.value(1).toString(), linkDevice(q.value(2).toString()));
     }
-    while (q.next())
-        out.push_back({q.value(0).toString(), q.value(1).toString()});
+    std::vector<JournalUnit> out;
+    for (const auto& [address, version, device] : seen)
+        out.push_back({device, address, version});
     return out;
 }
 

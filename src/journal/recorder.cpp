@@ -118,7 +118,7 @@ void ChangeRecorder::finish(std::vector<Waiting>::iterator it, ChangeOutcome out
     waiting_.erase(it);
     c.outcome = outcome;
     c.detail = detail;
-    journal_.recordChange(c);
+    journal_.queueChange(c);
 }
 
 void ChangeRecorder::finishAsKnown(std::vector<Waiting>::iterator it)

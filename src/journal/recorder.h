@@ -13,8 +13,9 @@
 // ends the wait for the last one (a late reply cannot stand for it).
 //
 // No widgets and no line: whoever follows the line (the window, dxu-cli)
-// calls these as the unit answers. The journal's failures never reach the
-// caller (see Journal).
+// calls these as the unit answers. A finished row is queued in the journal,
+// which writes it off the line's path; its failures never reach the caller
+// (see Journal).
 #include "journal/journal.h"
 
 #include <QString>
@@ -29,7 +30,7 @@ struct UnitRecord;
 
 // The line and the unit a write goes to, asked for when the write is sent.
 struct WriteTarget {
-    QString link;    // the port or network address
+    QString link;    // the line: "COM 1 (/dev/ttyUSB0)", a device path or a device server's URL
     QString address; // the unit's address character, empty for none
     QString version; // the unit's version text
 };

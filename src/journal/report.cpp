@@ -1,14 +1,11 @@
 #include "journal/report.h"
 
-#include "protocol/unitrecord.h"
+#include "protocol/settingcodes.h"
 #include "settings/setupfile.h"
 
-#include <QBuffer>
+#include "services/pdfwriter.h"
+
 #include <QDir>
-#include <QFontMetrics>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 
 #include <array>
@@ -16,20 +13,6 @@
 namespace dxu {
 namespace {
 
-// The panels of the main window, by the record image's blocks: a setting
-// belongs to the panel whose range holds its offset.
-struct Panel {
-    const char* title;
-    uint16_t from, to; // [from, to)
-};
-constexpr Panel kPanels[] = {
-    {"BASIC SETUP", 108, 204},
-    {"MEASUREMENT MODE", 204, 380},
-    {"OUTPUT PROCESSING", 380, 444},
-    {"OUTPUT SETUP", 444, 448},
-    {"CURRENT LOOP", 448, 468},
-    {"OUTPUT SETUP", 468, 480},
-};
 constexpr uint16_t CurrentLoopFlagsOffset = 448;
 
 ReportSection& sectionNamed(std::vector<ReportSection>& sections, const QString& title)
@@ -52,70 +35,62 @@ ReportLine calibrationLine(const char* point, int32_t packed)
             {}};
 }
 
-// Drawing on the PDF: a column of lines that breaks to a new page when full.
+// Laying out the PDF: a column of rows that breaks to a new page when full.
 class Page {
 public:
-    Page(QPdfWriter& writer, QPainter& painter) : writer_(writer), p_(painter), width_(writer.width()) {}
+    explicit Page(PdfWriter& writer) : w_(writer) {}
 
     void title(const QString& text)
     {
-        row({text}, {1.0}, font(16, QFont::Bold));
-        y_ += gap();
+        row({text}, {1.0}, 16, true);
+        y_ += Gap;
     }
     void heading(const QString& text)
     {
-        y_ += gap();
-        row({text}, {1.0}, font(11, QFont::Bold));
+        y_ += Gap;
+        row({text}, {1.0}, 11, true);
     }
     // One row of cells, each given a share of the width; words wrap inside
     // their cell.
-    void row(const std::vector<QString>& cells, const std::vector<double>& shares, const QFont& font = body())
+    void row(const std::vector<QString>& cells, const std::vector<double>& shares, double size = Body, bool bold = false)
     {
-        p_.setFont(font);
-        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-        std::vector<QRect> rects;
-        int x = 0, height = QFontMetrics(font, &writer_).height();
+        std::vector<std::vector<QString>> lines;
+        size_t most = 1;
         for (size_t i = 0; i < cells.size(); ++i) {
-            const int w = static_cast<int>(shares[i] * width_);
-            const QRect r(x, 0, w - gap() / 2, 1 << 20);
-            height = std::max(height, p_.boundingRect(r, flags, cells[i]).height());
-            rects.push_back(r);
-            x += w;
+            lines.push_back(PdfWriter::wrap(cells[i], shares[i] * w_.width() - Gap / 2, size, bold));
+            most = std::max(most, lines.back().size());
         }
-        if (y_ + height > writer_.height() && y_ > 0) {
-            writer_.newPage();
+        const double height = most * PdfWriter::lineHeight(size);
+        if (y_ + height > w_.height() && y_ > 0) {
+            w_.newPage();
             y_ = 0;
         }
-        for (size_t i = 0; i < cells.size(); ++i)
-            p_.drawText(rects[i].translated(0, y_), flags, cells[i]);
-        y_ += height + gap() / 4;
+        double x = 0;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            for (size_t l = 0; l < lines[i].size(); ++l)
+                w_.drawText(x, y_ + l * PdfWriter::lineHeight(size), size, bold, lines[i][l]);
+            x += shares[i] * w_.width();
+        }
+        y_ += height + Gap / 4;
     }
-    void space(int lines) { y_ += lines * QFontMetrics(body(), &writer_).height(); }
+    void space(int lines) { y_ += lines * PdfWriter::lineHeight(Body); }
 
-    static QFont body() { return font(9); }
-    // The report's typeface. Without ligatures: "fi" and "ff" stay two
-    // letters for whoever searches or copies the text.
-    static QFont font(int points, QFont::Weight weight = QFont::Normal)
-    {
-        QFont f(QStringLiteral("DejaVu Sans"), points, weight);
-        f.setStyleStrategy(QFont::PreferNoShaping);
-        return f;
-    }
+    static constexpr double Body = 9;
 
 private:
-    int gap() const { return writer_.resolution() / 12; }
+    static constexpr double Gap = 6;  // points
 
-    QPdfWriter& writer_;
-    QPainter& p_;
-    int width_;
-    int y_ = 0;
+    PdfWriter& w_;
+    double y_ = 0;
 };
 
 } // namespace
 
-JournalFilter changesOfTheDay(const QString& address, const QString& version, const QDateTime& now)
+JournalFilter changesOfTheDay(const QString& link, const QString& address, const QString& version,
+                              const QDateTime& now)
 {
     JournalFilter f;
+    f.link = link;
     f.address = address;
     f.version = version;
     f.from = now.toLocalTime().date().startOfDay();
@@ -126,6 +101,7 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
 {
     CommissioningReport r;
     const char address = unit.addressChar();
+    r.changesOf = QStringLiteral("this unit on ") + d.link;
     r.head = {{QStringLiteral("Date"), d.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), {}},
               {QStringLiteral("Technician"), d.technician, {}},
               {QStringLiteral("Site"), d.site, {}},
@@ -134,20 +110,20 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
               {QStringLiteral("Address"), address ? QString(QLatin1Char(address)) : QStringLiteral("none"), {}},
               {QStringLiteral("Version"), d.version, {}}};
 
-    for (const Panel& p : kPanels)
-        sectionNamed(r.sections, QLatin1String(p.title));
+    // The settings under the headings of their panels, as the setting-code table groups them.
+    for (const SectionInfo& p : settingSections())
+        if (p.group)
+            sectionNamed(r.sections, QLatin1String(p.group));
     for (const SettingText& s : describeSettings(unit)) {
-        for (const Panel& p : kPanels) {
-            if (s.offset < p.from || s.offset >= p.to)
-                continue;
-            ReportSection& section = sectionNamed(r.sections, QLatin1String(p.title));
-            if (s.offset == CurrentLoopFlagsOffset) {
-                section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
-                section.lines.push_back(
-                    {QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
-            } else {
-                section.lines.push_back({s.caption, s.value, s.unit});
-            }
+        const char* group = sectionInfo(s.field->section).group;
+        if (!group)
+            continue;
+        ReportSection& section = sectionNamed(r.sections, QLatin1String(group));
+        if (s.offset == CurrentLoopFlagsOffset) {
+            section.lines.push_back({QStringLiteral("Current Loop On"), onOff(unit.currentLoopFlags & 1), {}});
+            section.lines.push_back({QStringLiteral("Disable Fault Current"), onOff(unit.currentLoopFlags & 2), {}});
+        } else {
+            section.lines.push_back({s.caption, s.value, s.unit});
         }
     }
     ReportSection& loop = sectionNamed(r.sections, QStringLiteral("CURRENT LOOP"));
@@ -162,17 +138,12 @@ CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDeta
 
 QString writeReportPdf(const QString& path, const CommissioningReport& report)
 {
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
+    QByteArray pdf;
     {
-        QPdfWriter writer(&pdf);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(18, 15, 15, 15), QPageLayout::Millimeter);
-        writer.setResolution(300);
+        PdfWriter writer(18, 15, 15, 15);
         writer.setTitle(QStringLiteral("Commissioning Report"));
         writer.setCreator(QStringLiteral("DXU Interface"));
-        QPainter painter(&writer);
-        Page page(writer, painter);
+        Page page(writer);
         page.title(QStringLiteral("DXU Commissioning Report"));
         for (const ReportLine& l : report.head)
             page.row({l.caption, l.unit.isEmpty() ? l.value : l.value + QLatin1Char(' ') + l.unit}, {0.25, 0.75});
@@ -182,12 +153,14 @@ QString writeReportPdf(const QString& path, const CommissioningReport& report)
                 page.row({l.caption, l.value, l.unit}, {0.5, 0.3, 0.2});
         }
         page.heading(QStringLiteral("CHANGES MADE TODAY"));
-        if (report.changes.empty())
-            page.row({QStringLiteral("No change to this unit is recorded today.")}, {1.0});
-        else
+        if (report.changes.empty()) {
+            page.row({QStringLiteral("No change to %1 is recorded today.").arg(report.changesOf)}, {1.0});
+        } else {
+            page.row({QStringLiteral("Made to %1, newest first:").arg(report.changesOf)}, {1.0});
             page.row({QStringLiteral("Time"), QStringLiteral("Setting"), QStringLiteral("Old"), QStringLiteral("New"),
                       QStringLiteral("Outcome")},
-                     {0.12, 0.3, 0.19, 0.19, 0.2}, Page::font(9, QFont::Bold));
+                     {0.12, 0.3, 0.19, 0.19, 0.2}, Page::Body, true);
+        }
         for (const Change& c : report.changes) {
             QString outcome = outcomeText(c.outcome);
             if (!c.detail.isEmpty())
@@ -204,11 +177,10 @@ QString writeReportPdf(const QString& path, const CommissioningReport& report)
         page.row({QStringLiteral("Customer's signature: _______________________________"),
                   QStringLiteral("Date: ______________")},
                  {0.65, 0.35});
-        if (!painter.end())
-            return QStringLiteral("Cannot write the commissioning report \"%1\".").arg(QDir::toNativeSeparators(path));
+        pdf = writer.finish();
     }
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(pdf.data()) == pdf.data().size() && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.commit())
         return {};
     return QStringLiteral("Cannot save the commissioning report \"%1\": %2.")
         .arg(QDir::toNativeSeparators(path), file.errorString());

@@ -28,7 +28,7 @@ struct ReportSection {
 struct ReportDetails {
     QDateTime date;          // when the report is made (shown in local time)
     QString technician, site;
-    QString link;            // the port or network address
+    QString link;            // the line: "COM 1 (/dev/ttyUSB0)", a device path or a device server's URL
     int rate = 0;            // bit/s
     QString version;         // the unit's version text
 };
@@ -36,13 +36,16 @@ struct ReportDetails {
 struct CommissioningReport {
     std::vector<ReportLine> head;        // date, technician, site, link, rate, address, version
     std::vector<ReportSection> sections; // the panels, the current loop, the unit's ports
+    QString changesOf;                   // whose changes are listed: "this unit on <link>"
     std::vector<Change> changes;         // today's, newest first
 };
 
 CommissioningReport commissioningReport(const UnitRecord& unit, const ReportDetails& details,
                                         const std::vector<Change>& changes);
-// The journal's rows for the unit from the start of the local day of now.
-JournalFilter changesOfTheDay(const QString& address, const QString& version, const QDateTime& now);
+// The journal's rows for the unit (its link, address and version) from the
+// start of the local day of now.
+JournalFilter changesOfTheDay(const QString& link, const QString& address, const QString& version,
+                              const QDateTime& now);
 // Writes the report as PDF to path, whole or not at all. Empty on success,
 // else a sentence naming the file.
 QString writeReportPdf(const QString& path, const CommissioningReport& report);

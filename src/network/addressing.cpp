@@ -1,7 +1,6 @@
 #include "network/addressing.h"
 
 #include "network/networkconfig.h"
-#include "ui/services/messages.h"
 
 namespace dxu {
 
@@ -11,17 +10,15 @@ QString currentAddressText(const DxuState& st)
     return a != 0 ? QString(QLatin1Char(a)) : QStringLiteral("Not Assigned");
 }
 
-bool assignAddress(DxuState& st, int position, const std::function<void()>& queueUpload)
+StepOutcome assignAddress(DxuState& st, int position, const std::function<void()>& queueUpload)
 {
-    if (position < 0 || position >= AddressCount) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("No address selected."));
-        return false;
-    }
+    if (position < 0 || position >= AddressCount)
+        return StepOutcome::refused(QStringLiteral("No address selected."));
     const char n = AddressAlphabet[position];
     const char old = st.unitTable[0].addressChar();
     // The unit keeps the address it has: its slot stays taken.
     if (n == old)
-        return true;
+        return {};
 
     if (const int p = addressPosition(old); p >= 0)
         st.assignedSlots[p] = EmptySlot;
@@ -33,7 +30,7 @@ bool assignAddress(DxuState& st, int position, const std::function<void()>& queu
     saveAssignedSlots(st);
     if (queueUpload)
         queueUpload();
-    return true;
+    return {};
 }
 
 } // namespace dxu

@@ -3,6 +3,7 @@
 // present address of the point-to-point unit, and the UA write that gives the
 // connected unit a new one. The window TfrmAssignAddress calls these.
 #include "protocol/dxustate.h"
+#include "services/stepoutcome.h"
 
 #include <QString>
 
@@ -17,7 +18,7 @@ QString currentAddressText(const DxuState& st);
 // record 0's present address, marks p, saves "Assigned" and starts the upload
 // (which writes UA with whatever else is pending). Choosing the address the
 // unit already has changes nothing and sends nothing. Without a position:
-// "No address selected." and false.
-bool assignAddress(DxuState& st, int position, const std::function<void()>& queueUpload);
+// refused with "No address selected.".
+StepOutcome assignAddress(DxuState& st, int position, const std::function<void()>& queueUpload);
 
 } // namespace dxu

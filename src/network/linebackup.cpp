@@ -3,11 +3,13 @@
 #include "protocol/dxustate.h"
 #include "services/csv.h"
 #include "services/safewrite.h"
+#include "settings/setupfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace dxu {
@@ -50,11 +52,15 @@ QByteArray manifestText(const std::vector<ManifestRow>& rows)
 QString writeManifest(const QString& dir, const std::vector<ManifestRow>& rows)
 {
     const QString path = QDir(dir).filePath(QLatin1String(ManifestName));
-    const QString error = replaceFile(path, manifestText(rows));
+    const QString error = replaceFile(path, manifestText(rows), Links::Replace);
     return error.isEmpty() ? QString() : QStringLiteral("Cannot write \"%1\": %2.").arg(path, error);
 }
 
-Manifest readManifest(const QString& dir)
+namespace {
+
+// The rows of dir's manifest; with lenient, a bad line is passed over and
+// the good rows are kept.
+Manifest manifestOf(const QString& dir, bool lenient)
 {
     Manifest m;
     const QString path = QDir(dir).filePath(QLatin1String(ManifestName));
@@ -81,25 +87,60 @@ Manifest readManifest(const QString& dir)
             continue;
         const QStringList f = csvLineFields(line);
         const QString where = QStringLiteral("line %1").arg(i + 1);
+        QString bad;
         if (f.size() != 4)
-            return refuse(QStringLiteral("%1: 4 fields expected, %2 found.").arg(where).arg(f.size()));
-        if (!isAddress(f[0]))
-            return refuse(QStringLiteral("%1: '%2' is no unit address (a-z, A-Z, 0-9).").arg(where, f[0]));
-        if (!plainName(f[2]))
-            return refuse(QStringLiteral("%1: '%2' is no file name inside the folder.").arg(where, f[2]));
+            bad = QStringLiteral("%1: 4 fields expected, %2 found.").arg(where).arg(f.size());
+        else if (!isAddress(f[0]))
+            bad = QStringLiteral("%1: '%2' is no unit address (a-z, A-Z, 0-9).").arg(where, f[0]);
+        else if (!plainName(f[2]))
+            bad = QStringLiteral("%1: '%2' is no file name inside the folder.").arg(where, f[2]);
+        else if (std::any_of(m.rows.begin(), m.rows.end(), [&f](const ManifestRow& r) { return r.address == f[0][0].toLatin1(); }))
+            bad = QStringLiteral("%1: unit %2 is listed twice.").arg(where, f[0]);
+        if (!bad.isEmpty()) {
+            if (lenient)
+                continue;
+            return refuse(bad);
+        }
         ManifestRow row;
         row.address = f[0][0].toLatin1();
-        for (const ManifestRow& seen : m.rows)
-            if (seen.address == row.address)
-                return refuse(QStringLiteral("%1: unit %2 is listed twice.").arg(where, f[0]));
         row.version = f[1];
         row.file = f[2];
         row.time = QDateTime::fromString(f[3], Qt::ISODate);
         m.rows.push_back(row);
     }
-    if (m.rows.empty())
+    if (m.rows.empty() && !lenient)
         return refuse(QStringLiteral("lists no unit."));
     return m;
+}
+
+} // namespace
+
+Manifest readManifest(const QString& dir) { return manifestOf(dir, false); }
+
+bool holdsBackupOf(const QString& dir, char address)
+{
+    const QString path = QDir(dir).filePath(backupFileName(address));
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink() && readSetupFile(path).ok();
+}
+
+std::vector<ManifestRow> rowsOfFolder(const QString& dir, std::vector<ManifestRow> rows)
+{
+    const std::vector<ManifestRow> earlier = manifestOf(dir, true).rows;
+    for (const char* a = AddressAlphabet; *a; ++a) {
+        const char address = *a;
+        if (std::any_of(rows.begin(), rows.end(), [address](const ManifestRow& r) { return r.address == address; })
+            || !holdsBackupOf(dir, address))
+            continue;
+        const QString file = backupFileName(address);
+        const auto old = std::find_if(earlier.begin(), earlier.end(), [&](const ManifestRow& r) {
+            return r.address == address && r.file == file;
+        });
+        rows.push_back(old != earlier.end()
+                           ? *old
+                           : ManifestRow{address, {}, file, QFileInfo(QDir(dir).filePath(file)).lastModified().toUTC()});
+    }
+    return rows;
 }
 
 } // namespace dxu

@@ -36,8 +36,17 @@ struct Manifest {
 // file is not a plain name inside the folder or that repeats an address is
 // refused with its line.
 Manifest readManifest(const QString& dir);
-// Writes dir's manifest whole or not at all; empty on success, else a
-// sentence naming the file and what went wrong.
+// Writes dir's manifest whole or not at all (a symbolic link in its place is
+// replaced, never followed); empty on success, else a sentence naming the
+// file and what went wrong.
 QString writeManifest(const QString& dir, const std::vector<ManifestRow>& rows);
+// Whether dir holds the unit's own setup file (backupFileName), as a regular
+// file (no link) that reads as a setup file.
+bool holdsBackupOf(const QString& dir, char address);
+// The rows of a new manifest of dir: rows (the units backed up now), then
+// every other unit whose own setup file is in the folder and good, with its
+// row of the earlier manifest (the good rows of it; a bad line loses only
+// itself) or, without one, no version and the file's time.
+std::vector<ManifestRow> rowsOfFolder(const QString& dir, std::vector<ManifestRow> rows);
 
 } // namespace dxu

@@ -2,7 +2,7 @@
 
 #include "ports/portsettings.h"
 #include "services/clock.h"
-#include "ui/services/messages.h"
+#include "services/locale.h"
 #include "services/store.h"
 
 #include <algorithm>
@@ -100,15 +100,10 @@ QStringList networkListTexts(const SlotString& cells)
     return texts;
 }
 
-namespace {
-
-bool selectMode(DxuState& st, Ui& ui, PcPort& port, bool network)
+bool setNetworkMode(DxuState& st, PcPort& port, bool network)
 {
     if (st.connected)
         return false;
-    ui.setChecked("MultiDrop1", network);
-    ui.setChecked("Single1", !network);
-    ui.setVisible("ViewNetworkStatus1", network);
     st.setNetworkMode(network ? 1 : 0);
     st.currentUnit = network ? 1 : 0;
     if (network)
@@ -118,39 +113,10 @@ bool selectMode(DxuState& st, Ui& ui, PcPort& port, bool network)
     return true;
 }
 
-} // namespace
-
-void showViewingLabels(Ui& mainUi, int unit, int count, char address)
+bool addMember(DxuState& st, const NetworkSender& send, int position)
 {
-    mainUi.setText("lblViewing", "Viewing: " + std::to_string(unit) + " of " + std::to_string(count));
-    mainUi.setText("lblDXUAddress", "Address: " + (address ? std::string(1, address) : std::string()));
-}
-
-void showViewingLabels(const DxuState& st, Ui& mainUi)
-{
-    showViewingLabels(mainUi, st.currentUnit, st.networkCount, st.current().addressChar());
-}
-
-bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, true); }
-bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port) { return selectMode(st, mainUi, port, false); }
-
-namespace {
-
-// The labels of the unit on screen and the Prev/Next buttons.
-void showUnitOnScreen(const DxuState& st, Ui& mainUi, Hooks& hooks)
-{
-    showViewingLabels(st, mainUi);
-    hooks.updatePrevNextButtons();
-}
-
-} // namespace
-
-bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position)
-{
-    if (!validPosition(position)) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("No DXU selected."));
+    if (!validPosition(position))
         return false;
-    }
     st.networkSlots[position] = addressAt(position);
     rebuildUnitAddresses(st);
     saveCount(st);
@@ -161,29 +127,26 @@ bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSende
     st.editRecord.continuousOutput = 0;
     if (!st.connected)
         st.outputOffPending[static_cast<size_t>(position)] = true;
-    if (st.unit(st.networkCount).continuousOutput) {
-        // Without a connection nothing can be sent; the check box is still
-        // cleared so that the next upload carries CO 0.
-        if (st.connected) {
-            if (send.sendInt)
-                send.sendInt("CO", 0);
-            waitMs(1000);
-            if (send.sendSaveSettings)
-                send.sendSaveSettings();
-        }
-        mainUi.setChecked("cbContinuousOutput", false);
-        mainUi.setEnabled("pbUpload", true);
+    if (!st.unit(st.networkCount).continuousOutput)
+        return false;
+    // Without a connection nothing can be sent; the caller clears the check
+    // box all the same, so that the next upload carries CO 0.
+    if (st.connected) {
+        if (send.sendInt)
+            send.sendInt("CO", 0);
+        waitMs(1000);
+        if (send.sendSaveSettings)
+            send.sendSaveSettings();
     }
-    showUnitOnScreen(st, mainUi, hooks);
     return true;
 }
 
-void followAddressChange(DxuState& st, Ui& mainUi, Hooks& hooks, char to)
+bool moveMember(DxuState& st, char to)
 {
     const char from = st.current().addressChar();
     const int newPosition = addressPosition(to);
     if (newPosition < 0 || to == from)
-        return;
+        return false;
     const UnitTable before = st.unitTable;
     const int count = st.networkCount;
     const int moved = st.currentUnit;
@@ -211,41 +174,33 @@ void followAddressChange(DxuState& st, Ui& mainUi, Hooks& hooks, char to)
     }
     saveCount(st);
     saveNetworkSlots(st);
-    showUnitOnScreen(st, mainUi, hooks);
+    return true;
 }
 
-bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position)
+void removeMember(DxuState& st, int position)
 {
-    if (!validPosition(position)) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("No Unit selected."));
-        return false;
-    }
+    if (!validPosition(position))
+        return;
     st.networkSlots[position] = EmptySlot;
     st.outputOffPending[static_cast<size_t>(position)] = false;
     rebuildUnitAddresses(st);
     saveCount(st);
     saveNetworkSlots(st);
-    showUnitOnScreen(st, mainUi, hooks);
-    return true;
 }
 
-bool acceptPollingInterval(DxuState& st, const QString& text)
+StepOutcome takePollingInterval(DxuState& st, const QString& text)
 {
     const QString intervalMessage = QStringLiteral("Polling Interval has to be greater than 0.");
-    if (text.trimmed().isEmpty()) {
-        showMessage(QStringLiteral("Error"), intervalMessage);
-        return false;
-    }
+    if (text.trimmed().isEmpty())
+        return StepOutcome::refused(intervalMessage);
     int value = 0;
-    if (!textToInt(text, value))
-        return false;
-    if (value <= 0) {
-        showMessage(QStringLiteral("Error"), intervalMessage);
-        return false;
-    }
+    if (!parseWholeNumber(text, value))
+        return StepOutcome::refused(notWholeNumberText(text));
+    if (value <= 0)
+        return StepOutcome::refused(intervalMessage);
     st.pollingInterval = value;
     savePollingInterval(st);
-    return true;
+    return {};
 }
 
 } // namespace dxu

@@ -4,8 +4,7 @@
 // their persistence. The network dialog and the main window's menu call these.
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
-#include "protocol/hooks.h"
-#include "services/ui.h"
+#include "services/stepoutcome.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,14 +44,9 @@ void rebuildUnitAddresses(DxuState& st);
 // The 62 list texts: the address character, with " *" for a member.
 QStringList networkListTexts(const SlotString& cells);
 
-// The menu's mode selections ("&RS-485 Network" MultiDrop1, "R&S-232" Single1).
-// Both are refused (false) while connected.
-// "Viewing: unit of count" and "Address: address" of the unit on screen.
-void showViewingLabels(Ui& mainUi, int unit, int count, char address);
-void showViewingLabels(const DxuState& st, Ui& mainUi);
-
-bool selectNetworkMode(DxuState& st, Ui& mainUi, PcPort& port);
-bool selectPointToPointMode(DxuState& st, Ui& mainUi, PcPort& port);
+// The mode the menu selects: network (RS-485) or point-to-point (RS-232),
+// handed to the port and stored. Refused (false) while connected.
+bool setNetworkMode(DxuState& st, PcPort& port, bool network);
 
 // The direct sends used when a unit joins the network.
 struct NetworkSender {
@@ -60,15 +54,21 @@ struct NetworkSender {
     std::function<void()> sendSaveSettings;                       // SU
 };
 
-// Adds the address at list position p (message and false without one).
-bool addNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, const NetworkSender& send, int position);
-// Removes the address at list position p (message and false without one).
-bool removeNetworkMember(DxuState& st, Ui& mainUi, Hooks& hooks, int position);
+// Adds the address at list position p (nothing for a position that is none)
+// and saves the list. Continuous output would flood a shared line: it is
+// switched off in the unit now (connected) or at the next connect to it.
+// True when the unit's continuous output was on and is now to be off.
+bool addMember(DxuState& st, const NetworkSender& send, int position);
+// Removes the address at list position p (nothing for a position that is
+// none) and saves the list.
+void removeMember(DxuState& st, int position);
 // The current unit now answers at address to (its UA write was answered): the
 // list holds to in place of its old address, its record moves with it to its
 // place in the numbering, it stays the current unit, and the list is saved.
-void followAddressChange(DxuState& st, Ui& mainUi, Hooks& hooks, char to);
-// Takes the polling interval typed by the user; messages and false when refused.
-bool acceptPollingInterval(DxuState& st, const QString& text);
+// False when nothing moved.
+bool moveMember(DxuState& st, char to);
+// Takes the polling interval typed by the user, a whole number above 0, and
+// stores it; refused with the reason otherwise.
+StepOutcome takePollingInterval(DxuState& st, const QString& text);
 
 } // namespace dxu

@@ -45,6 +45,9 @@ ScanTiming scanTiming(uint32_t bitsPerSecond, int32_t answerWithinMs)
     // character of its reply.
     t.silentMs = wireMs(RequestChars + 1, t.bitsPerSecond) + t.answerWithinMs + PcDelayMs;
     t.begunMs = wireMs(RequestChars + LongestReplyChars, t.bitsPerSecond) + t.answerWithinMs + PcDelayMs;
+    // A pause inside a reply is allowed what a unit and the PC may take to
+    // start one, twice over, and a whole reply's time on the wire.
+    t.pauseMs = wireMs(LongestReplyChars, t.bitsPerSecond) + 2 * (t.answerWithinMs + PcDelayMs);
     return t;
 }
 
@@ -81,6 +84,14 @@ void UnitScan::setAnswerWithinMs(int ms)
     answerWithinMs_ = std::clamp(ms, MinAnswerWithinMs, MaxAnswerWithinMs);
 }
 
+// The rate the line runs at: the driver may run one the rate table does not
+// hold (dxu-cli --rate 300).
+uint32_t UnitScan::lineRate() const
+{
+    const uint32_t rate = link_.LineRate();
+    return rate ? rate : baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex));
+}
+
 bool UnitScan::start()
 {
     if (!canStart() || !hooks_.claimPort(session_.comNumberInUse()) || !link_.Connect())
@@ -93,11 +104,7 @@ bool UnitScan::start()
     cancelled_ = false;
     running_ = true;
     savedAddress_ = st_.current().address;
-    // The rate the line runs at: the driver may run one the rate table
-    // does not hold (dxu-cli --rate 300).
-    const uint32_t lineRate = link_.LineRate();
-    timing_ = scanTiming(lineRate ? lineRate : baudRateValue(rateOfRateIndex(st_.unitTable[0].port485RateIndex)),
-                         answerWithinMs_);
+    timing_ = scanTiming(lineRate(), answerWithinMs_);
     hooks_.setTerminalSend(true);
     hooks_.startPolling();
     askNext();
@@ -190,15 +197,27 @@ void UnitScan::stepDone(bool answered)
 {
     if (!running_)
         return;
+    const int32_t line = engine_.lineLength();
+    const int32_t passed = static_cast<int32_t>(ticksSince(askedAt_, tickCount()));
     if (answered && phase_ != Phase::Listening) {
         phase_ = Phase::Listening;
+        lineAtWait_ = line;
         waitUntil(timing_.listenMs(replyChars_));
         return;
     }
-    if (!answered && phase_ == Phase::Asking && engine_.lineLength() != lineAtAsk_) {
-        // Bytes without a line end yet: a reply on its way.
+    if (!answered && phase_ == Phase::Asking && line != lineAtAsk_) {
+        // Bytes without a line end yet: a reply on its way, waited for for
+        // its time on the wire, or longer when it comes in pieces.
         phase_ = Phase::Begun;
-        waitUntil(timing_.begunMs);
+        lineAtWait_ = line;
+        waitUntil(std::min(std::max(timing_.begunMs, passed + timing_.pauseMs), Engine::ReplyTimeoutMs));
+        return;
+    }
+    if (!answered && phase_ != Phase::Asking && line != lineAtWait_ && passed < Engine::ReplyTimeoutMs) {
+        // More came during the wait: a reply in pieces, waited for until it
+        // pauses for longer than a reply's pieces do.
+        lineAtWait_ = line;
+        waitUntil(std::min(passed + timing_.pauseMs, Engine::ReplyTimeoutMs));
         return;
     }
     settle();

@@ -6,12 +6,14 @@
 // How long an address is waited for follows from the line: the question's
 // time on the wire plus "Units answer within" (the time a unit takes to
 // start its reply) plus the PC's own delay. An address from which no byte
-// has come by then is silent. A reply that has begun is waited for for its
-// whole time on the wire, and after a reply the line is listened to for as
-// long as a second unit at the same address could still be answering: two
-// whole replies to one question, or garbled bytes twice in a row, mean that
-// more than one unit answers at that address, and the address is reported
-// so rather than listed as one unit. An address that sent bytes that made no
+// has come by then is silent. A reply that has begun is waited for whole:
+// for its time on the wire, and for as long as more of it keeps coming (an
+// adapter or a device server may hand it on in pieces, with pauses between
+// them), up to the reply time-out. After a reply the line is listened to for
+// as long as a second unit at the same address could still be answering:
+// two whole replies to one question, or garbled bytes twice in a row, mean
+// that more than one unit answers at that address, and the address is
+// reported so rather than listed as one unit. An address that sent bytes that made no
 // reply is asked once more at once; one whose reply came after its wait is
 // asked once more at the end, with the address in hand when it came. When the
 // last address is done, or after the current one when cancelled, the port
@@ -35,8 +37,10 @@ struct ScanTiming {
     // No byte of a reply by then: the address is silent.
     int32_t silentMs = 0;
     // A reply that has begun has fully arrived by then, however long the
-    // unit's version text.
+    // unit's version text, when it comes in one piece.
     int32_t begunMs = 0;
+    // A reply in pieces: no more of it for this long, and it has ended.
+    int32_t pauseMs = 0;
     // After a reply of replyChars characters: by then a second unit at the
     // same address would have answered too.
     int32_t listenMs(int replyChars) const;
@@ -67,6 +71,9 @@ public:
 
     // Only in network mode, with no connection and nothing queued.
     bool canStart() const;
+    // Where a scan asks: "COM n" of the RS-485 link and its rate in bit/s.
+    int comNumber() const { return session_.comNumberInUse(); }
+    uint32_t lineRate() const;
     // How long a unit may take to start its reply, for the next start.
     void setAnswerWithinMs(int ms);
     // Opens the port and asks the first address; false when it cannot start.
@@ -133,6 +140,7 @@ private:
     Phase phase_ = Phase::Asking;
     uint32_t askedAt_ = 0;
     int32_t lineAtAsk_ = 0;  // bytes the engine held without a line end
+    int32_t lineAtWait_ = 0; // the same when the current wait began
     QString version_;
     int replyChars_ = 0;
     int replies_ = 0;        // whole replies framed with its address

@@ -1,7 +1,6 @@
 #include "ports/portsettings.h"
 
 #include "services/clock.h"
-#include "ui/services/messages.h"
 #include "services/store.h"
 
 #include <algorithm>
@@ -129,17 +128,13 @@ void applyPortSettings(DxuState& st, PcPort& port)
     port.setRateIndex(pcRateIndex(st, link));
 }
 
-bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
-               bool inUseChecked)
+StepOutcome setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
+                      bool inUseChecked)
 {
-    if (portSelection < 0 || portSelection >= PortListCount) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("No port selected."));
-        return false;
-    }
-    if (!validRateIndex(rateSelection)) {
-        showMessage(QStringLiteral("Error"), QStringLiteral("No Baud Rate selected."));
-        return false;
-    }
+    if (portSelection < 0 || portSelection >= PortListCount)
+        return StepOutcome::refused(QStringLiteral("No port selected."));
+    if (!validRateIndex(rateSelection))
+        return StepOutcome::refused(QStringLiteral("No Baud Rate selected."));
     UnitRecord& r = st.unitTable[0];
     (link == PcLink::Rs485 ? r.port485 : r.port232) = portSelection;
     rateIndexOf(r, link) = rateSelection;
@@ -165,10 +160,10 @@ bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int r
         }
     }
     savePortSettings(st);
-    return true;
+    return {};
 }
 
-bool changeUnitRate(DxuState& st, const Ui& mainUi, UnitPort unitPort, int rateSelection,
+bool changeUnitRate(DxuState& st, Asker& asker, bool unsavedPending, UnitPort unitPort, int rateSelection,
                     const std::function<void()>& queueUpload)
 {
     // Without a connection there is no unit to take the write; a flag left
@@ -181,12 +176,7 @@ bool changeUnitRate(DxuState& st, const Ui& mainUi, UnitPort unitPort, int rateS
     if (rate == (universal ? cur.port1Baud : cur.port0Baud))
         return false;
 
-    if (mainUi.isEnabled("pbSaveSettings")
-        && !askYesNo(QStringLiteral("Warning"),
-                     QStringLiteral("Other pending parameter changes will also be saved.\n\n"
-                                    "If you want to continue click on YES, otherwise\n"
-                                    "Click NO\nClose this window\nClick RESET and repeat\n"
-                                    "the process of setting new baud rate.")))
+    if (unsavedPending && !asker.ask({Question::OtherChangesSaved}))
         return false;
 
     if (universal) {
@@ -200,9 +190,9 @@ bool changeUnitRate(DxuState& st, const Ui& mainUi, UnitPort unitPort, int rateS
     const bool linkThroughThisPort = universal ? (cur.currentPort == 1 || cur.currentPort == 2)
                                                : cur.currentPort == 0;
     if (linkThroughThisPort) {
-        const QString text = universal ? QStringLiteral("Do you like to change the PC Baud Rate accordingly?")
-                                       : QStringLiteral("Do you want to change the PC Baud Rate accordingly?");
-        if (askYesNo(QStringLiteral("Baud Rate Change"), text)) {
+        Asking asking{Question::FollowUnitRate};
+        asking.universalPort = universal;
+        if (asker.ask(asking)) {
             st.baudChangePending = 1;
             (linkOfMode(st) == PcLink::Rs232 ? st.newRateIndex232 : st.newRateIndex485) = rateSelection;
         }

@@ -2,9 +2,10 @@
 // The PC's port settings (record 0 of the unit table), their persistence, the
 // hand-over of port and rate to the serial driver, and the rate changes of the
 // unit's own ports with the PC rate following them.
+#include "engine/asking.h"
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
-#include "services/ui.h"
+#include "services/stepoutcome.h"
 
 #include <QString>
 
@@ -59,20 +60,22 @@ void savePortSettings(const DxuState& st);
 // and portName.
 void applyPortSettings(DxuState& st, PcPort& port);
 
-// A PC group's "Set": stores port and rate of the link (messages for missing
-// selections, then false). When the link is the one the driver carries, the
+// A PC group's "Set": stores port and rate of the link (refused, with the
+// reason, for a missing selection). When the link is the one the driver carries, the
 // new rate goes to the driver: an open port is re-opened at it under its old
 // number; a closed driver also takes the new port number. Saves.
-bool setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
-               bool inUseChecked);
+StepOutcome setPcPort(DxuState& st, PcPort& port, PcLink link, int portSelection, int rateSelection,
+                      bool inUseChecked);
 
 // The unit's two ports: 0 configuration, 1 universal (the BR port number).
 enum class UnitPort { Configuration = 0, Universal = 1 };
 
 // A unit port's "Set": marks the new rate for upload in the current unit,
 // asks whether the PC is to follow when the link runs through that port, and
-// starts the upload. Returns true when the upload was started.
-bool changeUnitRate(DxuState& st, const Ui& mainUi, UnitPort unitPort, int rateSelection,
+// starts the upload. With other changes waiting to be saved (unsavedPending)
+// the user is asked first whether they may be saved with it. Returns true
+// when the upload was started.
+bool changeUnitRate(DxuState& st, Asker& asker, bool unsavedPending, UnitPort unitPort, int rateSelection,
                     const std::function<void()>& queueUpload);
 
 // The PC side of a unit rate change, once the unit has answered the BR write:

@@ -1,14 +1,13 @@
 #include "ports/ratefollow.h"
 
+#include "engine/engine.h"
 #include "protocol/commandids.h"
 #include "services/clock.h"
-#include "ui/services/cursor.h"
-#include "ui/services/messages.h"
 
 namespace dxu {
 
-PcRateFollow::PcRateFollow(DxuState& state, PcPort& port, ShowRate showRate)
-    : st_(state), port_(port), showRate_(std::move(showRate))
+PcRateFollow::PcRateFollow(DxuState& state, PcPort& port, Engine& engine, Asker& asker, ShowRate showRate)
+    : st_(state), port_(port), engine_(engine), asker_(asker), showRate_(std::move(showRate))
 {
 }
 
@@ -61,12 +60,10 @@ void PcRateFollow::setPcRate(int rateIndex)
 
 void PcRateFollow::stopQueue()
 {
-    st_.queue.resetQueue();
-    st_.queue.queueState = QueueIdle;
-    st_.lastSendTick = 0;
+    engine_.dropQueue();
     st_.resumeMeasuring = 0;
     st_.readyForStatus = 1;
-    setBusyCursor(false);
+    engine_.setBusy(false);
 }
 
 bool PcRateFollow::unanswered(const std::function<void()>& readBack, const std::function<void()>& giveUp)
@@ -78,19 +75,16 @@ bool PcRateFollow::unanswered(const std::function<void()>& readBack, const std::
     stopQueue();
     if (retried_ || other < 0 || rateOfIndex(other) == pcRate) {
         watchedId_ = 0;
-        showMessage(QStringLiteral("Baud Rate Change"),
-                    QStringLiteral("The DXU does not answer at %1 Baud either.\n\n"
-                                   "The DXU is disconnected. Check its baud rate and connect again.")
-                        .arg(pcRate));
+        Asking notice{Question::RateLost};
+        notice.rate = pcRate;
+        asker_.ask(notice);
         giveUp();
         return true;
     }
-    if (!askYesNo(QStringLiteral("Baud Rate Change"),
-                  QStringLiteral("The DXU does not answer at %1 Baud.\n\n"
-                                 "Do you want to set the PC to %2 Baud and read the DXU settings again?\n"
-                                 "(No disconnects the DXU.)")
-                      .arg(pcRate)
-                      .arg(rateOfIndex(other)))) {
+    Asking asking{Question::RateLostTryOther};
+    asking.rate = pcRate;
+    asking.otherRate = rateOfIndex(other);
+    if (!asker_.ask(asking)) {
         watchedId_ = 0;
         giveUp();
         return true;

@@ -8,17 +8,20 @@
 // disconnects rather than look connected to a unit it cannot hear.
 #include "ports/pcport.h"
 #include "ports/portsettings.h"
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 
 #include <functional>
 
 namespace dxu {
 
+class Engine;
+
 class PcRateFollow {
 public:
     using ShowRate = std::function<void(PcLink, int rateIndex)>;
 
-    PcRateFollow(DxuState& state, PcPort& port, ShowRate showRate);
+    PcRateFollow(DxuState& state, PcPort& port, Engine& engine, Asker& asker, ShowRate showRate);
 
     // Before an upload: watches the BR write of the unit port the link runs
     // through, when its changed flag is set.
@@ -40,6 +43,8 @@ private:
 
     DxuState& st_;
     PcPort& port_;
+    Engine& engine_;
+    Asker& asker_;
     ShowRate showRate_;
     uint32_t watchedId_ = 0; // IdBaudPort0/1 while armed
     int otherRateIndex_ = -1; // the rate to offer when the unit goes silent

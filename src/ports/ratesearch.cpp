@@ -1,7 +1,6 @@
 #include "ports/ratesearch.h"
 
 #include "ports/portsettings.h"
-#include "ui/services/messages.h"
 
 #include <iterator>
 
@@ -13,9 +12,9 @@ bool RateSearch::tryNextRate()
         return false;
     const int stored = pcRateIndex(st_, PcLink::Rs232);
     if (!active()) {
-        const QString question = QStringLiteral("No DXU answered at %1 bit/s.\nLook for it at the other rates?")
-                                     .arg(rateOfIndex(stored));
-        if (!askYesNo(QStringLiteral("DXU Interface"), question))
+        Asking asking{Question::LookAtOtherRates};
+        asking.rate = rateOfIndex(stored);
+        if (!asker_.ask(asking))
             return false;
         next_ = 0;
     }
@@ -37,9 +36,9 @@ bool RateSearch::keepFoundRate()
     const int found = trying_;
     next_ = -1;
     trying_ = -1;
-    const QString question = QStringLiteral("A DXU answered at %1 bit/s.\nUse this rate for RS-232?")
-                                 .arg(rateOfIndex(found));
-    if (!askYesNo(QStringLiteral("DXU Interface"), question)) {
+    Asking asking{Question::UseFoundRate};
+    asking.rate = rateOfIndex(found);
+    if (!asker_.ask(asking)) {
         port_.setRateIndex(pcRateIndex(st_, PcLink::Rs232));
         return false;
     }

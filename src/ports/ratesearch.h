@@ -6,13 +6,14 @@
 // ends without the user taking a found rate, the driver is back at the rate
 // it began with.
 #include "ports/pcport.h"
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 
 namespace dxu {
 
 class RateSearch {
 public:
-    RateSearch(DxuState& state, PcPort& port) : st_(state), port_(port) {}
+    RateSearch(DxuState& state, PcPort& port, Asker& asker) : st_(state), port_(port), asker_(asker) {}
 
     bool active() const { return next_ >= 0; }
     // A connect on RS-232 failed. Offers the search the first time (when the
@@ -34,6 +35,7 @@ public:
 private:
     DxuState& st_;
     PcPort& port_;
+    Asker& asker_;
     int next_ = -1;      // position in Order of the next rate to try; -1: no search
     int trying_ = -1;    // rate index of the try in hand
 };

@@ -30,6 +30,8 @@ void CommandQueue::enqueueCommand(int32_t kind, const char* code, uint32_t comma
         std::strncpy(it.code, code, sizeof it.code - 1);
     it.commandId = commandId;
     it.retriesLeft = retries;
+    // A new command has not failed yet, whatever the slot held before.
+    std::memset(it.failureText, 0, sizeof it.failureText);
     ++cursor;
 }
 

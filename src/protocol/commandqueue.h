@@ -72,6 +72,9 @@ public:
     CommandItem& atCursor();
     const CommandItem& atCursor() const;
     CommandItem& at(int index);
+    // The item whose reply is awaited: while connecting the cursor runs one
+    // ahead of it.
+    CommandItem& inFlight() { return queueState == QueueConnect && cursor > 0 ? at(cursor - 1) : atCursor(); }
 };
 
 } // namespace dxu

@@ -45,6 +45,8 @@ struct DeviceError {
     std::string_view text; // the error's text, or "ER nn" when unknown
     bool known = false;
     char address = '\0';
+    // The same error again, to a retry of the same command: already told.
+    bool repeated = false;
 };
 
 class UnitEvents {
@@ -65,6 +67,9 @@ public:
     virtual void laserDiode(bool /*on*/) {}
     // The address is not assigned on this line (ER,-82).
     virtual void addressNotAssigned() {}
+    // A reply came from an address other than the one asked; the command in
+    // flight failed for it.
+    virtual void replyFromOtherAddress(char /*address*/) {}
     // A status request to the unit of that record index was answered (its
     // status and laser are in its record), or went unanswered.
     virtual void unitStatus(int /*unitIndex*/, bool /*answered*/) {}
@@ -85,12 +90,17 @@ public:
     virtual void settingsSaved() {}
     // Save Settings failed for good (an error or no answer after every try).
     virtual void settingsNotSaved() {}
+    // A step the user waits for began (the line is busy with it) or ended:
+    // the window shows the hourglass meanwhile.
+    virtual void busy(bool /*on*/) {}
     // Measuring resumed at the end of a list.
     virtual void measuringStarted() {}
     // No result came within the reply time-out.
     virtual void resultOverdue() {}
     // The last try of the item in flight went unanswered.
     virtual void itemUnanswered() {}
+    // A command found the port closed: nothing of it reached the unit.
+    virtual void portClosed() {}
     // The list in hand moved on (or ended): its progress may be shown.
     virtual void listProgress() {}
     // A list other than the connect list ended.
@@ -114,6 +124,7 @@ public:
     void beamPower(int v) override { each(&UnitEvents::beamPower, v); }
     void laserDiode(bool on) override { each(&UnitEvents::laserDiode, on); }
     void addressNotAssigned() override { each(&UnitEvents::addressNotAssigned); }
+    void replyFromOtherAddress(char address) override { each(&UnitEvents::replyFromOtherAddress, address); }
     void settingWriteSent(uint32_t id) override { each(&UnitEvents::settingWriteSent, id); }
     void unitStatus(int i, bool answered) override { each(&UnitEvents::unitStatus, i, answered); }
     void settingWritten(uint32_t id) override { each(&UnitEvents::settingWritten, id); }
@@ -124,9 +135,11 @@ public:
     void nothingToUpload() override { each(&UnitEvents::nothingToUpload); }
     void settingsSaved() override { each(&UnitEvents::settingsSaved); }
     void settingsNotSaved() override { each(&UnitEvents::settingsNotSaved); }
+    void busy(bool on) override { each(&UnitEvents::busy, on); }
     void measuringStarted() override { each(&UnitEvents::measuringStarted); }
     void resultOverdue() override { each(&UnitEvents::resultOverdue); }
     void itemUnanswered() override { each(&UnitEvents::itemUnanswered); }
+    void portClosed() override { each(&UnitEvents::portClosed); }
     void listProgress() override { each(&UnitEvents::listProgress); }
     void listEnded() override { each(&UnitEvents::listEnded); }
     void connectAnswered() override { each(&UnitEvents::connectAnswered); }

@@ -81,6 +81,10 @@ void Protocol::transmit(TextBuilder& line, uint32_t stamp)
     }
     const auto length = static_cast<int32_t>(strnlen(line.c_str(), line.size()));
     st_.awaited.expect(line.c_str(), static_cast<std::size_t>(length));
+    if (!port_.Connected()) {
+        events_.portClosed();
+        return;
+    }
     port_.SendData(line.c_str(), length);
     hooks_.appendTerminal(std::string_view(line.c_str(), static_cast<std::size_t>(length)));
 }
@@ -154,7 +158,12 @@ void Protocol::sendWithBuilder()
 {
     const CommandItem& item = st_.queue.atCursor();
     const std::string_view code = boundedText(item.code, sizeof item.code);
-    const int mode = st_.current().measureMode;
+    // PF and PO go out for the mode their item names in its last word (the
+    // upload switches the unit to it first), else for the unit's mode.
+    const int32_t named = item.intArg(3);
+    const int mode = (item.commandId == IdPulseRate || item.commandId == IdPulses) && named >= 1 && named <= 4
+                         ? named
+                         : st_.current().measureMode;
     const UnitRecord& edit = st_.editRecord;
     switch (item.commandId) {
     case IdGo:

@@ -26,6 +26,9 @@ enum ReplyResult : int32_t {
     ReplyCompleted = 3,
 };
 
+// Why a command failed when a reply to it came from another address.
+inline constexpr char OtherAddressText[] = "a reply from another address";
+
 class Protocol {
 public:
     Protocol(DxuState& state, CommLink& port, Hooks& hooks, UnitEvents& events);

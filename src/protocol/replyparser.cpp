@@ -97,7 +97,16 @@ ReplyResult Protocol::parseReplies(char* buffer, int32_t length)
                 continue;
             }
             if (replyUnit < 0) {
-                verdict = ReplyFailure; // another unit's reply
+                // Another unit's reply: it answers nothing, and the command
+                // in flight fails for it (no time-out is waited for).
+                st_.lastSendTick = 0;
+                if (st_.queue.queueState != QueueIdle) {
+                    CommandItem& it = st_.queue.inFlight();
+                    std::memset(it.failureText, 0, sizeof it.failureText);
+                    std::strncpy(it.failureText, OtherAddressText, sizeof it.failureText - 1);
+                }
+                events_.replyFromOtherAddress(*pos);
+                verdict = ReplyFailure;
                 break;
             }
             *pos = '$';
@@ -334,9 +343,11 @@ ReplyResult Protocol::handleError(FieldReader& fields, bool answers)
 
     char* kept = reportedError_;
     if (answers)
-        kept = q.atCursor().failureText;
-    std::memcpy(kept, text, sizeof text);
+        kept = q.inFlight().failureText;
     DeviceError error;
+    // A retry of the command answered as its last try was.
+    error.repeated = answers && std::strncmp(kept, text, sizeof text) == 0;
+    std::memcpy(kept, text, sizeof text);
     error.code = number;
     error.text = kept;
     error.known = known;

@@ -1,25 +1,18 @@
 #pragma once
-// What the reply parser calls on the settings panel and on the result display:
-// one show function per setting, and the display calls. Every call has a
+// What the window shows of the unit's settings and of its results, as the
+// settings panel's subscriber and the session ask for it. Every call has a
 // harmless default so that tests override only what they observe.
 #include <string_view>
 
 namespace dxu {
 
-// The show functions of the settings panel; the setting-code table names the
-// ones each code runs.
-#define DXU_SHOW_FUNCTIONS(X)                                                                     \
-    X(UA) X(MM) X(MU) X(EG) X(SG) X(LG) X(CG) X(OF) X(PL) X(FL) X(MP) X(XP) X(TE) X(PF) X(PO)     \
-    X(AW) X(DD) X(AB) X(IL) X(FA) X(BH) X(BS) X(LA) X(TP) X(TT) X(FT) X(MX) X(CT) X(TB) X(OP)     \
-    X(CE) X(CV) X(WT) X(WV) X(DRRange) X(DS) X(DR) X(AL) X(AH) X(AF) X(AT) X(CL) X(MO) X(CO)     \
-    X(MA) X(DM)
+struct SettingCode;
 
 class SettingsView {
 public:
     virtual ~SettingsView() = default;
-#define DXU_DECLARE_SHOW(code) virtual void show##code() {}
-    DXU_SHOW_FUNCTIONS(DXU_DECLARE_SHOW)
-#undef DXU_DECLARE_SHOW
+    // The setting of a row of the setting-code table, as the record now holds it.
+    virtual void showSetting(const SettingCode& /*row*/) {}
     virtual void refreshProcessingPanels() {}
     virtual void applyOldFirmwareLimits() {}
     // Every show function, for a unit whose settings were read before.

@@ -52,6 +52,7 @@ bool MqttLink::start()
     mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(m_, &MqttLink::connectCallback);
     mosquitto_publish_callback_set(m_, &MqttLink::publishCallback);
+    mosquitto_unsubscribe_callback_set(m_, &MqttLink::unsubscribeCallback);
     int rc = MOSQ_ERR_SUCCESS;
     if (!config_.user.isEmpty()
         && (rc = mosquitto_username_pw_set(m_, config_.user.toUtf8().constData(), config_.password.toUtf8().constData())))
@@ -79,6 +80,12 @@ int MqttLink::publish(const QByteArray& topic, const QByteArray& payload, int qo
     int id = 0;
     const int rc = mosquitto_publish(m_, &id, topic.constData(), int(payload.size()), payload.constData(), qos, retain);
     return rc == MOSQ_ERR_SUCCESS ? id : 0;
+}
+
+int MqttLink::requestReceipt(const QByteArray& topic)
+{
+    int id = 0;
+    return mosquitto_unsubscribe(m_, &id, topic.constData()) == MOSQ_ERR_SUCCESS ? id : 0;
 }
 
 void MqttLink::disconnect()
@@ -173,6 +180,15 @@ void MqttLink::publishCallback(mosquitto*, void* self, int mid)
     link->post([link, mid] {
         if (link->onPublished)
             link->onPublished(mid);
+    });
+}
+
+void MqttLink::unsubscribeCallback(mosquitto*, void* self, int mid)
+{
+    auto* link = static_cast<MqttLink*>(self);
+    link->post([link, mid] {
+        if (link->onReceipt)
+            link->onReceipt(mid);
     });
 }
 

@@ -51,6 +51,11 @@ public:
     // Hands a message to the library; its id, or 0 when there is no
     // connection to send it on (nothing was queued then).
     int publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain);
+    // Asks the broker to confirm that it has taken everything handed over
+    // before (an UNSUBSCRIBE of a topic never subscribed: the broker answers
+    // it after the packets sent before it); its id, answered through
+    // onReceipt, or 0 when there is no connection.
+    int requestReceipt(const QByteArray& topic);
     // Says goodbye to the broker (no Last Will then); the thread ends once
     // the goodbye is written.
     void disconnect();
@@ -62,6 +67,7 @@ public:
     std::function<void()> onConnected;
     std::function<void(Down kind, const QString& why)> onDown;
     std::function<void(int id)> onPublished;
+    std::function<void(int id)> onReceipt;
 
 private:
     void run();
@@ -72,6 +78,7 @@ private:
 
     static void connectCallback(mosquitto*, void* self, int rc);
     static void publishCallback(mosquitto*, void* self, int mid);
+    static void unsubscribeCallback(mosquitto*, void* self, int mid);
     static void logCallback(mosquitto*, void* self, int level, const char* text);
 
     Config config_;

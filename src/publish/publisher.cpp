@@ -62,6 +62,7 @@ Publisher::Publisher(const Settings& settings) : s_(settings)
     link_->onConnected = [this] { connected(); };
     link_->onDown = [this](MqttLink::Down kind, const QString& why) { down(int(kind), why); };
     link_->onPublished = [this](int id) { published(id); };
+    link_->onReceipt = [this](int id) { receipt(id); };
 }
 
 Publisher::~Publisher() = default;
@@ -176,18 +177,28 @@ void Publisher::down(int kind, const QString& why)
     const bool wasUp = state_ == Link::Up;
     state_ = Link::Down;
     // At QoS 0 what the library had not written yet goes with the connection:
-    // back into the hold, oldest first. At QoS 1 the library sends its
+    // back into the hold, oldest first; what it had written and the broker
+    // had not confirmed is lost. At QoS 1 the library sends its
     // unacknowledged messages again on the next connection.
+    long lostNow = 0;
     if (s_.qos == 0) {
-        for (auto it = window_.rbegin(); it != window_.rend(); ++it)
-            hold(std::move(it->message), true);
+        for (auto it = window_.rbegin(); it != window_.rend(); ++it) {
+            if (it->written)
+                ++lostNow;
+            else
+                hold(std::move(it->message), true);
+        }
         window_.clear();
+        receiptId_ = 0;
+        lost_ += lostNow;
     }
     if (wasUp) {
         droppedAtLoss_ = dropped_;
         fullSaid_ = false;
-        notice(QStringLiteral("lost the MQTT broker %1 (%2); holding up to %3 results until it is back")
-                   .arg(s_.where(), why)
+        notice(QStringLiteral("lost the MQTT broker %1 (%2)%3; holding up to %4 results until it is back")
+                   .arg(s_.where(), why,
+                        lostNow ? QStringLiteral("; %1 results sent were not confirmed and count as lost").arg(lostNow)
+                                : QString())
                    .arg(s_.hold));
     } else if (why != lastDown_) {
         notice(QStringLiteral("cannot reach the MQTT broker %1 (%2); trying again").arg(s_.where(), why));
@@ -201,10 +212,35 @@ void Publisher::published(int id)
         goodbyeDone_ = true;
     for (auto it = window_.begin(); it != window_.end(); ++it)
         if (it->id == id) {
-            window_.erase(it);
-            ++published_;
+            if (s_.qos == 0) {
+                it->written = true; // confirmed by the next receipt
+            } else {
+                window_.erase(it);
+                ++published_;
+            }
             break;
         }
+    pump();
+}
+
+void Publisher::askReceipt()
+{
+    if (s_.qos != 0 || state_ != Link::Up || receiptId_ != 0 || window_.empty() || window_.back().seq <= receiptCovers_)
+        return;
+    receiptId_ = link_->requestReceipt(presenceTopic_ + "/receipt"); // a topic nobody subscribes to
+    if (receiptId_)
+        receiptCovers_ = window_.back().seq;
+}
+
+void Publisher::receipt(int id)
+{
+    if (id == 0 || id != receiptId_)
+        return;
+    receiptId_ = 0;
+    while (!window_.empty() && window_.front().seq <= receiptCovers_) {
+        window_.pop_front();
+        ++published_;
+    }
     pump();
 }
 
@@ -213,10 +249,11 @@ void Publisher::pump()
     while (state_ == Link::Up && !hold_.empty() && window_.size() < size_t(Window)) {
         const int id = link_->publish(hold_.front().topic, hold_.front().payload, s_.qos, false);
         if (id == 0)
-            return; // the connection has just gone; the link says so next
-        window_.push_back({id, std::move(hold_.front())});
+            break; // the connection has just gone; the link says so next
+        window_.push_back({id, std::move(hold_.front()), ++handed_});
         hold_.pop_front();
     }
+    askReceipt();
 }
 
 void Publisher::hold(Message m, bool front)
@@ -253,21 +290,23 @@ bool Publisher::close(int waitMs)
     link_->stop();
     state_ = Link::Off;
     const Counts c = counts();
-    QString text = QStringLiteral("MQTT: %1 of %2 results published to %3").arg(c.published).arg(c.results).arg(s_.where());
+    QString text = QStringLiteral("MQTT: %1 of %2 results delivered to %3").arg(c.published).arg(c.results).arg(s_.where());
     if (c.dropped)
         text += QStringLiteral("; %1 dropped while the broker was away").arg(c.dropped);
+    if (c.lost)
+        text += QStringLiteral("; %1 lost with a dropped connection (sent, never confirmed)").arg(c.lost);
     if (c.held)
         text += QStringLiteral("; %1 not delivered").arg(c.held);
     notice(text);
-    const bool all = c.dropped == 0 && c.held == 0;
-    if (!all && failure_.isEmpty())
-        failure_ = QStringLiteral("%1 of %2 results did not reach the MQTT broker").arg(c.dropped + c.held).arg(c.results);
-    return all;
+    const long missing = c.dropped + c.lost + c.held;
+    if (missing && failure_.isEmpty())
+        failure_ = QStringLiteral("%1 of %2 results did not reach the MQTT broker").arg(missing).arg(c.results);
+    return missing == 0;
 }
 
 Publisher::Counts Publisher::counts() const
 {
-    return {results_, published_, dropped_, long(hold_.size() + window_.size())};
+    return {results_, published_, dropped_, long(hold_.size() + window_.size()), lost_};
 }
 
 void Publisher::notice(const QString& text)

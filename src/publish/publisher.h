@@ -16,10 +16,15 @@
 //
 // While the broker is away, results wait in a hold of Settings::hold
 // messages; when it is full the oldest are dropped, counted and reported.
-// At most a fixed number of results are in the client library at once, so
-// memory stays bounded however long the broker is away or slow. At QoS 0 a
-// result counts as published once written to the connection; at QoS 1 once
-// the broker has acknowledged it.
+// At most a fixed number of results are in the client library or awaiting
+// the broker's word at once, so memory stays bounded however long the broker
+// is away, stopped or slow. A result counts as delivered only once the broker
+// has confirmed it: at QoS 1 by its acknowledgement, at QoS 0 by the answer
+// to a receipt request sent after it (a broker handles the packets of a
+// connection in order). At QoS 1 the library sends again what was not
+// acknowledged when a connection drops; at QoS 0 what was written to a
+// connection that dropped before the broker confirmed it counts as lost (it
+// may or may not have arrived, and is not sent twice).
 #include "publish/settings.h"
 
 #include <QByteArray>
@@ -41,7 +46,7 @@ enum class UnitState { Measuring, Idle, NotAnswering };
 
 class Publisher : public QObject {
 public:
-    // Results handed to the client library and not yet published.
+    // Results handed to the client library and not yet confirmed.
     static constexpr int Window = 500;
 
     // Nothing is published when settings are not enabled(); every call is
@@ -67,15 +72,16 @@ public:
     void setStatus(const QString& address, UnitState state, const QString& lastError = {});
 
     // Publishes what is held (waiting up to waitMs), says offline and
-    // disconnects; reports the figures through onNotice. True when every
-    // result reached the broker.
+    // disconnects; reports the figures through onNotice. True when the
+    // broker confirmed every result.
     bool close(int waitMs = 10000);
 
     struct Counts {
         long results = 0;   // handed to publishResult
-        long published = 0; // written (QoS 0) or acknowledged (QoS 1)
+        long published = 0; // delivered: confirmed by the broker
         long dropped = 0;   // pushed out of a full hold
-        long held = 0;      // waiting now, in the hold or in the library
+        long held = 0;      // waiting now, in the hold, in the library or for the broker's word
+        long lost = 0;      // QoS 0: written to a connection that dropped before the broker confirmed them
     };
     Counts counts() const;
 
@@ -92,6 +98,8 @@ private:
     struct InFlight {
         int id;
         Message message;
+        long seq;             // its place among the messages handed to this connection
+        bool written = false; // QoS 0: the library has written it
     };
     enum class Link { Off, Connecting, Up, Down, Failed };
 
@@ -100,6 +108,10 @@ private:
     void connected();
     void down(int kind, const QString& why);
     void published(int id);
+    // QoS 0: asks the broker to confirm what was handed over so far, and
+    // takes its answer.
+    void askReceipt();
+    void receipt(int id);
     // Moves held results into the library while there is room.
     void pump();
     void hold(Message m, bool front = false);
@@ -127,6 +139,12 @@ private:
     long published_ = 0;
     long dropped_ = 0;
     long droppedAtLoss_ = 0;
+    long lost_ = 0;
+    // QoS 0: results handed to the current connection, and the receipt asked
+    // for (its id and how many results it covers).
+    long handed_ = 0;
+    int receiptId_ = 0;
+    long receiptCovers_ = 0;
 };
 
 } // namespace dxu::publish

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QUtf8StringView>
+
+#include <algorithm>
 
 namespace dxu::publish {
 namespace {
@@ -61,19 +64,40 @@ QString parseUrl(const QString& text, Settings& s)
                               "or in DXU_MQTT_USER and DXU_MQTT_PASSWORD");
     if (url.hasQuery() || url.hasFragment())
         return form;
-    QString prefix = url.path(QUrl::FullyDecoded);
-    while (prefix.startsWith(QLatin1Char('/')))
-        prefix.remove(0, 1);
-    while (prefix.endsWith(QLatin1Char('/')))
-        prefix.chop(1);
-    if (prefix.isEmpty())
+    if (url.port() == 0)
+        return QStringLiteral("'%1' names port 0; give a port from 1 to 65535").arg(text);
+    // The prefix as the broker will see it: UTF-8 without control characters.
+    QByteArray raw = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    while (raw.startsWith('/'))
+        raw.remove(0, 1);
+    while (raw.endsWith('/'))
+        raw.chop(1);
+    if (raw.isEmpty())
         return QStringLiteral("'%1' has no topic prefix (mqtt://HOST[:PORT]/PREFIX)").arg(text);
-    if (prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) || prefix.contains(QChar(0))
-        || prefix.contains(QLatin1String("//")))
+    if (!QUtf8StringView(raw).isValidUtf8()
+        || std::any_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x20 || uchar(c) == 0x7f; }))
+        return QStringLiteral("the topic prefix of '%1' holds a control character or is not UTF-8").arg(text);
+    const QString prefix = QString::fromUtf8(raw);
+    if (prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) || prefix.contains(QLatin1String("//")))
         return QStringLiteral("the topic prefix '%1' holds a wildcard (+ or #) or an empty level").arg(prefix);
+    // Topics that begin with '$' are the broker's own ($SYS): what a client
+    // publishes there reaches no subscriber.
+    if (prefix.startsWith(QLatin1Char('$')))
+        return QStringLiteral("the topic prefix '%1' begins with '$', which brokers keep for themselves").arg(prefix);
+    if (raw.size() > MaxPrefixBytes)
+        return QStringLiteral("the topic prefix of '%1' is %2 bytes long; MQTT topics allow at most %3 for it")
+            .arg(text.left(40) + QStringLiteral("..."))
+            .arg(raw.size())
+            .arg(MaxPrefixBytes);
+    // A host name in another script is looked up in its ASCII form (xn--...).
+    QString host = url.host();
+    if (std::any_of(host.begin(), host.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+        host = QString::fromLatin1(QUrl::toAce(host));
+    if (host.isEmpty())
+        return form;
     s.url = text;
     s.tls = scheme == QLatin1String("mqtts");
-    s.host = url.host();
+    s.host = host;
     s.port = url.port(s.tls ? 8883 : 1883);
     s.prefix = prefix;
     return {};
@@ -127,7 +151,7 @@ bool takeOption(const QStringList& args, int& i, Settings& s, QString& error)
             error = QStringLiteral("bad hold '%1' (1 to %2 results)").arg(v).arg(10 * DefaultHold);
     } else if (a == QLatin1String("--publish-id")) {
         s.clientId = value(args, i, error);
-        if (error.isEmpty() && (s.clientId.isEmpty() || s.clientId.toUtf8().size() > 128
+        if (error.isEmpty() && (s.clientId.isEmpty() || s.clientId.toUtf8().size() > MaxClientIdBytes
                                 || s.clientId.contains(QRegularExpression(QStringLiteral("[+#/\\s]")))))
             error = QStringLiteral("bad client id '%1'").arg(s.clientId);
     } else {

@@ -9,6 +9,11 @@ namespace dxu::publish {
 
 // A minute of the fastest stream of one unit (about 930 results a second).
 constexpr long DefaultHold = 56000;
+// The longest client id taken (--publish-id).
+constexpr int MaxClientIdBytes = 128;
+// An MQTT topic is at most 65535 bytes; the longest one published is
+// PREFIX/publisher/<client id>.
+constexpr int MaxPrefixBytes = 65535 - int(sizeof("/publisher/") - 1) - MaxClientIdBytes;
 
 struct Settings {
     QString url;        // as given; empty: nothing is published

@@ -7,6 +7,8 @@
 #include "services/store.h"
 
 #include <QFile>
+#include <QMetaMethod>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -163,7 +165,7 @@ bool TCommPortDriver::Connect()
                 return false;
         }
         if (link->settingsWithServer())
-            notePortOnce(QStringLiteral("raw ") + device,
+            noteOnce(QStringLiteral("raw ") + device,
                          QStringLiteral("COM%1 (%2): %3; the rate and format stay as the server has them.")
                              .arg(com)
                              .arg(device, link->telnet() ? QStringLiteral("the server does not take line settings "
@@ -176,11 +178,12 @@ bool TCommPortDriver::Connect()
             return false;
         end_ = std::make_unique<serialio::TtyEnd>(fd, options_);
     }
+    end_->onNote = [this](const QString& key, const QString& text) { noteOnce(key, text); };
     fd_ = end_->fd();
     lost_ = false;
     ApplyCOMSettings();
     if (auto* tty = dynamic_cast<serialio::TtyEnd*>(end_.get()); tty && tty->rs485Error())
-        notePortOnce(QStringLiteral("rs485 ") + device,
+        noteOnce(QStringLiteral("rs485 ") + device,
                      QStringLiteral("COM%1 (%2) refuses the kernel's RS-485 mode (%3); it is used as it is, "
                                     "so the adapter must switch direction itself.")
                          .arg(com)
@@ -460,6 +463,18 @@ const TComPortReceiveDataEvent& TCommPortDriver::OnReceiveData() const
 {
     static const TComPortReceiveDataEvent none;
     return onReceiveData_ ? *onReceiveData_ : none;
+}
+
+void TCommPortDriver::noteOnce(const QString& key, const QString& text)
+{
+    static QSet<QString> said;
+    if (said.contains(key))
+        return;
+    said.insert(key);
+    if (isSignalConnected(QMetaMethod::fromSignal(&TCommPortDriver::portNote)))
+        emit portNote(text);
+    else
+        qWarning("%s", qUtf8Printable(text));
 }
 
 void TCommPortDriver::SetOnReceiveData(TComPortReceiveDataEvent handler)

@@ -206,8 +206,15 @@ public:
 signals:
     // The open port hung up (emitted once per loss).
     void portLost();
+    // Something the user should know about a port, said once per run for
+    // each kind and device: a server that keeps the line settings its own, an
+    // RS-485 mode the kernel refused, a server at another rate than asked.
+    void portNote(const QString& text);
 
 private:
+    // Emits portNote once per key in this run; with no one listening the
+    // note goes to the log.
+    void noteOnce(const QString& key, const QString& text);
     void startPolling();
     void stopReceiving();
     void receiveAvailable();

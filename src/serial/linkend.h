@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct serial_rs485;
@@ -33,6 +34,17 @@ public:
     // Why the link was lost, for "Serial port: COM n ..."; empty: the
     // device went away.
     virtual QString lostReason() const { return {}; }
+
+    // Where the end tells what the user should know about the link (the
+    // driver's note, said once per key).
+    std::function<void(const QString& key, const QString& text)> onNote;
+
+protected:
+    void notePort(const QString& key, const QString& text) const
+    {
+        if (onNote)
+            onNote(key, text);
+    }
 };
 
 // A local tty (or any descriptor handed over), claimed by this process.

@@ -9,6 +9,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -36,6 +37,14 @@ constexpr int kNegotiationMs = 1500;
 const QString kClosedByServer = QStringLiteral("was closed by the server; another client may have taken the port");
 // How long the connection of a check waits for the open that follows it.
 constexpr int kParkMs = 10000;
+// What a server may make this side hold: port data that arrives during the
+// negotiation (the rest waits in the socket until it is read), bytes owed to
+// a server that does not read, and Telnet commands without any port data in
+// one read.
+constexpr int kMaxEarlyBytes = 64 * 1024;
+constexpr int kMaxOwedBytes = 1024 * 1024;
+constexpr int kMaxCommandBytes = 64 * 1024;
+const QString kFlooded = QStringLiteral("was dropped: the server floods the link");
 
 int64_t nowMs()
 {
@@ -280,9 +289,18 @@ bool parseNetAddress(const QString& device, NetAddress& out)
     if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || url.port() > 65535
         || !(url.path().isEmpty() || url.path() == QLatin1String("/")) || url.hasQuery())
         return false;
+    // A host name in another script is looked up in its ASCII form (xn--...).
+    const QString host = url.host();
+    const QByteArray ascii = std::any_of(host.begin(), host.end(), [](QChar c) { return c.unicode() >= 0x80; })
+                                 ? QUrl::toAce(host)
+                                 : host.toLatin1();
+    // What a host name, an IP address or an IPv6 zone (an interface name) is made of.
+    static const QByteArray kHostChars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_:%";
+    if (ascii.isEmpty() || std::any_of(ascii.begin(), ascii.end(), [](char c) { return !kHostChars.contains(c); }))
+        return false;
     out.telnet = scheme.startsWith(QLatin1String("rfc2217"));
     out.tls = scheme.endsWith(QLatin1String("tls"));
-    out.host = url.host().toLatin1();
+    out.host = ascii;
     out.port = uint16_t(url.port());
     return true;
 }
@@ -308,6 +326,8 @@ QString netFailureText(const NetAttempt& a)
         return QStringLiteral("cannot be reached: the TLS handshake failed") + detail;
     case NetFailure::Closed:
         return kClosedByServer + detail;
+    case NetFailure::Flooded:
+        return kFlooded;
     case NetFailure::Other:
         break;
     }
@@ -340,7 +360,8 @@ std::unique_ptr<NetLink> NetLink::open(const QString& device, const PortOptions&
     if (link->telnet_) {
         link->queue(link->telnet_->opening());
         if (!link->negotiate(std::min(deadline, nowMs() + kNegotiationMs))) {
-            attempt = {NetFailure::Closed, serverWords(link->early_)};
+            attempt = link->flooded_ ? NetAttempt{NetFailure::Flooded, {}}
+                                     : NetAttempt{NetFailure::Closed, serverWords(link->early_)};
             return nullptr;
         }
     }
@@ -358,7 +379,7 @@ void NetLink::checkConfirmedRate()
 {
     if (ratesAsked_ == 0 || telnet_->rateConfirmations() != ratesAsked_ || telnet_->confirmedRate() == settings_.rate)
         return;
-    notePortOnce(QStringLiteral("rate %1 %2 %3").arg(device_).arg(settings_.rate).arg(telnet_->confirmedRate()),
+    notePort(QStringLiteral("rate %1 %2 %3").arg(device_).arg(settings_.rate).arg(telnet_->confirmedRate()),
                  QStringLiteral("%1: the server runs the line at %2 bit/s, not at the %3 bit/s asked for.")
                      .arg(device_)
                      .arg(telnet_->confirmedRate())
@@ -370,7 +391,8 @@ NetLink::~NetLink() { close(); }
 bool NetLink::negotiate(int64_t deadline)
 {
     char buf[512];
-    while (telnet_->comPort() == TelnetComPort::ComPort::Asked) {
+    // Port data beyond the cap is left in the socket for the reads that follow.
+    while (telnet_->comPort() == TelnetComPort::ComPort::Asked && early_.size() < kMaxEarlyBytes) {
         if (!waitFor(fd_, POLLIN, deadline))
             break;
         const int n = receiveRaw(buf, sizeof buf);
@@ -386,6 +408,10 @@ void NetLink::decode(const char* raw, int size, QByteArray& data)
     const bool wasAsked = telnet_->comPort() == TelnetComPort::ComPort::Asked;
     reply_.resize(0);
     telnet_->receive(raw, size, data, reply_);
+    if (telnet_->flooded()) {
+        flood();
+        return;
+    }
     if (!reply_.isEmpty())
         queue(reply_);
     // A late yes to the COM-PORT-OPTION: the settings follow it at once.
@@ -444,11 +470,18 @@ int NetLink::read(char* buffer, int size)
     if (!telnet_)
         return receiveRaw(buffer, size);
     raw_.resize(size);
-    // Commands alone carry no data: read on until data or nothing comes.
+    // Commands alone carry no data: read on until data or nothing comes, but
+    // not without end.
+    int commandBytes = 0;
     for (;;) {
+        if (commandBytes > kMaxCommandBytes) {
+            flood();
+            return -1;
+        }
         const int n = receiveRaw(raw_.data(), size);
         if (n <= 0)
             return n;
+        commandBytes += n;
         data_.resize(0);
         decode(raw_.constData(), n, data_);
         flush();
@@ -512,6 +545,8 @@ void NetLink::queue(const QByteArray& bytes)
 {
     out_ += bytes;
     flush();
+    if (out_.size() > kMaxOwedBytes)
+        flood();
 }
 
 // Hands the socket what it takes of the waiting bytes; the rest goes with
@@ -544,6 +579,18 @@ void NetLink::flush()
         }
         out_.remove(0, n);
     }
+}
+
+void NetLink::flood()
+{
+    if (!lost_)
+        flooded_ = true;
+    lose(kFlooded);
+}
+
+qsizetype NetLink::heldBytes() const
+{
+    return out_.capacity() + early_.capacity() + raw_.capacity() + data_.capacity() + reply_.capacity();
 }
 
 void NetLink::lose(const QString& reason)

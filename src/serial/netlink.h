@@ -33,7 +33,7 @@ bool isNetworkDevice(const QString& device);
 // False when the text is no address this program can reach.
 bool parseNetAddress(const QString& device, NetAddress& out);
 
-enum class NetFailure { None, BadAddress, HostNotFound, Refused, TimedOut, Untrusted, Tls, Closed, Other };
+enum class NetFailure { None, BadAddress, HostNotFound, Refused, TimedOut, Untrusted, Tls, Closed, Flooded, Other };
 
 struct NetAttempt {
     NetFailure failure = NetFailure::None;
@@ -63,6 +63,10 @@ public:
     const TelnetComPort* telnet() const { return telnet_.get(); }
     // Still connected, as far as can be told without reading.
     bool alive() const;
+    // The bytes this side holds for the connection (what it owes the server
+    // and what it took from it and has not handed on); bounded whatever the
+    // server sends.
+    qsizetype heldBytes() const;
 
 private:
     NetLink(int fd, ssl_st* ssl, ssl_ctx_st* ctx, bool telnet, const QString& device);
@@ -76,6 +80,9 @@ private:
     void queue(const QByteArray& bytes);
     void flush();
     void lose(const QString& reason);
+    // The server sends what no negotiation needs, or does not read what it
+    // is owed: the link is dropped.
+    void flood();
     void checkConfirmedRate();
 
     int fd_;
@@ -93,6 +100,7 @@ private:
     QByteArray early_;
     QByteArray raw_, data_, reply_;
     bool lost_ = false;
+    bool flooded_ = false;
     QString lostReason_;
 };
 

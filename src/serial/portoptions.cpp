@@ -2,7 +2,6 @@
 
 #include "services/store.h"
 
-#include <QSet>
 #include <QtGlobal>
 
 #include <QHash>
@@ -73,32 +72,5 @@ bool storePortOptions(int com, const PortOptions& o)
 }
 
 void setRunPortOptions(int com, const PortOptions& options) { runOptions().insert(com, options); }
-
-} // namespace dxu
-
-namespace dxu {
-namespace {
-std::function<void(const QString&)>& noteSink()
-{
-    static std::function<void(const QString&)> sink;
-    return sink;
-}
-} // namespace
-
-void setPortNoteSink(std::function<void(const QString&)> sink) { noteSink() = std::move(sink); }
-
-void notePortOnce(const QString& key, const QString& text)
-{
-    static QSet<QString> said;
-    if (said.contains(key))
-        return;
-    said.insert(key);
-    if (noteSink()) {
-        noteSink()(text);
-        return;
-    }
-    // No one to tell (the window and dxu-cli install their own).
-    qWarning("%s", qUtf8Printable(text));
-}
 
 } // namespace dxu

@@ -6,8 +6,6 @@
 // sub-key Ports beside the device; dxu-cli sets them for one run.
 #include <QString>
 
-#include <functional>
-
 namespace dxu {
 
 enum class Rs485Mode {
@@ -41,12 +39,4 @@ void setRunPortOptions(int comNumber, const PortOptions& options);
 QString rs485ModeName(Rs485Mode mode);
 bool parseRs485Mode(const QString& text, Rs485Mode& mode);
 
-} // namespace dxu
-
-namespace dxu {
-// Tells the user something about a port once per run (the same key again
-// says nothing): by default a message box, shown from the event loop; dxu-cli
-// prints it.
-void notePortOnce(const QString& key, const QString& text);
-void setPortNoteSink(std::function<void(const QString& text)> sink);
 } // namespace dxu

@@ -145,27 +145,42 @@ void TelnetComPort::receive(const char* bytes, int size, QByteArray& data, QByte
 // Option negotiation without loops: an answer goes out only when an option
 // changes state and the server's word was a request, never for a request
 // that confirms what is already so or that answers this side's own request.
+// An option is answered once each way: a server that asks again after its
+// answer (or without end) is not heard on that option any more.
 void TelnetComPort::negotiate(uint8_t verb, uint8_t option, QByteArray& reply)
 {
+    if (optionCommands_ <= MaxOptionCommands)
+        ++optionCommands_;
     const bool enable = verb == WILL || verb == DO;
     const bool ours = verb == DO || verb == DONT; // the server speaks of what this side performs
     Side& side = ours ? us_[option] : him_[option];
+    bool& answered = ours ? answeredUs_[option] : answeredHim_[option];
     const bool wanted = ours ? (option == BINARY || option == SGA || option == COMPORT)
                              : (option == BINARY || option == SGA);
     const uint8_t yes = ours ? WILL : DO, no = ours ? WONT : DONT;
+    // The answer this word is owed, if any, and the state it leaves.
+    uint8_t answer = 0;
+    Side next = side;
     if (enable) {
         if (!wanted) {
-            reply += command(no, option);
+            answer = no;
         } else if (side != Side::On) {
             if (side == Side::Off)
-                reply += command(yes, option);
-            side = Side::On;
+                answer = yes;
+            next = Side::On;
         }
     } else {
         if (side == Side::On)
-            reply += command(no, option);
-        side = Side::Off;
+            answer = no;
+        next = Side::Off;
     }
+    if (answer) {
+        if (answered)
+            return;
+        answered = true;
+        reply += command(answer, option);
+    }
+    side = next;
     if (ours && option == COMPORT)
         comPort_ = side == Side::On ? ComPort::Accepted : ComPort::Refused;
 }

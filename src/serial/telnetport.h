@@ -27,8 +27,16 @@ public:
 
     // Takes bytes as they came from the server (any split). The port's data
     // is appended to data; answers the server is owed are appended to reply
-    // and must be sent before anything else.
+    // and must be sent before anything else. Each option is answered at most
+    // once each way, so a connection never owes the server more than
+    // MaxReplyBytes in all, however often it asks.
     void receive(const char* bytes, int size, QByteArray& data, QByteArray& reply);
+    static constexpr int MaxReplyBytes = 2 * 256 * 3;
+    // More option commands than any server needs to settle a connection.
+    static constexpr int MaxOptionCommands = 1024;
+    // The server has sent more than MaxOptionCommands option commands: it
+    // floods the link rather than negotiating.
+    bool flooded() const { return optionCommands_ > MaxOptionCommands; }
 
     // Data for the port, with IAC doubled.
     static QByteArray encode(const char* bytes, int size);
@@ -60,6 +68,9 @@ private:
     // (him_): off, requested and not yet answered, or on.
     enum class Side : uint8_t { Off, Asked, On };
     std::array<Side, 256> us_{}, him_{};
+    // Options already answered, each way.
+    std::array<bool, 256> answeredUs_{}, answeredHim_{};
+    int optionCommands_ = 0;
     uint32_t confirmedRate_ = 0;
     int confirmations_ = 0;
     int rateConfirmations_ = 0;

@@ -52,18 +52,24 @@ mode_t defaultMode()
 
 } // namespace
 
-QString replaceFile(const QString& path, const QByteArray& data)
+QString replaceFile(const QString& path, const QByteArray& data, Links links)
 {
     QByteArray target = QFile::encodeName(path);
     struct stat info = {};
     bool exists = false;
-    if (::stat(target.constData(), &info) == 0) {
-        if (!S_ISREG(info.st_mode))
+    const bool follow = links == Links::Follow;
+    if ((follow ? ::stat(target.constData(), &info) : ::lstat(target.constData(), &info)) == 0) {
+        if (S_ISLNK(info.st_mode)) {
+            // A name like any other: the rename over it replaces the link,
+            // and the file takes the folder's default permissions.
+        } else if (!S_ISREG(info.st_mode)) {
             return QStringLiteral("it exists and is not a regular file");
-        exists = true;
-        if (char* real = ::realpath(target.constData(), nullptr)) {
-            target = real;
-            std::free(real);
+        } else {
+            exists = true;
+            if (char* real = follow ? ::realpath(target.constData(), nullptr) : nullptr) {
+                target = real;
+                std::free(real);
+            }
         }
     } else if (errno != ENOENT) {
         return reason(errno);

@@ -9,10 +9,15 @@
 
 namespace dxu {
 
+// What becomes of a symbolic link at the path.
+enum class Links {
+    Follow,  // the file it names is replaced, keeping that file's permissions
+    Replace, // the link itself is replaced by the file; what it names stays
+};
+
 // Empty on success, else what went wrong, as a phrase ("No space left on
 // device"). A target that exists and is not a regular file (a device, a FIFO,
-// a folder) is refused; a symbolic link is followed and the file it names is
-// replaced, keeping that file's permissions.
-QString replaceFile(const QString& path, const QByteArray& data);
+// a folder) is refused; a symbolic link is handled as links says.
+QString replaceFile(const QString& path, const QByteArray& data, Links links = Links::Follow);
 
 } // namespace dxu

@@ -5,10 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include "services/ui.h"
-
-#include <cstdint>
-
 namespace dxu {
 
 class Store {
@@ -26,11 +22,5 @@ public:
     static QString portValue(int comNumber, const QString& name);
     static bool setPortValue(int comNumber, const QString& name, const QString& value);
 };
-
-// An on/off option kept in the store under valueName and shown by the check
-// mark of the menu item mirror. Reading takes the stored value into flag, or
-// stores flag when there is none; storing takes flag from the check mark.
-void readStoredOption(Ui& ui, const char* valueName, int32_t& flag, const char* mirror);
-void storeOption(Ui& ui, const char* valueName, int32_t& flag, const char* mirror);
 
 } // namespace dxu

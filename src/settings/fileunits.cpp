@@ -1,5 +1,7 @@
 #include "settings/fileunits.h"
 
+#include "protocol/settingcodes.h"
+
 #include <cmath>
 
 namespace dxu {
@@ -7,8 +9,15 @@ namespace {
 
 using R = UnitRecord;
 
-constexpr float R::*kDistances[] = {&R::shortGate,      &R::longGate,    &R::offsetDistance, &R::tripPoint,
-                                    &R::dampErrorRange, &R::windowWidth, &R::analogLow,      &R::analogHigh};
+// Calls visit with the member of every length the record holds.
+template <typename Visit>
+void forEachDistance(Visit&& visit)
+{
+    for (const SettingCode& row : settingCodes())
+        for (const SettingField& f : row.fields)
+            if (f.distance)
+                visit(f.floatField);
+}
 
 constexpr double kMetresPerFoot = 0.3048;
 
@@ -20,6 +29,14 @@ float rounded(double value, bool metres)
 
 } // namespace
 
+bool isDistance(float UnitRecord::*field)
+{
+    bool found = false;
+    if (field)
+        forEachDistance([&](float R::*d) { found = found || d == field; });
+    return found;
+}
+
 float distanceResolution(int32_t units) { return units == 1 ? 0.001f : 0.01f; }
 
 UnitRecord convertedTo(const UnitRecord& record, int32_t units)
@@ -30,8 +47,7 @@ UnitRecord convertedTo(const UnitRecord& record, int32_t units)
     UnitRecord out = record;
     out.units = units;
     const double factor = toMetres ? kMetresPerFoot : 1.0 / kMetresPerFoot;
-    for (float R::*d : kDistances)
-        out.*d = rounded(record.*d * factor, toMetres);
+    forEachDistance([&](float R::*d) { out.*d = rounded(record.*d * factor, toMetres); });
     return out;
 }
 
@@ -43,12 +59,12 @@ UnitRecord inUnitsOf(const UnitRecord& file, const UnitRecord& unit)
     UnitRecord out = file;
     out.units = unit.units;
     const double factor = toMetres ? kMetresPerFoot : 1.0 / kMetresPerFoot;
-    for (float R::*d : kDistances) {
+    forEachDistance([&](float R::*d) {
         if (!floatDiffers(rounded(unit.*d / factor, !toMetres), file.*d))
             out.*d = unit.*d;
         else
             out.*d = rounded(file.*d * factor, toMetres);
-    }
+    });
     return out;
 }
 

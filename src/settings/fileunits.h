@@ -15,6 +15,9 @@ UnitRecord inUnitsOf(const UnitRecord& file, const UnitRecord& unit);
 // record with its units set to units (1 metres, else feet) and every distance
 // converted and rounded as above; record as it is when already in them.
 UnitRecord convertedTo(const UnitRecord& record, int32_t units);
+// Whether the field holds a length, which the unit converts when its units
+// change.
+bool isDistance(float UnitRecord::*field);
 // The smallest step of a distance in those units: 0.001 m or 0.01 ft.
 float distanceResolution(int32_t units);
 

@@ -5,7 +5,6 @@
 #include "settings/setuptext.h"
 #include "services/csv.h"
 #include "services/locale.h"
-#include "ui/services/messages.h"
 #include "services/safewrite.h"
 
 #include <QDateTime>
@@ -35,84 +34,6 @@ bool carriedByFile(const SettingCode& row)
 namespace {
 
 using R = UnitRecord;
-
-// How the panel names a setting field and how its value reads. Keyed by the
-// field's image offset. unit nullptr: a distance in the record's own units;
-// choices: texts for the values first, first+1, ...
-struct FieldName {
-    uint16_t offset;
-    const char* name;
-    const char* unit;
-    std::array<const char*, 8> choices = {};
-    int32_t first = 0;
-};
-
-const char* const kDistance = nullptr;
-
-// clang-format off
-const FieldName kNames[] = {
-    {108, "Units", "", {"Feet", "Meters"}},
-    {112, "Short Gate On/Off", "", {"Off", "On"}},
-    {116, "Long Gate On/Off", "", {"Off", "On"}},
-    {120, "Check Gate", "", {"Off", "On"}},
-    {124, "Short Gate", kDistance},
-    {128, "Long Gate", kDistance},
-    {132, "Offset Distance", kDistance},
-    {136, "Laser Power Level", "", {"High", "Medium", "Low"}},
-    {140, "Cooperative Target", "", {"Off", "On"}},
-    {144, "RS485 Termination", "", {"Off", "On"}},
-    {148, "Intensity Rejection Min", "ns"},
-    {152, "Intensity Rejection Max", "ns"},
-    {204, "Measurement Mode", "", {"Averaging", "Binning", "Detection Mode", "LastTarget"}, 1},
-    {208, "PRF (Binning)", "Hz"},
-    {212, "Pulses/Measure (Binning)", ""},
-    {216, "PRF (Averaging, LastTarget)", "Hz"},
-    {220, "Pulses/Measure (Averaging, LastTarget)", ""},
-    {224, "PRF (Detection Mode)", "Hz"},
-    {228, "Detection Reference", "", {"Relative", "Absolute"}},
-    {232, "Trip Point", kDistance},
-    {268, "Dithering", "", {"Off", "On"}},
-    {272, "Dither Steps", ""},
-    {276, "Required Dither Pulses", ""},
-    {280, "Average Bounds", "psecs"},
-    {284, "Initial Lock", "psecs"},
-    {288, "Successive Gating", "", {"Off", "On"}},
-    {292, "Bin Size (Range)", "cm (M)", {"2.5 (13)", "5.1 (26)", "10.2 (52)", "20.4 (104)", "40.8 (213)",
-                                          "81.6 (416)", "163.2 (832)", "325.1 (1664)"}},
-    {296, "Bin Hits", ""},
-    {300, "Target", "", {"First", "Last", "Most", "All"}},
-    {304, "Trip Timeout", "secs"},
-    {308, "Flyer Trap", "mm"},
-    {312, "Max False Pulses", ""},
-    {316, "Min Trip Pulses in Detection", ""},
-    {320, "Output TBE", "", {"Off", "On"}},
-    {380, "Cosine On", "", {"Off", "On"}},
-    {384, "Cosine Factor", ""},
-    {388, "Output Processing", "", {"Off", "Windowing", "Dampening"}},
-    {392, "Dampening Error Range Difference (+/-)", kDistance},
-    {396, "Windowing Error Range Difference (+/-)", kDistance},
-    {400, "Dampening Number of Samples", ""},
-    {404, "Dampening Error Timeout", "Measurement Cycles"},
-    {408, "Windowing Error Timeout", "Measurement Cycles"},
-    {444, "Measurement Output Port", "", {"RS232 Configuration Port", "RS232 Universal Port", "RS485 Universal Port"}},
-    {448, "Current Loop (bit 0 on, bit 1 no fault current)", ""},
-    {452, "Analog Low (4 mA)", kDistance},
-    {456, "Analog High (20 mA)", kDistance},
-    {460, "Fault Timeout", "secs"},
-    {464, "Fault Current", "mA"},
-    {468, "Continuous Output", "", {"Off", "On"}},
-    {472, "DXU Autostart", "", {"Off", "On"}},
-    {476, "Display", "", {"Distance", "Both", "Intensity"}, 1},
-};
-// clang-format on
-
-const FieldName* nameOf(const SettingField& f)
-{
-    for (const FieldName& n : kNames)
-        if (n.offset == f.offset)
-            return &n;
-    return nullptr;
-}
 
 template <typename Visit>
 void forEachFileField(Visit&& visit)
@@ -150,55 +71,36 @@ bool userComma() { return decimalSeparator() == QLatin1Char(','); }
 QString valueText(const SettingField& f, const R& r, bool withUnit = true)
 {
     const bool comma = withUnit && userComma();
-    const FieldName* n = nameOf(f);
     if (f.floatField) {
         float v = r.*f.floatField;
-        if (n && n->unit == kDistance) {
+        if (f.distance) {
             QString t = number(v, r.units == 1 ? 3 : 2, comma);
             return withUnit ? t + (r.units == 1 ? QStringLiteral(" m") : QStringLiteral(" ft")) : t;
         }
         QString t = number(v, 2, comma);
-        return withUnit && n && *n->unit ? t + QLatin1Char(' ') + QLatin1String(n->unit) : t;
+        return withUnit && *f.unit ? t + QLatin1Char(' ') + QLatin1String(f.unit) : t;
     }
     int32_t v = r.*f.intField;
-    if (n) {
-        const int64_t i = int64_t{v} - n->first;
-        if (i >= 0 && i < static_cast<int64_t>(n->choices.size()) && n->choices[static_cast<size_t>(i)])
-            return QLatin1String(n->choices[static_cast<size_t>(i)]);
-    }
+    if (const char* caption = choiceCaption(f, v))
+        return QLatin1String(caption);
     QString t = QString::number(v);
-    return withUnit && n && n->unit && *n->unit ? t + QLatin1Char(' ') + QLatin1String(n->unit) : t;
+    return withUnit && *f.unit ? t + QLatin1Char(' ') + QLatin1String(f.unit) : t;
 }
 
-QString settingName(const SettingField& f)
-{
-    const FieldName* n = nameOf(f);
-    return n ? QLatin1String(n->name) : QString::number(f.offset);
-}
+QString settingName(const SettingField& f) { return f.name ? QLatin1String(f.name) : QString::number(f.offset); }
 
 QString unitOfMeasure(const SettingField& f, const R& r)
 {
-    const FieldName* n = nameOf(f);
-    if (!n)
-        return {};
-    if (n->unit == kDistance)
+    if (f.distance)
         return r.units == 1 ? QStringLiteral("m") : QStringLiteral("ft");
-    return QLatin1String(n->unit);
+    return QLatin1String(f.unit);
 }
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // Whether a value of a setting with named choices is one of them (0 also
 // where the choices start at 1: a unit not yet set).
-bool knownChoice(const FieldName& n, int32_t v)
-{
-    std::size_t count = 0;
-    while (count < n.choices.size() && n.choices[count])
-        ++count;
-    if (count == 0)
-        return true;
-    return v >= std::min(n.first, 0) && int64_t{v} < int64_t{n.first} + static_cast<int64_t>(count);
-}
+bool knownChoice(const SettingField& f, int32_t v) { return !f.namedChoices() || v == 0 || f.choice(v); }
 
 // Why no unit can have these settings; empty when a unit can.
 QString implausible(const R& r)
@@ -213,7 +115,7 @@ QString implausible(const R& r)
             why = QStringLiteral("its %1 is not a number").arg(settingName(f));
         else if (row.commandId == IdPulseRate && r.*f.intField < 0)
             why = QStringLiteral("its %1 is negative (%2 Hz)").arg(settingName(f)).arg(r.*f.intField);
-        else if (const FieldName* n = nameOf(f); n && f.intField && !knownChoice(*n, r.*f.intField))
+        else if (f.intField && !knownChoice(f, r.*f.intField))
             why = QStringLiteral("its %1 of %2 is not one a DXU knows").arg(settingName(f)).arg(r.*f.intField);
     });
     // The unit takes the trip timeout as a count of detection pulses.
@@ -224,16 +126,21 @@ QString implausible(const R& r)
     return why;
 }
 
+QString wrongSize(const QString& name, std::size_t size)
+{
+    return QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
+        .arg(shown(name))
+        .arg(size)
+        .arg(R::ImageSize);
+}
+
 } // namespace
 
 SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name)
 {
     SetupImage image;
     if (size != R::ImageSize) {
-        image.error = QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
-                          .arg(shown(name))
-                          .arg(size)
-                          .arg(R::ImageSize);
+        image.error = wrongSize(name, size);
         return image;
     }
     R::fromBytes(data, size, image.record);
@@ -279,14 +186,23 @@ SetupImage readSetupFile(const QString& path)
         size += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    // Of a longer file only one byte more than a record was read: the size
+    // said is the file's own.
+    if (size > R::ImageSize) {
+        SetupImage image;
+        image.error = wrongSize(path, std::max(size, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))));
+        return image;
+    }
     return parseSetupImage(bytes.data(), size, path);
 }
 
-QString writeSetupFile(const QString& path, const UnitRecord& record)
+QString writeSetupFile(const QString& path, const UnitRecord& record, Links links)
 {
     const R::Image image = record.toBytes();
-    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(image.data()),
-                                                       static_cast<qsizetype>(image.size())));
+    const QString error = replaceFile(path,
+                                      QByteArray(reinterpret_cast<const char*>(image.data()),
+                                                 static_cast<qsizetype>(image.size())),
+                                      links);
     return error.isEmpty() ? QString()
                            : QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), error);
 }
@@ -301,6 +217,9 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file)
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
 {
     bool any = false;
+    // A change of units converts the unit's distances: every distance is
+    // written after it, also one whose number stays the same.
+    const bool newUnits = unit.units != edit.units;
     // Rows are visited in table order, PF before TT: a trip timeout pulled in
     // with a new detection PRF compares equal when its own row comes.
     for (const SettingCode& row : settingCodes()) {
@@ -319,7 +238,7 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
         }
         for (int i = 0; i < row.fieldCount(); ++i) {
             const SettingField& f = row.fields[static_cast<size_t>(i)];
-            if (!differs(f, unit, edit))
+            if (!differs(f, unit, edit) && !(newUnits && isDistance(f.floatField)))
                 continue;
             copy(f, edit, unit);
             unit.*f.changed = 1;
@@ -336,12 +255,32 @@ bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit)
 
 std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file)
 {
+    // Lengths are compared as lengths: the unit's in the file's units.
+    const UnitRecord seen = convertedTo(unit, file.units);
     std::vector<const SettingField*> fields;
     forEachFileField([&](const SettingCode& row, const SettingField& f) {
         // What is written with the unit's decimals counts to the unit's resolution.
-        const bool resolved = f.floatField && row.decimals == DecimalsByUnits && unit.units == file.units;
-        if (resolved ? std::fabs(unit.*f.floatField - file.*f.floatField) > distanceResolution(unit.units) / 2 + 1e-6f
+        const bool resolved = f.floatField && row.decimals == DecimalsByUnits;
+        if (resolved ? std::fabs(seen.*f.floatField - file.*f.floatField) > distanceResolution(file.units) / 2 + 1e-6f
                      : differs(f, unit, file))
+            fields.push_back(&f);
+    });
+    return fields;
+}
+
+std::vector<const SettingField*> settingsToWrite(const UnitRecord& unit, const UnitRecord& file)
+{
+    UnitRecord flags = unit;
+    adoptSetupImage(flags, file);
+    std::vector<const SettingField*> fields;
+    const std::vector<const SettingField*> differing = differingSettings(unit, file);
+    forEachFileField([&](const SettingCode&, const SettingField& f) {
+        // Of fields that share a flag (dithering) those that differ.
+        const bool partnerDiffers = std::any_of(differing.begin(), differing.end(), [&f](const SettingField* d) {
+            return d->changed == f.changed && d != &f;
+        });
+        if (flags.*f.changed
+            && (std::find(differing.begin(), differing.end(), &f) != differing.end() || !partnerDiffers))
             fields.push_back(&f);
     });
     return fields;
@@ -387,141 +326,9 @@ QString settingsReport(const UnitRecord& record, const ReportHead& head)
 
 // ----------------------------------------------------------------------------
 
-SetupFiles::SetupFiles(DxuState& state, Ui& ui, Calls calls) : st_(state), ui_(ui), calls_(std::move(calls)) {}
-
-void SetupFiles::named(const QString& path)
-{
-    fileName_ = path;
-    if (calls_.setTitle)
-        calls_.setTitle(QStringLiteral("DXU Interface - ") + QFileInfo(path).fileName());
-}
-
-void SetupFiles::open()
-{
-    const QString path = chooseOpenPath();
-    if (path.isEmpty())
-        return;
-    SetupImage image = readSetupFile(path);
-    if (!image.ok()) {
-        showMessage(QStringLiteral("Error"), image.error);
-        return;
-    }
-    offer(path, image.record);
-}
-
-void SetupFiles::offer(const QString& path, const UnitRecord& file)
-{
-    named(path);
-    // The panel shows the file's settings as edits of the unit's, pending
-    // like any typed edit: the unit's record stays as the unit holds it, and
-    // Upload sends what the panel then differs in. Showing them marks the
-    // panel as edited; Upload keeps its state unless the file brings
-    // something new.
-    const bool uploadWas = ui_.isEnabled("pbUpload");
-    const UnitRecord& unit = st_.current();
-    st_.editRecord = fileForUnit(unit, file);
-    const std::vector<CompareRow> rows = compareSettings(unit, st_.editRecord);
-    if (calls_.showFile)
-        calls_.showFile(st_.editRecord);
-    if (calls_.showConnectedControls)
-        calls_.showConnectedControls();
-    ui_.setEnabled("pbUpload", !rows.empty() || uploadWas);
-    if (calls_.showCompare)
-        calls_.showCompare(rows, path, st_.connected != 0);
-}
-
-bool SetupFiles::settingsRead() const
-{
-    if (st_.connected && st_.current().settingsRead)
-        return true;
-    showMessage(QStringLiteral("Error"), QStringLiteral("There are no settings to save yet: connect to the "
-                                                        "unit so that its settings are read, then try again."));
-    return false;
-}
-
-void SetupFiles::saveAs()
-{
-    if (!settingsRead())
-        return;
-    const QString path = calls_.chooseSave ? calls_.chooseSave() : QString();
-    if (path.isEmpty())
-        return;
-    QString error = writeSetupFile(path, st_.current());
-    if (!error.isEmpty()) {
-        showMessage(QStringLiteral("Error"), error);
-        return;
-    }
-    named(path);
-}
-
-void SetupFiles::save()
-{
-    if (!settingsRead())
-        return;
-    if (fileName_.isEmpty()) {
-        saveAs();
-        return;
-    }
-    QString error;
-    if (!QFileInfo::exists(fileName_))
-        error = QStringLiteral("The setup file \"%1\" is no longer there; nothing was saved. "
-                               "Use \"Save Setup As...\" to save it again.")
-                    .arg(shown(fileName_));
-    else
-        error = writeSetupFile(fileName_, st_.current());
-    if (!error.isEmpty())
-        showMessage(QStringLiteral("Error"), error);
-}
-
-void SetupFiles::writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text,
-                             const char* what, bool ofUnit)
-{
-    if (ofUnit && !settingsRead())
-        return;
-    const QString path = choose ? choose() : QString();
-    if (path.isEmpty())
-        return;
-    const QString error = replaceFile(path, text());
-    if (error.isEmpty())
-        return;
-    showMessage(QStringLiteral("Error"),
-                QStringLiteral("Cannot save the %1 \"%2\": %3.").arg(QLatin1String(what), shown(path), error));
-}
-
-void SetupFiles::exportText(const UnitRecord* file)
-{
-    const UnitRecord& record = file ? *file : st_.current();
-    writeChosen(calls_.chooseText, [&record] { return setupText(record).toUtf8(); }, "setup text", !file);
-}
-
-void SetupFiles::saveReport(const UnitRecord* file, const QString& path)
-{
-    if (!file) {
-        writeChosen(calls_.chooseReport, [this] { return reportBytes(); }, "settings report");
-        return;
-    }
-    // The head names the setup file where a unit's report names its port.
-    const ReportHead head{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                          QStringLiteral("Offline: %1").arg(QFileInfo(path).fileName()), {}};
-    writeChosen(calls_.chooseReport, [&] { return settingsReport(*file, head).toUtf8(); }, "settings report", false);
-}
-
-QByteArray SetupFiles::reportBytes() const
-{
-    const UnitRecord& pc = st_.unitTable[0];
-    const bool rs232 = pc.portInUse == 1;
-    const ReportHead head{
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-        QStringLiteral("COM%1 (%2)").arg((rs232 ? pc.port232 : pc.port485) + 1).arg(rs232 ? "RS-232" : "RS-485"),
-        QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText))};
-    return settingsReport(st_.current(), head).toUtf8();
-}
-
-// ----------------------------------------------------------------------------
-
 SettingText describeSetting(const SettingField& field, const UnitRecord& record)
 {
-    return {field.offset, settingName(field), valueText(field, record, false), unitOfMeasure(field, record)};
+    return {field.offset, settingName(field), valueText(field, record, false), unitOfMeasure(field, record), &field};
 }
 
 std::vector<SettingText> describeSettings(const UnitRecord& record)

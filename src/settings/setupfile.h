@@ -2,10 +2,10 @@
 // Setup files: one unit's settings on disk as the 556-byte record image, read
 // with a check that the image is one a unit can have, merged into a unit's
 // record through the setting-code table, compared setting by setting, and a
-// settings report as CSV. No widgets: the window hands in its dialogs and
-// show functions.
+// settings report as CSV. The File menu's items that read and write them
+// are the window's (ui/settings/setupfiles.*).
 #include "protocol/dxustate.h"
-#include "services/ui.h"
+#include "services/safewrite.h"
 
 #include <QString>
 
@@ -31,9 +31,10 @@ struct SetupImage {
 SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString& name);
 // Reads the setup file at path.
 SetupImage readSetupFile(const QString& path);
-// Writes the image of record to path, replacing the file whole or not at all.
-// Empty on success, else a sentence naming the file and what went wrong.
-QString writeSetupFile(const QString& path, const UnitRecord& record);
+// Writes the image of record to path, replacing the file whole or not at all
+// (a symbolic link there as links says). Empty on success, else a sentence
+// naming the file and what went wrong.
+QString writeSetupFile(const QString& path, const UnitRecord& record, Links links = Links::Follow);
 
 struct SettingCode;
 struct SettingField;
@@ -51,10 +52,14 @@ UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file);
 // copies the steps only). True when anything differed.
 bool adoptSetupImage(UnitRecord& unit, const UnitRecord& edit);
 // The settings in which file differs from unit, in the panel's order.
-// Distances (and the current loop's values, written as distances) are equal
-// within half the unit's resolution; other numbers within 0.0001.
+// Lengths are compared as lengths (the unit's converted to the file's units);
+// distances (and the current loop's values, written as distances) are equal
+// within half the resolution; other numbers within 0.0001.
 std::vector<CompareRow> compareSettings(const UnitRecord& unit, const UnitRecord& file);
 std::vector<const SettingField*> differingSettings(const UnitRecord& unit, const UnitRecord& file);
+// The settings an upload after adoptSetupImage writes: those that differ,
+// and every distance when the units change.
+std::vector<const SettingField*> settingsToWrite(const UnitRecord& unit, const UnitRecord& file);
 // The unit's record with the settings of file in it, in the unit's distance
 // units: what the Compare view and an upload after Open compare with the unit.
 UnitRecord fileForUnit(const UnitRecord& unit, const UnitRecord& file);
@@ -67,61 +72,13 @@ struct ReportHead {
 QString settingsReport(const UnitRecord& record, const ReportHead& head);
 QString settingsReport(const UnitRecord& record, const QString& versionText);
 
-// The File menu's setup-file items and the settings report.
-class SetupFiles {
-public:
-    struct Calls {
-        std::function<QString()> chooseOpen, chooseSave, chooseReport, chooseText;
-        // Shows an opened file's settings on the panel, pending for Upload.
-        std::function<void(const UnitRecord&)> showFile;
-        std::function<void()> showConnectedControls;
-        // The settings a file would change, shown before they go to the unit;
-        // connected: whether a unit is there to take them now.
-        std::function<void(const std::vector<CompareRow>&, const QString& path, bool connected)> showCompare;
-        std::function<void(const QString&)> setTitle;
-    };
-
-    SetupFiles(DxuState& state, Ui& ui, Calls calls);
-
-    void open();   // "&Open Setup..."
-    void save();   // "&Save Setup"
-    void saveAs(); // "Save Setup &As..."
-    // "Settings &Report..." and "Export Setup as &Text..." of the unit read;
-    // offline, of the setup file being edited as it is saved (file, path).
-    void saveReport(const UnitRecord* file = nullptr, const QString& path = {});
-    void exportText(const UnitRecord* file = nullptr);
-    // The settings of file (read from path) shown against the connected
-    // unit's, pending for Upload, with the Compare view.
-    void offer(const QString& path, const UnitRecord& file);
-    // The CfgOpen and CfgSave dialogs; empty when cancelled.
-    QString chooseOpenPath() const { return calls_.chooseOpen ? calls_.chooseOpen() : QString(); }
-    QString chooseSavePath() const { return calls_.chooseSave ? calls_.chooseSave() : QString(); }
-
-    // The setup file last opened or saved; empty at start.
-    const QString& setupFileName() const { return fileName_; }
-
-private:
-    void named(const QString& path);
-    // Whether the unit on screen has been read; says so when not.
-    bool settingsRead() const;
-    QByteArray reportBytes() const;
-    // Writes text to the file chosen, or says why it cannot (what: "settings
-    // report"); of a unit only once its settings are read.
-    void writeChosen(const std::function<QString()>& choose, const std::function<QByteArray()>& text, const char* what,
-                     bool ofUnit = true);
-
-    DxuState& st_;
-    Ui& ui_;
-    Calls calls_;
-    QString fileName_;
-};
-
 // One setting field as the panel names it, its value as text (a decimal
 // point, choices by name) and its units; offset: the field's place in the
 // record image.
 struct SettingText {
     uint16_t offset = 0;
     QString caption, value, unit;
+    const SettingField* field = nullptr;
 };
 SettingText describeSetting(const struct SettingField& field, const UnitRecord& record);
 // Every setting a setup file carries, in the panel's order.

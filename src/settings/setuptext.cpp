@@ -24,40 +24,26 @@ namespace {
 
 using R = UnitRecord;
 
-struct Choice {
-    int32_t value;
-    const char* text;
-};
-
-// clang-format off
-constexpr Choice kOnOff[] = {{0, "off"}, {1, "on"}};
-constexpr Choice kUnits[] = {{0, "feet"}, {1, "meters"}};
-constexpr Choice kPower[] = {{0, "high"}, {1, "medium"}, {2, "low"}};
-constexpr Choice kModes[] = {{1, "averaging"}, {2, "binning"}, {3, "detection"}, {4, "last_target"}};
-constexpr Choice kDither[] = {{0, "0"}, {1, "1"}, {2, "2"}, {4, "4"}, {8, "8"}, {16, "16"}};
-constexpr Choice kTarget[] = {{0, "first"}, {1, "last"}, {2, "most"}, {3, "all"}};
-constexpr Choice kBinSize[] = {{0, "2.5"}, {1, "5.1"}, {2, "10.2"}, {3, "20.4"}, {4, "40.8"}, {5, "81.6"},
-                               {6, "163.2"}, {7, "325.1"}};
-constexpr Choice kReference[] = {{0, "relative"}, {1, "absolute"}};
-constexpr Choice kProcessing[] = {{0, "off"}, {1, "windowing"}, {2, "dampening"}};
-constexpr Choice kOutput[] = {{0, "rs232_configuration_port"}, {1, "rs232_universal_port"}, {2, "rs485_universal_port"}};
-constexpr Choice kDisplay[] = {{1, "distance"}, {2, "both"}, {3, "intensity"}};
-constexpr Choice kLoop[] = {{0, "off"}, {1, "on"}, {2, "off_no_fault_current"}, {3, "on_no_fault_current"}};
-// clang-format on
-
 enum class Kind : uint8_t { Number, Distance, Choice, Address, PortName, Pending };
 
-// The panels, in the order the text lists them.
-constexpr const char* kSections[] = {"basic_setup", "measurement_mode", "averaging", "binning", "detection_mode",
-                                     "output_processing", "output_setup", "current_loop", "unit", "record"};
-constexpr const char* kSectionNotes[] = {nullptr, nullptr, "Averaging and LastTarget", nullptr, nullptr, nullptr,
-                                         nullptr, nullptr, "the unit's own: never taken from a setup file",
-                                         "kept in the file beside the settings; never sent to a unit"};
-constexpr int UnitSection = 8, RecordSection = 9;
+// The text's panels: the setting-code table's, then the record's own values.
+const int RecordSection = static_cast<int>(settingSections().size());
+const char* const kRecordNote = "kept in the file beside the settings; never sent to a unit";
+
+const char* sectionKey(int section)
+{
+    return section == RecordSection ? "record" : settingSections()[static_cast<size_t>(section)].key;
+}
+
+const char* sectionNote(int section)
+{
+    return section == RecordSection ? kRecordNote : settingSections()[static_cast<size_t>(section)].note;
+}
 
 // One line of the text: its panel, name, the record member, the units word
-// and how the value reads. Settings (sections before [unit]) are those a
-// setup file carries; their limits come from the setting-code table.
+// and how the value reads. The settings, and the unit's own values, are the
+// lines the setting-code table names, in its order of the text; the record's
+// other values follow under [record].
 struct Entry {
     int section;
     const char* name;
@@ -67,116 +53,89 @@ struct Entry {
     const char* unit = "";
     std::span<const Choice> choices = {};
     int decimals = 0; // floats: decimals tried first (distances: by units)
+    const SettingField* field = nullptr; // the setting's row field (limits, changed flag)
 };
 
-constexpr Entry I(int s, const char* n, int32_t R::*m, const char* unit = "") { return {s, n, m, nullptr, Kind::Number, unit}; }
-constexpr Entry C(int s, const char* n, int32_t R::*m, std::span<const Choice> c, const char* unit = "")
-{
-    return {s, n, m, nullptr, Kind::Choice, unit, c};
-}
-constexpr Entry F(int s, const char* n, float R::*m, const char* unit, int decimals) { return {s, n, nullptr, m, Kind::Number, unit, {}, decimals}; }
-constexpr Entry D(int s, const char* n, float R::*m) { return {s, n, nullptr, m, Kind::Distance}; }
+constexpr Entry I(const char* n, int32_t R::*m) { return {0, n, m}; }
+constexpr Entry F(const char* n, float R::*m) { return {0, n, nullptr, m, Kind::Number, "", {}, 3}; }
 
 // clang-format off
-const Entry kEntries[] = {
-    C(0, "units", &R::units, kUnits),
-    C(0, "short_gate_on", &R::shortGateOn, kOnOff),
-    D(0, "short_gate", &R::shortGate),
-    C(0, "long_gate_on", &R::longGateOn, kOnOff),
-    D(0, "long_gate", &R::longGate),
-    C(0, "check_gate", &R::checkGate, kOnOff),
-    D(0, "offset_distance", &R::offsetDistance),
-    C(0, "laser_power", &R::powerLevel, kPower),
-    C(0, "cooperative_target", &R::cooperativeTarget, kOnOff),
-    I(0, "intensity_min", &R::minIntensity, "ns"),
-    I(0, "intensity_max", &R::maxIntensity, "ns"),
-    C(0, "rs485_termination", &R::termination, kOnOff),
-    C(1, "measurement_mode", &R::measureMode, kModes),
-    I(2, "prf_averaging", &R::prfAveraging, "Hz"),
-    I(2, "pulses_averaging", &R::pulsesAveraging),
-    C(2, "dithering", &R::ditherOn, kOnOff),
-    C(2, "dither_steps", &R::ditherSteps, kDither),
-    I(2, "dither_pulses", &R::ditherPulses),
-    I(2, "average_bounds", &R::averageBounds, "ps"),
-    I(2, "initial_lock", &R::initialLock, "ps"),
-    C(2, "successive_gating", &R::successiveGate, kOnOff),
-    I(3, "prf_binning", &R::prfBinning, "Hz"),
-    I(3, "pulses_binning", &R::pulsesBinning),
-    C(3, "target", &R::targetSelector, kTarget),
-    I(3, "bin_hits", &R::binHits),
-    C(3, "bin_size", &R::binSize, kBinSize, "cm"),
-    I(4, "prf_detection", &R::prfDetection, "Hz"),
-    C(4, "detection_reference", &R::detectionReference, kReference),
-    D(4, "trip_point", &R::tripPoint),
-    F(4, "trip_timeout", &R::tripTimeout, "s", 1),
-    I(4, "flyer_trap", &R::flyerTrap, "mm"),
-    I(4, "max_false_pulses", &R::maxFalsePulses),
-    I(4, "min_trip_pulses", &R::minTripPulses),
-    C(4, "output_tbe", &R::outputTBE, kOnOff),
-    C(5, "output_processing", &R::outputProcessing, kProcessing),
-    C(5, "cosine_on", &R::cosineOn, kOnOff),
-    I(5, "cosine_factor", &R::cosineFactor),
-    D(5, "windowing_error_range", &R::windowWidth),
-    I(5, "windowing_error_timeout", &R::windowErrorTimeout, "cycles"),
-    D(5, "dampening_error_range", &R::dampErrorRange),
-    I(5, "dampening_samples", &R::dampSamples),
-    I(5, "dampening_error_timeout", &R::dampErrorTimeout, "cycles"),
-    C(6, "measurement_output", &R::measureOutput, kOutput),
-    C(6, "continuous_output", &R::continuousOutput, kOnOff),
-    C(6, "autostart", &R::autostart, kOnOff),
-    C(6, "display", &R::displayMode, kDisplay),
-    C(7, "current_loop", &R::currentLoopFlags, kLoop),
-    D(7, "analog_low", &R::analogLow),
-    D(7, "analog_high", &R::analogHigh),
-    F(7, "fault_current", &R::faultCurrent, "mA", 2),
-    F(7, "fault_timeout", &R::faultTimeout, "s", 2),
-    {8, "address", &R::address, nullptr, Kind::Address},
-    I(8, "firmware_version", &R::firmwareVersion),
-    I(8, "configuration_port_rate", &R::port0Baud, "bit/s"),
-    I(8, "universal_port_rate", &R::port1Baud, "bit/s"),
-    I(8, "loop_calibration_4ma", &R::loopCalibration4mA),
-    I(8, "loop_calibration_20ma", &R::loopCalibration20mA),
-    {9, "pc_port_name", nullptr, nullptr, Kind::PortName},
-    I(9, "pc_rs232_port", &R::port232),
-    I(9, "pc_rs232_rate_index", &R::port232RateIndex),
-    I(9, "pc_rs485_port", &R::port485),
-    I(9, "pc_rs485_rate_index", &R::port485RateIndex),
-    I(9, "pc_port_in_use", &R::portInUse),
-    I(9, "network_mode", &R::networkMode),
-    I(9, "link_port", &R::currentPort),
-    I(9, "settings_read", &R::settingsRead),
-    I(9, "status", &R::status),
-    I(9, "laser_on", &R::laserOn),
-    I(9, "measurement_seen", &R::measurementSeen),
-    F(9, "last_distance", &R::lastDistance, "", 3),
-    F(9, "last_intensity", &R::lastIntensity, "", 3),
-    {9, "pending", nullptr, nullptr, Kind::Pending},
+const Entry kRecordEntries[] = {
+    {0, "pc_port_name", nullptr, nullptr, Kind::PortName},
+    I("pc_rs232_port", &R::port232),
+    I("pc_rs232_rate_index", &R::port232RateIndex),
+    I("pc_rs485_port", &R::port485),
+    I("pc_rs485_rate_index", &R::port485RateIndex),
+    I("pc_port_in_use", &R::portInUse),
+    I("network_mode", &R::networkMode),
+    I("link_port", &R::currentPort),
+    I("settings_read", &R::settingsRead),
+    I("status", &R::status),
+    I("laser_on", &R::laserOn),
+    I("measurement_seen", &R::measurementSeen),
+    F("last_distance", &R::lastDistance),
+    F("last_intensity", &R::lastIntensity),
+    {0, "pending", nullptr, nullptr, Kind::Pending},
 };
 // clang-format on
 
-bool isSetting(const Entry& e) { return e.section < UnitSection; }
-
-// The row field of the setting-code table behind an entry (limits, changed flag).
-const SettingField* fieldOf(const Entry& e)
+Entry entryOfField(const SettingField& f, int section)
 {
-    for (const SettingCode& row : settingCodes())
-        for (const SettingField& f : row.fields)
-            if ((e.i && f.intField == e.i) || (e.f && f.floatField == e.f))
-                return &f;
-    return nullptr;
+    Entry e{section, f.key, f.intField, f.floatField, Kind::Number, f.symbol, f.choices, f.textDecimals, &f};
+    if (f.intField == &R::address)
+        e.kind = Kind::Address;
+    else if (f.distance)
+        e.kind = Kind::Distance;
+    else if (!f.choices.empty())
+        e.kind = Kind::Choice;
+    return e;
 }
+
+// Every line, in the order of the text.
+const std::vector<Entry>& entries()
+{
+    static const std::vector<Entry> list = [] {
+        std::vector<Entry> out;
+        for (int s = 0; s < RecordSection; ++s) {
+            std::vector<const SettingField*> fields;
+            for (const SettingCode& row : settingCodes())
+                for (const SettingField& f : row.fields)
+                    if (f.key && f.section == settingSections()[static_cast<size_t>(s)].section)
+                        fields.push_back(&f);
+            std::sort(fields.begin(), fields.end(),
+                      [](const SettingField* a, const SettingField* b) { return a->textOrder < b->textOrder; });
+            for (const SettingField* f : fields)
+                out.push_back(entryOfField(*f, s));
+        }
+        for (Entry e : kRecordEntries) {
+            e.section = RecordSection;
+            out.push_back(e);
+        }
+        return out;
+    }();
+    return list;
+}
+
+const int UnitSection = [] {
+    int s = 0;
+    while (s < RecordSection && settingSections()[static_cast<size_t>(s)].section != Section::Unit)
+        ++s;
+    return s;
+}();
+
+bool isSetting(const Entry& e) { return e.section < UnitSection; }
 
 const Entry* entryOf(const SettingField& f)
 {
-    for (const Entry& e : kEntries)
-        if ((e.i && e.i == f.intField) || (e.f && e.f == f.floatField))
+    for (const Entry& e : entries())
+        if (e.field == &f)
             return &e;
     return nullptr;
 }
 
 const Entry* entryNamed(std::string_view name)
 {
-    for (const Entry& e : kEntries)
+    for (const Entry& e : entries())
         if (name == e.name)
             return &e;
     return nullptr;
@@ -191,8 +150,8 @@ struct Flag {
 std::vector<Flag> pendingFlags()
 {
     std::vector<Flag> flags;
-    for (const Entry& e : kEntries) {
-        const SettingField* f = fieldOf(e);
+    for (const Entry& e : entries()) {
+        const SettingField* f = e.field;
         if (f && f->changed
             && std::none_of(flags.begin(), flags.end(), [&](const Flag& x) { return x.flag == f->changed; }))
             flags.push_back({f->changed, e.name});
@@ -293,7 +252,7 @@ std::string valueOf(const Entry& e, const R& r)
         const int32_t v = r.*e.i;
         for (const Choice& c : e.choices)
             if (c.value == v)
-                return std::string(c.text) + (*e.unit ? std::string(" ") + e.unit : std::string());
+                return std::string(c.word) + (*e.unit ? std::string(" ") + e.unit : std::string());
         return std::to_string(v);
     }
     case Kind::Address: {
@@ -400,7 +359,7 @@ QString choiceList(const Entry& e)
 {
     QStringList words;
     for (const Choice& c : e.choices)
-        words << QLatin1String(c.text);
+        words << QLatin1String(c.word);
     return words.join(QStringLiteral(", "));
 }
 
@@ -428,7 +387,10 @@ public:
                 continue;
             if (line.front() == '[') {
                 const std::string_view section = line.back() == ']' ? line.substr(1, line.size() - 2) : std::string_view();
-                if (std::none_of(std::begin(kSections), std::end(kSections), [&](const char* s) { return section == s; }))
+                bool known = false;
+                for (int s = 0; s <= RecordSection; ++s)
+                    known = known || section == sectionKey(s);
+                if (!known)
                     return fail(number, QStringLiteral("unknown panel '%1'").arg(qs(line)));
                 continue;
             }
@@ -480,7 +442,7 @@ public:
         switch (e.kind) {
         case Kind::Choice: {
             for (const Choice& c : e.choices)
-                if (g.value == c.text) {
+                if (g.value == c.word) {
                     r.*e.i = c.value;
                     return true;
                 }
@@ -537,7 +499,7 @@ public:
     // The unit's limits: the table's, and the choices above.
     bool inLimits(const Entry& e, const Given& g, const R& r)
     {
-        const SettingField* f = fieldOf(e);
+        const SettingField* f = e.field;
         if (!f || !f->limited)
             return true;
         const double v = e.i ? double(r.*e.i) : double(r.*e.f);
@@ -564,14 +526,14 @@ QString setupText(const UnitRecord& record)
     QString out = QStringLiteral("# DXU setup: one setting a line, \"name = value unit\"; distances in %1\n")
                       .arg(QLatin1String(record.units == 1 ? "metres" : "feet"));
     int section = -1;
-    for (const Entry& e : kEntries) {
+    for (const Entry& e : entries()) {
         if (e.section == RecordSection && isZero(e, record))
             continue;
         if (e.section != section) {
             section = e.section;
-            out += QStringLiteral("\n[%1]").arg(QLatin1String(kSections[section]));
-            if (kSectionNotes[section])
-                out += QStringLiteral("  # ") + QLatin1String(kSectionNotes[section]);
+            out += QStringLiteral("\n[%1]").arg(QLatin1String(sectionKey(section)));
+            if (sectionNote(section))
+                out += QStringLiteral("  # ") + QLatin1String(sectionNote(section));
             out += QLatin1Char('\n');
         }
         out += lineOf(e, record) + QLatin1Char('\n');
@@ -589,7 +551,7 @@ SetupFromText parseSetupText(const QByteArray& text, const QString& name, const 
         return result;
     }
     QStringList missing;
-    for (const Entry& e : kEntries)
+    for (const Entry& e : entries())
         if (isSetting(e) && !given.count(&e) && !base)
             missing << QLatin1String(e.name);
     if (!missing.isEmpty()) {
@@ -645,7 +607,7 @@ QString settingLine(const SettingField& field, const UnitRecord& record)
 QString sectionOf(const SettingField& field)
 {
     const Entry* e = entryOf(field);
-    return e ? QLatin1String(kSections[e->section]) : QString();
+    return e ? QLatin1String(sectionKey(e->section)) : QString();
 }
 
 std::vector<const SettingField*> setupDifferences(const UnitRecord& a, const UnitRecord& b, UnitRecord* bInUnitsOfA)

@@ -2,29 +2,38 @@
 
 #include "engine/engine.h"
 #include "protocol/settingcodes.h"
-#include "ui/services/cursor.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace dxu {
 namespace {
 
-// Read back right after a units write, so that every distance shows in the
-// new units before any typed distance is written.
-constexpr struct {
-    const char* code;
-    uint32_t id;
-} kDistanceQueries[] = {{"SG", IdShortGate},  {"LG", IdLongGate},    {"OF", IdOffset},
-                        {"TP", IdTripPoint},   {"WV", IdWindowWidth}, {"DR", IdDampening},
-                        {"AL", IdAnalogLow},   {"AH", IdAnalogHigh}};
+// Every setting holding a length is read back right after a units write, so
+// that every distance shows in the new units before any typed distance is
+// written.
+void queueDistanceQueries(CommandQueue& q)
+{
+    for (const SettingCode& row : settingCodes())
+        if (std::any_of(row.fields.begin(), row.fields.end(), [](const SettingField& f) { return f.distance; }))
+            q.enqueueCommand(KindCode, row.code, row.commandId, ListRetries);
+}
 
 bool pulsesBelongToMode(int32_t mode) { return mode == 1 || mode == 4 || mode == 2; }
 
+// The pulse rate (PF) and the pulses (PO) of a mode: the unit takes a write
+// of either for the mode it is in. The mode a write is meant for travels in
+// the item's last argument word, which their builders read.
+constexpr int ModeWord = 3;
+
+bool isModeRow(const SettingCode& row) { return row.commandId == IdPulseRate || row.commandId == IdPulses; }
+
 // Queues the write of one row of the upload; false when nothing of it changed.
-bool queueWrite(DxuState& st, const SettingCode& row)
+// endMode: the mode the unit is in when the row goes out.
+bool queueWrite(DxuState& st, const SettingCode& row, int32_t endMode)
 {
     UnitRecord& unit = st.current();
-    if (row.commandId == IdPulses && !pulsesBelongToMode(unit.measureMode))
+    if (row.commandId == IdPulses && !pulsesBelongToMode(endMode))
         return false; // no pulse count in this mode; its flags wait for one
     bool changed = false;
     for (const SettingField& f : row.fields)
@@ -59,10 +68,59 @@ bool queueWrite(DxuState& st, const SettingCode& row)
         }
         break;
     }
+    if (isModeRow(row))
+        q.setIntArg(ModeWord, endMode);
     q.enqueueWithArgs(KindBuilder, row.code, row.commandId, ListRetries, row.argType);
     if (row.commandId == IdUnits)
-        for (const auto& d : kDistanceQueries)
-            q.enqueueCommand(KindCode, d.code, d.id, ListRetries);
+        queueDistanceQueries(q);
+    return true;
+}
+
+bool flagged(const UnitRecord& unit, const SettingCode& row, int32_t mode)
+{
+    const SettingField* f = fieldOfMode(row, mode);
+    return f && f->changed && unit.*f->changed;
+}
+
+// The pulse rates and pulses of the modes other than endMode go out while the
+// unit is switched to each such mode in turn; then it is switched to endMode,
+// whose own rate and pulses follow in their rows. True when anything was
+// queued; the measurement mode's flag is then cleared.
+bool queueOtherModes(DxuState& st, int32_t endMode)
+{
+    const SettingCode& pf = *findSetting("PF");
+    const SettingCode& po = *findSetting("PO");
+    UnitRecord& unit = st.current();
+    if (!fieldOfMode(pf, endMode))
+        return false; // no mode the unit knows: the rows go out as they are
+    CommandQueue& q = st.queue;
+    bool any = false;
+    int32_t at = unit.measureMode; // the unit is switched only where it is not
+    for (int32_t mode : {1, 2, 3}) {
+        if (fieldOfMode(pf, mode) == fieldOfMode(pf, endMode) || !(flagged(unit, pf, mode) || flagged(unit, po, mode)))
+            continue;
+        if (fieldOfMode(pf, mode) != fieldOfMode(pf, at)) {
+            q.setIntArg(0, mode);
+            q.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
+            at = mode;
+        }
+        for (const SettingCode* row : {&pf, &po}) {
+            if (!flagged(unit, *row, mode))
+                continue;
+            const SettingField* f = fieldOfMode(*row, mode);
+            unit.*f->changed = 0;
+            for (int i = 0; i < row->fieldCount(); ++i)
+                q.setIntArg(i, st.editRecord.*row->fields[static_cast<size_t>(i)].intField);
+            q.setIntArg(ModeWord, mode);
+            q.enqueueWithArgs(KindBuilder, row->code, row->commandId, ListRetries, ArgInt);
+        }
+        any = true;
+    }
+    if (!any)
+        return false;
+    unit.measureModeChanged = 0;
+    q.setIntArg(0, endMode);
+    q.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
     return true;
 }
 
@@ -71,15 +129,18 @@ bool queueWrite(DxuState& st, const SettingCode& row)
 bool startUpload(DxuState& st, Engine& engine)
 {
     engine.stopMeasurementFirst(KindBuilder);
+    // The mode the unit is to end in: the one written, else the one it is in.
+    const UnitRecord& unit = st.current();
+    const int32_t endMode = unit.measureModeChanged ? st.editRecord.measureMode : unit.measureMode;
     for (const SettingCode* row : uploadOrder())
-        if (queueWrite(st, *row))
+        if ((row->commandId == IdMeasureMode && queueOtherModes(st, endMode)) || queueWrite(st, *row, endMode))
             st.uploadQueued = 1;
 
     if (!st.uploadQueued) {
         st.readyForStatus = 1;
         return false;
     }
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.uploadQueued = 0;
     st.queue.queueState = QueueUpload;
     st.queue.cursor = 0;
@@ -89,7 +150,7 @@ bool startUpload(DxuState& st, Engine& engine)
 
 void startSave(DxuState& st, Engine& engine)
 {
-    setBusyCursor(true);
+    engine.setBusy(true);
     st.queue.queueState = QueueList;
     engine.stopMeasurementFirst(KindCode);
     st.queue.enqueueCommand(KindCode, "SU", IdSaveSettings, ListRetries);
@@ -97,67 +158,16 @@ void startSave(DxuState& st, Engine& engine)
     engine.sendCurrentItem();
 }
 
-SettingsTransfer::SettingsTransfer(DxuState& state, Engine& engine, Ui& ui, Gather gather)
-    : st_(state), engine_(engine), ui_(ui), gather_(std::move(gather))
+void writeMeasureMode(DxuState& st, Engine& engine, int32_t mode)
 {
-}
-
-void SettingsTransfer::uploadClicked()
-{
-    st_.readyForStatus = 0;
-    if (!gather_ || gather_() <= 0) {
-        st_.readyForStatus = 1;
-        ui_.setEnabled("pbUpload", false);
-        return;
-    }
-    queueUpload();
-}
-
-void SettingsTransfer::queueUpload()
-{
-    if (!startUpload(st_, engine_))
-        ui_.setEnabled("pbUpload", false);
-}
-
-void SettingsTransfer::saveClicked()
-{
-    // Saved only on the unit's OK (see ControlLooks): until then the button
-    // keeps its look.
-    startSave(st_, engine_);
-}
-
-void SettingsTransfer::measureModeChanged()
-{
-    static constexpr struct {
-        int32_t mode;
-        const char* hint;
-    } kModes[] = {{1, "Allowed 10..4000"}, {4, "Allowed 10..4000"}, {2, "Allowed 10..1000"}, {3, "Allowed 10..4500"}};
-    int index = ui_.itemIndex("cmbMeasureMode");
-    if (index < 0 || index > 3)
-        index = 0;
-    const auto& m = kModes[index];
-    ui_.setHint("cmbPRF", m.hint);
-    st_.editRecord.measureMode = m.mode;
-    UnitRecord& unit = st_.current();
-    unit.measureMode = m.mode;
-
-    if (m.mode != 3) {
-        ui_.setEnabled("cbShortGate", true);
-        if (ui_.isChecked("cbShortGate"))
-            ui_.setVisible("edShortGate", true);
-    } else if (unit.detectionReference == 0) {
-        // Relative detection has no short gate.
-        ui_.setEnabled("cbShortGate", false);
-        ui_.setVisible("edShortGate", false);
-        ui_.setVisible("lblShortUnits", false);
-    }
-
-    engine_.stopMeasurementFirst(KindBuilder);
-    st_.queue.setIntArg(0, m.mode);
-    st_.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
-    st_.queue.queueState = QueueUpload;
-    st_.queue.cursor = 0;
-    engine_.sendCurrentItem();
+    st.editRecord.measureMode = mode;
+    st.current().measureMode = mode;
+    engine.stopMeasurementFirst(KindBuilder);
+    st.queue.setIntArg(0, mode);
+    st.queue.enqueueWithArgs(KindBuilder, "MM", IdMeasureMode, ListRetries, ArgInt);
+    st.queue.queueState = QueueUpload;
+    st.queue.cursor = 0;
+    engine.sendCurrentItem();
 }
 
 } // namespace dxu

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sys/resource.h>
@@ -178,6 +179,160 @@ TEST_F(CliTest, BackupThenRestoreOntoChangedUnitsGivesTheBackedUpImages)
     }
 }
 
+// Faults of the line tools: each says what it did, and only that. Backup
+// writes only inside its folder and lists in its manifest exactly the units
+// whose own files are there; apply and restore leave a unit in the file's
+// mode and units, or as it was.
+TEST_F(CliTest, LineToolsSayOnlyWhatHappened)
+{
+    const auto writeFile = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    // A unit of a simulator that starts with these saved settings; its port.
+    const auto unitWith = [&](const QByteArray& settings, const QStringList& more = {}) {
+        const QString state = writeFile(QStringLiteral("given%1.state").arg(sims.size()), "unit 0\n" + settings);
+        return startSim(QStringList{"--state", state} + more);
+    };
+    const auto holds = [&](const QString& port, const QStringList& address) {
+        const QString path = dir.filePath(QStringLiteral("held.dxu"));
+        EXPECT_EQ(cli(QStringList{"read", "--port", port, "--output", path} + address).status, 0);
+        return readSetupFile(path).record;
+    };
+    const auto manifestLines = [&](const QString& folder) {
+        QFile f(folder + QStringLiteral("/manifest.csv"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList();
+    };
+    const struct {
+        const char* fault;
+        QStringList sim;
+        // Prepares the case on the simulator's port; the arguments of the run.
+        std::function<QStringList(const QString& port)> prepare;
+        int status;
+        QStringList out; // a line ending in '*' is matched as a prefix
+        std::function<void(const QString& port, const CliRun& r)> check;
+    } cases[] = {
+        // A full disk: files that cannot be written, the manifest neither.
+        {"full folder", {"--units", "a,b,c,d"},
+         [&](const QString&) {
+             for (const char* taken : {"full/c.dxu", "full/d.dxu", "full/manifest.csv"})
+                 QDir().mkpath(dir.filePath(taken));
+             return QStringList{"backup", "--address", "a,b,c,d", "--dir", dir.filePath("full"), "--format", "csv"};
+         },
+         1,
+         {"unit,a,ok,a: ok (a.dxu)", "unit,b,ok,b: ok (b.dxu)", "unit,c,failed,*", "unit,d,failed,*",
+          "manifest,,failed,*"},
+         [&](const QString&, const CliRun& r) {
+             EXPECT_TRUE(r.out.value(4).endsWith("The folder is not a usable backup.\"")) << r.out.value(4).toStdString();
+         }},
+        {"links out of the folder", {"--units", "a"},
+         [&](const QString&) {
+             QDir().mkpath(dir.filePath("outside"));
+             QDir().mkpath(dir.filePath("linked"));
+             writeFile("outside/victim.txt", "keep");
+             QFile::link("../outside/victim.txt", dir.filePath("linked/a.dxu"));
+             QFile::link("../outside/victim.txt", dir.filePath("linked/manifest.csv"));
+             return QStringList{"backup", "--address", "a", "--dir", dir.filePath("linked")};
+         },
+         0, {"a: ok (a.dxu)"},
+         [&](const QString&, const CliRun&) {
+             EXPECT_EQ(fileBytes("outside/victim.txt"), "keep");
+             for (const char* name : {"linked/a.dxu", "linked/manifest.csv"}) {
+                 EXPECT_FALSE(QFileInfo(dir.filePath(name)).isSymLink()) << name;
+             }
+             EXPECT_EQ(fileBytes("linked/a.dxu").size(), 556);
+         }},
+        // An earlier manifest with a bad line and rows that name files not
+        // of their units: the units whose own files are there stay listed.
+        {"earlier manifest", {"--units", "a,b,c"},
+         [&](const QString& port) {
+             const QString folder = dir.filePath("earlier");
+             EXPECT_EQ(cli({"backup", "--port", port, "--address", "b,c", "--dir", folder}).status, 0);
+             writeFile("earlier/manifest.csv", "address,version,file,time\nb,old,b.dxu,2020-01-01T00:00:00Z\n"
+                                               "not a row\nc,old,manifest.csv,2020-01-01T00:00:00Z\n"
+                                               "d,old,b.dxu,2020-01-01T00:00:00Z\n");
+             return QStringList{"backup", "--address", "a", "--dir", folder};
+         },
+         0, {"a: ok (a.dxu)"},
+         [&](const QString&, const CliRun&) {
+             const QStringList rows = manifestLines(dir.filePath("earlier"));
+             ASSERT_EQ(rows.size(), 4) << rows.join('\n').toStdString();
+             EXPECT_TRUE(rows[1].startsWith("a,DXU v1.0.5 build 7,a.dxu,")) << rows[1].toStdString();
+             EXPECT_EQ(rows[2], "b,old,b.dxu,2020-01-01T00:00:00Z");
+             EXPECT_TRUE(rows[3].startsWith("c,,c.dxu,20")) << rows[3].toStdString();
+         }},
+        // Backed up in Binning with rates of its own, restored onto a unit
+        // in Averaging: every mode's rate and pulses, ending in Binning.
+        {"another mode", {"--units", "a"},
+         [&](const QString&) {
+             const QString from = unitWith("MM 2\nPF 1000 200 1000\nPO 100 20\n", {"--units", "a"});
+             EXPECT_EQ(cli({"backup", "--port", from, "--address", "a", "--dir", dir.filePath("binning")}).status, 0);
+             return QStringList{"restore", "--dir", dir.filePath("binning")};
+         },
+         0, {"a: ok (5 settings changed, saved)"},
+         [&](const QString& port, const CliRun&) {
+             const UnitRecord unit = holds(port, {"--address", "a"});
+             EXPECT_EQ(unit.measureMode, 2);
+             EXPECT_EQ(unit.prfAveraging, 1000);
+             EXPECT_EQ(unit.pulsesAveraging, 100);
+             EXPECT_EQ(unit.prfBinning, 200);
+             EXPECT_EQ(unit.pulsesBinning, 20);
+         }},
+        // A file in feet onto a unit in metres: 0.5 ft is no 0.5 m.
+        {"other units", {},
+         [&](const QString&) {
+             const QString from = unitWith("MU 0\nSG 0.1524\n");
+             EXPECT_EQ(cli({"read", "--port", from, "--output", dir.filePath("feet.dxu")}).status, 0);
+             return QStringList{"apply", dir.filePath("feet.dxu")};
+         },
+         0, {"unit: ok (2 settings changed, saved)"},
+         [&](const QString& port, const CliRun&) {
+             const UnitRecord unit = holds(port, {});
+             EXPECT_EQ(unit.units, 0);
+             EXPECT_NEAR(unit.shortGate, 0.5, 0.006);
+             EXPECT_NEAR(unit.longGate, 328.08, 0.006);
+         }},
+        // A write refused after another was taken: the unit is as it was.
+        {"refused half way", {"--refuse", "OF"},
+         [&](const QString& port) {
+             const QString base = dir.filePath("base.dxu");
+             EXPECT_EQ(cli({"read", "--port", port, "--output", base}).status, 0);
+             SetupImage image = readSetupFile(base);
+             image.record.shortGate = 1.25f;
+             image.record.offsetDistance = 0.75f;
+             EXPECT_TRUE(writeSetupFile(dir.filePath("half.dxu"), image.record).isEmpty());
+             return QStringList{"apply", dir.filePath("half.dxu")};
+         },
+         4, {"unit: FAILED: refused during the upload: *"},
+         [&](const QString& port, const CliRun& r) {
+             EXPECT_TRUE(r.out.value(0).endsWith(" bit/s; its earlier settings were put back")) << r.out.value(0).toStdString();
+             EXPECT_EQ(cli({"diff", dir.filePath("base.dxu"), "--port", port}).status, 0);
+         }},
+        {"save refused", {"--refuse", "SU"},
+         [&](const QString&) { return QStringList{"apply", otherSetup()}; },
+         4, {"unit: FAILED: refused during the save: *"},
+         [&](const QString& port, const CliRun& r) {
+             EXPECT_TRUE(r.out.value(0).endsWith("; its earlier settings were put back")) << r.out.value(0).toStdString();
+             EXPECT_EQ(holds(port, {}).measureMode, 1);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const QString port = startSim(c.sim);
+        const CliRun r = cli(c.prepare(port) + QStringList{"--port", port});
+        EXPECT_EQ(r.status, c.status) << r.err.join('\n').toStdString();
+        EXPECT_EQ(r.out.size(), c.out.size()) << r.out.join('\n').toStdString();
+        for (int i = 0; i < std::min(c.out.size(), r.out.size()); ++i) {
+            const QString& want = c.out[i];
+            EXPECT_TRUE(want.endsWith('*') ? r.out[i].startsWith(want.chopped(1)) : r.out[i] == want)
+                << r.out[i].toStdString();
+        }
+        c.check(port, r);
+    }
+}
+
 TEST_F(CliTest, ApplyOfAValueTheUnitRefusesFailsWithoutSaving)
 {
     const QString port = startSim();
@@ -268,6 +423,12 @@ TEST_F(CliTest, LineFaultsNeverPassForSuccess)
         {"two units at one address", {"--units", "a,c,c"}, {"scan"}, 1, 1, "a,115200,", -1,
          "address c: more than one unit answers?"},
         {"killed", {"--exit-after-bm", "5"}, {"measure", "--count", "20"}, 1, -1, "", -1},
+        // Every second reply comes from another address: each setting read
+        // is answered when asked again, but every result asked of a is not.
+        {"a wrong address now and then", {"--units", "a,b", "--wrong-address", "2"},
+         {"measure", "--address", "a,b", "--count", "2"}, 3, 2, "", -1, "a: a reply from another address on"},
+        {"every reply from another address", {"--units", "a", "--wrong-address", "1"},
+         {"read", "--address", "a"}, 3, 0, "", -1, "a: a reply from another address on"},
         {"56000 bit/s", {"--rate", "56000"}, {"read", "--rate", "56000"}, 0, -1, "", -1},
     };
     for (const auto& c : cases) {
@@ -424,6 +585,23 @@ TEST_F(CliTest, ApplyDryRunWritesNothing)
     EXPECT_EQ(sims.back()->received(), read);
 }
 
+// Without a command the tool lists its commands as --help does, and ends
+// as for any bad arguments: nothing was done.
+TEST_F(CliTest, WithoutACommandListsEveryCommand)
+{
+    const CliRun help = cli({"--help"});
+    ASSERT_EQ(help.status, 0);
+    ASSERT_TRUE(help.out.contains("Commands:"));
+    for (const QStringList& args : {QStringList{}, QStringList{"--port", "COM 1"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, help.out);
+        ASSERT_EQ(r.err.size(), 1);
+        EXPECT_EQ(r.err[0], "dxu-cli: no command given");
+    }
+}
+
 TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
 {
     QFile broken(dir.filePath("broken.dxu"));
@@ -460,6 +638,9 @@ TEST_F(CliTest, BadInputGivesItsStatusAndOneLine)
         {{"diff", "--port", dir.filePath("no-such-tty"), "--address", "a,b"}, 2, "no-such-tty"},
         {{"backup", "--port", port, "--dir", dir.path()}, 2, "--address"},
         {{"restore", "--port", port, "--dir", dir.path()}, 2, "manifest.csv\" does not exist"},
+        {{"serve", "--port", port}, 2, "serve needs --modbus tcp://HOST:PORT or --publish"},
+        {{"serve", "--port", port, "--modbus", "127.0.0.1:502"}, 2, "'127.0.0.1:502' is not tcp://HOST:PORT"},
+        {{"serve", "--port", port, "--modbus", "tcp://192.0.2.1:5020"}, 1, "cannot listen on tcp://192.0.2.1:5020"},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);

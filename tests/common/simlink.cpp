@@ -86,9 +86,18 @@ void SimLink::lineReceived(const std::string& line)
 void SimLink::send(dxusim::Unit& from, const std::string& frame, const std::string& text, bool measurement,
                    dxusim::Micros t)
 {
-    const dxusim::Micros due = measurement ? t : t + dxusim::Micros(opt_.replyDelayMs) * 1000;
+    dxusim::Micros due = measurement ? t : t + dxusim::Micros(opt_.replyDelayMs) * 1000;
+    // --split: the reply in pieces, a pause between them.
+    const std::string bytes = frame + text + "\r";
+    const std::size_t pieces = std::clamp<std::size_t>(static_cast<std::size_t>(opt_.splitPieces), 1, bytes.size());
+    for (std::size_t i = 0, pos = 0; i < pieces; ++i) {
+        const std::size_t end = bytes.size() * (i + 1) / pieces;
+        if (i)
+            due += dxusim::Micros(opt_.splitGapMs) * 1000;
+        pending_.push_back({due, bytes.substr(pos, end - pos), &from});
+        pos = end;
+    }
     lineFreeAt_ = std::max(lineFreeAt_, due);
-    pending_.push_back({due, frame + text + "\r", &from});
 }
 
 void SimLink::discardPending(const dxusim::Unit& from)

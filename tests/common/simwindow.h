@@ -7,6 +7,8 @@
 #include "common/simlink.h"
 #include "common/testsupport.h"
 #include "engine/session.h"
+#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace dxu::test {
@@ -41,6 +44,18 @@ protected:
         top().setCommPort(link.get());
         top().setPortCheck([](int) { return true; });
         link->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
+    }
+    // An RS-485 line: the window in network mode with members as the
+    // network's units; units answer at o.addresses (members when empty).
+    void attachLine(std::initializer_list<char> members, dxusim::Options o = quick(), const SimLink::Values& saved = {})
+    {
+        o.network = true;
+        if (o.addresses.empty())
+            o.addresses.assign(members);
+        attach(std::move(o), saved);
+        click("MultiDrop1");
+        for (char address : members)
+            ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
     }
     static dxusim::Options quick()
     {

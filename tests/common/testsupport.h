@@ -11,7 +11,7 @@
 #include "services/clock.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <QByteArray>
 #include <QString>
@@ -178,9 +178,7 @@ public:
 // window, the settings panel and the result display.
 class RecordingHooks : public Hooks, public SettingsView, public ResultView {
 public:
-#define DXU_RECORD_SHOW(code) void show##code() override { calls.push_back("show" #code); }
-    DXU_SHOW_FUNCTIONS(DXU_RECORD_SHOW)
-#undef DXU_RECORD_SHOW
+    void showSetting(const SettingCode& row) override { calls.push_back(std::string("show") + row.code); }
     void showRate() override { calls.push_back("showRate"); }
     void refreshProcessingPanels() override { calls.push_back("refreshProcessingPanels"); }
     void applyOldFirmwareLimits() override { calls.push_back("applyOldFirmwareLimits"); }

@@ -1,13 +1,17 @@
+#include "common/testsupport.h"
 #include "ui/display/plotview.h"
+#include "ui/display/trendwindow.h"
 
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 using namespace dxu;
+using dxu::test::FakeClockScope;
 
 TEST(PlotView, TicksAreRoundStepsInsideTheRange)
 {
@@ -20,6 +24,8 @@ TEST(PlotView, TicksAreRoundStepsInsideTheRange)
         {-0.3, 0.75, 6, {-0.2, 0, 0.2, 0.4, 0.6}},
         {12.341, 12.349, 4, {12.342, 12.344, 12.346, 12.348}},
         {-60, 0, 6, {-60, -50, -40, -30, -20, -10, 0}},
+        {1.4225, 1.5875, 2, {1.45, 1.5, 1.55}}, // a short span still gets three
+        {0.96, 1.04, 2, {0.96, 0.98, 1.0, 1.02, 1.04}},
         {5, 5, 4, {}},     // empty span
         {10, 0, 4, {}},    // inverted
         {0, 1, 0, {}},     // no ticks wanted
@@ -30,6 +36,47 @@ TEST(PlotView, TicksAreRoundStepsInsideTheRange)
         ASSERT_EQ(t.size(), c.expected.size());
         for (std::size_t i = 0; i < t.size(); ++i)
             EXPECT_NEAR(t[i], c.expected[i], 1e-9);
+    }
+}
+
+// At the trend's default size, from its first results on, each axis of each
+// plot has at least three ticks whose labels differ and do not overlap.
+TEST(PlotView, TrendAxesTellTheirScaleAtTheDefaultSize)
+{
+    FakeClockScope clock;
+    TfrmTrend trend;
+    trend.show();
+    UnitRecord unit;
+    unit.measureMode = 1;
+    unit.displayMode = 2; // distance and intensity
+    unit.units = 1;
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(100);
+        unit.lastDistance = 12.345f + 0.001f * static_cast<float>(i % 3);
+        unit.lastIntensity = 1.43f + 0.005f * static_cast<float>(i);
+        trend.addResult(unit, false);
+    }
+    trend.refresh();
+    for (const char* name : {"plotTrendDistance", "plotTrendIntensity"}) {
+        auto* plot = trend.findChild<PlotView*>(QString::fromLatin1(name));
+        ASSERT_NE(plot, nullptr);
+        ASSERT_TRUE(plot->isVisible()) << name;
+        const QFontMetrics fm = plot->fontMetrics();
+        for (Qt::Orientation o : {Qt::Horizontal, Qt::Vertical}) {
+            SCOPED_TRACE(testing::Message() << name << (o == Qt::Horizontal ? " x" : " y"));
+            const PlotView::Axis a = plot->axis(o);
+            ASSERT_GE(a.labels.size(), 3);
+            for (qsizetype i = 0; i < a.labels.size(); ++i) {
+                EXPECT_FALSE(a.labels[i].isEmpty());
+                if (i == 0)
+                    continue;
+                EXPECT_NE(a.labels[i], a.labels[i - 1]);
+                const double room = o == Qt::Vertical ? fm.height()
+                                                      : (fm.horizontalAdvance(a.labels[i])
+                                                         + fm.horizontalAdvance(a.labels[i - 1])) / 2.0;
+                EXPECT_GE(std::abs(a.at[static_cast<size_t>(i)] - a.at[static_cast<size_t>(i) - 1]), room);
+            }
+        }
     }
 }
 

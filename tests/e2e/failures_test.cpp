@@ -3,7 +3,7 @@
 // and a device that disappears in the middle of a stream.
 #include "e2e/e2efixture.h"
 
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "ports/portsettings.h"
 #include "ui/services/cursor.h"
 #include "services/store.h"

@@ -3,7 +3,7 @@
 // That the restored images equal the backed-up ones is dxu-cli's test.
 #include "e2e/e2efixture.h"
 #include "ui/network/linebackupwindow.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "settings/setupfile.h"
 
 #include <QListWidget>
@@ -73,7 +73,9 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     run("RestoreLine1");
     EXPECT_EQ(results(), QStringList({"a: ok (1 setting changed, saved)", "c: ok (1 setting changed, saved)"}));
     EXPECT_EQ(text("lblLineTask"), "All 2 units restored and saved.");
-    EXPECT_TRUE(messages.shown.empty());
+    // Asked first, naming the units and the folder; answered Yes.
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Restore units a, c from " + backup + "?\nTheir settings are overwritten and saved.");
 
     // Cancel while the silent unit is being waited for: it is interrupted,
     // the unit before it stays backed up, the one after is not tried.
@@ -90,6 +92,20 @@ TEST_F(LineBackupWindow, BackUpTheLineThenRestoreChangedUnits)
     QFile manifest(cancelled + "/manifest.csv");
     ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     EXPECT_EQ(manifest.readAll().count('\n'), 2); // the header and a
+
+    // A folder that takes a's file but neither c's nor the manifest, as a
+    // full disk would: no backup, whatever was read.
+    const QString full = folder.filePath("full");
+    for (const char* taken : {"/c.dxu", "/manifest.csv"})
+        QDir().mkpath(full + taken);
+    files.answerNext(full);
+    run("BackupLine1");
+    const QStringList fullRun = results();
+    ASSERT_EQ(fullRun.size(), 4) << fullRun.join('\n').toStdString();
+    EXPECT_EQ(fullRun[0], "a: ok (a.dxu)");
+    EXPECT_TRUE(fullRun[2].startsWith("c: FAILED: Cannot save the setup file")) << fullRun[2].toStdString();
+    EXPECT_TRUE(fullRun[3].endsWith("The folder is not a usable backup.")) << fullRun[3].toStdString();
+    EXPECT_EQ(text("lblLineTask"), "The manifest was not written: " + full + " is not a usable backup; see the list.");
 }
 
 } // namespace

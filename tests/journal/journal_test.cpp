@@ -11,15 +11,23 @@
 #include "ui/currentloop/clsettings.h"
 #include "ui/journal/journalviews.h"
 #include "mainwindow/fixture.h"
+#include "network/networkconfig.h"
+#include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 #include "protocol/settingcodes.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -43,11 +51,16 @@ struct ProcessRun {
     QString out, err;
 };
 
-ProcessRun run(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+// Runs the program to its end; during, when given, is called once it has started.
+ProcessRun run(const QString& program, const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+               const std::function<void(QProcess&)>& during = {})
 {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
+    if (during && p.waitForStarted())
+        during(p);
     ProcessRun r;
     if (!p.waitForFinished(90000)) {
         p.kill();
@@ -59,6 +72,36 @@ ProcessRun run(const QString& program, const QStringList& args, const QProcessEn
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+// The environment of a dxu-cli run with its own state (the journal) and settings.
+QProcessEnvironment cliEnvironment(const QString& state, const QString& config)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), state);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    return env;
+}
+
+// A setup file of the unit on port as it is but for its offset distance
+// (read, shown as text, the line edited, imported); empty on failure.
+QString offsetSetup(const QString& port, const QString& offset, const QString& folder, const QProcessEnvironment& env)
+{
+    const QString file = folder + QStringLiteral("/offset-%1.dxu").arg(offset.left(5));
+    const QString text = folder + QStringLiteral("/offset.txt");
+    const ProcessRun read = run(QStringLiteral(DXU_CLI_PATH), {"read", "--port", port, "--output", file}, env);
+    const ProcessRun shown = run(QStringLiteral(DXU_CLI_PATH), {"show", file}, env);
+    QFile edited(text);
+    if (read.status != 0 || !shown.out.contains(QStringLiteral("offset_distance = ")) || !edited.open(QIODevice::WriteOnly)) {
+        ADD_FAILURE() << read.err.toStdString() << shown.err.toStdString();
+        return {};
+    }
+    edited.write(QString(shown.out)
+                     .replace(QRegularExpression(QStringLiteral("offset_distance = [^\n]*")),
+                              QStringLiteral("offset_distance = ") + offset)
+                     .toUtf8());
+    edited.close();
+    return run(QStringLiteral(DXU_CLI_PATH), {"import", text, "--output", file}, env).status == 0 ? file : QString();
 }
 
 QString pdfText(const QString& path)
@@ -193,7 +236,7 @@ TEST_F(JournalTest, RowsAreWhatTheRecorderWasTold)
     EXPECT_EQ(journal.changes().back().code, QStringLiteral("MM"));
     EXPECT_EQ(journal.units().size(), 2u);
     // CSV: one line per row under the heading, a quoted field kept whole.
-    const QString csv = changesCsv(journal.changes(JournalFilter{QStringLiteral("b"), {}, {}, {}, 0}));
+    const QString csv = changesCsv(journal.changes(JournalFilter{QStringLiteral("b"), {}, {}, {}, 0, {}}));
     EXPECT_EQ(csv.count('\n'), 2);
     EXPECT_TRUE(csv.contains(QStringLiteral("2026-01-02T03:04:05.000Z"))) << csv.toStdString();
     EXPECT_TRUE(csv.contains(QStringLiteral("\"Measurement, \"\"mode\"\"\""))) << csv.toStdString();
@@ -215,8 +258,9 @@ TEST_F(JournalTest, WritersInSeveralProcessesLoseNothing)
         Change c;
         c.code = QStringLiteral("self");
         c.caption = QString::number(i);
-        EXPECT_TRUE(journal.recordChange(c)) << journal.lastError().toStdString();
+        journal.recordChange(c); // what another writer holds up waits in the queue
     }
+    EXPECT_TRUE(journal.finish(60000).empty()) << journal.lastError().toStdString();
     for (auto& w : writers) {
         ASSERT_TRUE(w->waitForFinished(60000));
         EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().toStdString();
@@ -241,7 +285,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsSaidOnceAndADamagedOneIsReplace
         EXPECT_FALSE(journal.recordChange(c));
     EXPECT_EQ(notices.size(), 1) << notices.join('\n').toStdString();
     EXPECT_TRUE(notices.value(0).contains(QStringLiteral("cannot be written")));
-    EXPECT_TRUE(journal.changes().empty());
+    EXPECT_EQ(journal.changes().size(), 3u); // kept, and shown, until they can be written
 
     // A read-only folder (not for root, whom permissions do not stop).
     if (geteuid() != 0) {
@@ -255,9 +299,12 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsSaidOnceAndADamagedOneIsReplace
         QFile::setPermissions(QFileInfo(path()).absolutePath(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+    // The folder back: every change kept is written, in order.
+    QFile::remove(blocker.fileName());
+    EXPECT_TRUE(journal.flush()) << journal.lastError().toStdString();
+    EXPECT_EQ(journal.changes().size(), geteuid() != 0 ? 5u : 3u);
 
     // A damaged file: kept aside, a new journal started, the change recorded.
-    QFile::remove(blocker.fileName());
     const auto notAJournal = [](const QString& file) {
         QFile f(file);
         return f.open(QIODevice::WriteOnly) && f.write(QByteArray("this is not a journal\n").repeated(300)) > 0;
@@ -316,19 +363,29 @@ TEST_F(JournalTest, TheReportHoldsEverySettingByPanelAndTheChangesOfTheDay)
     change.newValue = QStringLiteral("2000 Hz");
     change.outcome = ChangeOutcome::Refused;
     change.detail = QStringLiteral("ER,83");
-    ReportDetails details{QDateTime::currentDateTime(), QStringLiteral("Jane Tech"), QStringLiteral("Line 3, Plant North"),
+    ReportDetails details{QDateTime::currentDateTime(), QStringLiteral("Jörg Tech"), QStringLiteral("Line 3, Plant North"),
                           QStringLiteral("COM 1 (/dev/pts/4)"), 115200, QStringLiteral("DXU v1.05")};
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     ASSERT_EQ(writeReportPdf(pdf, commissioningReport(unit, details, {change})), QString());
     const QString text = pdfText(pdf).simplified();
     for (const char* expected :
-         {"Jane Tech", "Line 3, Plant North", "COM 1 (/dev/pts/4)", "Rate 115200 bit/s", "Address k", "DXU v1.05",
+         {"Jörg Tech", "Line 3, Plant North", "COM 1 (/dev/pts/4)", "Rate 115200 bit/s", "Address k", "DXU v1.05",
           "BASIC SETUP", "Offset Distance 1.250 m", "MEASUREMENT MODE", "Measurement Mode Averaging",
           "PRF (Averaging, LastTarget) 2000 Hz", "OUTPUT PROCESSING", "OUTPUT SETUP", "CURRENT LOOP",
           "Analog Low (4 mA) 0.500 m", "Analog High (20 mA) 40.000 m", "Fault Current 3.50 mA", "Current Loop On On",
           "Calibration 4 mA coarse 10, fine 05", "Calibration 20 mA coarse 03, fine 200", "Configuration Port Rate 115200 bit/s",
           "CHANGES MADE TODAY", "1000 Hz 2000 Hz refused: ER,83", "Technician's signature"})
-        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+
+    // A day of many changes runs onto further pages, none of them lost.
+    std::vector<Change> many(80, change);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i].newValue = QStringLiteral("%1 Hz").arg(3000 + i);
+    ASSERT_EQ(writeReportPdf(pdf, commissioningReport(unit, details, many)), QString());
+    const QString pages = pdfText(pdf);
+    EXPECT_GE(pages.count(QLatin1Char('\f')), 2);
+    for (const char* expected : {"3000 Hz", "3079 Hz", "Customer's signature"})
+        EXPECT_TRUE(pages.contains(QLatin1String(expected))) << expected;
 
     // A report that cannot be written says so and leaves nothing behind.
     EXPECT_NE(writeReportPdf(dir.filePath(QStringLiteral("no/such/folder/r.pdf")), commissioningReport(unit, details, {})),
@@ -405,6 +462,89 @@ TEST_F(ReportWindowTest, TheReportOfTheConnectedUnitAsksWhoAndWhereOnce)
     EXPECT_EQ(storedReportPeople().site, QStringLiteral("Site 9"));
 }
 
+// A unit is its link and its address: unit a on the RS-232 cable (COM 1) and
+// unit a of an RS-485 line (COM 2) are two units, in the line overview and in
+// the commissioning report.
+TEST_F(ReportWindowTest, UnitAOfTwoLinksAreTwoUnitsInTheOverviewAndTheReport)
+{
+    // The RS-232 unit: a refused write, an error and a result.
+    dxusim::Options rs232 = quick();
+    rs232.refuse = {"OF"};
+    attach(rs232);
+    top().state().unitTable[0].port485 = 1;
+    connect();
+    type("edOffsetDistance", QStringLiteral("1.250"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    top().protocol().sendSingleMeasure();
+    runUntil([] { return false; }, 200);
+    top().session().disconnectUnit();
+
+    // The line: its unit a, read, and a setting written to it.
+    dxusim::Options rs485 = quick();
+    rs485.network = true;
+    rs485.addresses = {'a'};
+    auto line = std::make_unique<SimLink>(rs485);
+    top().setCommPort(line.get());
+    line->onReceive = [this](const char* data, int32_t size) { top().CommPortReceiveData(data, size); };
+    std::swap(link, line);
+    click("MultiDrop1");
+    ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition('a')));
+    top().session().connectClicked();
+    ASSERT_TRUE(runUntil([this] { return idle() && top().state().current().settingsRead; }));
+    type("edOffsetDistance", QStringLiteral("2.500"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+
+    click("LineOverview1");
+    auto* grid = get<QTableWidget>("grdLineOverview");
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("a"));
+    EXPECT_EQ(grid->item(0, 5)->text(), QString()); // the RS-232 unit's result
+    EXPECT_EQ(grid->item(0, 7)->text(), QString()); // and its error stay on its own link
+    EXPECT_TRUE(get<QLabel>("lblLineState")->text().contains(QStringLiteral("on COM 2 (/dev/ttyS1)")));
+
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    views->setAskPeople([](const ReportPeople& p) { return std::optional<ReportPeople>(p); });
+    ScriptedFileDialogs files;
+    QTemporaryDir out;
+    files.answerNext(out.filePath(QStringLiteral("a")));
+    get<QAction>("CommissioningReport1")->trigger();
+    const QString text = pdfText(out.filePath(QStringLiteral("a.pdf"))).simplified();
+    for (const char* expected : {"Link COM 2 (/dev/ttyS1)", "Made to this unit on COM 2 (/dev/ttyS1)",
+                                 "Offset Distance 0.000 m 2.500 m accepted"})
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("1.250 m"))) << text.toStdString();
+}
+
+// A change the journal cannot take is kept while the program runs and named
+// in a message when the program ends without having written it.
+TEST_F(ReportWindowTest, AChangeNeverWrittenIsNamedWhenTheProgramEnds)
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir blocked;
+    QFile blocker(blocked.filePath(QStringLiteral("state")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // its folder cannot be made
+    qputenv("XDG_STATE_HOME", blocker.fileName().toLocal8Bit());
+    attach();
+    qputenv("XDG_STATE_HOME", state);
+    connect();
+    type("edOffsetDistance", QStringLiteral("1.250"));
+    top().settingsTransfer().uploadClicked();
+    ASSERT_TRUE(runUntil([this] { return idle(); }));
+    auto* views = top().findChild<JournalViews*>();
+    ASSERT_NE(views, nullptr);
+    EXPECT_FALSE(views->journal().flush());
+    EXPECT_EQ(views->journal().changes().size(), 1u); // kept
+    top().setCommPort(nullptr);
+    windows.reset();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.back().text.contains(
+        QStringLiteral("not recorded:\n  Offset Distance 0.000 m -> 1.250 m (accepted), the unit on COM 1 (/dev/ttyS0)")))
+        << messages.shown.back().text.toStdString();
+}
+
 // What the window writes is journalled as it goes: one row per write that
 // went out, with the unit's answer to that write and the value read back.
 TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
@@ -462,25 +602,16 @@ TEST_F(ReportWindowTest, EveryWriteOfAnUploadIsOneRowWithTheUnitsAnswer)
 
 TEST_F(JournalTest, CliHistoryAndReport)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    const QProcessEnvironment env =
+        cliEnvironment(dir.filePath(QStringLiteral("state")), dir.filePath(QStringLiteral("config")));
     SimProcess sim;
     ASSERT_TRUE(sim.start({QStringLiteral("--reply-delay"), QStringLiteral("0")}));
     const QString port = QString::fromStdString(sim.devicePath());
     const QString pdf = dir.filePath(QStringLiteral("unit.pdf"));
 
     // The unit's change of today: dxu-cli apply journals what it writes.
-    const QString file = dir.filePath(QStringLiteral("unit.dxu"));
-    const ProcessRun read = run(QStringLiteral(DXU_CLI_PATH), {"read", "--port", port, "--output", file}, env);
-    ASSERT_EQ(read.status, 0) << read.err.toStdString();
-    const ProcessRun shown = run(QStringLiteral(DXU_CLI_PATH), {"show", file}, env);
-    ASSERT_TRUE(shown.out.contains(QStringLiteral("offset_distance = 0.000 m"))) << shown.out.toStdString();
-    QFile edited(dir.filePath(QStringLiteral("unit.txt")));
-    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
-    edited.write(QString(shown.out).replace(QStringLiteral("offset_distance = 0.000 m"), QStringLiteral("offset_distance = 0.125 m")).toUtf8());
-    edited.close();
-    ASSERT_EQ(run(QStringLiteral(DXU_CLI_PATH), {"import", edited.fileName(), "--output", file}, env).status, 0);
+    const QString file = offsetSetup(port, QStringLiteral("0.125 m"), dir.path(), env);
+    ASSERT_FALSE(file.isEmpty());
     const ProcessRun apply = run(QStringLiteral(DXU_CLI_PATH), {"apply", file, "--port", port}, env);
     ASSERT_EQ(apply.status, 0) << apply.err.toStdString();
     ProcessRun report = run(QStringLiteral(DXU_CLI_PATH),
@@ -502,6 +633,178 @@ TEST_F(JournalTest, CliHistoryAndReport)
     for (const QStringList& bad : {QStringList{"history", "--address", "ab"}, QStringList{"history", "--since", "yesterday"},
                                    QStringList{"report", "--port", port}})
         EXPECT_EQ(run(QStringLiteral(DXU_CLI_PATH), bad, env).status, 2) << bad.join(' ').toStdString();
+}
+
+// A journal as an earlier version left it: without the link's device and,
+// withLink false, without the link too; one row of unit a per link.
+void oldJournal(const QString& file, bool withLink, const QStringList& links)
+{
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE changes (id INTEGER PRIMARY KEY, time TEXT NOT NULL, user TEXT "
+                                          "NOT NULL, host TEXT NOT NULL, %1 address TEXT NOT NULL, version TEXT NOT "
+                                          "NULL, code TEXT NOT NULL, caption TEXT NOT NULL, old_value TEXT NOT NULL, "
+                                          "new_value TEXT NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL)")
+                               .arg(withLink ? "link TEXT NOT NULL," : "")));
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE INDEX changes_by_unit ON changes(address, version, time)")));
+        for (const QString& link : links)
+            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO changes VALUES (NULL, '2026-01-02T03:04:05.000Z', 'ann', "
+                                              "'pc', %1 'a', 'DXU v1.05', 'MM', 'Old row', '1', '2', 'accepted', '')")
+                                   .arg(withLink ? "'" + link + "'," : QString())));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+}
+
+// The journal's faults, through dxu-cli: none loses a change in silence or
+// holds up the line, and none stops the history from being read.
+TEST_F(JournalTest, FaultsLoseNoChangeInSilenceAndHoldUpNoLine)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({QStringLiteral("--reply-delay"), QStringLiteral("0")}));
+    const QString port = QString::fromStdString(sim.devicePath());
+    const QString cli = QStringLiteral(DXU_CLI_PATH);
+    const QString config = dir.filePath(QStringLiteral("config"));
+    const auto journalIn = [](const QString& state) { return state + QStringLiteral("/dxu-interface/journal.sqlite"); };
+    const auto apply = [&](const QString& state, const char* offset) {
+        return QStringList{"apply", offsetSetup(port, QLatin1String(offset), dir.path(), cliEnvironment(state, config)),
+                           "--port", port};
+    };
+    QSqlDatabase holder; // the other program's connection
+
+    struct Run {
+        QString state;               // the run's XDG_STATE_HOME
+        QStringList command;         // dxu-cli and its arguments
+        std::function<void(QProcess&)> during = {};
+    };
+    struct Fault {
+        const char* name;
+        std::function<Run(const QString& state)> make;
+        int status;
+        const char* says;
+        std::function<void(const QString& state, const ProcessRun& r)> check;
+    };
+    const Fault faults[] = {
+        {"another program holds the journal while apply writes",
+         [&](const QString& state) {
+             Journal(journalIn(state)).recordChange(Change{});
+             holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+             holder.setDatabaseName(journalIn(state));
+             EXPECT_TRUE(holder.open() && QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+             return Run{state, QStringList{cli} + apply(state, "0.125 m"), [&](QProcess& p) {
+                            // The unit is done while the journal is held (no
+                            // write holds up the line), and apply waits for
+                            // its rows; let go, they are written.
+                            p.setReadChannel(QProcess::StandardError);
+                            while (!p.peek(1 << 16).contains("waiting up to 30 s for the change journal")
+                                   && p.waitForReadyRead(10000)) {
+                            }
+                            p.setReadChannel(QProcess::StandardOutput);
+                            EXPECT_TRUE(p.peek(1 << 16).contains("unit: ok (1 setting changed, saved)"));
+                            QSqlQuery(holder).exec(QStringLiteral("COMMIT"));
+                        }};
+         },
+         0, "waiting up to 30 s for the change journal",
+         [&](const QString& state, const ProcessRun&) {
+             std::vector<Change> rows = Journal(journalIn(state)).changes();
+             std::sort(rows.begin(), rows.end(), [](const Change& a, const Change& b) { return a.id < b.id; });
+             QStringList written;
+             for (const Change& c : rows)
+                 written << c.code + QLatin1Char(' ') + c.newValue;
+             EXPECT_EQ(written, QStringList({" ", "OF 0.125 m", "SU "}));
+         }},
+        {"the journal's folder cannot be made",
+         [&](const QString& state) {
+             QFile blocker(state);
+             EXPECT_TRUE(blocker.open(QIODevice::WriteOnly));
+             return Run{state, QStringList{cli} + apply(state, "0.250 m")};
+         },
+         1, "not recorded:\n  Offset Distance 0.125 m -> 0.250 m (accepted), the unit on " , {}},
+        {"a read-only folder",
+         [&](const QString& state) {
+             Change c;
+             c.caption = QStringLiteral("Kept row");
+             Journal(journalIn(state)).recordChange(c);
+             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+             QFile::setPermissions(QFileInfo(journalIn(state)).absolutePath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+             // Permissions do not stop root: the history is read as nobody.
+             const QStringList asNobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+             return Run{state, (geteuid() == 0 ? asNobody : QStringList{}) + QStringList{cli, "history"}};
+         },
+         0, "Kept row",
+         [&](const QString& state, const ProcessRun&) {
+             QFile::setPermissions(QFileInfo(journalIn(state)).absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+         }},
+        {"no SQLite driver",
+         [&](const QString& state) {
+             const QString copy = dir.filePath(QStringLiteral("bare/dxu-cli"));
+             QDir().mkpath(dir.filePath(QStringLiteral("bare/plugins")));
+             QFile::copy(cli, copy);
+             QFile conf(dir.filePath(QStringLiteral("bare/qt.conf")));
+             EXPECT_TRUE(conf.open(QIODevice::WriteOnly) && conf.write("[Paths]\nPlugins=plugins\n") > 0);
+             return Run{state, {copy, "history"}};
+         },
+         1, "the Qt SQLite driver (QSQLITE) is not installed", {}},
+        {"a journal without the link",
+         [&](const QString& state) {
+             oldJournal(journalIn(state), false, {QString()});
+             return Run{state, {cli, "history", "--format", "csv"}};
+         },
+         0, ",a,DXU v1.05,MM,Old row,1,2,accepted,",
+         [&](const QString& state, const ProcessRun&) {
+             // Its rows have an unknown link: they never stand for a link's unit.
+             Journal journal(journalIn(state));
+             Change c;
+             c.link = port;
+             c.address = QStringLiteral("a");
+             EXPECT_TRUE(journal.recordChange(c)) << journal.lastError().toStdString();
+             JournalFilter unitA;
+             unitA.address = QStringLiteral("a");
+             EXPECT_EQ(journal.changes(unitA).size(), 2u);
+             unitA.link = port;
+             EXPECT_EQ(journal.changes(unitA).size(), 1u);
+             unitA.link = QString();
+             EXPECT_EQ(journal.changes(unitA).size(), 1u);
+         }},
+        {"a journal from before the link's device",
+         [&](const QString& state) {
+             oldJournal(journalIn(state), true, {"COM 1 (/dev/ttyS0)", "/dev/ttyS1"});
+             return Run{state, {cli, "history", "--port", "/dev/ttyS0", "--format", "csv"}};
+         },
+         0, ",COM 1 (/dev/ttyS0),a,DXU v1.05,MM,Old row,",
+         [&](const QString& state, const ProcessRun& r) {
+             EXPECT_EQ(r.out.count('\n'), 2) << r.out.toStdString();
+             // Brought up to date by the next write: the device still chooses.
+             Journal journal(journalIn(state));
+             Change c;
+             c.link = QStringLiteral("COM 4 (/dev/ttyS0)");
+             EXPECT_TRUE(journal.recordChange(c)) << journal.lastError().toStdString();
+             JournalFilter ttyS0;
+             ttyS0.link = QStringLiteral("/dev/ttyS0");
+             EXPECT_EQ(journal.changes(ttyS0).size(), 2u);
+             EXPECT_EQ(journal.units().size(), 3u);
+         }},
+    };
+    int n = 0;
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.name);
+        const QString state = dir.filePath(QStringLiteral("state%1").arg(++n));
+        const Run r = f.make(state);
+        QProcessEnvironment env = cliEnvironment(state, config);
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.remove(QStringLiteral("QT_PLUGIN_PATH"));
+        const ProcessRun done = run(r.command.front(), r.command.mid(1), env, r.during);
+        EXPECT_EQ(done.status, f.status) << done.err.toStdString();
+        EXPECT_TRUE((done.out + done.err).contains(QLatin1String(f.says))) << (done.out + done.err).toStdString();
+        if (f.check)
+            f.check(state, done);
+    }
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
 }
 
 } // namespace

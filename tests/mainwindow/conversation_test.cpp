@@ -2,7 +2,7 @@
 // in-process simulated line on the fake clock.
 #include "common/simwindow.h"
 #include "engine/session.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "protocol/settingcodes.h"
 #include "ui/diagnostics/about.h"
 #include "ui/diagnostics/terminal.h"
@@ -102,13 +102,7 @@ TEST_F(Conversation, SettingsReadShowsItsProgressUntilItEnds)
 // that none streams onto the shared line.
 TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffAtItsConnect)
 {
-    dxusim::Options network;
-    network.network = true;
-    network.addresses = {'a', 'b'};
-    attach(network, {{"CO", {1}}});
-    click("MultiDrop1");
-    for (char address : {'a', 'b'})
-        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    attachLine({'a', 'b'}, dxusim::Options{}, {{"CO", {1}}});
 
     top().session().connectClicked();
     ASSERT_TRUE(runUntil([&] { return readDone(); }));
@@ -122,6 +116,7 @@ TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffA
     EXPECT_EQ(link->unit(1).saved().getInt("CO"), 0);
     EXPECT_EQ(sent("#aCO,0"), 1); // only once
     EXPECT_FALSE(top().isChecked("cbContinuousOutput"));
+    EXPECT_EQ(text("StatusBar1Panel1"), " Settings saved in the unit (address b)");
 }
 
 // Stepping to a network member that does not answer shows no other unit's
@@ -130,13 +125,8 @@ TEST_F(Conversation, MemberAddedWhileDisconnectedHasContinuousOutputSwitchedOffA
 TEST_F(Conversation, ASilentUnitIsNotShownWithAnotherUnitsSettings)
 {
     dxusim::Options network;
-    network.network = true;
-    network.addresses = {'a', 'b'};
     network.silent = {'b'};
-    attach(network);
-    click("MultiDrop1");
-    for (char address : {'a', 'b'})
-        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    attachLine({'a', 'b'}, network);
     top().session().connectClicked();
     ASSERT_TRUE(runUntil([&] { return readDone(); }));
 

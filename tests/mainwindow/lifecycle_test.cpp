@@ -1,4 +1,5 @@
 // Ending the program, the unsaved-settings question, reset and the modeless windows.
+#include "common/simwindow.h"
 #include "ui/app/application.h"
 #include "ui/diagnostics/about.h"
 #include "ui/diagnostics/terminal.h"
@@ -7,6 +8,8 @@
 
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 using namespace dxu;
 using namespace dxu::test;
@@ -84,6 +87,101 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"closeUnsavedYes", true, true, MsgAnswer::Yes, true, true},
                       EndCase{"closeUnsavedNo", true, true, MsgAnswer::No, true, false}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The program as it runs, its event loop included: with an upload not saved
+// in the unit, Exit, the close button and Ctrl+X ask once; Yes ends the
+// program with the port closed, No keeps it connected with the port open and
+// every button working.
+class EndingOnALine : public SimWindowTest {};
+
+TEST_F(EndingOnALine, AsksOnceWhateverThePathAndDoesWhatWasAnswered)
+{
+    enum Path { ExitMenu, CloseButton, CtrlX };
+    const struct {
+        const char* what;
+        Path path;
+        MsgAnswer answer;
+    } cases[] = {{"Exit, Yes", ExitMenu, MsgAnswer::Yes},      {"Exit, No", ExitMenu, MsgAnswer::No},
+                 {"close, Yes", CloseButton, MsgAnswer::Yes}, {"close, No", CloseButton, MsgAnswer::No},
+                 {"Ctrl+X, Yes", CtrlX, MsgAnswer::Yes},      {"Ctrl+X, No", CtrlX, MsgAnswer::No}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        attach();
+        connect();
+        quitOnTerminate(top());
+        type("edPulsesperMeasure", "40");
+        click("pbUpload");
+        ASSERT_TRUE(runUntil([this] { return idle() && top().isEnabled("pbSaveSettings"); }));
+        top().show();
+        top().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&top()));
+        messages.shown.clear();
+        messages.answers.clear();
+        messages.answerNext(c.answer);
+        // Whatever the answer, a second question would be answered the other way.
+        messages.answerNext(c.answer == MsgAnswer::Yes ? MsgAnswer::No : MsgAnswer::Yes);
+        QTimer::singleShot(0, &top(), [&] {
+            if (c.path == ExitMenu)
+                click("Exit1");
+            else if (c.path == CloseButton)
+                top().close();
+            else
+                QTest::keyClick(&top(), Qt::Key_X, Qt::ControlModifier);
+        });
+        // Still running after a while: the loop is left by hand.
+        QTimer::singleShot(500, &top(), [] { QCoreApplication::exit(7); });
+        const int ended = QCoreApplication::exec();
+
+        EXPECT_EQ(messages.shown.size(), 1u);
+        if (c.answer == MsgAnswer::Yes) {
+            EXPECT_EQ(ended, 0);
+            EXPECT_FALSE(link->Connected());
+            continue;
+        }
+        EXPECT_EQ(ended, 7);
+        EXPECT_TRUE(top().QWidget::isVisible());
+        EXPECT_TRUE(link->Connected());
+        EXPECT_EQ(top().state().connected, 1);
+        EXPECT_EQ(text("pbConnect"), "Dis&connect");
+        link->received.clear();
+        click("pbRead");
+        ASSERT_TRUE(runUntil([this] { return idle(); }));
+        EXPECT_EQ(sent("$SV"), 1);
+        top().hide();
+    }
+}
+
+// A connection whose port was closed under it (the window still shows it
+// connected): each command says that it cannot reach the unit and the
+// window shows what is true; Disconnect disconnects and never opens the port.
+TEST_F(EndingOnALine, CommandsOnAClosedPortSaySoAndShowTheTruth)
+{
+    const struct {
+        const char* button;
+        size_t boxes;
+    } cases[] = {{"pbRead", 1}, {"pbSaveSettings", 1}, {"pbContinuous", 1}, {"pbPointer", 1}, {"pbConnect", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        attach();
+        connect();
+        top().setEnabled("pbSaveSettings", true);
+        link->Disconnect();
+        messages.shown.clear();
+        click(c.button);
+        runUntil([] { return false; }, 3000);
+        ASSERT_EQ(messages.shown.size(), c.boxes);
+        if (c.boxes) {
+            EXPECT_TRUE(messages.shown[0].text.contains("COM1 is no longer available"))
+                << messages.shown[0].text.toStdString();
+        }
+        EXPECT_FALSE(link->Connected());
+        EXPECT_TRUE(link->received.empty());
+        EXPECT_EQ(top().state().connected, 0);
+        EXPECT_EQ(text("pbConnect"), "&Connect");
+        EXPECT_EQ(get("lblConnected")->palette().color(QPalette::Window), QColor(192, 192, 192));
+        EXPECT_FALSE(top().isEnabled("pbRead"));
+    }
+}
 
 TEST_F(MainWindowTest, UnsavedPromptKinds)
 {

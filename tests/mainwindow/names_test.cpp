@@ -134,7 +134,7 @@ const Named kControls[] = {
     {"SetRanges1", Kind::Action, "&Set Ranges..."},
     {"Calibrate1", Kind::Action, "&Calibrate..."},
     {"Terminal1", Kind::Action, "&Terminal"},
-    {"Trend1", Kind::Action, "T&rend"},
+    {"Trend1", Kind::Action, "Tr&end"},
     {"About1", Kind::Action, "&About"},
 };
 
@@ -300,7 +300,7 @@ TEST_F(MainWindowTest, MenuShortcutsCheckMarksAndDesignStates)
     QStringList titles;
     for (QAction* a : bar->actions())
         titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&File", "C&onnections", "Current &Loop", "&Terminal", "T&rend", "&About"}));
+    EXPECT_EQ(titles, QStringList({"&File", "C&onnections", "Current &Loop", "&Terminal", "Tr&end", "&About"}));
 }
 
 TEST_F(MainWindowTest, StatusBarPanelsAndFileDialogs)
@@ -308,12 +308,15 @@ TEST_F(MainWindowTest, StatusBarPanelsAndFileDialogs)
     auto* bar = form().findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
     ASSERT_NE(bar, nullptr);
     const int widths[] = {45, 370, 60, 195, 70, 50};
-    const char* texts[] = {"Help:", "", "Status:", "", "Capture:", " Off"};
+    // Panel 1 says what Connect opens (driving_test.cpp).
+    const char* texts[] = {"Help:", nullptr, "Status:", "", "Capture:", " Off"};
     for (int i = 0; i < 6; ++i) {
         const QByteArray name = QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1();
         auto* p = get<QLabel>(name.constData());
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(p->text(), texts[i]);
+        if (texts[i]) {
+            EXPECT_EQ(p->text(), texts[i]);
+        }
         EXPECT_NEAR(p->minimumWidth(), widths[i], 1) << i;
         form().setStatusPanel(i, "x");
         EXPECT_EQ(p->text(), "x");

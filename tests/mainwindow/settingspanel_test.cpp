@@ -38,22 +38,22 @@ TEST_F(PanelWindow, PrfBoxKeepsTheUnitsValueWhileItsListFollowsTheMode)
     rec().prfDetection = 4200;
     rec().prfBinning = 700;
     rec().measureMode = 3;
-    form().settingsPanel().showMM();
+    form().settingsPanel().showSetting("MM");
     EXPECT_EQ(items("cmbPRF"), QStringList({"10", "50", "100", "200", "500", "1000", "2000", "3000", "4000", "4500"}));
     EXPECT_EQ(box("cmbPRF")->currentText(), "4200");
 
     rec().measureMode = 1;
-    form().settingsPanel().showMM();
+    form().settingsPanel().showSetting("MM");
     EXPECT_EQ(box("cmbPRF")->count(), 9);
     EXPECT_EQ(box("cmbPRF")->itemText(8), "4000");
     EXPECT_EQ(box("cmbPRF")->currentText(), "2000");
     EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Averaging");
 
     rec().measureMode = 2;
-    form().settingsPanel().showMM();
+    form().settingsPanel().showSetting("MM");
     EXPECT_EQ(box("cmbPRF")->count(), 6);
     EXPECT_EQ(box("cmbPRF")->currentText(), "700");
-    form().settingsPanel().showPF();
+    form().settingsPanel().showSetting("PF");
     EXPECT_EQ(box("cmbPRF")->toolTip(), "Allowed 10..1000");
     EXPECT_EQ(box("cmbMeasureMode")->currentText(), "Binning");
 }
@@ -63,9 +63,9 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
     form().setEnabled("pbUpload", false);
     // Choices set from code are no user change.
     rec().targetSelector = 1;
-    form().settingsPanel().showFA();
+    form().settingsPanel().showSetting("FA");
     rec().measureOutput = 2;
-    form().settingsPanel().showMO();
+    form().settingsPanel().showSetting("MO");
     EXPECT_EQ(box("cmbTargetSelector")->currentIndex(), 1);
     EXPECT_EQ(box("cmbMeasureOutput")->currentIndex(), 2);
     EXPECT_FALSE(form().isEnabled("pbUpload"));
@@ -74,25 +74,25 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
     rec().units = 1;
     rec().shortGateOn = 1;
     rec().shortGate = 2.5f;
-    form().settingsPanel().showEG();
+    form().settingsPanel().showSetting("EG");
     EXPECT_TRUE(form().isVisible("edShortGate"));
     EXPECT_EQ(text("edShortGate"), "2.500");
     EXPECT_TRUE(form().isEnabled("pbUpload"));
 
     // Radio buttons stay exclusive and their handlers run once chosen.
     rec().powerLevel = 2;
-    form().settingsPanel().showPL();
+    form().settingsPanel().showSetting("PL");
     EXPECT_TRUE(get<QRadioButton>("rbLow")->isChecked());
     EXPECT_FALSE(get<QRadioButton>("rbHigh")->isChecked());
     rec().measureMode = 1;
     rec().outputProcessing = 1;
-    form().settingsPanel().showOP();
+    form().settingsPanel().showSetting("OP");
     EXPECT_TRUE(form().isVisible("pnlWindowing"));
     EXPECT_FALSE(form().isVisible("pnlOff"));
 
     // The sample limit speaks once per change, also for a value from the unit.
     rec().dampSamples = 12;
-    form().settingsPanel().showDS();
+    form().settingsPanel().showSetting("DS");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Maximum of 10 Samples allowed.");
 }
@@ -100,7 +100,7 @@ TEST_F(PanelWindow, ValuesShownFromTheUnitRunTheControlsHandlers)
 TEST_F(PanelWindow, UsersClicksRunEachHandlerOnce)
 {
     rec().measureMode = 1;
-    form().settingsPanel().showMM();
+    form().settingsPanel().showSetting("MM");
     auto* dither = get<QCheckBox>("cbDither");
     box("cmbDitherSteps")->setCurrentIndex(0);
     dither->click();
@@ -121,14 +121,14 @@ TEST_F(PanelWindow, UnitsRewriteTheBinSizeListInPlace)
 {
     rec().units = 0;
     rec().binSize = 4;
-    form().settingsPanel().showMU();
+    form().settingsPanel().showSetting("MU");
     EXPECT_EQ(box("cmbBinSize")->count(), 8);
     EXPECT_EQ(box("cmbBinSize")->currentIndex(), 4);
     EXPECT_EQ(box("cmbBinSize")->currentText(), "  16       (672)");
     EXPECT_EQ(text("lblBinUnits"), "inches (F)");
     EXPECT_EQ(text("lblODUnits"), "F");
     rec().units = 1;
-    form().settingsPanel().showMU();
+    form().settingsPanel().showSetting("MU");
     EXPECT_EQ(box("cmbBinSize")->currentText(), "  40.8    (208)");
     EXPECT_EQ(text("lblWindowWidthUnits"), "M");
 }
@@ -139,8 +139,8 @@ TEST_F(PanelWindow, CurrentLoopValuesDoNotLandInTheHiddenAnalogGroup)
 {
     rec().analogLow = 1.5f;
     rec().faultCurrent = 3.6f;
-    form().settingsPanel().showAL();
-    form().settingsPanel().showAF();
+    form().settingsPanel().showSetting("AL");
+    form().settingsPanel().showSetting("AF");
     auto* group = form().findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
     ASSERT_NE(group, nullptr);
     for (QLineEdit* e : group->findChildren<QLineEdit*>())
@@ -181,7 +181,8 @@ TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
     }
     for (const SettingCode& row : settingCodes())
         for (int i = 0; i < row.fieldCount(); ++i) {
-            const FieldBinding& f = bindingOf(row.fields[static_cast<size_t>(i)]);
+            const SettingField& field = row.fields[static_cast<size_t>(i)];
+            const FieldBinding& f = bindingOf(field);
             const std::string_view code = row.code;
             if (!f.plain() || code == "AL" || code == "AH" || code == "AF" || code == "AT" || code == "CL")
                 continue;
@@ -198,11 +199,13 @@ TEST_F(PanelWindow, EveryControlTheTableBindsIsThereOfItsKind)
                     EXPECT_NE(qobject_cast<QRadioButton*>(o), nullptr);
                     break;
                 case Look::Choice:
-                    EXPECT_NE(qobject_cast<QComboBox*>(o), nullptr);
+                    ASSERT_NE(qobject_cast<QComboBox*>(o), nullptr);
+                    EXPECT_EQ(qobject_cast<QComboBox*>(o)->count(), static_cast<int>(field.choices.size()))
+                        << "an item for each value of the setting";
                     break;
                 default:
                     EXPECT_NE(qobject_cast<QLineEdit*>(o), nullptr);
-                    EXPECT_NE(f.caption, nullptr) << "a refused value is named by its caption";
+                    EXPECT_NE(field.caption, nullptr) << "a refused value is named by its caption";
                 }
             }
         }

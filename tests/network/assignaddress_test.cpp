@@ -2,7 +2,7 @@
 // write, the stored "Assigned" slots and the unit answering at its new address.
 #include "common/simwindow.h"
 #include "ui/network/assignaddress.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "services/store.h"
 
 #include <QLabel>
@@ -27,13 +27,7 @@ protected:
     void connectNetwork()
     {
         top().windows().assignAddress->hide();
-        dxusim::Options o = quick();
-        o.network = true;
-        o.addresses = {'b', 'c'};
-        attach(o);
-        click("MultiDrop1");
-        for (char a : {'b', 'c'})
-            ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(a)));
+        attachLine({'b', 'c'});
         connect();
         top().windows().assignAddress->show();
     }

@@ -37,9 +37,12 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     click("MultiDrop1");
     ASSERT_TRUE(menuOffersScan());
     top().windows().findUnits->show();
+    top().state().unitTable[0].port485 = 3;
+    top().state().unitTable[0].port485RateIndex = 3;
 
     click("pbStartScan");
     EXPECT_TRUE(link->Connected());
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scanning COM4 at 9600 bit/s"));
     ASSERT_TRUE(runUntil([this] { return !scanning(); }, 300000));
     auto* list = get<QListWidget>("lstUnits");
     QStringList shown;
@@ -59,6 +62,13 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     EXPECT_EQ(members[2], EmptySlot); // c holds two units
     EXPECT_EQ(members[10], 'k');
     EXPECT_EQ(top().state().networkCount, 1);
+    EXPECT_EQ(text("lblAdded"), QStringLiteral("Added to the network: k."));
+    list->item(0)->setCheckState(Qt::Checked);
+    click("pbAddToNetwork");
+    EXPECT_EQ(text("lblAdded"),
+              QStringLiteral("Added to the network: a. In the network already: k."));
+    EXPECT_EQ(top().state().networkCount, 2);
+    EXPECT_EQ(text("lblScanLine"), QStringLiteral("Scans COM4 at 9600 bit/s"));
 
     // Cancel midway: the address in hand is finished, then the port closes.
     link->received.clear();
@@ -73,10 +83,11 @@ TEST_F(FindUnits, ListsTheAnsweringUnitsAddsThemAndCancelStops)
     top().windows().findUnits->hide();
 }
 
-// Units a, c and 7 that start their replies after delayMs, scanned at a rate
-// with "Units answer within" set: a unit at the edge of the answer time is
-// found, one beyond it is not waited for, and 62 addresses at 9600 bit/s take
-// no more than 5 s.
+// Units a, c and 7 (and a second c where a row says so) that start their
+// replies after delayMs, scanned at a rate with "Units answer within" set: a
+// unit at the edge of the answer time is found, one beyond it is not waited
+// for, and 62 addresses at 9600 bit/s take no more than 5 s. A reply that
+// comes in pieces is waited for whole and is one unit, not two.
 TEST_F(FindUnits, ScanWaitsForTheAnswerTimeAtEveryRate)
 {
     const struct {
@@ -84,20 +95,30 @@ TEST_F(FindUnits, ScanWaitsForTheAnswerTimeAtEveryRate)
         int answerWithinMs;
         int delayMs;
         const char* found;
+        int pieces = 1; // each reply in this many pieces, 60 ms apart
+        bool twoAtC = false;
+        const char* crowded = "";
     } cases[] = {
         {3, 50, 50, "ac7"},   // 9600 bit/s, at the edge
         {3, 50, 75, ""},      // 9600: later than the question, 50 ms and the PC's share
         {0, 50, 90, "ac7"},   // 1200: the question alone takes 42 ms
         {0, 50, 115, ""},
+        {3, 50, 1, "ac7", 4}, // replies in pieces
+        {8, 50, 1, "ac7", 4},
+        {8, 50, 1, "a7", 4, true, "c"},
         {8, 200, 205, "ac7"}, // 115200 bit/s, slow units
         {8, 20, 40, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "rate index " << c.rateIndex << ", delay " << c.delayMs);
+        SCOPED_TRACE(testing::Message() << "rate index " << c.rateIndex << ", delay " << c.delayMs << ", pieces "
+                                        << c.pieces);
         dxusim::Options o = quick();
         o.network = true;
         o.addresses = {'a', 'c', '7'};
+        if (c.twoAtC)
+            o.addresses.push_back('c');
         o.replyDelayMs = c.delayMs;
+        o.splitPieces = c.pieces;
         attach(o);
         click("MultiDrop1");
         top().state().unitTable[0].port485RateIndex = c.rateIndex;
@@ -116,11 +137,17 @@ TEST_F(FindUnits, ScanWaitsForTheAnswerTimeAtEveryRate)
         if (c.rateIndex == 3 && *c.found) {
             EXPECT_LE(clock.tickCount() - started, 5000u);
         }
-        QString found;
+        QString found, crowded;
         auto* list = get<QListWidget>("lstUnits");
-        for (int i = 0; i < list->count(); ++i)
-            found += list->item(i)->data(Qt::UserRole).toChar();
+        for (int i = 0; i < list->count(); ++i) {
+            const QString text = list->item(i)->text();
+            if (text.startsWith(QLatin1String("address ")))
+                crowded += text.at(8);
+            else
+                found += list->item(i)->data(Qt::UserRole).toChar();
+        }
         EXPECT_EQ(found, QLatin1String(c.found));
+        EXPECT_EQ(crowded, QLatin1String(c.crowded));
         if (*c.found) {
             EXPECT_EQ(versionRequests(), 62);
         }

@@ -4,8 +4,8 @@
 // unit; the table exported as CSV.
 #include "common/simwindow.h"
 #include "ui/network/lineoverview.h"
-#include "network/networkconfig.h"
-#include "settings/transfer.h"
+#include "ui/network/networkedit.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -31,13 +31,8 @@ protected:
 TEST_F(LineOverviewTest, EachUnitSaysWhatTheLineToldAndADoubleClickViewsIt)
 {
     dxusim::Options o = quick();
-    o.network = true;
-    o.addresses = {'a', 'b', 'c'};
     o.silent = {'b'};
-    attach(o);
-    click("MultiDrop1");
-    for (char address : {'a', 'b', 'c'})
-        ASSERT_TRUE(addNetworkMember(top().state(), top(), top().hooks(), {}, addressPosition(address)));
+    attachLine({'a', 'b', 'c'}, o);
     click("LineOverview1");
     LineOverview& overview = top().lineOverview();
     ASSERT_NE(overview.window(), nullptr);

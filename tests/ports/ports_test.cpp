@@ -56,12 +56,16 @@ struct Ports : ::testing::Test {
         ui.c("pbSaveSettings").enabled = false;
     }
     void connect() { st.connected = 1, port.open = true; }
-    bool unitSet(UnitPort p, int index) { return changeUnitRate(st, ui, p, index, [this] { ++uploads; }); }
+    bool unitSet(UnitPort p, int index)
+    {
+        return changeUnitRate(st, asker, ui.isEnabled("pbSaveSettings"), p, index, [this] { ++uploads; });
+    }
     FakeClockScope clk;
     ScriptedMessages msgs;
     DxuState st;
     RecordingPort port{clk};
     FakeUi ui;
+    BoxAsker asker;
     int uploads = 0;
 };
 
@@ -160,11 +164,8 @@ TEST_F(Ports, PcSetReachesTheDriverOnlyForTheLinkInUse)
     EXPECT_TRUE(port.events.empty()) << "the link not in use leaves the driver alone";
     EXPECT_STREQ(st.unitTable[0].portName, "COM7:");
 
-    EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, -1, 3, true));
-    EXPECT_FALSE(setPcPort(st, port, PcLink::Rs232, 2, -1, true));
-    ASSERT_EQ(msgs.shown.size(), 2u);
-    EXPECT_EQ(msgs.shown[0].text, "No port selected.");
-    EXPECT_EQ(msgs.shown[1].text, "No Baud Rate selected.");
+    EXPECT_EQ(setPcPort(st, port, PcLink::Rs232, -1, 3, true).refusal, "No port selected.");
+    EXPECT_EQ(setPcPort(st, port, PcLink::Rs232, 2, -1, true).refusal, "No Baud Rate selected.");
     EXPECT_EQ(st.unitTable[0].port232, 6);
 }
 

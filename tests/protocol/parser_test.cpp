@@ -125,7 +125,7 @@ TEST_F(ParserTest, Replies)
         {"dampening", none, "$DR,5,1.25\r", ReplyCompleted, [](ParserTest& t, DxuState& s) {
              EXPECT_EQ(s.current().dampErrorTimeout, 5);
              EXPECT_FLOAT_EQ(s.current().dampErrorRange, 1.25f);
-             EXPECT_EQ(t.hooks.calls, (std::vector<std::string>{"showDR", "showDRRange"}));
+             EXPECT_EQ(t.hooks.calls, (std::vector<std::string>{"showDR"}));
          }},
         {"processing", none, "$OP,1\r", ReplyCompleted, [](ParserTest& t, DxuState& s) {
              EXPECT_EQ(s.current().outputProcessing, 1);

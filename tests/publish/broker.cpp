@@ -156,11 +156,17 @@ bool Broker::start(const Setup& setup)
     return waitForListener(port_, 5000) && (!tls || waitForListener(tlsPort_, 5000));
 }
 
-void Broker::stop()
+void Broker::freeze()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGSTOP);
+}
+
+void Broker::stop(bool hard)
 {
     if (pid_ <= 0)
         return;
-    kill(pid_, SIGTERM);
+    kill(pid_, hard ? SIGKILL : SIGTERM);
     int status = 0;
     for (int i = 0; i < 100; ++i) {
         if (waitpid(pid_, &status, WNOHANG) == pid_) {

@@ -26,8 +26,11 @@ public:
     // the first start and kept for a restart.
     bool start(const Setup& setup = {});
     bool restart() { return start(setup_); }
-    // SIGTERM by pid, then SIGKILL if it lingers; safe to call twice.
-    void stop();
+    // SIGTERM by pid, then SIGKILL if it lingers; SIGKILL at once when hard.
+    // Safe to call twice.
+    void stop(bool hard = false);
+    // SIGSTOP: the broker keeps its connections but reads nothing.
+    void freeze();
 
     int port() const { return port_; }
     int tlsPort() const { return tlsPort_; }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,23 @@ struct Step {
 Step expect(const QByteArray& b) { return {Step::Expect, b}; }
 Step send(const QByteArray& b, int pauseMs = 0) { return {Step::Send, b, pauseMs}; }
 
+// A socket on a free port of 127.0.0.1, listening unless told not to (a
+// port bound but never listened on refuses connections).
+int listenOnLoopback(int& port, bool listening = true)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    if (listening)
+        ::listen(fd, 2);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
 // Accepts one client on 127.0.0.1 and plays the script: waits for bytes
 // (anywhere in what came since the last wait) or sends them. Then it closes
 // the connection, as a server that went away would.
@@ -45,15 +63,7 @@ class FakeServer {
 public:
     explicit FakeServer(std::vector<Step> script) : script_(std::move(script))
     {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listen_, 2);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
+        listen_ = listenOnLoopback(port);
         thread_ = std::thread([this] { run(); });
     }
     ~FakeServer()
@@ -130,6 +140,89 @@ private:
     QByteArray received_;
 };
 
+// A device server that does not play by the rules: it accepts one client,
+// sends `first`, waits for `await` from it, then sends `burst` bytes of port
+// data and `then`, and then `flood` over and over, never reading again, until
+// the client has gone or forMs have passed.
+struct Hostility {
+    QByteArray first, await;
+    qint64 burst = 0;
+    QByteArray then, flood;
+};
+
+class HostileServer {
+public:
+    HostileServer(Hostility h, int forMs) : h_(std::move(h)), forMs_(forMs)
+    {
+        listen_ = listenOnLoopback(port);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~HostileServer()
+    {
+        thread_.join();
+        ::close(listen_);
+    }
+    QString address() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port); }
+    int port = 0;
+
+private:
+    // False once the client has gone or the time is up.
+    bool sendAll(int fd, const char* p, qint64 n)
+    {
+        while (n > 0 && clock_.elapsed() < forMs_) {
+            pollfd w{fd, POLLOUT, 0};
+            if (::poll(&w, 1, 20) <= 0)
+                continue;
+            const ssize_t sent = ::send(fd, p, size_t(n), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent < 0 && errno != EAGAIN)
+                return false;
+            if (sent > 0)
+                p += sent, n -= sent;
+        }
+        return n == 0;
+    }
+    void run()
+    {
+        clock_.start();
+        pollfd p{listen_, POLLIN, 0};
+        if (::poll(&p, 1, 3000) <= 0)
+            return;
+        const int fd = ::accept(listen_, nullptr, nullptr);
+        bool open = sendAll(fd, h_.first.constData(), h_.first.size());
+        QByteArray got;
+        while (open && !h_.await.isEmpty() && !got.contains(h_.await) && clock_.elapsed() < forMs_) {
+            char buf[512];
+            pollfd r{fd, POLLIN, 0};
+            if (::poll(&r, 1, 20) > 0) {
+                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                open = n > 0;
+                got.append(buf, open ? int(n) : 0);
+            }
+        }
+        const QByteArray filler(64 * 1024, 'x');
+        for (qint64 left = h_.burst; open && left > 0; left -= filler.size())
+            open = sendAll(fd, filler.constData(), std::min<qint64>(left, filler.size()));
+        open = open && sendAll(fd, h_.then.constData(), h_.then.size());
+        while (open && !h_.flood.isEmpty())
+            open = sendAll(fd, h_.flood.constData(), h_.flood.size());
+        while (open && clock_.elapsed() < forMs_) {
+            pollfd r{fd, POLLIN, 0};
+            char buf[512];
+            open = ::poll(&r, 1, 20) <= 0 || ::recv(fd, buf, sizeof buf, 0) > 0;
+        }
+        ::close(fd);
+    }
+
+    Hostility h_;
+    int forMs_;
+    int listen_ = -1;
+    QElapsedTimer clock_;
+    std::thread thread_;
+};
+
+// The notes the drivers said.
+QStringList g_notes;
+
 struct Client {
     TCommPortDriver d;
     QByteArray received;
@@ -139,11 +232,10 @@ struct Client {
         setRunPortOptions(kCom, options);
         d.SetComPort(pnCOM7);
         d.SetOnReceiveData([this](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
+        QObject::connect(&d, &TCommPortDriver::portNote, [](const QString& t) { g_notes << t; });
     }
     const serialio::NetLink* link() const { return dynamic_cast<const serialio::NetLink*>(d.End()); }
 };
-
-QStringList g_notes;
 
 } // namespace
 
@@ -153,7 +245,6 @@ QStringList g_notes;
 // reports that as the server's doing.
 TEST(NetworkLink, TelnetComPortNegotiationEdgeCases)
 {
-    setPortNoteSink([](const QString& t) { g_notes << t; });
     const QByteArray ack255("\xff\xfa\x2c\x65\x00\x00\x00\xff\xff\xff\xf0", 11);
     struct Row {
         const char* name;
@@ -214,7 +305,81 @@ TEST(NetworkLink, TelnetComPortNegotiationEdgeCases)
     odd.rate = 255;
     EXPECT_TRUE(serialio::TelnetComPort::lineSettings(odd).startsWith(
         QByteArray("\xff\xfa\x2c\x01\x00\x00\x00\xff\xff\xff\xf0", 11)));
-    setPortNoteSink(nullptr);
+}
+
+// A server that floods the link with option requests, or sends a burst of
+// data before it answers the negotiation, costs bounded memory, and the
+// program's timers fire on time meanwhile. A flood drops the link with a
+// reason; a burst arrives whole.
+TEST(NetworkLink, AHostileServerCostsBoundedMemoryAndTime)
+{
+    // Every option both ways, asked for again and again; before the
+    // negotiation, every option but the COM-PORT-OPTION.
+    QByteArray requests, others;
+    for (int o = 0; o < 256; ++o) {
+        const QByteArray both = QByteArray("\xff\xfb") + char(o) + QByteArray("\xff\xfd") + char(o);
+        requests += both;
+        if (o != serialio::TelnetComPort::COMPORT)
+            others += both;
+    }
+    constexpr qint64 kBurst = 100 * 1000 * 1000;
+    constexpr qsizetype kBounded = 1024 * 1024;
+    PortOptions quick;
+    quick.connectTimeoutMs = 2000;
+    const struct {
+        const char* name;
+        Hostility hostility;
+        bool opens;
+        const char* lost; // why the link was dropped in the end; none: port data keeps coming
+    } rows[] = {
+        {"option requests without end from the start", {{}, {}, 0, {}, others}, false, nullptr},
+        {"option requests without end once the line is set", {kDoComPort, kRate115200, 0, {}, requests}, true,
+         "was dropped: the server floods the link"},
+        {"100 MB of data before the negotiation", {{}, {}, kBurst, kDoComPort, {}}, true, nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        HostileServer server(r.hostility, 8000);
+        Client c(server.address(), quick);
+        qint64 received = 0;
+        qsizetype held = 0;
+        c.d.SetOnReceiveData([&](TCommPortDriver*, const char*, int32_t n) {
+            received += n;
+            if (c.link())
+                held = std::max(held, c.link()->heldBytes());
+        });
+        QElapsedTimer t;
+        t.start();
+        if (!r.opens) {
+            EXPECT_FALSE(portIsFree(kCom));
+            EXPECT_LT(t.elapsed(), quick.connectTimeoutMs + 500);
+            const QString text = portOpenFailureText(kCom);
+            EXPECT_TRUE(text.endsWith(QLatin1String("was dropped: the server floods the link."))) << text.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(c.d.Connect());
+        EXPECT_LT(t.elapsed(), quick.connectTimeoutMs + 500);
+        ASSERT_NE(c.link(), nullptr);
+        EXPECT_LT(c.link()->heldBytes(), kBounded);
+        // A time-out of the program's fires on time whatever arrives.
+        bool fired = false;
+        t.restart();
+        QTimer::singleShot(200, [&] { fired = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 5000));
+        EXPECT_LT(t.elapsed(), 2000);
+        if (r.lost) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return c.d.LinkLost(); }, 5000));
+            EXPECT_NE(c.d.LostText().find(r.lost), std::string::npos) << c.d.LostText();
+        } else {
+            // The burst is read at the pace of the port's owner; the rest of
+            // it waits with the server.
+            const qint64 before = received;
+            EXPECT_TRUE(QTest::qWaitFor([&] { return received > before + kBounded; }, 5000));
+        }
+        EXPECT_LT(held, kBounded);
+        EXPECT_LT(c.link()->heldBytes(), kBounded);
+        c.d.Disconnect();
+    }
 }
 
 // Each failure to open says what happened, within the connect time-out.
@@ -224,15 +389,8 @@ TEST(NetworkLink, OpenFailuresSayWhatHappened)
     quick.connectTimeoutMs = 400;
     FakeServer silent({expect("never")});  // takes the connection, answers nothing
     FakeServer taken({send("Port already in use\r\n")});
-    // A port bound but never listened on refuses connections.
-    const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(closed, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(closed, reinterpret_cast<sockaddr*>(&a), &len);
-    const int closedPort = ntohs(a.sin_port);
+    int closedPort = 0;
+    const int closed = listenOnLoopback(closedPort, false);
     const struct {
         QString address;
         const char* says;
@@ -262,7 +420,6 @@ TEST(NetworkLink, OpenFailuresSayWhatHappened)
 // sent is not handed on; the unit's reply is.
 TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
 {
-    setPortNoteSink([](const QString& t) { g_notes << t; });
     g_notes.clear();
     test::Pty pty(kCom);
     PortOptions o;
@@ -273,6 +430,7 @@ TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
     QByteArray received;
     d.SetComPort(pnCOM7);
     d.SetOnReceiveData([&](TCommPortDriver*, const char* p, int32_t n) { received.append(p, n); });
+    QObject::connect(&d, &TCommPortDriver::portNote, [](const QString& t) { g_notes << t; });
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(d.Connect());
         ASSERT_EQ(g_notes.size(), 1);
@@ -286,5 +444,4 @@ TEST(LocalPortOptions, Rs485RefusedIsSaidOnceAndTheEchoIsDropped)
         received.clear();
         d.Disconnect();
     }
-    setPortNoteSink(nullptr);
 }

@@ -121,7 +121,7 @@ TEST_F(PanelTest, LastTargetClosesTheMoreAveragingPanelAndDisablesDithering)
 TEST_F(PanelTest, RelativeDetectionTakesTheShortGateAwayAndAbsoluteGivesItBack)
 {
     rec().shortGateOn = 1;
-    panel->showEG();
+    panel->showSetting("EG");
     rec().detectionReference = 0;
     showMode(3);
     EXPECT_TRUE(ui.isChecked("rbRelative"));
@@ -170,7 +170,7 @@ TEST_F(PanelTest, ProcessingPanelsFollowTheCheckedButton)
     showMode(1);
     for (const Row& r : rows) {
         rec().outputProcessing = r.processing;
-        panel->showOP();
+        panel->showSetting("OP");
         EXPECT_EQ(ui.isVisible("pnlOff"), r.off) << r.processing;
         EXPECT_EQ(ui.isVisible("pnlWindowing"), r.windowing) << r.processing;
         EXPECT_EQ(ui.isVisible("pnlDampening"), r.dampening) << r.processing;
@@ -214,7 +214,7 @@ TEST_F(PanelTest, DampeningSamplesAboveTenAreRefused)
 
     // A unit that reports more samples is told while its settings are shown.
     rec().dampSamples = 12;
-    panel->showDS();
+    panel->showSetting("DS");
     EXPECT_EQ(messages.shown.size(), 3u);
 }
 
@@ -238,7 +238,7 @@ TEST_F(PanelTest, DitherLabelsAndHintsFollowTheRecord)
     };
     for (const Row& r : rows) {
         rec().ditherSteps = r.steps;
-        panel->showDD();
+        panel->showSetting("DD");
         EXPECT_EQ(rec().ditherOn, r.on ? 1 : 0) << r.steps;
         EXPECT_EQ(ui.isChecked("cbDither"), r.on) << r.steps;
         EXPECT_EQ(ui.isEnabled("cmbDitherSteps"), r.on) << r.steps;
@@ -289,7 +289,7 @@ TEST_F(PanelTest, UnitsTextsInMetresFeetAndWithDecimalComma)
         rec().units = r.units;
         rec().binSize = 6;
         ui.setItemIndex("cmbBinSize", 1);
-        panel->showMU();
+        panel->showSetting("MU");
         for (const char* n : {"lblShortUnits", "lblLongUnits", "lblODUnits", "lblALUnits", "lblAHUnits",
                               "lblDetectionModeUnits", "lblErrorRangeUnits", "lblWindowWidthUnits"})
             EXPECT_EQ(ui.text(n), r.letter) << n;
@@ -367,10 +367,10 @@ TEST_F(PanelTest, BinOffsetFollowsTheUnitsAndBinSizeReadAfterTheMode)
     showMode(2);
     EXPECT_NEAR(st.binOffset, 1.0f / 24, 1e-6);
     rec().units = 1;
-    panel->showMU();
+    panel->showSetting("MU");
     EXPECT_NEAR(st.binOffset, 0.013f, 1e-6);
     rec().binSize = 3;
-    panel->showBS();
+    panel->showSetting("BS");
     EXPECT_NEAR(st.binOffset, 0.104f, 1e-6);
     // The user's choice waits for the next mode view.
     ui.setItemIndex("cmbBinSize", 5);

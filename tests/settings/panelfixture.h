@@ -38,7 +38,7 @@ protected:
     void showMode(int mode)
     {
         rec().measureMode = mode;
-        panel->showMM();
+        panel->showSetting("MM");
         clearUpload();
     }
     std::string lastItem(const char* box) const { return ui.itemText(box, ui.itemCount(box) - 1); }

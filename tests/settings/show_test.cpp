@@ -1,4 +1,4 @@
-// The show functions: every setting of the record lands in its control, in
+// Showing settings: every setting of the record lands in its control, in
 // the units and decimal separator the panel uses, and showing a value has the
 // effects of a user's change.
 #include "settings/panelfixture.h"
@@ -11,55 +11,54 @@ namespace {
 struct ShowRow {
     const char* what;
     std::function<void(UnitRecord&)> set;
-    void (SettingsPanel::*show)();
+    const char* code; // the setting shown
     const char* control;
     const char* text; // expected text, or nullptr
     int checked;      // expected check state, or -1
 };
 
-TEST_F(PanelTest, EachShowFunctionWritesItsRecordValueIntoItsControl)
+TEST_F(PanelTest, EachSettingShownWritesItsRecordValueIntoItsControl)
 {
-    using P = SettingsPanel;
     const ShowRow rows[] = {
-        {"MP", [](UnitRecord& r) { r.minIntensity = 120; }, &P::showMP, "edMinIntensity", "120", -1},
-        {"XP", [](UnitRecord& r) { r.maxIntensity = 6500; }, &P::showXP, "edMaxIntensity", "6500", -1},
-        {"AW", [](UnitRecord& r) { r.ditherPulses = 64; }, &P::showAW, "edPulsesRequired", "64", -1},
-        {"AB", [](UnitRecord& r) { r.averageBounds = 500; }, &P::showAB, "edAverageBounds", "500", -1},
-        {"IL", [](UnitRecord& r) { r.initialLock = -3; }, &P::showIL, "edInitialLock", "-3", -1},
-        {"BH", [](UnitRecord& r) { r.binHits = 255; }, &P::showBH, "edBinHits", "255", -1},
-        {"FT", [](UnitRecord& r) { r.flyerTrap = 2500; }, &P::showFT, "edFlyerTrap", "2500", -1},
-        {"MX", [](UnitRecord& r) { r.maxFalsePulses = 7; }, &P::showMX, "edMaxFalsePulses", "7", -1},
-        {"CT", [](UnitRecord& r) { r.minTripPulses = 30; }, &P::showCT, "edMinTripPulses", "30", -1},
-        {"CV", [](UnitRecord& r) { r.cosineFactor = 866; }, &P::showCV, "edCosineFactor", "866", -1},
-        {"WT", [](UnitRecord& r) { r.windowErrorTimeout = 12; }, &P::showWT, "edErrorTimeout", "12", -1},
-        {"DS", [](UnitRecord& r) { r.dampSamples = 4; }, &P::showDS, "edNumberofSamples", "4", -1},
-        {"DR count", [](UnitRecord& r) { r.dampErrorTimeout = 9; }, &P::showDR, "edNumberofErrors", "9", -1},
-        {"SG m", [](UnitRecord& r) { r.shortGate = 12.5f; }, &P::showSG, "edShortGate", "12.500", -1},
-        {"LG m", [](UnitRecord& r) { r.longGate = 1700; }, &P::showLG, "edLongGate", "1700.000", -1},
-        {"OF m", [](UnitRecord& r) { r.offsetDistance = -0.25f; }, &P::showOF, "edOffsetDistance", "-0.250", -1},
-        {"TP m", [](UnitRecord& r) { r.tripPoint = 5; }, &P::showTP, "edTripPoint", "5.000", -1},
-        {"WV m", [](UnitRecord& r) { r.windowWidth = 0.5f; }, &P::showWV, "edWindowWidth", "0.500", -1},
-        {"DR range m", [](UnitRecord& r) { r.dampErrorRange = 0.125f; }, &P::showDRRange, "edErrorRangeDifference",
+        {"MP", [](UnitRecord& r) { r.minIntensity = 120; }, "MP", "edMinIntensity", "120", -1},
+        {"XP", [](UnitRecord& r) { r.maxIntensity = 6500; }, "XP", "edMaxIntensity", "6500", -1},
+        {"AW", [](UnitRecord& r) { r.ditherPulses = 64; }, "AW", "edPulsesRequired", "64", -1},
+        {"AB", [](UnitRecord& r) { r.averageBounds = 500; }, "AB", "edAverageBounds", "500", -1},
+        {"IL", [](UnitRecord& r) { r.initialLock = -3; }, "IL", "edInitialLock", "-3", -1},
+        {"BH", [](UnitRecord& r) { r.binHits = 255; }, "BH", "edBinHits", "255", -1},
+        {"FT", [](UnitRecord& r) { r.flyerTrap = 2500; }, "FT", "edFlyerTrap", "2500", -1},
+        {"MX", [](UnitRecord& r) { r.maxFalsePulses = 7; }, "MX", "edMaxFalsePulses", "7", -1},
+        {"CT", [](UnitRecord& r) { r.minTripPulses = 30; }, "CT", "edMinTripPulses", "30", -1},
+        {"CV", [](UnitRecord& r) { r.cosineFactor = 866; }, "CV", "edCosineFactor", "866", -1},
+        {"WT", [](UnitRecord& r) { r.windowErrorTimeout = 12; }, "WT", "edErrorTimeout", "12", -1},
+        {"DS", [](UnitRecord& r) { r.dampSamples = 4; }, "DS", "edNumberofSamples", "4", -1},
+        {"DR count", [](UnitRecord& r) { r.dampErrorTimeout = 9; }, "DR", "edNumberofErrors", "9", -1},
+        {"SG m", [](UnitRecord& r) { r.shortGate = 12.5f; }, "SG", "edShortGate", "12.500", -1},
+        {"LG m", [](UnitRecord& r) { r.longGate = 1700; }, "LG", "edLongGate", "1700.000", -1},
+        {"OF m", [](UnitRecord& r) { r.offsetDistance = -0.25f; }, "OF", "edOffsetDistance", "-0.250", -1},
+        {"TP m", [](UnitRecord& r) { r.tripPoint = 5; }, "TP", "edTripPoint", "5.000", -1},
+        {"WV m", [](UnitRecord& r) { r.windowWidth = 0.5f; }, "WV", "edWindowWidth", "0.500", -1},
+        {"DR range m", [](UnitRecord& r) { r.dampErrorRange = 0.125f; }, "DR", "edErrorRangeDifference",
          "0.125", -1},
-        {"AL m", [](UnitRecord& r) { r.analogLow = 1.5f; }, &P::showAL, "edAnalogLow", "1.500", -1},
-        {"AH m", [](UnitRecord& r) { r.analogHigh = 100; }, &P::showAH, "edAnalogHigh", "100.000", -1},
-        {"AF", [](UnitRecord& r) { r.faultCurrent = 3.6f; }, &P::showAF, "edFaultIndication", "3.6", -1},
-        {"AT", [](UnitRecord& r) { r.faultTimeout = 5; }, &P::showAT, "edFaultTimeout", "5.0", -1},
-        {"TT", [](UnitRecord& r) { r.tripTimeout = 2.5f; }, &P::showTT, "edTripTimeout", "2.5", -1},
-        {"UA", [](UnitRecord& r) { r.address = 'k'; }, &P::showUA, "lblCurrAddress", "k", -1},
-        {"CG on", [](UnitRecord& r) { r.checkGate = 1; }, &P::showCG, "cbCheckGate", nullptr, 1},
-        {"TE any non-zero", [](UnitRecord& r) { r.termination = 7; }, &P::showTE, "cbTermination", nullptr, 1},
-        {"TB", [](UnitRecord& r) { r.outputTBE = 1; }, &P::showTB, "cbOutputTBE", nullptr, 1},
-        {"CE", [](UnitRecord& r) { r.cosineOn = 1; }, &P::showCE, "cbCosineOn", nullptr, 1},
-        {"MA", [](UnitRecord& r) { r.autostart = 1; }, &P::showMA, "cbAutostart", nullptr, 1},
-        {"FL", [](UnitRecord& r) { r.cooperativeTarget = 1; }, &P::showFL, "cbTarget", nullptr, 1},
-        {"CL bit 0", [](UnitRecord& r) { r.currentLoopFlags = 1; }, &P::showCL, "CurrentLoopOn1", nullptr, 1},
-        {"CL bit 1", [](UnitRecord& r) { r.currentLoopFlags = 2; }, &P::showCL, "DisableFaultCurrent1", nullptr, 1},
-        {"CL bit 1 only", [](UnitRecord& r) { r.currentLoopFlags = 2; }, &P::showCL, "CurrentLoopOn1", nullptr, 0},
-        {"PL 0", [](UnitRecord& r) { r.powerLevel = 0; }, &P::showPL, "rbHigh", nullptr, 1},
-        {"PL 2", [](UnitRecord& r) { r.powerLevel = 2; }, &P::showPL, "rbLow", nullptr, 1},
-        {"LA 1", [](UnitRecord& r) { r.detectionReference = 1; }, &P::showLA, "rbAbsolute", nullptr, 1},
-        {"LA 0", [](UnitRecord& r) { r.detectionReference = 0; }, &P::showLA, "rbRelative", nullptr, 1},
+        {"AL m", [](UnitRecord& r) { r.analogLow = 1.5f; }, "AL", "edAnalogLow", "1.500", -1},
+        {"AH m", [](UnitRecord& r) { r.analogHigh = 100; }, "AH", "edAnalogHigh", "100.000", -1},
+        {"AF", [](UnitRecord& r) { r.faultCurrent = 3.6f; }, "AF", "edFaultIndication", "3.6", -1},
+        {"AT", [](UnitRecord& r) { r.faultTimeout = 5; }, "AT", "edFaultTimeout", "5.0", -1},
+        {"TT", [](UnitRecord& r) { r.tripTimeout = 2.5f; }, "TT", "edTripTimeout", "2.5", -1},
+        {"UA", [](UnitRecord& r) { r.address = 'k'; }, "UA", "lblCurrAddress", "k", -1},
+        {"CG on", [](UnitRecord& r) { r.checkGate = 1; }, "CG", "cbCheckGate", nullptr, 1},
+        {"TE any non-zero", [](UnitRecord& r) { r.termination = 7; }, "TE", "cbTermination", nullptr, 1},
+        {"TB", [](UnitRecord& r) { r.outputTBE = 1; }, "TB", "cbOutputTBE", nullptr, 1},
+        {"CE", [](UnitRecord& r) { r.cosineOn = 1; }, "CE", "cbCosineOn", nullptr, 1},
+        {"MA", [](UnitRecord& r) { r.autostart = 1; }, "MA", "cbAutostart", nullptr, 1},
+        {"FL", [](UnitRecord& r) { r.cooperativeTarget = 1; }, "FL", "cbTarget", nullptr, 1},
+        {"CL bit 0", [](UnitRecord& r) { r.currentLoopFlags = 1; }, "CL", "CurrentLoopOn1", nullptr, 1},
+        {"CL bit 1", [](UnitRecord& r) { r.currentLoopFlags = 2; }, "CL", "DisableFaultCurrent1", nullptr, 1},
+        {"CL bit 1 only", [](UnitRecord& r) { r.currentLoopFlags = 2; }, "CL", "CurrentLoopOn1", nullptr, 0},
+        {"PL 0", [](UnitRecord& r) { r.powerLevel = 0; }, "PL", "rbHigh", nullptr, 1},
+        {"PL 2", [](UnitRecord& r) { r.powerLevel = 2; }, "PL", "rbLow", nullptr, 1},
+        {"LA 1", [](UnitRecord& r) { r.detectionReference = 1; }, "LA", "rbAbsolute", nullptr, 1},
+        {"LA 0", [](UnitRecord& r) { r.detectionReference = 0; }, "LA", "rbRelative", nullptr, 1},
     };
     for (const ShowRow& row : rows) {
         DxuState fresh;
@@ -72,7 +71,7 @@ TEST_F(PanelTest, EachShowFunctionWritesItsRecordValueIntoItsControl)
         if (row.checked >= 0)
             ui.setChecked(row.control, row.checked == 0);
         row.set(rec());
-        (panel.get()->*row.show)();
+        panel->showSetting(row.code);
         if (row.text) {
             EXPECT_EQ(ui.text(row.control), row.text) << row.what;
         }
@@ -100,12 +99,12 @@ TEST_F(PanelTest, DistancesFollowTheUnitsBoxAndTheDecimalComma)
         st.decimalComma = r.comma;
         ui.setChecked("cbUnitsMeters", r.metres);
         rec().windowWidth = r.value;
-        panel->showWV();
+        panel->showSetting("WV");
         EXPECT_EQ(ui.text("edWindowWidth"), r.text) << r.value << (r.metres ? " m" : " ft");
     }
     st.decimalComma = 1;
     rec().tripTimeout = 2.5f;
-    panel->showTT();
+    panel->showSetting("TT");
     EXPECT_EQ(ui.text("edTripTimeout"), "2,5");
 }
 
@@ -113,11 +112,11 @@ TEST_F(PanelTest, OutOfRangeChoicesChangeNothing)
 {
     ui.setChecked("rbMedium", true);
     rec().powerLevel = 3;
-    panel->showPL();
+    panel->showSetting("PL");
     EXPECT_TRUE(ui.isChecked("rbMedium"));
     ui.setChecked("rbAbsolute", true);
     rec().detectionReference = 2;
-    panel->showLA();
+    panel->showSetting("LA");
     EXPECT_TRUE(ui.isChecked("rbAbsolute"));
     EXPECT_FALSE(ui.isChecked("rbRelative"));
 }
@@ -142,20 +141,20 @@ TEST_F(PanelTest, PrfAndPulsesShowTheFieldsOfTheUnitsMode)
         ui.setText("cmbPRF", "?");
         ui.setText("edPulsesperMeasure", "?");
         r.measureMode = row.mode;
-        panel->showPF();
-        panel->showPO();
+        panel->showSetting("PF");
+        panel->showSetting("PO");
         EXPECT_EQ(ui.text("cmbPRF"), row.prf) << row.mode;
         EXPECT_EQ(ui.hint("cmbPRF"), row.hint) << row.mode;
         EXPECT_EQ(ui.text("edPulsesperMeasure"), row.pulses) << row.mode;
     }
     EXPECT_EQ(ui.text("lblRate"), "");
     r.measureMode = 1;
-    panel->showPO();
+    panel->showSetting("PO");
     EXPECT_EQ(ui.text("lblRate"), "10.0 Hz");
     // A unit that has not told its mode yet shows no rate.
     ui.setText("cmbPRF", "?");
     r.measureMode = 0;
-    panel->showPF();
+    panel->showSetting("PF");
     EXPECT_EQ(ui.text("cmbPRF"), "?");
 }
 

@@ -5,7 +5,7 @@
 
 #include "protocol/settingcodes.h"
 #include "ui/settings/compareview.h"
-#include "settings/setupfile.h"
+#include "ui/settings/setupfiles.h"
 #include "settings/setuptext.h"
 
 #include <QDir>
@@ -131,6 +131,65 @@ TEST_F(SetupFileWindow, RoundTripGivesAnotherUnitTheSettings)
 
 // A file with the unit's own settings changes nothing; Save writes the same
 // name again without asking.
+// A setup file belongs to the unit it was saved from: with another unit on
+// screen the title no longer names it and Save Setup asks for a name,
+// proposing the file, instead of overwriting it; with the same unit again
+// (the same port reconnected) Save Setup saves into it.
+TEST_F(SetupFileWindow, ASetupFileBelongsToTheUnitItHolds)
+{
+    enum Change { NextOnTheLine, AnotherPort, SameUnitAgain };
+    const struct {
+        const char* what;
+        Change change;
+    } cases[] = {{"Next on a line", NextOnTheLine}, {"another port", AnotherPort}, {"the same unit", SameUnitAgain}};
+    const QString pump = path("pump7.dxu");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool line = c.change == NextOnTheLine;
+        clearStore(); // the mode and the line of the row before
+        if (line)
+            attachLine({'a', 'b'});
+        else
+            attach();
+        // Read, and Save Setup offered for it (on the next tick).
+        auto read = [this] { return idle() && top().state().current().settingsRead && top().isEnabled("Save1"); };
+        top().session().connectClicked();
+        ASSERT_TRUE(runUntil(read));
+        dialogs.answerNext(pump);
+        click("Saveas1");
+        ASSERT_EQ(top().windowTitle(), QStringLiteral("DXU Interface - pump7.dxu"));
+
+        if (c.change == NextOnTheLine) {
+            top().session().switchUnit(StepNext);
+        } else {
+            click("pbConnect");
+            if (c.change == AnotherPort)
+                top().state().unitTable[0].port232 = 1;
+            top().session().connectClicked();
+        }
+        ASSERT_TRUE(runUntil([&] { return read() && (!line || top().state().currentUnit == 2); }));
+        const bool another = c.change != SameUnitAgain;
+        EXPECT_EQ(top().windowTitle(), another ? QStringLiteral("DXU Interface")
+                                               : QStringLiteral("DXU Interface - pump7.dxu"));
+
+        // Ctrl+S, the file meanwhile holding something else.
+        UnitRecord other = top().state().current();
+        other.shortGate = 9.0f;
+        writeBytes(pump, imageOf(other));
+        dialogs.asked.clear();
+        click("Save1");
+        if (another) {
+            ASSERT_EQ(dialogs.asked.size(), 1u);
+            EXPECT_EQ(dialogs.asked[0].name, QStringLiteral("CfgSave"));
+            EXPECT_EQ(dialogs.asked[0].proposed, QStringLiteral("pump7.dxu"));
+            EXPECT_EQ(fileBytes(pump), imageOf(other)); // cancelled: untouched
+        } else {
+            EXPECT_TRUE(dialogs.asked.empty());
+            EXPECT_EQ(fileBytes(pump), imageOf(top().state().current()));
+        }
+    }
+}
+
 TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 {
     connect();
@@ -154,7 +213,8 @@ TEST_F(SetupFileWindow, OpeningTheUnitsOwnFileFindsNoDifference)
 
 // The Compare view lists each differing setting as the panel names it, with
 // the unit's and the file's values; its Upload sends them, once a unit is
-// connected.
+// connected. The pulse rate of the mode the unit leaves goes out while it is
+// still in that mode.
 TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
 {
     connect();
@@ -162,19 +222,23 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     file.shortGate = 1.25f;
     file.measureMode = 2;
     file.binHits = 20;
+    file.prfAveraging = 1000;
     writeBytes(path("three.dxu"), imageOf(file));
     openFile(path("three.dxu"));
     ASSERT_TRUE(top().compareView()->isVisible());
     using Row = std::vector<QString>;
     EXPECT_EQ(compareRows(), (std::vector<Row>{{"Measurement Mode", "Averaging", "Binning"},
                                                {"Short Gate", "0.500 m", "1.250 m"},
+                                               {"PRF (Averaging, LastTarget)", "2000 Hz", "1000 Hz"},
                                                {"Bin Hits", "10", "20"}}));
     auto* upload = top().compareView()->findChild<QAbstractButton*>(QStringLiteral("pbCompareUpload"));
     ASSERT_NE(upload, nullptr);
     upload->click();
     pump();
-    EXPECT_EQ(writes(takeLines()), (Lines{"$MM,2", "$SG,1.250", "$BH,20"}));
+    EXPECT_EQ(writes(takeLines()), (Lines{"$PF,1000", "$MM,2", "$SG,1.250", "$BH,20"}));
     EXPECT_EQ(unit().mode(), 2);
+    EXPECT_DOUBLE_EQ(unitValue("PF", 0), 1000);
+    EXPECT_DOUBLE_EQ(unitValue("PF", 1), 500);
 
     // Without a unit the differences are still listed, but Upload waits for
     // one; nothing can be saved from settings that are not the unit's.
@@ -267,6 +331,7 @@ TEST_F(SetupFileWindow, RefusedFilesChangeNothing)
         {"missing.dxu", {}, "Cannot open"},
         {"short.dxu", imageOf(good).left(100), "holds 100 bytes"},
         {"long.dxu", imageOf(good) + QByteArray(1, '\0'), "holds 557 bytes"},
+        {"longer.dxu", imageOf(good) + QByteArray(4000, '\0'), "holds 4556 bytes"},
         {"mode.dxu", with([](UnitRecord& r) { r.measureMode = 7; }), "measurement mode 7"},
         {"prf.dxu", with([](UnitRecord& r) { r.prfDetection = -5; }), "PRF (Detection Mode) is negative"},
         {"nan.dxu", with([](UnitRecord& r) { r.longGate = std::numeric_limits<float>::quiet_NaN(); }),

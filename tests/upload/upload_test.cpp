@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -200,6 +201,17 @@ TEST_F(UploadWindow, ControlsThatDifferFromTheUnitAreBoldUntilUploaded)
     EXPECT_FALSE(bold("cbCosineOn"));
 }
 
+// Contrast of two colours as the accessibility guidelines reckon it.
+double contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
 {
     connect();
@@ -212,6 +224,9 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_TRUE(save->font().italic());
+    const QPalette look = save->palette();
+    EXPECT_GE(contrast(look.color(QPalette::Active, QPalette::ButtonText), look.color(QPalette::Active, QPalette::Button)),
+              4.5);
     EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
 
     // Leaving now asks first; No keeps the program running.
@@ -232,6 +247,7 @@ TEST_F(UploadWindow, SaveButtonShowsSettingsNotSavedInTheUnit)
     EXPECT_FALSE(save->font().bold());
     EXPECT_FALSE(save->font().italic());
     EXPECT_TRUE(top().unsavedChangesPrompt(UnsavedMoment::Exit));
+    EXPECT_EQ(text("StatusBar1Panel1"), " Settings saved in the unit");
 }
 
 // A save the unit refuses leaves the settings shown as not saved, to be
@@ -251,6 +267,64 @@ TEST_F(UploadWindow, ASaveTheUnitRefusesLeavesTheSettingsUnsaved)
     EXPECT_TRUE(save->isEnabled());
     EXPECT_TRUE(save->font().bold());
     EXPECT_EQ(link->unit(0).saved().get("MP"), 0);
+    EXPECT_EQ(text("StatusBar1Panel1"), " Settings not saved in the unit: it did not confirm");
+}
+
+// A value the unit refuses is said once, not again for each retry of its write.
+TEST_F(UploadWindow, ARefusedValueIsSaidOnce)
+{
+    dxusim::Options options = quick();
+    options.refuse = {"MP"}; // answered ER,49
+    attach(options);
+    click("pbConnect");
+    pump();
+    type("edMinIntensity", "11");
+    upload();
+    EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(),
+                            [](const ScriptedMessages::Shown& m) { return m.caption == "Incorrect Value"; }),
+              1);
+    EXPECT_EQ(link->unit(0).settings().get("MP"), 0);
+}
+
+// Upload is offered while the panel holds something the unit lacks, and not
+// after that has gone to the unit, also when it went while measuring.
+TEST_F(UploadWindow, UploadIsOfferedOnlyWhileSomethingIsPending)
+{
+    const struct {
+        const char* what;
+        bool measuring;
+        std::function<void(UploadWindow&)> act;
+        bool pending;
+    } cases[] = {
+        {"an edit", false, [](UploadWindow& w) { w.type("edMinIntensity", "11"); }, true},
+        {"an edit while measuring", true, [](UploadWindow& w) { w.type("edMinIntensity", "11"); }, true},
+        {"a mode change", false, [](UploadWindow& w) { w.choose("cmbMeasureMode", 2); }, false},
+        {"a mode change while measuring", true, [](UploadWindow& w) { w.choose("cmbMeasureMode", 2); }, false},
+        {"an upload while measuring", true,
+         [](UploadWindow& w) {
+             w.type("edMinIntensity", "11");
+             w.click("pbUpload");
+         },
+         false},
+        {"an upload of the pulses while measuring", true,
+         [](UploadWindow& w) {
+             w.type("edPulsesperMeasure", "40");
+             w.click("pbUpload");
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        if (c.measuring) {
+            click("pbContinuous");
+            pump();
+            ASSERT_EQ(text("pbContinuous"), "&Stop");
+        }
+        c.act(*this);
+        pump();
+        EXPECT_EQ(top().isEnabled("pbUpload"), c.pending);
+    }
 }
 
 TEST_F(UploadWindow, ChoosingAModeWritesItAndThePanelFollowsTheUnit)

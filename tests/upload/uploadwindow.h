@@ -4,7 +4,7 @@
 #include "common/simwindow.h"
 #include "ui/settings/settingspanel.h"
 #include "settings/setupfile.h"
-#include "settings/transfer.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QFont>
 

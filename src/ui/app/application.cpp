@@ -32,6 +32,12 @@ std::vector<QWidget*> AppWindows::creationOrder()
 // The secondary windows belong to the main window and go with it.
 AppWindows::~AppWindows() = default;
 
+void quitOnTerminate(TTopForm& top)
+{
+    QObject::connect(&top, &TTopForm::terminateRequested, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+}
+
 int runApplication(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
@@ -41,8 +47,7 @@ int runApplication(int argc, char** argv)
     ExposeStamp::installIfAsked();
     try {
         AppWindows windows;
-        QObject::connect(&windows.top(), &TTopForm::terminateRequested, &app, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
+        quitOnTerminate(windows.top());
         windows.top().show();
         if (const QByteArray preview = qgetenv("DXU_SHOW_ALL_PANELS"); !preview.isEmpty())
             previewConnectedLook(windows.top().state(), windows.top(), windows.top().hooks(),

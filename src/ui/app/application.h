@@ -27,6 +27,9 @@ private:
     std::unique_ptr<TTopForm> top_;
 };
 
+// The program ends when the main window asks to (Exit, its close button).
+void quitOnTerminate(TTopForm& top);
+
 // Program entry: initialises the application, creates the windows in their
 // order and runs the message loop. An exception that escapes is shown to the
 // user and the process ends with exit code 0.

@@ -4,48 +4,6 @@
 
 namespace dxu {
 
-AskingText askingText(const Asking& a)
-{
-    const QString unsaved = QStringLiteral(
-        "The most recent changes to DXU settings are not saved,\nand will be lost after cycling the power.\n");
-    switch (a.question) {
-    case Question::ViewErrors:
-        return {QStringLiteral("Error"),
-                QStringLiteral("%1 errors encountered.\n\nDo you want to view errors?").arg(a.count), true};
-    case Question::NoUnitsAssigned:
-        return {QStringLiteral("Error"), QStringLiteral("There are no DXU units assigned to this network."), false};
-    case Question::PortLost:
-        return {QStringLiteral("DXU Interface"),
-                !a.reason.isEmpty() ? a.reason
-                                    : QStringLiteral("Serial port: COM%1 is no longer available.\n"
-                                                     "Check the cable or adapter, then connect again.")
-                                          .arg(a.comNumber),
-                false};
-    case Question::CannotConnect:
-        return {QStringLiteral("Error"), QStringLiteral("Cannot Connect to DXU"), false};
-    case Question::CannotConnectUnit:
-        return {QStringLiteral("Error"),
-                QStringLiteral("Cannot connect to DXU %1: Address: %2").arg(a.unit).arg(QLatin1Char(a.address)), false};
-    case Question::CannotConnectNetwork:
-        return {QStringLiteral("Error"), QStringLiteral("Cannot Connect to DXU units on the network"), false};
-    case Question::ResetUnit:
-        return {QStringLiteral("Warning"),
-                QStringLiteral("This action will reset the unit to previously saved settings.\n\n"
-                               "Do you want to continue?"),
-                true};
-    case Question::UnsavedOnExit:
-        return {QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to terminate program?"), true};
-    case Question::UnsavedOnDisconnect:
-        return {QStringLiteral("Warning"), unsaved + QStringLiteral("Do you want to disconnect DXU?"), true};
-    case Question::UnsavedSetup:
-        return {QStringLiteral("Warning"),
-                QStringLiteral("The changes to the setup \"%1\" are not saved.\n\nDo you want to discard them?")
-                    .arg(a.file),
-                true};
-    }
-    return {};
-}
-
 bool BoxAsker::ask(const Asking& asking)
 {
     const AskingText t = askingText(asking);

@@ -4,14 +4,6 @@
 
 namespace dxu {
 
-struct AskingText {
-    QString caption;
-    QString text;
-    bool yesNo = false; // a question; otherwise a notice with OK
-};
-
-AskingText askingText(const Asking& asking);
-
 class BoxAsker final : public Asker {
 public:
     bool ask(const Asking& asking) override;

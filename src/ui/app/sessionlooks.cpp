@@ -1,6 +1,6 @@
 #include "ui/app/sessionlooks.h"
 
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 
 #include <string>
 

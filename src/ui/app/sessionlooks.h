@@ -5,7 +5,7 @@
 #include "ui/app/controllooks.h"
 #include "engine/sessionview.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 namespace dxu {
 

@@ -11,11 +11,12 @@
 #include "ui/network/findunits.h"
 #include "ui/network/netsetup.h"
 #include "ui/display/resultdisplay.h"
+#include "engine/connectdetails.h"
 #include "engine/engine.h"
 #include "engine/session.h"
 #include "ui/network/linebackupwindow.h"
 #include "ui/network/lineoverview.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "network/unitscan.h"
 #include "ui/ports/commsetup.h"
 #include "ports/portsettings.h"
@@ -29,12 +30,13 @@
 #include "ui/services/messages.h"
 #include "ui/services/statusstrip.h"
 #include "services/store.h"
+#include "ui/services/menuoptions.h"
 #include "ui/settings/gather.h"
 #include "ui/settings/offline.h"
 #include "ui/settings/panelwidgets.h"
 #include "ui/settings/settingspanel.h"
-#include "settings/setupfile.h"
-#include "settings/transfer.h"
+#include "ui/settings/setupfiles.h"
+#include "ui/settings/settingstransfer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -107,7 +109,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     panel_ = std::make_unique<SettingsPanel>(state_, *this);
     panelEvents_ = std::make_unique<PanelEvents>(state_, *this, *panel_);
     resultPanel_ = std::make_unique<ResultPanel>(*this, *display_);
-    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_);
+    controlLooks_ = std::make_unique<ControlLooks>(*this, hooks_, &state_);
+    events_.add(busyCursor_);
     events_.add(*panelEvents_);
     events_.add(*resultPanel_);
     events_.add(*controlLooks_);
@@ -120,11 +123,11 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     capture_ = std::make_unique<CaptureLog>(*this, this);
     transfer_ = std::make_unique<SettingsTransfer>(
         state_, *engine_, *this, [this] { return gatherSettings(state_, *this, panel_->pendingFile()); });
-    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, [this](PcLink link, int rateIndex) {
+    rateFollow_ = std::make_unique<PcRateFollow>(state_, relay_, *engine_, asker_, [this](PcLink link, int rateIndex) {
         if (windows_.commSetup)
             windows_.commSetup->selectPcRate(link, rateIndex);
     });
-    rateSearch_ = std::make_unique<RateSearch>(state_, relay_);
+    rateSearch_ = std::make_unique<RateSearch>(state_, relay_, asker_);
     SetupFileParts files = makeSetupFiles(this, state_, *this, *panel_, *transfer_, [this] { showConnectedControls(); });
     setupFiles_ = std::move(files.files);
     compare_ = files.compare;
@@ -148,14 +151,14 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
     onClick("BackupLine1", [this] { lineBackup()->BackupLine1Click(); });
     onClick("RestoreLine1", [this] { lineBackup()->RestoreLine1Click(); });
+    // What Connect opens follows the mode and the port setup.
+    for (const char* item : {"Single1", "MultiDrop1", "CommPortSetup1"})
+        onClick(item, [this] { showConnectTarget(); });
     // A note about a port is a box, shown once the event loop runs again:
     // never in the middle of a connect.
-    setPortNoteSink([](const QString& text) {
-        if (QCoreApplication::instance())
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [text] { showMessage(QStringLiteral("DXU Interface"), text); },
-                Qt::QueuedConnection);
-    });
+    connect(
+        CommPort, &TCommPortDriver::portNote, this,
+        [](const QString& text) { showMessage(QStringLiteral("DXU Interface"), text); }, Qt::QueuedConnection);
     FormCreate();
 }
 
@@ -232,7 +235,7 @@ const TTopForm::Windows& TTopForm::windows()
 TfrmLineBackup* TTopForm::lineBackup()
 {
     if (!lineBackup_)
-        lineBackup_ = new TfrmLineBackup(state_, this);
+        lineBackup_ = new TfrmLineBackup(state_, asker_, this);
     return lineBackup_;
 }
 
@@ -310,7 +313,9 @@ void TTopForm::showDisconnectedControls()
     setEnabled("pbSingleMeasure", false);
     setEnabled("AssignAddress1", false);
     showEach(*this, {"pbPrevDXU", "pbNextDXU", "lblViewing", "lblDXUAddress", "lblRate"}, false);
+    setStatusPanel(1, "");
     updateFileActions();
+    showConnectTarget();
 }
 
 void TTopForm::showConnectedControls()
@@ -322,6 +327,13 @@ void TTopForm::showConnectedControls()
     setVisible("edOffsetDistance", true);
 
     showEach(*this, {"lblViewing", "lblDXUAddress", "pbPrevDXU", "pbNextDXU"}, isChecked("MultiDrop1"));
+    showFileTitle();
+    showConnectTarget();
+}
+
+void TTopForm::showConnectTarget()
+{
+    statusBar_->setPanel(1, state_.connected ? QString() : QStringLiteral("Connect: ") + connectTarget(state_));
 }
 
 void TTopForm::showOfflineControls()
@@ -359,6 +371,14 @@ void TTopForm::updateFileActions()
     const bool offline = !state_.connected && offline_ && offline_->active();
     enableEach(*this, {"Save1", "Saveas1", "SettingsReport1", "ExportSetupText1"}, read || offline);
     setEnabled("Open1", state_.connected || !relay_.Connected());
+    showFileTitle();
+}
+
+void TTopForm::showFileTitle()
+{
+    // A setup edited offline names its file itself.
+    if (!offline_ || !offline_->active())
+        setupFiles_->showTitle();
 }
 
 // The device went away under an open port.
@@ -378,6 +398,16 @@ bool TTopForm::unsavedChangesPrompt(UnsavedMoment moment)
     return session_->confirmUnsaved(moment);
 }
 
+// Exit, the close button and Ctrl+X all come here: the question is asked
+// once, and once answered Yes the program ends without asking again (the
+// application closes the window once more on its way out).
+bool TTopForm::confirmEnd()
+{
+    if (!ending_)
+        ending_ = unsavedChangesPrompt(UnsavedMoment::Exit);
+    return ending_;
+}
+
 void TTopForm::releaseForExit()
 {
     // Nothing is awaited any more: no time-out may report on a window that
@@ -390,7 +420,7 @@ void TTopForm::releaseForExit()
 
 void TTopForm::Exit1Click()
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit))
+    if (!confirmEnd())
         return;
     releaseForExit();
     setText("lblResult", "");
@@ -400,7 +430,7 @@ void TTopForm::Exit1Click()
 
 void TTopForm::closeEvent(QCloseEvent* event)
 {
-    if (!unsavedChangesPrompt(UnsavedMoment::Exit)) {
+    if (!confirmEnd()) {
         event->ignore();
         return;
     }

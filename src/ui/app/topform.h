@@ -7,6 +7,7 @@
 #include "ui/app/controllooks.h"
 #include "ui/app/sessionlooks.h"
 #include "ui/app/widgetui.h"
+#include "ui/services/cursor.h"
 #include "ui/display/resultpanel.h"
 #include "ports/pcport.h"
 #include "protocol/dxustate.h"
@@ -141,9 +142,17 @@ private:
     // Makes the secondary window of that member if member is the one asked for.
     template <typename W>
     void makeIfAsked(W* Windows::*member, const void* asked);
+    // The setup file in the title while it belongs to the unit on screen.
+    void showFileTitle();
+    // While no unit is connected, the status bar's help panel says which
+    // port, device, rate and mode Connect opens.
+    void showConnectTarget();
     void onPortLost();
     // Disconnects the port and the capture file for the end of the program.
     void releaseForExit();
+    // Whether the program may end: asks about unsaved settings the first
+    // time only; true from the first Yes on.
+    bool confirmEnd();
 
     DxuState state_;
     Windows windows_;
@@ -153,8 +162,9 @@ private:
     LinkRelay relay_{commPort_, CommPort};
     // What the parser and the engine report, and the window's subscribers.
     EventFanout events_;
-    // The core's questions, as message boxes.
+    // The core's questions, as message boxes; its busy steps, as the hourglass.
     BoxAsker asker_;
+    BusyCursor busyCursor_;
     std::unique_ptr<PanelEvents> panelEvents_;
     std::unique_ptr<ResultPanel> resultPanel_;
     std::unique_ptr<ControlLooks> controlLooks_;
@@ -176,6 +186,8 @@ private:
     std::unique_ptr<LineOverview> lineOverview_;
     QPointer<TfrmLineBackup> lineBackup_;
     DpiQuery dpiQuery_;
+    // The user has agreed to end the program.
+    bool ending_ = false;
     // The controls found so far by name, looked up without a copy of the name.
     struct NameHash {
         using is_transparent = void;

@@ -47,7 +47,7 @@ void TTopForm::buildMenu()
                 {"Save1", "&Save Setup", QKeySequence(QStringLiteral("Ctrl+S")), false, false, true, true},
                 {"Saveas1", "Save Setup &As...", {}, false, false, true, true},
                 {"SettingsReport1", "Settings &Report...", {}, false, false, true, true},
-                {"ExportSetupText1", "Export Setup as &Text...", {}, false, false, true, true},
+                {"ExportSetupText1", "Export Setup as Te&xt...", {}, false, false, true, true},
                 {"History1", "&History...", {}, false, false, true, true},
                 {"CommissioningReport1", "Co&mmissioning Report...", {}, false, false, true, true},
                 {"BackupLine1", "Back Up &Line...", {}, false, false, true, true},
@@ -93,7 +93,7 @@ void TTopForm::buildMenu()
 
     // Three items of the bar act at once instead of opening a menu.
     using Named = std::pair<const char*, const char*>;
-    for (auto [name, text] : {Named{"Terminal1", "&Terminal"}, Named{"Trend1", "T&rend"}, Named{"About1", "&About"}})
+    for (auto [name, text] : {Named{"Terminal1", "&Terminal"}, Named{"Trend1", "Tr&end"}, Named{"About1", "&About"}})
         bar->addAction(named(new QAction(QString::fromLatin1(text), this), name));
     onClick("Exit1", [this] { Exit1Click(); });
 }

@@ -2,7 +2,7 @@
 // The controls of the program's windows by objectName: what the protocol, the
 // engine and the feature modules see of the widgets (Ui), answered with Qt's
 // widgets and menu actions.
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <string_view>
 

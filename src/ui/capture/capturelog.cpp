@@ -3,7 +3,7 @@
 #include "ui/capture/viewcapture.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <QDir>
 #include <QFileDialog>

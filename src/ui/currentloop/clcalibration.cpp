@@ -1,6 +1,7 @@
 #include "ui/currentloop/clcalibration.h"
 
 #include "services/clock.h"
+#include "ui/services/messages.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -116,8 +117,12 @@ void TfrmCLCalibration::FormShow()
 
 void TfrmCLCalibration::setPoint(LoopPoint point, QSpinBox* coarse, QSpinBox* fine)
 {
-    if (st_)
-        queueCalibrationPoint(*st_, point, editOf(coarse)->text(), editOf(fine)->text(), sendFirst_);
+    if (!st_)
+        return;
+    if (const StepOutcome queued = queueCalibrationPoint(*st_, point, editOf(coarse)->text(), editOf(fine)->text(),
+                                                         sendFirst_);
+        !queued)
+        showMessage(QStringLiteral("Error"), queued.refusal);
 }
 
 void TfrmCLCalibration::pbSet4Click() { setPoint(Point4mA, updCoarse4_, updFine4_); }

@@ -3,6 +3,7 @@
 #include "currentloop/loopmodel.h"
 #include "protocol/commandids.h"
 #include "protocol/settingcodes.h"
+#include "ui/services/messages.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,25 +16,16 @@
 namespace dxu {
 namespace {
 
-// The four fields in the order of the edits, with what their writes are
-// called on the line.
-struct LoopField {
-    uint32_t commandId;
-    int32_t UnitRecord::*changed;
-    const char* caption;
-};
-constexpr LoopField kFields[] = {{IdAnalogLow, &UnitRecord::analogLowChanged, "Distance at 4mA"},
-                                 {IdAnalogHigh, &UnitRecord::analogHighChanged, "Distance at 20mA"},
-                                 {IdFaultCurrent, &UnitRecord::faultCurrentChanged, "Fault Indication"},
-                                 {IdFaultTimeout, &UnitRecord::faultTimeoutChanged, "Fault Timeout"}};
-
-int fieldOf(uint32_t commandId)
+// The edit of a setting's write; -1 for none.
+int editOf(uint32_t commandId)
 {
     for (int i = 0; i < 4; ++i)
-        if (kFields[i].commandId == commandId)
+        if (loopSettings()[static_cast<size_t>(i)]->commandId == commandId)
             return i;
     return -1;
 }
+
+const SettingField& fieldOfEdit(int edit) { return loopSettings()[static_cast<size_t>(edit)]->fields[0]; }
 
 } // namespace
 
@@ -148,7 +140,7 @@ void TfrmCLSettings::pbAcceptClick()
     const auto upload = [this, &started] {
         awaited_ = 0;
         for (int i = 0; i < 4; ++i)
-            if (st_->current().*kFields[i].changed)
+            if (st_->current().*fieldOfEdit(i).changed)
                 awaited_ |= 1u << i;
         refusedField_ = -1;
         started = awaited_ != 0;
@@ -159,11 +151,13 @@ void TfrmCLSettings::pbAcceptClick()
         if (queueUpload_)
             queueUpload_();
     };
-    if (acceptLoopRanges(*st_, t, upload, &refused)) {
+    const StepOutcome accepted = acceptLoopRanges(*st_, t, upload, &refused);
+    if (accepted) {
         if (!started)
             accept();
         return;
     }
+    showMessage(QStringLiteral("Error"), accepted.refusal);
     refusedField_ = refused;
     focusRefused();
 }
@@ -172,14 +166,14 @@ void TfrmCLSettings::settingWritten(uint32_t commandId) { answered(commandId); }
 
 void TfrmCLSettings::settingRefused(uint32_t commandId, std::string_view reason)
 {
-    const int field = fieldOf(commandId);
+    const int field = editOf(commandId);
     if (field < 0 || !(awaited_ & (1u << field)))
         return;
     if (refusedField_ < 0) {
         refusedField_ = field;
         refusedText_ = edits()[field]->text();
         refusal_ = QStringLiteral("The unit refused %1: %2")
-                       .arg(QLatin1String(kFields[field].caption),
+                       .arg(QLatin1String(fieldOfEdit(field).caption),
                             QString::fromLatin1(reason.data(), static_cast<qsizetype>(reason.size())));
     }
     answered(commandId);
@@ -189,7 +183,7 @@ void TfrmCLSettings::settingRefused(uint32_t commandId, std::string_view reason)
 // refused field keeps what was typed, for correction.
 void TfrmCLSettings::settingRead(const SettingCode& code)
 {
-    if (refusedField_ >= 0 && awaited_ == 0 && isVisible() && code.commandId == kFields[refusedField_].commandId) {
+    if (refusedField_ >= 0 && awaited_ == 0 && isVisible() && code.commandId == loopSettings()[static_cast<size_t>(refusedField_)]->commandId) {
         edits()[refusedField_]->setText(refusedText_);
         focusRefused();
     }
@@ -197,7 +191,7 @@ void TfrmCLSettings::settingRead(const SettingCode& code)
 
 void TfrmCLSettings::answered(uint32_t commandId)
 {
-    const int field = fieldOf(commandId);
+    const int field = editOf(commandId);
     if (field < 0 || !(awaited_ & (1u << field)))
         return;
     awaited_ &= ~(1u << field);

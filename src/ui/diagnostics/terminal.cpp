@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -217,6 +218,12 @@ void TfrmTerminal::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         FormShow();
     QMainWindow::showEvent(event);
+}
+
+void TfrmTerminal::keyPressEvent(QKeyEvent* event)
+{
+    if (!closeOnEscape(this, event))
+        QMainWindow::keyPressEvent(event);
 }
 
 void TfrmTerminal::closeEvent(QCloseEvent* event)

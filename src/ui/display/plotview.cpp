@@ -21,6 +21,14 @@ int decimalsFor(double step)
     return std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 9);
 }
 
+// The next round step below step (5 -> 2 -> 1 -> 0.5 times a power of ten).
+double finerStep(double step)
+{
+    const double mag = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double m = std::round(step / mag);
+    return m >= 5 ? 2 * mag : m >= 2 ? mag : mag / 2;
+}
+
 // A span that can be drawn: never empty, never inverted.
 void widen(double& lo, double& hi)
 {
@@ -248,14 +256,21 @@ std::vector<double> PlotView::ticks(double min, double max, int maxCount)
         if (step >= raw * 0.75)
             break;
     }
-    const double first = std::ceil(min / step - 1e-9) * step;
-    for (int i = 0; i <= maxCount + 1; ++i) {
-        const double v = first + i * step;
-        if (v > max + step * 1e-9)
-            break;
-        out.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
+    // A short span can hold one tick or two only: finer steps then, so
+    // that the axis shows where the data lies (1.43..1.58 is not just "2").
+    for (int k = 0;; ++k) {
+        out.clear();
+        const double first = std::ceil(min / step - 1e-9) * step;
+        for (int i = 0; i <= std::max(maxCount, 3) + 1; ++i) {
+            const double v = first + i * step;
+            if (v > max + step * 1e-9)
+                break;
+            out.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
+        }
+        if (out.size() >= 3 || k >= 60)
+            return out;
+        step = finerStep(step);
     }
-    return out;
 }
 
 QRect PlotView::plotArea() const
@@ -264,7 +279,26 @@ QRect PlotView::plotArea() const
     const int left = fm.horizontalAdvance(QStringLiteral("-00000.000")) + 10;
     const int top = fm.height() + 6;
     const int bottom = fm.height() * 2 + 8;
-    return QRect(left, top, std::max(10, width() - left - 12), std::max(10, height() - top - bottom));
+    // Room for half the label of a tick on the right edge.
+    const int right = std::max(12, fm.horizontalAdvance(QStringLiteral("00:00")) / 2 + 4);
+    return QRect(left, top, std::max(10, width() - left - right), std::max(10, height() - top - bottom));
+}
+
+PlotView::Axis PlotView::axis(Qt::Orientation orientation) const
+{
+    const QRect area = plotArea();
+    const QRectF range = viewRange();
+    const bool horizontal = orientation == Qt::Horizontal;
+    Axis a;
+    a.values = horizontal ? ticks(range.left(), range.right(), std::max(2, area.width() / 90))
+                          : ticks(range.top(), range.bottom(), std::max(2, area.height() / 40));
+    const int decimals = a.values.size() > 1 ? decimalsFor(a.values[1] - a.values[0]) : 0;
+    for (double v : a.values) {
+        a.labels << (horizontal && xFormat_ ? xFormat_(v) : QString::number(v, 'f', decimals));
+        a.at.push_back(horizontal ? area.left() + (v - range.left()) / range.width() * area.width()
+                                  : area.bottom() - (v - range.top()) / range.height() * area.height());
+    }
+    return a;
 }
 
 void PlotView::paintEvent(QPaintEvent*)
@@ -277,33 +311,27 @@ void PlotView::paintEvent(QPaintEvent*)
     const QColor text = palette().color(QPalette::Text);
     const QColor grid = palette().color(QPalette::Mid).lighter(130);
 
-    auto px = [&](double x) { return area.left() + (x - range.left()) / range.width() * area.width(); };
-    auto py = [&](double y) { return area.bottom() - (y - range.top()) / range.height() * area.height(); };
 
     // Grid, ticks and labels.
-    const int xCount = std::max(2, area.width() / 90);
-    const int yCount = std::max(2, area.height() / 40);
-    const std::vector<double> xs = ticks(range.left(), range.right(), xCount);
-    const std::vector<double> ys = ticks(range.top(), range.bottom(), yCount);
-    const int xDecimals = xs.size() > 1 ? decimalsFor(xs[1] - xs[0]) : 0;
-    const int yDecimals = ys.size() > 1 ? decimalsFor(ys[1] - ys[0]) : 0;
+    const Axis xs = axis(Qt::Horizontal);
+    const Axis ys = axis(Qt::Vertical);
     p.setPen(QPen(grid, 0, Qt::DotLine));
-    for (double x : xs)
-        p.drawLine(QPointF(px(x), area.top()), QPointF(px(x), area.bottom()));
-    for (double y : ys)
-        p.drawLine(QPointF(area.left(), py(y)), QPointF(area.right(), py(y)));
+    for (double x : xs.at)
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    for (double y : ys.at)
+        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
     p.setPen(text);
-    for (double x : xs) {
-        const QString label = xFormat_ ? xFormat_(x) : QString::number(x, 'f', xDecimals);
-        const double at = px(x);
+    for (std::size_t i = 0; i < xs.at.size(); ++i) {
+        const double at = xs.at[i];
         p.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + 4));
-        p.drawText(QRectF(at - 60, area.bottom() + 5, 120, fm.height()), Qt::AlignHCenter | Qt::AlignTop, label);
+        p.drawText(QRectF(at - 60, area.bottom() + 5, 120, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   xs.labels[static_cast<qsizetype>(i)]);
     }
-    for (double y : ys) {
-        const double at = py(y);
+    for (std::size_t i = 0; i < ys.at.size(); ++i) {
+        const double at = ys.at[i];
         p.drawLine(QPointF(area.left() - 4, at), QPointF(area.left(), at));
         p.drawText(QRectF(0, at - fm.height() / 2.0, area.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(y, 'f', yDecimals));
+                   ys.labels[static_cast<qsizetype>(i)]);
     }
     p.drawRect(area.adjusted(0, 0, -1, -1));
     if (!xTitle_.isEmpty())

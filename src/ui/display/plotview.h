@@ -13,6 +13,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <deque>
@@ -53,8 +54,18 @@ public:
     void resetView();
 
     // About maxCount (at most 1.33 x maxCount + 1) tick values inside [min, max],
-    // at multiples of 1, 2 or 5 times a power of ten.
+    // at multiples of 1, 2 or 5 times a power of ten; never fewer than three,
+    // so that an axis always tells its scale.
     static std::vector<double> ticks(double min, double max, int maxCount);
+
+    // The ticks of an axis as drawn at the present size: their values, their
+    // labels and where they are (x: the pixel column, y: the pixel row).
+    struct Axis {
+        std::vector<double> values;
+        QStringList labels;
+        std::vector<double> at;
+    };
+    Axis axis(Qt::Orientation orientation) const;
 
     QSize sizeHint() const override { return {400, 200}; }
     QSize minimumSizeHint() const override { return {160, 90}; }

@@ -57,7 +57,8 @@ void ResultPanel::result(const Result& r)
 
 void ResultPanel::deviceError(const DeviceError& e)
 {
-    if (e.code == IncorrectValueError) {
+    // The box once per command, not once more for each of its retries.
+    if (e.code == IncorrectValueError && !e.repeated) {
         ui_.setText("pbContinuous", "Measurement &Start");
         showMessage(QStringLiteral("Incorrect Value"),
                     QStringLiteral("Pulses Per Measurement must be greater or equal\n"

@@ -4,7 +4,7 @@
 // button, and hands results on to the result view (readout, histogram, rate).
 #include "protocol/events.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 namespace dxu {
 

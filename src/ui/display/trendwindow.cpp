@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -24,6 +25,12 @@ constexpr const char* StatNames[] = {"Results", "Minimum", "Maximum", "Mean", "S
 constexpr int RefreshMs = 200;
 
 } // namespace
+
+void TfrmTrend::keyPressEvent(QKeyEvent* event)
+{
+    if (!closeOnEscape(this, event))
+        QWidget::keyPressEvent(event);
+}
 
 void TfrmTrend::showEvent(QShowEvent* event)
 {
@@ -166,9 +173,11 @@ void TfrmTrend::refresh()
             intensityPlot_->append(0, s.time, *s.intensity);
     }
     pending_.clear();
+    // Until the window has filled, its time axis runs from the start to the
+    // window's length: labelled times only, none before the start.
     for (PlotView* p : {distancePlot_, intensityPlot_}) {
         p->removeBefore(from);
-        p->setXRange(from, t);
+        p->setXRange(std::max(0.0, from), std::max(t, stats_.window()));
     }
     const TrendStats::Summary d = stats_.distance();
     const TrendStats::Summary i = stats_.intensity();

@@ -40,6 +40,7 @@ public slots:
     void pbTrendClearClick();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -11,24 +11,30 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace dxu {
 namespace {
 
 constexpr QSize DesignSize(860, 480);
 
-// The unit choice's item for a unit: its address (or "no address") and version.
+// The unit choice's item for a unit: its address (the RS-232 unit has none),
+// version and the device of its link.
 QString unitItemText(const JournalUnit& u)
 {
-    const QString address = u.address.isEmpty() ? QStringLiteral("no address") : QStringLiteral("Address ") + u.address;
-    return u.version.isEmpty() ? address : address + QStringLiteral(", ") + u.version;
+    QString text = u.address.isEmpty() ? QStringLiteral("RS-232 unit") : QStringLiteral("Address ") + u.address;
+    if (!u.version.isEmpty())
+        text += QStringLiteral(", ") + u.version;
+    return text + QStringLiteral(" on ") + (u.device.isEmpty() ? QStringLiteral("an unknown link") : u.device);
 }
 
 } // namespace
 
-TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent)
+TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent, true)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
@@ -108,17 +114,28 @@ TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent)
 
 void TfrmHistory::showEvent(QShowEvent* event)
 {
-    PlacedDialog::showEvent(event);
+    // The rows first: the first showing makes room for their columns.
     FormShow();
+    PlacedDialog::showEvent(event);
+}
+
+QSize TfrmHistory::sizeHint() const
+{
+    const QSize hint = PlacedDialog::sizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    const int columns = lvChanges->horizontalHeader()->length() + lvChanges->verticalScrollBar()->sizeHint().width()
+                        + 2 * lvChanges->frameWidth() + margins.left() + margins.right();
+    return {std::max(hint.width(), columns), hint.height()};
 }
 
 JournalFilter TfrmHistory::filter() const
 {
     JournalFilter f;
     const QStringList unit = cmbUnit->currentData().toStringList();
-    if (unit.size() == 2) {
-        f.address = unit[0];
-        f.version = unit[1];
+    if (unit.size() == 3) {
+        f.link = unit[0];
+        f.address = unit[1];
+        f.version = unit[2];
     }
     if (cbFrom->isChecked())
         f.from = dtFrom->date().startOfDay();
@@ -136,7 +153,7 @@ void TfrmHistory::FormShow()
         cmbUnit->addItem(QStringLiteral("All units"));
         if (journal_)
             for (const JournalUnit& u : journal_->units())
-                cmbUnit->addItem(unitItemText(u), QStringList{u.address, u.version});
+                cmbUnit->addItem(unitItemText(u), QStringList{u.device, u.address, u.version});
         cmbUnit->setCurrentIndex(std::max(0, cmbUnit->findData(chosen)));
     }
     refresh();

@@ -1,6 +1,6 @@
 #pragma once
 // "File > History...": the change journal, newest first, for one unit
-// (address and version) or all, from and to a date, and its export as CSV.
+// (link, address and version) or all, from and to a date, and its export as CSV.
 #include "journal/journal.h"
 #include "ui/services/formplacement.h"
 
@@ -26,6 +26,8 @@ public:
     JournalFilter filter() const;
     // The rows on show, newest first.
     const std::vector<Change>& rows() const { return rows_; }
+    // Wide enough for every column of the rows on show.
+    QSize sizeHint() const override;
 
 public slots:
     // Reads the units and the rows again.

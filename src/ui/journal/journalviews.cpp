@@ -6,7 +6,6 @@
 #include "serial/commportdriver.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
-#include "services/store.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -14,46 +13,46 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
+#include <memory>
+
 namespace dxu {
 namespace {
 
-// The technician and site, asked in a small dialog of the window.
+// The technician and site, asked in the dialog below.
 std::optional<ReportPeople> askPeopleDialog(QWidget* owner, const ReportPeople& remembered)
 {
-    QDialog dialog(owner);
-    dialog.setObjectName(QStringLiteral("frmReportDetails"));
-    dialog.setWindowTitle(QStringLiteral("Commissioning Report"));
-    auto* technician = new QLineEdit(remembered.technician, &dialog);
-    technician->setObjectName(QStringLiteral("edTechnician"));
-    auto* site = new QLineEdit(remembered.site, &dialog);
-    site->setObjectName(QStringLiteral("edSite"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* form = new QFormLayout(&dialog);
-    form->addRow(QStringLiteral("&Technician:"), technician);
-    form->addRow(QStringLiteral("&Site:"), site);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    const std::unique_ptr<QDialog> dialog(makeReportDetailsDialog(owner, remembered));
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return ReportPeople{technician->text().trimmed(), site->text().trimmed()};
-}
-
-// Store strings are bytes; the names go in as UTF-8.
-QString storedText(const char* name)
-{
-    QByteArray bytes;
-    return Store::readString(QLatin1String(name), bytes) ? QString::fromUtf8(bytes) : QString();
+    auto field = [&dialog](const char* name) {
+        return dialog->findChild<QLineEdit*>(QLatin1String(name))->text().trimmed();
+    };
+    return ReportPeople{field("edTechnician"), field("edSite")};
 }
 
 } // namespace
 
-ReportPeople storedReportPeople() { return {storedText("Technician"), storedText("Site")}; }
-
-void storeReportPeople(const ReportPeople& people)
+QDialog* makeReportDetailsDialog(QWidget* owner, const ReportPeople& remembered)
 {
-    Store::writeString(QStringLiteral("Technician"), people.technician.toUtf8());
-    Store::writeString(QStringLiteral("Site"), people.site.toUtf8());
+    auto* dialog = new QDialog(owner);
+    dialog->setObjectName(QStringLiteral("frmReportDetails"));
+    dialog->setWindowTitle(QStringLiteral("Commissioning Report"));
+    auto* technician = new QLineEdit(remembered.technician, dialog);
+    technician->setObjectName(QStringLiteral("edTechnician"));
+    auto* site = new QLineEdit(remembered.site, dialog);
+    site->setObjectName(QStringLiteral("edSite"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    // Room for a name or a site of 40 characters; the title is whole then.
+    for (QLineEdit* edit : {technician, site})
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
+    auto* form = new QFormLayout(dialog);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(QStringLiteral("&Technician:"), technician);
+    form->addRow(QStringLiteral("&Site:"), site);
+    form->addRow(buttons);
+    return dialog;
 }
 
 JournalViews::JournalViews(DxuState& state, QWidget* owner)
@@ -73,15 +72,22 @@ JournalViews::JournalViews(DxuState& state, QWidget* owner)
 
 JournalViews::~JournalViews()
 {
-    journal_.setNotice({});
+    // What is still queued is written before the program ends; what cannot
+    // be is said now, while it still can be.
     recorder_.settle();
+    journal_.setNotice([](const QString& text) { showMessage(QStringLiteral("Warning"), text); });
+    journal_.finish(ExitWaitMs);
+    journal_.setNotice({});
 }
 
 WriteTarget JournalViews::target() const
 {
     const UnitRecord& pc = st_.unitTable[0];
-    const int comNumber = (linkOfMode(st_) == PcLink::Rs485 ? pc.port485 : pc.port232) + 1;
-    const char address = st_.current().addressChar();
+    const bool network = linkOfMode(st_) == PcLink::Rs485;
+    const int comNumber = (network ? pc.port485 : pc.port232) + 1;
+    // The unit on the RS-232 cable is the one unit of its link, whatever
+    // address it holds: it is not the unit of that address on a network.
+    const char address = network ? st_.current().addressChar() : 0;
     return {QStringLiteral("COM %1 (%2)").arg(comNumber).arg(comDevicePath(comNumber)),
             address ? QString(QLatin1Char(address)) : QString(),
             QString::fromLatin1(st_.versionText, qstrnlen(st_.versionText, sizeof st_.versionText)).trimmed()};
@@ -127,7 +133,7 @@ void JournalViews::CommissioningReport1Click()
     ReportDetails details{QDateTime::currentDateTime(), people.technician, people.site, where.link, lineRate(),
                           where.version};
     const std::vector<Change> today =
-        journal_.changes(changesOfTheDay(where.address, where.version, details.date));
+        journal_.changes(changesOfTheDay(where.link, where.address, where.version, details.date));
     const QString error = writeReportPdf(path, commissioningReport(st_.current(), details, today));
     if (!error.isEmpty())
         showMessage(QStringLiteral("Error"), error);

@@ -6,6 +6,7 @@
 #include "journal/journalfeed.h"
 #include "journal/recorder.h"
 #include "journal/report.h"
+#include "journal/reportpeople.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace dxu {
@@ -20,13 +22,9 @@ namespace dxu {
 struct DxuState;
 class TfrmHistory;
 
-// Who made a report and where; asked once and remembered in the store.
-struct ReportPeople {
-    QString technician, site;
-};
-// The remembered technician and site (empty when none).
-ReportPeople storedReportPeople();
-void storeReportPeople(const ReportPeople& people);
+// The small dialog that asks them ("frmReportDetails", its edits
+// "edTechnician" and "edSite"), filled with remembered; the caller owns it.
+QDialog* makeReportDetailsDialog(QWidget* owner, const ReportPeople& remembered);
 
 class JournalViews : public QObject {
     Q_OBJECT
@@ -34,6 +32,9 @@ public:
     // Asks for the technician and site, starting from the remembered ones;
     // nothing when the user cancels.
     using AskPeople = std::function<std::optional<ReportPeople>(const ReportPeople& remembered)>;
+    // How long the journal may keep the program at its end, when another
+    // program holds it.
+    static constexpr int ExitWaitMs = 10000;
 
     JournalViews(DxuState& state, QWidget* owner);
     ~JournalViews() override;
@@ -42,7 +43,8 @@ public:
     ChangeRecorder& recorder() { return recorder_; }
     // What the line's events tell the recorder.
     JournalFeed& feed() { return feed_; }
-    // The line and the unit the window talks to now.
+    // The line and the unit the window talks to now (on RS-232 the unit has
+    // no address: the link alone names it).
     WriteTarget target() const;
     int lineRate() const;
     // The history window, once made.

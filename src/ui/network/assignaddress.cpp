@@ -1,7 +1,8 @@
 #include "ui/network/assignaddress.h"
 
 #include "network/addressing.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
+#include "ui/services/messages.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -87,8 +88,10 @@ void TfrmAssignAddress::pbSetAddressClick()
     if (!st_)
         return;
     const int p = cmbAddressList_->currentIndex();
-    if (!assignAddress(*st_, p, queueUpload_))
+    if (const StepOutcome assigned = assignAddress(*st_, p, queueUpload_); !assigned) {
+        showMessage(QStringLiteral("Error"), assigned.refusal);
         return;
+    }
     RefreshAddressList();
     cmbAddressList_->setCurrentIndex(p);
 }

@@ -1,6 +1,6 @@
 #include "ui/network/findunits.h"
 
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "ui/services/messages.h"
 
 #include <QHBoxLayout>
@@ -30,6 +30,13 @@ TfrmFindUnits::TfrmFindUnits(QWidget* parent) : PlacedDialog(QSize(320, 300), pa
     lblAnswerWithin->setObjectName(QStringLiteral("lblAnswerWithin"));
     lblAnswerWithin->setBuddy(updAnswerWithin_);
 
+    // Where the scan asks, and what Add to Network did.
+    lblScanLine_ = new QLabel(this);
+    lblScanLine_->setObjectName(QStringLiteral("lblScanLine"));
+    lblAdded_ = new QLabel(this);
+    lblAdded_->setObjectName(QStringLiteral("lblAdded"));
+    lblAdded_->setWordWrap(true);
+
     prgScan_ = new QProgressBar(this);
     prgScan_->setObjectName(QStringLiteral("prgScan"));
     prgScan_->setRange(0, AddressCount);
@@ -56,8 +63,10 @@ TfrmFindUnits::TfrmFindUnits(QWidget* parent) : PlacedDialog(QSize(320, 300), pa
     answer->addStretch();
     auto* top = new QVBoxLayout(this);
     top->addLayout(answer);
+    top->addWidget(lblScanLine_);
     top->addWidget(prgScan_);
     top->addWidget(lstUnits_, 1);
+    top->addWidget(lblAdded_);
     top->addLayout(buttons);
 
     connect(pbStart_, &QPushButton::clicked, this, &TfrmFindUnits::pbStartClick);
@@ -106,6 +115,8 @@ void TfrmFindUnits::showScan()
     }
     prgScan_->setValue(scan_->done());
     const bool running = scan_->running();
+    const QString line = QStringLiteral("COM%1 at %2 bit/s").arg(scan_->comNumber()).arg(scan_->lineRate());
+    lblScanLine_->setText((running ? QStringLiteral("Scanning ") : QStringLiteral("Scans ")) + line);
     pbStart_->setEnabled(!running);
     updAnswerWithin_->setEnabled(!running);
     pbAddToNetwork_->setEnabled(!running && !scan_->found().empty());
@@ -116,6 +127,7 @@ void TfrmFindUnits::pbStartClick()
     if (!scan_ || scan_->running())
         return;
     lstUnits_->clear();
+    lblAdded_->clear();
     const int answerWithin = updAnswerWithin_->value();
     if (answerWithin != UnitScan::storedAnswerWithinMs())
         UnitScan::storeAnswerWithinMs(answerWithin);
@@ -148,14 +160,25 @@ void TfrmFindUnits::pbAddToNetworkClick()
 {
     if (!st_ || !scan_ || scan_->running())
         return;
+    QStringList added, already;
     for (int i = 0; i < lstUnits_->count(); ++i) {
         const QListWidgetItem* item = lstUnits_->item(i);
-        if (!item->data(Qt::UserRole).isValid())
-            continue; // an address with more than one unit
+        if (!item->data(Qt::UserRole).isValid() || item->checkState() != Qt::Checked)
+            continue; // an address with more than one unit, or not wanted
         const char address = item->data(Qt::UserRole).toChar().toLatin1();
-        if (item->checkState() == Qt::Checked && !slotsHold(st_->networkSlots, address))
-            addNetworkMember(*st_, *mainUi_, *hooks_, NetworkSender{}, addressPosition(address));
+        if (slotsHold(st_->networkSlots, address))
+            already << QString(QLatin1Char(address));
+        else if (addNetworkMember(*st_, *mainUi_, *hooks_, NetworkSender{}, addressPosition(address)))
+            added << QString(QLatin1Char(address));
     }
+    QStringList said;
+    if (!added.isEmpty())
+        said << QStringLiteral("Added to the network: %1.").arg(added.join(QStringLiteral(", ")));
+    if (!already.isEmpty())
+        said << QStringLiteral("In the network already: %1.").arg(already.join(QStringLiteral(", ")));
+    if (said.isEmpty())
+        said << QStringLiteral("Nothing added: no unit is checked.");
+    lblAdded_->setText(said.join(QLatin1Char(' ')));
 }
 
 } // namespace dxu

@@ -5,8 +5,9 @@
 // be added. "Units answer within" is kept in the store.
 #include "network/unitscan.h"
 #include "ui/services/formplacement.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
+class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -33,6 +34,8 @@ protected:
 private:
     void showScan();
 
+    QLabel* lblScanLine_ = nullptr;
+    QLabel* lblAdded_ = nullptr;
     QSpinBox* updAnswerWithin_ = nullptr;
     QProgressBar* prgScan_ = nullptr;
     QListWidget* lstUnits_ = nullptr;

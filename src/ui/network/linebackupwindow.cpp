@@ -2,6 +2,7 @@
 
 #include "network/linebackup.h"
 #include "ports/portsettings.h"
+#include "services/csv.h"
 #include "ui/services/filedialogs.h"
 #include "ui/services/messages.h"
 
@@ -32,30 +33,20 @@ QString cliPath()
     return QStandardPaths::findExecutable(QStringLiteral("dxu-cli"));
 }
 
-DeferredFileDialog* folderDialog(QWidget* parent, const char* name, const QString& title)
-{
-    return new DeferredFileDialog(parent, QLatin1String(name), [name = QLatin1String(name), title](QWidget* owner) {
-        auto* d = new QFileDialog(owner, title, QDir::currentPath());
-        d->setObjectName(name);
-        d->setFileMode(QFileDialog::Directory);
-        d->setOption(QFileDialog::ShowDirsOnly, true);
-        d->setAcceptMode(QFileDialog::AcceptOpen);
-        return d;
-    });
-}
-
 } // namespace
 
 void TfrmLineBackup::setCliPath(const QString& path) { g_cliPath = path; }
 
-TfrmLineBackup::TfrmLineBackup(const DxuState& state, QWidget* parent)
-    : PlacedDialog(QSize(460, 300), parent), st_(state)
+TfrmLineBackup::TfrmLineBackup(const DxuState& state, Asker& asker, QWidget* parent)
+    : PlacedDialog(QSize(460, 300), parent), st_(state), asker_(asker)
 {
     setObjectName(QStringLiteral("frmLineBackup"));
     setWindowTitle(QStringLiteral("Back Up Line"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    backupFolder_ = folderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"));
-    restoreFolder_ = folderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"));
+    // A backup may go to a new folder; a restore comes from a backup.
+    backupFolder_ = deferFolderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"), true);
+    restoreFolder_ =
+        deferFolderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"), false);
 
     lblLineTask_ = new QLabel(this);
     lblLineTask_->setObjectName(QStringLiteral("lblLineTask"));
@@ -104,8 +95,10 @@ bool TfrmLineBackup::lineFree(const DxuState& state)
 QStringList TfrmLineBackup::lineArguments() const
 {
     const int comNumber = st_.unitTable[0].port485 + 1;
+    // The results as lines for programs: each unit's, and the manifest's.
     return {QStringLiteral("--port"), QStringLiteral("COM %1").arg(comNumber), QStringLiteral("--rate"),
-            QString::number(rateOfIndex(pcRateIndex(st_, PcLink::Rs485)))};
+            QString::number(rateOfIndex(pcRateIndex(st_, PcLink::Rs485))), QStringLiteral("--format"),
+            QStringLiteral("csv")};
 }
 
 QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing, DeferredFileDialog& dialog)
@@ -145,6 +138,13 @@ void TfrmLineBackup::RestoreLine1Click()
         showMessage(QStringLiteral("Error"), manifest.error);
         return;
     }
+    // The units' settings are overwritten: only once the user agrees.
+    Asking asking{Question::RestoreLine};
+    for (const ManifestRow& row : manifest.rows)
+        asking.units += QLatin1Char(row.address);
+    asking.file = QDir::toNativeSeparators(folder);
+    if (!asker_.ask(asking))
+        return;
     backup_ = false;
     folder_ = folder;
     start(QStringLiteral("Restore Line"), QStringList{QStringLiteral("restore"), QStringLiteral("--dir"), folder} + lineArguments(),
@@ -163,6 +163,7 @@ void TfrmLineBackup::start(const QString& title, const QStringList& args, int un
     setWindowTitle(title);
     units_ = units;
     done_ = succeeded_ = saved_ = 0;
+    manifest_.clear();
     cancelled_ = false;
     pending_.clear();
     errorPending_.clear();
@@ -200,7 +201,8 @@ void TfrmLineBackup::start(const QString& title, const QStringList& args, int un
     raise();
 }
 
-// One line of result per unit: "a: ok (...)" or "a: FAILED: reason".
+// One line per unit, "unit,a,<word>,<line of result>", and one of the
+// manifest, "manifest,,<word>,<text>": only what dxu-cli says it did counts.
 void TfrmLineBackup::readOutput()
 {
     if (!process_)
@@ -212,14 +214,26 @@ void TfrmLineBackup::readOutput()
         pending_.remove(0, end + 1);
         if (line.isEmpty())
             continue;
-        auto* item = new QListWidgetItem(line, lstLineResults_);
-        if (line.contains(QLatin1String(": FAILED")))
-            item->setForeground(Qt::red);
-        else
+        const QStringList f = csvLineFields(line);
+        const QString word = f.value(2);
+        if (f.size() == 4 && f[0] == QLatin1String("manifest")) {
+            // A manifest written is the backup the summary speaks of.
+            manifest_ = word;
+            if (word != QLatin1String("written"))
+                (new QListWidgetItem(f[3], lstLineResults_))->setForeground(Qt::red);
+            continue;
+        }
+        auto* item = new QListWidgetItem(f.size() == 4 ? f[3] : line, lstLineResults_);
+        const bool unit = f.size() == 4 && f[0] == QLatin1String("unit");
+        if (unit && (word == QLatin1String("ok") || word == QLatin1String("saved") || word == QLatin1String("unsaved")
+                     || word == QLatin1String("unchanged")))
             ++succeeded_;
-        if (line.endsWith(QLatin1String(", saved)")))
+        else
+            item->setForeground(Qt::red);
+        if (unit && word == QLatin1String("saved"))
             ++saved_;
-        prgLine_->setValue(++done_);
+        if (unit)
+            prgLine_->setValue(++done_);
     }
 }
 
@@ -233,11 +247,19 @@ void TfrmLineBackup::ended(int exitCode, QProcess::ExitStatus status)
     p->deleteLater();
     for (const QString& e : errors_)
         new QListWidgetItem(e, lstLineResults_);
-    const bool allDone = status == QProcess::NormalExit && exitCode == 0 && succeeded_ == units_;
+    // A backup is one only with its manifest written.
+    const bool allDone = status == QProcess::NormalExit && exitCode == 0 && succeeded_ == units_
+                         && (!backup_ || manifest_ == QLatin1String("written"));
     const QString verb = backup_ ? QStringLiteral("backed up") : QStringLiteral("restored");
     QString summary;
     if (status != QProcess::NormalExit || exitCode < 0)
         summary = QStringLiteral("dxu-cli did not run to its end: nothing more is %1.").arg(verb);
+    else if (backup_ && manifest_ == QLatin1String("failed"))
+        summary = readManifest(folder_).ok()
+                      ? QStringLiteral("The manifest was not written: %1 still lists the earlier backup; see the list.")
+                            .arg(folder_)
+                      : QStringLiteral("The manifest was not written: %1 is not a usable backup; see the list.")
+                            .arg(folder_);
     else if (allDone)
         summary = backup_ ? QStringLiteral("All %1 units backed up to %2.").arg(units_).arg(folder_)
         : saved_ == units_ ? QStringLiteral("All %1 units restored and saved.").arg(units_)

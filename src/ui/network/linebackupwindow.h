@@ -5,6 +5,7 @@
 // read-backs, checks and saves as "dxu-cli apply"), run on the line while
 // the window is disconnected; the window shows each unit's result as it
 // comes, the progress, and Cancel.
+#include "engine/asking.h"
 #include "protocol/dxustate.h"
 #include "ui/services/formplacement.h"
 
@@ -24,7 +25,8 @@ class DeferredFileDialog;
 class TfrmLineBackup : public PlacedDialog {
     Q_OBJECT
 public:
-    TfrmLineBackup(const DxuState& state, QWidget* parent = nullptr);
+    // asker: whether the units may be overwritten by a restore.
+    TfrmLineBackup(const DxuState& state, Asker& asker, QWidget* parent = nullptr);
     ~TfrmLineBackup() override;
 
     // The line must be the program's alone: RS-485, units in the list, not
@@ -54,6 +56,7 @@ private:
     QStringList lineArguments() const;
 
     const DxuState& st_;
+    Asker& asker_;
     DeferredFileDialog* backupFolder_ = nullptr;
     DeferredFileDialog* restoreFolder_ = nullptr;
     QLabel* lblLineTask_ = nullptr;
@@ -69,6 +72,7 @@ private:
     int done_ = 0;
     int succeeded_ = 0;
     int saved_ = 0; // restored units the unit confirmed saving
+    QString manifest_; // how dxu-cli said the manifest went: written, failed, unchanged; empty: not said
     bool cancelled_ = false;
     bool backup_ = true;
     QString folder_;

@@ -2,6 +2,8 @@
 
 #include "engine/session.h"
 #include "protocol/linetext.h"
+#include "protocol/settingcodes.h"
+#include "serial/commportdriver.h"
 #include "services/clock.h"
 #include "services/csv.h"
 #include "ui/services/filedialogs.h"
@@ -22,18 +24,8 @@ namespace {
 
 QString modeName(int32_t mode)
 {
-    switch (mode) {
-    case 1:
-        return QStringLiteral("Averaging");
-    case 2:
-        return QStringLiteral("Binning");
-    case 3:
-        return QStringLiteral("Detection");
-    case 4:
-        return QStringLiteral("Last Target");
-    default:
-        return QStringLiteral("?");
-    }
+    const char* name = choiceCaption(findSetting("MM")->fields[0], mode);
+    return name ? QLatin1String(name) : QStringLiteral("?");
 }
 
 QString text(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size())).trimmed(); }
@@ -58,6 +50,26 @@ QString age(uint32_t ms)
 
 // ----------------------------------------------------------------------------
 // The watch
+
+LineWatch::Line& LineWatch::line() const
+{
+    const UnitRecord& pc = st_.unitTable[0];
+    const bool network = st_.networkMode() != 0;
+    const int com = (network ? pc.port485 : pc.port232) + 1;
+    // While the port is not open the port may be mapped to another device:
+    // looked up again, at most once a second (results of a unit connecting
+    // come faster).
+    const uint32_t now = tickCount();
+    if (!line_ || network != lineNetwork_ || com != lineCom_ || (!st_.connected && now - lineLookedUp_ >= 1000)) {
+        lineNetwork_ = network;
+        lineCom_ = com;
+        lineLookedUp_ = now;
+        const QString name = QStringLiteral("COM %1 (%2)").arg(com).arg(comDevicePath(com));
+        line_ = &lines_[(network ? QStringLiteral("RS-485 ") : QStringLiteral("RS-232 ")) + name];
+        line_->name = name;
+    }
+    return *line_;
+}
 
 void LineWatch::result(const Result& r)
 {
@@ -236,16 +248,19 @@ void TfrmLineOverview::refresh()
 {
     units_ = watch_.rowUnits();
     const std::vector<QStringList> rows = watch_.rows(tickCount());
+    const QString line = watch_.lineName();
     if (!st_.connected)
-        lblLineState_->setText(QStringLiteral("Not connected: each row shows what was last heard from the unit."));
+        lblLineState_->setText(
+            QStringLiteral("Not connected: each row shows what was last heard from the unit on %1.").arg(line));
     else if (st_.networkMode())
-        lblLineState_->setText(QStringLiteral("RS-485 network, %1 unit%2; viewing unit %3 (address %4). Double-click a unit to view it.")
+        lblLineState_->setText(QStringLiteral("RS-485 network on %1, %2 unit%3; viewing unit %4 (address %5). Double-click a unit to view it.")
+                                   .arg(line)
                                    .arg(st_.networkCount)
                                    .arg(st_.networkCount == 1 ? "" : "s")
                                    .arg(st_.currentUnit)
                                    .arg(QLatin1Char(st_.current().addressChar())));
     else
-        lblLineState_->setText(QStringLiteral("RS-232: one unit."));
+        lblLineState_->setText(QStringLiteral("RS-232 on %1: one unit.").arg(line));
     grid_->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const bool viewing = st_.connected && units_[static_cast<size_t>(r)] == DxuState::index(st_.currentUnit);

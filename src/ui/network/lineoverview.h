@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QLabel;
@@ -40,12 +41,19 @@ struct UnitFacts {
     bool unsaved = false;  // written settings the unit has not saved
 };
 
-// The subscriber: the facts of each address, kept while the program runs.
+// The subscriber: the facts of each unit, kept while the program runs. A
+// unit is its line and its address: what the RS-232 cable told stays apart
+// from an RS-485 line's unit of the same address, and two ports (two
+// adapters, two device servers) are two lines. The line is the one the mode
+// uses now: its kind, its port and the device behind the port.
 class LineWatch final : public UnitEvents {
 public:
     explicit LineWatch(const DxuState& state) : st_(state) {}
 
-    const UnitFacts& facts(char address) const { return facts_[static_cast<unsigned char>(address) & 0x7F]; }
+    // What the line in use now told of the unit at address.
+    const UnitFacts& facts(char address) const { return line().units[static_cast<unsigned char>(address) & 0x7F]; }
+    // The line in use now: "COM 2 (/dev/ttyUSB1)".
+    QString lineName() const { return line().name; }
     // The table's rows: one per unit of the network list (on RS-232 the one
     // unit), each cell as shown; header() names the columns.
     static QStringList header();
@@ -66,11 +74,23 @@ public:
     void connectUnanswered() override { onScreen().answer = UnitFacts::Answer::Silent; }
 
 private:
-    UnitFacts& of(char address) { return facts_[static_cast<unsigned char>(address) & 0x7F]; }
+    struct Line {
+        QString name;
+        std::array<UnitFacts, 128> units{};
+    };
+    // The line in use now, made on first use. Its device is looked up again
+    // when the mode or the port changed, and now and then while the port is
+    // not open.
+    Line& line() const;
+    UnitFacts& of(char address) { return line().units[static_cast<unsigned char>(address) & 0x7F]; }
     UnitFacts& onScreen() { return of(st_.current().addressChar()); }
 
     const DxuState& st_;
-    std::array<UnitFacts, 128> facts_{};
+    mutable std::map<QString, Line> lines_;
+    mutable Line* line_ = nullptr;
+    mutable bool lineNetwork_ = false;
+    mutable int lineCom_ = 0;
+    mutable uint32_t lineLookedUp_ = 0;
 };
 
 class TfrmLineOverview : public PlacedDialog {

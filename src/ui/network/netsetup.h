@@ -1,7 +1,7 @@
 #pragma once
 // The RS-485 network dialog: the member list, Add, Remove, and the polling
 // interval.
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 
 #include "ui/services/formplacement.h"
 

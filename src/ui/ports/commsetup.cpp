@@ -348,8 +348,11 @@ void TfrmCommSetup::setPc(PcGroup& g, PcLink link)
         }
     }
     const bool inUse = g.inUse->isChecked();
-    if (!setPcPort(*st_, *port_, link, g.port->currentIndex(), g.rate->currentIndex(), inUse))
+    if (const StepOutcome set = setPcPort(*st_, *port_, link, g.port->currentIndex(), g.rate->currentIndex(), inUse);
+        !set) {
+        showMessage(QStringLiteral("Error"), set.refusal);
         return;
+    }
     if (inUse)
         (link == PcLink::Rs232 ? g485_ : g232_).inUse->setChecked(false);
     if (g.device && g.device->isEnabled()) {
@@ -367,7 +370,8 @@ void TfrmCommSetup::pbSetPC485Click() { setPc(g485_, PcLink::Rs485); }
 void TfrmCommSetup::unitRateSet(UnitPort unitPort, QComboBox* list)
 {
     if (st_)
-        changeUnitRate(*st_, *mainUi_, unitPort, list->currentIndex(), queueUpload_);
+        changeUnitRate(*st_, asker_, mainUi_->isEnabled("pbSaveSettings"), unitPort, list->currentIndex(),
+                       queueUpload_);
 }
 
 void TfrmCommSetup::pbConfigBaudRateClick() { unitRateSet(UnitPort::Configuration, cmbDXUConfigRate_); }

@@ -4,7 +4,9 @@
 #include "ports/portsettings.h"
 #include "serial/portoptions.h"
 
+#include "ui/app/boxasker.h"
 #include "ui/services/formplacement.h"
+#include "ui/services/ui.h"
 
 #include <functional>
 
@@ -82,6 +84,8 @@ private:
     PcPort* port_ = nullptr;
     Ui* mainUi_ = nullptr;
     std::function<void()> queueUpload_;
+    // The unit rate change's questions, as boxes.
+    BoxAsker asker_;
 };
 
 } // namespace dxu

@@ -1,4 +1,5 @@
 #pragma once
+#include "protocol/events.h"
 
 namespace dxu {
 
@@ -6,5 +7,11 @@ namespace dxu {
 // override cursor stack stays balanced.
 void setBusyCursor(bool busy);
 bool busyCursor();
+
+// The hourglass while the core reports a step the user waits for.
+class BusyCursor final : public UnitEvents {
+public:
+    void busy(bool on) override { setBusyCursor(on); }
+};
 
 } // namespace dxu

@@ -1,6 +1,13 @@
 #include "ui/services/filedialogs.h"
 
+#include "ui/services/messages.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace dxu {
 namespace {
@@ -16,6 +23,41 @@ public:
 };
 
 FileDialogService* g_service = nullptr;
+
+// Qt's own folder dialog offers its button only for a folder that exists;
+// this one also for a new name, and makes that folder on the choice.
+class NewFolderDialog : public QFileDialog {
+public:
+    NewFolderDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title) {}
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QFileDialog::showEvent(event);
+        auto* typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        if (!typed || !buttons || hooked_)
+            return;
+        hooked_ = true;
+        // After the dialog's own check of the name, which runs first.
+        connect(typed, &QLineEdit::textChanged, this, [typed, buttons] {
+            if (QPushButton* choose = buttons->button(QDialogButtonBox::Open); choose && !typed->text().trimmed().isEmpty())
+                choose->setEnabled(true);
+        });
+    }
+    void accept() override
+    {
+        const QString folder = selectedFiles().value(0);
+        if (!folder.isEmpty() && !QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
+            showMessage(QStringLiteral("Error"), QStringLiteral("Cannot create the folder %1.").arg(folder));
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool hooked_ = false;
+};
 
 } // namespace
 
@@ -37,6 +79,17 @@ QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& ti
     d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     d->setDirectory(QStringLiteral("."));
+    return d;
+}
+
+QFileDialog* makeFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate)
+{
+    QFileDialog* d = mayCreate ? new NewFolderDialog(parent, title) : new QFileDialog(parent, title);
+    d->setObjectName(QString::fromLatin1(name));
+    d->setFileMode(QFileDialog::Directory);
+    d->setOption(QFileDialog::ShowDirsOnly, true);
+    d->setAcceptMode(QFileDialog::AcceptOpen);
+    d->setDirectory(QDir::currentPath());
     return d;
 }
 
@@ -88,6 +141,13 @@ DeferredFileDialog* deferFileDialog(QWidget* parent, const char* name, const QSt
                                   [name = QByteArray(name), title, filter, suffix, save](QWidget* owner) {
                                       return makeFileDialog(owner, name.constData(), title, filter, suffix, save);
                                   });
+}
+
+DeferredFileDialog* deferFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate)
+{
+    return new DeferredFileDialog(parent, QString::fromLatin1(name), [name = QByteArray(name), title, mayCreate](QWidget* owner) {
+        return makeFolderDialog(owner, name.constData(), title, mayCreate);
+    });
 }
 
 } // namespace dxu

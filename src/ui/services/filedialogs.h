@@ -32,6 +32,12 @@ void setFileDialogService(FileDialogService* service);
 QFileDialog* makeFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
                             const QString& suffix, bool save);
 
+// A dialog of the program's kind that chooses a folder, child of parent and
+// named name, starting in the working folder. With mayCreate a name typed
+// for a folder that does not exist yet is taken too: the folder is made when
+// the user confirms it.
+QFileDialog* makeFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate);
+
 // Shorthand: fileDialogs().choose(dialog).
 QString chooseFile(QFileDialog& dialog);
 
@@ -71,5 +77,7 @@ private:
 // makeFileDialog's dialog, made the first time it is needed.
 DeferredFileDialog* deferFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
                                     const QString& suffix, bool save);
+// makeFolderDialog's dialog, made the first time it is needed.
+DeferredFileDialog* deferFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate);
 
 } // namespace dxu

@@ -1,6 +1,7 @@
 #include "ui/services/formplacement.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QWidget>
@@ -76,6 +77,14 @@ void FormPlacement::beforeShow(QWidget* window)
     if (!screen)
         return;
     window->move(placeBeside(size, beside ? parent->frameGeometry() : QRect(), screen->availableGeometry()));
+}
+
+bool closeOnEscape(QWidget* window, const QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier)
+        return false;
+    window->close();
+    return true;
 }
 
 void PlacedDialog::showEvent(QShowEvent* event)

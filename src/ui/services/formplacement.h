@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 
+class QKeyEvent;
 class QWidget;
 
 namespace dxu {
@@ -42,10 +43,18 @@ private:
     bool placed_ = false;
 };
 
-// A dialog placed by the rule above when it is first shown.
+// Esc (alone) closes a tool window that is no dialog, as it closes a
+// dialog: true when event was that key and window was closed.
+bool closeOnEscape(QWidget* window, const QKeyEvent* event);
+
+// A dialog placed by the rule above when it is first shown (resizable: see
+// FormPlacement).
 class PlacedDialog : public QDialog {
 public:
-    PlacedDialog(QSize design, QWidget* parent) : QDialog(parent), placement_(design) {}
+    PlacedDialog(QSize design, QWidget* parent, bool resizable = false)
+        : QDialog(parent), placement_(design, resizable)
+    {
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -80,48 +80,20 @@ bool askYesNo(const QString& caption, const QString& text)
     return messages().show(caption, text, MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
-namespace {
-
-QString fieldFirst(const QString& field, const QString& message)
-{
-    return field.isEmpty() ? message : field + QStringLiteral(": ") + message;
-}
-
-} // namespace
-
 bool textToInt(const QString& text, int& out, const QString& field)
 {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok, 10);
-    if (!ok) {
-        showMessage(QStringLiteral("Error"), fieldFirst(field, QStringLiteral("'%1' is not a valid integer value").arg(text)));
-        return false;
-    }
-    out = v;
-    return true;
+    if (parseWholeNumber(text, out))
+        return true;
+    showMessage(QStringLiteral("Error"), notWholeNumberText(text, field));
+    return false;
 }
 
 bool textToFloat(const QString& text, float& out, const QString& field)
 {
-    QString t = text.trimmed();
-    const QChar sep = decimalSeparator();
-    bool ok = !t.isEmpty();
-    // Only the user's own decimal separator is accepted.
-    if (ok && sep != QLatin1Char('.') && t.contains(QLatin1Char('.')))
-        ok = false;
-    if (ok) {
-        if (sep != QLatin1Char('.'))
-            t.replace(sep, QLatin1Char('.'));
-        const double v = t.toDouble(&ok);
-        if (ok)
-            out = static_cast<float>(v);
-    }
-    if (!ok) {
-        showMessage(QStringLiteral("Error"),
-                    fieldFirst(field, QStringLiteral("'%1' is not a valid floating point value").arg(text)));
-        return false;
-    }
-    return true;
+    if (parseDecimalNumber(text, out))
+        return true;
+    showMessage(QStringLiteral("Error"), notDecimalNumberText(text, field));
+    return false;
 }
 
 } // namespace dxu

@@ -33,6 +33,7 @@ StatusStrip::StatusStrip(QWidget* parent) : QStatusBar(parent)
     static const char* const texts[6] = {"Help:", "", "Status:", "", "Capture:", ""};
     for (int i = 0; i < 6; ++i) {
         auto* p = namedLabel(strip, QStringLiteral("StatusBar1Panel%1").arg(i), QString::fromLatin1(texts[i]));
+        texts_[static_cast<size_t>(i)] = p->text();
         p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i < 5)
             p->setFixedWidth(widths[i] - 1);
@@ -56,8 +57,25 @@ StatusStrip::StatusStrip(QWidget* parent) : QStatusBar(parent)
 
 void StatusStrip::setPanel(int index, const QString& text)
 {
-    if (index >= 0 && index < static_cast<int>(panels_.size()))
-        panels_[static_cast<size_t>(index)]->setText(text);
+    if (index < 0 || index >= static_cast<int>(panels_.size()))
+        return;
+    texts_[static_cast<size_t>(index)] = text;
+    showPanel(static_cast<size_t>(index));
+}
+
+void StatusStrip::showPanel(size_t index)
+{
+    QLabel* p = panels_[index];
+    const QString& text = texts_[index];
+    QString shown = text;
+    if (p->maximumWidth() < QWIDGETSIZE_MAX) {
+        const QMargins m = p->contentsMargins();
+        const int room = p->maximumWidth() - 2 * p->frameWidth() - m.left() - m.right()
+                         - p->fontMetrics().horizontalAdvance(QLatin1Char('x'));
+        shown = p->fontMetrics().elidedText(text, Qt::ElideMiddle, room);
+    }
+    p->setText(shown);
+    p->setToolTip(shown == text ? QString() : text);
 }
 
 void StatusStrip::setProgress(const QString& text, int value, int maximum)
@@ -71,6 +89,7 @@ void StatusStrip::setProgress(const QString& text, int value, int maximum)
     if (progressBar_->isHidden() == shown) {
         const int room = ProgressTextWidth + ProgressBarWidth + 2;
         panels_[1]->setFixedWidth(panels_[1]->minimumWidth() + (shown ? -room : room));
+        showPanel(1);
         progressText_->setVisible(shown);
         progressBar_->setVisible(shown);
     }

@@ -17,13 +17,17 @@ public:
     // "StatusBar1ProgressText" and "StatusBar1ProgressBar".
     explicit StatusStrip(QWidget* parent);
 
-    // Panel 0..5; any other index is ignored.
+    // Panel 0..5; any other index is ignored. A text longer than its panel
+    // is shortened in the middle and shown whole as the panel's tool tip.
     void setPanel(int index, const QString& text);
     // text and value of maximum; a maximum of 0 hides the progress.
     void setProgress(const QString& text, int value, int maximum);
 
 private:
+    void showPanel(size_t index);
+
     std::array<QLabel*, 6> panels_{};
+    std::array<QString, 6> texts_;
     QLabel* progressText_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
 };

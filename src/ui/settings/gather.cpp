@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -134,7 +133,7 @@ bool Gathering::read(const SettingField& f, double& out)
     const char* name = b.controls[0];
     at_ = name;
     const QString text = QString::fromStdString(ui_.text(name));
-    const QString caption = QLatin1String(b.caption ? b.caption : "");
+    const QString caption = QLatin1String(f.caption ? f.caption : "");
     const bool whole = b.look == Look::Number || (b.look == Look::Own && f.intField);
     if (!marks_) {
         bool ok = false;
@@ -191,10 +190,10 @@ bool Gathering::plain(const SettingField& f)
     default:
         break;
     }
-    if (b.whenEmpty && !marks_ && empty(control)) {
-        std::string text = b.whenEmpty;
-        if (b.look == Look::Distance)
-            text = QString::number(std::atof(b.whenEmpty), 'f', edit_.units == 1 ? 3 : 2).toStdString();
+    if (f.hasDefault && !marks_ && empty(control)) {
+        std::string text = b.look == Look::Distance
+                               ? QString::number(double(f.defaultValue), 'f', edit_.units == 1 ? 3 : 2).toStdString()
+                               : std::to_string(wholeOf(f.defaultValue));
         toDecimalComma(text.data(), st_.decimalComma != 0);
         ui_.setText(control, text);
     }
@@ -205,7 +204,7 @@ bool Gathering::plain(const SettingField& f)
         if (marks_) {
             mark(control);
         } else {
-            showMessage(QStringLiteral("Error"), QStringLiteral("%1 cannot excced %2").arg(QLatin1String(b.caption)).arg(f.max));
+            showMessage(QStringLiteral("Error"), QStringLiteral("%1 cannot excced %2").arg(QLatin1String(f.caption)).arg(f.max));
             ui_.setFocus(control);
             return false;
         }
@@ -293,12 +292,13 @@ bool Gathering::prf()
 
 void Gathering::dither()
 {
-    static constexpr int32_t kSteps[] = {0, 1, 2, 4, 8, 16};
+    // The items of cmbDitherSteps are the choices of the steps, the first blank.
+    const std::span<const Choice> choices = fieldOf("DD").choices;
     const int32_t on = checked("cbDither") ? 1 : 0;
     int32_t steps = edit_.ditherSteps;
     const int item = ui_.itemIndex("cmbDitherSteps");
-    if (on && item >= 1 && item <= 5)
-        steps = kSteps[item];
+    if (on && item >= 1 && item < static_cast<int>(choices.size()))
+        steps = choices[static_cast<size_t>(item)].value;
     at_ = "cbDither";
     set(fieldOf("DD", 1), on);
     set(fieldOf("DD", 0), steps);

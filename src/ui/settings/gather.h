@@ -5,7 +5,7 @@
 // limits, and the changed flag of every field that differs from the unit's
 // record is set. And the marks of the controls that differ from the unit.
 #include "protocol/dxustate.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <span>
 #include <string>

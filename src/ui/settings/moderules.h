@@ -2,7 +2,7 @@
 // Rules of the measurement modes that the gathering and the panel share: the
 // mode map (the mode's item in cmbMeasureMode, its panel) and the PRF limits,
 // which come from the PF row of the setting-code table.
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <cstdint>
 #include <string>

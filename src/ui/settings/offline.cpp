@@ -7,7 +7,7 @@
 #include "ui/settings/gather.h"
 #include "ui/settings/moderules.h"
 #include "ui/settings/settingspanel.h"
-#include "settings/setupfile.h"
+#include "ui/settings/setupfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -143,7 +143,7 @@ void OfflineSetup::modeChanged()
         return;
     st_.current().measureMode = mode;
     st_.editRecord.measureMode = mode;
-    panel_.showMM();
+    panel_.showSetting("MM");
 }
 
 bool OfflineSetup::unsaved()

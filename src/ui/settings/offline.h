@@ -9,7 +9,7 @@
 // opened file is (the Compare view, Upload of what differs).
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 
 #include <QString>
 

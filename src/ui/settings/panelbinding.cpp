@@ -1,5 +1,6 @@
 #include "ui/settings/panelbinding.h"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -13,12 +14,10 @@ constexpr FieldBinding on(Look look, std::array<const char*, 3> controls, uint8_
     return {look, controls, modes};
 }
 
-// A number typed in an edit box: a refused one is named by caption; an empty
-// box is given whenEmpty.
-constexpr FieldBinding typed(Look look, const char* control, const char* caption, uint8_t modes = AllModes,
-                             const char* whenEmpty = nullptr)
+// A number typed in an edit box.
+constexpr FieldBinding typed(Look look, const char* control, uint8_t modes = AllModes)
 {
-    return {look, {control}, modes, caption, whenEmpty};
+    return {look, {control}, modes};
 }
 
 constexpr Look Own = Look::Own, Number = Look::Number, Distance = Look::Distance, Tenths = Look::Tenths,
@@ -32,40 +31,38 @@ constexpr PanelRow kPanel[] = {
  {"MM", {on(Own, {"cmbMeasureMode"})}},
  {"MU", {on(Own, {"cbUnitsMeters", "cbUnitsFeet"})}},
  {"EG", {on(Check, {"cbShortGate"}, ByRule), on(Check, {"cbLongGate"}, ByRule), on(Check, {"cbSuccessiveGate"}, LastTarget)}},
- {"SG", {typed(Distance, "edShortGate", "Short Gate", ByRule)}},
- {"LG", {typed(Distance, "edLongGate", "Long Gate", ByRule)}},
+ {"SG", {typed(Distance, "edShortGate", ByRule)}},
+ {"LG", {typed(Distance, "edLongGate", ByRule)}},
  {"CG", {on(Check, {"cbCheckGate"})}},
- {"OF", {typed(Distance, "edOffsetDistance", "Offset Distance", AllModes, "0")}},
+ {"OF", {typed(Distance, "edOffsetDistance")}},
  {"PL", {on(Radio, {"rbHigh", "rbMedium", "rbLow"})}},
  {"FL", {on(Check, {"cbTarget"})}},
- {"MP", {typed(Number, "edMinIntensity", "Intensity Rejection Min")}},
- {"XP", {typed(Number, "edMaxIntensity", "Intensity Rejection Max")}},
+ {"MP", {typed(Number, "edMinIntensity")}},
+ {"XP", {typed(Number, "edMaxIntensity")}},
  {"TE", {on(Check, {"cbTermination"})}},
- {"PF", {typed(Own, "cmbPRF", "PRF", Ranging), typed(Own, "cmbPRF", "PRF", Binning), typed(Own, "cmbPRF", "PRF", Detection)}},
- {"PO", {typed(Number, "edPulsesperMeasure", "Pulses/Measure", Ranging, "32"),
-         typed(Number, "edPulsesperMeasure", "Pulses/Measure", Binning, "32")}},
- {"AW", {typed(Number, "edPulsesRequired", "Required Dither Pulses", Ranging)}},
+ {"PF", {typed(Own, "cmbPRF", Ranging), typed(Own, "cmbPRF", Binning), typed(Own, "cmbPRF", Detection)}},
+ {"PO", {typed(Number, "edPulsesperMeasure", Ranging), typed(Number, "edPulsesperMeasure", Binning)}},
+ {"AW", {typed(Number, "edPulsesRequired", Ranging)}},
  {"DD", {on(Own, {"cmbDitherSteps"}, Averaging), on(Own, {"cbDither"}, Averaging)}},
- {"AB", {typed(Number, "edAverageBounds", "Average Bounds", Averaging)}},
- {"IL", {typed(Number, "edInitialLock", "Initial Lock", Averaging, "0")}},
+ {"AB", {typed(Number, "edAverageBounds", Averaging)}},
+ {"IL", {typed(Number, "edInitialLock", Averaging)}},
  {"FA", {on(Choice, {"cmbTargetSelector"}, Binning)}},
- {"BH", {typed(Number, "edBinHits", "Bin Hits", Binning, "4")}},
+ {"BH", {typed(Number, "edBinHits", Binning)}},
  {"BS", {on(Choice, {"cmbBinSize"}, Binning)}},
  {"LA", {on(Radio, {"rbRelative", "rbAbsolute"}, Detection)}},
- {"TP", {typed(Distance, "edTripPoint", "Trip Point", Detection, "1")}},
- {"TT", {typed(Tenths, "edTripTimeout", "Trip Timeout", Detection)}},
- {"FT", {typed(Number, "edFlyerTrap", "Flyer Trap", Detection)}},
- {"MX", {typed(Number, "edMaxFalsePulses", "Max False Pulses", Detection)}},
- {"CT", {typed(Number, "edMinTripPulses", "Min Trip Pulses", Detection)}},
+ {"TP", {typed(Distance, "edTripPoint", Detection)}},
+ {"TT", {typed(Tenths, "edTripTimeout", Detection)}},
+ {"FT", {typed(Number, "edFlyerTrap", Detection)}},
+ {"MX", {typed(Number, "edMaxFalsePulses", Detection)}},
+ {"CT", {typed(Number, "edMinTripPulses", Detection)}},
  {"TB", {on(Check, {"cbOutputTBE"}, Detection)}},
  {"OP", {on(Radio, {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"})}},
  {"CE", {on(Check, {"cbCosineOn"})}},
- {"CV", {typed(Number, "edCosineFactor", "Cosine Factor")}},
- {"WT", {typed(Look::Cycles, "edErrorTimeout", "Error Timeout")}},
- {"WV", {typed(Distance, "edWindowWidth", "Window Width")}},
- {"DS", {typed(Number, "edNumberofSamples", "Number of Samples")}},
- {"DR", {typed(Number, "edNumberofErrors", "Number of Errors"),
-         typed(Distance, "edErrorRangeDifference", "Error Range Difference")}},
+ {"CV", {typed(Number, "edCosineFactor")}},
+ {"WT", {typed(Look::Cycles, "edErrorTimeout")}},
+ {"WV", {typed(Distance, "edWindowWidth")}},
+ {"DS", {typed(Number, "edNumberofSamples")}},
+ {"DR", {typed(Number, "edNumberofErrors"), typed(Distance, "edErrorRangeDifference")}},
  {"AL", {on(Distance, {"edAnalogLow"}, ShownOnly)}},
  {"AH", {on(Distance, {"edAnalogHigh"}, ShownOnly)}},
  {"AF", {on(Tenths, {"edFaultIndication"}, ShownOnly)}},
@@ -103,6 +100,12 @@ const std::vector<const FieldBinding*>& bindingsByField()
 
 std::span<const PanelRow> panelRows() { return kPanel; }
 
+bool onPanel(const SettingCode& row)
+{
+    return std::any_of(std::begin(kPanel), std::end(kPanel),
+                       [&](const PanelRow& p) { return std::string_view(p.code) == row.code; });
+}
+
 const FieldBinding& bindingOf(const SettingField& field)
 {
     const std::span<const SettingCode> rows = settingCodes();
@@ -113,14 +116,6 @@ const FieldBinding& bindingOf(const SettingField& field)
             return *bindingsByField()[r * rows[r].fields.size() + static_cast<size_t>(&field - first)];
     }
     return kUnbound;
-}
-
-const SettingField* fieldOfMode(const SettingCode& row, int32_t mode)
-{
-    for (int i = 0; i < row.fieldCount(); ++i)
-        if (bindingOf(row.fields[static_cast<size_t>(i)]).editedIn(mode))
-            return &row.fields[static_cast<size_t>(i)];
-    return nullptr;
 }
 
 } // namespace dxu

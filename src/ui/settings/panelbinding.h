@@ -1,9 +1,10 @@
 #pragma once
-// How the settings panel binds each field of the setting-code table: its
-// look, its control(s), the measurement modes in which the panel's one loop
-// reads it back, the caption a refused value is named by and the text an
-// empty box is given. Keyed by the setting's code; the setting-code table
-// itself (protocol/settingcodes.*) keeps what the unit means by it.
+// Which controls of the settings panel show each field of the setting-code
+// table: its look, its control(s) and the measurement modes in which the
+// panel's one loop reads it back. Keyed by the setting's code; the
+// setting-code table itself (protocol/settingcodes.*) keeps everything else
+// about it: what the unit means by it, its caption, its values and the value
+// an empty box takes.
 #include "protocol/settingcodes.h"
 
 #include <array>
@@ -37,8 +38,6 @@ struct FieldBinding {
     Look look = Look::None;
     std::array<const char*, 3> controls = {};
     uint8_t modes = 0; // none: shown only, or read by a rule of its row
-    const char* caption = nullptr;
-    const char* whenEmpty = nullptr;
 
     bool editedIn(int32_t mode) const { return (modes & modeBit(mode)) != 0; }
     bool plain() const { return look != Look::None && look != Look::Own; }
@@ -52,10 +51,10 @@ struct PanelRow {
 
 // Every bound row.
 std::span<const PanelRow> panelRows();
+// Whether the panel shows a row of the setting-code table.
+bool onPanel(const SettingCode& row);
 // The binding of a field of the setting-code table (look None for a field
 // the panel does not show).
 const FieldBinding& bindingOf(const SettingField& field);
-// The field of a row edited in that measurement mode (PF, PO), nullptr for none.
-const SettingField* fieldOfMode(const SettingCode& row, int32_t mode);
 
 } // namespace dxu

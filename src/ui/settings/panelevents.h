@@ -1,12 +1,13 @@
 #pragma once
-// The settings panel's subscriber: a setting the parser read runs the show
-// functions its row of the setting-code table names.
+// The settings panel's subscriber: a setting the parser read is shown on the
+// panel where the panel's binding has controls for it.
 #include "protocol/commandids.h"
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
 #include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
+#include "ui/settings/panelbinding.h"
 
 namespace dxu {
 
@@ -18,9 +19,8 @@ public:
     {
         if (setting.form == ReplyForm::Version)
             panel_.applyOldFirmwareLimits();
-        for (ShowFunction show : setting.show)
-            if (show)
-                (panel_.*show)();
+        if (onPanel(setting))
+            panel_.showSetting(setting);
         if (setting.commandId == IdProcessing) {
             static constexpr const char* buttons[] = {"rbProcessingOff", "rbWindowingOn", "rbDampeningOn"};
             const int processing = st_.current().outputProcessing;

@@ -3,6 +3,9 @@
 // display address them. Behaviour lives in SettingsPanel and ResultDisplay.
 #include "ui/settings/panelwidgets.h"
 
+#include "protocol/settingcodes.h"
+#include "ui/settings/moderules.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +36,20 @@ namespace {
 constexpr int EditWidth = 64;
 constexpr int WideEditWidth = 78;
 
+// The caption the setting-code table gives a value of a setting's field.
+QString caption(const char* code, int32_t value, int field = 0)
+{
+    return QString::fromLatin1(choiceCaption(findSetting(code)->fields[static_cast<size_t>(field)], value));
+}
+
+// The captions of every value of a setting, in the order of its values.
+QStringList captions(const char* code)
+{
+    QStringList list;
+    for (const Choice& c : findSetting(code)->fields[0].choices)
+        list << QString::fromLatin1(c.caption);
+    return list;
+}
 
 QLineEdit* edit(QWidget* parent, const char* name, int width = EditWidth, const QString& hint = {})
 {
@@ -273,35 +290,27 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     columns->addWidget(leftColumn, 1);
     columns->addWidget(rightColumn, 0);
 
+    // Tab follows the order the controls are made in: the panels left column
+    // first, each column top to bottom, and in a panel line by line.
+
     // --- BASIC SETUP ---------------------------------------------------------
     {
         Panel p = panel(leftColumn, "pnlBasicSetup", QStringLiteral("BASIC SETUP"));
         QWidget* b = p.body;
         auto* units = group(b, "grpUnits", QStringLiteral("Units"), QBoxLayout::LeftToRight,
-                            {check(b, "cbUnitsFeet", QStringLiteral("Feet")),
-                             check(b, "cbUnitsMeters", QStringLiteral("Meters"))});
+                            {check(b, "cbUnitsFeet", caption("MU", 0)),
+                             check(b, "cbUnitsMeters", caption("MU", 1))});
         auto* shortGate = group(b, "grpShortGate", QStringLiteral("Short Gate"), QBoxLayout::LeftToRight,
-                                {check(b, "cbShortGate", QStringLiteral("On")), edit(b, "edShortGate"),
+                                {check(b, "cbShortGate", caption("EG", 1)), edit(b, "edShortGate"),
                                  label(b, "lblShortUnits", QStringLiteral("F"))});
         auto* longGate = group(b, "grpLongGate", QStringLiteral("Long Gate"), QBoxLayout::LeftToRight,
-                               {check(b, "cbLongGate", QStringLiteral("On")), edit(b, "edLongGate"),
+                               {check(b, "cbLongGate", caption("EG", 1, 1)), edit(b, "edLongGate"),
                                 label(b, "lblLongUnits", QStringLiteral("F"))});
         auto* checkGate = group(b, "grpCheckGate", QStringLiteral("Check Gate"), QBoxLayout::LeftToRight,
-                                {check(b, "cbCheckGate", QStringLiteral("On"))});
+                                {check(b, "cbCheckGate", caption("CG", 1))});
         auto* offset = group(b, "grpOffsetDistance", QStringLiteral("Offset Distance"),
                              QBoxLayout::LeftToRight,
                              {edit(b, "edOffsetDistance"), label(b, "lblODUnits", QStringLiteral("F"))});
-        auto* power = group(b, "grpLaserPowerLevel", QStringLiteral("Laser Power Level"),
-                            QBoxLayout::LeftToRight,
-                            {radio(b, "rbHigh", QStringLiteral("High")),
-                             radio(b, "rbMedium", QStringLiteral("Medium")),
-                             radio(b, "rbLow", QStringLiteral("Low"))});
-        auto* intensity = group(b, "grpIntensityRejection", QStringLiteral("Intensity Rejection (ns)"),
-                                QBoxLayout::LeftToRight,
-                                {label(b, "lblMinIntensity", QStringLiteral("Min")),
-                                 edit(b, "edMinIntensity", 52),
-                                 label(b, "lblMaxIntensity", QStringLiteral("Max")),
-                                 edit(b, "edMaxIntensity", 52)});
         auto* flags = new QWidget(b);
         auto* fl = new QVBoxLayout(flags);
         fl->setContentsMargins(4, 4, 0, 0);
@@ -309,6 +318,17 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         fl->addWidget(check(flags, "cbTarget", QStringLiteral("Cooperative Target")));
         fl->addWidget(check(flags, "cbTermination", QStringLiteral("RS485 Termination")));
         fl->addStretch();
+        auto* power = group(b, "grpLaserPowerLevel", QStringLiteral("Laser Power Level"),
+                            QBoxLayout::LeftToRight,
+                            {radio(b, "rbHigh", caption("PL", 0)),
+                             radio(b, "rbMedium", caption("PL", 1)),
+                             radio(b, "rbLow", caption("PL", 2))});
+        auto* intensity = group(b, "grpIntensityRejection", QStringLiteral("Intensity Rejection (ns)"),
+                                QBoxLayout::LeftToRight,
+                                {label(b, "lblMinIntensity", QStringLiteral("Min")),
+                                 edit(b, "edMinIntensity", 52),
+                                 label(b, "lblMaxIntensity", QStringLiteral("Max")),
+                                 edit(b, "edMaxIntensity", 52)});
 
         p.grid->addWidget(units, 0, 0);
         p.grid->addWidget(shortGate, 0, 1);
@@ -409,9 +429,9 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         auto* rgl = new QHBoxLayout(rg);
         rgl->setContentsMargins(6, 2, 6, 4);
         rgl->setSpacing(4);
-        rgl->addWidget(radio(rg, "rbDistance", QStringLiteral("Distance")));
-        rgl->addWidget(radio(rg, "rbIntensity", QStringLiteral("Intensity")));
-        rgl->addWidget(radio(rg, "rbBothNumbers", QStringLiteral("Both")));
+        rgl->addWidget(radio(rg, "rbDistance", caption("DM", 1)));
+        rgl->addWidget(radio(rg, "rbIntensity", caption("DM", 3)));
+        rgl->addWidget(radio(rg, "rbBothNumbers", caption("DM", 2)));
 
         auto* info = new QGridLayout;
         info->setHorizontalSpacing(6);
@@ -474,9 +494,10 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     {
         Panel p = panel(rightColumn, "pnlMode", QStringLiteral("MEASUREMENT MODE"));
         QWidget* b = p.body;
-        auto* mode = combo(b, "cmbMeasureMode",
-                           {QStringLiteral("Averaging"), QStringLiteral("LastTarget"), QStringLiteral("Binning"),
-                            QStringLiteral("Detection Mode")});
+        QStringList modes; // in the order of the list's items
+        for (int item = 0; item < 4; ++item)
+            modes << caption("MM", modeOfItem(item));
+        auto* mode = combo(b, "cmbMeasureMode", modes);
         auto* prf = combo(b, "cmbPRF",
                           {QStringLiteral("    10"), QStringLiteral("    50"), QStringLiteral("  100"),
                            QStringLiteral("  200"), QStringLiteral("  500"), QStringLiteral("1000")},
@@ -507,10 +528,10 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     Panel averaging = panel(central, "pnlAveraging", QStringLiteral("AVERAGING PARAMETERS"));
     {
         QWidget* b = averaging.body;
+        averaging.grid->addWidget(check(b, "cbDither", QStringLiteral("Dithering")), 0, 0);
         auto* steps = combo(b, "cmbDitherSteps",
                             {QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"),
                              QStringLiteral("8"), QStringLiteral("16")});
-        averaging.grid->addWidget(check(b, "cbDither", QStringLiteral("Dithering")), 0, 0);
         averaging.grid->addWidget(label(b, "lblDitherSteps", QStringLiteral("Dither Steps")), 0, 1,
                                   Qt::AlignRight);
         averaging.grid->addWidget(steps, 0, 2);
@@ -525,18 +546,15 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     Panel binning = panel(central, "pnlBinning", QStringLiteral("BINNING PARAMETERS"));
     {
         QWidget* b = binning.body;
+        binning.grid->addWidget(label(b, "lblTargetSelector", QStringLiteral("Target")), 0, 0);
+        binning.grid->addWidget(combo(b, "cmbTargetSelector", captions("FA")), 0, 1);
+        binning.grid->addWidget(label(b, "lblBinHits", QStringLiteral("Bin Hits")), 0, 2, Qt::AlignRight);
+        binning.grid->addWidget(edit(b, "edBinHits", 48), 0, 3);
         auto* size = combo(b, "cmbBinSize",
                            {QStringLiteral("    2.5      (13)"), QStringLiteral("    5.1      (26)"),
                             QStringLiteral("  10.2      (52)"), QStringLiteral("  20.4    (104)"),
                             QStringLiteral("  40.8   (213)"), QStringLiteral("  81.6    (416)"),
                             QStringLiteral("163.2    (832)"), QStringLiteral("325.1  (1664)")});
-        binning.grid->addWidget(label(b, "lblTargetSelector", QStringLiteral("Target")), 0, 0);
-        binning.grid->addWidget(combo(b, "cmbTargetSelector",
-                                      {QStringLiteral("First"), QStringLiteral("Last"), QStringLiteral("Most"),
-                                       QStringLiteral("All")}),
-                                0, 1);
-        binning.grid->addWidget(label(b, "lblBinHits", QStringLiteral("Bin Hits")), 0, 2, Qt::AlignRight);
-        binning.grid->addWidget(edit(b, "edBinHits", 48), 0, 3);
         binning.grid->addWidget(label(b, "lblBinSize", QStringLiteral("Bin Size (Range)")), 1, 0);
         binning.grid->addWidget(row(b, {size, label(b, "lblBinUnits", QStringLiteral("cm (M)"))}), 1, 1, 1, 3);
         finishGrid(binning.grid);
@@ -544,8 +562,8 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
     Panel detection = panel(central, "pnlDetectionMode", QStringLiteral("DETECTION MODE"));
     {
         QWidget* b = detection.body;
-        detection.grid->addWidget(row(b, {radio(b, "rbRelative", QStringLiteral("Relative")),
-                                          radio(b, "rbAbsolute", QStringLiteral("Absolute"))}, 16),
+        detection.grid->addWidget(row(b, {radio(b, "rbRelative", caption("LA", 0)),
+                                          radio(b, "rbAbsolute", caption("LA", 1))}, 16),
                                   0, 0, 1, 2);
         detection.grid->addWidget(label(b, "lblDetectionLine1", QStringLiteral("Detection if range is less than")),
                                   1, 0);
@@ -574,9 +592,9 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         processing.grid->addWidget(label(b, "lblCosineFactor", QStringLiteral("Cosine Factor")), 0, 1,
                                    Qt::AlignRight);
         processing.grid->addWidget(edit(b, "edCosineFactor"), 0, 2);
-        processing.grid->addWidget(row(b, {radio(b, "rbProcessingOff", QStringLiteral("Off")),
-                                           radio(b, "rbWindowingOn", QStringLiteral("Windowing")),
-                                           radio(b, "rbDampeningOn", QStringLiteral("Dampening"))}, 16),
+        processing.grid->addWidget(row(b, {radio(b, "rbProcessingOff", caption("OP", 0)),
+                                           radio(b, "rbWindowingOn", caption("OP", 1)),
+                                           radio(b, "rbDampeningOn", caption("OP", 2))}, 16),
                                    1, 0, 1, 3);
         finishGrid(processing.grid);
     }
@@ -621,10 +639,7 @@ void buildPanelWidgets(QWidget* central, const std::function<QWidget*(QWidget*)>
         Panel p = panel(rightColumn, "pnlOutputSetup", QStringLiteral("OUTPUT SETUP"));
         QWidget* b = p.body;
         p.grid->addWidget(label(b, "lblMeasureOutput", QStringLiteral("Port")), 0, 0);
-        p.grid->addWidget(combo(b, "cmbMeasureOutput",
-                                {QStringLiteral("RS232 Configuration Port"), QStringLiteral("RS232 Universal Port"),
-                                 QStringLiteral("RS485 Universal Port")}),
-                          0, 1, 1, 2);
+        p.grid->addWidget(combo(b, "cmbMeasureOutput", captions("MO")), 0, 1, 1, 2);
         p.grid->addWidget(check(b, "cbContinuousOutput", QStringLiteral("Continuous Output")), 1, 0, 1, 2);
         p.grid->addWidget(check(b, "cbAutostart", QStringLiteral("DXU Autostart")), 1, 2);
         finishGrid(p.grid);

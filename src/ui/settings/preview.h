@@ -3,7 +3,7 @@
 // checks (DXU_SHOW_ALL_PANELS).
 #include "protocol/dxustate.h"
 #include "protocol/hooks.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 #include "ui/settings/settingspanel.h"
 
 #include <string>

@@ -26,9 +26,6 @@ constexpr std::array<const char*, 8> kUnitLetterLabels = {
     "lblShortUnits", "lblLongUnits",          "lblODUnits",         "lblALUnits",
     "lblAHUnits",    "lblDetectionModeUnits", "lblErrorRangeUnits", "lblWindowWidthUnits"};
 
-// Dither steps by item of cmbDitherSteps (item 0 is the blank one).
-constexpr std::array<int32_t, 6> kDitherSteps = {0, 1, 2, 4, 8, 16};
-
 std::string commaText(const QString& text, bool decimalComma)
 {
     std::string out = text.toStdString();
@@ -205,12 +202,40 @@ void SettingsPanel::remark(const char* control)
 void SettingsPanel::showSettings()
 {
     showingAll_ = true;
-    for (const SettingCode& code : settingCodes())
-        for (ShowFunction show : code.show)
-            if (show)
-                (this->*show)();
+    for (const SettingCode& row : settingCodes())
+        if (onPanel(row))
+            showSetting(row);
     showingAll_ = false;
     marks_.remarkAll();
+}
+
+void SettingsPanel::showSetting(const SettingCode& row)
+{
+    static constexpr struct {
+        const char* code;
+        void (SettingsPanel::*show)();
+    } kRules[] = {{"UA", &SettingsPanel::showUA}, {"MM", &SettingsPanel::showMM}, {"MU", &SettingsPanel::showMU},
+                  {"FL", &SettingsPanel::showFL}, {"PF", &SettingsPanel::showPF}, {"PO", &SettingsPanel::showPO},
+                  {"DD", &SettingsPanel::showDD}, {"BS", &SettingsPanel::showBS}, {"OP", &SettingsPanel::showOP},
+                  {"CO", &SettingsPanel::showCO}, {"DM", &SettingsPanel::showDM}};
+    for (const auto& rule : kRules)
+        if (std::string_view(rule.code) == row.code) {
+            (this->*rule.show)();
+            return;
+        }
+    // The settings without rules of their own. The current-loop values live
+    // in the current-loop settings window; a name that no window has is
+    // simply not written.
+    showRow(row.code);
+}
+
+void SettingsPanel::showSetting(std::string_view code)
+{
+    for (const SettingCode& row : settingCodes())
+        if (code == row.code) {
+            showSetting(row);
+            return;
+        }
 }
 
 void SettingsPanel::showPendingFile(const UnitRecord& file)
@@ -226,16 +251,16 @@ void SettingsPanel::showPendingFile(const UnitRecord& file)
     marks_.remarkAll();
 }
 
-// One loop shows every plain field of a row, as the setting-code table binds
+// One loop shows every plain field of a row, as the panel's binding binds
 // it; a field whose control another field of the row shares (PO) shows in its
 // own modes only. The row's controls are marked again after.
-void SettingsPanel::showRow(const char* code, int onlyField)
+void SettingsPanel::showRow(const char* code)
 {
     const SettingCode& row = *findSetting(code);
     for (int i = 0; i < row.fieldCount(); ++i) {
         const SettingField& f = row.fields[static_cast<size_t>(i)];
         const FieldBinding& b = bindingOf(f);
-        if (!b.plain() || (onlyField >= 0 && i != onlyField))
+        if (!b.plain())
             continue;
         const bool shared = std::any_of(row.fields.begin(), row.fields.end(), [&](const SettingField& g) {
             const char* other = bindingOf(g).controls[0];
@@ -280,21 +305,6 @@ void SettingsPanel::showValue(const SettingField& f, double value)
         return;
     }
 }
-
-// The settings without rules of their own. The current-loop values live in
-// the current-loop settings window; a name that no window has is simply not
-// written.
-#define DXU_PLAIN_SHOW(code) \
-    void SettingsPanel::show##code() { showRow(#code); }
-DXU_PLAIN_SHOW(CG) DXU_PLAIN_SHOW(OF) DXU_PLAIN_SHOW(PL) DXU_PLAIN_SHOW(MP) DXU_PLAIN_SHOW(XP) DXU_PLAIN_SHOW(TE)
-DXU_PLAIN_SHOW(AW) DXU_PLAIN_SHOW(AB) DXU_PLAIN_SHOW(IL) DXU_PLAIN_SHOW(FA) DXU_PLAIN_SHOW(BH) DXU_PLAIN_SHOW(LA)
-DXU_PLAIN_SHOW(TP) DXU_PLAIN_SHOW(TT) DXU_PLAIN_SHOW(FT) DXU_PLAIN_SHOW(MX) DXU_PLAIN_SHOW(CT) DXU_PLAIN_SHOW(TB)
-DXU_PLAIN_SHOW(CE) DXU_PLAIN_SHOW(CV) DXU_PLAIN_SHOW(WT) DXU_PLAIN_SHOW(WV) DXU_PLAIN_SHOW(DS) DXU_PLAIN_SHOW(MA)
-DXU_PLAIN_SHOW(MO) DXU_PLAIN_SHOW(CL) DXU_PLAIN_SHOW(AL) DXU_PLAIN_SHOW(AH) DXU_PLAIN_SHOW(AF) DXU_PLAIN_SHOW(AT)
-DXU_PLAIN_SHOW(EG) DXU_PLAIN_SHOW(SG) DXU_PLAIN_SHOW(LG)
-#undef DXU_PLAIN_SHOW
-void SettingsPanel::showDR() { showRow("DR", 0); }
-void SettingsPanel::showDRRange() { showRow("DR", 1); }
 
 // The settings with rules of their own.
 
@@ -481,9 +491,11 @@ void SettingsPanel::showDitherLabels()
                                          : "Must be greater than or equal to Minimum Good Pulses");
     ui_.setHint("edPulsesRequired", on ? "Multiples of 32.\nMust be smaller than Pulses/Measure"
                                        : "Must be smaller than Pulses/Measure");
+    // The items of cmbDitherSteps are the choices of the steps, the first blank.
+    const std::span<const Choice> steps = findSetting("DD")->fields[0].choices;
     int item = 0;
-    for (size_t i = 1; i < kDitherSteps.size(); ++i)
-        if (kDitherSteps[i] == r.ditherSteps)
+    for (size_t i = 1; i < steps.size(); ++i)
+        if (steps[i].value == r.ditherSteps)
             item = static_cast<int>(i);
     ui_.setItemIndex("cmbDitherSteps", item);
 }

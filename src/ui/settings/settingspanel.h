@@ -1,8 +1,8 @@
 #pragma once
-// The settings panels of the main window, from the unit's side: the show
-// function of a setting writes the current unit's record into the controls
-// the setting-code table binds (one loop for every plain setting, a rule of
-// its own for units, mode, PRF, dithering, display and the like), the mode
+// The settings panels of the main window, from the unit's side: showing a
+// setting writes the current unit's record into the controls the panel's
+// binding names (one loop for every plain setting, a rule of its own for
+// units, mode, PRF, dithering, display and the like), the mode
 // view arranges the panels for the unit's measurement mode, and the handlers
 // of the units, gate, laser-power, dithering, processing and
 // detection-reference controls keep the panel consistent. Everything goes
@@ -12,7 +12,7 @@
 #include "protocol/dxustate.h"
 #include "protocol/settingcodes.h"
 #include "protocol/settingsview.h"
-#include "services/ui.h"
+#include "ui/services/ui.h"
 #include "ui/settings/gather.h"
 
 #include <functional>
@@ -29,11 +29,12 @@ public:
     SettingsPanel(const SettingsPanel&) = delete;
     SettingsPanel& operator=(const SettingsPanel&) = delete;
 
-#define DXU_PANEL_SHOW(code) void show##code() override;
-    DXU_SHOW_FUNCTIONS(DXU_PANEL_SHOW)
-#undef DXU_PANEL_SHOW
+    // A row of the setting-code table in its controls; the row of a code
+    // (BR: the configuration port's).
+    void showSetting(const SettingCode& row) override;
+    void showSetting(std::string_view code);
 
-    // Every show function, in the order that lets later ones rely on earlier ones.
+    // Every setting on the panel, in the order that lets later ones rely on earlier ones.
     void showSettings() override;
     // An opened setup file's settings on the panel, pending for Upload while
     // the panel shows them: the unit's own settings shown again (a read, a
@@ -88,9 +89,21 @@ public:
 private:
     const UnitRecord& rec() const { return st_.current(); }
     void wireHandlers();
-    // The plain fields of a row (or only its field onlyField) in their
-    // controls; then the row's controls marked again.
-    void showRow(const char* code, int onlyField = -1);
+    // The settings with rules of their own.
+    void showUA();
+    void showMM();
+    void showMU();
+    void showFL();
+    void showPF();
+    void showPO();
+    void showDD();
+    void showBS();
+    void showOP();
+    void showCO();
+    void showDM();
+    // The plain fields of a row in their controls; then the row's controls
+    // marked again.
+    void showRow(const char* code);
     // A value in a field's control(s), as the table binds it; a choice
     // outside the list changes nothing.
     void showValue(const SettingField& f, double value);

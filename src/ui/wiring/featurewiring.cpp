@@ -13,7 +13,7 @@
 #include "ui/network/assignaddress.h"
 #include "ui/network/findunits.h"
 #include "ui/network/netsetup.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "network/unitscan.h"
 #include "ui/ports/commsetup.h"
 #include "ports/pcport.h"
@@ -22,11 +22,12 @@
 #include "protocol/protocol.h"
 #include "ui/services/filedialogs.h"
 #include "services/store.h"
+#include "ui/services/menuoptions.h"
 #include "ui/settings/compareview.h"
 #include "ui/settings/offline.h"
 #include "ui/settings/settingspanel.h"
-#include "settings/setupfile.h"
-#include "settings/transfer.h"
+#include "ui/settings/setupfiles.h"
+#include "ui/settings/settingstransfer.h"
 #include "ui/wiring/hooksrouter.h"
 
 #include <QFileDialog>
@@ -71,7 +72,11 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
     };
     SetupFiles::Calls calls;
     calls.chooseOpen = [open] { return open->choose(); };
-    calls.chooseSave = [save] { return save->choose(); };
+    calls.chooseSave = [save](const QString& proposed) {
+        if (!proposed.isEmpty())
+            save->dialog().selectFile(proposed);
+        return save->choose();
+    };
     calls.chooseReport = [report] { return report->choose(); };
     DeferredFileDialog* text = deferFileDialog(owner, "TextSave", QStringLiteral("Export Setup as Text"),
                                                QStringLiteral("Text Files (*.txt)"), QStringLiteral("txt"), true);

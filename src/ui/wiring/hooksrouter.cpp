@@ -6,7 +6,7 @@
 #include "ui/diagnostics/terminal.h"
 #include "ui/display/resultdisplay.h"
 #include "engine/session.h"
-#include "network/networkconfig.h"
+#include "ui/network/networkedit.h"
 #include "network/unitscan.h"
 #include "ui/ports/commsetup.h"
 #include "ports/ratefollow.h"

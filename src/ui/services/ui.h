@@ -1,7 +1,8 @@
 #pragma once
 // Narrow access to the main window's controls by their objectName, for the
-// layers below the window (parser, engine). The window implements it over its
-// real widgets; tests implement it over a plain map.
+// window side's modules (the panel, the display, the session's looks). The
+// window implements it over its real widgets; tests implement it over a plain
+// map. The core names no control.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
