@@ -18,9 +18,7 @@ void showErrorBars(Ui& ui, bool on)
 
 void ResultPanel::result(const Result& r)
 {
-    // A distance's lines put the error bars away themselves.
-    if (r.kind != Result::Kind::Distance)
-        showErrorBars(ui_, false);
+    showErrorBars(ui_, false);
     if (r.kind != Result::Kind::TripTime) {
         ui_.setColor("lblRx", colors::Lime);
         ui_.setText("lblRx", "BM");
