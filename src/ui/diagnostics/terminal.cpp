@@ -27,7 +27,7 @@ namespace dxu {
 namespace {
 
 // The window's size before any enlargement for the screen's resolution.
-constexpr QSize DesignSize(520, 400);
+constexpr QSize TerminalSize(520, 400);
 
 // A line as the log shows it: the CR that ends every command and reply goes,
 // and so does the LF of a CR LF pair that the receive path leaves at the start
@@ -66,7 +66,7 @@ std::optional<std::string> typedCommandLine(const QString& typed, bool network, 
     return line;
 }
 
-TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(DesignSize)
+TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(TerminalSize)
 {
     setObjectName(QStringLiteral("frmTerminal"));
     setWindowTitle(QStringLiteral("DXU Terminal"));

@@ -20,7 +20,7 @@
 namespace dxu {
 namespace {
 
-constexpr QSize DesignSize(860, 480);
+constexpr QSize HistorySize(860, 480);
 
 // The unit choice's item for a unit: its address (the RS-232 unit has none),
 // version and the device of its link.
@@ -34,7 +34,7 @@ QString unitItemText(const JournalUnit& u)
 
 } // namespace
 
-TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent, true)
+TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(HistorySize, parent, true)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
