@@ -38,7 +38,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: configure
-	cmake --build $(BUILD) -j $(JOBS) --target dxu-interface dxu-sim
+	cmake --build $(BUILD) -j $(JOBS) --target program-and-simulator
 	@scripts/run.sh $(BUILD)
 
 test: build

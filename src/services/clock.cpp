@@ -46,8 +46,15 @@ TimeOfDay Clock::timeOfDay()
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t secs = system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&secs, &local);
+    // The local time of a second is worked out once: localtime_r looks at
+    // the time zone file every time, and a capture stamps hundreds of
+    // results a second.
+    thread_local std::time_t lastSecs = -1;
+    thread_local std::tm local{};
+    if (secs != lastSecs) {
+        localtime_r(&secs, &local);
+        lastSecs = secs;
+    }
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     return {local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms)};
 }

@@ -4,6 +4,11 @@
 #include "engine/session.h"
 #include "ui/network/networkedit.h"
 #include "protocol/settingcodes.h"
+#include "ui/diagnostics/about.h"
+#include "ui/diagnostics/terminal.h"
+
+#include <QDialog>
+#include <QLabel>
 
 #include <algorithm>
 #include <functional>
@@ -144,6 +149,29 @@ TEST_F(Conversation, ASilentUnitIsNotShownWithAnotherUnitsSettings)
     EXPECT_TRUE(top().isVisible("pnlBasicSetup"));
     for (const char* name : unitControls)
         EXPECT_TRUE(top().isEnabled(name)) << name;
+}
+
+// Start-up makes no window but the main one and no file dialog, and neither do
+// a connect, its read and measuring; a window opened afterwards shows what it
+// was told meanwhile (the unit's version, Send enabled while connected).
+TEST_F(Conversation, WindowsAndFileDialogsAreMadeWhenFirstOpenedWithWhatTheyWereTold)
+{
+    attach();
+    const auto windowsMade = [this] {
+        return top().findChildren<QDialog*>().size() + top().findChildren<QMainWindow*>().size();
+    };
+    EXPECT_EQ(windowsMade(), 0);
+    connect();
+    top().session().continuousClicked();
+    ASSERT_TRUE(runUntil([&] { return text("lblResult").contains(QLatin1String("12.3")); }));
+    EXPECT_EQ(windowsMade(), 0);
+
+    click("About1");
+    const TTopForm::Windows& w = top().windows();
+    ASSERT_NE(top().state().versionText[0], 0);
+    EXPECT_EQ(w.about->findChild<QLabel*>(QStringLiteral("lblDXUVersion"))->text(),
+              QString::fromLatin1(top().state().versionText));
+    EXPECT_TRUE(w.terminal->sendEnabled());
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "ui/network/linebackupwindow.h"
 #include "ui/network/lineoverview.h"
 #include "services/store.h"
+#include "ui/services/filedialogs.h"
 #include "ui/settings/compareview.h"
 
 #include <QApplication>
@@ -157,8 +158,8 @@ TEST_F(Driving, EveryAltLetterOfAWindowReachesOneControl)
         {"trend", [&] { return opened<TfrmTrend>("Trend1"); }},
         {"history", [&] { return opened<TfrmHistory>("History1"); }},
         {"line overview", [&] { return opened<TfrmLineOverview>("LineOverview1"); }},
-        {"line backup", [&] { return opened<TfrmLineBackup>(); }},
-        {"compare", [&] { return opened<TfrmCompare>(); }},
+        {"line backup", [&] { return top().lineBackup(); }},
+        {"compare", [&] { return top().compareView(); }},
         {"commissioning report details", [&] { return reportDetails.get(); }},
         {"main window, RS-485, disconnected", [&] { attachLine({'a', 'b'}); return &top(); }},
         {"main window, RS-485, connected", [&] { connect(); return &top(); }},
@@ -369,8 +370,9 @@ TEST_F(Driving, TheBackupFolderMayBeNewTheRestoreFolderNot)
     for (const auto& c : cases) {
         const std::string what = std::string(c.dialog) + ": " + c.typed;
         attach(); // the window's dialogs as they first open
-        auto* dialog = top().lineBackup()->findChild<QFileDialog*>(QLatin1String(c.dialog));
-        ASSERT_NE(dialog, nullptr) << what;
+        DeferredFileDialog* deferred = DeferredFileDialog::of(top().lineBackup(), QLatin1String(c.dialog));
+        ASSERT_NE(deferred, nullptr) << what;
+        QFileDialog* dialog = &deferred->dialog();
         dialog->setDirectory(dir.path());
         dialog->open();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

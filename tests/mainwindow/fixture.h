@@ -4,6 +4,7 @@
 #include "ui/app/topform.h"
 #include "common/testsupport.h"
 #include "services/locale.h"
+#include "ui/services/filedialogs.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -37,10 +38,15 @@ protected:
     void SetUp() override { clearStore(); }
     void TearDown() override { setDecimalSeparatorOverride(QChar()); }
 
+    // The main window alone, its file dialogs made (the program makes each
+    // when it is first run) so that they can be looked at.
     TTopForm& form()
     {
-        if (!top)
+        if (!top) {
             top = std::make_unique<TTopForm>();
+            for (DeferredFileDialog* d : top->findChildren<DeferredFileDialog*>())
+                d->dialog();
+        }
         return *top;
     }
     template <typename T = QWidget>

@@ -1,4 +1,5 @@
 #include "ui/app/application.h"
+#include "ui/app/exposestamp.h"
 
 #include "ui/capture/viewcapture.h"
 #include "ui/currentloop/clcalibration.h"
@@ -14,34 +15,18 @@
 #include "ui/settings/preview.h"
 
 namespace dxu {
-namespace {
-
-template <typename W>
-W* create(TTopForm& top, std::vector<QWidget*>& order)
-{
-    auto* w = new W(&top);
-    order.push_back(w);
-    return w;
-}
-
-} // namespace
 
 AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTopForm>())
 {
     top_->setDpiQuery(std::move(dpiQuery));
-    order_.push_back(top_.get());
-    TTopForm::Windows w;
-    w.viewCapture = create<TfrmViewCapture>(*top_, order_);
-    w.about = create<TfrmAbout>(*top_, order_);
-    w.clSettings = create<TfrmCLSettings>(*top_, order_);
-    w.clCalibration = create<TfrmCLCalibration>(*top_, order_);
-    w.commSetup = create<TfrmCommSetup>(*top_, order_);
-    w.netSetup = create<TfrmNetSetup>(*top_, order_);
-    w.assignAddress = create<TfrmAssignAddress>(*top_, order_);
-    w.terminal = create<TfrmTerminal>(*top_, order_);
-    w.errors = create<TfrmErrors>(*top_, order_);
-    w.findUnits = create<TfrmFindUnits>(*top_, order_);
-    top_->attachWindows(w);
+    top_->makeWindowsOnFirstUse();
+}
+
+std::vector<QWidget*> AppWindows::creationOrder()
+{
+    const TTopForm::Windows& w = top_->windows();
+    return {top_.get(), w.viewCapture, w.about,         w.clSettings, w.clCalibration, w.commSetup,
+            w.netSetup, w.assignAddress, w.terminal, w.errors,     w.findUnits};
 }
 
 // The secondary windows belong to the main window and go with it.
@@ -59,6 +44,7 @@ int runApplication(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("DXU Interface"));
     // No display name: the window system would add it to every title, and
     // the main window's title already starts with it.
+    ExposeStamp::installIfAsked();
     try {
         AppWindows windows;
         quitOnTerminate(windows.top());

@@ -8,10 +8,9 @@
 
 namespace dxu {
 
-// The ten windows of the program, created in their fixed order: the main
-// window first (its creation runs before any other window exists), then the
-// secondary windows, which are only ever shown and hidden. All of them live
-// until this object goes.
+// The windows of the program: the main window, made first, and the ten
+// secondary windows, each made on its first use and from then on only shown
+// and hidden. All of them live until this object goes.
 class AppWindows {
 public:
     explicit AppWindows(TTopForm::DpiQuery dpiQuery = {});
@@ -20,12 +19,12 @@ public:
     AppWindows& operator=(const AppWindows&) = delete;
 
     TTopForm& top() { return *top_; }
-    // Every window, in the order it was created.
-    const std::vector<QWidget*>& creationOrder() const { return order_; }
+    // Every window in the program's order of old (the main window first);
+    // those not made yet are made now.
+    std::vector<QWidget*> creationOrder();
 
 private:
     std::unique_ptr<TTopForm> top_;
-    std::vector<QWidget*> order_;
 };
 
 // The program ends when the main window asks to (Exit, its close button).

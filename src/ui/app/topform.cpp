@@ -1,6 +1,15 @@
 #include "ui/app/topform.h"
 
 #include "ui/capture/capturelog.h"
+#include "ui/capture/viewcapture.h"
+#include "ui/currentloop/clcalibration.h"
+#include "ui/currentloop/clsettings.h"
+#include "ui/diagnostics/about.h"
+#include "ui/diagnostics/errors.h"
+#include "ui/diagnostics/terminal.h"
+#include "ui/network/assignaddress.h"
+#include "ui/network/findunits.h"
+#include "ui/network/netsetup.h"
 #include "ui/display/resultdisplay.h"
 #include "engine/connectdetails.h"
 #include "engine/engine.h"
@@ -41,10 +50,10 @@ namespace dxu {
 
 QObject* TTopForm::control(std::string_view name) const
 {
-    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    if (auto it = lookup_.constFind(key); it != lookup_.constEnd() && it.value())
-        return it.value();
+    if (auto it = lookup_.find(name); it != lookup_.end() && it->second)
+        return it->second;
 
+    const QString key = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     QObject* found = nullptr;
     for (QObject* o : findChildren<QObject*>(key)) {
         if (!insideHiddenAnalogGroup(o)) {
@@ -59,7 +68,7 @@ QObject* TTopForm::control(std::string_view name) const
             found = w->findChild<QObject*>(key);
     }
     if (found)
-        lookup_.insert(key, found);
+        lookup_.insert_or_assign(std::string(name), found);
     return found;
 }
 
@@ -142,9 +151,8 @@ TTopForm::TTopForm(QWidget* parent) : QMainWindow(parent)
     wireFeatures(modules(), windows_, this);
     lineOverview_ = std::make_unique<LineOverview>(state_, *session_, events_, this);
     onClick("LineOverview1", [this] { lineOverview_->LineOverview1Click(); });
-    lineBackup_ = new TfrmLineBackup(state_, asker_, this);
-    onClick("BackupLine1", [this] { lineBackup_->BackupLine1Click(); });
-    onClick("RestoreLine1", [this] { lineBackup_->RestoreLine1Click(); });
+    onClick("BackupLine1", [this] { lineBackup()->BackupLine1Click(); });
+    onClick("RestoreLine1", [this] { lineBackup()->RestoreLine1Click(); });
     // What Connect opens follows the mode and the port setup.
     for (const char* item : {"Single1", "MultiDrop1", "CommPortSetup1"})
         onClick(item, [this] { showConnectTarget(); });
@@ -175,6 +183,62 @@ void TTopForm::attachWindows(const Windows& windows)
     windows_ = windows;
     lookup_.clear();
     bindWindows(modules(), windows_);
+}
+
+void TTopForm::makeWindowsOnFirstUse()
+{
+    windows_.makeWith([this](const void* asked) {
+        makeIfAsked(&Windows::viewCapture, asked);
+        makeIfAsked(&Windows::about, asked);
+        makeIfAsked(&Windows::clSettings, asked);
+        makeIfAsked(&Windows::clCalibration, asked);
+        makeIfAsked(&Windows::commSetup, asked);
+        makeIfAsked(&Windows::netSetup, asked);
+        makeIfAsked(&Windows::assignAddress, asked);
+        makeIfAsked(&Windows::terminal, asked);
+        makeIfAsked(&Windows::errors, asked);
+        makeIfAsked(&Windows::findUnits, asked);
+    });
+}
+
+template <typename W>
+void TTopForm::makeIfAsked(W* Windows::*member, const void* asked)
+{
+    W*& window = windows_.*member;
+    if (window || static_cast<const void*>(&window) != asked)
+        return;
+    window = new W(this);
+    Windows made;
+    made.*member = window;
+    bindWindows(modules(), made);
+    // What the window would have been told before it was made.
+    if (made.about)
+        made.about->setVersionText(
+            QString::fromLatin1(state_.versionText, qstrnlen(state_.versionText, sizeof state_.versionText)));
+    if (made.terminal)
+        made.terminal->setSendEnabled(hooks_.terminalSend());
+}
+
+const TTopForm::Windows& TTopForm::windows()
+{
+    windows_.use(&Windows::viewCapture);
+    windows_.use(&Windows::about);
+    windows_.use(&Windows::clSettings);
+    windows_.use(&Windows::clCalibration);
+    windows_.use(&Windows::commSetup);
+    windows_.use(&Windows::netSetup);
+    windows_.use(&Windows::assignAddress);
+    windows_.use(&Windows::terminal);
+    windows_.use(&Windows::errors);
+    windows_.use(&Windows::findUnits);
+    return windows_;
+}
+
+TfrmLineBackup* TTopForm::lineBackup()
+{
+    if (!lineBackup_)
+        lineBackup_ = new TfrmLineBackup(state_, asker_, this);
+    return lineBackup_;
 }
 
 void TTopForm::setCommPort(CommLink* port)

@@ -17,12 +17,14 @@
 #include "ui/wiring/featurewiring.h"
 #include "ui/wiring/hooksrouter.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QTimer;
@@ -50,9 +52,15 @@ public:
     DxuState& state() { return state_; }
     const DxuState& state() const { return state_; }
 
-    // The secondary windows, made after this one; bound to the modules here.
+    // Secondary windows made elsewhere (tests), bound to the modules here;
+    // no others are made.
     void attachWindows(const Windows& windows);
-    const Windows& windows() const { return windows_; }
+    // From now on each secondary window is made, as a child of this one and
+    // bound to the modules, when it is first used (the program's way).
+    void makeWindowsOnFirstUse();
+    // Every secondary window, those not made yet made now in the program's
+    // order of old; the program itself makes each only on its first use.
+    const Windows& windows();
     // The serial link everything goes through. By default the window's own
     // driver CommPort; a test may put another link in its place (not owned;
     // nullptr puts the driver back).
@@ -76,8 +84,9 @@ public:
     CaptureLog& captureLog() { return *capture_; }
     OfflineSetup& offlineSetup() { return *offline_; }
     LineOverview& lineOverview() { return *lineOverview_; }
-    TfrmLineBackup* lineBackup() const { return lineBackup_; }
-    TfrmCompare* compareView() const { return compare_; }
+    // The line's backup window and the Compare view, made now when not yet.
+    TfrmLineBackup* lineBackup();
+    TfrmCompare* compareView() const { return compare_(); }
 
     // Fixed control sets.
     void showDisconnectedControls();
@@ -129,6 +138,9 @@ private:
     // Save Setup, Save Setup As and Settings Report only once the unit on
     // screen has been read: never a file of settings nobody read.
     void updateFileActions();
+    // Makes the secondary window of that member if member is the one asked for.
+    template <typename W>
+    void makeIfAsked(W* Windows::*member, const void* asked);
     // The setup file in the title while it belongs to the unit on screen.
     void showFileTitle();
     // While no unit is connected, the status bar's help panel says which
@@ -166,16 +178,21 @@ private:
     std::unique_ptr<PcRateFollow> rateFollow_;
     std::unique_ptr<SetupFiles> setupFiles_;
     std::unique_ptr<OfflineSetup> offline_;
-    TfrmCompare* compare_ = nullptr;
+    std::function<TfrmCompare*()> compare_;
     std::unique_ptr<RateSearch> rateSearch_;
     std::unique_ptr<UnitScan> unitScan_;
     // The line overview and the line's backup (subscribers of events_).
     std::unique_ptr<LineOverview> lineOverview_;
-    TfrmLineBackup* lineBackup_ = nullptr;
+    QPointer<TfrmLineBackup> lineBackup_;
     DpiQuery dpiQuery_;
     // The user has agreed to end the program.
     bool ending_ = false;
-    mutable QHash<QString, QPointer<QObject>> lookup_;
+    // The controls found so far by name, looked up without a copy of the name.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    mutable std::unordered_map<std::string, QPointer<QObject>, NameHash, std::equal_to<>> lookup_;
 
     StatusStrip* statusBar_ = nullptr;
     QTimer* PollTimer = nullptr;

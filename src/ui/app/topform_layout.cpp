@@ -63,7 +63,7 @@ void TTopForm::buildMenu()
     // Backing up and restoring a line need the line to themselves.
     connect(file, &QMenu::aboutToShow, this, [this] {
         for (const char* item : {"BackupLine1", "RestoreLine1"})
-            setEnabled(item, lineBackup_ && lineBackup_->canStart());
+            setEnabled(item, lineBackup_ ? lineBackup_->canStart() : TfrmLineBackup::lineFree(state_));
     });
 
     auto* conn = named(bar->addMenu(QStringLiteral("C&onnections")), "Connections1");

@@ -67,8 +67,10 @@ bool WidgetUi::isVisible(std::string_view name) const
 void WidgetUi::setEnabled(std::string_view name, bool enabled)
 {
     QObject* o = control(name);
-    if (qobject_cast<QWidget*>(o) || qobject_cast<QAction*>(o))
-        o->setProperty("enabled", enabled);
+    if (auto* w = qobject_cast<QWidget*>(o))
+        w->setEnabled(enabled);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setEnabled(enabled);
 }
 
 bool WidgetUi::isEnabled(std::string_view name) const
@@ -87,13 +89,23 @@ bool WidgetUi::isEnabled(std::string_view name) const
 void WidgetUi::setChecked(std::string_view name, bool checked)
 {
     QObject* o = control(name);
-    if (qobject_cast<QAbstractButton*>(o) || qobject_cast<QAction*>(o) || qobject_cast<QGroupBox*>(o))
-        o->setProperty("checked", checked);
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->setChecked(checked);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        a->setChecked(checked);
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        g->setChecked(checked);
 }
 
 bool WidgetUi::isChecked(std::string_view name) const
 {
     QObject* o = control(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        return b->isChecked();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->isChecked();
+    if (auto* g = qobject_cast<QGroupBox*>(o))
+        return g->isChecked();
     return o && o->property("checked").toBool();
 }
 
@@ -102,13 +114,16 @@ void WidgetUi::setColor(std::string_view name, Rgb color)
     QWidget* w = widgetNamed(name);
     if (!w)
         return;
+    const bool button = qobject_cast<QAbstractButton*>(w) != nullptr;
+    const QPalette::ColorRole role = button ? QPalette::Button : QPalette::Window;
+    // A lamp is set with every result: nothing to do when it shows that colour.
+    if (w->palette().color(role) == toColor(color) && w->testAttribute(Qt::WA_SetPalette)
+        && (button || w->autoFillBackground()))
+        return;
     QPalette p = w->palette();
-    if (qobject_cast<QAbstractButton*>(w)) {
-        p.setColor(QPalette::Button, toColor(color));
-    } else {
+    if (!button)
         w->setAutoFillBackground(true);
-        p.setColor(QPalette::Window, toColor(color));
-    }
+    p.setColor(role, toColor(color));
     w->setPalette(p);
 }
 
@@ -171,12 +186,17 @@ std::string WidgetUi::text(std::string_view name) const
     return t.toStdString();
 }
 
-// Widgets and menu items alike keep their hint in the toolTip property.
+// Widgets and menu items alike keep their hint as their tool tip.
 void WidgetUi::setHint(std::string_view name, std::string_view hint)
 {
     QObject* o = control(name);
-    if (qobject_cast<QWidget*>(o) || qobject_cast<QAction*>(o))
-        o->setProperty("toolTip", QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
+    const QString text = QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size()));
+    if (auto* w = qobject_cast<QWidget*>(o)) {
+        if (w->toolTip() != text)
+            w->setToolTip(text);
+    } else if (auto* a = qobject_cast<QAction*>(o)) {
+        a->setToolTip(text);
+    }
 }
 
 void WidgetUi::setFocus(std::string_view name)

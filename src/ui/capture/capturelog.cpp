@@ -74,12 +74,13 @@ QString proposedCaptureName(const QString& folder)
 
 QString chooseCaptureFile(const FileChoice& choice, QWidget* owner)
 {
-    auto* d = owner ? owner->findChild<QFileDialog*>(choice.dialog) : nullptr;
-    if (!d)
+    DeferredFileDialog* deferred = DeferredFileDialog::of(owner, choice.dialog);
+    if (!deferred)
         return {};
-    d->setDirectory(choice.folder);
-    d->selectFile(choice.fileName);
-    return chooseFile(*d);
+    QFileDialog& d = deferred->dialog();
+    d.setDirectory(choice.folder);
+    d.selectFile(choice.fileName);
+    return deferred->choose();
 }
 
 CaptureLog::CaptureLog(Ui& ui, QWidget* owner) : ui_(ui), owner_(owner), flushTimer_(new QTimer(this))
@@ -91,8 +92,8 @@ CaptureLog::CaptureLog(Ui& ui, QWidget* owner) : ui_(ui), owner_(owner), flushTi
     if (owner) {
         const QString filter = QStringLiteral("Capture File (*.log)");
         const QString suffix = QStringLiteral("log");
-        makeFileDialog(owner, "CaptureSave", QStringLiteral("Capture Filename"), filter, suffix, true);
-        makeFileDialog(owner, "OpenCapture", QStringLiteral("View Capture File"), filter, suffix, false);
+        deferFileDialog(owner, "CaptureSave", QStringLiteral("Capture Filename"), filter, suffix, true);
+        deferFileDialog(owner, "OpenCapture", QStringLiteral("View Capture File"), filter, suffix, false);
     }
 }
 

@@ -20,15 +20,15 @@ namespace dxu {
 namespace {
 
 // The lines at the designed width, a plot beside them.
-constexpr QSize DesignSize(720, 547);
+constexpr QSize ViewCaptureSize(720, 547);
 
 } // namespace
 
-TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(DesignSize)
+TfrmViewCapture::TfrmViewCapture(QWidget* parent) : QDialog(parent), placement_(ViewCaptureSize)
 {
     setObjectName(QStringLiteral("frmViewCapture"));
     setWindowTitle(QStringLiteral("View Capture File"));
-    makeFileDialog(this, "CsvSave", QStringLiteral("Export Capture"), QStringLiteral("CSV File (*.csv)"),
+    deferFileDialog(this, "CsvSave", QStringLiteral("Export Capture"), QStringLiteral("CSV File (*.csv)"),
                    QStringLiteral("csv"), true);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -13,13 +13,13 @@
 namespace dxu {
 namespace {
 
-constexpr QSize DesignSize(247, 414);
+constexpr QSize ErrorsSize(247, 414);
 // The longest line the connect sequence adds.
 const char* const WidestLine = "Cannot connect to DXU 62: Address: W";
 
 } // namespace
 
-TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(DesignSize)
+TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(ErrorsSize)
 {
     setObjectName(QStringLiteral("frmErrors"));
     setWindowTitle(QStringLiteral("Errors"));
@@ -53,7 +53,7 @@ TfrmErrors::TfrmErrors(QWidget* parent) : QDialog(parent), placement_(DesignSize
                        + 2 * static_cast<int>(memErrorList->document()->documentMargin())
                        + 2 * memErrorList->frameWidth() + memErrorList->verticalScrollBar()->sizeHint().width()
                        + m.left() + m.right() + 4;
-    placement_.setDesignSize(QSize(std::max(DesignSize.width(), needed), DesignSize.height()));
+    placement_.setDesignSize(QSize(std::max(ErrorsSize.width(), needed), ErrorsSize.height()));
 
     connect(pbClear, &QPushButton::clicked, this, &TfrmErrors::pbClearClick);
     connect(pbClose, &QPushButton::clicked, this, &TfrmErrors::pbCloseClick);

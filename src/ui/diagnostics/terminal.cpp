@@ -27,7 +27,7 @@ namespace dxu {
 namespace {
 
 // The window's size before any enlargement for the screen's resolution.
-constexpr QSize DesignSize(520, 400);
+constexpr QSize TerminalSize(520, 400);
 
 // A line as the log shows it: the CR that ends every command and reply goes,
 // and so does the LF of a CR LF pair that the receive path leaves at the start
@@ -66,7 +66,7 @@ std::optional<std::string> typedCommandLine(const QString& typed, bool network, 
     return line;
 }
 
-TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(DesignSize)
+TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(TerminalSize)
 {
     setObjectName(QStringLiteral("frmTerminal"));
     setWindowTitle(QStringLiteral("DXU Terminal"));
@@ -132,12 +132,15 @@ TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(De
             pbSend->click();
     });
 
-    LogSave = new QFileDialog(this);
-    LogSave->setObjectName(QStringLiteral("LogSave"));
-    LogSave->setAcceptMode(QFileDialog::AcceptSave);
-    LogSave->setFileMode(QFileDialog::AnyFile);
-    LogSave->setDefaultSuffix(QStringLiteral("log"));
-    LogSave->setNameFilter(QStringLiteral("Log files (*.log)"));
+    LogSave = new DeferredFileDialog(this, QStringLiteral("LogSave"), [](QWidget* parent) {
+        auto* d = new QFileDialog(parent);
+        d->setObjectName(QStringLiteral("LogSave"));
+        d->setAcceptMode(QFileDialog::AcceptSave);
+        d->setFileMode(QFileDialog::AnyFile);
+        d->setDefaultSuffix(QStringLiteral("log"));
+        d->setNameFilter(QStringLiteral("Log files (*.log)"));
+        return d;
+    });
 }
 
 QAction* TfrmTerminal::addItem(QMenu* menu, const char* name, const QString& caption,
@@ -251,8 +254,8 @@ void TfrmTerminal::Copy1Click()
 
 void TfrmTerminal::LogStart1Click()
 {
-    LogSave->setDirectory(QDir::currentPath());
-    const QString chosen = chooseFile(*LogSave);
+    LogSave->dialog().setDirectory(QDir::currentPath());
+    const QString chosen = LogSave->choose();
     if (!chosen.isEmpty())
         saveLog(chosen);
 }

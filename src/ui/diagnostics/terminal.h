@@ -9,7 +9,6 @@
 #include <string_view>
 
 class QAction;
-class QFileDialog;
 class QKeySequence;
 class QLabel;
 class QLineEdit;
@@ -21,6 +20,7 @@ namespace dxu {
 
 struct DxuState;
 class CommLink;
+class DeferredFileDialog;
 class LineLog;
 
 // The line a typed command goes out as: framed with "#" and the unit's
@@ -91,7 +91,7 @@ private:
     QLabel* lblCommand = nullptr;
     QLineEdit* edCommand = nullptr;
     QPushButton* pbSend = nullptr;
-    QFileDialog* LogSave = nullptr;
+    DeferredFileDialog* LogSave = nullptr;
 };
 
 } // namespace dxu

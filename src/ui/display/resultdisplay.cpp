@@ -2,6 +2,7 @@
 
 #include "ui/display/histogramview.h"
 
+#include "protocol/linetext.h"
 #include "services/locale.h"
 #include "services/clock.h"
 
@@ -99,12 +100,15 @@ void ResultDisplay::showResultLines(const Result& result)
         return;
     }
 
+    // Written without printf, which costs more than the rest of a result.
     char distance[64];
-    std::snprintf(distance, sizeof distance, result.metres ? "%0.3f %s" : "%0.2f %s",
-                  static_cast<double>(result.distance), unit);
+    detail::TextBuilder(distance, sizeof distance)
+        .putFixed(static_cast<double>(result.distance), result.metres ? 3 : 2)
+        .put(' ')
+        .put(unit);
     toDecimalComma(distance, comma);
     char intensity[64];
-    std::snprintf(intensity, sizeof intensity, "%0.1f", static_cast<double>(result.intensity));
+    detail::TextBuilder(intensity, sizeof intensity).putFixed(static_cast<double>(result.intensity), 1);
     toDecimalComma(intensity, comma);
 
     switch (r.measureMode) {

@@ -20,7 +20,7 @@
 namespace dxu {
 namespace {
 
-constexpr QSize DesignSize(860, 480);
+constexpr QSize HistorySize(860, 480);
 
 // The unit choice's item for a unit: its address (the RS-232 unit has none),
 // version and the device of its link.
@@ -34,12 +34,12 @@ QString unitItemText(const JournalUnit& u)
 
 } // namespace
 
-TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(DesignSize, parent, true)
+TfrmHistory::TfrmHistory(QWidget* parent) : PlacedDialog(HistorySize, parent, true)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
-    makeFileDialog(this, "HistorySave", QStringLiteral("Export History"), QStringLiteral("CSV Files (*.csv)"),
-                   QStringLiteral("csv"), true);
+    deferFileDialog(this, "HistorySave", QStringLiteral("Export History"), QStringLiteral("CSV Files (*.csv)"),
+                    QStringLiteral("csv"), true);
 
     cmbUnit = new QComboBox(this);
     cmbUnit->setObjectName(QStringLiteral("cmbUnit"));
@@ -189,8 +189,8 @@ void TfrmHistory::refresh()
 
 void TfrmHistory::pbExportClick()
 {
-    auto* dialog = findChild<QFileDialog*>(QStringLiteral("HistorySave"));
-    const QString path = dialog ? chooseFile(*dialog) : QString();
+    DeferredFileDialog* dialog = DeferredFileDialog::of(this, QStringLiteral("HistorySave"));
+    const QString path = dialog ? dialog->choose() : QString();
     if (path.isEmpty())
         return;
     const QString error = exportChangesCsv(path, rows_);

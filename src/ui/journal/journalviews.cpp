@@ -66,7 +66,7 @@ JournalViews::JournalViews(DxuState& state, QWidget* owner)
       askPeople_([owner](const ReportPeople& remembered) { return askPeopleDialog(owner, remembered); })
 {
     setObjectName(QStringLiteral("JournalViews"));
-    makeFileDialog(owner, "CommissioningReportSave", QStringLiteral("Commissioning Report"),
+    deferFileDialog(owner, "CommissioningReportSave", QStringLiteral("Commissioning Report"),
                    QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("pdf"), true);
 }
 
@@ -124,8 +124,8 @@ void JournalViews::CommissioningReport1Click()
         storeReportPeople(people);
         peopleAsked_ = true;
     }
-    auto* dialog = owner_->findChild<QFileDialog*>(QStringLiteral("CommissioningReportSave"));
-    const QString path = dialog ? chooseFile(*dialog) : QString();
+    DeferredFileDialog* dialog = DeferredFileDialog::of(owner_, QStringLiteral("CommissioningReportSave"));
+    const QString path = dialog ? dialog->choose() : QString();
     if (path.isEmpty())
         return;
     recorder_.settle();

@@ -44,9 +44,9 @@ TfrmLineBackup::TfrmLineBackup(const DxuState& state, Asker& asker, QWidget* par
     setWindowTitle(QStringLiteral("Back Up Line"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     // A backup may go to a new folder; a restore comes from a backup.
-    backupFolder_ = makeFolderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"), true);
+    backupFolder_ = deferFolderDialog(this, "BackupLineFolder", QStringLiteral("Back Up Line: choose a folder"), true);
     restoreFolder_ =
-        makeFolderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"), false);
+        deferFolderDialog(this, "RestoreLineFolder", QStringLiteral("Restore Line: choose the backup's folder"), false);
 
     lblLineTask_ = new QLabel(this);
     lblLineTask_->setObjectName(QStringLiteral("lblLineTask"));
@@ -85,9 +85,11 @@ TfrmLineBackup::~TfrmLineBackup()
     }
 }
 
-bool TfrmLineBackup::canStart() const
+bool TfrmLineBackup::canStart() const { return lineFree(st_) && !running(); }
+
+bool TfrmLineBackup::lineFree(const DxuState& state)
 {
-    return st_.networkMode() && st_.networkCount > 0 && !st_.connected && !running();
+    return state.networkMode() && state.networkCount > 0 && !state.connected;
 }
 
 QStringList TfrmLineBackup::lineArguments() const
@@ -99,7 +101,7 @@ QStringList TfrmLineBackup::lineArguments() const
             QStringLiteral("csv")};
 }
 
-QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing, QFileDialog& dialog)
+QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing, DeferredFileDialog& dialog)
 {
     if (!canStart()) {
         showMessage(title, QStringLiteral("%1 needs the RS-485 line to itself: choose \"RS-485 Network\" with units "
@@ -107,7 +109,7 @@ QString TfrmLineBackup::chooseFolder(const QString& title, const QString& doing,
                                .arg(doing));
         return {};
     }
-    return chooseFile(dialog);
+    return dialog.choose();
 }
 
 void TfrmLineBackup::BackupLine1Click()

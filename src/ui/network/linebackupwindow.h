@@ -13,13 +13,14 @@
 #include <QProcess>
 #include <QStringList>
 
-class QFileDialog;
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
 
 namespace dxu {
+
+class DeferredFileDialog;
 
 class TfrmLineBackup : public PlacedDialog {
     Q_OBJECT
@@ -31,6 +32,8 @@ public:
     // The line must be the program's alone: RS-485, units in the list, not
     // connected, and no backup or restore running.
     bool canStart() const;
+    // The same for a window not made yet: the line's part of canStart.
+    static bool lineFree(const DxuState& state);
     bool running() const { return process_ && process_->state() != QProcess::NotRunning; }
     // Where dxu-cli is; by default beside this program, else on the PATH.
     static void setCliPath(const QString& path);
@@ -46,7 +49,7 @@ protected:
 private:
     // The folder the user chooses, empty when the line is not free or the
     // user cancelled.
-    QString chooseFolder(const QString& title, const QString& doing, QFileDialog& dialog);
+    QString chooseFolder(const QString& title, const QString& doing, DeferredFileDialog& dialog);
     void start(const QString& title, const QStringList& args, int units);
     void readOutput();
     void ended(int exitCode, QProcess::ExitStatus status);
@@ -54,8 +57,8 @@ private:
 
     const DxuState& st_;
     Asker& asker_;
-    QFileDialog* backupFolder_ = nullptr;
-    QFileDialog* restoreFolder_ = nullptr;
+    DeferredFileDialog* backupFolder_ = nullptr;
+    DeferredFileDialog* restoreFolder_ = nullptr;
     QLabel* lblLineTask_ = nullptr;
     QProgressBar* prgLine_ = nullptr;
     QListWidget* lstLineResults_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/network/lineoverview.h"
 
 #include "engine/session.h"
+#include "protocol/linetext.h"
 #include "protocol/settingcodes.h"
 #include "serial/commportdriver.h"
 #include "services/clock.h"
@@ -28,6 +29,16 @@ QString modeName(int32_t mode)
 }
 
 QString text(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size())).trimmed(); }
+
+std::string_view trimmed(std::string_view v)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!v.empty() && blank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && blank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
 
 QString age(uint32_t ms)
 {
@@ -65,18 +76,26 @@ void LineWatch::result(const Result& r)
     UnitFacts& f = r.address ? of(r.address) : onScreen();
     f.answer = UnitFacts::Answer::Answered;
     const bool metres = r.metres;
+    detail::TextBuilder shown(f.result.data(), f.result.size());
     switch (r.kind) {
     case Result::Kind::Distance:
     case Result::Kind::Target:
-        f.result = r.noValue ? QStringLiteral("no value")
-                             : QStringLiteral("%1 %2").arg(double(r.distance), 0, 'f', metres ? 3 : 2).arg(metres ? "m" : "ft");
+        if (r.noValue)
+            shown.put("no value");
+        else
+            shown.putFixed(double(r.distance), metres ? 3 : 2).put(metres ? " m" : " ft");
         break;
     case Result::Kind::Detection:
-    case Result::Kind::TripTime:
-        f.result = (text(r.state) + QLatin1Char(' ') + text(r.detail)).trimmed();
+    case Result::Kind::TripTime: {
+        const std::string_view state = trimmed(r.state), what = trimmed(r.detail);
+        shown.put(state);
+        if (!state.empty() && !what.empty())
+            shown.put(' ');
+        shown.put(what);
         break;
+    }
     case Result::Kind::Other:
-        f.result = QStringLiteral("(result)");
+        shown.put("(result)");
         break;
     }
     f.resultTick = tickCount();
@@ -154,8 +173,8 @@ std::vector<QStringList> LineWatch::rows(uint32_t now) const
                        read ? modeName(r.measureMode) : QString(),
                        read ? (r.units ? QStringLiteral("metres") : QStringLiteral("feet")) : QString(),
                        state,
-                       f.result,
-                       f.result.isEmpty() ? QString() : age(now - f.resultTick),
+                       QString::fromLatin1(f.result.data()),
+                       f.result[0] == 0 ? QString() : age(now - f.resultTick),
                        f.error,
                        f.unsaved ? QStringLiteral("not saved") : QString()});
     }
@@ -191,7 +210,7 @@ TfrmLineOverview::TfrmLineOverview(const DxuState& state, const LineWatch& watch
     pbClose->setObjectName(QStringLiteral("pbCloseOverview"));
     for (QPushButton* b : {pbExport, pbClose})
         b->setAutoDefault(false);
-    save_ = makeFileDialog(this, "LineOverviewSave", QStringLiteral("Export CSV"), QStringLiteral("CSV Files (*.csv)"),
+    save_ = deferFileDialog(this, "LineOverviewSave", QStringLiteral("Export CSV"), QStringLiteral("CSV Files (*.csv)"),
                            QStringLiteral("csv"), true);
 
     auto* buttons = new QHBoxLayout;
@@ -261,7 +280,7 @@ void TfrmLineOverview::refresh()
 
 void TfrmLineOverview::pbExportCsvClick()
 {
-    const QString path = chooseFile(*save_);
+    const QString path = save_->choose();
     if (path.isEmpty())
         return;
     refresh();

@@ -20,10 +20,10 @@
 
 class QLabel;
 class QTableWidget;
-class QFileDialog;
 
 namespace dxu {
 
+class DeferredFileDialog;
 class Session;
 
 // What the line has told about one unit.
@@ -33,7 +33,9 @@ struct UnitFacts {
     bool statusKnown = false;
     bool measuring = false;
     QString version;
-    QString result;        // the last result as shown, empty when none came
+    // The last result as shown, empty when none came (kept as bytes: one
+    // comes with every result of a stream; room for a state and a detail).
+    std::array<char, 128> result{};
     uint32_t resultTick = 0;
     QString error;         // the last device error's text
     bool unsaved = false;  // written settings the unit has not saved
@@ -112,7 +114,7 @@ private:
     const LineWatch& watch_;
     QLabel* lblLineState_ = nullptr;
     QTableWidget* grid_ = nullptr;
-    QFileDialog* save_ = nullptr;
+    DeferredFileDialog* save_ = nullptr;
     std::vector<int> units_;
 };
 

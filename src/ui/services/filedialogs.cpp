@@ -95,4 +95,59 @@ QFileDialog* makeFolderDialog(QWidget* parent, const char* name, const QString& 
 
 QString chooseFile(QFileDialog& dialog) { return fileDialogs().choose(dialog); }
 
+DeferredFileDialog::DeferredFileDialog(QWidget* parent, const QString& name, Make make)
+    : QObject(parent), name_(name), make_(std::move(make))
+{
+}
+
+QFileDialog& DeferredFileDialog::dialog()
+{
+    if (!dialog_) {
+        dialog_ = make_(static_cast<QWidget*>(parent()));
+        if (!folder_.isEmpty()) {
+            dialog_->restoreState(state_);
+            dialog_->restoreGeometry(geometry_);
+            // After restoreState, which goes to the folder any dialog visited last.
+            dialog_->setDirectory(folder_);
+        }
+    }
+    return *dialog_;
+}
+
+QString DeferredFileDialog::choose()
+{
+    QFileDialog& d = dialog();
+    const QString chosen = chooseFile(d);
+    folder_ = d.directory().absolutePath();
+    state_ = d.saveState();
+    geometry_ = d.saveGeometry();
+    delete dialog_;
+    return chosen;
+}
+
+DeferredFileDialog* DeferredFileDialog::of(const QObject* owner, const QString& name)
+{
+    if (owner)
+        for (DeferredFileDialog* d : owner->findChildren<DeferredFileDialog*>(Qt::FindDirectChildrenOnly))
+            if (d->name() == name)
+                return d;
+    return nullptr;
+}
+
+DeferredFileDialog* deferFileDialog(QWidget* parent, const char* name, const QString& title, const QString& filter,
+                                    const QString& suffix, bool save)
+{
+    return new DeferredFileDialog(parent, QString::fromLatin1(name),
+                                  [name = QByteArray(name), title, filter, suffix, save](QWidget* owner) {
+                                      return makeFileDialog(owner, name.constData(), title, filter, suffix, save);
+                                  });
+}
+
+DeferredFileDialog* deferFolderDialog(QWidget* parent, const char* name, const QString& title, bool mayCreate)
+{
+    return new DeferredFileDialog(parent, QString::fromLatin1(name), [name = QByteArray(name), title, mayCreate](QWidget* owner) {
+        return makeFolderDialog(owner, name.constData(), title, mayCreate);
+    });
+}
+
 } // namespace dxu

@@ -52,34 +52,39 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
 {
     const QString filter = QStringLiteral("DXU Files (*.dxu)");
     const QString suffix = QStringLiteral("dxu");
-    QFileDialog* open = makeFileDialog(owner, "CfgOpen", QStringLiteral("Open File"), filter, suffix, false);
-    QFileDialog* save = makeFileDialog(owner, "CfgSave", QStringLiteral("Save As"), filter, suffix, true);
-    QFileDialog* report = makeFileDialog(owner, "ReportSave", QStringLiteral("Settings Report"),
-                                         QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), true);
+    DeferredFileDialog* open = deferFileDialog(owner, "CfgOpen", QStringLiteral("Open File"), filter, suffix, false);
+    DeferredFileDialog* save = deferFileDialog(owner, "CfgSave", QStringLiteral("Save As"), filter, suffix, true);
+    DeferredFileDialog* report = deferFileDialog(owner, "ReportSave", QStringLiteral("Settings Report"),
+                                                 QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), true);
     SetupFileParts parts;
-    TfrmCompare* compare = parts.compare = new TfrmCompare(owner);
-    // The Compare view's Upload is the panel's, while that one can be used
-    // (not after a disconnect, nor twice).
-    QObject::connect(compare, &TfrmCompare::uploadRequested, owner, [&ui, &state, &transfer] {
-        if (ui.isEnabled("pbUpload") && state.connected)
-            transfer.uploadClicked();
-    });
+    // The Compare view, made when first shown.
+    parts.compare = [owner, &ui, &state, &transfer, made = std::make_shared<QPointer<TfrmCompare>>()] {
+        if (!*made) {
+            *made = new TfrmCompare(owner);
+            // The Compare view's Upload is the panel's, while that one can be
+            // used (not after a disconnect, nor twice).
+            QObject::connect(*made, &TfrmCompare::uploadRequested, owner, [&ui, &state, &transfer] {
+                if (ui.isEnabled("pbUpload") && state.connected)
+                    transfer.uploadClicked();
+            });
+        }
+        return made->data();
+    };
     SetupFiles::Calls calls;
-    calls.chooseOpen = [open] { return chooseFile(*open); };
+    calls.chooseOpen = [open] { return open->choose(); };
     calls.chooseSave = [save](const QString& proposed) {
         if (!proposed.isEmpty())
-            save->selectFile(proposed);
-        return chooseFile(*save);
+            save->dialog().selectFile(proposed);
+        return save->choose();
     };
-    calls.chooseReport = [report] { return chooseFile(*report); };
-    QFileDialog* text = makeFileDialog(owner, "TextSave", QStringLiteral("Export Setup as Text"),
-                                       QStringLiteral("Text Files (*.txt)"), QStringLiteral("txt"), true);
-    calls.chooseText = [text] { return chooseFile(*text); };
+    calls.chooseReport = [report] { return report->choose(); };
+    DeferredFileDialog* text = deferFileDialog(owner, "TextSave", QStringLiteral("Export Setup as Text"),
+                                               QStringLiteral("Text Files (*.txt)"), QStringLiteral("txt"), true);
+    calls.chooseText = [text] { return text->choose(); };
     calls.showFile = [&panel](const UnitRecord& file) { panel.showPendingFile(file); };
     calls.showConnectedControls = std::move(connectedLook);
-    calls.showCompare = [compare](const std::vector<CompareRow>& rows, const QString& path, bool connected) {
-        compare->showDifferences(rows, path, connected);
-    };
+    calls.showCompare = [compare = parts.compare](const std::vector<CompareRow>& rows, const QString& path,
+                                                  bool connected) { compare()->showDifferences(rows, path, connected); };
     calls.setTitle = [owner](const QString& title) { owner->setWindowTitle(title); };
     parts.files = std::make_unique<SetupFiles>(state, ui, std::move(calls));
     return parts;
@@ -89,8 +94,8 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
 {
     Ui& ui = m.ui;
     DxuState& state = m.state;
-    ui.onClick("Terminal1", [&windows] { showModeless(windows.terminal); });
-    ui.onClick("About1", [&windows] { showModeless(windows.about); });
+    ui.onClick("Terminal1", [&windows] { showModeless(windows.use(&SecondaryWindows::terminal)); });
+    ui.onClick("About1", [&windows] { showModeless(windows.use(&SecondaryWindows::about)); });
     // The live trend of the results, a window of its own made on first use.
     auto trend = std::make_shared<QPointer<TfrmTrend>>();
     m.display.setResultListener([trend, &state](const Result& result) {
@@ -157,18 +162,18 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
     CaptureLog& capture = m.capture;
     ui.onClick("StartCapture1", [&capture] { capture.start(); });
     ui.onClick("StopCapture1", [&capture] { capture.stop(); });
-    ui.onClick("OpenCapture1", [&capture, &windows] { capture.view(windows.viewCapture); });
+    ui.onClick("OpenCapture1", [&capture, &windows] { capture.view(windows.use(&SecondaryWindows::viewCapture)); });
     ui.onClick("CaptureAll1", [&ui, &state] { storeOption(ui, "Log All", state.logAll, "CaptureAll1"); });
 
     ui.onClick("Single1", [&ui, &state, &link = m.link] { selectPointToPointMode(state, ui, link); });
     ui.onClick("MultiDrop1", [&ui, &state, &link = m.link] { selectNetworkMode(state, ui, link); });
-    ui.onClick("ModifyNetwork1", [&windows] { execDialog(windows.netSetup); });
-    ui.onClick("AssignAddress1", [&windows] { execDialog(windows.assignAddress); });
+    ui.onClick("ModifyNetwork1", [&windows] { execDialog(windows.use(&SecondaryWindows::netSetup)); });
+    ui.onClick("AssignAddress1", [&windows] { execDialog(windows.use(&SecondaryWindows::assignAddress)); });
     ui.onClick("FindUnits1", [&scan = m.unitScan, &windows] {
         if (scan.canStart())
-            execDialog(windows.findUnits);
+            execDialog(windows.use(&SecondaryWindows::findUnits));
     });
-    ui.onClick("CommPortSetup1", [&windows] { execDialog(windows.commSetup); });
+    ui.onClick("CommPortSetup1", [&windows] { execDialog(windows.use(&SecondaryWindows::commSetup)); });
     ui.onClick("DXUStatusRequests1",
                [&ui, &state] { storeOption(ui, "Status Requests", state.statusRequests, "DXUStatusRequests1"); });
 
@@ -179,8 +184,8 @@ void wireFeatures(const ModuleSet& m, const SecondaryWindows& windows, QWidget* 
             if (state.connected)
                 transfer.uploadClicked();
         });
-    ui.onClick("SetRanges1", [&windows] { execDialog(windows.clSettings); });
-    ui.onClick("Calibrate1", [&windows] { execDialog(windows.clCalibration); });
+    ui.onClick("SetRanges1", [&windows] { execDialog(windows.use(&SecondaryWindows::clSettings)); });
+    ui.onClick("Calibrate1", [&windows] { execDialog(windows.use(&SecondaryWindows::clCalibration)); });
 }
 
 void bindWindows(const ModuleSet& m, const SecondaryWindows& windows)

@@ -31,10 +31,12 @@ class Ui;
 class UnitScan;
 
 // The setup files with their open, save and report dialogs and the Compare
-// view, all children of owner, whose title names the file.
+// view, all children of owner (each made on its first use), whose title names
+// the file.
 struct SetupFileParts {
     std::unique_ptr<SetupFiles> files;
-    TfrmCompare* compare = nullptr;
+    // The Compare view, made now when it is not made yet.
+    std::function<TfrmCompare*()> compare;
 };
 SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsPanel& panel,
                               SettingsTransfer& transfer, std::function<void()> connectedLook);

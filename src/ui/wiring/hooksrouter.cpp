@@ -57,14 +57,16 @@ bool HooksRouter::terminalVisible() const { return windows_.terminal && windows_
 
 void HooksRouter::setTerminalSend(bool enabled)
 {
+    terminalSend_ = enabled;
     if (windows_.terminal)
         windows_.terminal->setSendEnabled(enabled);
 }
 
+// The first error line makes the list; until then it has nothing to clear or count.
 void HooksRouter::addErrorLine(std::string_view text)
 {
-    if (windows_.errors)
-        windows_.errors->addErrorLine(text);
+    if (TfrmErrors* errors = windows_.use(&SecondaryWindows::errors))
+        errors->addErrorLine(text);
 }
 
 void HooksRouter::clearErrors()
@@ -83,7 +85,7 @@ void HooksRouter::setErrorCount(int count)
 
 bool HooksRouter::errorWindowVisible() const { return windows_.errors && windows_.errors->isVisible(); }
 
-void HooksRouter::showErrorWindow() { showModeless(windows_.errors); }
+void HooksRouter::showErrorWindow() { showModeless(windows_.use(&SecondaryWindows::errors)); }
 
 void HooksRouter::showConnectedControls()
 {

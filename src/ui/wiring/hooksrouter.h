@@ -48,6 +48,8 @@ public:
 
     HooksRouter(DxuState& state, const SecondaryWindows& windows) : state_(state), windows_(windows) {}
     Parts& parts() { return parts_; }
+    // Whether the terminal's Send was last enabled (for a terminal made later).
+    bool terminalSend() const { return terminalSend_; }
 
     void showResultAge(uint32_t now) override;
     void showVersionText(std::string_view text) override;
@@ -86,6 +88,7 @@ private:
     DxuState& state_;
     const SecondaryWindows& windows_;
     Parts parts_;
+    bool terminalSend_ = false;
 };
 
 // Shows a modeless window (nullptr: nothing) in front.

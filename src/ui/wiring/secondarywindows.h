@@ -1,8 +1,9 @@
 #pragma once
-// The program's secondary windows, created after the main window and kept
-// until the end. A window not made (in tests) is nullptr; whoever uses one
-// looks it up here at the time of use.
+// The program's secondary windows, each made on its first use and kept
+// until the end. A window not made yet (or never, in tests of the main window
+// alone) is nullptr; whoever uses one looks it up here at the time of use.
 #include <array>
+#include <functional>
 
 class QWidget;
 
@@ -33,6 +34,21 @@ struct SecondaryWindows {
 
     // Every one of them, in this order (nullptr where one is missing).
     std::array<QWidget*, 10> all() const;
+
+    // The window of that member, made now when it is not made yet and a maker
+    // is set (else nullptr).
+    template <typename W>
+    W* use(W* SecondaryWindows::*window) const
+    {
+        if (!(this->*window) && make_)
+            make_(&(this->*window));
+        return this->*window;
+    }
+    // How a window is made: make is given the address of the member to fill.
+    void makeWith(std::function<void(const void* member)> make) { make_ = std::move(make); }
+
+private:
+    std::function<void(const void*)> make_;
 };
 
 } // namespace dxu
