@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdint>
 #include <cstdio>
@@ -97,15 +98,21 @@ inline const char* const kLineBoundNote =
     "after each reply it writes, while the program's commands reach it at once, so at low rates a\n"
     "run can beat the bound.\n";
 
+// Sleeps in the event loop as the program does, waking for each event and
+// at least every millisecond to look at the condition. (processEvents with a
+// time limit never sleeps: it would spin a core the simulator, a device server
+// and the program's own timers need.)
 inline bool waitFor(const std::function<bool()>& condition, int ms)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(1);
     while (!condition()) {
         if (t.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
