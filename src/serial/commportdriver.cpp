@@ -423,8 +423,10 @@ void TCommPortDriver::endGathering()
     receiveAvailable();
 }
 
-// One read and its hand-over; true when bytes came and the port is still
-// being read.
+// One read and its hand-over; true when it filled the buffer (so more may be
+// waiting) and the port is still being read. A shorter read took all there
+// was: what comes later wakes the notifier again, and the read that would
+// only find nothing (two system calls on a terminal) is saved.
 bool TCommPortDriver::readOnce()
 {
     if (fd_ < 0 || lost_ || inBuf_.empty())
@@ -436,10 +438,11 @@ bool TCommPortDriver::readOnce()
         nested.resize(inBuf_.size());
     std::vector<char>& buf = receiving_ > 0 ? nested : inBuf_;
     int n = end_->read(buf.data(), int(buf.size()));
+    const bool full = n == int(buf.size());
     if (n > 0 && options_.dropEcho) {
         n = echo_.strip(buf.data(), n, microTicks());
         if (n == 0)
-            return true; // all of it was the echo: read on
+            return full; // all of it was the echo: read on
     }
     if (n > 0) {
         lastReceived_ = microTicks();
@@ -452,7 +455,7 @@ bool TCommPortDriver::readOnce()
             (*handler)(this, buf.data(), int32_t(n));
             --receiving_;
         }
-        return fd_ >= 0 && !lost_;
+        return full && fd_ >= 0 && !lost_;
     }
     if (n < 0)
         markLost();
