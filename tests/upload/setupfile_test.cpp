@@ -240,6 +240,8 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     EXPECT_DOUBLE_EQ(unitValue("PF", 0), 1000);
     EXPECT_DOUBLE_EQ(unitValue("PF", 1), 500);
 
+    EXPECT_FALSE(upload->isEnabled()); // not twice
+
     // Without a unit the differences are still listed, but Upload waits for
     // one; nothing can be saved from settings that are not the unit's.
     top().PollTimerTimer();
@@ -249,8 +251,15 @@ TEST_F(SetupFileWindow, CompareListsTheDifferencesAndUploads)
     dialogs.answerNext(path("saved.dxu"));
     top().setupFiles().saveAs();
     const QByteArray saved = fileBytes(path("saved.dxu"));
+    // A unit that goes while the view is open takes its Upload with it.
+    file.binHits = 40;
+    writeBytes(path("four.dxu"), imageOf(file));
+    openFile(path("four.dxu"));
+    ASSERT_TRUE(upload->isEnabled());
     click("pbConnect");
     ASSERT_EQ(top().state().connected, 0);
+    EXPECT_FALSE(upload->isEnabled());
+    EXPECT_TRUE(top().compareView()->isVisible());
     for (const char* item : fileItems)
         EXPECT_FALSE(top().isEnabled(item)) << item;
     top().setupFiles().save();

@@ -1,6 +1,7 @@
 #include "ui/settings/compareview.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -44,6 +45,14 @@ TfrmCompare::TfrmCompare(QWidget* parent) : QDialog(parent)
     layout->addLayout(buttons);
 
     connect(pbCompareUpload_, &QPushButton::clicked, this, [this] {
+        // The unit went away or took them while the window was open: the
+        // window stays and says so, rather than closing as if they had gone.
+        if (uploadable_ && !uploadable_()) {
+            refreshUpload();
+            lblCompareFile_->setText(lblCompareFile_->text()
+                                     + QStringLiteral("\nNothing was sent: no connected unit is waiting for them."));
+            return;
+        }
         hide();
         emit uploadRequested();
     });
@@ -72,8 +81,24 @@ void TfrmCompare::showDifferences(const std::vector<CompareRow>& rows, const QSt
         grdCompare_->setItem(i, 2, new QTableWidgetItem(r.fileValue));
     }
     grdCompare_->setVisible(!rows.empty());
-    pbCompareUpload_->setEnabled(!rows.empty() && connected);
+    differences_ = !rows.empty();
+    pbCompareUpload_->setEnabled(differences_ && connected);
     show();
+}
+
+void TfrmCompare::refreshUpload() { pbCompareUpload_->setEnabled(differences_ && (!uploadable_ || uploadable_())); }
+
+void TfrmCompare::follow(QWidget* button)
+{
+    if (button)
+        button->installEventFilter(this);
+}
+
+bool TfrmCompare::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange)
+        refreshUpload();
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace dxu

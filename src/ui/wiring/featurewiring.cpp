@@ -63,8 +63,11 @@ SetupFileParts makeSetupFiles(QWidget* owner, DxuState& state, Ui& ui, SettingsP
             *made = new TfrmCompare(owner);
             // The Compare view's Upload is the panel's, while that one can be
             // used (not after a disconnect, nor twice).
-            QObject::connect(*made, &TfrmCompare::uploadRequested, owner, [&ui, &state, &transfer] {
-                if (ui.isEnabled("pbUpload") && state.connected)
+            const auto uploadable = [&ui, &state] { return ui.isEnabled("pbUpload") && state.connected; };
+            (*made)->setUploadable(uploadable);
+            (*made)->follow(owner->findChild<QWidget*>(QStringLiteral("pbUpload")));
+            QObject::connect(*made, &TfrmCompare::uploadRequested, owner, [uploadable, &transfer] {
+                if (uploadable())
                     transfer.uploadClicked();
             });
         }
