@@ -5,7 +5,7 @@
 #include "entries.h"
 
 #include "cli/options.h"
-#include "ui/diagnostics/terminal.h"
+#include "protocol/typedcommand.h"
 #include "engine/engine.h"
 #include "ports/devicepaths.h"
 #include "protocol/headless.h"
@@ -148,7 +148,7 @@ int runTypedCommandInput(const uint8_t* data, std::size_t size)
     const char address = static_cast<char>(data[0] >> 1);
     const QString typed = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     const std::optional<std::string> line = typedCommandLine(typed, network, address);
-    bool sendable = typed.size() <= TfrmTerminal::MaxCommandLength;
+    bool sendable = typed.size() <= MaxTypedCommandLength;
     for (QChar ch : typed)
         sendable = sendable && ch.unicode() >= 0x20 && ch.unicode() <= 0x7E;
     check(line.has_value() == sendable);

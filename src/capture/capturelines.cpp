@@ -1,4 +1,5 @@
 #include "capture/capturelines.h"
+#include "protocol/linetext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,18 +35,10 @@ std::optional<int> readStamp(std::string_view line)
     return ((h * 60 + m) * 60 + s) * 1000 + c * 10;
 }
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::optional<double> number(std::string_view s)
 {
-    s = trimmed(s);
+    s = detail::trimBlanks(s);
     double v = 0;
     const char* end = s.data() + s.size();
     const auto r = std::from_chars(s.data(), end, v);
@@ -57,7 +50,7 @@ std::optional<double> number(std::string_view s)
 
 std::optional<char> unitLetter(std::string_view s)
 {
-    s = trimmed(s);
+    s = detail::trimBlanks(s);
     if (s == "m" || s == "F")
         return s.front();
     return std::nullopt;

@@ -79,8 +79,6 @@ QString thisUser()
     return qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
 }
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
-
 // SQLite tells NULL from "": a null text is bound as "".
 QString notNull(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
 
@@ -197,7 +195,7 @@ QString Journal::defaultPath()
 
 void Journal::fail(const QString& what, const QString& why)
 {
-    error_ = QStringLiteral("The change journal \"%1\" %2: %3.").arg(shown(path_), what, why);
+    error_ = QStringLiteral("The change journal \"%1\" %2: %3.").arg(QDir::toNativeSeparators(path_), what, why);
     if (said_)
         return;
     said_ = true;
@@ -240,7 +238,7 @@ void Journal::moveAside()
     if (notice_)
         notice_(QStringLiteral("The change journal \"%1\" was damaged. It was kept as \"%2\" and a new journal was "
                                "started.")
-                    .arg(shown(path_), shown(kept)));
+                    .arg(QDir::toNativeSeparators(path_), QDir::toNativeSeparators(kept)));
 }
 
 bool Journal::upgrade(QSqlError& error)
@@ -445,7 +443,7 @@ void Journal::queueChange(const Change& change)
         queue_.pop_front();
         sayLost({oldest}, QStringLiteral("More than %1 changes wait for the change journal \"%2\". %3")
                               .arg(MaxQueued)
-                              .arg(shown(path_), error_)
+                              .arg(QDir::toNativeSeparators(path_), error_)
                               .trimmed());
     }
     // Written at the next turn of the event loop, never on the caller's path;
@@ -479,7 +477,7 @@ std::vector<Change> Journal::finish(int waitMs)
     std::vector<Change> lost(queue_.begin(), queue_.end());
     queue_.clear();
     sayLost(lost, busy_ ? QStringLiteral("The change journal \"%1\" was held by another program for %2 s.")
-                              .arg(shown(path_))
+                              .arg(QDir::toNativeSeparators(path_))
                               .arg((waited.elapsed() + 500) / 1000)
                         : error_);
     return lost;
@@ -649,7 +647,7 @@ QString exportChangesCsv(const QString& path, const std::vector<Change>& rows)
     const QByteArray text = changesCsv(rows).toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
         return {};
-    return QStringLiteral("Cannot export the history to \"%1\": %2.").arg(shown(path), file.errorString());
+    return QStringLiteral("Cannot export the history to \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
 }
 
 } // namespace dxu

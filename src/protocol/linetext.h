@@ -9,6 +9,17 @@
 
 namespace dxu::detail {
 
+// The text without the blanks (spaces, tabs, line ends) around it.
+inline std::string_view trimBlanks(std::string_view v)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!v.empty() && blank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && blank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
 // Builds a NUL-terminated text in a caller's array; never writes past it and
 // remembers when something did not fit.
 class TextBuilder {

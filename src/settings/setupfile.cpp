@@ -96,8 +96,6 @@ QString unitOfMeasure(const SettingField& f, const R& r)
     return QLatin1String(f.unit);
 }
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
-
 // Whether a value of a setting with named choices is one of them (0 also
 // where the choices start at 1: a unit not yet set).
 bool knownChoice(const SettingField& f, int32_t v) { return !f.namedChoices() || v == 0 || f.choice(v); }
@@ -129,7 +127,7 @@ QString implausible(const R& r)
 QString wrongSize(const QString& name, std::size_t size)
 {
     return QStringLiteral("\"%1\" is not a DXU setup file: it holds %2 bytes, a setup file holds %3.")
-        .arg(shown(name))
+        .arg(QDir::toNativeSeparators(name))
         .arg(size)
         .arg(R::ImageSize);
 }
@@ -146,7 +144,7 @@ SetupImage parseSetupImage(const uint8_t* data, std::size_t size, const QString&
     R::fromBytes(data, size, image.record);
     QString why = implausible(image.record);
     if (!why.isEmpty())
-        image.error = QStringLiteral("\"%1\" cannot be loaded: %2.").arg(shown(name), why);
+        image.error = QStringLiteral("\"%1\" cannot be loaded: %2.").arg(QDir::toNativeSeparators(name), why);
     return image;
 }
 
@@ -158,13 +156,13 @@ SetupImage readSetupFile(const QString& path)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         image.error = QStringLiteral("Cannot open the setup file \"%1\": %2.")
-                          .arg(shown(path), QString::fromLocal8Bit(std::strerror(errno)));
+                          .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
         return image;
     }
     struct stat info = {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        image.error = QStringLiteral("Cannot open the setup file \"%1\": it is not a regular file.").arg(shown(path));
+        image.error = QStringLiteral("Cannot open the setup file \"%1\": it is not a regular file.").arg(QDir::toNativeSeparators(path));
         return image;
     }
     // One byte more than a record tells a longer file from a record.
@@ -178,7 +176,7 @@ SetupImage readSetupFile(const QString& path)
             const int error = errno;
             ::close(fd);
             image.error = QStringLiteral("Cannot read the setup file \"%1\": %2.")
-                              .arg(shown(path), QString::fromLocal8Bit(std::strerror(error)));
+                              .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
             return image;
         }
         if (n == 0)
@@ -204,7 +202,7 @@ QString writeSetupFile(const QString& path, const UnitRecord& record, Links link
                                                  static_cast<qsizetype>(image.size())),
                                       links);
     return error.isEmpty() ? QString()
-                           : QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(shown(path), error);
+                           : QStringLiteral("Cannot save the setup file \"%1\": %2.").arg(QDir::toNativeSeparators(path), error);
 }
 
 UnitRecord withFileSettings(const UnitRecord& unit, const UnitRecord& file)

@@ -1,4 +1,5 @@
 #include "settings/setuptext.h"
+#include "protocol/linetext.h"
 
 #include "protocol/settingcodes.h"
 #include "settings/fileunits.h"
@@ -292,14 +293,6 @@ struct Given {
     std::string value, unit;
 };
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The line without its comment ('#' outside quotes).
 std::string_view withoutComment(std::string_view s)
@@ -382,7 +375,7 @@ public:
         int number = 0;
         for (const QByteArray& raw : text.split('\n')) {
             ++number;
-            const std::string_view line = trimmed(withoutComment(std::string_view(raw.constData(), size_t(raw.size()))));
+            const std::string_view line = detail::trimBlanks(withoutComment(std::string_view(raw.constData(), size_t(raw.size()))));
             if (line.empty())
                 continue;
             if (line.front() == '[') {
@@ -397,7 +390,7 @@ public:
             const std::size_t eq = line.find('=');
             if (eq == std::string_view::npos)
                 return fail(number, QStringLiteral("expected 'name = value unit', found '%1'").arg(qs(line)));
-            const std::string_view name = trimmed(line.substr(0, eq));
+            const std::string_view name = detail::trimBlanks(line.substr(0, eq));
             const Entry* e = entryNamed(name);
             if (!e)
                 return fail(number, QStringLiteral("unknown setting '%1'").arg(qs(name)));
@@ -405,7 +398,7 @@ public:
                 return fail(number, QStringLiteral("%1 is given twice (first on line %2)")
                                         .arg(qs(name))
                                         .arg(given[e].line));
-            std::string_view rest = trimmed(line.substr(eq + 1));
+            std::string_view rest = detail::trimBlanks(line.substr(eq + 1));
             Given g{number, {}, {}};
             if (e->kind == Kind::Pending || e->kind == Kind::PortName) {
                 g.value = rest;
@@ -413,7 +406,7 @@ public:
                 const std::size_t gap = rest.find_first_of(" \t");
                 g.value = rest.substr(0, gap);
                 if (gap != std::string_view::npos) {
-                    g.unit = trimmed(rest.substr(gap));
+                    g.unit = detail::trimBlanks(rest.substr(gap));
                     if (g.unit.find_first_of(" \t") != std::string::npos)
                         return fail(number, QStringLiteral("expected 'name = value unit', found '%1'").arg(qs(line)));
                 }

@@ -15,7 +15,13 @@ if [ -n "$found" ]; then
     printf '%s\n' "$found"
     exit 1
 fi
-if nm -C "$program" | grep -q 'dxu::TTopForm'; then
+# Its own symbols must be there to tell (a stripped program would pass blind).
+symbols=$(nm -C "$program" 2>/dev/null)
+if ! printf '%s\n' "$symbols" | grep -q 'dxu::'; then
+    echo "nm lists none of the program's own symbols in $program; cannot tell what it holds"
+    exit 1
+fi
+if printf '%s\n' "$symbols" | grep -q 'dxu::TTopForm'; then
     echo "$program holds the main window's code (dxu::TTopForm)"
     exit 1
 fi

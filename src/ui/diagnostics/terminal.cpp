@@ -41,30 +41,7 @@ QString logText(std::string_view text)
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool isPrintableAscii(const QString& text)
-{
-    for (QChar ch : text)
-        if (ch.unicode() < 0x20 || ch.unicode() > 0x7E)
-            return false;
-    return true;
-}
-
 } // namespace
-
-std::optional<std::string> typedCommandLine(const QString& typed, bool network, char address)
-{
-    if (!isPrintableAscii(typed) || typed.size() > TfrmTerminal::MaxCommandLength)
-        return std::nullopt;
-    std::string line;
-    line.reserve(static_cast<size_t>(typed.size()) + 3);
-    if (network) {
-        line.push_back('#');
-        line.push_back(address);
-    }
-    line += typed.toStdString();
-    line.push_back('\r');
-    return line;
-}
 
 TfrmTerminal::TfrmTerminal(QWidget* parent) : QMainWindow(parent), placement_(TerminalSize)
 {

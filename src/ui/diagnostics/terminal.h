@@ -1,4 +1,5 @@
 #pragma once
+#include "protocol/typedcommand.h"
 #include "ui/services/formplacement.h"
 
 #include <QMainWindow>
@@ -23,12 +24,6 @@ class CommLink;
 class DeferredFileDialog;
 class LineLog;
 
-// The line a typed command goes out as: framed with "#" and the unit's
-// address on a network, ended by CR. Nothing when the text holds a character
-// the unit cannot receive (outside printable ASCII) or is longer than the
-// command box takes.
-std::optional<std::string> typedCommandLine(const QString& typed, bool network, char address);
-
 // The terminal window: every line sent and received, and typed commands.
 // Created once, shown and hidden; every showing starts with an empty log.
 class TfrmTerminal : public QMainWindow {
@@ -39,7 +34,7 @@ public:
     // Characters the command box accepts. A typed command is sent whole, framed
     // for the link; the limit only keeps a stray paste from stalling the
     // blocking write for seconds at low rates.
-    static constexpr int MaxCommandLength = 64;
+    static constexpr int MaxCommandLength = MaxTypedCommandLength;
 
     explicit TfrmTerminal(QWidget* parent = nullptr);
 

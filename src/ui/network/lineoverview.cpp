@@ -30,15 +30,6 @@ QString modeName(int32_t mode)
 
 QString text(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size())).trimmed(); }
 
-std::string_view trimmed(std::string_view v)
-{
-    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (!v.empty() && blank(v.front()))
-        v.remove_prefix(1);
-    while (!v.empty() && blank(v.back()))
-        v.remove_suffix(1);
-    return v;
-}
 
 QString age(uint32_t ms)
 {
@@ -87,7 +78,7 @@ void LineWatch::result(const Result& r)
         break;
     case Result::Kind::Detection:
     case Result::Kind::TripTime: {
-        const std::string_view state = trimmed(r.state), what = trimmed(r.detail);
+        const std::string_view state = detail::trimBlanks(r.state), what = detail::trimBlanks(r.detail);
         shown.put(state);
         if (!state.empty() && !what.empty())
             shown.put(' ');
