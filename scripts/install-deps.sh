@@ -20,8 +20,10 @@ packages=(
   libmodbus-dev systemd
   # the packages installed into a clean Debian root
   mmdebstrap gpg
+  # bench_startup: a display of its own, and the count of the files it opens
+  xvfb strace
 )
-# Optional extras, set by the caller: EXTRA_PACKAGES="xvfb imagemagick"
+# Optional extras, set by the caller: EXTRA_PACKAGES="imagemagick"
 if [ -n "${EXTRA_PACKAGES:-}" ]; then
   read -r -a extra <<<"$EXTRA_PACKAGES"
   packages+=("${extra[@]}")

@@ -6,7 +6,7 @@
 #include "ui/display/resultpanel.h"
 #include "protocol/hooks.h"
 #include "ui/settings/panelevents.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "serial/commlink.h"
 #include "services/clock.h"
 #include "ui/services/filedialogs.h"

@@ -24,9 +24,10 @@ AppWindows::AppWindows(TTopForm::DpiQuery dpiQuery) : top_(std::make_unique<TTop
 
 std::vector<QWidget*> AppWindows::creationOrder()
 {
-    const TTopForm::Windows& w = top_->windows();
-    return {top_.get(), w.viewCapture, w.about,         w.clSettings, w.clCalibration, w.commSetup,
-            w.netSetup, w.assignAddress, w.terminal, w.errors,     w.findUnits};
+    std::vector<QWidget*> order{top_.get()};
+    for (QWidget* w : top_->windows().all())
+        order.push_back(w);
+    return order;
 }
 
 // The secondary windows belong to the main window and go with it.

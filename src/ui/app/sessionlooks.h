@@ -4,7 +4,7 @@
 // disconnected.
 #include "ui/app/controllooks.h"
 #include "engine/sessionview.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "ui/services/ui.h"
 
 namespace dxu {

@@ -188,16 +188,7 @@ void TTopForm::attachWindows(const Windows& windows)
 void TTopForm::makeWindowsOnFirstUse()
 {
     windows_.makeWith([this](const void* asked) {
-        makeIfAsked(&Windows::viewCapture, asked);
-        makeIfAsked(&Windows::about, asked);
-        makeIfAsked(&Windows::clSettings, asked);
-        makeIfAsked(&Windows::clCalibration, asked);
-        makeIfAsked(&Windows::commSetup, asked);
-        makeIfAsked(&Windows::netSetup, asked);
-        makeIfAsked(&Windows::assignAddress, asked);
-        makeIfAsked(&Windows::terminal, asked);
-        makeIfAsked(&Windows::errors, asked);
-        makeIfAsked(&Windows::findUnits, asked);
+        Windows::forEachMember([&](auto member) { makeIfAsked(member, asked); });
     });
 }
 
@@ -221,16 +212,7 @@ void TTopForm::makeIfAsked(W* Windows::*member, const void* asked)
 
 const TTopForm::Windows& TTopForm::windows()
 {
-    windows_.use(&Windows::viewCapture);
-    windows_.use(&Windows::about);
-    windows_.use(&Windows::clSettings);
-    windows_.use(&Windows::clCalibration);
-    windows_.use(&Windows::commSetup);
-    windows_.use(&Windows::netSetup);
-    windows_.use(&Windows::assignAddress);
-    windows_.use(&Windows::terminal);
-    windows_.use(&Windows::errors);
-    windows_.use(&Windows::findUnits);
+    Windows::forEachMember([this](auto member) { windows_.use(member); });
     return windows_;
 }
 

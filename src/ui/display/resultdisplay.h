@@ -2,7 +2,7 @@
 // The result lines, the lamps and the measurement rate of the display panel.
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "ui/services/ui.h"
 
 #include <cstdint>

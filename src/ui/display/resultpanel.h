@@ -3,7 +3,7 @@
 // report on the result lines, the lamps, the error bars and the measuring
 // button, and hands results on to the result view (readout, histogram, rate).
 #include "protocol/events.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "ui/services/ui.h"
 
 namespace dxu {

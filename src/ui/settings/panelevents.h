@@ -5,7 +5,7 @@
 #include "protocol/dxustate.h"
 #include "protocol/events.h"
 #include "protocol/settingcodes.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "ui/services/ui.h"
 #include "ui/settings/panelbinding.h"
 

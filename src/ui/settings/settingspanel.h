@@ -11,7 +11,7 @@
 #include "ui/display/resultdisplay.h"
 #include "protocol/dxustate.h"
 #include "protocol/settingcodes.h"
-#include "protocol/settingsview.h"
+#include "ui/display/settingsview.h"
 #include "ui/services/ui.h"
 #include "ui/settings/gather.h"
 

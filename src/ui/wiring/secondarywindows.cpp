@@ -15,8 +15,10 @@ namespace dxu {
 
 std::array<QWidget*, 10> SecondaryWindows::all() const
 {
-    return {viewCapture, about, clSettings, clCalibration, commSetup, netSetup, assignAddress, findUnits, terminal,
-            errors};
+    std::array<QWidget*, 10> windows{};
+    size_t i = 0;
+    forEachMember([&](auto member) { windows.at(i++) = this->*member; });
+    return windows;
 }
 
 } // namespace dxu

@@ -32,7 +32,23 @@ struct SecondaryWindows {
     TfrmTerminal* terminal = nullptr;
     TfrmErrors* errors = nullptr;
 
-    // Every one of them, in this order (nullptr where one is missing).
+    // Calls f with each window's member, in the order the program has always
+    // made them (the one list of the windows: add a new one here).
+    template <typename F>
+    static void forEachMember(F&& f)
+    {
+        f(&SecondaryWindows::viewCapture);
+        f(&SecondaryWindows::about);
+        f(&SecondaryWindows::clSettings);
+        f(&SecondaryWindows::clCalibration);
+        f(&SecondaryWindows::commSetup);
+        f(&SecondaryWindows::netSetup);
+        f(&SecondaryWindows::assignAddress);
+        f(&SecondaryWindows::terminal);
+        f(&SecondaryWindows::errors);
+        f(&SecondaryWindows::findUnits);
+    }
+    // Every one of them, in that order (nullptr where one is missing).
     std::array<QWidget*, 10> all() const;
 
     // The window of that member, made now when it is not made yet and a maker
