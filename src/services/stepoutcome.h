@@ -1,7 +1,7 @@
 #pragma once
 // What came of a step the user asked for: done, or refused with the sentence
 // that says why. The core returns it; the window shows the sentence in a box
-// (caption "Error"), dxu-cli prints it.
+// (caption "Error").
 #include <QString>
 
 namespace dxu {
