@@ -3,7 +3,9 @@
 // gateway asking them in turn, and eight Modbus TCP clients of libmodbus on
 // loopback, each reading all three units 50 times a second.
 //
-//   bench_gateway [SECONDS]    (default 30)
+//   bench_gateway [SECONDS [SERVE OPTION...]]    (default 30; the options go
+//                                                 to dxu-cli serve, such as
+//                                                 --interval 0)
 //
 // 1. The load for SECONDS: wrong values (a failed read, a distance off the
 //    simulated scene, a unit not answering, measuring and fresh, an error, a
@@ -127,8 +129,11 @@ int main(int argc, char** argv)
     }
 
     QProcess serve;
-    serve.start(QStringLiteral(DXU_CLI_PATH), {"serve", "--port", QString::fromStdString(sim.devicePath()), "--address",
-                                              "a,b,c", "--modbus", "tcp://127.0.0.1:0"});
+    QStringList options{"serve", "--port", QString::fromStdString(sim.devicePath()), "--address", "a,b,c", "--modbus",
+                        "tcp://127.0.0.1:0"};
+    for (int i = 2; i < argc; ++i)
+        options << QString::fromLocal8Bit(argv[i]);
+    serve.start(QStringLiteral(DXU_CLI_PATH), options);
     QString err;
     int port = 0;
     static const QRegularExpression serving(QStringLiteral("serving Modbus TCP on tcp://127.0.0.1:(\\d+)"));

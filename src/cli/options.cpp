@@ -209,6 +209,10 @@ const char kServe[] =
     "  --publish URL        publish each result and state to an MQTT broker, as\n"
     "                       measure --publish does (below)\n"
     "At least one of --modbus and --publish is required.\n"
+    "  --interval MS        the units of an RS-485 line are asked in rounds, each\n"
+    "                       unit once a round; a round starts MS after the one\n"
+    "                       before at the soonest (default 20: 50 results a\n"
+    "                       second from each unit; 0: as fast as the line goes)\n"
     "\n"
     "Modbus TCP, read-only (a PLC cannot change a unit):\n"
     "  unit identifier: the code of the unit's address character (a = 97,\n"
@@ -406,6 +410,12 @@ Parsed parseArguments(const QStringList& args)
             if (error.isEmpty())
                 error = gateway::parseEndpoint(v, at);
             o.modbus = at;
+        } else if (a == QLatin1String("--interval") && o.command == Command::Serve) {
+            const QString v = take(args, i, a, error);
+            bool ok = false;
+            o.intervalMs = v.toInt(&ok);
+            if (error.isEmpty() && (!ok || o.intervalMs < 0 || o.intervalMs > gateway::Gateway::MaxIntervalMs))
+                error = QStringLiteral("bad interval '%1' (0 .. %2 ms)").arg(v).arg(gateway::Gateway::MaxIntervalMs);
         } else if (a == QLatin1String("--rates") && o.command == Command::Scan) {
             o.allRates = true;
         } else if (a == QLatin1String("--answer-within") && o.command == Command::Scan) {

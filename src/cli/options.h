@@ -1,6 +1,7 @@
 #pragma once
 // The command line of dxu-cli: sub-command, port, rate, unit addresses and
 // the options of each sub-command, checked before anything is opened.
+#include "gateway/gateway.h"
 #include "gateway/modbusserver.h"
 #include "publish/settings.h"
 
@@ -50,6 +51,7 @@ struct Options {
     int answerWithinMs = -1;   // scan: how long units take to answer; -1 the stored value
     publish::Settings publish; // measure, serve: the MQTT broker (--publish)
     std::optional<gateway::Endpoint> modbus; // serve: where Modbus TCP is served
+    int intervalMs = gateway::Gateway::DefaultIntervalMs; // serve: least time between a unit's results
     // Port options given (each replaces the stored one).
     std::optional<Rs485Mode> rs485;
     std::optional<std::pair<int, int>> rtsDelays; // before, after (ms)

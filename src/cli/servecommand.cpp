@@ -9,6 +9,10 @@
 #include "gateway/unittable.h"
 #include "publish/publisher.h"
 
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
 #include <map>
 
 namespace dxu::cli {
@@ -55,7 +59,18 @@ public:
         return line_.withWhere(line_.portMessage().isEmpty() ? QStringLiteral("the port went away") : line_.portMessage());
     }
     void close() override { line_.disconnect(); }
-    void wait(int ms, const std::function<bool()>& done) override { line_.runUntil(done, ms); }
+    void wait(int ms, const std::function<bool()>& done) override
+    {
+        // A timer of the wait's own ends it on time: the line's tick alone
+        // would end it up to a tick late.
+        QTimer due;
+        due.setSingleShot(true);
+        due.setTimerType(Qt::PreciseTimer);
+        bool over = false;
+        QObject::connect(&due, &QTimer::timeout, [&over] { over = true; });
+        due.start(std::max(ms, 0));
+        line_.runUntil([&] { return over || done(); }, INT_MAX);
+    }
     bool stopRequested() const override { return interrupted(); }
 
 private:
@@ -147,6 +162,7 @@ int runServe(const Options& o)
     UnitLine unitLine(o.comNumber, o.rate, !o.addresses.empty(), o.devicePath);
     ServeLine line(unitLine);
     gateway::Gateway gateway(line, table, o.addresses);
+    gateway.setIntervalMs(o.intervalMs);
     line.setGateway(&gateway);
     gateway.onNotice = printError;
     if (o.publish.enabled())

@@ -8,7 +8,8 @@ namespace {
 
 int msUntil(Gateway::Clock::time_point t)
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t - Gateway::Clock::now()).count();
+    // Rounded up: a wait of whole milliseconds never ends before t.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(t - Gateway::Clock::now()).count();
     return int(std::clamp<long long>(ms, 0, INT_MAX));
 }
 
@@ -258,6 +259,7 @@ void Gateway::runLine()
 
     // Rounds over the units read, until one is due to be read again.
     while (!line_.stopRequested()) {
+        const Clock::time_point roundEnds = Clock::now() + std::chrono::milliseconds(intervalMs_);
         for (Unit& u : units_) {
             if (!u.read)
                 continue;
@@ -284,6 +286,8 @@ void Gateway::runLine()
             if (line_.stopRequested())
                 return;
         }
+        if (const int left = msUntil(roundEnds); left > 0 && !pause(left))
+            return;
         const auto now = Clock::now();
         if (std::any_of(units_.begin(), units_.end(), [&](const Unit& u) { return !u.read && now >= u.due; })
             || std::none_of(units_.begin(), units_.end(), [](const Unit& u) { return u.read; }))

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +27,15 @@ int64_t nowMs()
 }
 
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Watches fd for arrivals (and its end), told apart by who.
+bool watch(int epollFd, int fd, void* who)
+{
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.ptr = who;
+    return ::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &e) == 0;
+}
 
 // The header of a Modbus TCP request: transaction (2), protocol (2), length
 // of what follows (2), unit identifier (1).
@@ -101,8 +112,10 @@ bool ModbusServer::start(const Endpoint& at)
     // client's socket in turn; its own address is never used.
     ctx_ = modbus_new_tcp_pi(nullptr, "0");
     map_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 0, 0, RegisterCount);
-    if (!ctx_ || !map_ || ::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0
-        || ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK) != 0) {
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (!ctx_ || !map_ || epollFd_ < 0 || ::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0
+        || ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK) != 0 || !watch(epollFd_, listenFd_, &listenFd_)
+        || !watch(epollFd_, wakeFds_[0], wakeFds_)) {
         error_ = QStringLiteral("cannot serve on %1: %2").arg(at.text(), errnoText(errno));
         stop();
         return false;
@@ -125,7 +138,7 @@ void ModbusServer::stop()
     for (const auto& c : clients_)
         ::close(c->fd);
     clients_.clear();
-    for (int* fd : {&listenFd_, &wakeFds_[0], &wakeFds_[1]}) {
+    for (int* fd : {&listenFd_, &wakeFds_[0], &wakeFds_[1], &epollFd_}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -140,34 +153,44 @@ void ModbusServer::stop()
 
 void ModbusServer::run()
 {
-    std::vector<pollfd> fds;
+    epoll_event ready[MaxClients + 2];
     while (!stopping_) {
-        fds.assign({{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}});
         int64_t deadline = -1; // of the oldest request begun and not complete
-        for (const auto& c : clients_) {
-            fds.push_back({c->fd, POLLIN, 0});
+        for (const auto& c : clients_)
             if (c->partSinceMs > 0 && (deadline < 0 || c->partSinceMs + PartWithinMs < deadline))
                 deadline = c->partSinceMs + PartWithinMs;
-        }
         const int timeout = deadline < 0 ? -1 : int(std::max<int64_t>(0, deadline - nowMs()));
-        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+        const int n = ::epoll_wait(epollFd_, ready, int(std::size(ready)), timeout);
+        if (n < 0 && errno != EINTR)
             break;
         if (stopping_)
             break;
-        // The clients first (their places in fds are theirs still), then the
-        // new ones.
-        const int64_t now = nowMs();
-        for (size_t i = clients_.size(); i-- > 0;) {
-            Client& c = *clients_[i];
-            const bool ended = (fds[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) && !readFrom(c);
-            if (ended || (c.partSinceMs > 0 && now - c.partSinceMs >= PartWithinMs)) {
-                ::close(c.fd);
-                clients_.erase(clients_.begin() + long(i));
-            }
+        // The clients first, then the new ones (taking one in may end the
+        // quietest, which may be among the ready).
+        bool incoming = false;
+        for (int i = 0; i < n; ++i) {
+            void* const who = ready[i].data.ptr;
+            if (who == &listenFd_)
+                incoming = true;
+            if (who == &listenFd_ || who == wakeFds_)
+                continue;
+            const auto at = std::find_if(clients_.begin(), clients_.end(), [who](const auto& c) { return c.get() == who; });
+            if (at != clients_.end() && !readFrom(**at))
+                drop(size_t(at - clients_.begin()));
         }
-        if (fds[0].revents & POLLIN)
+        const int64_t now = nowMs();
+        for (size_t i = clients_.size(); i-- > 0;)
+            if (clients_[i]->partSinceMs > 0 && now - clients_[i]->partSinceMs >= PartWithinMs)
+                drop(i);
+        if (incoming)
             accept();
     }
+}
+
+void ModbusServer::drop(size_t i)
+{
+    ::close(clients_[i]->fd); // which ends its watch as well
+    clients_.erase(clients_.begin() + long(i));
 }
 
 void ModbusServer::accept()
@@ -187,12 +210,15 @@ void ModbusServer::accept()
             const auto quietest = std::min_element(clients_.begin(), clients_.end(), [](const auto& a, const auto& b) {
                 return a->lastHeardMs < b->lastHeardMs;
             });
-            ::close((*quietest)->fd);
-            clients_.erase(quietest);
+            drop(size_t(quietest - clients_.begin()));
         }
         auto client = std::make_unique<Client>();
         client->fd = fd;
         client->lastHeardMs = nowMs();
+        if (!watch(epollFd_, fd, client.get())) {
+            ::close(fd);
+            continue;
+        }
         clients_.push_back(std::move(client));
     }
 }

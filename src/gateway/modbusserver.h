@@ -64,6 +64,8 @@ private:
     struct Client;
     void run();
     void accept();
+    // Ends the connection of the client at index i of clients_.
+    void drop(size_t i);
     // Reads what the client sent and answers every complete request; false
     // when its connection is to end.
     bool readFrom(Client& client);
@@ -73,6 +75,9 @@ private:
     QString error_;
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
+    // Watches the listening socket, the wake pipe and every client: a wake
+    // costs what is ready, not what is connected.
+    int epollFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread thread_;

@@ -1,6 +1,8 @@
 // dxu-cli serve against the simulator, read by a Modbus TCP client of
 // libmodbus over loopback as a PLC reads it.
 #include "e2e/simprocess.h"
+#include "gateway/gateway.h"
+#include "gateway/unittable.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,15 +17,18 @@
 #include <modbus/modbus.h>
 
 #include <algorithm>
+#include <chrono>
 #include <arpa/inet.h>
 #include <bit>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <map>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #ifndef DXU_CLI_PATH
@@ -272,6 +277,68 @@ TEST(ServeTest, ALineIsReadOverModbusTcpWhateverElseConnects)
     const std::vector<std::string> rx = sim.received();
     EXPECT_GT(std::count(rx.begin(), rx.end(), "#aBM"), 3);
     EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return l.ends_with("GO"); }), 0);
+}
+
+// The rounds over a line whose units answer in a millisecond: with an
+// interval they start that far apart, each unit asked once in each; without
+// one the line is asked as fast as it answers.
+TEST(ServeTest, TheUnitsOfALineAreAskedOnceAnInterval)
+{
+    using Clock = std::chrono::steady_clock;
+    class QuickLine final : public gateway::Line {
+    public:
+        explicit QuickLine(Clock::duration runFor) : end_(Clock::now() + runFor) {}
+        gateway::Step connect(char address, gateway::UnitFacts& facts) override
+        {
+            facts.address = address;
+            return {};
+        }
+        gateway::Step startStreaming() override { return {}; }
+        gateway::Step stopStreaming() override { return {}; }
+        gateway::Step measureOnce(char address) override
+        {
+            asked[address].push_back(Clock::now());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return {};
+        }
+        bool linkUp() const override { return true; }
+        QString lostReason() const override { return {}; }
+        void close() override {}
+        void wait(int ms, const std::function<bool()>& done) override
+        {
+            const auto until = Clock::now() + std::chrono::milliseconds(ms);
+            while (!done() && Clock::now() < until)
+                std::this_thread::sleep_for(std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(1)));
+        }
+        bool stopRequested() const override { return Clock::now() >= end_; }
+        std::map<char, std::vector<Clock::time_point>> asked;
+
+    private:
+        Clock::time_point end_;
+    };
+
+    constexpr int RunMs = 600;
+    const struct {
+        int intervalMs;
+        int fewest, most; // results asked of each unit in RunMs
+    } cases[] = {{40, RunMs / 40 - 3, RunMs / 40 + 1}, {0, RunMs / 40 * 3, RunMs}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.intervalMs);
+        QuickLine line{std::chrono::milliseconds(RunMs)};
+        gateway::UnitTable table({'a', 'b'});
+        gateway::Gateway g(line, table, {'a', 'b'});
+        g.setIntervalMs(c.intervalMs);
+        g.run();
+        for (const char unit : {'a', 'b'}) {
+            SCOPED_TRACE(unit);
+            const std::vector<Clock::time_point>& times = line.asked[unit];
+            EXPECT_GE(int(times.size()), c.fewest);
+            EXPECT_LE(int(times.size()), c.most);
+            // The first of a round is asked as the round starts.
+            for (size_t i = 1; unit == 'a' && i < times.size(); ++i)
+                EXPECT_GE(times[i] - times[i - 1], std::chrono::milliseconds(c.intervalMs));
+        }
+    }
 }
 
 // The RS-232 unit streams behind a /dev/serial/by-id style link; the device
