@@ -33,6 +33,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
@@ -76,37 +77,61 @@ long residentKbOf(pid_t pid)
 
 bool makeFolder(const std::string& path) { return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST; }
 
+// Starts args (looked up on PATH) with a pipe to this process, its standard
+// output on /dev/null. The pipe is its standard error when pipeArg is
+// empty; otherwise its standard error goes to /dev/null as well and the pipe
+// stays open under its own number, which takes the place of pipeArg in args.
+// prepare runs in the child just before the program. The child's pid (-1
+// when it did not start); readEnd receives this side of the pipe.
+pid_t startPiped(std::vector<std::string> args, const std::string& pipeArg, int& readEnd,
+                 const std::function<void()>& prepare = {})
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    if (!pipeArg.empty())
+        std::replace(args.begin(), args.end(), pipeArg, std::to_string(fds[1]));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, STDOUT_FILENO);
+        dup2(pipeArg.empty() ? fds[1] : devnull, STDERR_FILENO);
+        if (prepare)
+            prepare();
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return -1;
+    }
+    readEnd = fds[0];
+    return pid;
+}
+
 // An X server of our own, when there is no display.
 class OwnXvfb {
 public:
     bool start()
     {
-        int fds[2];
-        if (pipe(fds) != 0)
+        int displayFd = -1;
+        pid_ = startPiped({"Xvfb", "-displayfd", "{pipe}", "-noreset", "-screen", "0", "1280x1024x24"}, "{pipe}",
+                          displayFd);
+        if (pid_ < 0)
             return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const int devnull = open("/dev/null", O_RDWR);
-            dup2(devnull, STDOUT_FILENO);
-            dup2(devnull, STDERR_FILENO);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1280x1024x24",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid_ < 0) {
-            close(fds[0]);
-            return false;
-        }
         // Xvfb writes its display number once it accepts clients.
         std::string number;
-        pollfd p{fds[0], POLLIN, 0};
+        pollfd p{displayFd, POLLIN, 0};
         char c = 0;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        while (poll(&p, 1, 10000) > 0 && read(displayFd, &c, 1) == 1 && c != '\n')
             number += c;
-        close(fds[0]);
+        close(displayFd);
         if (number.empty())
             return false;
         display_ = ":" + number;
@@ -142,16 +167,9 @@ struct Setting {
 Start runOnce(const std::vector<std::string>& args, const Setting& where)
 {
     Start s;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return s;
+    int err = -1; // the program's standard error
     const long long t0 = nowUs();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        dup2(fds[1], STDERR_FILENO);
-        const int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, STDOUT_FILENO);
+    const pid_t pid = startPiped(args, {}, err, [&where] {
         if (chdir(where.folder.c_str()) != 0)
             _exit(126);
         setenv("HOME", where.folder.c_str(), 1);
@@ -159,18 +177,9 @@ Start runOnce(const std::vector<std::string>& args, const Setting& where)
             setenv(v, (where.privateDir + "/" + v).c_str(), 1);
         setenv("DXU_EXPOSE_STAMP", "1", 1);
         unsetenv("QT_QPA_PLATFORM");
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
+    });
+    if (pid < 0)
         return s;
-    }
     // Read stderr for the stamp, take the memory at 0.5 s, stop 2 s after
     // the expose (or after 15 s without one).
     std::string out;
@@ -186,11 +195,11 @@ Start runOnce(const std::vector<std::string>& args, const Setting& where)
             s.rssKb = residentKbOf(pid);
             continue;
         }
-        pollfd p{fds[0], POLLIN, 0};
+        pollfd p{err, POLLIN, 0};
         const int wait = static_cast<int>(std::max(0LL, (next - now) / 1000));
         if (open && poll(&p, 1, wait) > 0) {
             char buf[4096];
-            const ssize_t n = read(fds[0], buf, sizeof buf);
+            const ssize_t n = read(err, buf, sizeof buf);
             if (n <= 0) {
                 open = false;
                 continue;
@@ -205,7 +214,7 @@ Start runOnce(const std::vector<std::string>& args, const Setting& where)
             usleep(static_cast<useconds_t>(std::min<long long>(wait, 100) * 1000));
         }
     }
-    close(fds[0]);
+    close(err);
     kill(pid, SIGKILL);
     int status = 0;
     rusage use{};

@@ -310,9 +310,15 @@ void TCommPortDriver::SendPending()
         return;
     const uint64_t now = microTicks();
     if (now < pendingDue_) {
-        // A timer has whole milliseconds: rounded up, it never fires early.
-        turnaroundTimer_.start(int((pendingDue_ - now + 999) / 1000));
-        return;
+        // A timer has whole milliseconds: it takes those, and the part of a
+        // millisecond left when it fires is slept off, so that the line
+        // goes out at its time rather than up to a millisecond after it
+        // (which, an exchange after another, would be a third of a read).
+        if (const uint64_t left = pendingDue_ - now; left >= 1000) {
+            turnaroundTimer_.start(int(left / 1000));
+            return;
+        }
+        clock().sleepMicros(uint32_t(pendingDue_ - now));
     }
     const QByteArray block = std::exchange(pending_, QByteArray());
     turnaroundTimer_.stop();

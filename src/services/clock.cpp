@@ -1,6 +1,7 @@
 #include "services/clock.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <vector>
@@ -38,6 +39,13 @@ void Clock::waitMs(uint32_t ms)
 {
     const uint32_t start = tickCount();
     while (ticksSince(start, tickCount()) < ms) {
+    }
+}
+
+void Clock::sleepMicros(uint32_t us)
+{
+    timespec left{time_t(us / 1000000), long(us % 1000000) * 1000};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
 

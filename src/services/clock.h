@@ -21,6 +21,9 @@ public:
     virtual TimeOfDay timeOfDay();
     // Busy-waits until ms have passed; processes no events.
     virtual void waitMs(uint32_t ms);
+    // Sleeps us microseconds (less than a timer's millisecond); processes
+    // no events.
+    virtual void sleepMicros(uint32_t us);
 };
 
 Clock& clock();
@@ -61,6 +64,7 @@ public:
     uint32_t tickCount() override { return now_; }
     uint64_t microTicks() override { return micros_; }
     void waitMs(uint32_t ms) override { advance(ms); waited_ += ms; }
+    void sleepMicros(uint32_t us) override { advanceMicros(us); }
     // A fixed wall-clock time: 14:05:09.370 unless set.
     TimeOfDay timeOfDay() override { return wallTime; }
     void advance(uint32_t ms) { now_ += ms; micros_ += uint64_t(ms) * 1000; }

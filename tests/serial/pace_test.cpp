@@ -98,8 +98,9 @@ TEST(SerialPace, StreamIsGatheredUntilTheNextSend)
 }
 
 // After the last received byte a block waits one character at the line rate
-// plus 2 ms, or the set turnaround when that is longer; blocks keep their
-// order, and a busy wait lets a kept block go out on time.
+// plus 2 ms, or the set turnaround when that is longer, and goes out at its
+// end; blocks keep their order, and a busy wait lets a kept block go out on
+// time.
 TEST(SerialPace, NextBlockWaitsForTheTurnaround)
 {
     struct Case {
@@ -133,15 +134,18 @@ TEST(SerialPace, NextBlockWaitsForTheTurnaround)
         pty.read(0, 20);
         d.PollReceive();
         ASSERT_EQ(reply, "$US,0\r");
+        const uint64_t replied = clock.microTicks();
         EXPECT_EQ(d.SendData("$GO\r", 4), 4);
         EXPECT_EQ(d.SendData("$US\r", 4), 4);
-        clock.advanceMicros(c.gapUs - 1);
+        clock.advanceMicros(c.gapUs - 1001);
         d.SendPending();
         EXPECT_EQ(pty.read(1, 30), "") << "too soon after the reply";
         EXPECT_EQ(d.PendingBytes(), 8);
-        clock.advanceMicros(1);
+        // Less than a millisecond left when the timer fires: slept off.
+        clock.advanceMicros(1000);
         d.SendPending();
         EXPECT_EQ(pty.read(8), "$GO\r$US\r") << "both blocks, in order, once the turnaround has passed";
+        EXPECT_EQ(clock.microTicks() - replied, c.gapUs) << "sent at the turnaround's end, not a timer's millisecond later";
         EXPECT_EQ(d.SendData("$ST\r", 4), 4);
         EXPECT_EQ(pty.read(4), "$ST\r") << "later than the turnaround: sent at once";
 

@@ -17,6 +17,22 @@ QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cas
 
 QColor toColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
+// Check boxes, radio buttons, checkable group boxes and menu items alike: f
+// is called with the control as its own kind; false when it is none of them.
+template <typename F>
+bool withCheckable(QObject* o, F&& f)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        f(b);
+    else if (auto* a = qobject_cast<QAction*>(o))
+        f(a);
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        f(g);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 QWidget* WidgetUi::widgetNamed(std::string_view name) const { return qobject_cast<QWidget*>(control(name)); }
@@ -85,28 +101,18 @@ bool WidgetUi::isEnabled(std::string_view name) const
     return false;
 }
 
-// Check boxes, radio buttons, checkable group boxes and menu items alike.
 void WidgetUi::setChecked(std::string_view name, bool checked)
 {
-    QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        b->setChecked(checked);
-    else if (auto* a = qobject_cast<QAction*>(o))
-        a->setChecked(checked);
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-        g->setChecked(checked);
+    withCheckable(control(name), [checked](auto* c) { c->setChecked(checked); });
 }
 
 bool WidgetUi::isChecked(std::string_view name) const
 {
     QObject* o = control(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        return b->isChecked();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->isChecked();
-    if (auto* g = qobject_cast<QGroupBox*>(o))
-        return g->isChecked();
-    return o && o->property("checked").toBool();
+    bool checked = false;
+    if (!withCheckable(o, [&checked](auto* c) { checked = c->isChecked(); }))
+        checked = o && o->property("checked").toBool();
+    return checked;
 }
 
 void WidgetUi::setColor(std::string_view name, Rgb color)
