@@ -181,7 +181,6 @@ bool TCommPortDriver::Connect()
     end_->onNote = [this](const QString& key, const QString& text) { noteOnce(key, text); };
     fd_ = end_->fd();
     lost_ = false;
-    queuedAtMost_ = -1;
     ApplyCOMSettings();
     if (auto* tty = dynamic_cast<serialio::TtyEnd*>(end_.get()); tty && tty->rs485Error())
         noteOnce(QStringLiteral("rs485 ") + device,
@@ -280,20 +279,6 @@ int32_t TCommPortDriver::SendData(const void* DataPtr, int32_t DataSize)
     return DataSize;
 }
 
-// The room there is for size bytes. The output queue only drains between
-// two writes, so the bound kept from the last answer leaves at least the room
-// it shows; the end is asked again only when that is too little. A line that
-// asks and waits for each reply thus asks the kernel about once in hundreds
-// of commands instead of before each one.
-uint16_t TCommPortDriver::roomFor(int32_t size)
-{
-    if (queuedAtMost_ >= 0 && queuedAtMost_ + size <= int32_t(outBufSize_))
-        return uint16_t(int32_t(outBufSize_) - queuedAtMost_);
-    const uint16_t room = OutFreeSpace();
-    queuedAtMost_ = int32_t(outBufSize_) - room;
-    return room;
-}
-
 uint32_t TCommPortDriver::TurnaroundMicros() const
 {
     const uint32_t rate = std::max<uint32_t>(baudRateValue(speed_), 1);
@@ -314,11 +299,12 @@ void TCommPortDriver::SendPending()
         // millisecond left when it fires is slept off, so that the line
         // goes out at its time rather than up to a millisecond after it
         // (which, an exchange after another, would be a third of a read).
-        if (const uint64_t left = pendingDue_ - now; left >= 1000) {
+        const uint64_t left = pendingDue_ - now;
+        if (left >= 1000) {
             turnaroundTimer_.start(int(left / 1000));
             return;
         }
-        clock().sleepMicros(uint32_t(pendingDue_ - now));
+        clock().sleepMicros(uint32_t(left));
     }
     const QByteArray block = std::exchange(pending_, QByteArray());
     turnaroundTimer_.stop();
@@ -358,13 +344,12 @@ int32_t TCommPortDriver::writeNow(const char* data, int32_t DataSize)
     uint32_t reference = tickCount();
     while (remaining > 0) {
         int written = 0;
-        if (const uint16_t room = roomFor(remaining); room > 0) {
+        if (const uint16_t room = OutFreeSpace(); room > 0) {
             written = end_->write(position, std::min<int32_t>(room, remaining));
             if (written < 0) {
                 markLost();
                 return total;
             }
-            queuedAtMost_ += written;
             if (written > 0 && options_.dropEcho)
                 echo_.sent(position, written, microTicks() + echoWaitMicros(written));
         }
@@ -420,7 +405,6 @@ void TCommPortDriver::SetComHandle(int handle)
     end_ = std::make_unique<serialio::TtyEnd>(handle);
     fd_ = handle;
     lost_ = false;
-    queuedAtMost_ = -1;
     startPolling();
 }
 

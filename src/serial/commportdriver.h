@@ -222,7 +222,6 @@ private:
     void endGathering();
     bool readOnce();
     int32_t writeNow(const char* data, int32_t size);
-    uint16_t roomFor(int32_t size);
     void dropPending();
     uint32_t beforeBusyWait(uint32_t ms) override;
     template <typename E>
@@ -263,10 +262,6 @@ private:
     TComPortHwHandshaking hw_ = hhNONE;
     TComPortSwHandshaking sw_ = shNONE;
     uint16_t outBufSize_ = 2048;
-    // At most this many bytes are waiting to be sent: what waited when the
-    // end was last asked, plus what was written since. -1: not known (a new
-    // end, or not asked yet).
-    int32_t queuedAtMost_ = -1;
     uint16_t pollingDelay_ = 50;
     uint16_t outputTimeout_ = 4000;
     std::shared_ptr<const TComPortReceiveDataEvent> onReceiveData_;
