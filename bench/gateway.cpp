@@ -37,8 +37,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <string>
+#include <sys/epoll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -98,6 +108,169 @@ void poll(int port, const std::atomic<bool>& stop, ClientTally& t)
     modbus_free(ctx);
 }
 
+// Eight PLCs reading from port while measure() runs, after 2 s of warm-up.
+std::vector<ClientTally> withClients(int port, const std::function<void()>& measure)
+{
+    std::atomic<bool> stop{false};
+    std::vector<ClientTally> tallies(Clients);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < Clients; ++c)
+        clients.emplace_back(poll, port, std::cref(stop), std::ref(tallies[size_t(c)]));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    measure();
+    stop = true;
+    for (std::thread& t : clients)
+        t.join();
+    return tallies;
+}
+
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The line's floor: the units asked in rounds of 20 ms as the gateway asks
+// them (check the room, write, wait for the reply, read it, wait out the
+// turnaround), with nothing else. Its processor share of one core.
+double bareLineShare(const std::string& device, int seconds)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios t{};
+    if (fd < 0 || ::tcgetattr(fd, &t) != 0)
+        return -1;
+    ::cfmakeraw(&t);
+    ::cfsetspeed(&t, B115200);
+    ::tcsetattr(fd, TCSANOW, &t);
+    using std::chrono::steady_clock;
+    const auto turnaround = std::chrono::microseconds(2090); // a character at 115200 bit/s and 2 ms
+    const auto end = steady_clock::now() + std::chrono::seconds(seconds);
+    const double start = threadCpuSeconds();
+    const auto began = steady_clock::now();
+    while (steady_clock::now() < end) {
+        const auto roundEnds = steady_clock::now() + std::chrono::milliseconds(20);
+        for (char unit : Units) {
+            const char command[] = {'#', unit, 'B', 'M', '\r'};
+            int queued = 0;
+            ::ioctl(fd, TIOCOUTQ, &queued);
+            if (::write(fd, command, sizeof command) != ssize_t(sizeof command))
+                break;
+            char reply[256];
+            size_t have = 0;
+            for (pollfd p{fd, POLLIN, 0}; have < sizeof reply && ::poll(&p, 1, 50) > 0;) {
+                const ssize_t n = ::read(fd, reply + have, sizeof reply - have);
+                have += n > 0 ? size_t(n) : 0;
+                if (have > 0 && reply[have - 1] == '\r')
+                    break;
+            }
+            std::this_thread::sleep_for(turnaround);
+        }
+        std::this_thread::sleep_for(roundEnds - steady_clock::now());
+    }
+    const double cpu = threadCpuSeconds() - start;
+    ::close(fd);
+    return cpu / std::chrono::duration<double>(steady_clock::now() - began).count();
+}
+
+// The Modbus side's floor: an epoll server answering each read with the
+// values the clients expect, and nothing else. Serves until stop; its
+// processor time is taken between the two marks.
+class BareServer {
+public:
+    BareServer()
+    {
+        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&a), size) != 0 || ::listen(listen_, 16) != 0
+            || ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &size) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~BareServer()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listen_);
+    }
+    BareServer(const BareServer&) = delete;
+    BareServer& operator=(const BareServer&) = delete;
+    int port() const { return port_; }
+    // Marks the start, then the end, of the measured time.
+    void mark() { marking_ = true; }
+    // The server's processor share of one core between the two marks.
+    double share() const { return share_; }
+
+private:
+    void run()
+    {
+        const int ep = ::epoll_create1(EPOLL_CLOEXEC);
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.fd = listen_;
+        ::epoll_ctl(ep, EPOLL_CTL_ADD, listen_, &e);
+        std::vector<int> clients;
+        double firstCpu = -1;
+        auto firstAt = std::chrono::steady_clock::now();
+        while (!stop_) {
+            epoll_event ready[16];
+            const int n = ::epoll_wait(ep, ready, 16, 100);
+            if (marking_) {
+                marking_ = false;
+                const double cpu = threadCpuSeconds();
+                const auto at = std::chrono::steady_clock::now();
+                if (firstCpu < 0) {
+                    firstCpu = cpu;
+                    firstAt = at;
+                } else {
+                    share_ = (cpu - firstCpu) / std::chrono::duration<double>(at - firstAt).count();
+                }
+            }
+            for (int i = 0; i < n; ++i) {
+                const int fd = ready[i].data.fd;
+                if (fd == listen_) {
+                    const int c = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                    const int on = 1;
+                    ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                    e.data.fd = c;
+                    ::epoll_ctl(ep, EPOLL_CTL_ADD, c, &e);
+                    clients.push_back(c);
+                    continue;
+                }
+                uint8_t q[260];
+                if (::recv(fd, q, sizeof q, 0) < 12) {
+                    ::close(fd);
+                    continue;
+                }
+                // Header, function 4, 18 bytes: unit k at 12.345 m + k,
+                // measuring and fresh, no error, count 0.
+                uint8_t r[9 + 18] = {q[0], q[1], 0, 0, 0, 3 + 18, q[6], 4, 18};
+                const uint32_t metres = std::bit_cast<uint32_t>(12.345f + float(q[6] - Units[0]));
+                r[9] = uint8_t(metres >> 24);
+                r[10] = uint8_t(metres >> 16);
+                r[11] = uint8_t(metres >> 8);
+                r[12] = uint8_t(metres);
+                r[9 + 9] = 0x7;
+                ::send(fd, r, sizeof r, MSG_NOSIGNAL);
+            }
+        }
+        for (int c : clients)
+            ::close(c);
+        ::close(ep);
+    }
+
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false}, marking_{false};
+    std::atomic<double> share_{-1};
+    std::thread thread_;
+};
+
 double percentile(std::vector<double>& v, double p)
 {
     if (v.empty())
@@ -128,6 +301,23 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The floor first, on the same line and with the same clients.
+    const double bareLine = bareLineShare(sim.devicePath(), 10);
+    double bareModbus = -1;
+    {
+        BareServer bare;
+        long bareWrong = 0;
+        for (const ClientTally& t : withClients(bare.port(), [&bare] {
+                 bare.mark();
+                 std::this_thread::sleep_for(std::chrono::seconds(10));
+                 bare.mark();
+                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
+             }))
+            bareWrong += t.wrong < 0 ? 1 : t.wrong;
+        if (bareWrong == 0)
+            bareModbus = bare.share();
+    }
+
     QProcess serve;
     QStringList options{"serve", "--port", QString::fromStdString(sim.devicePath()), "--address", "a,b,c", "--modbus",
                         "tcp://127.0.0.1:0"};
@@ -156,22 +346,17 @@ int main(int argc, char** argv)
     const double lineWall = double(clock.elapsed()) / 1000.0;
     const double lineCpu = benchsupport::cpuSecondsOf(pid) - lineStart;
 
-    std::atomic<bool> stop{false};
-    std::vector<ClientTally> tallies(Clients);
-    std::vector<std::thread> clients;
-    for (int c = 0; c < Clients; ++c)
-        clients.emplace_back(poll, port, std::cref(stop), std::ref(tallies[size_t(c)]));
-    QThread::msleep(2000); // warm-up
-    const long rssStart = benchsupport::residentKb(pid);
-    const double cpuStart = benchsupport::cpuSecondsOf(pid);
-    clock.restart();
-    QThread::msleep(unsigned(seconds) * 1000);
-    const double wall = double(clock.elapsed()) / 1000.0;
-    const double cpu = benchsupport::cpuSecondsOf(pid) - cpuStart;
-    const long rssEnd = benchsupport::residentKb(pid);
-    stop = true;
-    for (std::thread& t : clients)
-        t.join();
+    long rssStart = 0, rssEnd = 0;
+    double wall = 0, cpu = 0;
+    const std::vector<ClientTally> tallies = withClients(port, [&] {
+        rssStart = benchsupport::residentKb(pid);
+        const double cpuStart = benchsupport::cpuSecondsOf(pid);
+        clock.restart();
+        QThread::msleep(unsigned(seconds) * 1000);
+        wall = double(clock.elapsed()) / 1000.0;
+        cpu = benchsupport::cpuSecondsOf(pid) - cpuStart;
+        rssEnd = benchsupport::residentKb(pid);
+    });
 
     std::vector<double> latencies;
     long reads = 0, wrong = 0;
@@ -196,6 +381,13 @@ int main(int argc, char** argv)
     std::printf("  gateway processor: %.2f s in %.0f s = %.1f %% of one core (bound 5 %%); the line alone before: "
                 "%.1f %%\n",
                 cpu, wall, 100.0 * cpu / wall, 100.0 * lineCpu / lineWall);
+    if (bareLine >= 0 && bareModbus >= 0)
+        std::printf("  the floor, the same load on bare system calls (measured first): line %.1f %%, Modbus %.1f %%, "
+                    "together %.1f %%; the gateway is %.2f x that\n",
+                    100.0 * bareLine, 100.0 * bareModbus, 100.0 * (bareLine + bareModbus),
+                    cpu / wall / (bareLine + bareModbus));
+    else
+        std::printf("  the floor could not be measured (bare line %.3f, bare Modbus %.3f)\n", bareLine, bareModbus);
     std::printf("  gateway resident memory: %ld kB at the start, %ld kB at the end\n", rssStart, rssEnd);
 
     // 2. The device away: the port is tried again, without a busy loop.
