@@ -1,7 +1,7 @@
 #!/bin/bash
 # all.sh [BUILD]: every benchmark with a bound, one after the other on this
 # machine, each printing its own figures; then one line each, within its
-# bounds or not. Exits 0 when all are within. About 8 minutes (add 2 for the
+# bounds or not. Exits 0 when all are within. About 9 minutes (add 2 for the
 # first build, which is left out unless FIRST_BUILD=1): run it on an idle
 # machine, as other work on it moves every figure.
 B=${1:-$(cd "$(dirname "$0")/../build" && pwd)}

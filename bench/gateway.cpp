@@ -138,39 +138,42 @@ double bareLineShare(const std::string& device, int seconds)
 {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios t{};
-    if (fd < 0 || ::tcgetattr(fd, &t) != 0)
-        return -1;
-    ::cfmakeraw(&t);
-    ::cfsetspeed(&t, B115200);
-    ::tcsetattr(fd, TCSANOW, &t);
+    if (fd >= 0 && ::tcgetattr(fd, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::cfsetspeed(&t, B115200);
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
     using std::chrono::steady_clock;
     const auto turnaround = std::chrono::microseconds(2090); // a character at 115200 bit/s and 2 ms
     const auto end = steady_clock::now() + std::chrono::seconds(seconds);
     const double start = threadCpuSeconds();
     const auto began = steady_clock::now();
-    while (steady_clock::now() < end) {
+    bool answered = fd >= 0;
+    while (answered && steady_clock::now() < end) {
         const auto roundEnds = steady_clock::now() + std::chrono::milliseconds(20);
         for (char unit : Units) {
             const char command[] = {'#', unit, 'B', 'M', '\r'};
             int queued = 0;
             ::ioctl(fd, TIOCOUTQ, &queued);
-            if (::write(fd, command, sizeof command) != ssize_t(sizeof command))
-                break;
             char reply[256];
             size_t have = 0;
-            for (pollfd p{fd, POLLIN, 0}; have < sizeof reply && ::poll(&p, 1, 50) > 0;) {
-                const ssize_t n = ::read(fd, reply + have, sizeof reply - have);
-                have += n > 0 ? size_t(n) : 0;
-                if (have > 0 && reply[have - 1] == '\r')
-                    break;
-            }
+            if (::write(fd, command, sizeof command) == ssize_t(sizeof command))
+                for (pollfd p{fd, POLLIN, 0}; have < sizeof reply && ::poll(&p, 1, 50) > 0;) {
+                    const ssize_t n = ::read(fd, reply + have, sizeof reply - have);
+                    have += n > 0 ? size_t(n) : 0;
+                    if (have > 0 && reply[have - 1] == '\r')
+                        break;
+                }
+            // Every exchange answered, or there is no floor to tell.
+            answered = answered && have > 0 && reply[have - 1] == '\r';
             std::this_thread::sleep_for(turnaround);
         }
         std::this_thread::sleep_for(roundEnds - steady_clock::now());
     }
     const double cpu = threadCpuSeconds() - start;
-    ::close(fd);
-    return cpu / std::chrono::duration<double>(steady_clock::now() - began).count();
+    if (fd >= 0)
+        ::close(fd);
+    return answered ? cpu / std::chrono::duration<double>(steady_clock::now() - began).count() : -1;
 }
 
 // The Modbus side's floor: an epoll server answering each read with the
@@ -235,6 +238,8 @@ private:
                 const int fd = ready[i].data.fd;
                 if (fd == listen_) {
                     const int c = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                    if (c < 0)
+                        continue;
                     const int on = 1;
                     ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
                     e.data.fd = c;
@@ -245,6 +250,7 @@ private:
                 uint8_t q[260];
                 if (::recv(fd, q, sizeof q, 0) < 12) {
                     ::close(fd);
+                    clients.erase(std::find(clients.begin(), clients.end(), fd));
                     continue;
                 }
                 // Header, function 4, 18 bytes: unit k at 12.345 m + k,
