@@ -42,6 +42,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/epoll.h>
 #include <sys/ioctl.h>
@@ -177,8 +178,7 @@ double bareLineShare(const std::string& device, int seconds)
 }
 
 // The Modbus side's floor: an epoll server answering each read with the
-// values the clients expect, and nothing else. Serves until stop; its
-// processor time is taken between the two marks.
+// values the clients expect, and nothing else, on a thread of its own.
 class BareServer {
 public:
     BareServer()
@@ -204,10 +204,17 @@ public:
     BareServer(const BareServer&) = delete;
     BareServer& operator=(const BareServer&) = delete;
     int port() const { return port_; }
-    // Marks the start, then the end, of the measured time.
-    void mark() { marking_ = true; }
-    // The server's processor share of one core between the two marks.
-    double share() const { return share_; }
+    // The processor time the server's thread has used so far, in s (-1
+    // when it does not run).
+    double cpuSeconds()
+    {
+        clockid_t id{};
+        timespec t{};
+        if (!thread_.joinable() || pthread_getcpuclockid(thread_.native_handle(), &id) != 0
+            || clock_gettime(id, &t) != 0)
+            return -1;
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    }
 
 private:
     void run()
@@ -218,22 +225,9 @@ private:
         e.data.fd = listen_;
         ::epoll_ctl(ep, EPOLL_CTL_ADD, listen_, &e);
         std::vector<int> clients;
-        double firstCpu = -1;
-        auto firstAt = std::chrono::steady_clock::now();
         while (!stop_) {
             epoll_event ready[16];
             const int n = ::epoll_wait(ep, ready, 16, 100);
-            if (marking_) {
-                marking_ = false;
-                const double cpu = threadCpuSeconds();
-                const auto at = std::chrono::steady_clock::now();
-                if (firstCpu < 0) {
-                    firstCpu = cpu;
-                    firstAt = at;
-                } else {
-                    share_ = (cpu - firstCpu) / std::chrono::duration<double>(at - firstAt).count();
-                }
-            }
             for (int i = 0; i < n; ++i) {
                 const int fd = ready[i].data.fd;
                 if (fd == listen_) {
@@ -272,8 +266,7 @@ private:
 
     int listen_ = -1;
     int port_ = 0;
-    std::atomic<bool> stop_{false}, marking_{false};
-    std::atomic<double> share_{-1};
+    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
@@ -312,16 +305,18 @@ int main(int argc, char** argv)
     double bareModbus = -1;
     {
         BareServer bare;
+        double share = -1;
         long bareWrong = 0;
-        for (const ClientTally& t : withClients(bare.port(), [&bare] {
-                 bare.mark();
+        for (const ClientTally& t : withClients(bare.port(), [&] {
+                 const double start = bare.cpuSeconds();
+                 const auto began = std::chrono::steady_clock::now();
                  std::this_thread::sleep_for(std::chrono::seconds(10));
-                 bare.mark();
-                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                 share = (bare.cpuSeconds() - start)
+                         / std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
              }))
             bareWrong += t.wrong < 0 ? 1 : t.wrong;
-        if (bareWrong == 0)
-            bareModbus = bare.share();
+        if (bareWrong == 0 && bare.port() > 0)
+            bareModbus = share;
     }
 
     QProcess serve;
